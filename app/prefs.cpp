@@ -1,0 +1,3 @@
+#include "prefs.h"
+
+sPrefs prefs;

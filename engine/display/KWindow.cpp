@@ -1,0 +1,5 @@
+#include "KWindow.h"
+
+// No window yet: nothing to pump, never closed.
+void KWindow::processEvents() {}
+bool KWindow::isQuit() { return false; }

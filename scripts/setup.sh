@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every missing Debian package listed in scripts/packages/*.txt, then
+# configures and builds. Usage: scripts/setup.sh BUILD_DIR BUILD_TYPE [cmake args...]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="$1"; build_type="$2"; shift 2
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+install_missing_packages() {
+    local wanted missing=()
+    wanted=$(sed -e 's/#.*//' "$root"/scripts/packages/*.txt | tr -s ' \n' '\n' | sort -u)
+    for pkg in $wanted; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" \
+            || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+install_missing_packages
+cmake -S "$root" -B "$root/$build_dir" -DCMAKE_BUILD_TYPE="$build_type" "$@" >/dev/null
+cmake --build "$root/$build_dir" -j"$(nproc)"
