@@ -1,0 +1,43 @@
+#pragma once
+// The score database: one SQLite file in WAL mode. Every submission is committed
+// (and synced) before add() returns, so an acknowledged score survives a crash.
+// Safe to share between threads: calls are serialised.
+#include "rules.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace scored {
+
+struct Entry {
+    std::string name;
+    int32_t score = 0;
+    int64_t submitted = 0;   // seconds since 1970, UTC
+};
+
+class Store {
+public:
+    // Opens or creates the file; check error() before use.
+    explicit Store(const std::string &path);
+    ~Store();                                      // closes; the WAL is folded back in
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+
+    const std::string &error() const { return _error; } // empty when the file is usable
+    bool qualifies(const Question &question);      // would enter the top ten of its game
+    bool add(const Submission &submission, int64_t submitted); // false when not stored
+    std::vector<Entry> top(const Game &game);      // best first, ten at most
+
+private:
+    bool exec(const char *sql);
+
+    sqlite3 *_db = nullptr;
+    std::string _error;
+    std::mutex _lock;
+};
+
+} // namespace scored
