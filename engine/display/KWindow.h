@@ -1,9 +1,54 @@
 #pragma once
-// The game window and its GL context; one per process.
-// (Interface grows with the window work; the board only pumps events.)
+#include <cstdint>
 
+struct SDL_Window;
+union SDL_Event;
+
+// The one game window of the process and its OpenGL context. Windowed, the
+// client area is exactly the logical screen; full screen, the logical screen is
+// scaled to fit the desktop with its aspect kept and black bars around it.
 class KWindow {
 public:
-    static void processEvents();       // take at most one pending event
-    static bool isQuit();              // true once the player closed the window
+    KWindow();    // starts the millisecond clock; no window yet
+    ~KWindow();   // context, window, then isQuit() stays true
+    KWindow(const KWindow &) = delete;
+    KWindow &operator=(const KWindow &) = delete;
+
+    // Opens the window and its GL context; false when the context could not be attached.
+    bool createGameWindow(int16_t width, int16_t height, int16_t depth, bool windowed, const char *title);
+
+    static void flipBackBuffer(bool waitForBackWindow);   // present, pump one event, pace; optionally wait for focus
+    static void processEvents();                  // take at most one pending event
+    static bool isQuit();                         // true once the player closed the window or terminate ran
+    static void terminate();                      // ask the game to end (isQuit true, a quit event queued)
+    static void setTitle(const char *title);      // window caption
+    static bool getRectangleTexCap();             // rectangle textures available and wanted
+    static void setRectangleTexCap(bool forceRectangleCap);
+    static bool getAccelerationCap();             // the context is hardware accelerated
+
+    static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem
+    static void windowToLogical(int *x, int *y);  // window pixels to logical screen pixels (full screen scaling)
+    static SDL_Window *getWindow();               // the game window, or none
+    static bool isSoftwareRenderer(const char *vendor, const char *renderer);   // GL strings of a renderer without hardware
+
+    // Instance fields, informational only.
+    bool _fullscreen;
+    int16_t _sourceScreenDepth;   // desktop colour depth (never changed)
+    int16_t _gameScreenDepth;     // colour depth the game asked for
+    int32_t _windowID;
+
+private:
+    static int16_t _windowWidth, _windowHeight;
+    static SDL_Window *_hwnd;
+    static void *_openGLContext;
+    static bool _quit;
+    static uint32_t _maxFrameRate;        // minimum period between two flips in ms (0: no pacing)
+    static bool hasRectangleText;
+    static bool isAccelerated;
+    static bool _use3d;                   // ask for a depth buffer
+    static bool _isWaitVBLSupported;
+    static uint32_t t1;                   // ms time at which the previous flip completed
+
+    static bool AttachOpenGLToWindow(int16_t depth);
+    static void handleEvent(const SDL_Event &event);   // quit, close, resize
 };

@@ -1,0 +1,55 @@
+// The logical screen, the world view and the texture filtering rule.
+#include "KGraphic.h"
+
+#include <GL/gl.h>
+#include <initializer_list>
+
+#ifndef GL_TEXTURE_RECTANGLE_ARB
+#define GL_TEXTURE_RECTANGLE_ARB 0x84F5
+#endif
+
+int16_t KGraphic::screenWidth = 0;
+int16_t KGraphic::screenHeight = 0;
+int16_t KGraphic::screenDepth = 0;
+int32_t KGraphic::videoMemory = 0;
+bool KGraphic::_graphicQuality = false;
+
+void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
+    screenWidth = width;
+    screenHeight = height;
+    screenDepth = depth;
+    setGraphicQuality(false);
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_FLAT);
+}
+
+void KGraphic::setDefaultWorldView() { setWorldView(0, 0, 0, 1, false); }
+
+void KGraphic::setWorldView(float x, float y, float angle, float zoom, bool clear) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, screenWidth, 0, screenHeight, -100, 100);
+
+    // Turn and zoom about the screen's centre, whole pixels so blits stay on the grid.
+    const float cx = float(screenWidth / 2), cy = float(screenHeight / 2);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(cx, cy, 0);
+    glRotatef(angle, 0, 0, 1);
+    glScalef(zoom, zoom, 0);
+    glTranslatef(-cx, -cy, 0);
+    glTranslatef(x, y, 0);
+
+    glDisable(GL_DEPTH_TEST);
+    if (clear)
+        glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void KGraphic::setGraphicQuality(bool quality) {
+    _graphicQuality = quality;
+    const GLint filter = quality ? GL_LINEAR : GL_NEAREST;
+    for (GLenum target : {GLenum(GL_TEXTURE_2D), GLenum(GL_TEXTURE_RECTANGLE_ARB)}) {
+        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
+    }
+}

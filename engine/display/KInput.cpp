@@ -1,0 +1,122 @@
+#include "KInput.h"
+
+#include <SDL.h>
+
+#include "KWindow.h"
+
+SDL_Window *KInput::_hwnd = nullptr;
+
+#define KEY(id, sc) {id, SDL_SCANCODE_##sc}
+const KeyStroke KeyboardLayout[K_VK_COUNT] = {
+    KEY(K_VK_LEFT, LEFT), KEY(K_VK_UP, UP), KEY(K_VK_DOWN, DOWN), KEY(K_VK_RIGHT, RIGHT),
+    KEY(K_VK_SPACE, SPACE),
+    KEY(K_VK_L_SHIFT, LSHIFT), KEY(K_VK_R_SHIFT, RSHIFT),
+    KEY(K_VK_RETURN, RETURN),
+    KEY(K_VK_R_CONTROL, RCTRL), KEY(K_VK_L_CONTROL, LCTRL),
+    KEY(K_VK_F1, F1), KEY(K_VK_F2, F2), KEY(K_VK_F3, F3), KEY(K_VK_F4, F4),
+    KEY(K_VK_F5, F5), KEY(K_VK_F6, F6), KEY(K_VK_F7, F7), KEY(K_VK_F8, F8),
+    KEY(K_VK_F9, F9), KEY(K_VK_F10, F10), KEY(K_VK_F11, F11), KEY(K_VK_F12, F12),
+    KEY(K_VK_BACK, BACKSPACE), KEY(K_VK_TAB, TAB), KEY(K_VK_ESCAPE, ESCAPE),
+    KEY(K_VK_A, A), KEY(K_VK_B, B), KEY(K_VK_C, C), KEY(K_VK_D, D), KEY(K_VK_E, E),
+    KEY(K_VK_F, F), KEY(K_VK_G, G), KEY(K_VK_H, H), KEY(K_VK_I, I), KEY(K_VK_J, J),
+    KEY(K_VK_K, K), KEY(K_VK_L, L), KEY(K_VK_M, M), KEY(K_VK_N, N), KEY(K_VK_O, O),
+    KEY(K_VK_P, P), KEY(K_VK_Q, Q), KEY(K_VK_R, R), KEY(K_VK_S, S), KEY(K_VK_T, T),
+    KEY(K_VK_U, U), KEY(K_VK_V, V), KEY(K_VK_W, W), KEY(K_VK_X, X), KEY(K_VK_Y, Y),
+    KEY(K_VK_Z, Z),
+    KEY(K_VK_0, 0), KEY(K_VK_1, 1), KEY(K_VK_2, 2), KEY(K_VK_3, 3), KEY(K_VK_4, 4),
+    KEY(K_VK_5, 5), KEY(K_VK_6, 6), KEY(K_VK_7, 7), KEY(K_VK_8, 8), KEY(K_VK_9, 9),
+    KEY(K_VK_NUM0, KP_0), KEY(K_VK_NUM1, KP_1), KEY(K_VK_NUM2, KP_2), KEY(K_VK_NUM3, KP_3),
+    KEY(K_VK_NUM4, KP_4), KEY(K_VK_NUM5, KP_5), KEY(K_VK_NUM6, KP_6), KEY(K_VK_NUM7, KP_7),
+    KEY(K_VK_NUM8, KP_8), KEY(K_VK_NUM9, KP_9),
+    KEY(K_VK_MULTIPLY, KP_MULTIPLY), KEY(K_VK_ADD, KP_PLUS), KEY(K_VK_SUBTRACT, KP_MINUS),
+    KEY(K_VK_DECIMAL, KP_PERIOD), KEY(K_VK_DIVIDE, KP_DIVIDE),
+    KEY(K_VK_CLEAR, CLEAR),
+    KEY(K_VK_ALT, LALT),
+    KEY(K_VK_L_WIN, LGUI), KEY(K_VK_R_WIN, RGUI),
+    KEY(K_VK_NUMLOCK, NUMLOCKCLEAR), KEY(K_VK_SCROLL, SCROLLLOCK),
+    KEY(K_VK_SEMICOLON, SEMICOLON), KEY(K_VK_EQUAL, EQUALS), KEY(K_VK_COMMA, COMMA),
+    KEY(K_VK_MINUS, MINUS), KEY(K_VK_PERIOD, PERIOD), KEY(K_VK_SLASH, SLASH),
+    KEY(K_VK_BACKQUOTE, GRAVE),
+    KEY(K_VK_LBRACKET, LEFTBRACKET), KEY(K_VK_BACKSLASH, BACKSLASH),
+    KEY(K_VK_RBRACKET, RIGHTBRACKET), KEY(K_VK_QUOTE, APOSTROPHE),
+};
+#undef KEY
+
+namespace {
+// Window pixels of the pointer: SDL's window-relative state while the pointer is
+// over the window, else the desktop position minus the window's.
+void pointerInWindow(SDL_Window *window, int *x, int *y) {
+    if (window && SDL_GetMouseFocus() == window) {
+        SDL_GetMouseState(x, y);
+        return;
+    }
+    int windowX = 0, windowY = 0;
+    if (window)
+        SDL_GetWindowPosition(window, &windowX, &windowY);
+    SDL_GetGlobalMouseState(x, y);
+    *x -= windowX;
+    *y -= windowY;
+}
+
+void logicalPointer(SDL_Window *window, int *x, int *y) {
+    SDL_PumpEvents();
+    pointerInWindow(window, x, y);
+    KWindow::windowToLogical(x, y);
+}
+
+// Kinds of event that only change the polled state: they are never queued, so
+// the one-event-per-frame pump cannot fall behind.
+const SDL_EventType kPolledOnly[] = {
+    SDL_KEYDOWN, SDL_KEYUP, SDL_TEXTEDITING, SDL_TEXTINPUT, SDL_MOUSEMOTION,
+    SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,
+    SDL_FINGERDOWN, SDL_FINGERUP, SDL_FINGERMOTION,
+};
+}  // namespace
+
+void KInput::initInput(SDL_Window *window) {
+    _hwnd = window;
+    for (SDL_EventType type : kPolledOnly)
+        SDL_EventState(type, SDL_IGNORE);
+    SDL_StopTextInput();
+    SDL_ResetKeyboard();
+}
+
+int16_t KInput::getMouseX() {
+    int x, y;
+    logicalPointer(_hwnd, &x, &y);
+    return int16_t(x);
+}
+
+int16_t KInput::getMouseY() {
+    int x, y;
+    logicalPointer(_hwnd, &x, &y);
+    return int16_t(y);
+}
+
+bool KInput::getLeftButtonState() {
+    SDL_PumpEvents();
+    // The window's own state sees presses made over it; the desktop state the rest.
+    Uint32 buttons = SDL_GetMouseState(nullptr, nullptr) | SDL_GetGlobalMouseState(nullptr, nullptr);
+    return (buttons & SDL_BUTTON_LMASK) != 0;
+}
+
+void KInput::showPointer() { SDL_ShowCursor(SDL_ENABLE); }
+
+void KInput::hidePointer() { SDL_ShowCursor(SDL_DISABLE); }
+
+bool KInput::isPressed(EKeyboardLayout key) {
+    if (key >= K_VK_COUNT)
+        return false;
+    SDL_PumpEvents();
+    const Uint8 *state = SDL_GetKeyboardState(nullptr);
+    // Either Alt key is the one Alt identifier.
+    if (key == K_VK_ALT)
+        return state[SDL_SCANCODE_LALT] || state[SDL_SCANCODE_RALT];
+    return state[KeyboardLayout[key].scancode] != 0;
+}
+
+void KInput::waitForKeyRelease(EKeyboardLayout key) {
+    // SDL sees a release only when it pumps, and a closed window never sends one.
+    while (isPressed(key) && !KWindow::isQuit() && !SDL_HasEvent(SDL_QUIT))
+        SDL_Delay(1);
+}

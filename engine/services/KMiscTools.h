@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include "KLog.h"
+
+// The engine's toolbox: paths beside the executable, clocks, message boxes,
+// the year, opening URLs. Everything is class-wide; one thread only.
+class KMiscTools {
+public:
+    enum { PATH_SIZE = 260 };   // path buffers hold 259 characters and the end mark
+
+    static void initMiscTools();                        // find the executable's folder, start the clock
+    static char *makeFilePath(const char *fileName);    // folder + '/' + name in one shared buffer (overwritten by each call)
+    static void messageBox(const char *title, const char *text);  // modal OK box, title first
+    static uint32_t getTheTicks();                      // same as getMilliseconds
+    static uint32_t getMilliseconds();                  // monotonic milliseconds, wraps at 2^32
+    static void initMillisecond();                      // read the clock's units per second
+    static int32_t getYear();                           // current year of the local time
+    static void launchURL(const char *url, bool maximised);  // open in the user's default application, no wait
+
+    // Where message boxes go. Tests install a recorder; nullptr puts the real box back.
+    typedef void (*MessageBoxHook)(const char *title, const char *text);
+    static MessageBoxHook setMessageBoxHook(MessageBoxHook hook);   // returns the previous hook
+
+    static char currentFilePath[PATH_SIZE];   // executable's folder, no trailing '/'; empty until initMiscTools
+    static int64_t _unitsPerSecond;           // clock units per second
+    static KLog _kLog;                        // the engine's log (no files)
+};
