@@ -214,30 +214,50 @@ void setColourBits(int16_t depth) {
 
 // Open the window; its visual is the pixel format. First a hardware-accelerated
 // double-buffered format, then any double-buffered one, then a window without GL.
-SDL_Window *createWindowWithPixelFormat(const char *title, int width, int height, int16_t depth,
-                                        bool windowed, bool use3d) {
-    Uint32 flags = SDL_WINDOW_SHOWN | (windowed ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
-    int position = windowed ? int(SDL_WINDOWPOS_CENTERED_DISPLAY(0)) : 0;
+SDL_Window *createWindowWithPixelFormat(const char *title, const Rect &place, Uint32 flags, int16_t depth,
+                                        bool use3d) {
+    flags |= SDL_WINDOW_SHOWN;
     setColourBits(depth);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, use3d ? 16 : 0);
     SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
-    SDL_Window *window = SDL_CreateWindow(title, position, position, width, height, flags | SDL_WINDOW_OPENGL);
+    SDL_Window *window =
+        SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags | SDL_WINDOW_OPENGL);
     pixelFormat = ACCELERATED_FORMAT;
     if (window)
         return window;
 
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 0);
-    window = SDL_CreateWindow(title, position, position, width, height, flags | SDL_WINDOW_OPENGL);
+    window = SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags | SDL_WINDOW_OPENGL);
     pixelFormat = GENERIC_FORMAT;
     if (window)
         return window;
 
     pixelFormat = NO_FORMAT;
-    return SDL_CreateWindow(title, position, position, width, height, flags);
+    return SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags);
+}
+
+// Windowed: the logical size, centred. Full screen: a borderless window over the
+// whole primary display (so it covers the screen even where no window manager
+// acts on the full-screen request), then flagged full screen for the ones that do.
+SDL_Window *openGameWindow(const char *title, int width, int height, int16_t depth, bool windowed, bool use3d) {
+    Rect place;
+    if (windowed) {
+        place.x = place.y = int(SDL_WINDOWPOS_CENTERED_DISPLAY(0));
+        place.width = width;
+        place.height = height;
+        return createWindowWithPixelFormat(title, place, 0, depth, use3d);
+    }
+    SDL_Rect bounds = {0, 0, width, height};
+    SDL_GetDisplayBounds(0, &bounds);
+    place = {bounds.x, bounds.y, bounds.w, bounds.h};
+    SDL_Window *window = createWindowWithPixelFormat(title, place, SDL_WINDOW_BORDERLESS, depth, use3d);
+    if (window)
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return window;
 }
 
 bool hasFocus(SDL_Window *window) {
@@ -313,7 +333,7 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     if (SDL_GetDesktopDisplayMode(0, &desktop) == 0)
         _sourceScreenDepth = int16_t(SDL_BITSPERPIXEL(desktop.format));
 
-    _hwnd = createWindowWithPixelFormat(title, width, height, depth, windowed, _use3d);
+    _hwnd = openGameWindow(title, width, height, depth, windowed, _use3d);
     if (!_hwnd)
         return false;
     _windowID = int32_t(SDL_GetWindowID(_hwnd));

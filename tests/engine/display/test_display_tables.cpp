@@ -1,0 +1,118 @@
+// Key identifiers, their bindings and the software-renderer rule: no display needed.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <set>
+
+#include "KInput.h"
+#include "KWindow.h"
+
+namespace {
+
+TEST(KeyIdentifiers, HaveTheirFixedValues) {
+    EXPECT_EQ(K_VK_LEFT, 0);
+    EXPECT_EQ(K_VK_UP, 1);
+    EXPECT_EQ(K_VK_DOWN, 2);
+    EXPECT_EQ(K_VK_RIGHT, 3);
+    EXPECT_EQ(K_VK_SPACE, 4);
+    EXPECT_EQ(K_VK_L_SHIFT, 5);
+    EXPECT_EQ(K_VK_RETURN, 7);
+    EXPECT_EQ(K_VK_R_CONTROL, 8);
+    EXPECT_EQ(K_VK_L_CONTROL, 9);
+    EXPECT_EQ(K_VK_F1, 10);
+    EXPECT_EQ(K_VK_F12, 21);
+    EXPECT_EQ(K_VK_BACK, 22);
+    EXPECT_EQ(K_VK_TAB, 23);
+    EXPECT_EQ(K_VK_ESCAPE, 24);
+    EXPECT_EQ(K_VK_A, 25);
+    EXPECT_EQ(K_VK_P, 40);
+    EXPECT_EQ(K_VK_Z, 50);
+    EXPECT_EQ(K_VK_0, 51);
+    EXPECT_EQ(K_VK_9, 60);
+    EXPECT_EQ(K_VK_NUM0, 61);
+    EXPECT_EQ(K_VK_NUM9, 70);
+    EXPECT_EQ(K_VK_MULTIPLY, 71);
+    EXPECT_EQ(K_VK_DIVIDE, 75);
+    EXPECT_EQ(K_VK_CLEAR, 76);
+    EXPECT_EQ(K_VK_ALT, 77);
+    EXPECT_EQ(K_VK_L_WIN, 78);
+    EXPECT_EQ(K_VK_SCROLL, 81);
+    EXPECT_EQ(K_VK_SEMICOLON, 82);
+    EXPECT_EQ(K_VK_BACKQUOTE, 88);
+    EXPECT_EQ(K_VK_LBRACKET, 89);
+    EXPECT_EQ(K_VK_QUOTE, 92);
+    EXPECT_EQ(K_VK_COUNT, 93);
+    EXPECT_EQ(sizeof(EKeyboardLayout), 1u);
+}
+
+TEST(KeyboardLayoutTable, EachRecordNamesItsIndexAndADistinctPhysicalKey) {
+    std::set<uint16_t> scancodes;
+    for (int i = 0; i < K_VK_COUNT; i++) {
+        EXPECT_EQ(KeyboardLayout[i].key, i);
+        EXPECT_NE(KeyboardLayout[i].scancode, SDL_SCANCODE_UNKNOWN) << i;
+        EXPECT_LT(KeyboardLayout[i].scancode, SDL_NUM_SCANCODES) << i;
+        scancodes.insert(KeyboardLayout[i].scancode);
+    }
+    EXPECT_EQ(scancodes.size(), size_t(K_VK_COUNT));
+}
+
+TEST(KeyboardLayoutTable, BindsTheKeysTheGameUses) {
+    EXPECT_EQ(KeyboardLayout[K_VK_SPACE].scancode, SDL_SCANCODE_SPACE);
+    EXPECT_EQ(KeyboardLayout[K_VK_RETURN].scancode, SDL_SCANCODE_RETURN);
+    EXPECT_EQ(KeyboardLayout[K_VK_F1].scancode, SDL_SCANCODE_F1);
+    EXPECT_EQ(KeyboardLayout[K_VK_BACK].scancode, SDL_SCANCODE_BACKSPACE);
+    EXPECT_EQ(KeyboardLayout[K_VK_ESCAPE].scancode, SDL_SCANCODE_ESCAPE);
+    EXPECT_EQ(KeyboardLayout[K_VK_P].scancode, SDL_SCANCODE_P);
+    for (int letter = 0; letter < 26; letter++)
+        EXPECT_EQ(KeyboardLayout[K_VK_A + letter].scancode, SDL_SCANCODE_A + letter);
+    // Digit row: 1..9 then 0, as the keys sit.
+    EXPECT_EQ(KeyboardLayout[K_VK_0].scancode, SDL_SCANCODE_0);
+    EXPECT_EQ(KeyboardLayout[K_VK_1].scancode, SDL_SCANCODE_1);
+    EXPECT_EQ(KeyboardLayout[K_VK_DOWN].scancode, SDL_SCANCODE_DOWN);
+    EXPECT_EQ(KeyboardLayout[K_VK_RIGHT].scancode, SDL_SCANCODE_RIGHT);
+    EXPECT_EQ(KeyboardLayout[K_VK_R_CONTROL].scancode, SDL_SCANCODE_RCTRL);
+    EXPECT_EQ(KeyboardLayout[K_VK_NUM0].scancode, SDL_SCANCODE_KP_0);
+    EXPECT_EQ(KeyboardLayout[K_VK_NUM7].scancode, SDL_SCANCODE_KP_7);
+}
+
+TEST(KeyIdentifiers, OutsideTheTableAreNeverPressed) {
+    // No window and no video: still a plain "not pressed", never a read past the table.
+    EXPECT_FALSE(KInput::isPressed(static_cast<EKeyboardLayout>(93)));
+    EXPECT_FALSE(KInput::isPressed(static_cast<EKeyboardLayout>(200)));
+    EXPECT_FALSE(KInput::isPressed(static_cast<EKeyboardLayout>(255)));
+}
+
+TEST(SoftwareRenderer, KnownSoftwareStringsInAnyCase) {
+    EXPECT_TRUE(KWindow::isSoftwareRenderer("Microsoft Corporation", "GDI Generic"));
+    EXPECT_TRUE(KWindow::isSoftwareRenderer("MICROSOFT CORPORATION", "Some Card"));
+    EXPECT_TRUE(KWindow::isSoftwareRenderer("Vendor", "gdi GENERIC"));
+    EXPECT_TRUE(KWindow::isSoftwareRenderer("Mesa/X.org", "llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_TRUE(KWindow::isSoftwareRenderer("Mesa", "Gallium 0.4 on SoftPipe"));
+    EXPECT_TRUE(KWindow::isSoftwareRenderer("Mesa Project", "Software Rasterizer SWRAST"));
+}
+
+TEST(SoftwareRenderer, HardwareAndMissingStrings) {
+    EXPECT_FALSE(KWindow::isSoftwareRenderer("NVIDIA Corporation", "GeForce GTX 1060/PCIe/SSE2"));
+    EXPECT_FALSE(KWindow::isSoftwareRenderer("Intel", "Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+    EXPECT_FALSE(KWindow::isSoftwareRenderer("AMD", "AMD Radeon RX 580 (radeonsi, polaris10)"));
+    // "Microsoft" alone, or in the renderer, is not the rule.
+    EXPECT_FALSE(KWindow::isSoftwareRenderer("Microsoft", "D3D12 (NVIDIA)"));
+    EXPECT_FALSE(KWindow::isSoftwareRenderer(nullptr, nullptr));
+}
+
+TEST(SoftwareRenderer, LongStringsAreReadWithinTheirBuffer) {
+    std::string longVendor(5000, 'a');
+    std::string lateMark = std::string(3000, 'b') + "llvmpipe";
+    EXPECT_FALSE(KWindow::isSoftwareRenderer(longVendor.c_str(), lateMark.c_str()));   // past 2047 characters
+    std::string earlyMark = "llvmpipe" + std::string(3000, 'b');
+    EXPECT_TRUE(KWindow::isSoftwareRenderer(longVendor.c_str(), earlyMark.c_str()));
+}
+
+TEST(PointerMapping, WithoutFullScreenWindowPixelsAreLogicalPixels) {
+    int x = -5, y = 700;
+    KWindow::windowToLogical(&x, &y);
+    EXPECT_EQ(x, -5);
+    EXPECT_EQ(y, 700);
+}
+
+}  // namespace

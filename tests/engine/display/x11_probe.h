@@ -1,0 +1,63 @@
+#pragma once
+// What the X server itself says about the game window, independent of SDL's view.
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace x11probe {
+
+inline Window windowOf(SDL_Window *window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    return info.info.x11.window;
+}
+
+// A connection of the test's own, like another program on the desktop.
+inline Display *display() {
+    static Display *d = XOpenDisplay(nullptr);
+    return d;
+}
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool viewable = false;
+};
+
+inline Geometry geometryOf(Window window) {
+    Geometry g;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display(), window, &attributes))
+        return g;
+    Window child;
+    XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, &g.x, &g.y, &child);
+    g.width = attributes.width;
+    g.height = attributes.height;
+    g.viewable = attributes.map_state == IsViewable;
+    return g;
+}
+
+// Runs an xdotool command line; true when it succeeded.
+inline bool xdotool(const std::string &arguments) {
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Polls a condition for up to a second: X events reach SDL asynchronously.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 200; i++) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+}
+
+}  // namespace x11probe
