@@ -6,6 +6,7 @@
 
 #include "KMiscTools.h"
 #include "game.h"
+#include "online.h"
 #include "prefs.h"
 #include "storage.h"
 
@@ -14,10 +15,6 @@
 static_assert(sizeof(sHighEntry) == 36, "a stored record is 36 bytes");
 static_assert(sizeof(sHighScores) == 324, "a stored table is 324 bytes");
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "table files are read as little-endian images");
-
-// The score server's two requests, served by the online-scoring module.
-bool isOnlineScore(const char *description);
-void submitOnlineScore(const char *name, const char *description);
 
 namespace {
 
