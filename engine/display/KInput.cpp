@@ -1,6 +1,7 @@
 #include "KInput.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include "KWindow.h"
 
@@ -43,25 +44,53 @@ const KeyStroke KeyboardLayout[K_VK_COUNT] = {
 #undef KEY
 
 namespace {
-// Window pixels of the pointer: SDL's window-relative state while the pointer is
-// over the window, else the desktop position minus the window's.
-void pointerInWindow(SDL_Window *window, int *x, int *y) {
+struct PointerState {
+    int x = 0, y = 0;      // window pixels
+    bool leftDown = false;
+};
+
+// Asks the X server itself: SDL's own desktop-wide state is only refreshed by
+// some kinds of pointer event and can lag when the pointer is outside.
+bool queryX11Pointer(SDL_Window *window, PointerState *state) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    Window root, child;
+    int rootX, rootY;
+    unsigned int mask;
+    if (!XQueryPointer(info.info.x11.display, info.info.x11.window, &root, &child, &rootX, &rootY, &state->x,
+                       &state->y, &mask))
+        return false;
+    state->leftDown = (mask & Button1Mask) != 0;
+    return true;
+}
+
+// SDL's window-relative state while the pointer is over the window, else the
+// server's answer (or, off X11, the desktop position minus the window's).
+PointerState pointerInWindow(SDL_Window *window) {
+    PointerState state;
+    SDL_PumpEvents();
     if (window && SDL_GetMouseFocus() == window) {
-        SDL_GetMouseState(x, y);
-        return;
+        state.leftDown = (SDL_GetMouseState(&state.x, &state.y) & SDL_BUTTON_LMASK) != 0;
+        return state;
     }
+    if (queryX11Pointer(window, &state))
+        return state;
     int windowX = 0, windowY = 0;
     if (window)
         SDL_GetWindowPosition(window, &windowX, &windowY);
-    SDL_GetGlobalMouseState(x, y);
-    *x -= windowX;
-    *y -= windowY;
+    state.leftDown = (SDL_GetGlobalMouseState(&state.x, &state.y) & SDL_BUTTON_LMASK) != 0;
+    state.x -= windowX;
+    state.y -= windowY;
+    return state;
 }
 
 void logicalPointer(SDL_Window *window, int *x, int *y) {
-    SDL_PumpEvents();
-    pointerInWindow(window, x, y);
-    KWindow::windowToLogical(x, y);
+    PointerState state = pointerInWindow(window);
+    KWindow::windowToLogical(&state.x, &state.y);
+    *x = state.x;
+    *y = state.y;
 }
 
 // Kinds of event that only change the polled state: they are never queued, so
@@ -93,12 +122,7 @@ int16_t KInput::getMouseY() {
     return int16_t(y);
 }
 
-bool KInput::getLeftButtonState() {
-    SDL_PumpEvents();
-    // The window's own state sees presses made over it; the desktop state the rest.
-    Uint32 buttons = SDL_GetMouseState(nullptr, nullptr) | SDL_GetGlobalMouseState(nullptr, nullptr);
-    return (buttons & SDL_BUTTON_LMASK) != 0;
-}
+bool KInput::getLeftButtonState() { return pointerInWindow(_hwnd).leftDown; }
 
 void KInput::showPointer() { SDL_ShowCursor(SDL_ENABLE); }
 
