@@ -16,6 +16,7 @@
 namespace {
 
 const size_t kWorkers = 16;
+const size_t kKeepAliveRequests = 1000;
 
 struct Options {
     std::string bind = "127.0.0.1";
@@ -100,6 +101,9 @@ int main(int argc, char **argv) {
     httplib::Server server;
     // Each kept-alive connection holds a worker: room for a club's worth of players.
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+    // Replies are tiny: send them at once rather than wait for the client's ACK.
+    server.set_tcp_nodelay(true);
+    server.set_keep_alive_max_count(kKeepAliveRequests);
     scored::installRoutes(server, store);
     const int port = bindServer(server, options);
     if (port < 0) {

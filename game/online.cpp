@@ -1,0 +1,102 @@
+#include "online.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "KGraphic.h"
+#include "KWeb.h"
+#include "KWindow.h"
+#include "game.h"
+#include "scorehost.h"
+
+bool gOnlineScores = false;
+bool previousState = false;
+KGraphic *surf_internet = nullptr;
+const char *scoreServerHost = BROLIX_SCORE_HOST;
+
+namespace {
+
+const int32_t relaxMode = 3;
+const int32_t millionMode = 2;
+
+// "http://" and the host, then the request's path and query.
+const char *const questionURL = "http://%s/scoring/ishighscore.php?gamename=%s&submtdscore=%d";
+const char *const questionURLDesc = "http://%s/scoring/ishighscoredesc.php?gamename=%s&submtdscore=%d";
+const char *const submitURL = "http://%s/scoring/scoresubmitter.php?name=%s&score=%d&computer=M&gamename=%s";
+const char *const submitURLDesc =
+    "http://%s/scoring/scoresubmitterdesc.php?name=%s&score=%d&computer=M&gamename=%s";
+const char *const anonymousName = "chicken";
+
+const size_t urlSize = 260;         // longer URLs are cut to 259 characters
+const float waitAlpha = 0.8f;
+
+// Percent-encodes everything but unreserved characters: a space would make the URL invalid.
+void encodeQueryValue(const char *text, char *out, size_t size) {
+    static const char hex[] = "0123456789ABCDEF";
+    size_t n = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p && n + 3 < size; ++p) {
+        const unsigned char c = *p;
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~';
+        if (plain) {
+            out[n++] = char(c);
+        } else {
+            out[n++] = '%';
+            out[n++] = hex[c >> 4];
+            out[n++] = hex[c & 15];
+        }
+    }
+    out[n] = 0;
+}
+
+// The server-wait picture, its lower right corner on the screen's, put on screen at once.
+// The submission shows it on whole pixels and inset. Without the picture there is
+// nothing to show and no frame to present.
+void showServerWait(bool inset) {
+    if (!surf_internet)
+        return;
+    float w = surf_internet->getWidth(), h = surf_internet->getHeight();
+    if (inset) {
+        w = float(int(w));
+        h = float(int(h));
+    }
+    const float x1 = inset ? 4 : 0, y1 = inset ? 4 : 0, x2 = inset ? w - 4 : w, y2 = inset ? h - 8 : h;
+    surf_internet->blitAlphaRectFx(x1, y1, x2, y2, int16_t(640 - w), int16_t(480 - h), 0, 1, waitAlpha);
+    KWindow::flipBackBuffer(true);
+}
+
+} // namespace
+
+bool isOnlineScore(const char *description) {
+    if (_gameMode == relaxMode)
+        return false;
+    if (_onlineProcessed)
+        return previousState;
+    if (!gOnlineScores)
+        return false;
+    _onlineProcessed = true;
+    previousState = false;
+
+    char url[urlSize];
+    std::snprintf(url, sizeof url, _gameMode == millionMode ? questionURLDesc : questionURL, scoreServerHost,
+                  description, _realScore);
+    showServerWait(false);
+    KWeb web;
+    const char *reply = web.callURL(url, false);
+    previousState = reply && std::strstr(reply, "yes");
+    return previousState;
+}
+
+void submitOnlineScore(const char *name, const char *description) {
+    if (_gameMode == relaxMode || !gOnlineScores)
+        return;
+    char encodedName[3 * 32 + 1];
+    encodeQueryValue(name && *name ? name : anonymousName, encodedName, sizeof encodedName);
+
+    char url[urlSize];
+    std::snprintf(url, sizeof url, _gameMode == millionMode ? submitURLDesc : submitURL, scoreServerHost,
+                  encodedName, _realScore, description);
+    showServerWait(true);
+    KWeb web;
+    web.callURL(url, false);
+}
