@@ -1,0 +1,173 @@
+#include "welcome.h"
+
+#include "KMiscTools.h"
+#include "storage.h"
+
+bool isWindowed = true;
+int32_t gSkin = 0;
+bool isGamePad = false;
+
+const char *m1 = "Classic";
+const char *m2 = "For Her";
+const char *m3 = "For Him";
+int itemCount = 0;
+
+int (*welcomeDialogRunner)(const DialogTemplate &dialog, DialogHandler handler) = runDialogGtk;
+
+namespace {
+
+const char *const FULLSCREEN_FILE = "data\\fullscreen.stt";
+const char *const SKIN_FILE = "data\\skin.stt";
+const char *const GAMEPAD_FILE = "data\\gamepad.stt";
+const char *const HELP_INDEX = "data\\help\\index.html";
+
+const DialogControl introControls[] = {
+    {IDC_PREVIEW_CLASSIC, ControlKind::Picture, nullptr, 5, 10, 160, 120, 275},
+    {IDC_PREVIEW_HER, ControlKind::Picture, nullptr, 5, 10, 160, 120, 276},
+    {IDC_PREVIEW_HIM, ControlKind::Picture, nullptr, 5, 10, 160, 120, 277},
+    {IDC_FULLSCREEN, ControlKind::CheckBox, "Play Full Screen", 120, 84, 100, 15, 0},
+    {IDC_INTERNET, ControlKind::CheckBox, "Internet Scoring", 120, 97, 100, 15, 0},
+    {-1, ControlKind::Label, "Skin:", 10, 92, 20, 15, 0},
+    {IDC_SKINLIST, ControlKind::DropList, nullptr, 30, 90, 70, 150, 0},
+    {IDC_PLAY, ControlKind::DefaultButton, "Play", 180, 115, 50, 16, 0},
+    {IDC_QUIT, ControlKind::Button, "Quit", 120, 115, 50, 16, 0},
+    {IDC_HELP, ControlKind::Button, "Help", 5, 115, 50, 16, 0},
+};
+
+// Reads one whole setting; a short file counts as no file.
+bool readSetting(const char *name, unsigned char *bytes, long size) {
+    return readFileBytes(KMiscTools::makeFilePath(name), bytes, size) == size;
+}
+
+bool writeSetting(const char *name, const unsigned char *bytes, long size) {
+    return writeFileAtomically(KMiscTools::makeFilePath(name), bytes, size);
+}
+
+// Centred on the screen, sized from the caption bar and the dialog font.
+void placeDialog(DialogControls *dialog) {
+    DialogRect size = dialog->dialogUnitsToPixels({0, 0, 240, dialog->captionHeight() + 120});
+    int width = size.right - size.left;
+    int height = size.bottom - size.top;
+    dialog->moveDialog((dialog->screenWidth() - width) / 2, (dialog->screenHeight() - height) / 2,
+                       width, height + 20);
+}
+
+void showPreviewOf(DialogControls *dialog, int skin) {
+    dialog->showControl(IDC_PREVIEW_CLASSIC, false);
+    dialog->showControl(IDC_PREVIEW_HER, false);
+    dialog->showControl(IDC_PREVIEW_HIM, false);
+    dialog->showControl(IDC_PREVIEW_CLASSIC + skin, true);
+}
+
+void initDialog(DialogControls *dialog) {
+    placeDialog(dialog);
+    fillCombo(dialog);
+    dialog->checkButton(IDC_FULLSCREEN, !isWindowed);
+    dialog->checkButton(IDC_INTERNET, isGamePad);
+    showPreviewOf(dialog, gSkin);
+}
+
+void handleCommand(DialogControls *dialog, int id) {
+    switch (id) {
+    case IDC_PLAY:
+        isWindowed = !dialog->isButtonChecked(IDC_FULLSCREEN);
+        isGamePad = dialog->isButtonChecked(IDC_INTERNET);
+        gSkin = dialog->listSelection(IDC_SKINLIST);
+        dialog->endDialog(1);
+        break;
+    case IDC_QUIT:
+        // The check boxes only count when the player plays; the skin is kept either way.
+        gSkin = dialog->listSelection(IDC_SKINLIST);
+        dialog->endDialog(0);
+        break;
+    case IDC_HELP:
+        ShowHelp();
+        break;
+    case IDC_SKINLIST:
+        gSkin = dialog->listSelection(IDC_SKINLIST);
+        showPreviewOf(dialog, gSkin);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+const DialogTemplate DIALOGINTRO = {
+    "Welcome to Brolix !", 250, 150, "MS Sans Serif", 8,
+    introControls, int(sizeof introControls / sizeof introControls[0]),
+};
+
+void loadFullScreenState() {
+    unsigned char windowed;
+    long count = readFileBytes(KMiscTools::makeFilePath(FULLSCREEN_FILE), &windowed, 1);
+    if (count < 0)
+        return;
+    if (count == 1)
+        isWindowed = windowed != 0;
+    unsigned char skin[4];
+    if (readSetting(SKIN_FILE, skin, 4))
+        gSkin = int32_t(uint32_t(skin[0]) | uint32_t(skin[1]) << 8 | uint32_t(skin[2]) << 16 |
+                        uint32_t(skin[3]) << 24);
+}
+
+void saveFullScreenState() {
+    const unsigned char windowed = isWindowed ? 1 : 0;
+    if (!writeSetting(FULLSCREEN_FILE, &windowed, 1))
+        return;
+    const uint32_t skin = uint32_t(gSkin);
+    const unsigned char bytes[4] = {uint8_t(skin), uint8_t(skin >> 8), uint8_t(skin >> 16), uint8_t(skin >> 24)};
+    writeSetting(SKIN_FILE, bytes, 4);
+}
+
+void loadGamePadState() {
+    unsigned char ticked;
+    // Only an exact 1 means ticked, so the stored state always matches what the box shows.
+    if (readSetting(GAMEPAD_FILE, &ticked, 1))
+        isGamePad = ticked == 1;
+}
+
+void saveGamePadState() {
+    const unsigned char ticked = isGamePad ? 1 : 0;
+    writeSetting(GAMEPAD_FILE, &ticked, 1);
+}
+
+void fillCombo(DialogControls *dialog) {
+    if (gSkin < 0 || gSkin > 2)
+        gSkin = 1;
+    const char *const items[] = {m1, m2, m3};
+    for (const char *item : items)
+        dialog->listAppend(IDC_SKINLIST, item);
+    itemCount = 2;
+    for (int index = 0; index <= itemCount; index++)
+        dialog->listSetItemData(IDC_SKINLIST, index, index);
+    dialog->listSetSelection(IDC_SKINLIST, gSkin);
+}
+
+bool DialogProc(DialogControls *dialog, unsigned message, uintptr_t wParam, intptr_t) {
+    switch (message) {
+    case DLG_INITDIALOG:
+        initDialog(dialog);
+        return true;
+    case DLG_COMMAND:
+        handleCommand(dialog, int(wParam & 0xFFFF));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ShowHelp() { KMiscTools::launchURL(KMiscTools::makeFilePath(HELP_INDEX), true); }
+
+bool ShowWelcomeDialog() {
+    // Tests place the game's folder themselves; computing it again would give the same.
+    if (KMiscTools::currentFilePath[0] == '\0')
+        KMiscTools::initMiscTools();
+    loadFullScreenState();
+    loadGamePadState();
+    int result = welcomeDialogRunner(DIALOGINTRO, DialogProc);
+    saveFullScreenState();
+    saveGamePadState();
+    return result != 0;
+}

@@ -1,0 +1,143 @@
+// Shows the real start-up dialog and reports on stdout what a tester needs to
+// drive it from outside: where each control is on the screen, what it shows,
+// and how the dialog ended. Run from a folder of its own with a data/ beside it.
+//
+//   shown                          the dialog is on the screen
+//   control ID X Y W H             a control's screen rectangle (once, when shown)
+//   state FULL INTERNET SKIN PREVIEW   whenever it changes
+//   item TEXT X Y W H              an entry of the open skin list
+//   result STARTED WINDOWED SKIN GAMEPAD
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "welcome.h"
+
+namespace {
+
+GtkWidget *findDialog() {
+    GtkWidget *found = nullptr;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next) {
+        const char *title = gtk_window_get_title(GTK_WINDOW(w->data));
+        if (title && std::strcmp(title, DIALOGINTRO.caption) == 0)
+            found = GTK_WIDGET(w->data);
+    }
+    g_list_free(windows);
+    return found;
+}
+
+void collectNamed(GtkWidget *widget, const char *name, GtkWidget **result) {
+    if (std::strcmp(gtk_widget_get_name(widget), name) == 0)
+        *result = widget;
+    if (GTK_IS_CONTAINER(widget)) {
+        GList *children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList *c = children; c; c = c->next)
+            collectNamed(GTK_WIDGET(c->data), name, result);
+        g_list_free(children);
+    }
+}
+
+GtkWidget *controlOf(GtkWidget *dialog, int id) {
+    GtkWidget *found = nullptr;
+    collectNamed(dialog, ("control-" + std::to_string(id)).c_str(), &found);
+    return found;
+}
+
+void printRectangle(const char *what, const std::string &name, GtkWidget *widget) {
+    if (!gtk_widget_get_mapped(widget)) {
+        std::printf("%s %s 0 0 0 0\n", what, name.c_str());   // hidden: nothing to click
+        return;
+    }
+    GtkAllocation area;
+    gtk_widget_get_allocation(widget, &area);
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(widget), &x, &y);
+    // Widgets without their own window are placed inside their toplevel's.
+    if (!gtk_widget_get_has_window(widget)) {
+        x += area.x;
+        y += area.y;
+    }
+    std::printf("%s %s %d %d %d %d\n", what, name.c_str(), x, y, area.width, area.height);
+}
+
+std::string stateOf(GtkWidget *dialog) {
+    auto ticked = [&](int id) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(controlOf(dialog, id))) ? 1 : 0; };
+    int preview = 0;
+    for (int id : {IDC_PREVIEW_CLASSIC, IDC_PREVIEW_HER, IDC_PREVIEW_HIM})
+        if (gtk_widget_get_visible(controlOf(dialog, id)))
+            preview = preview ? -1 : id;   // -1: more than one shown
+    return "state " + std::to_string(ticked(IDC_FULLSCREEN)) + " " + std::to_string(ticked(IDC_INTERNET)) + " " +
+           std::to_string(gtk_combo_box_get_active(GTK_COMBO_BOX(controlOf(dialog, IDC_SKINLIST)))) + " " +
+           std::to_string(preview);
+}
+
+// The skin list's entries while its pop-up menu is open.
+void reportOpenMenu() {
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next) {
+        GtkWidget *child = gtk_bin_get_child(GTK_BIN(w->data));
+        if (!child || !GTK_IS_MENU(child) || !gtk_widget_get_mapped(child))
+            continue;
+        GList *items = gtk_container_get_children(GTK_CONTAINER(child));
+        for (GList *i = items; i; i = i->next) {
+            GtkWidget *label = gtk_bin_get_child(GTK_BIN(i->data));
+            // Cell-view items carry no label; the text is the model's.
+            std::string text = label && GTK_IS_LABEL(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
+            if (text.empty()) {
+                int index = g_list_position(items, i);
+                const char *names[] = {m1, m2, m3};
+                if (index >= 0 && index < 3)
+                    text = names[index];
+            }
+            for (char &c : text)
+                if (c == ' ')
+                    c = '_';
+            printRectangle("item", text, GTK_WIDGET(i->data));
+        }
+        g_list_free(items);
+    }
+    g_list_free(windows);
+}
+
+gboolean probe(gpointer) {
+    static bool shown = false, menuReported = false;
+    static std::string lastState;
+    GtkWidget *dialog = findDialog();
+    if (!dialog || !gtk_widget_get_mapped(dialog))
+        return G_SOURCE_CONTINUE;
+    if (!shown) {
+        shown = true;
+        std::printf("shown\n");
+        for (int i = 0; i < DIALOGINTRO.controlCount; i++)
+            if (DIALOGINTRO.controls[i].id >= 0)
+                printRectangle("control", std::to_string(DIALOGINTRO.controls[i].id),
+                               controlOf(dialog, DIALOGINTRO.controls[i].id));
+    }
+    std::string state = stateOf(dialog);
+    if (state != lastState)
+        std::printf("%s\n", (lastState = state).c_str());
+    bool menuOpen = false;
+    GList *windows = gtk_window_list_toplevels();
+    for (GList *w = windows; w; w = w->next)
+        if (GTK_IS_BIN(w->data) && gtk_bin_get_child(GTK_BIN(w->data)) &&
+            GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(w->data))) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+            menuOpen = true;
+    g_list_free(windows);
+    if (menuOpen && !menuReported)
+        reportOpenMenu();
+    menuReported = menuOpen;
+    std::fflush(stdout);
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace
+
+int main() {
+    g_timeout_add(5, probe, nullptr);
+    bool started = ShowWelcomeDialog();
+    std::printf("result %d %d %d %d\n", started ? 1 : 0, isWindowed ? 1 : 0, int(gSkin), isGamePad ? 1 : 0);
+    return 0;
+}
