@@ -90,20 +90,6 @@ TEST_F(HighScores, PlaceholderNamesAreShortLowerCaseAndShared) {
     EXPECT_EQ(names.size(), 36u);
 }
 
-TEST_F(HighScores, TablesAndFilesFollowTheModeNumbers) {
-    EXPECT_EQ(highScoreTable(0), &score60sec);
-    EXPECT_EQ(highScoreTable(1), &score5Min);
-    EXPECT_EQ(highScoreTable(2), &scoreMillion);
-    EXPECT_EQ(highScoreTable(3), &scoreRelax);
-    EXPECT_EQ(highScoreTable(4), nullptr);
-    EXPECT_EQ(highScoreTable(-1), nullptr);
-    EXPECT_STREQ(highScoreFileName(0), "data/s60");
-    EXPECT_STREQ(highScoreFileName(1), "data/s5mn");
-    EXPECT_STREQ(highScoreFileName(2), "data/smil");
-    EXPECT_STREQ(highScoreFileName(3), "data/srelx");
-    EXPECT_EQ(highScoreFileName(4), nullptr);
-}
-
 TEST_F(HighScores, NoFilesKeepTheBuiltInTables) {
     loadHighScores();
     EXPECT_EQ(scoresOf(score60sec), kBuiltIn[0]);
