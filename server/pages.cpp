@@ -17,7 +17,10 @@ body { font-family: system-ui, "DejaVu Sans", sans-serif; margin: 0 auto; paddin
 h1 { color: var(--accent); margin: 0.2rem 0 1rem; }
 h2 { border-bottom: 2px solid var(--accent); padding-bottom: 0.2rem; }
 .grid { display: grid; gap: 1rem; grid-template-columns: repeat(auto-fit, minmax(16rem, 1fr)); }
-table { width: 100%; border-collapse: collapse; font-size: 1rem; }
+table { width: 100%; border-collapse: collapse; font-size: 1rem; table-layout: fixed; }
+th:nth-child(1) { width: 2rem; } th:nth-child(3) { width: 5.5rem; } th:nth-child(4) { width: 6.5rem; }
+td { overflow-wrap: anywhere; }
+p.lead { margin-top: -0.5rem; color: #888; }
 caption { text-align: left; font-weight: bold; padding: 0.3rem 0; }
 th, td { padding: 0.35rem 0.4rem; text-align: left; border-bottom: 1px solid #8884; }
 td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; }
@@ -85,7 +88,9 @@ std::string formatDate(int64_t secondsSince1970) {
 }
 
 std::string leaderboardPage(const std::vector<Board> &boards) {
-    std::string html = pageHead("Brolix leaderboard") + "<h1>Brolix leaderboard</h1>\n";
+    std::string html = pageHead("Brolix leaderboard") +
+                       "<h1>Brolix leaderboard</h1>\n<p class=\"lead\">The ten best results of each game "
+                       "and difficulty.</p>\n";
     int shownMode = -1;
     for (const Board &board : boards) {
         if (board.game.mode != shownMode) {
