@@ -1,0 +1,130 @@
+#!/usr/bin/python3
+"""Writes contact sheets of a built data folder for review.
+
+usage: preview.py DATA_DIR OUT_DIR
+
+OUT_DIR receives sheet-skin0.png .. sheet-skin2.png (every screen of a skin at
+half size), sheet-common.png (gem sets, marks, cursor, pages) and every screen
+at full size under screens/.
+"""
+import argparse
+import os
+import sys
+
+import cairo
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from tool import paint as P  # noqa: E402
+from tool import scene  # noqa: E402
+from tool.imagefile import flatten, from_rgba, read_picture  # noqa: E402
+from tool.skins import SKINS  # noqa: E402
+
+
+def skin_screens(data, k):
+    gem_set = [0, 1, 2][k]
+    return [
+        ('menu: game settings, pointer on play', scene.cursor(scene.menu(data, k, 0, 'play'), data, 480, 360)),
+        ('menu: how to play', scene.menu(data, k, 1)),
+        ('menu: options, pointer on reset', scene.cursor(scene.menu(data, k, 2, 'reset', gem_set=gem_set),
+                                                         data, 200, 158)),
+        ('menu: high scores', scene.menu(data, k, 3, tab=1)),
+        ('menu: credits, pointer on a button', scene.cursor(scene.menu(data, k, 4, ('main', 2)), data, 470, 204)),
+        ('game: set %d, marks, selection, hint lit' % gem_set,
+         scene.cursor(scene.game(data, k, gem_set=gem_set, hover=1), data, 222, 450)),
+        ('game: paused', scene.paused(data, k)),
+        ('game over', scene.game_over(data, k)),
+        ('name entry', scene.name_entry(data, k)),
+        ('name entry, relax mode (BMP)', scene.name_entry(data, k, relax=True, name='')),
+        ('board replaced: zap label', scene.zap(data, k)),
+        ('game: set %d, menu button lit' % ((gem_set + 1) % 3),
+         scene.game(data, k, gem_set=(gem_set + 1) % 3, hover=2, mode=2, timer='04:05', score=987600)),
+    ]
+
+
+def sheet(tiles, path, columns=3, scale=0.5):
+    """Tiles of (caption, HxWx3 array) on a grid, captions underneath."""
+    tw, th = int(640 * scale), int(480 * scale)
+    pad, cap = 12, 22
+    rows = (len(tiles) + columns - 1) // columns
+    surf = cairo.ImageSurface(cairo.FORMAT_ARGB32, columns * (tw + pad) + pad, rows * (th + cap + pad) + pad)
+    ctx = P.context(surf)
+    ctx.set_source_rgb(0.16, 0.16, 0.18)
+    ctx.paint()
+    for i, (caption, screen) in enumerate(tiles):
+        x, y = pad + (i % columns) * (tw + pad), pad + (i // columns) * (th + cap + pad)
+        rgba = np.dstack([scene.to_uint8(screen), np.full(screen.shape[:2], 255, np.uint8)])
+        ctx.save()
+        ctx.translate(x, y)
+        ctx.scale(tw / rgba.shape[1], th / rgba.shape[0])
+        ctx.set_source_surface(from_rgba(rgba), 0, 0)
+        ctx.get_source().set_filter(cairo.FILTER_GOOD)
+        ctx.paint()
+        ctx.restore()
+        P.text(ctx, caption, x, y + th + 11, P.SANS, 12, (0.9, 0.9, 0.9, 1), bold=False)
+    surf.write_to_png(path)
+
+
+def _on(background, pic, scale=1):
+    rgb = flatten(pic, background).astype(np.float32)
+    return np.kron(rgb, np.ones((scale, scale, 1), np.float32)) if scale > 1 else rgb
+
+
+def common_tiles(data):
+    tiles = [('loading.bmp', data['loading.bmp'][..., :3]), ('page1.jpg', data['page1.jpg'][..., :3])]
+    backgrounds = [(19, 43, 87), (253, 238, 246), (38, 43, 49)]
+    for s in range(3):
+        canvas = np.zeros((480, 640, 3), np.float32) + 40
+        for row, bg in enumerate(backgrounds):
+            y = 20 + row * 150
+            canvas[y:y + 140, 10:630] = bg
+            for k in range(7):
+                gem = read_picture(os.path.join(data.root, 'gems/set%d/gem0%d.tga' % (s, k + 1)))
+                canvas[y + 10:y + 82, 20 + k * 86:92 + k * 86] = _on(bg, gem, 2)
+                if k < 5:
+                    mark = read_picture(os.path.join(data.root, list(scene.MARK_AT)[k]))
+                    gem_on = canvas[y + 84:y + 120, 38 + k * 86:74 + k * 86]
+                    gem_on[:] = _on(bg, gem)
+                    ox, oy = scene.MARK_AT[list(scene.MARK_AT)[k]]
+                    a = mark[..., 3:4] / 255.0 * 0.5
+                    region = gem_on[oy:oy + mark.shape[0], ox:ox + mark.shape[1]]
+                    region[:] = mark[..., :3] * a + region * (1 - a)
+        with open(os.path.join(data.root, 'gems/set%d/name.txt' % s)) as f:
+            tiles.append(('gem set %d "%s": x2, and at size with a mark at half opacity' % (s, f.read()), canvas))
+    small = np.zeros((480, 640, 3), np.float32) + 60
+    x = 20
+    for name in ('mouse.tga', 'select0.tga', 'select1.tga', 'select2.tga'):
+        pic = read_picture(os.path.join(data.root, name))
+        big = _on((60, 60, 60), pic, 2)
+        small[20:20 + big.shape[0], x:x + big.shape[1]] = big
+        x += big.shape[1] + 16
+    sign = _on((60, 60, 60), read_picture(os.path.join(data.root, 'internet.tga')))
+    small[20:20 + sign.shape[0], x:x + sign.shape[1]] = sign
+    for name, (x, y) in (('timenmb.tga', (20, 150)), ('highscalp.tga', (300, 150)), ('numbers.tga', (20, 410))):
+        big = _on((20, 30, 50), read_picture(os.path.join(data.root, name)), 2)
+        small[y:y + big.shape[0], x:x + big.shape[1]] = big
+    tiles.append(('cursor, server sign, selection frames, fonts (x2)', small))
+    return tiles
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('data_dir')
+    parser.add_argument('out_dir')
+    args = parser.parse_args()
+    data = scene.Data(args.data_dir)
+    os.makedirs(os.path.join(args.out_dir, 'screens'), exist_ok=True)
+    for skin in SKINS:
+        k = skin['number']
+        tiles = skin_screens(data, k)
+        sheet(tiles, os.path.join(args.out_dir, 'sheet-skin%d.png' % k))
+        for i, (_, screen) in enumerate(tiles):
+            sheet([('skin %d' % k, screen)], os.path.join(args.out_dir, 'screens', 'skin%d-%02d.png' % (k, i)),
+                  1, 1.0)
+    sheet(common_tiles(data), os.path.join(args.out_dir, 'sheet-common.png'), 2, 0.75)
+    print('contact sheets written to', args.out_dir)
+
+
+if __name__ == '__main__':
+    main()

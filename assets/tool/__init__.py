@@ -1,0 +1,1 @@
+"""Generator of the game's data folder: pictures, fonts, gem sets, sounds, help."""

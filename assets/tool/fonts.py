@@ -1,0 +1,177 @@
+"""The three bitmap fonts: every glyph drawn inside its rectangle of the game's tables."""
+import cairo
+import numpy as np
+
+from . import paint as P
+from .imagefile import new_surface, to_rgba
+
+# (character, x1, y1, x2, y2, advance); x2 and y2 exclusive
+TIMER = [('1', 21, 6, 28, 22, 7), ('2', 30, 6, 43, 22, 13), ('3', 45, 6, 59, 22, 14),
+         ('4', 58, 6, 71, 22, 13), ('5', 4, 25, 16, 40, 12), ('6', 18, 25, 30, 40, 12),
+         ('7', 33, 25, 43, 40, 10), ('8', 45, 25, 58, 40, 13), ('9', 60, 25, 72, 40, 12),
+         ('0', 3, 6, 18, 22, 15), (':', 73, 25, 82, 40, 9), (' ', 0, 30, 10, 40, 10)]
+SCORE = [('1', 0, 0, 11, 25, 11), ('2', 11, 0, 31, 25, 20), ('3', 30, 0, 50, 25, 20),
+         ('4', 51, 0, 68, 25, 17), ('5', 68, 0, 86, 25, 17), ('6', 87, 0, 105, 25, 18),
+         ('7', 106, 0, 123, 25, 17), ('8', 122, 0, 142, 25, 20), ('9', 143, 0, 162, 25, 19),
+         ('0', 162, 0, 183, 25, 21), (':', 184, 0, 195, 25, 11), (' ', 201, 0, 219, 25, 18)]
+MENU = [('a', 10, 8, 18, 17, 9), ('b', 22, 8, 30, 17, 9), ('c', 32, 8, 41, 17, 10),
+        ('d', 43, 8, 52, 17, 10), ('e', 55, 8, 63, 17, 9), ('f', 66, 8, 73, 17, 8),
+        ('g', 77, 8, 86, 17, 10), ('h', 9, 25, 17, 34, 9), ('i', 20, 25, 23, 34, 4),
+        ('j', 26, 25, 35, 34, 10), ('k', 36, 25, 45, 34, 10), ('l', 47, 25, 54, 34, 8),
+        ('m', 57, 25, 67, 34, 11), ('n', 70, 25, 80, 34, 11), ('o', 7, 44, 17, 53, 11),
+        ('p', 20, 44, 28, 53, 9), ('q', 31, 44, 41, 53, 11), ('r', 43, 44, 52, 53, 10),
+        ('s', 54, 44, 63, 53, 10), ('t', 66, 44, 73, 53, 8), ('u', 76, 44, 85, 52, 10),
+        ('v', 87, 44, 94, 53, 8), ('w', 10, 63, 20, 72, 11), ('x', 21, 63, 29, 72, 9),
+        ('y', 31, 63, 39, 72, 9), ('z', 42, 63, 50, 72, 9), ('0', 7, 82, 19, 93, 13),
+        ('1', 23, 82, 28, 99, 6), ('2', 32, 82, 43, 96, 11), ('3', 46, 82, 56, 96, 11),
+        ('4', 61, 82, 70, 96, 10), ('5', 74, 82, 84, 96, 11), ('8', 35, 101, 45, 115, 11),
+        ('6', 8, 101, 18, 115, 11), ('7', 22, 101, 31, 115, 10), ('9', 50, 101, 60, 115, 11),
+        (':', 64, 101, 69, 115, 6), (' ', 106, 100, 118, 111, 6)]
+
+FONTS = {  # file, table, picture size, ink height, style
+    'timenmb.tga': (TIMER, (128, 64), 12.5, 'timer'),
+    'numbers.tga': (SCORE, (256, 32), 21, 'score'),
+    'highscalp.tga': (MENU, (128, 128), 8, 'menu'),
+}
+
+
+def own_box(table, index):
+    """The glyph's rectangle less every neighbour it overlaps, so no glyph shows a
+    sliver of another. Overlaps in these tables are at most a column wide."""
+    c, x1, y1, x2, y2, _ = table[index]
+    for j, (oc, ox1, oy1, ox2, oy2, _) in enumerate(table):
+        if j == index or oc == ' ' or ox1 >= x2 or ox2 <= x1 or oy1 >= y2 or oy2 <= y1:
+            continue
+        if ox1 <= x1 < ox2:
+            x1 = ox2
+        elif ox1 < x2 <= ox2:
+            x2 = ox1
+    return x1, y1, x2, y2
+
+
+def _paint_glyph(ctx, style, ch, x, y, w, h):
+    """Draw one large stylised character inside (x, y, w, h)."""
+    ctx.save()
+    if ch == ':':
+        _colon_path(ctx, x + 1.5, y + 1, w - 3, h - 2.5)
+    else:
+        _fit_path(ctx, ch, P.SANS, x + 1.5, y + 1, w - 3, h - 2.5)
+    path = ctx.copy_path()
+    ctx.restore()
+    if style == 'score':
+        top, mid, bottom, edge = P.rgb('#ffffff'), P.rgb('#ffe68a'), P.rgb('#f0a020'), P.rgb('#3a1c00')
+    else:
+        top, mid, bottom, edge = P.rgb('#ffffff'), P.rgb('#d8f4ff'), P.rgb('#62c6ff'), P.rgb('#06223d')
+    ctx.new_path()
+    ctx.append_path(path)
+    ctx.set_line_join(cairo.LINE_JOIN_ROUND)
+    P.stroke_path(ctx, edge, 3.0 if style == 'score' else 2.2)
+    ctx.append_path(path)
+    P.fill_path(ctx, P.vertical_gradient(y, y + h, [(0, top), (0.45, mid), (1, bottom)]))
+
+
+def _colon_path(ctx, x, y, w, h):
+    d = min(w, h / 4)
+    cx = x + w / 2
+    for cy in (y + h * 0.3, y + h * 0.8):
+        P.rounded_rect(ctx, cx - d / 2, cy - d / 2, d, d, d / 4)
+
+
+def _fit_path(ctx, ch, family, x, y, w, h):
+    """Path of ch with ink height h, at most w wide (stretched a little at most),
+    centred in (x, y, w, h)."""
+    big = 100.0
+    probe = P.context(new_surface(4, 4))
+    P.set_font(probe, family, big)
+    probe.move_to(0, 0)
+    probe.text_path(ch)
+    x0, y0, x1, y1 = probe.fill_extents()
+    sy = h / (y1 - y0)
+    sx = min(w / (x1 - x0), sy * 1.2)
+    ctx.save()
+    ctx.translate(x + (w - (x1 - x0) * sx) / 2, y)
+    ctx.scale(sx, sy)
+    ctx.translate(-x0, -y0)
+    P.set_font(ctx, family, big)
+    ctx.move_to(0, 0)
+    ctx.text_path(ch)
+    ctx.restore()
+
+
+MENU_LETTER = (11, 8)   # font size, rows of ink from the top of the box
+MENU_DIGIT = (13, 10)
+
+
+def _resample(glyph, n, axis):
+    """Linear resampling of an alpha raster to n rows or columns."""
+    size = glyph.shape[axis]
+    src = np.linspace(0, size - 1, n)
+    lo = np.floor(src).astype(int)
+    hi = np.minimum(lo + 1, size - 1)
+    t = src - lo
+    if axis == 0:
+        return glyph[lo] * (1 - t)[:, None] + glyph[hi] * t[:, None]
+    return glyph[:, lo] * (1 - t) + glyph[:, hi] * t
+
+
+def _menu_glyph(ch):
+    """Hinted raster of one menu-font character trimmed to its ink; letters are
+    small capitals. Anything below the baseline is folded into the cap height."""
+    size, cap = MENU_DIGIT if ch.isdigit() else MENU_LETTER
+    surf = new_surface(48, 48)
+    ctx = cairo.Context(surf)
+    opts = cairo.FontOptions()
+    opts.set_antialias(cairo.ANTIALIAS_GRAY)
+    opts.set_hint_style(cairo.HINT_STYLE_FULL)
+    opts.set_hint_metrics(cairo.HINT_METRICS_ON)
+    ctx.set_font_options(opts)
+    P.set_font(ctx, P.SANS, size)
+    ctx.move_to(10, 24)
+    ctx.set_source_rgba(1, 1, 1, 1)
+    ctx.show_text(ch.upper())
+    alpha = to_rgba(surf)[..., 3].astype(np.float32)
+    cols = np.nonzero(alpha.max(axis=0))[0]
+    rows = np.nonzero(alpha.max(axis=1))[0]
+    glyph = alpha[24 - cap:max(24, rows[-1] + 1), cols[0]:cols[-1] + 1]
+    if glyph.shape[0] > cap:
+        glyph = _resample(glyph, cap, 0)
+    return glyph
+
+
+def _blit_menu_glyph(out, ch, x1, y1, x2, y2):
+    """Copy the glyph into its box: centred; digits widened, wide letters squeezed."""
+    glyph = _menu_glyph(ch)
+    w = x2 - x1
+    if glyph.shape[1] > w:
+        glyph = _resample(glyph, w, 1)
+    elif ch.isdigit():
+        glyph = _resample(glyph, min(w - 1, int(glyph.shape[1] * 1.3)), 1)
+    gh, gw = glyph.shape
+    ox = x1 + (w - gw) // 2
+    rows = min(gh, y2 - y1)
+    part = np.clip(glyph[:rows] * 1.15, 0, 255).astype(np.uint8)
+    out[y1:y1 + rows, ox:ox + gw, 3] = np.maximum(out[y1:y1 + rows, ox:ox + gw, 3], part)
+
+
+def render_font(name):
+    """RGBA array of a font picture; transparent outside the glyph rectangles."""
+    table, (pw, ph), ink_h, style = FONTS[name]
+    if style == 'menu':
+        out = np.zeros((ph, pw, 4), np.uint8)
+        out[..., :3] = 255
+        for i, entry in enumerate(table):
+            if entry[0] != ' ':
+                _blit_menu_glyph(out, entry[0], *own_box(table, i))
+        return out
+    surf = new_surface(pw, ph)
+    ctx = P.context(surf)
+    for i, (ch, x1, y1, x2, y2, adv) in enumerate(table):
+        if ch == ' ':
+            continue
+        bx1, by1, bx2, by2 = own_box(table, i)
+        ctx.save()
+        ctx.rectangle(bx1, by1, bx2 - bx1, by2 - by1)
+        ctx.clip()
+        _paint_glyph(ctx, style, ch, bx1, by1, bx2 - bx1, ink_h + 2.5)
+        ctx.restore()
+    return to_rgba(surf)

@@ -1,0 +1,186 @@
+"""Gem sets: seven pictures per set, one per token colour, plus a display name."""
+import math
+
+import cairo
+
+from . import paint as P
+from .imagefile import new_surface, to_rgba
+from .layout import GEM
+
+# Token colour k keeps one hue family in every set: red, green, blue, yellow,
+# purple, white, orange. The first five are the easy level's, so they differ most.
+JEWEL_COLOURS = ['#e0202c', '#1fbf4a', '#2a6df0', '#ffd21a', '#a93ee8', '#eef2f8', '#ff8a1c']
+MARBLE_COLOURS = ['#e8333d', '#35c25a', '#2f7cf5', '#ffd23a', '#b054ee', '#e9eef5', '#ff8f2e']
+# Colour-blind-safe hues, each with its own silhouette and a dark inner symbol.
+CLEAR_COLOURS = ['#d55e00', '#009e73', '#56b4e9', '#f0e442', '#cc79a7', '#f4f4f4', '#e69f00']
+
+SETS = [('jewels', 'jewel'), ('marbles', 'marble'), ('clear shapes', 'clear')]
+
+
+def _outline(ctx, k, c, r):
+    """Silhouette of jewel colour k centred on c with radius r."""
+    if k == 0:
+        P.regular_polygon(ctx, c, c, r, 8, -math.pi / 8)
+    elif k == 1:
+        P.chamfer_rect(ctx, c - r * 0.86, c - r * 0.86, r * 1.72, r * 1.72, r * 0.42)
+    elif k == 2:
+        P.polygon(ctx, [(c, c - r * 1.12), (c + r * 1.0, c), (c, c + r * 1.12), (c - r * 1.0, c)])
+    elif k == 3:
+        P.regular_polygon(ctx, c, c - r * 0.22, r * 1.3, 3, math.pi / 2)
+    elif k == 4:
+        P.regular_polygon(ctx, c, c, r * 0.98, 6, 0)
+    elif k == 5:
+        P.regular_polygon(ctx, c, c, r * 0.96, 12, 0)
+    else:
+        P.regular_polygon(ctx, c, c + r * 0.05, r * 1.0, 5)
+
+
+def _facets(ctx, k, c, r):
+    ctx.save()
+    ctx.translate(c, c)
+    ctx.scale(0.52, 0.52)
+    ctx.translate(-c, -c)
+    _outline(ctx, k, c, r)
+    ctx.restore()
+
+
+def jewel(k, size=GEM):
+    surf = new_surface(size, size)
+    ctx = P.context(surf)
+    ctx.scale(size / GEM, size / GEM)
+    base = P.rgb(JEWEL_COLOURS[k])
+    light = P.mix(base, (1, 1, 1, 1), 0.55)
+    dark = P.mix(base, (0, 0, 0, 1), 0.55)
+    c, r = GEM / 2, GEM / 2 - 2.2
+    ctx.save()
+    ctx.translate(0.6, 1.2)
+    _outline(ctx, k, c, r)
+    P.fill_path(ctx, (0, 0, 0, 0.45))
+    ctx.restore()
+    _outline(ctx, k, c, r)
+    P.fill_path(ctx, P.radial_gradient(c, c, r * 1.3, [(0, light), (0.55, base), (1, dark)],
+                                       fx=c - r * 0.4, fy=c - r * 0.5), True)
+    ctx.set_line_join(cairo.LINE_JOIN_ROUND)
+    P.stroke_path(ctx, P.mix(dark, (0, 0, 0, 1), 0.4), 1.3)
+    # Crown facets: light from the top left.
+    _facets(ctx, k, c, r)
+    inner = ctx.copy_path_flat()
+    ctx.new_path()
+    _outline(ctx, k, c, r)
+    outer = ctx.copy_path_flat()
+    ctx.new_path()
+    outer_pts = [p[1] for p in outer if p[0] in (cairo.PATH_MOVE_TO, cairo.PATH_LINE_TO)]
+    inner_pts = [p[1] for p in inner if p[0] in (cairo.PATH_MOVE_TO, cairo.PATH_LINE_TO)]
+    n = min(len(outer_pts), len(inner_pts))
+    for i in range(n):
+        a, b = outer_pts[i], outer_pts[(i + 1) % n]
+        ia, ib = inner_pts[i], inner_pts[(i + 1) % n]
+        mx, my = (a[0] + b[0] + ia[0] + ib[0]) / 4 - c, (a[1] + b[1] + ia[1] + ib[1]) / 4 - c
+        shade = (-(mx + my) / (r * 1.2))
+        P.polygon(ctx, [a, b, ib, ia])
+        if shade > 0:
+            P.fill_path(ctx, (1, 1, 1, min(0.45, shade * 0.5)))
+        else:
+            P.fill_path(ctx, (0, 0, 0, min(0.35, -shade * 0.4)))
+    ctx.append_path(inner)
+    P.fill_path(ctx, P.vertical_gradient(c - r * 0.5, c + r * 0.5,
+                                         [(0, P.mix(light, (1, 1, 1, 1), 0.3)), (1, base)]), True)
+    P.stroke_path(ctx, (1, 1, 1, 0.55), 0.8)
+    _sparkle(ctx, c - r * 0.3, c - r * (0.2 if k == 3 else 0.38), 3.2)
+    return to_rgba(surf)
+
+
+def _sparkle(ctx, x, y, s):
+    P.star(ctx, x, y, s, s * 0.25, 4, 0)
+    P.fill_path(ctx, (1, 1, 1, 0.95))
+    ctx.arc(x, y, s * 0.45, 0, 2 * math.pi)
+    P.fill_path(ctx, (1, 1, 1, 1))
+
+
+def marble(k, size=GEM):
+    surf = new_surface(size, size)
+    ctx = P.context(surf)
+    ctx.scale(size / GEM, size / GEM)
+    base = P.rgb(MARBLE_COLOURS[k])
+    light = P.mix(base, (1, 1, 1, 1), 0.6)
+    dark = P.mix(base, (0, 0, 0, 1), 0.6)
+    c, r = GEM / 2, GEM / 2 - 2
+    ctx.arc(c + 0.5, c + 1.3, r, 0, 2 * math.pi)
+    P.fill_path(ctx, (0, 0, 0, 0.4))
+    ctx.arc(c, c, r, 0, 2 * math.pi)
+    P.fill_path(ctx, P.radial_gradient(c, c, r, [(0, light), (0.5, base), (0.92, dark), (1, dark)],
+                                       fx=c - r * 0.35, fy=c - r * 0.4), True)
+    P.stroke_path(ctx, P.mix(dark, (0, 0, 0, 1), 0.4), 1.2)
+    # A swirl band gives each marble depth.
+    ctx.save()
+    ctx.arc(c, c, r - 1, 0, 2 * math.pi)
+    ctx.clip()
+    ctx.set_line_width(r * 0.35)
+    ctx.arc(c + r * 0.9, c + r * 0.9, r * 1.25, math.pi * 1.05, math.pi * 1.45)
+    P.stroke_path(ctx, P.with_alpha(light, 0.35), r * 0.35)
+    ctx.restore()
+    ctx.save()
+    ctx.translate(c - r * 0.3, c - r * 0.45)
+    ctx.scale(1, 0.62)
+    ctx.arc(0, 0, r * 0.45, 0, 2 * math.pi)
+    ctx.restore()
+    P.fill_path(ctx, P.vertical_gradient(c - r * 0.75, c - r * 0.15,
+                                         [(0, (1, 1, 1, 0.9)), (1, (1, 1, 1, 0.1))]))
+    ctx.arc(c + r * 0.35, c + r * 0.45, r * 0.18, 0, 2 * math.pi)
+    P.fill_path(ctx, (1, 1, 1, 0.35))
+    return to_rgba(surf)
+
+
+def _clear_shape(ctx, k, c, r):
+    if k == 0:
+        ctx.arc(c, c, r * 0.95, 0, 2 * math.pi)
+    elif k == 1:
+        P.rounded_rect(ctx, c - r * 0.82, c - r * 0.82, r * 1.64, r * 1.64, r * 0.18)
+    elif k == 2:
+        P.regular_polygon(ctx, c, c + r * 0.18, r * 1.12, 3)
+    elif k == 3:
+        P.polygon(ctx, [(c, c - r * 1.05), (c + r * 1.0, c), (c, c + r * 1.05), (c - r * 1.0, c)])
+    elif k == 4:
+        P.star(ctx, c, c + r * 0.06, r * 1.08, r * 0.48, 5)
+    elif k == 5:
+        t = r * 0.36
+        P.polygon(ctx, [(c - t, c - r), (c + t, c - r), (c + t, c - t), (c + r, c - t), (c + r, c + t),
+                        (c + t, c + t), (c + t, c + r), (c - t, c + r), (c - t, c + t), (c - r, c + t),
+                        (c - r, c - t), (c - t, c - t)])
+    else:
+        P.heart(ctx, c, c + r * 0.05, r * 0.95)
+
+
+def clear(k, size=GEM):
+    surf = new_surface(size, size)
+    ctx = P.context(surf)
+    ctx.scale(size / GEM, size / GEM)
+    base = P.rgb(CLEAR_COLOURS[k])
+    light = P.mix(base, (1, 1, 1, 1), 0.45)
+    dark = P.mix(base, (0, 0, 0, 1), 0.5)
+    c, r = GEM / 2, GEM / 2 - 2.5
+    ctx.save()
+    ctx.translate(0.6, 1.3)
+    _clear_shape(ctx, k, c, r)
+    ctx.restore()
+    P.fill_path(ctx, (0, 0, 0, 0.5))
+    _clear_shape(ctx, k, c, r)
+    ctx.set_line_join(cairo.LINE_JOIN_ROUND)
+    P.fill_path(ctx, P.vertical_gradient(c - r, c + r, [(0, light), (0.5, base), (1, dark)]), True)
+    P.stroke_path(ctx, P.rgb('#1a1a1a'), 1.8)
+    # A smaller copy of the same shape inside, dark, so the silhouette reads twice.
+    ctx.save()
+    ctx.translate(c, c)
+    ctx.scale(0.42, 0.42)
+    ctx.translate(-c, -c)
+    _clear_shape(ctx, k, c, r)
+    ctx.restore()
+    P.fill_path(ctx, P.with_alpha(P.mix(base, (0, 0, 0, 1), 0.65), 0.85))
+    return to_rgba(surf)
+
+
+def gem_set(index):
+    """(name, [seven RGBA arrays]) of set index."""
+    name, style = SETS[index]
+    draw = {'jewel': jewel, 'marble': marble, 'clear': clear}[style]
+    return name, [draw(k) for k in range(7)]

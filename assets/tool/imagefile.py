@@ -1,0 +1,97 @@
+"""Picture files: cairo surfaces to TGA, BMP, JPEG and back to arrays."""
+import struct
+
+import cairo
+import numpy as np
+from PIL import Image
+
+
+def new_surface(width, height):
+    return cairo.ImageSurface(cairo.FORMAT_ARGB32, width, height)
+
+
+def to_rgba(surface):
+    """Straight (not premultiplied) RGBA array, top row first."""
+    surface.flush()
+    w, h, stride = surface.get_width(), surface.get_height(), surface.get_stride()
+    bgra = np.frombuffer(surface.get_data(), np.uint8).reshape(h, stride // 4, 4)[:, :w]
+    a = bgra[..., 3].astype(np.uint32)
+    rgb = bgra[..., 2::-1].astype(np.uint32)
+    safe = np.maximum(a, 1)[..., None]
+    straight = np.where(a[..., None] > 0, (rgb * 255 + safe // 2) // safe, 0)
+    out = np.empty((h, w, 4), np.uint8)
+    out[..., :3] = np.minimum(straight, 255)
+    out[..., 3] = a
+    return out
+
+
+def from_rgba(rgba):
+    """A cairo surface holding a straight RGBA array."""
+    h, w = rgba.shape[:2]
+    surface = new_surface(w, h)
+    stride = surface.get_stride()
+    a = rgba[..., 3].astype(np.uint32)
+    pre = (rgba[..., :3].astype(np.uint32) * a[..., None] + 127) // 255
+    buf = np.zeros((h, stride // 4, 4), np.uint8)
+    buf[:, :w, 0] = pre[..., 2]
+    buf[:, :w, 1] = pre[..., 1]
+    buf[:, :w, 2] = pre[..., 0]
+    buf[:, :w, 3] = a
+    surface.get_data()[:] = buf.tobytes()
+    surface.mark_dirty()
+    return surface
+
+
+def write_tga(path, rgba, with_alpha):
+    """Uncompressed true-colour TGA (type 2), bottom row first."""
+    h, w = rgba.shape[:2]
+    depth = 32 if with_alpha else 24
+    header = struct.pack('<BBBHHBHHHHBB', 0, 0, 2, 0, 0, 0, 0, 0, w, h, depth,
+                         8 if with_alpha else 0)
+    order = [2, 1, 0, 3] if with_alpha else [2, 1, 0]
+    pixels = np.ascontiguousarray(rgba[::-1][..., order])
+    with open(path, 'wb') as f:
+        f.write(header)
+        f.write(pixels.tobytes())
+
+
+def write_bmp(path, rgb):
+    """24-bit uncompressed BMP, bottom row first, rows padded to 4 bytes."""
+    h, w = rgb.shape[:2]
+    row = (w * 3 + 3) & ~3
+    body = np.zeros((h, row), np.uint8)
+    body[:, :w * 3] = rgb[::-1][..., 2::-1].reshape(h, w * 3)
+    size = 54 + body.size
+    header = struct.pack('<2sIHHI', b'BM', size, 0, 0, 54)
+    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, body.size, 2835, 2835, 0, 0)
+    with open(path, 'wb') as f:
+        f.write(header + info + body.tobytes())
+
+
+def write_jpeg(path, rgb):
+    Image.fromarray(np.ascontiguousarray(rgb), 'RGB').save(
+        path, 'JPEG', quality=92, optimize=False, progressive=False, subsampling=0)
+
+
+def read_picture(path):
+    """RGBA array of a picture the game can load (TGA, BMP or JPEG)."""
+    if path.endswith('.tga'):
+        with open(path, 'rb') as f:
+            data = f.read()
+        w, h, depth = struct.unpack_from('<HHB', data, 12)
+        n = depth // 8
+        px = np.frombuffer(data, np.uint8, w * h * n, 18).reshape(h, w, n)[::-1]
+        out = np.full((h, w, 4), 255, np.uint8)
+        out[..., :3] = px[..., 2::-1]
+        if n == 4:
+            out[..., 3] = px[..., 3]
+        return out
+    img = Image.open(path).convert('RGBA')
+    return np.asarray(img).copy()
+
+
+def flatten(rgba, background):
+    """Opaque RGB of a picture over a flat colour (0..255 triple)."""
+    a = rgba[..., 3:4].astype(np.float32) / 255.0
+    bg = np.array(background, np.float32)
+    return (rgba[..., :3] * a + bg * (1 - a) + 0.5).astype(np.uint8)

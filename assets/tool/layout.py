@@ -1,0 +1,84 @@
+"""Where the game draws things: screen rectangles and picture regions.
+
+Rectangles are (x1, y1, x2, y2), right and bottom edges exclusive, unless noted.
+"""
+LIT = 480  # lit states sit this far below the place they are shown
+
+# Menu picture ---------------------------------------------------------------
+MAIN_BUTTONS = [  # edges inclusive on screen; the lit copy spans x1..x2, y1..y2
+    ((415, 137, 533, 160), 'play'),
+    ((415, 164, 561, 189), 'how to play'),
+    ((415, 193, 521, 216), 'options'),
+    ((415, 222, 561, 245), 'high scores'),
+    ((415, 249, 509, 274), 'credits'),
+    ((415, 278, 470, 301), 'quit'),
+]
+PLAY = (431, 342, 553, 405)             # lit copy from (431, 822)
+PLAY_DISC = (467, 346, 511, 382)        # hot zones of the play button
+PLAY_BAR = (437, 381, 538, 399)
+WELL = (58, 76, 406, 440)               # frame that holds every panel
+
+PANEL0 = (105, 138, 354, 384)           # screen; source is 480 lower
+MODE_ROWS = [(105, 138, 360, 176), (105, 190, 360, 229), (105, 242, 360, 280), (105, 295, 360, 334)]
+MODE_NAMES = ['sixty seconds', 'five minutes', 'million', 'relax']
+MODE_HINTS = ['score all you can in one minute', 'score all you can in five minutes',
+              'reach 1 000 000 points, fast', 'no clock, no pressure']
+DIFF_BOXES = [(131, 359, 188, 385), (198, 359, 280, 385), (293, 359, 345, 385)]
+DIFF_NAMES = ['easy', 'normal', 'hard']
+MODE_MARKERS = [(86, 141), (86, 194), (86, 245), (86, 299)]      # 20 x 18
+MODE_MARKER_SIZE = [(20, 18), (20, 19), (20, 20), (20, 18)]
+DIFF_MARKERS = [(149, 384, 21, 17), (230, 384, 20, 17), (311, 384, 19, 17)]
+
+PANEL1_SRC, PANEL1_AT = (641, 0, 973, 347), (67, 84)
+PANEL2_SRC, PANEL2_AT = (641, 706, 971, 990), (67, 86)
+PANEL3_SRC, PANEL3_AT = (642, 385, 960, 680), (71, 113)
+KNOB_SRC = (582, 979, 598, 994)
+KNOB_Y = 246
+VOLUME_X0 = 176                         # knob drawn at volume + 176
+RESET_LIT_SRC, RESET_AT = (679, 997, 892, 1023), (105, 138)
+HIGH_TABS = [(105, 117, 168, 137), (169, 117, 233, 137), (234, 117, 297, 137), (300, 117, 363, 137)]
+TAB_NAMES = ['60 s', '5 min', 'million', 'relax']
+HIGH_NAME_Y = [151, 175, 198, 233, 257, 280, 315, 339, 362]
+
+GEM_ROW_Y = 306
+GEM_NAME = (95, 383, 355)
+
+CREDITS_AT = (73, 129)                  # picture column 8 lands here
+CREDITS_SIZE = (334, 290)
+CREDITS_MAIL = (80, 190, 260, 227)      # screen, open bounds
+CREDITS_WEB = (161, 315, 343, 399)
+
+# In-game picture ------------------------------------------------------------
+CELL, BOARD_X, BOARD_Y, COLS, ROWS = 42, 71, 90, 12, 8
+GEM = 36
+GAME_BUTTONS = [((70, 438, 170, 465), 'new game'), ((200, 438, 247, 465), 'hint'),
+                ((265, 438, 330, 465), 'menu')]
+SCORE_AT, TIMER_AT = (435, 442), (560, 37)
+PAUSE_SRC, PAUSE_AT = (69, 498, 571, 832), (69, 88)
+MODE_LABELS = [((675, 20, 713, 36), (25, 37), '60 s'), ((716, 20, 776, 36), (20, 37), '5 min'),
+               ((776, 20, 833, 36), (20, 37), 'million'), ((833, 20, 883, 36), (20, 37), 'relax')]
+ZAP_SRC, ZAP_AT = (671, 231, 1011, 277), (150, 200)
+
+# Game-over and name entry --------------------------------------------------------
+GAMEOVER_SIZE = (360, 210)
+ENTRY_SIZE = (400, 250)
+NAME_AT = (232, 314)
+
+# Marks are centred on the gem: size = 2 * (gem centre - drawing offset)
+MARK_OFFSETS = {'bomb': (6, 5), 'horiz': (6, 7), 'verti': (5, 5), 'xzap': (6, 6), 'question': (6, 5)}
+
+
+def mark_size(name):
+    ox, oy = MARK_OFFSETS[name]
+    return GEM - 2 * ox, GEM - 2 * oy
+
+
+def centred_at(size):
+    """Top-left of a game-over picture of this size (centred on the play band)."""
+    w, h = size
+    return int((640 - w) / 2), int((357 - h) / 2 + 77)
+
+
+def entry_at(size):
+    x, y = centred_at(size)
+    return x - 3, y - 1

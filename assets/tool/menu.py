@@ -1,0 +1,276 @@
+"""The menu picture (screen, lit buttons, panels, markers, knob) and the credits."""
+import math
+
+import numpy as np
+
+from . import icons
+from . import layout as L
+from . import paint as P
+from . import theme
+from .gems import jewel
+from .imagefile import from_rgba, new_surface, to_rgba
+from .marks import MARKS
+
+
+def _screen(skin, draw):
+    surf = new_surface(640, 480)
+    ctx = P.context(surf)
+    theme.background(ctx, skin)
+    theme.well(ctx, skin, *_xywh(L.WELL))
+    draw(ctx)
+    return to_rgba(surf)
+
+
+def _xywh(r):
+    return r[0], r[1], r[2] - r[0], r[3] - r[1]
+
+
+def _chrome(ctx, skin, lit):
+    """Everything outside the well: logo, main buttons, play button, ornaments."""
+    theme.logo(ctx, skin, 320, 40, 50)
+    for (x1, y1, x2, y2), caption in L.MAIN_BUTTONS:
+        if not lit:
+            P.soft_shadow(ctx, lambda: P.shape(ctx, skin['shape'], x1, y1 + 2, x2 - x1, y2 - y1,
+                                               skin['radius']), (0, 0, 0, 0.3), 2, 3)
+        theme.button(ctx, skin, x1, y1, x2 - x1, y2 - y1, caption, lit, 13)
+    _play_button(ctx, skin, lit)
+    if not lit:
+        _ornament(ctx, skin)
+        P.text(ctx, skin['tagline'], 320, 462, skin['label_family'], 11, skin['text_dim'] if skin['number'] != 1
+               else skin['text'], bold=False, align='center', tracking=1.0)
+
+
+def _play_button(ctx, skin, lit):
+    x1, y1, x2, y2 = L.PLAY
+    top, bottom = (skin['lit_top'], skin['lit_bottom']) if lit else (skin['btn_top'], skin['btn_bottom'])
+    border = skin['lit_border'] if lit else skin['btn_border']
+    if lit:
+        P.glow(ctx, lambda: (ctx.arc(489, 363, 19, 0, 2 * math.pi),
+                             P.rounded_rect(ctx, 438, 381, 100, 19, 9.5)), skin['lit_glow'], 4, 4)
+    else:
+        P.soft_shadow(ctx, lambda: P.rounded_rect(ctx, 438, 384, 100, 19, 9.5), (0, 0, 0, 0.35), 3, 3)
+    theme.button(ctx, skin, 438, 381, 100, 19, '', lit)
+    P.text(ctx, 'PLAY', 489, 391, skin['label_family'], 12, skin['lit_text'] if lit else skin['btn_text'],
+           align='center', tracking=2)
+    ctx.arc(489, 363, 19, 0, 2 * math.pi)
+    P.fill_path(ctx, P.radial_gradient(489, 363, 19, [(0, P.mix(top, (1, 1, 1, 1), 0.4)), (0.7, bottom),
+                                                      (1, P.mix(bottom, (0, 0, 0, 1), 0.3))],
+                                       fx=483, fy=356), True)
+    P.stroke_path(ctx, border, 1.5)
+    ctx.arc(489, 363, 16.5, 0, 2 * math.pi)
+    P.stroke_path(ctx, (1, 1, 1, 0.5 if lit else 0.25), 1)
+    icons.play(ctx, 491, 363, 20, skin['lit_text'] if lit else skin['btn_text'])
+
+
+def _ornament(ctx, skin):
+    """A little cascade of gems beside the main buttons."""
+    for i, (k, x, y) in enumerate([(0, 598, 150), (2, 584, 196), (3, 606, 232), (1, 590, 276), (4, 604, 318)]):
+        g = from_rgba(jewel(k))
+        ctx.save()
+        ctx.translate(x, y)
+        ctx.rotate((-0.25, 0.2, -0.1, 0.3, -0.2)[i])
+        ctx.scale(0.8, 0.8)
+        ctx.set_source_surface(g, -L.GEM / 2, -L.GEM / 2)
+        ctx.paint_with_alpha(0.9)
+        ctx.restore()
+
+
+# ---- panel 0: game settings -----------------------------------------------------
+
+MODE_ICONS = [icons.stopwatch, icons.clock, icons.trophy, icons.leaf]
+
+
+def _panel0(ctx, skin):
+    for i, (x1, y1, x2, y2) in enumerate(L.MODE_ROWS):
+        mx, my = L.MODE_MARKERS[i]
+        mid = my + L.MODE_MARKER_SIZE[i][1] / 2
+        theme.card(ctx, skin, 108, y1, 244, y2 - y1)
+        MODE_ICONS[i](ctx, 124, (y1 + y2) / 2, 18, skin['heading'])
+        P.text(ctx, L.MODE_NAMES[i], 140, mid, P.SANS, 14, skin['text'])
+        P.text(ctx, L.MODE_HINTS[i], 140, mid + 16, P.SANS, 10, skin['text_dim'], bold=False)
+    P.text(ctx, 'difficulty', 238, 347, P.SANS, 11, skin['text_dim'], align='center', tracking=1)
+    for (x1, y1, x2, y2), name in zip(L.DIFF_BOXES, L.DIFF_NAMES):
+        theme.button(ctx, skin, x1, y1, x2 - x1, 384 - y1 - 1, name, False, 12)
+
+
+def _markers(ctx, skin):
+    colour = skin['accent'] if skin['number'] != 1 else skin['heading']
+    for i, (x, y) in enumerate(L.MODE_MARKERS):
+        w, h = L.MODE_MARKER_SIZE[i]
+        cy = y + h / 2
+        pts = [(x + 3, cy - 7), (x + 17, cy), (x + 3, cy + 7)]
+        P.glow(ctx, lambda: P.polygon(ctx, pts), colour, 2.5, 3)
+        P.polygon(ctx, pts)
+        P.fill_path(ctx, P.vertical_gradient(cy - 7, cy + 7, [(0, (1, 1, 1, 1)), (1, colour)]), True)
+        P.stroke_path(ctx, (0, 0, 0, 0.6), 1)
+    for x, y, w, h in L.DIFF_MARKERS:
+        cx = x + w / 2
+        pts = [(cx, y + 2), (cx + 7, y + 12), (cx - 7, y + 12)]
+        P.glow(ctx, lambda: P.polygon(ctx, pts), colour, 2.5, 3)
+        P.polygon(ctx, pts)
+        P.fill_path(ctx, P.vertical_gradient(y + 2, y + 12, [(0, (1, 1, 1, 1)), (1, colour)]), True)
+        P.stroke_path(ctx, (0, 0, 0, 0.6), 1)
+
+
+# ---- panel 1: how to play ---------------------------------------------------------
+
+def _panel1(ctx, skin):
+    x0, y0 = L.PANEL1_AT
+    theme.heading(ctx, skin, 'how to play', 233, y0 + 20, 18, 'center')
+    # Two gems trading places.
+    for i, k in enumerate((2, 0, 2, 2)):
+        ctx.set_source_surface(from_rgba(jewel(k)), 150 + i * 40, y0 + 38)
+        ctx.paint()
+    ctx.move_to(208, y0 + 84)
+    ctx.curve_to(214, y0 + 94, 226, y0 + 94, 232, y0 + 84)
+    P.stroke_path(ctx, skin['heading'], 2)
+    P.polygon(ctx, [(232, y0 + 80), (236, y0 + 88), (228, y0 + 88)])
+    P.fill_path(ctx, skin['heading'])
+    y = P.paragraph(ctx, 'Click two neighbouring gems to swap them. Every line of three or more '
+                    'of a colour vanishes, and the gems above fall into the gap.',
+                    80, y0 + 114, 306, P.SANS, 12, skin['text'])
+    y = P.paragraph(ctx, 'Longer lines and cascades score more.', 80, y + 4, 306, P.SANS, 12, skin['text'])
+    theme.heading(ctx, skin, 'bonus marks', 233, y + 8, 14, 'center')
+    y += 26
+    items = [('bomb.tga', 'the 3 x 3 square'), ('horiz.tga', 'the whole row'),
+             ('verti.tga', 'the whole column'), ('xzap.tga', 'row and column'),
+             ('question.tga', 'a surprise')]
+    for i, (mark, caption) in enumerate(items):
+        col, row = i % 2, i // 2
+        mx, my = 80 + col * 156, y + row * 30
+        ctx.set_source_surface(from_rgba(jewel((1, 4, 3, 6, 5)[i])), mx, my - 4)
+        ctx.paint_with_alpha(0.95)
+        pic = MARKS[mark]()
+        ctx.set_source_surface(from_rgba(pic), mx + 18 - pic.shape[1] / 2, my + 14 - pic.shape[0] / 2)
+        ctx.paint_with_alpha(0.75)
+        P.paragraph(ctx, caption, mx + 40, my + 18, 112, P.SANS, 11, skin['text'])
+    y += 3 * 30 + 12
+    P.paragraph(ctx, 'Stuck? The hint button shows a move for 50 points. '
+                'F1 deals a new board, P pauses, Escape goes back to the menu.', 80, y, 306, P.SANS, 11,
+                skin['text_dim'])
+
+
+# ---- panel 2: options ---------------------------------------------------------------
+
+def _panel2(ctx, skin, reset_lit=False):
+    theme.heading(ctx, skin, 'options', 232, 104, 18, 'center')
+    P.text(ctx, 'high scores', 211, 128, P.SANS, 10, skin['text_dim'], align='center', bold=False)
+    theme.button(ctx, skin, 105, 142, 213, 22, 'reset high scores', reset_lit, 12, icon=icons.refresh)
+    P.text(ctx, 'sound volume', 232, 222, P.SANS, 12, skin['text'], align='center')
+    icons.speaker(ctx, 160, 254, 16, skin['heading'])
+    x0, x1 = 180, 306
+    P.rounded_rect(ctx, x0, 250, x1 - x0, 8, 4)
+    P.fill_path(ctx, P.vertical_gradient(250, 258, [(0, (0, 0, 0, 0.6)), (1, (0, 0, 0, 0.25))]), True)
+    P.stroke_path(ctx, P.with_alpha(skin['card_border'], 1), 1)
+    P.rounded_rect(ctx, x0 + 2, 252, x1 - x0 - 4, 4, 2)
+    P.fill_path(ctx, P.vertical_gradient(252, 256, [(0, P.with_alpha(skin['accent2'], 0.7)),
+                                                    (1, P.with_alpha(skin['accent'], 0.7))]))
+    for i, t in ((0, 'off'), (1, 'max')):
+        P.text(ctx, t, (x0, x1)[i], 270, P.SANS, 9, skin['text_dim'], bold=False, align='center')
+    P.text(ctx, 'gem set: click to change', 238, 288, P.SANS, 11, skin['text'], align='center')
+    _dark_tray(ctx, skin, 86, 298, 306, 72)
+
+
+def _dark_tray(ctx, skin, x, y, w, h):
+    """Dark inset where the game writes white text (gem-set name, score rows)."""
+    P.rounded_rect(ctx, x + 0.5, y + 0.5, w - 1, h - 1, 8)
+    tray = {0: P.rgb('#07132a', 0.9), 1: P.rgb('#6e2457', 0.92), 2: P.rgb('#0b0d10', 0.9)}[skin['number']]
+    P.fill_path(ctx, tray, True)
+    P.stroke_path(ctx, skin['card_border'], 1)
+
+
+# ---- panel 3: high scores ---------------------------------------------------------
+
+def _panel3(ctx, skin, lit_tabs=False):
+    for (x1, y1, x2, y2), name in zip(L.HIGH_TABS, L.TAB_NAMES):
+        tx1, tx2 = x1 + 4, x2 + 1
+        theme.button(ctx, skin, tx1, 114, tx2 - tx1, 24, name, lit_tabs, 11)
+    _dark_tray(ctx, skin, 76, 140, 308, 264)
+    for block, name in enumerate(L.DIFF_NAMES):
+        ys = L.HIGH_NAME_Y[block * 3:block * 3 + 3]
+        for i, y in enumerate(ys):
+            ctx.rectangle(103, y - 5, 265, 19)
+            P.fill_path(ctx, (1, 1, 1, 0.07 if i % 2 == 0 else 0.03))
+            medal = ('#ffd34a', '#d8dde6', '#d08a4a')[i]
+            ctx.arc(97, y + 4, 3.2, 0, 2 * math.pi)
+            P.fill_path(ctx, P.rgb(medal))
+        ctx.save()
+        ctx.translate(86, (ys[0] + ys[2]) / 2 + 5)
+        ctx.rotate(-math.pi / 2)
+        P.text(ctx, name, 0, 0, P.SANS, 9, skin['accent'] if skin['number'] != 1 else P.rgb('#ffc2e0'),
+               align='center')
+        ctx.restore()
+
+
+def _credits(ctx, skin):
+    ox, oy = L.CREDITS_AT
+    theme.logo(ctx, skin, 236, oy + 28, 34)
+    theme.button(ctx, skin, 84, 193, 172, 31, 'write to us', False, 13, icon=icons.envelope)
+    lines = ['Game design, code, pictures and sounds', 'by the Brolix team.',
+             'Every picture and sound is made', 'by the game\'s own build.', 'Thank you for playing!']
+    for i, line in enumerate(lines):
+        P.text(ctx, line, 236, 242 + i * 14, P.SANS, 10.5, skin['text'], bold=(i == 4), align='center')
+    theme.button(ctx, skin, 165, 320, 174, 74, '', False)
+    icons.globe(ctx, 196, 357, 34, skin['btn_text'])
+    P.text(ctx, 'visit our', 268, 346, P.SANS, 13, skin['btn_text'], align='center')
+    P.text(ctx, 'web site', 268, 366, P.SANS, 16, skin['btn_text'], align='center')
+
+
+def _copy(dst, src, rect, at):
+    """Copy screen rectangle rect of src into dst with its top-left at 'at'."""
+    x1, y1, x2, y2 = rect
+    ax, ay = at
+    dst[ay:ay + y2 - y1, ax:ax + x2 - x1] = src[y1:y2, x1:x2]
+
+
+def menu_picture(skin):
+    """1024 x 1024 RGBA menu picture of a skin."""
+    base = _screen(skin, lambda ctx: _chrome(ctx, skin, False))
+    lit = _screen(skin, lambda ctx: (_chrome(ctx, skin, False), _chrome(ctx, skin, True)))
+    p0 = _screen(skin, lambda ctx: (_panel0(ctx, skin), _markers(ctx, skin)))
+    p1 = _screen(skin, lambda ctx: _panel1(ctx, skin))
+    p2 = _screen(skin, lambda ctx: _panel2(ctx, skin))
+    p2lit = _screen(skin, lambda ctx: _panel2(ctx, skin, True))
+    p3 = _screen(skin, lambda ctx: _panel3(ctx, skin))
+    p3lit = _screen(skin, lambda ctx: _panel3(ctx, skin, True))
+
+    out = np.zeros((1024, 1024, 4), np.uint8)
+    out[..., 3] = 255
+    out[480:960, :640] = _dimmed(base)
+    out[:480, :640] = base
+    for (x1, y1, x2, y2), _ in L.MAIN_BUTTONS:
+        _copy(out, lit, (x1, y1, x2, y2), (x1, y1 + L.LIT))
+    _copy(out, lit, L.PLAY, (L.PLAY[0], L.PLAY[1] + L.LIT))
+    _copy(out, p0, L.PANEL0, (L.PANEL0[0], L.PANEL0[1] + L.LIT))
+    for (x, y), (w, h) in zip(L.MODE_MARKERS, L.MODE_MARKER_SIZE):
+        _copy(out, p0, (x, y, x + w, y + h), (x, y + L.LIT))
+    for x, y, w, h in L.DIFF_MARKERS:
+        _copy(out, p0, (x, y, x + w, y + h), (x, y + L.LIT))
+    for src, (sx1, sy1, sx2, sy2), (ax, ay) in ((p1, L.PANEL1_SRC, L.PANEL1_AT), (p2, L.PANEL2_SRC, L.PANEL2_AT),
+                                              (p3, L.PANEL3_SRC, L.PANEL3_AT)):
+        _copy(out, src, (ax, ay, ax + sx2 - sx1, ay + sy2 - sy1), (sx1, sy1))
+    rx1, ry1, rx2, ry2 = L.RESET_LIT_SRC
+    _copy(out, p2lit, (L.RESET_AT[0], L.RESET_AT[1], L.RESET_AT[0] + rx2 - rx1, L.RESET_AT[1] + ry2 - ry1),
+          (rx1, ry1))
+    for x1, _, x2, _ in L.HIGH_TABS:
+        _copy(out, p3lit, (x1 + 4, 113, x2 + 1, 137), (x1 + 575, 358))
+    from .marks import knob
+    kx1, ky1, kx2, ky2 = L.KNOB_SRC
+    out[ky1:ky2, kx1:kx2] = knob(skin)
+    return out
+
+
+def _dimmed(rgba):
+    """Faded copy of the screen that fills the unused parts of the lower half."""
+    out = rgba.copy()
+    out[..., :3] = (out[..., :3].astype(np.uint16) * 2 // 5).astype(np.uint8)
+    return out
+
+
+def credits_picture(skin):
+    """Credits picture: column 8 is drawn at screen x 73."""
+    screen = _screen(skin, lambda ctx: _credits(ctx, skin))
+    w, h = L.CREDITS_SIZE
+    x0 = L.CREDITS_AT[0] - 8
+    y0 = L.CREDITS_AT[1]
+    return screen[y0:y0 + h, x0:x0 + w].copy()

@@ -1,0 +1,88 @@
+"""Full-screen pages: the loading picture and the software-renderer page."""
+import cairo
+
+from . import icons
+from . import paint as P
+from . import theme
+from .gems import jewel
+from .imagefile import from_rgba, new_surface, to_rgba
+from .skins import CLASSIC
+
+CONTINUE = (334, 362, 459, 479)   # screen, edges inclusive
+DOWNLOAD = (504, 362, 638, 479)
+
+
+def _gem_row(ctx, cx, y, scale=1.0):
+    n = 7
+    step = 44 * scale
+    for k in range(n):
+        ctx.save()
+        ctx.translate(cx - step * (n - 1) / 2 + step * k, y)
+        ctx.scale(scale, scale)
+        ctx.set_source_surface(from_rgba(jewel(k)), -18, -18)
+        ctx.paint()
+        ctx.restore()
+
+
+def loading_picture():
+    surf = new_surface(640, 480)
+    ctx = P.context(surf)
+    theme.background(ctx, CLASSIC)
+    theme.logo(ctx, CLASSIC, 320, 190, 96)
+    _gem_row(ctx, 320, 290)
+    P.text(ctx, 'loading...', 320, 360, P.SANS, 18, CLASSIC['text'], align='center', tracking=2)
+    return to_rgba(surf)
+
+
+def _choice(ctx, rect, title, lines, icon, primary):
+    x1, y1, x2, y2 = rect
+    x, y, w, h = x1 + 3, y1 + 3, x2 - x1 - 5, y2 - y1 - 8
+    s = CLASSIC
+    P.soft_shadow(ctx, lambda: P.rounded_rect(ctx, x, y + 3, w, h, 10), (0, 0, 0, 0.4), 4, 3)
+    P.rounded_rect(ctx, x + 0.5, y + 0.5, w - 1, h - 1, 10)
+    top, bottom = (s['lit_top'], s['lit_bottom']) if primary else (s['btn_top'], s['btn_bottom'])
+    colour = s['lit_text'] if primary else s['btn_text']
+    P.fill_path(ctx, P.vertical_gradient(y, y + h, [(0, top), (1, bottom)]), True)
+    P.stroke_path(ctx, s['lit_border'] if primary else s['btn_border'], 1.5)
+    ctx.save()
+    P.rounded_rect(ctx, x + 1, y + 1, w - 2, h - 2, 9)
+    ctx.clip()
+    ctx.rectangle(x, y, w, h * 0.45)
+    ctx.set_source(P.vertical_gradient(y, y + h * 0.45, [(0, (1, 1, 1, 0.45)), (1, (1, 1, 1, 0.05))]))
+    ctx.fill()
+    ctx.restore()
+    icon(ctx, x + w / 2, y + 30, 30, colour)
+    P.text(ctx, title, x + w / 2, y + 62, P.SANS, 16, colour, align='center')
+    for i, line in enumerate(lines):
+        P.text(ctx, line, x + w / 2, y + 82 + i * 13, P.SANS, 10, colour, align='center', bold=False)
+
+
+def _download_icon(ctx, cx, cy, s, colour):
+    P.polygon(ctx, [(cx - s * 0.12, cy - s * 0.5), (cx + s * 0.12, cy - s * 0.5), (cx + s * 0.12, cy - s * 0.05),
+                    (cx + s * 0.32, cy - s * 0.05), (cx, cy + s * 0.3), (cx - s * 0.32, cy - s * 0.05),
+                    (cx - s * 0.12, cy - s * 0.05)])
+    P.fill_path(ctx, colour)
+    ctx.rectangle(cx - s * 0.45, cy + s * 0.38, s * 0.9, s * 0.12)
+    P.fill_path(ctx, colour)
+
+
+def driver_page():
+    """Shown when OpenGL is not accelerated: continue, or fetch a driver."""
+    surf = new_surface(640, 480)
+    ctx = P.context(surf)
+    s = CLASSIC
+    theme.background(ctx, s)
+    theme.logo(ctx, s, 320, 48, 56)
+    theme.well(ctx, s, 30, 96, 580, 252)
+    theme.heading(ctx, s, 'Your graphics run in software', 320, 128, 22, 'center')
+    body = ('Brolix found no hardware-accelerated OpenGL driver on this computer, so every picture '
+            'is drawn by the processor instead of the graphics card. The game still works, but it may '
+            'run slowly and feel less smooth.')
+    y = P.paragraph(ctx, body, 56, 164, 528, P.SANS, 14, s['text'])
+    body2 = ('Installing the driver made for your graphics card usually fixes this. Choose below: play now '
+             'with the software renderer, or open the page that helps you find a driver.')
+    P.paragraph(ctx, body2, 56, y + 10, 528, P.SANS, 14, s['text_dim'])
+    _gem_row(ctx, 165, 418, 0.9)
+    _choice(ctx, CONTINUE, 'continue', ['play with the', 'software renderer'], icons.play, True)
+    _choice(ctx, DOWNLOAD, 'get a driver', ['open the download', 'page, then quit'], _download_icon, False)
+    return to_rgba(surf)
