@@ -24,7 +24,7 @@ static double medianMicros(int runs, const std::function<void()> &work) {
 
 int main() {
     TempDir dir;
-    useWaveWriter(dir.path("bench-output.wav"));
+    waveWriterOutput();
     const int rate = 44100;
     auto oneSecond = sineWave(rate, 1, rate, 441, 0.5);
     auto wav = dir.path("one-second.wav");

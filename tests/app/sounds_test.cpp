@@ -13,13 +13,7 @@
 
 namespace {
 
-TempDir &outputDir() {
-    static TempDir dir;
-    return dir;
-}
-
-const std::string kOutput = outputDir().path("effects-output.wav");
-const bool kWaveWriter = (useWaveWriter(kOutput), true);
+const std::string kOutput = waveWriterOutput();
 
 struct Effect {
     KSound **sound;
@@ -40,7 +34,7 @@ int framesOf(int index) { return 2205 * (index + 1); }
 class SoundEffects : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(kWaveWriter);
+        ASSERT_FALSE(kOutput.empty());
         KSound::setGlobalVolumes(-1, 100);
     }
     void TearDown() override { freeSounds(); }

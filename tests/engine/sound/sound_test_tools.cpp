@@ -161,6 +161,12 @@ void useConfig(const std::string &text) {
     unsetenv("ALSOFT_DRIVERS");
 }
 
+// No dither or limiter: what the mixer is given comes out unchanged.
+void useWaveWriter(const std::string &outputWav) {
+    useConfig("[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
+              "dither=false\noutput-limiter=false\nhrtf=false\n[wave]\nfile=" + outputWav + "\n");
+}
+
 }  // namespace
 
 void writeOgg(const std::string &path, const std::vector<int16_t> &samples, int channels, int rate) {
@@ -172,9 +178,12 @@ void writeOgg(const std::string &path, const std::vector<int16_t> &samples, int 
     writer.finish();
 }
 
-void useWaveWriter(const std::string &outputWav) {
-    useConfig("[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
-              "dither=false\noutput-limiter=false\nhrtf=false\n[wave]\nfile=" + outputWav + "\n");
+const std::string &waveWriterOutput() {
+    static TempDir dir;
+    static const std::string output = dir.path("device-output.wav");
+    static const bool configured = (useWaveWriter(output), true);
+    (void)configured;
+    return output;
 }
 
 void useNoDevice() { useConfig("[general]\ndrivers=no-such-sound-card\n"); }
@@ -224,6 +233,14 @@ Recording readRecording(const std::string &path) {
     }
     if (r.first == r.samples.size()) r.first = 1, r.last = 0;
     return r;
+}
+
+std::string formatText(const KWaveFormat *f) {
+    if (!f) return "none";
+    char text[120];
+    std::snprintf(text, sizeof text, "tag %u, %u ch, %u Hz, %u B/s, align %u, %u bits, extra %u", f->formatTag,
+                  f->channels, f->samplesPerSec, f->avgBytesPerSec, f->blockAlign, f->bitsPerSample, f->extraSize);
+    return text;
 }
 
 double rmsOf(const std::vector<int16_t> &samples) {

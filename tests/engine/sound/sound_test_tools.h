@@ -63,7 +63,7 @@ void writeOgg(const std::string &path, const std::vector<int16_t> &samples, int 
 
 // Points OpenAL at a config of our own, read when the library first starts;
 // call before the first KSound of the process.
-void useWaveWriter(const std::string &outputWav);   // mono 16-bit 44100 Hz, no dither or limiter
+const std::string &waveWriterOutput();   // wave writer (mono 16-bit 44100 Hz) into a file of its own; set up once
 void useNoDevice();                                  // a driver that does not exist: no sound card
 
 // --- Measuring ------------------------------------------------------------------
@@ -80,6 +80,9 @@ struct Recording {
 
 // Reads what the wave writer wrote; the device must be closed first.
 Recording readRecording(const std::string &path);
+
+// "tag 1, 2 ch, 44100 Hz, 176400 B/s, align 4, 16 bits, extra 20", or "none".
+std::string formatText(const KWaveFormat *format);
 
 double rmsOf(const std::vector<int16_t> &samples);
 double decibels(double level, double reference);
