@@ -67,7 +67,7 @@ public:
         int x = 0, y = 0, w = 0, h = 0;
     };
 
-    explicit DialogRun(const GameFolder &folder, bool withDisplay = true) {
+    explicit DialogRun(const GameFolder &folder, bool withDisplay = true, const char *argument = nullptr) {
         int out[2];
         if (pipe(out) != 0)
             return;
@@ -88,7 +88,7 @@ public:
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addclose(&actions, out[1]);
-        char *argv[] = {const_cast<char *>(folder.executable.c_str()), nullptr};
+        char *argv[] = {const_cast<char *>(folder.executable.c_str()), const_cast<char *>(argument), nullptr};
         started_ = std::chrono::steady_clock::now();
         if (posix_spawn(&pid_, folder.executable.c_str(), &actions, nullptr, argv, envp.data()) != 0)
             pid_ = -1;
@@ -162,6 +162,10 @@ public:
             exitStatus_ = status;
         }
         return !exited_;
+    }
+    void stop() {
+        if (!exited_ && pid_ > 0)
+            kill(pid_, SIGTERM);
     }
     int finish() {
         if (!exited_ && pid_ > 0) {

@@ -7,12 +7,15 @@
 //   state FULL INTERNET SKIN PREVIEW   whenever it changes
 //   item TEXT X Y W H              an entry of the open skin list
 //   result STARTED WINDOWED SKIN GAMEPAD
+//   window                         with --open-window: the game window is open after Play;
+//                                  it stays until the window is closed or the program is stopped
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "KWindow.h"
 #include "welcome.h"
 
 namespace {
@@ -135,9 +138,20 @@ gboolean probe(gpointer) {
 
 } // namespace
 
-int main() {
+int main(int argc, char **argv) {
     g_timeout_add(5, probe, nullptr);
     bool started = ShowWelcomeDialog();
     std::printf("result %d %d %d %d\n", started ? 1 : 0, isWindowed ? 1 : 0, int(gSkin), isGamePad ? 1 : 0);
+    std::fflush(stdout);
+    if (!started || argc < 2 || std::strcmp(argv[1], "--open-window") != 0)
+        return 0;
+    // What the game does next: its window opens as chosen in the dialog.
+    KWindow window;
+    if (!window.createGameWindow(640, 480, 16, isWindowed, "Brolix"))
+        return 1;
+    std::printf("window\n");
+    std::fflush(stdout);
+    while (!KWindow::isQuit())
+        KWindow::flipBackBuffer(false);
     return 0;
 }

@@ -52,6 +52,9 @@ TEST_F(WelcomeDialog, FirstRunShowsWindowedUntickedClassicAndPlayStarts) {
     EXPECT_EQ(run.controls[150].y, run.controls[103].y);
     EXPECT_LT(run.controls[107].x, run.controls[103].x);
     EXPECT_LT(run.controls[103].x, run.controls[150].x);
+    // Each preview at its own size in a sunken frame.
+    EXPECT_EQ(run.controls[1032].w, 160 + 2);
+    EXPECT_EQ(run.controls[1032].h, 120 + 2);
     // Centred on the 1280 x 1024 screen.
     const auto &play = run.controls[150];
     EXPECT_GT(run.controls[107].x, 1280 / 2 - 300);
@@ -128,6 +131,37 @@ TEST_F(WelcomeDialog, EscapeLeavesTheDialogOpenAndReturnPlays) {
     run.key("Return");   // Play is the default button
     EXPECT_EQ(run.waitFor("result"), "result 1 0 1 0");
     EXPECT_EQ(folder.read("data/gamepad.stt"), Bytes({0}));
+}
+
+// Output of an xdotool command, trimmed.
+std::string capture(const std::string &command) {
+    std::string output;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe))
+            output += line;
+        pclose(pipe);
+    }
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+        output.pop_back();
+    return output;
+}
+
+TEST_F(WelcomeDialog, PlayClosesTheDialogAndTheGameWindowOpensAsChosen) {
+    for (bool fullScreen : {false, true}) {
+        DialogRun run(folder, true, "--open-window");
+        ASSERT_GT(run.waitShown(), 0);
+        if (fullScreen != (run.state.rfind("state 1", 0) == 0))
+            run.click(105);
+        run.click(150);
+        ASSERT_NE(run.waitFor("window"), "");
+        EXPECT_EQ(capture("xdotool search --onlyvisible --name '^Welcome to Brolix !$'"), "");
+        std::string size = capture("xdotool search --sync --onlyvisible --name '^Brolix$' getwindowgeometry --shell | grep -E 'WIDTH|HEIGHT' | tr '\\n' ' '");
+        EXPECT_EQ(size, fullScreen ? "WIDTH=1280 HEIGHT=1024" : "WIDTH=640 HEIGHT=480");
+        run.screenshot(artifact(fullScreen ? "welcome_play_full_screen.png" : "welcome_play_window.png"));
+        run.stop();
+        EXPECT_EQ(run.finish(), 0);
+    }
 }
 
 TEST_F(WelcomeDialog, WithoutADisplayTheGameStartsWithTheStoredSettings) {
