@@ -10,9 +10,9 @@ from .layout import GEM
 # Token colour k keeps one hue family in every set: red, green, blue, yellow,
 # purple, white, orange. The first five are the easy level's, so they differ most.
 JEWEL_COLOURS = ['#e0202c', '#1fbf4a', '#2a6df0', '#ffd21a', '#a93ee8', '#eef2f8', '#ff8a1c']
-MARBLE_COLOURS = ['#e8333d', '#35c25a', '#2f7cf5', '#ffd23a', '#b054ee', '#e9eef5', '#ff8f2e']
+MARBLE_COLOURS = ['#e8333d', '#35c25a', '#2f7cf5', '#ffd23a', '#b054ee', '#e9eef5', '#1fd0dc']
 # Colour-blind-safe hues, each with its own silhouette and a dark inner symbol.
-CLEAR_COLOURS = ['#d55e00', '#009e73', '#56b4e9', '#f0e442', '#cc79a7', '#f4f4f4', '#e69f00']
+CLEAR_COLOURS = ['#d55e00', '#009e73', '#56b4e9', '#f0e442', '#cc79a7', '#f4f4f4', '#2a4fd0']
 
 SETS = [('jewels', 'jewel'), ('marbles', 'marble'), ('clear shapes', 'clear')]
 
@@ -133,9 +133,9 @@ def marble(k, size=GEM):
 
 def _clear_shape(ctx, k, c, r):
     if k == 0:
-        ctx.arc(c, c, r * 0.95, 0, 2 * math.pi)
+        ctx.arc(c, c, r * 0.9, 0, 2 * math.pi)
     elif k == 1:
-        P.rounded_rect(ctx, c - r * 0.82, c - r * 0.82, r * 1.64, r * 1.64, r * 0.18)
+        P.rounded_rect(ctx, c - r * 0.86, c - r * 0.86, r * 1.72, r * 1.72, r * 0.08)
     elif k == 2:
         P.regular_polygon(ctx, c, c + r * 0.18, r * 1.12, 3)
     elif k == 3:

@@ -11,13 +11,15 @@ BOARD = (L.BOARD_X - 3, L.BOARD_Y - 3, L.BOARD_X - 3 + L.COLS * L.CELL, L.BOARD_
 SCORE_PLATE = (425, 436, 602, 473)
 TIMER_PLATE = (550, 31, 632, 60)
 MODE_PLATE = (12, 31, 90, 60)
+PLATES = {0: ('#02060c', '#142033'), 1: ('#3a0d2a', '#6e2457'), 2: ('#050607', '#1d2228')}
 
 
 def _plate(ctx, skin, rect, caption=None):
     x1, y1, x2, y2 = rect
     style = 'round' if skin['shape'] == 'pill' else skin['shape']
     P.shape(ctx, style, x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1, 6)
-    P.fill_path(ctx, P.vertical_gradient(y1, y2, [(0, P.rgb('#02060c', 0.85)), (1, P.rgb('#142033', 0.85))]), True)
+    top, bottom = PLATES[skin['number']]
+    P.fill_path(ctx, P.vertical_gradient(y1, y2, [(0, P.rgb(top, 0.9)), (1, P.rgb(bottom, 0.9))]), True)
     P.stroke_path(ctx, skin['well_border'], 1.5)
 
 

@@ -6,7 +6,7 @@ LIT = 480  # lit states sit this far below the place they are shown
 
 # Menu picture ---------------------------------------------------------------
 MAIN_BUTTONS = [  # edges inclusive on screen; the lit copy spans x1..x2, y1..y2
-    ((415, 137, 533, 160), 'play'),
+    ((415, 137, 533, 160), 'game mode'),
     ((415, 164, 561, 189), 'how to play'),
     ((415, 193, 521, 216), 'options'),
     ((415, 222, 561, 245), 'high scores'),

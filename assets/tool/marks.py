@@ -127,13 +127,13 @@ def mouse():
     """Arrow pointer whose tip is the hot spot at (3, 3)."""
     surf = new_surface(32, 32)
     ctx = P.context(surf)
-    pts = [(3, 3), (3, 24), (8.5, 19), (12.5, 28), (16.5, 26.3), (12.6, 17.5), (20, 17.5)]
+    pts = [(3.4, 3.4), (3.4, 24), (8.5, 19), (12.5, 28), (16.5, 26.3), (12.6, 17.5), (20, 17.5)]
     ctx.save()
     ctx.translate(1.5, 1.5)
     P.polygon(ctx, pts)
     ctx.restore()
     P.fill_path(ctx, (0, 0, 0, 0.35))
-    ctx.set_line_join(cairo.LINE_JOIN_MITER)
+    ctx.set_line_join(cairo.LINE_JOIN_BEVEL)
     P.polygon(ctx, pts)
     P.fill_path(ctx, P.vertical_gradient(3, 28, [(0, P.rgb('#ffffff')), (1, P.rgb('#d6e4f5'))]), True)
     P.stroke_path(ctx, OUTLINE, 1.4)
@@ -148,7 +148,7 @@ def internet():
     w, h = INTERNET_SIZE
     surf = new_surface(w, h)
     ctx = P.context(surf)
-    P.rounded_rect(ctx, 4.5, 4.5, w - 9, h - 13, 9)
+    P.rounded_rect(ctx, 5.5, 5.5, w - 11, h - 16, 9)
     P.fill_path(ctx, P.vertical_gradient(4, h - 8, [(0, P.rgb('#23324a', 0.95)), (1, P.rgb('#0c1422', 0.95))]), True)
     P.stroke_path(ctx, P.rgb('#7fb8ff'), 1.5)
     cx, cy, r = 26, (h - 4) / 2, 14

@@ -46,7 +46,7 @@ def _play_button(ctx, skin, lit):
     border = skin['lit_border'] if lit else skin['btn_border']
     if lit:
         P.glow(ctx, lambda: (ctx.arc(489, 363, 19, 0, 2 * math.pi),
-                             P.rounded_rect(ctx, 438, 381, 100, 19, 9.5)), skin['lit_glow'], 4, 4)
+                             P.rounded_rect(ctx, 438, 381, 100, 19, 9.5)), skin['lit_glow'], 8, 6)
     else:
         P.soft_shadow(ctx, lambda: P.rounded_rect(ctx, 438, 384, 100, 19, 9.5), (0, 0, 0, 0.35), 3, 3)
     theme.button(ctx, skin, 438, 381, 100, 19, '', lit)

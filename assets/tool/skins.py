@@ -31,7 +31,7 @@ FOR_HER = dict(
     text=rgb('#5e1f47'), text_dim=rgb('#9a5b84'), heading=rgb('#c2357e'),
     btn_top=rgb('#ff97c6'), btn_bottom=rgb('#d9478f'), btn_border=rgb('#9c2462'),
     btn_text=rgb('#ffffff'), btn_shadow=rgb('#8a1c55', 0.8),
-    lit_top=rgb('#fff0f8'), lit_bottom=rgb('#ffa6d4'), lit_border=rgb('#ff4fa3'),
+    lit_top=rgb('#ffffff'), lit_bottom=rgb('#ffc0e0'), lit_border=rgb('#ff4fa3'),
     lit_text=rgb('#b0125f'), lit_glow=rgb('#ffffff', 1.0), lit_shadow=rgb('#ffffff', 0.9),
     accent=rgb('#e0609f'), accent2=rgb('#9b7fe0'),
     title_family=SERIF, title_fill=(rgb('#ffffff'), rgb('#ff9fcd'), rgb('#d94791')),
