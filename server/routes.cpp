@@ -12,6 +12,8 @@ namespace {
 
 const char *const kText = "text/plain; charset=utf-8";
 const char *const kHtml = "text/html; charset=utf-8";
+// Never says "yes": the game searches every reply for it.
+const char *const kStoreFailed = "the score database failed, try again later";
 
 Query queryOf(const httplib::Request &request) {
     return Query(request.params.begin(), request.params.end());
@@ -27,7 +29,10 @@ void answerQuestion(Store &store, const httplib::Request &request, httplib::Resp
     const Checked<Question> question = checkQuestion(queryOf(request), desc);
     if (!question.value)
         return refuse(response, 400, question.reason);
-    response.set_content(store.qualifies(*question.value) ? "yes" : "no", kText);
+    const std::optional<bool> qualifies = store.qualifies(*question.value);
+    if (!qualifies)
+        return refuse(response, 503, kStoreFailed);
+    response.set_content(*qualifies ? "yes" : "no", kText);
 }
 
 void takeSubmission(Store &store, const httplib::Request &request, httplib::Response &response,
@@ -36,7 +41,7 @@ void takeSubmission(Store &store, const httplib::Request &request, httplib::Resp
     if (!submission.value)
         return refuse(response, 400, submission.reason);
     if (!store.add(*submission.value, int64_t(std::time(nullptr))))
-        return refuse(response, 503, "the score could not be stored, try again later");
+        return refuse(response, 503, kStoreFailed);
     response.set_content("ok", kText);
 }
 
@@ -45,7 +50,10 @@ void showLeaderboard(Store &store, httplib::Response &response) {
     for (int mode = 0; mode < kModes; ++mode)
         for (int difficulty = 0; difficulty < kDifficulties; ++difficulty) {
             const Game game{mode, difficulty};
-            boards.push_back({game, store.top(game)});
+            std::optional<std::vector<Entry>> entries = store.top(game);
+            if (!entries)
+                return refuse(response, 503, kStoreFailed);
+            boards.push_back({game, std::move(*entries)});
         }
     response.set_header("Cache-Control", "no-cache");
     response.set_content(leaderboardPage(boards), kHtml);

@@ -76,11 +76,11 @@ bool Store::exec(const char *sql) {
     return false;
 }
 
-bool Store::qualifies(const Question &question) {
+std::optional<bool> Store::qualifies(const Question &question) {
     std::lock_guard<std::mutex> hold(_lock);
     Statement tenth(_db, rankedQuery(question.game));
     if (!tenth.ok())
-        return false;
+        return std::nullopt;
     tenth.bind(1, question.game.name());
     tenth.bind(2, int64_t(1));
     tenth.bind(3, int64_t(kTopPlaces - 1));
@@ -88,7 +88,7 @@ bool Store::qualifies(const Question &question) {
     if (step == SQLITE_DONE)
         return true; // fewer than ten entries
     if (step != SQLITE_ROW)
-        return false;
+        return std::nullopt;
     const int64_t bar = tenth.integer(1);
     return question.game.fewerIsBetter() ? question.score < bar : question.score > bar;
 }
@@ -106,17 +106,20 @@ bool Store::add(const Submission &submission, int64_t submitted) {
     return insert.step() == SQLITE_DONE;
 }
 
-std::vector<Entry> Store::top(const Game &game) {
+std::optional<std::vector<Entry>> Store::top(const Game &game) {
     std::lock_guard<std::mutex> hold(_lock);
     std::vector<Entry> entries;
     Statement ranked(_db, rankedQuery(game));
     if (!ranked.ok())
-        return entries;
+        return std::nullopt;
     ranked.bind(1, game.name());
     ranked.bind(2, int64_t(kTopPlaces));
     ranked.bind(3, int64_t(0));
-    while (ranked.step() == SQLITE_ROW)
+    int step;
+    while ((step = ranked.step()) == SQLITE_ROW)
         entries.push_back({ranked.text(0), int32_t(ranked.integer(1)), ranked.integer(2)});
+    if (step != SQLITE_DONE)
+        return std::nullopt;
     return entries;
 }
 

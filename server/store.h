@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,10 @@ public:
     Store &operator=(const Store &) = delete;
 
     const std::string &error() const { return _error; } // empty when the file is usable
-    bool qualifies(const Question &question);      // would enter the top ten of its game
-    bool add(const Submission &submission, int64_t submitted); // false when not stored
-    std::vector<Entry> top(const Game &game);      // best first, ten at most
+    // Each returns nothing (or false) when the database fails.
+    std::optional<bool> qualifies(const Question &question); // would enter the top ten of its game
+    bool add(const Submission &submission, int64_t submitted); // committed and synced
+    std::optional<std::vector<Entry>> top(const Game &game);  // best first, ten at most
 
 private:
     bool exec(const char *sql);

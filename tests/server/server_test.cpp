@@ -163,6 +163,7 @@ TEST_F(ScoreServer, EveryMalformedRequestIsRefusedAndNothingStored) {
         EXPECT_EQ(r.status, 400) << request;
         ASSERT_FALSE(r.body.empty()) << request;
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << request;
+        EXPECT_EQ(r.body.find("yes"), std::string::npos) << "the game would read a yes: " << request;
     }
     EXPECT_EQ(countRows(db), 0);
     const std::string page = get(port(), "/").body;
@@ -238,4 +239,18 @@ TEST(ScoreServerOptions, BadOptionsAndUnusableFilesStopAtOnce) {
     const std::string notADatabase = dir.path + "/garbage.db";
     std::system(("head -c 4096 /dev/urandom > " + notADatabase).c_str());
     EXPECT_EQ(WEXITSTATUS(std::system((binary + " --port 0 --db " + notADatabase + " 2>/dev/null").c_str())), 1);
+}
+
+TEST_F(ScoreServer, DatabaseFailuresAreReportedNotHidden) {
+    expectOk(submission("brolix0dif0", "before", 10));
+    sqlite3 *handle = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle, "DROP TABLE scores", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(handle);
+    for (const std::string &request : {question("brolix0dif0", 5), submission("brolix0dif0", "after", 20),
+                                       std::string("/")}) {
+        const Reply r = get(port(), request);
+        EXPECT_EQ(r.status, 503) << request;
+        EXPECT_EQ(r.body.find("yes"), std::string::npos);
+    }
 }
