@@ -144,10 +144,10 @@ def _blit_menu_glyph(out, ch, x1, y1, x2, y2):
     w = x2 - x1
     if glyph.shape[1] > w:
         glyph = _resample(glyph, w, 1)
-    elif ch.isdigit():
-        glyph = _resample(glyph, min(w - 1, int(glyph.shape[1] * 1.3)), 1)
+    elif ch.isdigit() and ch != '1':
+        glyph = _resample(glyph, w - 1, 1)
     gh, gw = glyph.shape
-    ox = x1 + (w - gw) // 2
+    ox = x1 if ch.isdigit() else x1 + (w - gw) // 2
     rows = min(gh, y2 - y1)
     part = np.clip(glyph[:rows] * 1.15, 0, 255).astype(np.uint8)
     out[y1:y1 + rows, ox:ox + gw, 3] = np.maximum(out[y1:y1 + rows, ox:ox + gw, 3], part)

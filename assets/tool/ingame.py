@@ -177,6 +177,8 @@ def entry_picture(skin, square=False):
     theme.heading(ctx, skin, 'new high score!', w / 2, 46, 28, 'center')
     P.text(ctx, 'relax mode' if square else 'you made the table', w / 2, 82, P.SANS, 13, skin['text'],
            align='center')
+    for dx, size in ((-46, 9), (0, 34), (46, 9)):
+        (icons.trophy if dx == 0 else _star)(ctx, w / 2 + dx, 128 + (8 if dx else 0), size, skin['heading'])
     ex, ey = L.entry_at(L.ENTRY_SIZE)
     nx, ny = L.NAME_AT[0] - ex, L.NAME_AT[1] - ey
     P.text(ctx, 'your name:', nx - 8, ny - 22, P.SANS, 12, skin['text_dim'], bold=True)
@@ -184,6 +186,11 @@ def entry_picture(skin, square=False):
     P.text(ctx, 'type your name, then press Enter', w / 2, ny + 42, P.SANS, 12, skin['text_dim'],
            align='center', bold=False)
     return to_rgba(surf)
+
+
+def _star(ctx, cx, cy, size, colour):
+    P.star(ctx, cx, cy, size, size * 0.45, 5)
+    P.fill_path(ctx, colour)
 
 
 FIELD = {0: ('#5a86d0', '#3a64ad'), 1: ('#d06a9f', '#a8437a'), 2: ('#6e7a88', '#4a5460')}

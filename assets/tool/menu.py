@@ -146,8 +146,7 @@ def _panel1(ctx, skin):
         P.paragraph(ctx, caption, mx + 40, my + 18, 112, P.SANS, 11, skin['text'])
     y += 3 * 30 + 12
     P.paragraph(ctx, 'Stuck? The hint button shows a move for 50 points. '
-                'F1 deals a new board, P pauses, Escape goes back to the menu.', 80, y, 306, P.SANS, 11,
-                skin['text_dim'])
+                'Keys: F1 new board, P pause, Escape menu.', 80, y, 306, P.SANS, 11, skin['text_dim'])
 
 
 # ---- panel 2: options ---------------------------------------------------------------
@@ -156,6 +155,10 @@ def _panel2(ctx, skin, reset_lit=False):
     theme.heading(ctx, skin, 'options', 232, 104, 18, 'center')
     P.text(ctx, 'high scores', 211, 128, P.SANS, 10, skin['text_dim'], align='center', bold=False)
     theme.button(ctx, skin, 105, 142, 213, 22, 'reset high scores', reset_lit, 12, icon=icons.refresh)
+    for y in (192, 279):
+        ctx.move_to(96, y + 0.5)
+        ctx.line_to(370, y + 0.5)
+        P.stroke_path(ctx, P.with_alpha(skin['card_border'], 0.6), 1)
     P.text(ctx, 'sound volume', 232, 222, P.SANS, 12, skin['text'], align='center')
     icons.speaker(ctx, 160, 254, 16, skin['heading'])
     x0, x1 = 180, 306
