@@ -1,4 +1,5 @@
 #include "game_local.h"
+#include "KGraphic.h"
 
 float zapAttack = -51.0f;
 float zoomAttack = 0;
@@ -59,7 +60,6 @@ bool stepZapAttack() {
 }
 
 void AnimateZapAttack() {
-    if (!stepZapAttack()) return;
-    // DRAW: blit region (671, 231)-(1011, 277) of surf_fond with blitAlphaRectFx
-    // at (150, 200), angle zapAttack, zoom zoomAttack, alpha blendAttack.
+    if (!stepZapAttack() || !surf_fond) return;
+    surf_fond->blitAlphaRectFx(671, 231, 1011, 277, 150, 200, zapAttack, zoomAttack, blendAttack);
 }

@@ -94,6 +94,14 @@ void AnimateZapAttack();                // advance and draw the label
 
 // ------------------------------------------------------------- the game ----
 
+// Game modes, numbered alike in preferences, score tables, file names and requests.
+enum GameMode : int32_t {
+    modeSixtySeconds = 0,               // counts down from 60
+    modeFiveMinutes = 1,                // counts down from 300
+    modeMillion = 2,                    // counts up until the score passes 1,000,000
+    modeRelax = 3,                      // no limit; the player ends the game
+};
+
 extern uint32_t score;                  // points of the running game
 extern int32_t _unitScore;              // 1, or 100 in the million mode
 extern int32_t _realScore;              // the result: points, or seconds in the million mode
@@ -111,3 +119,42 @@ extern int32_t gameTimer;               // seconds left / taken, or time of day
 extern int32_t subTimer;                // frames toward the next tick
 
 void resetTimer(long gameMode);         // start the timer of a mode; the game is not over
+void ShowTimer(long gameMode, bool decompte); // count a frame when decompte, apply the mode's end rule at each tick, draw
+void displayTokens();                   // gems, selection frames, fades and marks of every alive cell
+void displayScore();                    // score digits at (435, 442)
+void displayGameMode(long gameMode);    // the mode's label from the in-game picture
+
+// -------------------------------------------------------------- session ----
+
+class KGraphic;
+class KText;
+
+extern KGraphic *surf_fond;             // in-game picture: background, lit buttons, pause panel, labels
+extern KGraphic *surf_gameover;         // game-over picture
+extern KGraphic *surf_highscore;        // name-entry panel
+extern KGraphic *surf_select;           // selection frame
+extern KGraphic *surf_bomb, *surf_horiz, *surf_verti, *surf_rand, *surf_xzap; // bonus marks
+extern KText *text_numbers;             // timer digits
+extern KText *text_scorenumbers;        // score digits
+
+void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
+void ScrollTheGame();                   // spin the last frame out and the in-game picture in (41 frames)
+void displayGameOver();                 // game-over picture or name entry, faded by gameOverFade
+
+// ---------------------------------------------------------------- input ----
+
+// One button below the board; the rectangle includes both ends.
+struct sHotSpot {
+    int32_t x1, y1, x2, y2;
+    int32_t id;                         // 0 new game, 1 hint, 2 menu or end of game
+    KGraphic *surface;                  // holds the lit picture 480 pixels below; not owned
+    int32_t dx, dy;                     // carried along, unused
+};
+
+extern sHotSpot hotspots[3];
+extern bool oldButton;                  // left button seen down by the board
+extern bool oldbt;                      // left button seen down by the buttons
+
+bool doInput();                         // board clicks, or a board without moves replaced; always false
+void MoveSelection();                   // exchange the two selected tokens when allowed
+void handleInterface();                 // lit button under the pointer, and its action on a click

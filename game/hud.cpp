@@ -1,11 +1,163 @@
-#include "game.h"
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include "session_local.h"
+#include "gemsets.h"
+#include "KGraphic.h"
 
 int32_t gameTimer = 0;
 int32_t subTimer = 0;
+
+KFont tableNumbers[13] = {
+    {'1', 21, 6, 28, 22, 7, 16},  {'2', 30, 6, 43, 22, 13, 16}, {'3', 45, 6, 59, 22, 14, 16},
+    {'4', 58, 6, 71, 22, 13, 16}, {'5', 4, 25, 16, 40, 12, 16}, {'6', 18, 25, 30, 40, 12, 16},
+    {'7', 33, 25, 43, 40, 10, 16}, {'8', 45, 25, 58, 40, 13, 16}, {'9', 60, 25, 72, 40, 12, 16},
+    {'0', 3, 6, 18, 22, 15, 16},  {':', 73, 25, 82, 40, 9, 16},  {' ', 0, 30, 10, 40, 10, 10},
+    {0, 0, 0, 0, 0, 0, 0},
+};
+
+KFont scoretableNumbers[13] = {
+    {'1', 0, 0, 11, 25, 11, 25},    {'2', 11, 0, 31, 25, 20, 25},   {'3', 30, 0, 50, 25, 20, 25},
+    {'4', 51, 0, 68, 25, 17, 25},   {'5', 68, 0, 86, 25, 17, 25},   {'6', 87, 0, 105, 25, 18, 25},
+    {'7', 106, 0, 123, 25, 17, 25}, {'8', 122, 0, 142, 25, 20, 25}, {'9', 143, 0, 162, 25, 19, 25},
+    {'0', 162, 0, 183, 25, 21, 25}, {':', 184, 0, 195, 25, 11, 25}, {' ', 201, 0, 219, 25, 18, 25},
+    {0, 0, 0, 0, 0, 0, 0},
+};
+
+static const int32_t framesPerTick = 75;
+static const uint32_t millionTarget = 1000000;
 
 void resetTimer(long gameMode) {
     subTimer = 0;
     gameOver = false;
     ghighscoreProcessed = false;
-    gameTimer = gameMode == 0 ? 60 : gameMode == 1 ? 300 : 0;
+    gameTimer = gameMode == modeSixtySeconds ? 60 : gameMode == modeFiveMinutes ? 300 : 0;
+}
+
+static int32_t minutesOfDay() {
+    time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    return local.tm_hour * 60 + local.tm_min;
+}
+
+// Ticks go on after the end, so points of clears still running count until
+// the high score is handled; the million mode keeps its time.
+static void timerTick(long gameMode) {
+    switch (gameMode) {
+    case modeSixtySeconds:
+    case modeFiveMinutes:
+        if (gameTimer <= 0) {
+            gameOver = true;
+            gameTimer = 0;
+            _realScore = static_cast<int32_t>(score);
+        } else {
+            gameTimer--;
+        }
+        break;
+    case modeMillion:
+        if (score > millionTarget) {
+            _realScore = gameTimer;
+            gameOver = true;
+        } else {
+            gameTimer++;
+        }
+        break;
+    case modeRelax:
+        _realScore = static_cast<int32_t>(score);
+        gameTimer = minutesOfDay();
+        break;
+    default:
+        break;
+    }
+}
+
+void ShowTimer(long gameMode, bool decompte) {
+    if (decompte) subTimer++;
+    if (subTimer >= framesPerTick) {
+        subTimer = 0;
+        timerTick(gameMode);
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d", gameTimer / 60, gameTimer % 60);
+    if (text_numbers) text_numbers->drawStringFromLeft(text, 560, 37, 0);
+}
+
+void displayScore() {
+    char text[200];
+    std::snprintf(text, sizeof text, "%u", score);
+    if (text_scorenumbers) text_scorenumbers->drawStringFromLeft(text, 435, 442, 0);
+}
+
+namespace {
+struct LabelRegion {
+    float x1, y1, x2, y2;               // in the in-game picture
+    int16_t x, y;                       // on screen
+};
+const LabelRegion modeLabels[4] = {
+    {675, 20, 713, 36, 25, 37},
+    {716, 20, 776, 36, 20, 37},
+    {776, 20, 833, 36, 20, 37},
+    {833, 20, 883, 36, 20, 37},
+};
+
+struct MarkLook {
+    KGraphic **picture;                 // null: the mark is not drawn
+    int16_t dx, dy;                     // from the gem's corner
+    bool grows;                         // zooms out as its token clears
+};
+const MarkLook markLooks[7] = {
+    {nullptr, 0, 0, false},             // none
+    {&surf_bomb, 6, 5, true},
+    {&surf_horiz, 6, 7, true},
+    {&surf_verti, 5, 5, true},
+    {&surf_xzap, 6, 6, true},
+    {nullptr, 0, 0, false},             // blank
+    {&surf_rand, 6, 5, false},
+};
+}  // namespace
+
+void displayGameMode(long gameMode) {
+    if (!surf_fond || gameMode < 0 || gameMode > 3) return;
+    const LabelRegion &label = modeLabels[gameMode];
+    surf_fond->blitAlphaRect(label.x1, label.y1, label.x2, label.y2, label.x, label.y);
+}
+
+static void drawWhole(KGraphic *picture, long x, long y) {
+    if (picture)
+        picture->blitAlphaRect(0, 0, picture->getWidth(), picture->getHeight(), int16_t(x), int16_t(y));
+}
+
+// All gems of a set share the size of the first.
+static void drawGem(const sToken &t, int16_t x, int16_t y) {
+    if (t.color < 0 || t.color > 6 || !gems[t.color] || !gems[0]) return;
+    float w = gems[0]->getWidth(), h = gems[0]->getHeight();
+    if (t.fade == 1.0f && t.sinus == 0)
+        gems[t.color]->blitAlphaRect(0, 0, w, h, x, y);
+    else
+        gems[t.color]->blitAlphaRectFx(0, 0, w, h, x, y, 0, t.fade + std::sin(t.sinus) / 6, t.fade);
+}
+
+static void drawMark(const sToken &t, int16_t x, int16_t y) {
+    if (t.bonusType < 0 || t.bonusType > 6) return;
+    const MarkLook &look = markLooks[t.bonusType];
+    KGraphic *picture = look.picture ? *look.picture : nullptr;
+    if (!picture) return;
+    picture->blitAlphaRectFx(0, 0, picture->getWidth(), picture->getHeight(), int16_t(x + look.dx),
+                             int16_t(y + look.dy), 0, look.grows ? 2 - t.fade : 1, t.fade / 2);
+}
+
+// Column by column, so later columns overlap earlier ones.
+void displayTokens() {
+    for (long x = 0; x < boardColumns; x++)
+        for (long y = 0; y < boardRows; y++) {
+            const sToken &t = tokenAt(x, y);
+            if (!t.alive) continue;
+            long px = boardLeft + cellPitch * x, py = boardTop + cellPitch * y;
+            if (t.selected) drawWhole(surf_select, px - 1, py - 1);
+            int16_t gemX = static_cast<int16_t>(px + t.dx);
+            int16_t gemY = static_cast<int16_t>(py + t.fally + t.dy);
+            drawGem(t, gemX, gemY);
+            drawMark(t, gemX, gemY);
+        }
 }

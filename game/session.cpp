@@ -1,4 +1,18 @@
-#include "game.h"
+#include <algorithm>
+#include <cstdio>
+#include "session_local.h"
+#include "cursor.h"
+#include "gemsets.h"
+#include "highscores.h"
+#include "online.h"
+#include "prefs.h"
+#include "sounds.h"
+#include "welcome.h"
+#include "KGraphic.h"
+#include "KInput.h"
+#include "KMiscTools.h"
+#include "KSound.h"
+#include "KWindow.h"
 
 uint32_t score = 0;
 int32_t _unitScore = 1;
@@ -10,3 +24,207 @@ bool endPlay = false;
 float gameOverFade = 0;
 bool ghighscoreProcessed = false;
 bool _onlineProcessed = false;
+
+KGraphic *surf_fond = nullptr;
+KGraphic *surf_gameover = nullptr;
+KGraphic *surf_highscore = nullptr;
+KGraphic *surf_select = nullptr;
+KGraphic *surf_bomb = nullptr;
+KGraphic *surf_horiz = nullptr;
+KGraphic *surf_verti = nullptr;
+KGraphic *surf_rand = nullptr;
+KGraphic *surf_xzap = nullptr;
+KText *text_numbers = nullptr;
+KText *text_scorenumbers = nullptr;
+
+static const float fadeStep = 0.02f;      // game-over screen, per frame
+static const float scrollStep = 0.025f;   // transition, per frame
+
+static void loadInto(KGraphic *picture, const char *file) {
+    picture->loadPicture(KMiscTools::makeFilePath(file), true, false, true);
+}
+
+static KGraphic *loadPictureFile(const char *file) {
+    KGraphic *picture = new KGraphic;
+    loadInto(picture, file);
+    return picture;
+}
+
+// nameFormat holds the skin number's "%d".
+static KGraphic *loadSkinPicture(const char *nameFormat) {
+    char name[64];
+    std::snprintf(name, sizeof name, nameFormat, gSkin);
+    return loadPictureFile(name);
+}
+
+static KText *createText(const char *fontFile, KFont *table) {
+    return new KText(KMiscTools::makeFilePath(fontFile), table);
+}
+
+static void loadMarks() {
+    KGraphic **marks[] = {&surf_bomb, &surf_horiz, &surf_verti, &surf_rand, &surf_xzap};
+    for (KGraphic **mark : marks) *mark = new KGraphic;
+    loadInto(surf_bomb, "data\\bomb.tga");
+    loadInto(surf_horiz, "data\\horiz.tga");
+    loadInto(surf_verti, "data\\verti.tga");
+    loadInto(surf_rand, "data\\question.tga");
+    loadInto(surf_xzap, "data\\xzap.tga");
+}
+
+static void startSession(long gameMode) {
+    std::snprintf(gameDescription, sizeof gameDescription, "brolix%lddif%d", gameMode, prefs.difficulty);
+    _onlineProcessed = false;
+    clearZapAttack();
+    _unitScore = 1;
+    seedRandom(KMiscTools::getTheTicks());
+    if (gameMode == modeMillion) _unitScore = 100;
+    _gameMode = static_cast<int32_t>(gameMode);
+    score = 0;
+    endPlay = false;
+
+    surf_fond = loadSkinPicture("data\\ingame%d.tga");
+    surf_internet = loadPictureFile("data\\internet.tga");
+    surf_gameover = loadSkinPicture("data\\gameover%d.tga");
+    surf_highscore = loadSkinPicture(gameMode == modeRelax ? "data\\enternamer%d.bmp" : "data\\entername%d.tga");
+    ScrollTheGame();
+    if (!loadBubbleSet(prefs.bubbleset)) {
+        prefs.bubbleset = 0;
+        loadBubbleSet(0);
+    }
+    surf_select = loadSkinPicture("data\\select%d.tga");
+    text_numbers = createText("data\\timenmb.tga", tableNumbers);
+    text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
+    for (sHotSpot &spot : hotspots) spot.surface = surf_fond;
+    loadMarks();
+
+    resetTokenTable(true);
+    resetTimer(_gameMode);
+}
+
+template <class T>
+static void destroy(T *&object) {
+    delete object;
+    object = nullptr;
+}
+
+// The gem set stays loaded for the menu and the next game.
+static void endSession() {
+    destroy(surf_xzap);
+    destroy(surf_bomb);
+    destroy(surf_horiz);
+    destroy(surf_verti);
+    destroy(surf_rand);
+    destroy(surf_gameover);
+    destroy(text_scorenumbers);
+    destroy(surf_internet);
+    destroy(text_numbers);
+    destroy(surf_highscore);
+    destroy(surf_fond);
+    destroy(surf_select);
+    for (sHotSpot &spot : hotspots) spot.surface = nullptr;
+}
+
+static void drawBackground() {
+    KGraphic::setDefaultWorldView();
+    surf_fond->blitRect(0, 0, surf_fond->getWidth(), surf_fond->getHeight(), 0, 0);
+}
+
+static void presentFrame() {
+    displayMouseCursor();
+    KWindow::flipBackBuffer(true);
+    KWindow::processEvents();
+}
+
+// The board is hidden and stands still; the buttons keep working.
+static void runPause() {
+    for (;;) {
+        drawBackground();
+        surf_fond->blitRect(69, 498, 571, 832, 69, 88);
+        displayScore();
+        handleInterface();
+        displayGameMode(_gameMode);
+        ShowTimer(_gameMode, false);
+        presentFrame();
+        if (endPlay || KWindow::isQuit()) return;
+        if (KInput::isPressed(K_VK_P)) {
+            KInput::waitForKeyRelease(K_VK_P);
+            return;
+        }
+    }
+}
+
+static void stepGameOverScreen() {
+    if (gameOver) {
+        gameOverFade = std::min(gameOverFade + fadeStep, 1.0f);
+        displayGameOver();
+        return;
+    }
+    gameOverFade -= fadeStep;
+    if (gameOverFade > 0)
+        displayGameOver();
+    else
+        gameOverFade = 0;
+}
+
+// In relax a result worth a place ends the game with the name entry instead.
+static void escapeKey() {
+    bool offerEntry = _gameMode == modeRelax && !gameOver && isHighScore();
+    KInput::waitForKeyRelease(K_VK_ESCAPE);
+    if (offerEntry)
+        gameOver = true;
+    else
+        endPlay = true;
+}
+
+// One frame of play; false when the session is over.
+static bool playFrame() {
+    drawBackground();
+    if (KInput::isPressed(K_VK_F1)) resetTokenTable(true);
+    if (KInput::isPressed(K_VK_P) && !gameOver) {
+        KInput::waitForKeyRelease(K_VK_P);
+        runPause();
+    }
+    animateField();
+    fallTokens();
+    appearTokens();
+    doSwapTokens();
+    doInput();
+    checkForMatches();
+    handleInterface();
+    if (endPlay) return false;
+
+    displayTokens();
+    displayScore();
+    ShowTimer(_gameMode, true);
+    stepGameOverScreen();
+    displayGameMode(_gameMode);
+    AnimateZapAttack();
+    displayMouseCursor();
+    if (KInput::isPressed(K_VK_ESCAPE)) escapeKey();
+
+    if (!KWindow::isQuit()) KWindow::flipBackBuffer(true);
+    KWindow::processEvents();
+    return !KWindow::isQuit();
+}
+
+void doTheGame(long gameMode) {
+    startSession(gameMode);
+    while (playFrame()) {
+    }
+    endSession();
+}
+
+// The old frame spins, shrinks and fades out while the in-game picture spins in.
+void ScrollTheGame() {
+    KGraphic *lastFrame = new KGraphic;
+    lastFrame->grabBackBuffer();
+    snd_swap->playSample();
+    for (float f = 0; f < 1.0f; f += scrollStep) {
+        KGraphic::setWorldView(0, 0, 0, 1.0f, true);
+        lastFrame->blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
+        surf_fond->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
+        KWindow::flipBackBuffer(true);
+        grabVideo();
+    }
+    delete lastFrame;
+}
