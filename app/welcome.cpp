@@ -1,6 +1,7 @@
 #include "welcome.h"
 
 #include "KMiscTools.h"
+#include "online.h"
 #include "storage.h"
 
 bool isWindowed = true;
@@ -169,5 +170,6 @@ bool ShowWelcomeDialog() {
     int result = welcomeDialogRunner(DIALOGINTRO, DialogProc);
     saveFullScreenState();
     saveGamePadState();
+    gOnlineScores = isGamePad;   // the box is the player's consent to send scores
     return result != 0;
 }

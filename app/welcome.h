@@ -23,7 +23,7 @@ enum : int {
     IDC_PLAY = 150, IDC_QUIT = 103, IDC_HELP = 107,
 };
 
-bool ShowWelcomeDialog();                 // read the settings, run the dialog, save them; true: start the game
+bool ShowWelcomeDialog();                 // read the settings, run the dialog, save them, set online scoring; true: start the game
 void fillCombo(DialogControls *dialog);   // fill the skin list and select gSkin (out-of-range skins become 1)
 bool DialogProc(DialogControls *dialog, unsigned message, uintptr_t wParam, intptr_t lParam);  // the dialog's handler
 void ShowHelp();                          // open data/help/index.html in the default browser

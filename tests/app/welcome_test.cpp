@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "online.h"
 #include "temp_home.h"
 #include "welcome.h"
 
@@ -95,6 +96,7 @@ protected:
         isWindowed = true;
         gSkin = 0;
         isGamePad = false;
+        gOnlineScores = false;
         itemCount = 0;
         welcomeDialogRunner = scriptedRun;
         shownTemplate = nullptr;
@@ -260,6 +262,25 @@ TEST_F(Welcome, QuitAndPlayEndWithZeroAndOne) {
     });
 }
 
+TEST_F(Welcome, InternetScoringBoxSwitchesOnlineScoring) {
+    gOnlineScores = true;
+    run(play);
+    EXPECT_FALSE(gOnlineScores);
+    run([](FakeControls &c) {
+        c.click(IDC_INTERNET);
+        c.click(IDC_PLAY);
+    });
+    EXPECT_TRUE(gOnlineScores);
+    run([](FakeControls &c) {   // unticked but not read: Quit keeps the stored consent
+        c.click(IDC_INTERNET);
+        c.click(IDC_QUIT);
+    });
+    EXPECT_TRUE(gOnlineScores);
+    writeSettings({1}, {0, 0, 0, 0}, {2});
+    run(play);
+    EXPECT_FALSE(gOnlineScores);
+}
+
 TEST_F(Welcome, DialogThatCannotBeShownStartsTheGameWithTheReadSettings) {
     welcomeDialogRunner = cannotShow;
     writeSettings({0}, {2, 0, 0, 0}, {1});
@@ -267,6 +288,7 @@ TEST_F(Welcome, DialogThatCannotBeShownStartsTheGameWithTheReadSettings) {
     EXPECT_FALSE(isWindowed);
     EXPECT_EQ(gSkin, 2);
     EXPECT_TRUE(isGamePad);
+    EXPECT_TRUE(gOnlineScores);
     EXPECT_EQ(stored("fullscreen.stt"), Bytes({0}));
     EXPECT_EQ(stored("skin.stt"), Bytes({2, 0, 0, 0}));
     EXPECT_EQ(stored("gamepad.stt"), Bytes({1}));
