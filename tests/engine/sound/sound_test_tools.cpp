@@ -161,12 +161,6 @@ void useConfig(const std::string &text) {
     unsetenv("ALSOFT_DRIVERS");
 }
 
-// No dither or limiter: what the mixer is given comes out unchanged.
-void useWaveWriter(const std::string &outputWav) {
-    useConfig("[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
-              "dither=false\noutput-limiter=false\nhrtf=false\n[wave]\nfile=" + outputWav + "\n");
-}
-
 }  // namespace
 
 void writeOgg(const std::string &path, const std::vector<int16_t> &samples, int channels, int rate) {
@@ -176,6 +170,12 @@ void writeOgg(const std::string &path, const std::vector<int16_t> &samples, int 
     for (int done = 0; done < frames; done += chunkFrames)
         writer.write(samples.data() + size_t(done) * channels, std::min(chunkFrames, frames - done), channels);
     writer.finish();
+}
+
+// No dither or limiter: what the mixer is given comes out unchanged.
+void useWaveWriter(const std::string &outputWav) {
+    useConfig("[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
+              "dither=false\noutput-limiter=false\nhrtf=false\n[wave]\nfile=" + outputWav + "\n");
 }
 
 const std::string &waveWriterOutput() {

@@ -63,7 +63,8 @@ void writeOgg(const std::string &path, const std::vector<int16_t> &samples, int 
 
 // Points OpenAL at a config of our own, read when the library first starts;
 // call before the first KSound of the process.
-const std::string &waveWriterOutput();   // wave writer (mono 16-bit 44100 Hz) into a file of its own; set up once
+void useWaveWriter(const std::string &outputWav);   // mono 16-bit 44100 Hz; the device opens only if the file can be made
+const std::string &waveWriterOutput();              // useWaveWriter into a temporary file of its own, once
 void useNoDevice();                                  // a driver that does not exist: no sound card
 
 // --- Measuring ------------------------------------------------------------------
