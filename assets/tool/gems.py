@@ -44,19 +44,27 @@ def _facets(ctx, k, c, r):
     ctx.restore()
 
 
-def jewel(k, size=GEM):
+def _start(size, colour, lighten, darken):
+    """Canvas drawn at the design size GEM, and the base, light and dark tones."""
     surf = new_surface(size, size)
     ctx = P.context(surf)
     ctx.scale(size / GEM, size / GEM)
-    base = P.rgb(JEWEL_COLOURS[k])
-    light = P.mix(base, (1, 1, 1, 1), 0.55)
-    dark = P.mix(base, (0, 0, 0, 1), 0.55)
-    c, r = GEM / 2, GEM / 2 - 2.2
+    base = P.rgb(colour)
+    return surf, ctx, base, P.mix(base, (1, 1, 1, 1), lighten), P.mix(base, (0, 0, 0, 1), darken)
+
+
+def _shadow(ctx, path, dx, dy, alpha):
     ctx.save()
-    ctx.translate(0.6, 1.2)
-    _outline(ctx, k, c, r)
-    P.fill_path(ctx, (0, 0, 0, 0.45))
+    ctx.translate(dx, dy)
+    path()
     ctx.restore()
+    P.fill_path(ctx, (0, 0, 0, alpha))
+
+
+def jewel(k, size=GEM):
+    surf, ctx, base, light, dark = _start(size, JEWEL_COLOURS[k], 0.55, 0.55)
+    c, r = GEM / 2, GEM / 2 - 2.2
+    _shadow(ctx, lambda: _outline(ctx, k, c, r), 0.6, 1.2, 0.45)
     _outline(ctx, k, c, r)
     P.fill_path(ctx, P.radial_gradient(c, c, r * 1.3, [(0, light), (0.55, base), (1, dark)],
                                        fx=c - r * 0.4, fy=c - r * 0.5), True)
@@ -98,15 +106,9 @@ def _sparkle(ctx, x, y, s):
 
 
 def marble(k, size=GEM):
-    surf = new_surface(size, size)
-    ctx = P.context(surf)
-    ctx.scale(size / GEM, size / GEM)
-    base = P.rgb(MARBLE_COLOURS[k])
-    light = P.mix(base, (1, 1, 1, 1), 0.6)
-    dark = P.mix(base, (0, 0, 0, 1), 0.6)
+    surf, ctx, base, light, dark = _start(size, MARBLE_COLOURS[k], 0.6, 0.6)
     c, r = GEM / 2, GEM / 2 - 2
-    ctx.arc(c + 0.5, c + 1.3, r, 0, 2 * math.pi)
-    P.fill_path(ctx, (0, 0, 0, 0.4))
+    _shadow(ctx, lambda: ctx.arc(c, c, r, 0, 2 * math.pi), 0.5, 1.3, 0.4)
     ctx.arc(c, c, r, 0, 2 * math.pi)
     P.fill_path(ctx, P.radial_gradient(c, c, r, [(0, light), (0.5, base), (0.92, dark), (1, dark)],
                                        fx=c - r * 0.35, fy=c - r * 0.4), True)
@@ -152,18 +154,9 @@ def _clear_shape(ctx, k, c, r):
 
 
 def clear(k, size=GEM):
-    surf = new_surface(size, size)
-    ctx = P.context(surf)
-    ctx.scale(size / GEM, size / GEM)
-    base = P.rgb(CLEAR_COLOURS[k])
-    light = P.mix(base, (1, 1, 1, 1), 0.45)
-    dark = P.mix(base, (0, 0, 0, 1), 0.5)
+    surf, ctx, base, light, dark = _start(size, CLEAR_COLOURS[k], 0.45, 0.5)
     c, r = GEM / 2, GEM / 2 - 2.5
-    ctx.save()
-    ctx.translate(0.6, 1.3)
-    _clear_shape(ctx, k, c, r)
-    ctx.restore()
-    P.fill_path(ctx, (0, 0, 0, 0.5))
+    _shadow(ctx, lambda: _clear_shape(ctx, k, c, r), 0.6, 1.3, 0.5)
     _clear_shape(ctx, k, c, r)
     ctx.set_line_join(cairo.LINE_JOIN_ROUND)
     P.fill_path(ctx, P.vertical_gradient(c - r, c + r, [(0, light), (0.5, base), (1, dark)]), True)
