@@ -1,7 +1,10 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 struct tgaBitmap;
+struct SDL_Surface;
 
 // One picture held as one OpenGL texture, plus the class-wide logical screen
 // and world view under which every picture is drawn.
@@ -13,7 +16,30 @@ public:
     static void setWorldView(float x, float y, float angle, float zoom, bool clear);
     static void setGraphicQuality(bool quality);
 
-    // --- pictures, blits: declared by the picture work ---
+    // --- pictures ---
+    KGraphic();                         // warns when the screen size is not set yet
+    ~KGraphic();                        // freePicture()
+    KGraphic(const KGraphic &) = delete;
+    KGraphic &operator=(const KGraphic &) = delete;
+    bool loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor); // TGA or any decodable file
+    void freePicture();                 // drops the CPU copy and the texture; safe to repeat
+    float getWidth();                   // picture width in pixels, 0 when none is held
+    float getHeight();                  // picture height in pixels, 0 when none is held
+    void setAlphaMode(bool normal);     // true: ordinary transparency; false: additive
+    void setColorKey(bool active, uint8_t r, uint8_t g, uint8_t b); // colour made transparent by later loads
+
+    // --- blits: (dx, dy) is where the source's top-left corner lands ---
+    void blitRect(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
+                  bool flipX = false, bool flipY = false);      // opaque copy
+    void blitAlphaRect(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
+                       bool flipX = false, bool flipY = false); // blended copy
+    void blitAlphaRectFx(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
+                         float angle, float zoom, float alpha,
+                         bool flipX = false, bool flipY = false); // turned, zoomed, faded about its centre
+    static void drawRect(float x1, float y1, float x2, float y2,
+                         float r, float g, float b, float a);   // flat rectangle; a < 1 adds
+    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far
+    static int32_t getVideoMemory();    // running estimate of texture memory in bytes
 
     // Data members, in this order.
     uint32_t texture = 0;               // GL texture name
@@ -29,6 +55,19 @@ public:
     float fimageWidth = 0, fimageHeight = 0;
 
 private:
+    using Bytes = std::unique_ptr<unsigned char[]>;
+    Bytes LoadTGA(const char *path, size_t &size);     // whole file less any "pihs" prefix
+    Bytes LoadGeneric(const char *path, size_t &size); // decoded into a 24-bit record
+    Bytes RenderPicture(SDL_Surface *picture, size_t &size);
+    bool uploadRecord(const char *path, const unsigned char *record, size_t size,
+                      bool withAlpha, bool trueColor);
+    void bindTexture();
+    void emitQuad(float sx1, float sy1, float sx2, float sy2, int16_t left, int16_t top,
+                  bool flipX, bool flipY);
+    void GenericBlit(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
+                     bool flipX, bool flipY);                   // dy already in GL terms
+    int32_t textureBytes() const;       // what this texture adds to videoMemory
+
     static int16_t screenWidth, screenHeight, screenDepth;
     static int32_t videoMemory;         // running estimate of texture memory in bytes
     static bool _graphicQuality;        // filtering for new textures: linear when true

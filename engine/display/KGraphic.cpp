@@ -1,0 +1,238 @@
+// Picture loading: files into RGBA textures whose texel row 0 is the picture's top row.
+#include "KGraphic.h"
+
+#include "KGraphicPixels.h"
+#include "KMiscTools.h"
+#include "KWindow.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <sys/stat.h>
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE *f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// Size of an opened regular file, or -1 for anything else (a folder, a pipe).
+long regularFileSize(FILE *f) {
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return long(st.st_size);
+}
+
+bool readAll(FILE *f, unsigned char *to, size_t size) { return std::fread(to, 1, size, f) == size; }
+
+// Largest texture side the driver takes; without a context the usual limit is assumed.
+uint32_t textureSideLimit() {
+    GLint side = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+    return side > 0 ? uint32_t(side) : KPixels::kMaxTextureSide;
+}
+
+GLint internalFormat(bool withAlpha, bool trueColor) {
+    if (withAlpha)
+        return trueColor ? GL_RGBA8 : GL_RGBA;
+    return trueColor ? GL_RGB8 : GL_RGB;
+}
+
+}  // namespace
+
+KGraphic::KGraphic() {
+    if (screenWidth == 0)
+        KMiscTools::messageBox("Screen Dimensions not specified, you will not see anything",
+                               "KGraphic::SetScreenSize Not Called!");
+    setAlphaMode(true);
+    _glEnum = GL_TEXTURE_2D;
+}
+
+KGraphic::~KGraphic() { freePicture(); }
+
+float KGraphic::getWidth() { return fimageWidth; }
+float KGraphic::getHeight() { return fimageHeight; }
+int32_t KGraphic::getVideoMemory() { return videoMemory; }
+
+void KGraphic::setAlphaMode(bool normal) {
+    _sourceAlpha = GL_SRC_ALPHA;
+    _destAlpha = normal ? GL_ONE_MINUS_SRC_ALPHA : GL_DST_ALPHA;
+}
+
+void KGraphic::setColorKey(bool active, uint8_t r, uint8_t g, uint8_t b) {
+    _ckActive = active;
+    _ckr = r;
+    _ckg = g;
+    _ckb = b;
+}
+
+int32_t KGraphic::textureBytes() const {
+    return int32_t(screenDepth / 8) * int32_t(_ftextureWIDTH) * int32_t(_ftextureHEIGHT);
+}
+
+bool KGraphic::loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor) {
+    size_t size = 0;
+    Bytes record = std::strstr(path, ".tga") ? LoadTGA(path, size) : LoadGeneric(path, size);
+    if (!record) {
+        KMiscTools::messageBox(path, "file not found or out of memory");
+        return false;
+    }
+    if (!uploadRecord(path, record.get(), size, withAlpha, trueColor))
+        return false;
+    if (!keepPixels) {
+        delete[] _pixels;
+        _pixels = nullptr;
+    }
+    return true;
+}
+
+bool KGraphic::uploadRecord(const char *path, const unsigned char *record, size_t size, bool withAlpha,
+                            bool trueColor) {
+    KPixels::Header header;
+    switch (KPixels::readHeader(record, size, header)) {
+    case KPixels::Check::unsupportedDepth:
+        KMiscTools::messageBox("Non supported Format", path);
+        return false;
+    case KPixels::Check::truncated:
+        KMiscTools::messageBox("Out of data to read", path);
+        return false;
+    case KPixels::Check::ok:
+        break;
+    }
+    const KPixels::TextureLayout layout =
+        KPixels::textureLayout(header.width, header.height, KWindow::getRectangleTexCap());
+    const uint32_t limit = textureSideLimit();
+    // A texture the driver cannot hold would load "successfully" and then never show.
+    if (layout.width > limit || layout.height > limit) {
+        KMiscTools::messageBox("Picture too large", path);
+        return false;
+    }
+    unsigned char *texels = new (std::nothrow) unsigned char[size_t(layout.width) * layout.height * 4]();
+    if (!texels) {
+        KMiscTools::messageBox("Out of memory", path);
+        return false;
+    }
+    glLoadIdentity();
+    glFlush();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    fimageWidth = header.width;
+    fimageHeight = header.height;
+    picX1 = header.xOrigin;
+    picY1 = header.yOrigin;
+    _glEnum = layout.target;
+    _ftextureWIDTH = float(layout.width);
+    _ftextureHEIGHT = float(layout.height);
+    delete[] _pixels;
+    _pixels = texels;
+    KPixels::convertTexels(record, header, layout.width, {_ckActive, _ckr, _ckg, _ckb}, _pixels);
+
+    glLoadIdentity();
+    glGenTextures(1, &texture);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(KPixels::kTextureRectangle);
+    glEnable(_glEnum);
+    glBindTexture(_glEnum, texture);
+    glTexImage2D(_glEnum, 0, internalFormat(withAlpha, trueColor), GLsizei(layout.width), GLsizei(layout.height), 0,
+                 GL_RGBA, GL_UNSIGNED_BYTE, _pixels);
+    setGraphicQuality(_graphicQuality);
+    if (_glEnum == GL_TEXTURE_2D) {  // rectangle textures refuse GL_REPEAT
+        glTexParameteri(_glEnum, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(_glEnum, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    }
+    videoMemory += textureBytes();
+    return true;
+}
+
+void KGraphic::freePicture() {
+    delete[] _pixels;
+    _pixels = nullptr;
+    // Keyed on the texture name so an empty (0-pixel) picture's texture is released too.
+    if (texture == 0)
+        return;
+    videoMemory -= textureBytes();
+    glDeleteTextures(1, &texture);
+    texture = 0;
+    fimageWidth = 0;
+    fimageHeight = 0;
+}
+
+KGraphic::Bytes KGraphic::LoadTGA(const char *path, size_t &size) {
+    File f(std::fopen(path, "rb"));
+    const long fileSize = f ? regularFileSize(f.get()) : -1;
+    if (fileSize < 0) {
+        KMiscTools::messageBox("Could not open file", path);
+        return nullptr;
+    }
+    if (fileSize < 1) {
+        KMiscTools::messageBox("file is 0 byte", path);
+        return nullptr;
+    }
+    unsigned char prefix[4] = {};
+    const size_t got = std::fread(prefix, 1, sizeof prefix, f.get());
+    const size_t offset = KPixels::tgaDataOffset(prefix, got);
+    size = size_t(fileSize) - offset;
+    Bytes bytes(new (std::nothrow) unsigned char[size]);
+    if (!bytes) {
+        KMiscTools::messageBox("Out of memory", path);
+        return nullptr;
+    }
+    if (std::fseek(f.get(), long(offset), SEEK_SET) != 0 || !readAll(f.get(), bytes.get(), size)) {
+        KMiscTools::messageBox("Out of data to read", path);
+        return nullptr;
+    }
+    return bytes;
+}
+
+KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
+    // Each failure names itself as a caption; the path is the text.
+    const char *failure = nullptr;
+    Bytes record;
+    File f(std::fopen(path, "rb"));
+    const long fileSize = f ? regularFileSize(f.get()) : 0;
+    Bytes file(fileSize > 0 ? new (std::nothrow) unsigned char[size_t(fileSize)] : nullptr);
+    if (!f)
+        failure = "file not found";
+    else if (fileSize <= 0 || fileSize > INT_MAX)
+        failure = "file is corrupt";
+    else if (!file)
+        failure = "out of memory";
+    else if (!readAll(f.get(), file.get(), size_t(fileSize)))
+        failure = "File is corrupted";
+    else if (!KPixels::decodableSize(file.get(), size_t(fileSize), textureSideLimit()))
+        failure = "file is corrupt";
+    else if (SDL_Surface *picture = IMG_Load_RW(SDL_RWFromConstMem(file.get(), int(fileSize)), 1)) {
+        record = RenderPicture(picture, size);
+        SDL_FreeSurface(picture);
+    } else {
+        failure = "File is corrupted";
+    }
+    if (failure)
+        KMiscTools::messageBox(failure, path);
+    return record;
+}
+
+KGraphic::Bytes KGraphic::RenderPicture(SDL_Surface *picture, size_t &size) {
+    SDL_Surface *bgr = picture->w <= 0xFFFF && picture->h <= 0xFFFF
+                           ? SDL_ConvertSurfaceFormat(picture, SDL_PIXELFORMAT_BGR24, 0)
+                           : nullptr;
+    if (!bgr) {
+        KMiscTools::messageBox("error", "could not create dib section");
+        return nullptr;
+    }
+    size = KPixels::recordSize(uint32_t(bgr->w), uint32_t(bgr->h));
+    Bytes record(new (std::nothrow) unsigned char[size]);
+    if (record)
+        KPixels::recordFromBgrRows(static_cast<const uint8_t *>(bgr->pixels), size_t(bgr->pitch), uint16_t(bgr->w),
+                                   uint16_t(bgr->h), record.get());
+    else
+        KMiscTools::messageBox("out of memory (tmpBitmapBits)", "error");
+    SDL_FreeSurface(bgr);
+    return record;
+}

@@ -1,0 +1,164 @@
+#include "KGraphicPixels.h"
+
+#include <cstring>
+
+namespace KPixels {
+
+static uint16_t readU16(const uint8_t *p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+static uint32_t readU32(const uint8_t *p) { return uint32_t(p[0] | (p[1] << 8) | (p[2] << 16)) | uint32_t(p[3]) << 24; }
+static uint32_t readBE16(const uint8_t *p) { return uint32_t(p[0] << 8 | p[1]); }
+static uint32_t readBE32(const uint8_t *p) { return readBE16(p) << 16 | readBE16(p + 2); }
+
+static void writeU16(uint8_t *p, uint16_t v) {
+    p[0] = uint8_t(v & 0xFF);
+    p[1] = uint8_t(v >> 8);
+}
+
+size_t tgaDataOffset(const uint8_t *bytes, size_t size) {
+    return size >= 4 && std::memcmp(bytes, "pihs", 4) == 0 ? 4 : 0;
+}
+
+size_t pixelBytes(const Header &header) {
+    return size_t(header.width) * header.height * (header.depth / 8);
+}
+
+Check readHeader(const uint8_t *record, size_t size, Header &header) {
+    if (size < kHeaderSize)
+        return Check::truncated;
+    header.xOrigin = readU16(record + 8);
+    header.yOrigin = readU16(record + 10);
+    header.width = readU16(record + 12);
+    header.height = readU16(record + 14);
+    header.depth = record[16];
+    if (header.depth < 24)
+        return Check::unsupportedDepth;
+    // Refuse rather than read past the end of a file that promises more than it holds.
+    if (size - kHeaderSize < pixelBytes(header))
+        return Check::truncated;
+    return Check::ok;
+}
+
+uint32_t powerOfTwoSide(uint32_t width, uint32_t height) {
+    uint32_t n = width > height ? width : height;
+    uint32_t p = 4;
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
+TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap) {
+    uint32_t p = powerOfTwoSide(width, height);
+    bool squareFit = width == height && width == p;
+    if (rectangleCap && !squareFit)
+        return {kTextureRectangle, width, height};
+    return {kTexture2D, p, p};
+}
+
+void convertTexels(const uint8_t *record, const Header &header, uint32_t texWidth, ColorKey key,
+                   uint8_t *texels) {
+    // Depths between the two supported ones convert nothing: the texture stays transparent.
+    if (header.depth != 24 && header.depth != 32)
+        return;
+    const size_t bpp = header.depth / 8;
+    const uint8_t *pixels = record + kHeaderSize;
+    for (uint32_t y = 0; y < header.height; ++y) {
+        const uint8_t *src = pixels + size_t(header.height - 1 - y) * header.width * bpp;
+        uint8_t *dst = texels + size_t(texWidth) * y * 4;
+        for (uint32_t x = 0; x < header.width; ++x, src += bpp, dst += 4) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+            dst[3] = bpp == 4 ? src[3] : 255;
+            if (key.active && dst[0] == key.r && dst[1] == key.g && dst[2] == key.b)
+                dst[3] = 0;
+        }
+    }
+}
+
+static bool bmpFits(const uint8_t *file, size_t size, uint32_t maxSide) {
+    if (size < 26)
+        return false;
+    const uint32_t infoSize = readU32(file + 14);
+    const bool core = infoSize == 12;  // the old OS/2 header has 16-bit sizes
+    if (!core && size < 34)
+        return false;
+    const int64_t width = core ? readU16(file + 18) : int32_t(readU32(file + 18));
+    const int64_t rawHeight = core ? readU16(file + 20) : int32_t(readU32(file + 22));
+    const int64_t height = rawHeight < 0 ? -rawHeight : rawHeight;
+    if (width > maxSide || height > maxSide)
+        return false;
+    const uint32_t bpp = readU16(file + (core ? 24 : 28));
+    const uint32_t compression = core ? 0 : readU32(file + 30);
+    const bool packed = compression == 0 || compression == 3 || compression == 6;
+    if (!packed || width <= 0 || height == 0)
+        return true;
+    const uint64_t rowBytes = (uint64_t(width) * bpp + 31) / 32 * 4;
+    const uint64_t lastRow = (uint64_t(width) * bpp + 7) / 8;  // its padding may be missing
+    return uint64_t(readU32(file + 10)) + rowBytes * uint64_t(height - 1) + lastRow <= size;
+}
+
+static bool pngFits(const uint8_t *file, size_t size, uint32_t maxSide) {
+    if (size < 24 || std::memcmp(file + 12, "IHDR", 4) != 0)
+        return true;
+    return readBE32(file + 16) <= maxSide && readBE32(file + 20) <= maxSide;
+}
+
+static bool isJpegFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
+
+static bool jpegFits(const uint8_t *file, size_t size, uint32_t maxSide) {
+    size_t pos = 2;
+    while (pos + 4 <= size && file[pos] == 0xFF) {
+        const uint8_t marker = file[pos + 1];
+        if (marker == 0xFF) {  // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {  // markers without a length
+            pos += 2;
+            continue;
+        }
+        if (isJpegFrameMarker(marker))
+            return pos + 9 > size || (readBE16(file + pos + 5) <= maxSide && readBE16(file + pos + 7) <= maxSide);
+        pos += 2 + readBE16(file + pos + 2);
+    }
+    return true;
+}
+
+bool decodableSize(const uint8_t *file, size_t size, uint32_t maxSide) {
+    static const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (size >= 2 && file[0] == 'B' && file[1] == 'M')
+        return bmpFits(file, size, maxSide);
+    if (size >= 8 && std::memcmp(file, png, 8) == 0)
+        return pngFits(file, size, maxSide);
+    if (size >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF)
+        return jpegFits(file, size, maxSide);
+    return true;
+}
+
+size_t recordSize(uint32_t width, uint32_t height) { return kHeaderSize + size_t(width) * height * 3; }
+
+void recordFromBgrRows(const uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t *record) {
+    std::memset(record, 0, kHeaderSize);
+    writeU16(record + 12, width);
+    writeU16(record + 14, height);
+    record[16] = 24;
+    const size_t rowBytes = size_t(width) * 3;
+    uint8_t *dst = record + kHeaderSize;
+    for (uint32_t r = 0; r < height; ++r, dst += rowBytes)
+        std::memcpy(dst, rows + size_t(height - 1 - r) * pitch, rowBytes);
+}
+
+void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels) {
+    for (uint32_t r = 0; r < height; ++r) {
+        const uint8_t *src = screen + size_t(r) * width * 4;
+        uint8_t *dst = texels + size_t(height - 1 - r) * texWidth * 4;
+        for (uint32_t x = 0; x < width; ++x, src += 4, dst += 4) {
+            dst[0] = src[0];
+            dst[1] = src[1];
+            dst[2] = src[2];
+        }
+    }
+}
+
+}  // namespace KPixels

@@ -1,0 +1,48 @@
+#pragma once
+// Pixel work behind KGraphic::loadPicture, free of GL so it can be tested and fuzzed.
+// A picture record is an 18-byte TGA header followed by the pixel rows, bottom row first.
+#include <cstddef>
+#include <cstdint>
+
+namespace KPixels {
+
+constexpr size_t kHeaderSize = 18;
+constexpr uint32_t kTexture2D = 0x0DE1;         // GL_TEXTURE_2D
+constexpr uint32_t kTextureRectangle = 0x84F5;  // GL_TEXTURE_RECTANGLE (EXT, NV, ARB)
+constexpr uint32_t kMaxTextureSide = 16384;     // assumed when the driver cannot be asked
+
+struct Header {
+    uint16_t xOrigin = 0, yOrigin = 0, width = 0, height = 0;
+    uint8_t depth = 0;  // bits per pixel
+};
+
+enum class Check { ok, unsupportedDepth, truncated };
+
+struct TextureLayout {
+    uint32_t target = kTexture2D;
+    uint32_t width = 0, height = 0;
+};
+
+struct ColorKey {
+    bool active = false;
+    uint8_t r = 0, g = 0, b = 0;
+};
+
+size_t tgaDataOffset(const uint8_t *bytes, size_t size);                // 4 after a "pihs" prefix, else 0
+Check readHeader(const uint8_t *record, size_t size, Header &header);   // depth below 24 first, then length
+size_t pixelBytes(const Header &header);                                // bytes the header announces after itself
+uint32_t powerOfTwoSide(uint32_t width, uint32_t height);               // smallest power of two >= both, at least 4
+TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap);
+// Writes the record's pixels top row first as RGBA into zeroed texels of a texWidth-wide texture.
+void convertTexels(const uint8_t *record, const Header &header, uint32_t texWidth, ColorKey key, uint8_t *texels);
+size_t recordSize(uint32_t width, uint32_t height);                     // 24-bit record of that size
+// Fills a 24-bit record from top-first B, G, R rows that are `pitch` bytes apart.
+void recordFromBgrRows(const uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t *record);
+// False when a BMP, PNG or JPEG file declares a side above maxSide, or an uncompressed BMP
+// declares more rows than it holds: a few corrupt header bytes must not make the decoder
+// allocate gigabytes. Other formats are left to the decoder.
+bool decodableSize(const uint8_t *file, size_t size, uint32_t maxSide);
+// Copies a bottom-up RGBA screen read-back into top-first RGBA texels (colour only; alpha stays 0).
+void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels);
+
+}  // namespace KPixels

@@ -1,0 +1,34 @@
+#pragma once
+// Single-line text drawn from a bitmap font: one picture holding every glyph and a
+// table saying where each glyph lies and how far the pen moves after it.
+#include <cstdint>
+
+class KGraphic;
+
+// One glyph record; a table of them ends with a record whose _c is 0.
+struct KFont {
+    char _c;            // the character this glyph draws; 0 ends the table
+    int16_t _x1, _y1;   // top-left corner in the font picture
+    int16_t _x2, _y2;   // bottom-right corner, exclusive
+    int16_t _w;         // pen advance after the glyph, before spacing
+    int16_t _h;         // glyph height; informational
+};
+
+class KText {
+public:
+    KText(const char *fontPicturePath, KFont *table);   // table is borrowed and must outlive the text
+    ~KText();
+    KText(const KText &) = delete;
+    KText &operator=(const KText &) = delete;
+
+    void drawStringFromLeft(const char *text, int32_t x, int32_t y, int32_t spacing);      // first glyph at (x, y)
+    void drawStringFromRight(const char *text, int32_t x, int32_t y, int32_t spacing);     // string ends at x
+    void drawStringCentered(const char *text, int32_t x1, int32_t x2, int32_t y, int32_t spacing);
+    int32_t getStringWidth(const char *text, int32_t spacing);  // -1 for an empty string
+
+    KGraphic *_surf_Fonts;  // owned font picture
+    KFont *_fontTable;      // borrowed glyph table
+
+private:
+    void drawGlyph(int32_t index, int32_t x, int32_t y);
+};
