@@ -43,7 +43,8 @@ uint16_t readLE16(const unsigned char *p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
-uint32_t readLE32(const unsigned char *p) {
+// In host order, as the file holds it; flipLong makes it little-endian.
+uint32_t rawWord32(const unsigned char *p) {
     uint32_t value;
     std::memcpy(&value, p, sizeof value);
     return value;
@@ -186,12 +187,12 @@ long KSound::ParseWavHeader(const unsigned char *data, size_t length) {
         const unsigned char *tag = data + i;
         if (!formatSeen && std::memcmp(tag, kFormatTag, 4) == 0) {
             formatSeen = true;
-            readWaveFormat(tag + 8, flipLong(readLE32(tag + 4)), length - (i + 8));
+            readWaveFormat(tag + 8, flipLong(rawWord32(tag + 4)), length - (i + 8));
         }
         if (std::memcmp(tag, kDataTag, 4) == 0) {
             size_t present = length - (i + 8);
             _wavDataStart = data + i + 8;
-            _wavLength = static_cast<uint32_t>(std::min<size_t>(flipLong(readLE32(tag + 4)), present));
+            _wavLength = static_cast<uint32_t>(std::min<size_t>(flipLong(rawWord32(tag + 4)), present));
             return _wavLength;
         }
     }
@@ -203,8 +204,8 @@ void KSound::readWaveFormat(const unsigned char *body, uint32_t chunkLength, siz
     if (chunkLength < kPcmRecordBytes || present < kPcmRecordBytes) return;
     _format.formatTag = readLE16(body);
     _format.channels = readLE16(body + 2);
-    _format.samplesPerSec = flipLong(readLE32(body + 4));
-    _format.avgBytesPerSec = flipLong(readLE32(body + 8));
+    _format.samplesPerSec = flipLong(rawWord32(body + 4));
+    _format.avgBytesPerSec = flipLong(rawWord32(body + 8));
     _format.blockAlign = readLE16(body + 12);
     _format.bitsPerSample = readLE16(body + 14);
     bool hasExtraSize = chunkLength >= kPcmRecordBytes + 2 && present >= kPcmRecordBytes + 2;
