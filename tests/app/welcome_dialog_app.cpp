@@ -77,39 +77,55 @@ std::string stateOf(GtkWidget *dialog) {
            std::to_string(preview);
 }
 
-// The skin list's entries while its pop-up menu is open.
-void reportOpenMenu() {
+gboolean markDrawn(GtkWidget *window, cairo_t *, gpointer) {
+    g_object_set_data(G_OBJECT(window), "probe-drawn", GINT_TO_POINTER(1));
+    return FALSE;
+}
+
+void markHidden(GtkWidget *window, gpointer) { g_object_set_data(G_OBJECT(window), "probe-drawn", nullptr); }
+
+// Mapped and painted at least once since: a click now lands where it is seen.
+bool onScreen(GtkWidget *window) {
+    if (!g_object_get_data(G_OBJECT(window), "probe-watched")) {
+        g_object_set_data(G_OBJECT(window), "probe-watched", GINT_TO_POINTER(1));
+        g_signal_connect_after(window, "draw", G_CALLBACK(markDrawn), nullptr);
+        g_signal_connect(window, "unmap", G_CALLBACK(markHidden), nullptr);
+    }
+    return gtk_widget_get_mapped(window) && g_object_get_data(G_OBJECT(window), "probe-drawn");
+}
+
+// The skin list's pop-up menu while it is on the screen.
+GtkWidget *openMenu() {
+    GtkWidget *menu = nullptr;
     GList *windows = gtk_window_list_toplevels();
     for (GList *w = windows; w; w = w->next) {
         GtkWidget *child = gtk_bin_get_child(GTK_BIN(w->data));
-        if (!child || !GTK_IS_MENU(child) || !gtk_widget_get_mapped(child))
-            continue;
-        GList *items = gtk_container_get_children(GTK_CONTAINER(child));
-        for (GList *i = items; i; i = i->next) {
-            GtkWidget *label = gtk_bin_get_child(GTK_BIN(i->data));
-            // Cell-view items carry no label; the text is the model's.
-            std::string text = label && GTK_IS_LABEL(label) ? gtk_label_get_text(GTK_LABEL(label)) : "";
-            if (text.empty()) {
-                int index = g_list_position(items, i);
-                const char *names[] = {m1, m2, m3};
-                if (index >= 0 && index < 3)
-                    text = names[index];
-            }
-            for (char &c : text)
-                if (c == ' ')
-                    c = '_';
-            printRectangle("item", text, GTK_WIDGET(i->data));
-        }
-        g_list_free(items);
+        if (child && GTK_IS_MENU(child) && onScreen(GTK_WIDGET(w->data)))
+            menu = child;
     }
     g_list_free(windows);
+    return menu;
+}
+
+void reportMenuItems(GtkWidget *menu) {
+    const char *names[] = {m1, m2, m3};
+    GList *items = gtk_container_get_children(GTK_CONTAINER(menu));
+    int index = 0;
+    for (GList *i = items; i && index < 3; i = i->next, index++) {
+        std::string text = names[index];   // the entries show the list's texts in order
+        for (char &c : text)
+            if (c == ' ')
+                c = '_';
+        printRectangle("item", text, GTK_WIDGET(i->data));
+    }
+    g_list_free(items);
 }
 
 gboolean probe(gpointer) {
     static bool shown = false, menuReported = false;
     static std::string lastState;
     GtkWidget *dialog = findDialog();
-    if (!dialog || !gtk_widget_get_mapped(dialog))
+    if (!dialog || !onScreen(dialog))
         return G_SOURCE_CONTINUE;
     if (!shown) {
         shown = true;
@@ -122,16 +138,10 @@ gboolean probe(gpointer) {
     std::string state = stateOf(dialog);
     if (state != lastState)
         std::printf("%s\n", (lastState = state).c_str());
-    bool menuOpen = false;
-    GList *windows = gtk_window_list_toplevels();
-    for (GList *w = windows; w; w = w->next)
-        if (GTK_IS_BIN(w->data) && gtk_bin_get_child(GTK_BIN(w->data)) &&
-            GTK_IS_MENU(gtk_bin_get_child(GTK_BIN(w->data))) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
-            menuOpen = true;
-    g_list_free(windows);
-    if (menuOpen && !menuReported)
-        reportOpenMenu();
-    menuReported = menuOpen;
+    GtkWidget *menu = openMenu();
+    if (menu && !menuReported)
+        reportMenuItems(menu);
+    menuReported = menu != nullptr;
     std::fflush(stdout);
     return G_SOURCE_CONTINUE;
 }
