@@ -111,7 +111,7 @@ def select(skin):
     surf = new_surface(44, 44)
     ctx = P.context(surf)
     x, y, s = 1.5, 1.5, GEM + 2   # continuous span of the gem is picture 1..GEM+1
-    colour = skin['lit_border'] if skin['number'] != 1 else skin['accent']
+    colour = skin['accent']
     P.glow(ctx, lambda: P.rounded_rect(ctx, x, y, s, s, 6), P.with_alpha(colour, 1.0), 2.5, 5)
     P.rounded_rect(ctx, x, y, s, s, 6)
     P.stroke_path(ctx, OUTLINE, 3.5)

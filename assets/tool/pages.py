@@ -73,7 +73,7 @@ def driver_page():
     s = CLASSIC
     theme.background(ctx, s)
     theme.logo(ctx, s, 320, 48, 56)
-    theme.well(ctx, s, 30, 96, 580, 252)
+    theme.well(ctx, s, 30, 96, 580, 196)
     theme.heading(ctx, s, 'Your graphics run in software', 320, 128, 22, 'center')
     body = ('Brolix found no hardware-accelerated OpenGL driver on this computer, so every picture '
             'is drawn by the processor instead of the graphics card. The game still works, but it may '

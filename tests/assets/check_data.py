@@ -530,6 +530,9 @@ class Sounds(unittest.TestCase):
                 self.assertGreater(peak, 3000, 'nearly silent')
                 rms = np.sqrt((samples.astype(float) ** 2).mean())
                 self.assertGreater(rms, 300, 'nearly silent')
+                tail = np.abs(samples[-rate * channels // 200:].astype(int)).max()
+                self.assertLess(abs(int(samples[0])), 1000, 'starts with a click')
+                self.assertLess(tail, peak * 0.05, 'cut off while still sounding: a click at the end')
                 spectra[name] = spectrum(samples)
         for i, a in enumerate(SOUNDS):
             for b in SOUNDS[i + 1:]:
