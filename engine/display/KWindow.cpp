@@ -275,7 +275,10 @@ int64_t monotonicNanoseconds() {
 // nanoseconds / 10^6, wrapping at 2^32) reads target.
 void sleepUntilNearly(uint32_t target) {
     int64_t now = monotonicNanoseconds();
-    uint32_t left = target - uint32_t(now / 1000000);
+    // Signed: the deadline may have passed since the caller looked.
+    int32_t left = int32_t(target - uint32_t(now / 1000000));
+    if (left <= 0)
+        return;
     int64_t wake = (now / 1000000 + int64_t(left)) * 1000000 - kSpinMarginNs;
     if (wake <= now)
         return;
