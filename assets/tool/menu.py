@@ -1,6 +1,7 @@
 """The menu picture (screen, lit buttons, panels, markers, knob) and the credits."""
 import math
 
+import cairo
 import numpy as np
 
 from . import icons
@@ -36,6 +37,8 @@ def _chrome(ctx, skin, lit):
     _play_button(ctx, skin, lit)
     if not lit:
         _ornament(ctx, skin)
+        for y in (100, 425):
+            _flourish(ctx, skin, 232, y)
         P.text(ctx, skin['tagline'], 320, 462, skin['label_family'], 11, skin['text_dim'] if skin['number'] != 1
                else skin['text'], bold=False, align='center', tracking=1.0)
 
@@ -60,6 +63,20 @@ def _play_button(ctx, skin, lit):
     ctx.arc(489, 363, 16.5, 0, 2 * math.pi)
     P.stroke_path(ctx, (1, 1, 1, 0.5 if lit else 0.25), 1)
     icons.play(ctx, 491, 363, 20, skin['lit_text'] if lit else skin['btn_text'])
+
+
+def _flourish(ctx, skin, cx, y):
+    """A thin rule with a small diamond: fills the well where panels leave it bare."""
+    colour = skin['well_border']
+    ctx.rectangle(cx - 120, y - 0.5, 240, 1)
+    g = cairo.LinearGradient(cx - 120, 0, cx + 120, 0)
+    for offset, alpha in ((0, 0), (0.5, 0.8), (1, 0)):
+        g.add_color_stop_rgba(offset, *P.with_alpha(colour, alpha))
+    ctx.set_source(g)
+    ctx.fill()
+    P.polygon(ctx, [(cx, y - 5), (cx + 7, y), (cx, y + 5), (cx - 7, y)])
+    P.fill_path(ctx, colour, True)
+    P.stroke_path(ctx, (0, 0, 0, 0.4), 1)
 
 
 def _ornament(ctx, skin):
