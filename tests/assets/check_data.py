@@ -288,6 +288,23 @@ class Skins(DataFolder):
                 with self.subTest(skin=s, region=name):
                     self.assertFilled(region(game, rect), name, blended)
 
+    def test_score_timer_and_menu_text_sit_on_calm_dark_ground(self):
+        # The digit fonts are bright and the menu font is white: the game writes them
+        # straight onto these parts of the pictures.
+        for s in SKINS:
+            game, menu = self.pic('ingame%d.tga' % s), self.pic('menu%d.tga' % s)
+            panel3 = region(menu, (642, 385, 960, 680))
+            panel2 = region(menu, (641, 706, 971, 990))
+            grounds = [('score', region(game, (435, 442, 590, 467))), ('timer', region(game, (560, 37, 626, 53))),
+                       ('gem set name', panel2[355 - 86:366 - 86, 140 - 67:340 - 67])]
+            grounds += [('score row %d' % i, panel3[y - 113:y - 113 + 10, 110 - 71:360 - 71])
+                        for i, y in enumerate((151, 175, 198, 233, 257, 280, 315, 339, 362))]
+            for name, ground in grounds:
+                light = lum(ground[..., :3].astype(float))
+                with self.subTest(skin=s, ground=name):
+                    self.assertLess(light.mean(), 110, 'bright text would not show')
+                    self.assertLess(light.std(), 25, 'busy ground under text')
+
     def test_skins_look_different(self):
         for name in ('menu%d.tga', 'ingame%d.tga'):
             screens = [self.pic(name % s)[:480, :640, :3].astype(float) for s in SKINS]
@@ -424,6 +441,8 @@ class Fonts(DataFolder):
         for ch, x1, y1, x2, y2, _ in MENU_FONT:
             if ch.isalpha():
                 rows = np.nonzero((pic[y1:y2, x1:x2, 3] >= 96).any(axis=1))[0]
+                if not rows.size:
+                    continue    # a blank glyph fails test_glyphs_inside_their_rectangles
                 tops.add(rows[0])
                 bottoms.add(rows[-1])
         self.assertEqual(len(tops), 1, 'letters start at different heights: %s' % tops)
@@ -522,6 +541,8 @@ class Sounds(unittest.TestCase):
         for name in SOUNDS:
             with self.subTest(name):
                 samples, rate, channels = decode(name)
+                if samples.any():
+                    spectra[name] = spectrum(samples)
                 seconds = len(samples) / channels / rate
                 self.assertLess(seconds, 2.0)
                 self.assertGreater(seconds, 0.02)
@@ -533,9 +554,8 @@ class Sounds(unittest.TestCase):
                 tail = np.abs(samples[-rate * channels // 200:].astype(int)).max()
                 self.assertLess(abs(int(samples[0])), 1000, 'starts with a click')
                 self.assertLess(tail, peak * 0.05, 'cut off while still sounding: a click at the end')
-                spectra[name] = spectrum(samples)
-        for i, a in enumerate(SOUNDS):
-            for b in SOUNDS[i + 1:]:
+        for i, a in enumerate(spectra):
+            for b in list(spectra)[i + 1:]:
                 with self.subTest(pair=(a, b)):
                     self.assertLess(spectra[a] @ spectra[b], 0.97, 'these two sound alike')
 
