@@ -1,6 +1,7 @@
 #include "rules.h"
 
 #include <set>
+#include <vector>
 
 namespace scored {
 

@@ -5,7 +5,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace scored {
 
