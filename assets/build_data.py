@@ -13,11 +13,13 @@ import os
 import shutil
 import sys
 
+import numpy as np
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-from tool import fonts, gems, ingame, marks, menu, pages, resources, sounds  # noqa: E402
-from tool.imagefile import write_bmp, write_jpeg, write_tga  # noqa: E402
+from tool import fonts, gems, ingame, marks, menu, pages, resources, scene, sounds  # noqa: E402
+from tool.imagefile import write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
 
 
@@ -63,10 +65,29 @@ def build_sounds(out):
 
 
 def build_help(out):
+    """Pages and style as written, plus pictures taken from the data just built."""
     folder = os.path.join(out, 'help')
     os.makedirs(folder, exist_ok=True)
     for page in sorted(os.listdir(os.path.join(HERE, 'help'))):
         shutil.copyfile(os.path.join(HERE, 'help', page), os.path.join(folder, page))
+    data = scene.Data(out)
+    write_png(os.path.join(folder, 'screen.png'), scene.to_uint8(scene.game(data, 0, selected=(5, 4))))
+    for name in scene.MARK_AT:
+        write_png(os.path.join(folder, 'mark-' + name.replace('.tga', '.png')), help_mark(data, name))
+
+
+def help_mark(data, name):
+    """A mark on a red jewel as the board shows it, twice the size."""
+    gem = data['gems/set0/gem01.tga'].copy()
+    mark = data[name]
+    ox, oy = scene.MARK_AT[name]
+    h, w = mark.shape[:2]
+    a = mark[..., 3:4] / 255.0 * 0.5
+    spot = gem[oy:oy + h, ox:ox + w]
+    spot[..., :3] = mark[..., :3] * a + spot[..., :3] * (1 - a)
+    spot[..., 3:] = np.maximum(spot[..., 3:], mark[..., 3:] * 0.5)
+    big = np.kron(gem, np.ones((2, 2, 1), np.float32))
+    return np.clip(big + 0.5, 0, 255).astype(np.uint8)
 
 
 def main():

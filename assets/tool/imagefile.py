@@ -73,6 +73,12 @@ def write_jpeg(path, rgb):
         path, 'JPEG', quality=92, optimize=False, progressive=False, subsampling=0)
 
 
+def write_png(path, pixels):
+    """RGB or RGBA array to PNG (for the help pages)."""
+    mode = 'RGBA' if pixels.shape[2] == 4 else 'RGB'
+    Image.fromarray(np.ascontiguousarray(pixels), mode).save(path, 'PNG', optimize=False)
+
+
 def read_picture(path):
     """RGBA array of a picture the game can load (TGA, BMP or JPEG)."""
     if path.endswith('.tga'):

@@ -12,6 +12,15 @@ OUTLINE = (0.05, 0.05, 0.08, 1)
 WHITE = (1, 1, 1, 1)
 
 
+def _badge(ctx, w, h):
+    """Dark disc under a sign: the game draws marks at half opacity, so the sign
+    needs its own dark ground to stand out on light and bright gems alike."""
+    r = min(w, h) / 2 - 0.5
+    ctx.arc(w / 2, h / 2, r, 0, 2 * math.pi)
+    P.fill_path(ctx, P.radial_gradient(w / 2, h / 2, r, [(0, (0.02, 0.02, 0.06, 0.9)), (0.8, (0.02, 0.02, 0.06, 0.85)),
+                                                       (1, (0.02, 0.02, 0.06, 0.0))]))
+
+
 def _outlined(ctx, path, fill=WHITE, width=2.2):
     """White sign with a thick dark rim: legible at half opacity on any gem."""
     ctx.set_line_join(cairo.LINE_JOIN_ROUND)
@@ -21,15 +30,15 @@ def _outlined(ctx, path, fill=WHITE, width=2.2):
     P.fill_path(ctx, fill)
 
 
-def _double_arrow(ctx, x0, y0, x1, y1, shaft, head):
+def _double_arrow(ctx, x0, y0, x1, y1, shaft, head, spread=0.9):
     """Arrow with heads at both ends along the segment (x0, y0)-(x1, y1)."""
     length = math.hypot(x1 - x0, y1 - y0)
     ctx.save()
     ctx.translate(x0, y0)
     ctx.rotate(math.atan2(y1 - y0, x1 - x0))
-    s, h = shaft / 2, head
-    P.polygon(ctx, [(0, 0), (h, -h * 0.9), (h, -s), (length - h, -s), (length - h, -h * 0.9),
-                    (length, 0), (length - h, h * 0.9), (length - h, s), (h, s), (h, h * 0.9)])
+    s, h, w = shaft / 2, head, head * spread
+    P.polygon(ctx, [(0, 0), (h, -w), (h, -s), (length - h, -s), (length - h, -w),
+                    (length, 0), (length - h, w), (length - h, s), (h, s), (h, w)])
     ctx.restore()
 
 
@@ -62,7 +71,8 @@ def horiz():
     w, h = mark_size('horiz')
     surf = new_surface(w, h)
     ctx = P.context(surf)
-    _outlined(ctx, lambda: _double_arrow(ctx, 2.5, h / 2, w - 2.5, h / 2, 5, 7))
+    _badge(ctx, w, h)
+    _outlined(ctx, lambda: _double_arrow(ctx, 2, h / 2, w - 2, h / 2, 5, 7))
     return to_rgba(surf)
 
 
@@ -70,7 +80,8 @@ def verti():
     w, h = mark_size('verti')
     surf = new_surface(w, h)
     ctx = P.context(surf)
-    _outlined(ctx, lambda: _double_arrow(ctx, w / 2, 2.5, w / 2, h - 2.5, 5, 7))
+    _badge(ctx, w, h)
+    _outlined(ctx, lambda: _double_arrow(ctx, w / 2, 2, w / 2, h - 2, 5, 7))
     return to_rgba(surf)
 
 
@@ -79,11 +90,12 @@ def xzap():
     surf = new_surface(w, h)
     ctx = P.context(surf)
     def both():
-        _double_arrow(ctx, 2.5, h / 2, w - 2.5, h / 2, 4.5, 6.5)
-        _double_arrow(ctx, w / 2, 2.5, w / 2, h - 2.5, 4.5, 6.5)
+        _double_arrow(ctx, 2, h / 2, w - 2, h / 2, 3.2, 5, 0.75)
+        _double_arrow(ctx, w / 2, 2, w / 2, h - 2, 3.2, 5, 0.75)
+    _badge(ctx, w, h)
     ctx.set_line_join(cairo.LINE_JOIN_ROUND)
     both()
-    P.stroke_path(ctx, OUTLINE, 4.4)
+    P.stroke_path(ctx, OUTLINE, 3.6)
     ctx.set_fill_rule(cairo.FILL_RULE_WINDING)
     both()
     P.fill_path(ctx, P.rgb('#fff4a8'))
@@ -98,6 +110,7 @@ def question():
     ext = ctx.text_extents('?')
     x = (w - ext.width) / 2 - ext.x_bearing
     y = (h - ext.height) / 2 - ext.y_bearing
+    _badge(ctx, w, h)
     _outlined(ctx, lambda: (ctx.move_to(x, y), ctx.text_path('?')), width=2.0)
     return to_rgba(surf)
 
