@@ -117,10 +117,12 @@ int BoardTest::clearingCount() {
     return n;
 }
 
-bool boardHasLine() {
-    auto same = [](long x1, long y1, long x2, long y2, long x3, long y3) {
+bool boardHasLine(bool unclearedOnly) {
+    auto same = [unclearedOnly](long x1, long y1, long x2, long y2, long x3, long y3) {
         const sToken &a = tokenAt(x1, y1), &b = tokenAt(x2, y2), &c = tokenAt(x3, y3);
-        return a.alive && b.alive && c.alive && a.color == b.color && a.color == c.color;
+        bool cleared = a.fadeSpeed < 0 && b.fadeSpeed < 0 && c.fadeSpeed < 0;
+        return a.alive && b.alive && c.alive && a.color == b.color && a.color == c.color &&
+               !(unclearedOnly && cleared);
     };
     for (long y = 0; y < boardRows; y++)
         for (long x = 0; x + 2 < boardColumns; x++)

@@ -36,5 +36,6 @@ protected:
     static int clearingCount();         // tokens whose fade runs down
 };
 
-// Every window of three equal alive colours on the live board, rows first.
-bool boardHasLine();
+// Some window of three equal alive colours on the live board; with
+// unclearedOnly, only windows holding a token that is not being cleared count.
+bool boardHasLine(bool unclearedOnly = false);

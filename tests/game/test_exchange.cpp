@@ -87,10 +87,11 @@ using Falls = BoardTest;
 TEST_F(Falls, ATokenFallsSixFramesPerCellUntilItRests) {
     clearCell(5, 7);
     clearCell(5, 6);
+    // The cell it falls into still pulses from a hinted token cleared there.
+    tokenAt(5, 6).sinusSpeed = 0.1f;
+    tokenAt(5, 6).sinus = 3.0f;
     const int16_t color = tokenAt(5, 5).color;
     tokenAt(5, 5).bonusType = bonusRow;
-    tokenAt(5, 5).sinusSpeed = 0.1f;
-    tokenAt(5, 5).sinus = 3.0f;
     // Cells empty below it: the token moves 7 pixels a frame.
     for (int frame = 1; frame <= 5; frame++) {
         fallTokens();
@@ -102,7 +103,8 @@ TEST_F(Falls, ATokenFallsSixFramesPerCellUntilItRests) {
     EXPECT_TRUE(tokenAt(5, 6).alive);
     EXPECT_EQ(tokenAt(5, 6).color, color);
     EXPECT_EQ(tokenAt(5, 6).bonusType, bonusRow);
-    EXPECT_EQ(tokenAt(5, 6).sinusSpeed, 0.0f) << "a pulse stops when its token falls";
+    EXPECT_EQ(tokenAt(5, 6).sinusSpeed, 0.0f) << "a landing token does not pulse";
+    EXPECT_EQ(tokenAt(5, 6).sinus, 0.0f);
     EXPECT_EQ(tokenAt(5, 6).fally, 0.0f);
     int frames = 6;
     while (!tokenAt(5, 7).alive && frames < 100) {
