@@ -12,7 +12,7 @@ from .layout import GEM
 JEWEL_COLOURS = ['#e0202c', '#1fbf4a', '#2a6df0', '#ffd21a', '#a93ee8', '#eef2f8', '#ff8a1c']
 MARBLE_COLOURS = ['#e8333d', '#35c25a', '#2f7cf5', '#ffd23a', '#b054ee', '#e9eef5', '#1fd0dc']
 # Colour-blind-safe hues, each with its own silhouette and a dark inner symbol.
-CLEAR_COLOURS = ['#d55e00', '#009e73', '#56b4e9', '#f0e442', '#cc79a7', '#f4f4f4', '#2a4fd0']
+CLEAR_COLOURS = ['#d55e00', '#00b386', '#56b4e9', '#f0e442', '#cc79a7', '#f4f4f4', '#a0d83a']
 
 SETS = [('jewels', 'jewel'), ('marbles', 'marble'), ('clear shapes', 'clear')]
 

@@ -507,6 +507,30 @@ class GemSets(DataFolder):
         self.assertTrue(any(distinct(masks(n)) for n in range(self.sets())),
                         'no set has a distinct silhouette for every colour')
 
+    def test_every_gem_stands_out_from_the_board_in_every_skin(self):
+        def ring(mask):
+            edge = np.zeros_like(mask)
+            edge[1:] |= ~mask[:-1]
+            edge[:-1] |= ~mask[1:]
+            edge[:, 1:] |= ~mask[:, :-1]
+            edge[:, :-1] |= ~mask[:, 1:]
+            return mask & edge
+        for s in SKINS:
+            game = self.pic('ingame%d.tga' % s)
+            for n in range(self.sets()):
+                size = self.pic('gems/set%d/gem01.tga' % n).shape[0]
+                # the board shows between the gems of the first cells
+                tiles = [lum(game[90 + 42 * y + size:90 + 42 * y + 41, 81 + 42 * x:101 + 42 * x, :3]
+                             .reshape(-1, 3).astype(float).mean(axis=0)) for x in (0, 1) for y in (0, 1)]
+                for i in range(1, 8):
+                    gem = self.pic('gems/set%d/gem0%d.tga' % (n, i))
+                    solid = gem[..., 3] > 200
+                    body = lum(gem[solid][:, :3].astype(float)).mean()
+                    rim = lum(gem[ring(solid)][:, :3].astype(float)).mean()
+                    with self.subTest(skin=s, set=n, gem=i):
+                        contrast = max(min(abs(body - t) for t in tiles), min(abs(rim - t) for t in tiles))
+                        self.assertGreater(contrast, 40, 'gem blends into the board')
+
     def test_colours_of_a_set_differ(self):
         for n in range(self.sets()):
             means = [self.pic('gems/set%d/gem0%d.tga' % (n, i)) for i in range(1, 8)]
