@@ -1,11 +1,92 @@
+#include <cstring>
+
 #include "game.h"
 #include "highscores.h"
+#include "menu.h"
 #include "KGraphic.h"
+#include "KInput.h"
+#include "KText.h"
 
-// Centred across the screen and on the band between the display rows.
-static void drawCentred(KGraphic *picture, float zoom, float alpha) {
+// The name typed last stays for the next entry of the run.
+static char buffer[32];
+static int32_t bufferPosition = 0;
+static int32_t blinker = 0;
+
+static const int32_t nameLength = 19;
+static const int32_t nameX = 232, nameY = 314;
+
+// Centred across the screen and on the band between the display rows, shifted by (dx, dy).
+static void drawCentred(KGraphic *picture, float dx, float dy, float zoom, float alpha) {
+    if (!picture) return;
     float w = picture->getWidth(), h = picture->getHeight();
-    picture->blitAlphaRectFx(0, 0, w, h, int16_t((640 - w) / 2), int16_t((357 - h) / 2 + 77), 0, zoom, alpha);
+    picture->blitAlphaRectFx(0, 0, w, h, int16_t((640 - w) / 2 + dx), int16_t((357 - h) / 2 + 77 + dy), 0, zoom,
+                             alpha);
+}
+
+enum class NameKey { none, character, accept, erase };
+
+// Later keys in this order override earlier ones.
+static NameKey readNameKey(char &typed) {
+    NameKey key = NameKey::none;
+    for (int k = K_VK_A; k <= K_VK_Z; k++)
+        if (KInput::isPressed(EKeyboardLayout(k))) {
+            typed = char('a' + (k - K_VK_A));
+            key = NameKey::character;
+        }
+    if (KInput::isPressed(K_VK_SPACE)) {
+        typed = ' ';
+        key = NameKey::character;
+    }
+    if (KInput::isPressed(K_VK_RETURN)) key = NameKey::accept;
+    if (KInput::isPressed(K_VK_BACK)) key = NameKey::erase;
+    return key;
+}
+
+// No frame is drawn until every entry key is up, so one press gives one character.
+static void waitForEntryKeysUp() {
+    for (int k = K_VK_A; k <= K_VK_Z; k++) KInput::waitForKeyRelease(EKeyboardLayout(k));
+    KInput::waitForKeyRelease(K_VK_SPACE);
+    KInput::waitForKeyRelease(K_VK_BACK);
+    KInput::waitForKeyRelease(K_VK_RETURN);
+}
+
+static void acceptName() {
+    ghighscoreProcessed = true;
+    char name[256] = {};
+    std::strncpy(name, buffer, nameLength);
+    transferHighScore(name);
+}
+
+static void editName(NameKey key, char typed) {
+    if (key == NameKey::erase) {
+        if (bufferPosition > 0) buffer[--bufferPosition] = '\0';
+    } else if (bufferPosition < nameLength) {
+        buffer[bufferPosition++] = typed;
+    } else {
+        buffer[nameLength - 1] = typed;
+    }
+    waitForEntryKeysUp();
+}
+
+// Hidden for 35 frames, shown for 36.
+static void drawNameAndCursor() {
+    if (!highscoreText) return;
+    highscoreText->drawStringFromLeft(buffer, nameX, nameY, 0);
+    const int32_t width = highscoreText->getStringWidth(buffer, 0);
+    if (++blinker > 35) KGraphic::drawRect(float(width + 233), nameY, float(width + 239), 323, 0, 0, 0, 1);
+    if (blinker > 70) blinker = 0;
+}
+
+static void nameEntry() {
+    drawCentred(surf_highscore, -3, -1, gameOverFade, gameOverFade);
+    if (gameOverFade < 1.0f) return;
+    char typed = 0;
+    const NameKey key = readNameKey(typed);
+    if (key == NameKey::accept)
+        acceptName();
+    else if (key != NameKey::none)
+        editName(key, typed);
+    drawNameAndCursor();
 }
 
 void displayGameOver() {
@@ -16,10 +97,13 @@ void displayGameOver() {
             return;
         }
         if (ghighscoreProcessed) {
-            if (surf_highscore) drawCentred(surf_highscore, 1, gameOverFade);
+            // The accepted entry fades out, without its text.
+            drawCentred(surf_highscore, 0, 0, 1, gameOverFade);
             gameOverFade -= 0.1f;
             return;
         }
-        drawCentred(surf_gameover, gameOverFade, gameOverFade);
+        drawCentred(surf_gameover, 0, 0, gameOverFade, gameOverFade);
+        return;
     }
+    nameEntry();
 }

@@ -1,0 +1,3 @@
+#include "shell.h"
+
+int main() { return runBrolix(); }

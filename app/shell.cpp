@@ -1,0 +1,112 @@
+#include "shell.h"
+
+#include <chrono>
+#include <thread>
+
+#include "cursor.h"
+#include "gemsets.h"
+#include "highscores.h"
+#include "makers.h"
+#include "menu.h"
+#include "prefs.h"
+#include "sounds.h"
+#include "welcome.h"
+#include "KGraphic.h"
+#include "KInput.h"
+#include "KMiscTools.h"
+#include "KWindow.h"
+
+KWindow *fenetre = nullptr;
+
+namespace {
+
+KGraphic *loadFullPicture(const char *file) {
+    KGraphic *picture = new KGraphic;
+    picture->loadPicture(KMiscTools::makeFilePath(file), true, false, true);
+    return picture;
+}
+
+// The first button press, or the window closing.
+void waitForClick() {
+    while (!KInput::getLeftButtonState() && !KWindow::isQuit()) {
+        KWindow::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool inRange(int v, int low, int high) { return v >= low && v <= high; }
+
+void destroyWindow() {
+    delete fenetre;
+    fenetre = nullptr;
+}
+
+template <class T>
+void destroy(T *&object) {
+    delete object;
+    object = nullptr;
+}
+
+} // namespace
+
+bool NoAcceleration() {
+    KGraphic *page = loadFullPicture("data\\page1.jpg");
+    for (int buffer = 0; buffer < 2; buffer++) {
+        KGraphic::setDefaultWorldView();
+        page->blitRect(0, 0, 640, 480, 0, 0);
+        KWindow::flipBackBuffer(true);
+    }
+    waitForClick();
+    delete page;
+    const int x = KInput::getMouseX(), y = KInput::getMouseY();
+    // Anywhere but the download button goes on without acceleration.
+    if (!inRange(x, 504, 638) || !inRange(y, 362, 479)) return false;
+    KMiscTools::launchURL(BROLIX_DRIVER_PAGE, true);
+    return true;
+}
+
+void showLoadingScreen() {
+    KGraphic *loading = loadFullPicture("data\\loading.bmp");
+    const float w = loading->getWidth(), h = loading->getHeight();
+    for (int buffer = 0; buffer < 2; buffer++) {
+        KGraphic::setWorldView(0, 0, 0, 1, true);
+        loading->blitRect(0, 0, w, h, int16_t((640 - w) / 2), int16_t((480 - h) / 2));
+        KWindow::flipBackBuffer(true);
+    }
+    delete loading;
+}
+
+void shutDown() {
+    destroy(highscoreText);
+    for (KGraphic *&gem : gems) destroy(gem);
+    saveHighScores();
+    savePrefs();
+    freeSounds();
+    destroy(surf_mouse);
+    destroyWindow();
+}
+
+int runBrolix() {
+    KMiscTools::initMiscTools();
+    if (!ShowWelcomeDialog()) return 0;
+    fenetre = new KWindow;
+    // Without a window there is nothing to play on; the engine has told the player why.
+    if (!fenetre->createGameWindow(640, 480, 16, isWindowed, "Brolix")) {
+        destroyWindow();
+        return 0;
+    }
+    KGraphic::setGraphicQuality(true);
+    KWindow::setRectangleTexCap(false);
+    if (!KWindow::getAccelerationCap() && NoAcceleration()) {
+        destroyWindow();
+        return 0;
+    }
+    showLoadingScreen();
+    surf_mouse = loadFullPicture("data\\mouse.tga");
+    loadSounds();
+    loadPrefs();
+    loadHighScores();
+    doMenu();
+    shutDown();
+    return 0;
+}
