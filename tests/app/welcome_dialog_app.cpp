@@ -7,14 +7,16 @@
 //   state FULL INTERNET SKIN PREVIEW   whenever it changes
 //   item TEXT X Y W H              an entry of the open skin list
 //   result STARTED WINDOWED SKIN GAMEPAD
-//   window                         with --open-window: the game window is open after Play;
-//                                  it stays until the window is closed or the program is stopped
+//   window                         with --open-window: after Play the game window opens as chosen
+//                                  and shows the chosen skin's menu picture until it is closed
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "KGraphic.h"
+#include "KMiscTools.h"
 #include "KWindow.h"
 #include "welcome.h"
 
@@ -159,9 +161,23 @@ int main(int argc, char **argv) {
     KWindow window;
     if (!window.createGameWindow(640, 480, 16, isWindowed, "Brolix"))
         return 1;
-    std::printf("window\n");
-    std::fflush(stdout);
-    while (!KWindow::isQuit())
+    KGraphic menu;
+    char name[32];
+    std::snprintf(name, sizeof name, "data\\menu%d.tga", int(gSkin));
+    menu.loadPicture(KMiscTools::makeFilePath(name), true, false, true);
+    bool reported = false;
+    while (!KWindow::isQuit()) {
+        KGraphic::setDefaultWorldView();
+        menu.blitRect(0, 0, 640, 480, 0, 0);
         KWindow::flipBackBuffer(false);
+        if (!reported) {
+            KGraphic::setDefaultWorldView();   // the other buffer too, before anyone looks
+            menu.blitRect(0, 0, 640, 480, 0, 0);
+            KWindow::flipBackBuffer(false);
+            std::printf("window\n");
+            std::fflush(stdout);
+            reported = true;
+        }
+    }
     return 0;
 }

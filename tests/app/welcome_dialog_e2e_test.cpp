@@ -1,6 +1,8 @@
 // The real start-up dialog on an X display, driven with xdotool.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -147,21 +149,60 @@ std::string capture(const std::string &command) {
     return output;
 }
 
+// Normalised RMS difference between a part of a screenshot and the top 640 x 480
+// of a picture (its normal, unlit state); -1 when it cannot be measured.
+double difference(const std::string &shot, const std::string &crop, const std::string &picture) {
+    const std::string a = shot + ".window.png", b = shot + ".reference.png";
+    shell("convert '" + shot + "' -crop " + crop + " +repage '" + a + "'");
+    shell("convert '" + picture + "' -auto-orient -alpha off -crop 640x480+0+0 +repage '" + b + "'");
+    std::string text = capture("compare -metric RMSE '" + a + "' '" + b + "' null: 2>&1");
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+    size_t open = text.find('(');
+    return open == std::string::npos ? -1 : std::atof(text.c_str() + open + 1);
+}
+
 TEST_F(WelcomeDialog, PlayClosesTheDialogAndTheGameWindowOpensAsChosen) {
-    for (bool fullScreen : {false, true}) {
+    const std::string data = BROLIX_RUNTIME_DIR "/data/";
+    for (int skin : {0, 1, 2})
+        std::filesystem::copy_file(data + "menu" + std::to_string(skin) + ".tga",
+                                   folder.root + "/data/menu" + std::to_string(skin) + ".tga");
+    {
         DialogRun run(folder, true, "--open-window");
         ASSERT_GT(run.waitShown(), 0);
-        if (fullScreen != (run.state.rfind("state 1", 0) == 0))
-            run.click(105);
+        chooseSkin(run, "For_Him");
         run.click(150);
         ASSERT_NE(run.waitFor("window"), "");
         EXPECT_EQ(capture("xdotool search --onlyvisible --name '^Welcome to Brolix !$'"), "");
-        std::string size = capture("xdotool search --sync --onlyvisible --name '^Brolix$' getwindowgeometry --shell | grep -E 'WIDTH|HEIGHT' | tr '\\n' ' '");
-        EXPECT_EQ(size, fullScreen ? "WIDTH=1280 HEIGHT=1024" : "WIDTH=640 HEIGHT=480");
-        run.screenshot(artifact(fullScreen ? "welcome_play_full_screen.png" : "welcome_play_window.png"));
+        std::string geometry = capture("xdotool search --sync --onlyvisible --name '^Brolix$' getwindowgeometry --shell"
+                                       " | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\\n' ' '");
+        int x = -1, y = -1, w = 0, h = 0;
+        std::sscanf(geometry.c_str(), "X=%d Y=%d WIDTH=%d HEIGHT=%d", &x, &y, &w, &h);
+        EXPECT_EQ(w, 640);
+        EXPECT_EQ(h, 480);
+        const std::string shot = artifact("welcome_play_for_him.png");
+        run.screenshot(shot);
+        // The window shows the menu of the skin chosen in the dialog, not another.
+        const std::string window = "640x480+" + std::to_string(x) + "+" + std::to_string(y);
+        double chosen = difference(shot, window, data + "menu2.tga");
+        EXPECT_GE(chosen, 0);
+        EXPECT_LT(chosen, 0.03);
+        for (int other : {0, 1})
+            EXPECT_GT(difference(shot, window, data + "menu" + std::to_string(other) + ".tga"), 0.1) << other;
         run.stop();
         EXPECT_EQ(run.finish(), 0);
     }
+    DialogRun run(folder, true, "--open-window");
+    ASSERT_GT(run.waitShown(), 0);
+    run.click(105);
+    run.click(150);
+    ASSERT_NE(run.waitFor("window"), "");
+    EXPECT_EQ(capture("xdotool search --sync --onlyvisible --name '^Brolix$' getwindowgeometry --shell"
+                      " | grep -E '^(WIDTH|HEIGHT)=' | tr '\\n' ' '"),
+              "WIDTH=1280 HEIGHT=1024");
+    run.screenshot(artifact("welcome_play_full_screen.png"));
+    run.stop();
+    EXPECT_EQ(run.finish(), 0);
 }
 
 TEST_F(WelcomeDialog, WithoutADisplayTheGameStartsWithTheStoredSettings) {
