@@ -10,6 +10,7 @@ struct Hand {
     bool keys[K_VK_COUNT] = {};
     int waits[K_VK_COUNT] = {};
     bool hidden = false;
+    int pointerCalls = 0;
     std::function<void()> flipHook;
 };
 Hand hand;
@@ -30,6 +31,7 @@ int buttonReads() { return hand.reads; }
 void setKey(EKeyboardLayout key, bool down) { hand.keys[key] = down; }
 int keyWaits(EKeyboardLayout key) { return hand.waits[key]; }
 bool pointerHidden() { return hand.hidden; }
+int pointerCalls() { return hand.pointerCalls; }
 void onFlip(std::function<void()> hook) { hand.flipHook = std::move(hook); }
 }  // namespace inputScript
 
@@ -54,8 +56,14 @@ void __wrap__ZN6KInput17waitForKeyReleaseE15EKeyboardLayout(EKeyboardLayout key)
     hand.keys[key] = false;
 }
 
-void __wrap__ZN6KInput11showPointerEv() { hand.hidden = false; }
-void __wrap__ZN6KInput11hidePointerEv() { hand.hidden = true; }
+void __wrap__ZN6KInput11showPointerEv() {
+    hand.hidden = false;
+    hand.pointerCalls++;
+}
+void __wrap__ZN6KInput11hidePointerEv() {
+    hand.hidden = true;
+    hand.pointerCalls++;
+}
 
 void __real__ZN7KWindow14flipBackBufferEb(bool waitForBackWindow);
 void __wrap__ZN7KWindow14flipBackBufferEb(bool waitForBackWindow) {

@@ -14,5 +14,6 @@ int buttonReads();                       // reads of the button since reset
 void setKey(EKeyboardLayout key, bool down);
 int keyWaits(EKeyboardLayout key);       // waits for this key's release since reset
 bool pointerHidden();                    // the system pointer as last shown or hidden
+int pointerCalls();                      // shows and hides since reset
 void onFlip(std::function<void()> hook); // runs before each real flip
 }
