@@ -111,7 +111,12 @@ def _panel0(ctx, skin):
 
 
 def _markers(ctx, skin):
+    """Selection markers; kept off panel 0's own column 105 and row 383, which the
+    marker regions share with the panel."""
     colour = skin['accent'] if skin['number'] != 1 else skin['heading']
+    ctx.save()
+    ctx.rectangle(0, 0, L.PANEL0[0], 480)
+    ctx.clip()
     for i, (x, y) in enumerate(L.MODE_MARKERS):
         w, h = L.MODE_MARKER_SIZE[i]
         cy = y + h / 2
@@ -120,6 +125,10 @@ def _markers(ctx, skin):
         P.polygon(ctx, pts)
         P.fill_path(ctx, P.vertical_gradient(cy - 7, cy + 7, [(0, (1, 1, 1, 1)), (1, colour)]), True)
         P.stroke_path(ctx, (0, 0, 0, 0.6), 1)
+    ctx.restore()
+    ctx.save()
+    ctx.rectangle(0, L.PANEL0[3], 640, 480 - L.PANEL0[3])
+    ctx.clip()
     for x, y, w, h in L.DIFF_MARKERS:
         cx = x + w / 2
         pts = [(cx, y + 2), (cx + 7, y + 12), (cx - 7, y + 12)]
@@ -127,6 +136,7 @@ def _markers(ctx, skin):
         P.polygon(ctx, pts)
         P.fill_path(ctx, P.vertical_gradient(y + 2, y + 12, [(0, (1, 1, 1, 1)), (1, colour)]), True)
         P.stroke_path(ctx, (0, 0, 0, 0.6), 1)
+    ctx.restore()
 
 
 # ---- panel 1: how to play ---------------------------------------------------------
