@@ -9,7 +9,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -37,6 +37,60 @@ uint32_t textureSideLimit() {
     GLint side = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
     return side > 0 ? uint32_t(side) : KPixels::kMaxTextureSide;
+}
+
+// A read-only memory stream whose reads past the end fill the rest with 0xFF. Some
+// decoders ignore short reads and would re-parse stale bytes of a truncated file forever;
+// 0xFF (an impossible chunk length, a bad checksum) makes them fail instead.
+struct PaddedMemory {
+    const unsigned char *data;
+    size_t size, pos;
+};
+
+PaddedMemory &memoryOf(SDL_RWops *rw) { return *static_cast<PaddedMemory *>(rw->hidden.unknown.data1); }
+
+Sint64 paddedSize(SDL_RWops *rw) { return Sint64(memoryOf(rw).size); }
+
+Sint64 paddedSeek(SDL_RWops *rw, Sint64 offset, int whence) {
+    PaddedMemory &m = memoryOf(rw);
+    const Sint64 base = whence == RW_SEEK_SET ? 0 : whence == RW_SEEK_CUR ? Sint64(m.pos) : Sint64(m.size);
+    const Sint64 to = base + offset;
+    m.pos = to < 0 ? 0 : to > Sint64(m.size) ? m.size : size_t(to);
+    return Sint64(m.pos);
+}
+
+size_t paddedRead(SDL_RWops *rw, void *to, size_t size, size_t count) {
+    PaddedMemory &m = memoryOf(rw);
+    if (size == 0 || count > SIZE_MAX / size)
+        return 0;
+    const size_t wanted = size * count;
+    const size_t got = wanted < m.size - m.pos ? wanted : m.size - m.pos;
+    std::memcpy(to, m.data + m.pos, got);
+    std::memset(static_cast<unsigned char *>(to) + got, 0xFF, wanted - got);
+    m.pos += got;
+    return got / size;
+}
+
+size_t refuseWrite(SDL_RWops *, const void *, size_t, size_t) { return 0; }
+
+int closePadded(SDL_RWops *rw) {
+    SDL_FreeRW(rw);
+    return 0;
+}
+
+SDL_Surface *decodePicture(const unsigned char *data, size_t size) {
+    PaddedMemory memory = {data, size, 0};
+    SDL_RWops *rw = SDL_AllocRW();
+    if (!rw)
+        return nullptr;
+    rw->size = paddedSize;
+    rw->seek = paddedSeek;
+    rw->read = paddedRead;
+    rw->write = refuseWrite;
+    rw->close = closePadded;
+    rw->type = SDL_RWOPS_UNKNOWN;
+    rw->hidden.unknown.data1 = &memory;
+    return IMG_Load_RW(rw, 1);
 }
 
 GLint internalFormat(bool withAlpha, bool trueColor) {
@@ -199,7 +253,7 @@ KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
     Bytes file(fileSize > 0 ? new (std::nothrow) unsigned char[size_t(fileSize)] : nullptr);
     if (!f)
         failure = "file not found";
-    else if (fileSize <= 0 || fileSize > INT_MAX)
+    else if (fileSize <= 0)
         failure = "file is corrupt";
     else if (!file)
         failure = "out of memory";
@@ -207,7 +261,7 @@ KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
         failure = "File is corrupted";
     else if (!KPixels::decodableSize(file.get(), size_t(fileSize), textureSideLimit()))
         failure = "file is corrupt";
-    else if (SDL_Surface *picture = IMG_Load_RW(SDL_RWFromConstMem(file.get(), int(fileSize)), 1)) {
+    else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {
         record = RenderPicture(picture, size);
         SDL_FreeSurface(picture);
     } else {
