@@ -8,7 +8,17 @@ float blendAttack = 0;
 static const float zapStart = 275.0f;    // degrees, and the label's frame clock
 static const float zapFadeFrom = 405.0f; // clock value at which the label fades out
 
-// The 100 is a flat bonus; the units grow with the mode.
+// A line mark: a flat 100, then count cells from (x, y) on, one unit each,
+// whatever the cells hold.
+static void zapLine(long x, long y, long stepX, long stepY, long count) {
+    score += 100;
+    for (long i = 0; i < count; i++) {
+        fadeOut(x + i * stepX, y + i * stepY);
+        score += _unitScore;
+    }
+}
+
+// The 100 is never multiplied; the units grow with the mode.
 void doBonus(long bonusType, long x, long y) {
     switch (bonusType) {
     case bonusBomb:
@@ -18,18 +28,10 @@ void doBonus(long bonusType, long x, long y) {
         score += 9 * _unitScore;
         break;
     case bonusRow:
-        score += 100;
-        for (long i = 0; i < boardColumns; i++) {
-            fadeOut(i, y);
-            score += _unitScore;
-        }
+        zapLine(0, y, 1, 0, boardColumns);
         break;
     case bonusColumn:
-        score += 100;
-        for (long i = 0; i < boardRows; i++) {
-            fadeOut(x, i);
-            score += _unitScore;
-        }
+        zapLine(x, 0, 0, 1, boardRows);
         break;
     default:
         break;

@@ -14,6 +14,18 @@ static std::vector<int> initialColors(uint32_t seed, long colors) {
 
 using FreshBoard = BoardTest;
 
+// A game that has run out, its game-over screen showing.
+static void leaveOldGameOver() {
+    score = 777;
+    gameOver = true;
+    endPlay = true;
+    ghighscoreProcessed = true;
+    _onlineProcessed = true;
+    gameOverFade = 0.6f;
+    gameTimer = 12;
+    subTimer = 40;
+}
+
 TEST_F(FreshBoard, HundredsOfSeedsGiveFullLineFreeBoardsWithFewRepairs) {
     for (int difficulty = 0; difficulty <= 2; difficulty++) {
         prefs.difficulty = difficulty;
@@ -89,14 +101,7 @@ TEST_F(FreshBoard, DamagedDifficultyStillGivesColoursWithGemPictures) {
 
 TEST_F(FreshBoard, NewScoreRestartsTimerAndKeepsNothingOfTheOldGame) {
     _gameMode = 1;
-    score = 777;
-    gameOver = true;
-    endPlay = true;
-    ghighscoreProcessed = true;
-    _onlineProcessed = true;
-    gameOverFade = 0.6f;
-    gameTimer = 12;
-    subTimer = 40;
+    leaveOldGameOver();
     resetTokenTable(true);
     EXPECT_EQ(score, 0u);
     EXPECT_FALSE(gameOver);
@@ -110,14 +115,7 @@ TEST_F(FreshBoard, NewScoreRestartsTimerAndKeepsNothingOfTheOldGame) {
 
 TEST_F(FreshBoard, ReplacedBoardKeepsScoreAndTimerButHidesGameOverScreen) {
     _gameMode = 0;
-    score = 777;
-    gameOver = true;
-    endPlay = true;
-    ghighscoreProcessed = true;
-    _onlineProcessed = true;
-    gameOverFade = 0.6f;
-    gameTimer = 12;
-    subTimer = 40;
+    leaveOldGameOver();
     resetTokenTable(false);
     EXPECT_EQ(score, 777u);
     EXPECT_TRUE(gameOver);
