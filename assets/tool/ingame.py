@@ -14,7 +14,7 @@ MODE_PLATE = (12, 31, 90, 60)
 PLATES = {0: ('#02060c', '#142033'), 1: ('#3a0d2a', '#6e2457'), 2: ('#050607', '#1d2228')}
 
 
-def _plate(ctx, skin, rect, caption=None):
+def _plate(ctx, skin, rect):
     x1, y1, x2, y2 = rect
     style = 'round' if skin['shape'] == 'pill' else skin['shape']
     P.shape(ctx, style, x1 + 0.5, y1 + 0.5, x2 - x1 - 1, y2 - y1 - 1, 6)

@@ -1,6 +1,4 @@
 """Full-screen pages: the loading picture and the software-renderer page."""
-import cairo
-
 from . import icons
 from . import paint as P
 from . import theme

@@ -32,7 +32,7 @@ def icon():
     return to_rgba(surf)
 
 
-def _array(name, data, per_line=24):
+def _array(data, per_line=24):
     flat = data.reshape(-1)
     lines = [', '.join('%d' % v for v in flat[i:i + per_line]) for i in range(0, flat.size, per_line)]
     return lines
@@ -73,12 +73,12 @@ def write(data_dir, out_dir):
             '                                        [brolix_preview_width * brolix_preview_height * 3] = {']
     for p in previews:
         body.append('    {')
-        body += ['        ' + line + ',' for line in _array('p', p)]
+        body += ['        ' + line + ',' for line in _array(p)]
         body.append('    },')
     body.append('};')
     body.append('')
     body.append('const unsigned char brolix_icon_rgba[brolix_icon_width * brolix_icon_height * 4] = {')
-    body += ['    ' + line + ',' for line in _array('i', ico)]
+    body += ['    ' + line + ',' for line in _array(ico)]
     body.append('};')
     with open(os.path.join(out_dir, 'brolix_resources.cpp'), 'w') as f:
         f.write('\n'.join(body) + '\n')

@@ -165,15 +165,6 @@ def button(ctx, skin, x, y, w, h, caption, lit=False, size=13, icon=None):
            shadow=shadow, shadow_offset=(0, 1))
 
 
-def field(ctx, skin, x, y, w, h):
-    """A sunken text field with a light inside, so black type and cursor show."""
-    style = 'round' if skin['shape'] != 'chamfer' else 'chamfer'
-    P.shape(ctx, style, x + 0.5, y + 0.5, w - 1, h - 1, 4)
-    P.fill_path(ctx, P.vertical_gradient(y, y + h, [(0, P.rgb('#d9dee6')), (0.25, P.rgb('#ffffff')),
-                                                    (1, P.rgb('#f3f5f8'))]), True)
-    P.stroke_path(ctx, skin['well_border'], 1.5)
-
-
 def knob(ctx, skin, cx, cy, r):
     ctx.arc(cx, cy + 1, r, 0, 2 * math.pi)
     P.fill_path(ctx, (0, 0, 0, 0.45))
