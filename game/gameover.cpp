@@ -1,3 +1,5 @@
+#include "gameover.h"
+
 #include <cstring>
 
 #include "game.h"
@@ -7,10 +9,9 @@
 #include "KInput.h"
 #include "KText.h"
 
-// The name typed last stays for the next entry of the run.
-static char buffer[32];
-static int32_t bufferPosition = 0;
-static int32_t blinker = 0;
+char buffer[32];
+int32_t bufferPosition = 0;
+int32_t blinker = 0;
 
 static const int32_t nameLength = 19;
 static const int32_t nameX = 232, nameY = 314;

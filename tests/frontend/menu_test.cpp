@@ -1,0 +1,305 @@
+// The menu in a real window over the built data folder, with the player's hand scripted.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "../game/input_script.h"
+#include "game_window.h"
+#include "spies.h"
+#include "game.h"
+#include "gemsets.h"
+#include "highscores.h"
+#include "makers.h"
+#include "menu.h"
+#include "prefs.h"
+#include "sounds.h"
+#include "KGraphic.h"
+#include "KWindow.h"
+
+namespace {
+
+struct Point {
+    int x, y;
+};
+
+Point centre(const sBtn &b) { return {int(b.x1 + b.x2) / 2, int(b.y1 + b.y2) / 2}; }
+
+int gemSetCount() {
+    int count = 0;
+    while (std::filesystem::exists(std::string(BROLIX_RUNTIME_DIR) + "/data/gems/set" + std::to_string(count)))
+        count++;
+    return count;
+}
+
+class Menu : public ::testing::Test {
+protected:
+    GameWindow window;
+
+    void SetUp() override {
+        inputScript::reset();
+        spies::reset();
+        prefs = sPrefs{};
+        gCurrentMenu = 0;
+        oldBt = false;
+        loadSounds();
+        loadMenuGraphics();
+        loadBubbleSet(0);
+    }
+    void TearDown() override {
+        freeMenuGraphics();
+        freeSounds();
+        delete highscoreText;
+        highscoreText = nullptr;
+        resetScores();
+        inputScript::reset();
+    }
+
+    // One menu frame with the pointer at (x, y) and the left button as given.
+    static int32_t frame(int x, int y, bool down) {
+        inputScript::pointAt(x, y);
+        inputScript::setButton(down);
+        KGraphic::setDefaultWorldView();
+        return doUserInput();
+    }
+    static int32_t frame(Point p, bool down) { return frame(p.x, p.y, down); }
+};
+
+TEST_F(Menu, PlayButtonStartsAGameWhicheverPanelIsOpen) {
+    for (int panel = 0; panel <= 5; panel++) {
+        gCurrentMenu = panel;
+        EXPECT_EQ(frame(489, 350, false), 0) << panel;
+        EXPECT_EQ(frame(489, 350, true), 1) << panel;
+        EXPECT_EQ(frame(440, 395, true), 1) << panel;   // lower part of the button
+        EXPECT_EQ(gCurrentMenu, panel) << "the open panel stays";
+    }
+    EXPECT_EQ(frame(466, 350, true), 0) << "left of the upper part";
+}
+
+TEST_F(Menu, ModeRowsAndDifficultiesChangeOnlyOnTheGamePanel) {
+    for (int panel = 1; panel <= 5; panel++) {
+        gCurrentMenu = panel;
+        frame(300, 200, true);
+        EXPECT_EQ(prefs.gameMode, 0) << panel;
+    }
+    for (int panel : {1, 3, 5}) {
+        gCurrentMenu = panel;
+        frame(320, 370, true);
+        EXPECT_EQ(prefs.difficulty, 1) << panel;
+    }
+    gCurrentMenu = 0;
+    frame(300, 200, false);
+    EXPECT_EQ(prefs.gameMode, 0) << "only a held button chooses";
+    frame(300, 200, true);
+    EXPECT_EQ(prefs.gameMode, 1);
+    frame(360, 334, true);
+    EXPECT_EQ(prefs.gameMode, 3) << "edges belong to the row";
+    frame(104, 150, true);
+    EXPECT_EQ(prefs.gameMode, 3);
+    frame(320, 370, true);
+    EXPECT_EQ(prefs.difficulty, 2);
+    frame(131, 359, true);
+    EXPECT_EQ(prefs.difficulty, 0);
+}
+
+TEST_F(Menu, DraggingAcrossTheMainButtonsOpensEachPanelWithOneClickSound) {
+    const int32_t actions[5] = {0, 2, 4, 5, 3};
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(frame(centre(sBoutons[i]), true), actions[i]) << i;
+        EXPECT_EQ(gCurrentMenu, i);
+    }
+    EXPECT_EQ(spies::plays(snd_click), 1) << "the sound marks the press only";
+    EXPECT_EQ(frame(centre(sBoutons[5]), true), 10);
+    EXPECT_EQ(gCurrentMenu, 5);
+    frame(centre(sBoutons[2]), false);
+    EXPECT_EQ(gCurrentMenu, 5) << "hovering opens nothing";
+    frame(centre(sBoutons[2]), true);
+    EXPECT_EQ(spies::plays(snd_click), 2);
+}
+
+TEST_F(Menu, VolumeSliderSnapsItsLeftEndToSilence) {
+    gCurrentMenu = 2;
+    frame(186, 260, true);
+    EXPECT_EQ(spies::effectVolume(), 3) << "this frame still plays at volume 4";
+    EXPECT_EQ(prefs.volume, 0);
+    frame(186, 260, false);
+    EXPECT_EQ(spies::effectVolume(), 0);
+
+    frame(298, 260, true);
+    EXPECT_EQ(prefs.volume, 116);
+    EXPECT_EQ(spies::effectVolume(), 99);
+    frame(299, 260, true);
+    EXPECT_EQ(prefs.volume, 116) << "x 299 is past the slider";
+    frame(250, 250, true);
+    EXPECT_EQ(prefs.volume, 116) << "y 250 is above it";
+    frame(250, 251, true);
+    EXPECT_EQ(prefs.volume, 68);
+    EXPECT_EQ(spies::effectVolume(), 58);
+}
+
+TEST_F(Menu, VolumeFromAnOddPreferencesFileStaysOnTheSlider) {
+    gCurrentMenu = 2;
+    prefs.volume = 500;
+    frame(0, 0, false);
+    EXPECT_EQ(spies::effectVolume(), 100);
+    EXPECT_EQ(prefs.volume, 116);
+    prefs.volume = -20;
+    frame(0, 0, false);
+    EXPECT_EQ(spies::effectVolume(), 0);
+    EXPECT_EQ(prefs.volume, 0);
+}
+
+TEST_F(Menu, ResetZoneReactsFromY150To175) {
+    gCurrentMenu = 2;
+    struct Case {
+        int x, y;
+        bool resets;
+    };
+    const Case cases[] = {{200, 149, false}, {200, 150, true}, {200, 175, true}, {200, 176, false},
+                          {101, 160, false}, {102, 160, true}, {315, 160, true}, {316, 160, false}};
+    for (const Case &c : cases) {
+        score5Min.players[0].score = 1;
+        frame(c.x, c.y, true);
+        EXPECT_EQ(score5Min.players[0].score, c.resets ? 3000u : 1u) << c.x << "," << c.y;
+    }
+    score5Min.players[0].score = 1;
+    frame(200, 160, false);
+    EXPECT_EQ(score5Min.players[0].score, 1u) << "hovering only lights the button";
+}
+
+TEST_F(Menu, GemSetSelectorMovesOneSetPerClickAndWrapsToTheFirst) {
+    const int sets = gemSetCount();
+    ASSERT_GE(sets, 2);
+    gCurrentMenu = 2;
+    char firstName[256];
+    std::strcpy(firstName, bubbleSetName);
+    for (int expected = 1; expected <= sets; expected++) {
+        inputScript::pointAt(200, 330);
+        inputScript::setButton(true);
+        inputScript::releaseButtonAfterReads(20);
+        const int readsBefore = inputScript::buttonReads();
+        doUserInput();
+        EXPECT_EQ(prefs.bubbleset, expected % sets);
+        EXPECT_GT(inputScript::buttonReads() - readsBefore, 20) << "waits until the button is up";
+    }
+    EXPECT_STREQ(bubbleSetName, firstName);
+    for (int32_t stored : {-5, INT32_MAX}) {
+        prefs.bubbleset = stored;
+        inputScript::setButton(true);
+        inputScript::releaseButtonAfterReads(1);
+        doUserInput();
+        EXPECT_EQ(prefs.bubbleset, 0) << stored;
+    }
+    frame(200, 299, true);
+    EXPECT_EQ(prefs.bubbleset, 0) << "above the selector";
+}
+
+TEST_F(Menu, ScoreTabsFollowTheHeldButtonAndAStoredTabIsClamped) {
+    gCurrentMenu = 3;
+    prefs.scoretab = 7;
+    frame(0, 0, false);
+    EXPECT_EQ(prefs.scoretab, 3);
+    frame(105, 117, true);
+    EXPECT_EQ(prefs.scoretab, 0);
+    frame(233, 137, true);
+    EXPECT_EQ(prefs.scoretab, 1);
+    frame(298, 130, true);
+    EXPECT_EQ(prefs.scoretab, 1) << "between two tabs";
+    frame(250, 125, false);
+    EXPECT_EQ(prefs.scoretab, 1);
+    frame(250, 125, true);
+    EXPECT_EQ(prefs.scoretab, 2);
+    prefs.scoretab = -3;
+    frame(0, 0, false);
+    EXPECT_EQ(prefs.scoretab, 0);
+}
+
+TEST_F(Menu, CreditsWebLinkOpensThePageAndEndsTheProgram) {
+    gCurrentMenu = 4;
+    frame(161, 350, true);
+    EXPECT_TRUE(spies::openedUrls().empty()) << "the zone's edge is outside";
+    EXPECT_FALSE(KWindow::isQuit());
+    frame(200, 350, true);
+    ASSERT_EQ(spies::openedUrls().size(), 1u);
+    EXPECT_EQ(spies::openedUrls()[0], makersWebPage);
+    EXPECT_EQ(spies::openedUrls()[0].rfind("http://", 0), 0u);
+    EXPECT_TRUE(KWindow::isQuit());
+}
+
+TEST_F(Menu, CreditsMailLinkOpensAMailWithASubject) {
+    gCurrentMenu = 4;
+    frame(100, 200, false);
+    EXPECT_TRUE(spies::openedUrls().empty());
+    frame(100, 200, true);
+    ASSERT_EQ(spies::openedUrls().size(), 1u);
+    EXPECT_EQ(spies::openedUrls()[0], std::string("mailto:") + BROLIX_MAIL_ADDRESS + "?subject=Brolix");
+    EXPECT_TRUE(KWindow::isQuit());
+}
+
+TEST_F(Menu, EscapeLeavesTheMenuWithoutPresentingTheFrame) {
+    freeMenuGraphics();
+    int flips = 0;
+    inputScript::onFlip([&] {
+        if (++flips == 3) inputScript::setKey(K_VK_ESCAPE, true);
+    });
+    doMenu();
+    EXPECT_EQ(flips, 3);
+    EXPECT_EQ(surf_menu, nullptr);
+    EXPECT_EQ(surf_credits, nullptr);
+    EXPECT_NE(highscoreText, nullptr) << "the menu font lives until the program ends";
+    EXPECT_FALSE(KWindow::isQuit());
+}
+
+TEST_F(Menu, QuitButtonClosesTheWindowAndLeavesTheMenu) {
+    freeMenuGraphics();
+    int flips = 0;
+    inputScript::onFlip([&] {
+        if (++flips == 2) {
+            Point quit = centre(sBoutons[5]);
+            inputScript::pointAt(quit.x, quit.y);
+            inputScript::setButton(true);
+        }
+    });
+    doMenu();
+    EXPECT_EQ(flips, 2) << "the quitting frame is not presented";
+    EXPECT_TRUE(KWindow::isQuit());
+    EXPECT_EQ(gCurrentMenu, 5);
+    EXPECT_EQ(surf_menu, nullptr);
+}
+
+TEST_F(Menu, ReturningFromAGameKeepsTheOpenPanelAndSpinsTheMenuIn) {
+    freeMenuGraphics();
+    gCurrentMenu = 2;
+    prefs.gameMode = 3;
+    int flips = 0, gameFlips = 0, menuLoadedDuringGame = 0, flipsAfterGame = 0;
+    bool gameSeen = false;
+    inputScript::onFlip([&] {
+        flips++;
+        if (surf_fond) {
+            gameSeen = true;
+            gameFlips++;
+            menuLoadedDuringGame += surf_menu != nullptr;
+        } else if (gameSeen) {
+            flipsAfterGame++;
+        }
+        if (flips == 2) {
+            inputScript::pointAt(489, 350);
+            inputScript::setButton(true);
+        }
+        if (flips == 4) inputScript::setButton(false);
+        if (gameFlips == 50) inputScript::setKey(K_VK_ESCAPE, true);
+        if (flipsAfterGame == 45) inputScript::setKey(K_VK_ESCAPE, true);
+    });
+    doMenu();
+    EXPECT_TRUE(gameSeen);
+    EXPECT_EQ(_gameMode, 3);
+    EXPECT_EQ(menuLoadedDuringGame, 0) << "the game runs without the menu pictures";
+    EXPECT_EQ(flipsAfterGame, 45) << "41 transition frames, then menu frames until Escape";
+    EXPECT_EQ(gCurrentMenu, 2);
+    EXPECT_EQ(spies::plays(snd_swap), 2) << "one transition each way";
+    EXPECT_FALSE(KWindow::isQuit());
+}
+
+} // namespace
