@@ -260,6 +260,27 @@ SDL_Window *openGameWindow(const char *title, int width, int height, int16_t dep
     return window;
 }
 
+// Drivers that show nothing: SDL falls back on them when there is no display,
+// and a game window there could never be seen nor come to the front.
+bool isInvisibleDriver() {
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const char *asked = SDL_getenv("SDL_VIDEODRIVER");
+    bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    return invisible && !(asked && std::strcmp(asked, driver) == 0);
+}
+
+// Set once the game window has been in front: the foreground wait applies only
+// then, so a desktop that never hands the focus over cannot freeze the start.
+bool everFocused = false;
+Uint32 gameWindowID = 0;
+
+int watchFocus(void *, SDL_Event *event) {
+    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED &&
+        event->window.windowID == gameWindowID)
+        everFocused = true;
+    return 1;
+}
+
 bool hasFocus(SDL_Window *window) {
     Uint32 flags = SDL_GetWindowFlags(window);
     return (flags & SDL_WINDOW_INPUT_FOCUS) && !(flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN));
@@ -310,6 +331,7 @@ KWindow::~KWindow() {
         _openGLContext = nullptr;
     }
     if (_hwnd) {
+        SDL_DelEventWatch(watchFocus, nullptr);
         KInput::initInput(nullptr);
         SDL_DestroyWindow(_hwnd);
         _hwnd = nullptr;
@@ -332,6 +354,8 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     if (!videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     videoStarted = true;
+    if (isInvisibleDriver())
+        return false;
     SDL_DisplayMode desktop;
     if (SDL_GetDesktopDisplayMode(0, &desktop) == 0)
         _sourceScreenDepth = int16_t(SDL_BITSPERPIXEL(desktop.format));
@@ -340,6 +364,9 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     if (!_hwnd)
         return false;
     _windowID = int32_t(SDL_GetWindowID(_hwnd));
+    gameWindowID = SDL_GetWindowID(_hwnd);
+    everFocused = false;
+    SDL_AddEventWatch(watchFocus, nullptr);
     scaled = !windowed;
     applyWindowIcon(_hwnd);
 
@@ -370,9 +397,9 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     glClear(GL_COLOR_BUFFER_BIT);
     flipBackBuffer(true);
 
-    if (attached)
-        isAccelerated = pixelFormat == ACCELERATED_FORMAT &&
-                        !isSoftwareRenderer(glString(GL_VENDOR), glString(GL_RENDERER));
+    // Without a context nothing is drawn at all, let alone accelerated.
+    isAccelerated = attached && pixelFormat == ACCELERATED_FORMAT &&
+                    !isSoftwareRenderer(glString(GL_VENDOR), glString(GL_RENDERER));
 
     KGraphic::setDefaultWorldView();
     K3D::initK3D(width, height);
@@ -419,7 +446,7 @@ void KWindow::flipBackBuffer(bool waitForBackWindow) {
     t1 = KMiscTools::getMilliseconds();
 
     // Frozen while the player works in another window.
-    while (waitForBackWindow && _hwnd && !_quit && !hasFocus(_hwnd)) {
+    while (waitForBackWindow && _hwnd && !_quit && everFocused && !hasFocus(_hwnd)) {
         SDL_Event event;
         if (!SDL_WaitEvent(&event))
             break;

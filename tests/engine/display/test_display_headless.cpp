@@ -1,10 +1,12 @@
-// Key identifiers, their bindings and the software-renderer rule: no display needed.
+// Key identifiers, their bindings, the software-renderer rule, and the pump and
+// pacing before any window exists: no display needed.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <set>
 
 #include "KInput.h"
+#include "KMiscTools.h"
 #include "KWindow.h"
 
 namespace {
@@ -113,6 +115,21 @@ TEST(PointerMapping, WithoutFullScreenWindowPixelsAreLogicalPixels) {
     KWindow::windowToLogical(&x, &y);
     EXPECT_EQ(x, -5);
     EXPECT_EQ(y, 700);
+}
+
+TEST(NoWindowYet, PumpingIsHarmlessAndFlipsAreStillPaced) {
+    KWindow::processEvents();
+    EXPECT_FALSE(KWindow::isQuit());
+    KWindow::flipBackBuffer(true);   // no window to wait for: returns
+    for (int i = 0; i < 3; i++) {
+        uint32_t first = KMiscTools::getMilliseconds();
+        KWindow::flipBackBuffer(true);
+        uint32_t second = KMiscTools::getMilliseconds();
+        EXPECT_GE(second - first, 13u);
+        EXPECT_EQ(KWindow::getWindow(), nullptr);
+    }
+    KWindow::terminate();
+    EXPECT_TRUE(KWindow::isQuit());
 }
 
 }  // namespace

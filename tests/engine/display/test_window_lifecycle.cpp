@@ -4,7 +4,9 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "KGraphic.h"
 #include "KInput.h"
@@ -159,6 +161,62 @@ TEST_F(WindowLifecycle, FullScreenPointerReadsInLogicalPixels) {
         })) << "screen (" << c.screenX << ", " << c.screenY << ") read (" << KInput::getMouseX() << ", "
             << KInput::getMouseY() << ")";
     }
+}
+
+// A driver that cannot give what is asked: SDL's attributes stay set between
+// calls, so an impossible one set beforehand makes the engine's requests fail.
+class WindowFailures : public WindowLifecycle {
+protected:
+    void SetUp() override {
+        WindowLifecycle::SetUp();
+        gltest::messageBoxes().clear();
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    }
+    void TearDown() override {
+        SDL_GL_ResetAttributes();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+};
+
+TEST_F(WindowFailures, NoPixelFormatShowsBothBoxesAndKeepsAPlainWindow) {
+    ASSERT_EQ(SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, 64), 0);
+    std::unique_ptr<KWindow> window(new KWindow);
+    EXPECT_FALSE(window->createGameWindow(640, 480, 16, true, "Brolix no format"));
+    ASSERT_EQ(gltest::messageBoxes().size(), 2u);
+    EXPECT_EQ(gltest::messageBoxes()[0].title, "Could not initialize openGL");
+    EXPECT_EQ(gltest::messageBoxes()[0].text, "Please install your video drivers");
+    EXPECT_EQ(gltest::messageBoxes()[1].title, "Could not select fixel format");
+    EXPECT_EQ(gltest::messageBoxes()[1].text, "OpenGl error : video drivers probably missing.");
+    // The rest of the set-up still ran: a window, nothing accelerated, flips still pump.
+    ASSERT_NE(KWindow::getWindow(), nullptr);
+    EXPECT_FALSE(KWindow::getAccelerationCap());
+    KWindow::flipBackBuffer(true);
+    EXPECT_FALSE(KWindow::isQuit());
+}
+
+TEST_F(WindowFailures, NoContextShowsItsBox) {
+    ASSERT_EQ(SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 9), 0);
+    std::unique_ptr<KWindow> window(new KWindow);
+    EXPECT_FALSE(window->createGameWindow(640, 480, 16, true, "Brolix no context"));
+    ASSERT_EQ(gltest::messageBoxes().size(), 1u);
+    EXPECT_EQ(gltest::messageBoxes()[0].title, "Could not create openGL Context");
+    EXPECT_EQ(gltest::messageBoxes()[0].text, "OpenGl error");
+    EXPECT_NE(KWindow::getWindow(), nullptr);
+    EXPECT_FALSE(KWindow::getAccelerationCap());
+}
+
+TEST_F(WindowFailures, NoDisplayFailsWithoutABox) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const char *display = std::getenv("DISPLAY");
+    std::string saved = display ? display : "";
+    setenv("DISPLAY", ":9999", 1);
+    std::unique_ptr<KWindow> window(new KWindow);
+    EXPECT_FALSE(window->createGameWindow(640, 480, 16, true, "Brolix no display"));
+    setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_TRUE(gltest::messageBoxes().empty());
+    EXPECT_EQ(KWindow::getWindow(), nullptr);
+    window.reset();
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);   // for TearDown's balance
 }
 
 }  // namespace
