@@ -71,4 +71,5 @@ struct DialogTemplate {
 };
 
 DialogBitmap dialogBitmap(int number);                                  // picture of a Picture control; width 0 when none
+DialogBitmap dialogIcon();                                              // the program's icon, RGBA rows (rgb holds 4 bytes a pixel)
 int runDialogGtk(const DialogTemplate &dialog, DialogHandler handler);  // modal run; the result given to endDialog, or DLG_FAILED

@@ -108,6 +108,13 @@ GtkDialogControls::GtkDialogControls(const DialogTemplate &dialog, DialogHandler
     gtk_window_set_resizable(window, FALSE);
     gtk_window_set_deletable(window, FALSE);   // no close box: Play or Quit end it
     gtk_style_context_add_class(gtk_widget_get_style_context(window_), "brolix-dialog");
+    DialogBitmap icon = dialogIcon();
+    if (icon.width > 0) {
+        GdkPixbuf *pixels = gdk_pixbuf_new_from_data(icon.rgb, GDK_COLORSPACE_RGB, TRUE, 8, icon.width, icon.height,
+                                                     icon.width * 4, nullptr, nullptr);
+        gtk_window_set_icon(window, pixels);
+        g_object_unref(pixels);
+    }
     gtk_container_add(GTK_CONTAINER(window_), layout_);
     measureFont(dialog);
     for (int i = 0; i < dialog.controlCount; i++)

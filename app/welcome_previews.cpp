@@ -1,5 +1,5 @@
-// The start-up dialog's pictures: skin previews 275, 276 and 277, compiled in
-// by the data build.
+// The start-up dialog's pictures, compiled in by the data build: skin previews
+// 275, 276 and 277 and the program's icon.
 #include "brolix_resources.h"
 #include "dialog_controls.h"
 
@@ -9,3 +9,5 @@ DialogBitmap dialogBitmap(int number) {
         return {0, 0, nullptr};
     return {brolix_preview_width, brolix_preview_height, brolix_skin_previews[skin]};
 }
+
+DialogBitmap dialogIcon() { return {brolix_icon_width, brolix_icon_height, brolix_icon_rgba}; }

@@ -60,6 +60,20 @@ public:
 
 inline int shell(const std::string &command) { return std::system(command.c_str()); }
 
+// Output of a shell command, without its last line end.
+inline std::string capture(const std::string &command) {
+    std::string output;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe))
+            output += line;
+        pclose(pipe);
+    }
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+        output.pop_back();
+    return output;
+}
+
 // One run of the dialog program.
 class DialogRun {
 public:

@@ -61,6 +61,10 @@ TEST_F(WelcomeDialog, FirstRunShowsWindowedUntickedClassicAndPlayStarts) {
     const auto &play = run.controls[150];
     EXPECT_GT(run.controls[107].x, 1280 / 2 - 300);
     EXPECT_LT(play.x + play.w, 1280 / 2 + 300);
+    // The window carries the game's 64 x 64 icon for the task bar.
+    EXPECT_NE(capture("xprop -id $(xdotool search --name '^Welcome to Brolix !$' | head -1) _NET_WM_ICON | head -c 100")
+                  .find("Icon (64 x 64)"),
+              std::string::npos);
     run.screenshot(artifact("welcome_first_run.png"));
 
     run.click(150);
@@ -133,20 +137,6 @@ TEST_F(WelcomeDialog, EscapeLeavesTheDialogOpenAndReturnPlays) {
     run.key("Return");   // Play is the default button
     EXPECT_EQ(run.waitFor("result"), "result 1 0 1 0");
     EXPECT_EQ(folder.read("data/gamepad.stt"), Bytes({0}));
-}
-
-// Output of an xdotool command, trimmed.
-std::string capture(const std::string &command) {
-    std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, pipe))
-            output += line;
-        pclose(pipe);
-    }
-    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
-        output.pop_back();
-    return output;
 }
 
 // Normalised RMS difference between a part of a screenshot and the top 640 x 480
