@@ -33,6 +33,23 @@ std::vector<uint8_t> texel(const std::vector<uint8_t> &t, uint32_t texWidth, uin
 
 using Texel = std::vector<uint8_t>;
 
+// Reads the record's header, which must be accepted, and compares its fields.
+void expectHeader(const std::vector<uint8_t> &record, Header expected) {
+    Header h;
+    ASSERT_EQ(readHeader(record.data(), record.size(), h), Check::ok);
+    EXPECT_EQ(h.width, expected.width);
+    EXPECT_EQ(h.height, expected.height);
+    EXPECT_EQ(h.depth, expected.depth);
+    EXPECT_EQ(h.xOrigin, expected.xOrigin);
+    EXPECT_EQ(h.yOrigin, expected.yOrigin);
+}
+
+Header header(uint16_t w, uint16_t h, uint8_t depth, uint16_t x = 0, uint16_t y = 0) {
+    Header out;
+    out.width = w, out.height = h, out.depth = depth, out.xOrigin = x, out.yOrigin = y;
+    return out;
+}
+
 }  // namespace
 
 TEST(TgaPrefix, OnlyTheExactFourBytesArePrefix) {
@@ -46,14 +63,10 @@ TEST(TgaPrefix, OnlyTheExactFourBytesArePrefix) {
 
 TEST(TgaHeader, ReadsFieldsAndAcceptsExactLength) {
     auto r = tga(2, 3, 24, std::vector<uint8_t>(2 * 3 * 3, 7), 11, 513);
-    Header h;
-    ASSERT_EQ(readHeader(r.data(), r.size(), h), Check::ok);
-    EXPECT_EQ(h.width, 2);
-    EXPECT_EQ(h.height, 3);
-    EXPECT_EQ(h.depth, 24);
-    EXPECT_EQ(h.xOrigin, 11);
-    EXPECT_EQ(h.yOrigin, 513);
-    EXPECT_EQ(pixelBytes(h), 18u);
+    expectHeader(r, header(2, 3, 24, 11, 513));
+    EXPECT_EQ(pixelBytes(header(2, 3, 24)), 18u);
+    EXPECT_EQ(pixelBytes(header(2, 3, 32)), 24u);
+    EXPECT_EQ(pixelBytes(header(2, 3, 31)), 18u);
 }
 
 TEST(TgaHeader, RefusesShallowDepthsBeforeLength) {
@@ -183,13 +196,7 @@ TEST(GenericRecord, BottomUpBgrWithoutRowPadding) {
     std::vector<uint8_t> rec(recordSize(3, 2), 0xAA);
     ASSERT_EQ(rec.size(), kHeaderSize + 18);
     recordFromBgrRows(rows.data(), pitch, 3, 2, rec.data());
-    Header h;
-    ASSERT_EQ(readHeader(rec.data(), rec.size(), h), Check::ok);
-    EXPECT_EQ(h.width, 3);
-    EXPECT_EQ(h.height, 2);
-    EXPECT_EQ(h.depth, 24);
-    EXPECT_EQ(h.xOrigin, 0);
-    EXPECT_EQ(h.yOrigin, 0);
+    expectHeader(rec, header(3, 2, 24));
     for (size_t i = 0; i < kHeaderSize; ++i)
         if (i != 12 && i != 14 && i != 16) {
             EXPECT_EQ(rec[i], 0) << i;
@@ -198,7 +205,7 @@ TEST(GenericRecord, BottomUpBgrWithoutRowPadding) {
     EXPECT_EQ(rec[kHeaderSize + 9], 1);     // then the top row, right after 9 bytes
     // The record converts back to the upright picture.
     std::vector<uint8_t> t(4 * 4 * 4, 0);
-    convertTexels(rec.data(), h, 4, {}, t.data());
+    convertTexels(rec.data(), header(3, 2, 24), 4, {}, t.data());
     EXPECT_EQ(texel(t, 4, 0, 0), (Texel{3, 2, 1, 255}));
     EXPECT_EQ(texel(t, 4, 2, 1), (Texel{108, 107, 106, 255}));
 }
