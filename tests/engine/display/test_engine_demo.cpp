@@ -86,15 +86,7 @@ TEST_F(EngineDemo, FollowsPointerAndKeysThenQuitsOnEscape) {
 }
 
 TEST_F(EngineDemo, QuitsWhenItsWindowIsClosed) {
-    Display *d = x11probe::display();
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    XSendEvent(d, window, False, NoEventMask, &event);
-    XSync(d, False);
+    x11probe::pressCloseButton(window);
     EXPECT_TRUE(exitsCleanly());
 }
 

@@ -32,25 +32,11 @@ protected:
     }
 };
 
-// What the window manager sends when the player clicks the close button.
-void pressCloseButton(Window window) {
-    Display *d = x11probe::display();
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, window, False, NoEventMask, &event);
-    XSync(d, False);
-}
-
 TEST_F(WindowLifecycle, CloseButtonSetsQuitAndTheWindowStaysUntilDeleted) {
     auto window = open(true);
     Window xwindow = x11probe::windowOf(KWindow::getWindow());
     EXPECT_FALSE(KWindow::isQuit());
-    pressCloseButton(xwindow);
+    x11probe::pressCloseButton(xwindow);
     for (int frame = 0; frame < 200 && !KWindow::isQuit(); frame++)
         KWindow::flipBackBuffer(true);
     EXPECT_TRUE(KWindow::isQuit());
@@ -95,7 +81,7 @@ TEST_F(WindowLifecycle, ForegroundWaitEndsWhenTheWindowIsClosed) {
         SDL_PumpEvents();
         return !(SDL_GetWindowFlags(KWindow::getWindow()) & SDL_WINDOW_INPUT_FOCUS);
     }));
-    pressCloseButton(xwindow);
+    x11probe::pressCloseButton(xwindow);
     KWindow::flipBackBuffer(true);   // would block for ever if closing did not end the wait
     EXPECT_TRUE(KWindow::isQuit());
     XDestroyWindow(d, other);

@@ -44,6 +44,20 @@ inline Geometry geometryOf(Window window) {
     return g;
 }
 
+// What the window manager sends when the player clicks the close button.
+inline void pressCloseButton(Window window) {
+    Display *d = display();
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, window, False, NoEventMask, &event);
+    XSync(d, False);
+}
+
 // Runs an xdotool command line; true when it succeeded.
 inline bool xdotool(const std::string &arguments) {
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
