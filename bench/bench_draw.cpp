@@ -1,5 +1,6 @@
 // Drawing cost of a typical game frame: a 640 x 480 background, 96 gems of 40 x 40
-// with alpha, 30 glyphs and 3 faded, turned and zoomed pictures, drawn 300 times.
+// with alpha, 30 glyphs and 3 faded, turned and zoomed pictures, drawn 300 times;
+// then the game's own frame drawn by the session's display code on the built data folder.
 // Prints milliseconds per frame (drawing until GL has finished, presenting excluded)
 // and the GL calls one frame makes, counted by wrapping the GL entry points at link time.
 // Needs a display: tests/tools/with_xvfb.sh build/bench/bench_draw
@@ -10,13 +11,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "KGraphic.h"
+#include "KMiscTools.h"
 #include "KText.h"
 #include "KWindow.h"
+#include "game.h"
+#include "gemsets.h"
+#include "session_local.h"
 
 // --- GL call counting: the linker sends the engine's calls to these wrappers. ---
 namespace {
@@ -99,10 +105,90 @@ KFont gDigits[] = {{'0', 0, 0, 16, 20, 16, 20}, {'1', 16, 0, 32, 20, 16, 20}, {'
                    {'6', 96, 0, 112, 20, 16, 20}, {'7', 112, 0, 128, 20, 16, 20}, {'8', 128, 0, 144, 20, 16, 20},
                    {'9', 144, 0, 160, 20, 16, 20}, {0, 0, 0, 0, 0, 0, 0}};
 
+// Settles, counts one frame's GL calls, then times kFrames frames drawn until GL has finished.
+void measure(const char *title, const std::function<void(int)> &drawFrame) {
+    const int kFrames = 300;
+    for (int i = 0; i < 10; ++i) {  // settle
+        drawFrame(i);
+        KWindow::flipBackBuffer(false);
+    }
+    resetCalls();
+    drawFrame(0);
+    const long callsPerFrame = totalCalls();
+    std::vector<CallCount> breakdown(std::begin(gCounts), std::end(gCounts));
+    glFinish();
+    KWindow::flipBackBuffer(false);
+
+    std::vector<double> ms;
+    ms.reserve(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        const double start = nowMs();
+        drawFrame(i);
+        glFinish();
+        ms.push_back(nowMs() - start);
+        KWindow::flipBackBuffer(false);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%s\n", title);
+    std::printf("draw ms per frame: median %.3f  p90 %.3f  min %.3f  max %.3f\n", ms[ms.size() / 2],
+                ms[ms.size() * 9 / 10], ms.front(), ms.back());
+    std::printf("GL calls per frame: %ld\n", callsPerFrame);
+    for (const CallCount &c : breakdown)
+        if (c.calls)
+            std::printf("  %-14s %ld\n", c.name, c.calls);
+}
+
+KGraphic *loadDataPicture(const char *file) {
+    KGraphic *picture = new KGraphic;
+    picture->loadPicture(KMiscTools::makeFilePath(file), true, false, true);
+    return picture;
+}
+
+// The game's own frame on the built data folder, from displayTokens to AnimateZapAttack,
+// over the in-game picture: a five-minute game with a selection, a hint, clears and marks.
+bool measureGameFrame() {
+    std::snprintf(KMiscTools::currentFilePath, sizeof KMiscTools::currentFilePath, "%s", BROLIX_RUNTIME_DIR);
+    surf_fond = loadDataPicture("data/ingame0.tga");
+    surf_select = loadDataPicture("data/select0.tga");
+    surf_bomb = loadDataPicture("data/bomb.tga");
+    surf_horiz = loadDataPicture("data/horiz.tga");
+    surf_verti = loadDataPicture("data/verti.tga");
+    surf_rand = loadDataPicture("data/question.tga");
+    surf_xzap = loadDataPicture("data/xzap.tga");
+    text_numbers = new KText(KMiscTools::makeFilePath("data/timenmb.tga"), tableNumbers);
+    text_scorenumbers = new KText(KMiscTools::makeFilePath("data/numbers.tga"), scoretableNumbers);
+    if (!loadBubbleSet(0) || surf_fond->getWidth() == 0) {
+        std::fprintf(stderr, "bench_draw: no data folder in %s\n", BROLIX_RUNTIME_DIR);
+        return false;
+    }
+    seedRandom(7);
+    _gameMode = modeFiveMinutes;
+    resetTokenTable(true);
+    score = 123456;
+    tokenAt(3, 3).selected = true;
+    for (int i = 0; i < 10; i++) animateField();                      // the hint pulses
+    for (long x = 0; x < boardColumns; x++) {
+        tokenAt(x, 5).fade = 0.5f;                                    // a row being cleared
+        tokenAt(x, 1).bonusType = int32_t(1 + x % 6);                 // every kind of mark
+    }
+    measure("game frame: in-game picture, displayTokens, displayScore, ShowTimer, displayGameMode, "
+            "AnimateZapAttack (real data)",
+            [](int frame) {
+                if (frame % 190 == 0) startZapAttack();
+                KGraphic::setDefaultWorldView();
+                surf_fond->blitRect(0, 0, 640, 480, 0, 0);
+                displayTokens();
+                displayScore();
+                ShowTimer(modeFiveMinutes, false);
+                displayGameMode(modeFiveMinutes);
+                AnimateZapAttack();
+            });
+    return true;
+}
+
 }  // namespace
 
 int main() {
-    const int kFrames = 300;
     KWindow window;
     if (!window.createGameWindow(640, 480, 16, true, "Brolix draw")) {
         std::fprintf(stderr, "bench_draw: no GL window (is DISPLAY set?)\n");
@@ -162,33 +248,6 @@ int main() {
                                   1.0f + 0.3f * float(i), 0.25f * float(i + 1), false, false);
     };
 
-    for (int i = 0; i < 10; ++i) {  // settle
-        drawFrame(i);
-        KWindow::flipBackBuffer(false);
-    }
-    resetCalls();
-    drawFrame(0);
-    const long callsPerFrame = totalCalls();
-    std::vector<CallCount> breakdown(std::begin(gCounts), std::end(gCounts));
-    glFinish();
-    KWindow::flipBackBuffer(false);
-
-    std::vector<double> ms;
-    ms.reserve(kFrames);
-    for (int i = 0; i < kFrames; ++i) {
-        const double start = nowMs();
-        drawFrame(i);
-        glFinish();
-        ms.push_back(nowMs() - start);
-        KWindow::flipBackBuffer(false);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("frames: %d (1 background, 96 gems, 30 glyphs, 3 effects each)\n", kFrames);
-    std::printf("draw ms per frame: median %.3f  p90 %.3f  min %.3f  max %.3f\n", ms[ms.size() / 2],
-                ms[ms.size() * 9 / 10], ms.front(), ms.back());
-    std::printf("GL calls per frame: %ld\n", callsPerFrame);
-    for (const CallCount &c : breakdown)
-        if (c.calls)
-            std::printf("  %-14s %ld\n", c.name, c.calls);
-    return 0;
+    measure("frames: 300 (1 background, 96 gems, 30 glyphs, 3 effects each)", drawFrame);
+    return measureGameFrame() ? 0 : 1;
 }
