@@ -63,7 +63,11 @@ inline std::ostream &operator<<(std::ostream &out, const Rgb &c) {
 inline std::vector<Rgb> backRegion(int x, int y, int width, int height) {
     std::vector<Rgb> rows(size_t(width) * size_t(height));
     std::vector<Rgb> glRows(rows.size());
-    glReadBuffer(GL_BACK);
+    // Full screen draws into an off-screen logical screen, which is read as it is.
+    GLint framebuffer = 0;
+    glGetIntegerv(0x8CA6 /* GL_FRAMEBUFFER_BINDING */, &framebuffer);
+    if (framebuffer == 0)
+        glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, 480 - y - height, width, height, GL_RGB, GL_UNSIGNED_BYTE, glRows.data());
     for (int row = 0; row < height; row++) {

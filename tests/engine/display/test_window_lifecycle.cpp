@@ -107,6 +107,8 @@ TEST_F(WindowLifecycle, FullScreenCoversTheScreenWithTheLogicalScreenScaled) {
     glColor3ub(0, 255, 0);
     glRecti(0, 470, 10, 480);
     EXPECT_EQ(gltest::backPixel(5, 5), (gltest::Rgb{0, 255, 0}));   // read-back stays in logical pixels
+    EXPECT_EQ(gltest::backPixel(15, 5), (gltest::Rgb{255, 0, 0}));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     KWindow::flipBackBuffer(true);
     glFinish();
 
