@@ -107,7 +107,8 @@ void createLogicalScreen(int width, int height) {
     fb.genFramebuffers(1, &logicalFramebuffer);
     fb.genRenderbuffers(1, &logicalRenderbuffer);
     fb.bindRenderbuffer(kRenderbuffer, logicalRenderbuffer);
-    fb.renderbufferStorage(kRenderbuffer, GL_RGBA8, width, height);
+    // No alpha channel, like the windowed back buffer, so blending reads alike.
+    fb.renderbufferStorage(kRenderbuffer, GL_RGB8, width, height);
     fb.bindFramebuffer(kFramebuffer, logicalFramebuffer);
     fb.framebufferRenderbuffer(kFramebuffer, kColorAttachment0, kRenderbuffer, logicalRenderbuffer);
     if (fb.checkFramebufferStatus(kFramebuffer) != kFramebufferComplete)
@@ -173,7 +174,7 @@ void drawDefaultIcon() {
             float d = std::fabs(x - c) + std::fabs(y - c);
             float light = 1.0f - (x + y) / (2.0f * kIconSize);
             bool inside = d <= c;
-            bool facet = std::fabs(x - c) + std::fabs(y - c) <= c * 0.45f;
+            bool facet = d <= c * 0.45f;
             float shade = facet ? 0.35f + 0.65f * light : 0.2f + 0.6f * light;
             p[0] = uint8_t(120 + 135 * shade);
             p[1] = uint8_t(40 + 90 * shade);
@@ -465,10 +466,12 @@ void KWindow::handleEvent(const SDL_Event &event) {
         _quit = true;
     } else if (event.type == SDL_WINDOWEVENT) {
         // Closing only asks: the window stays until the KWindow is deleted.
-        if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
             _quit = true;
-        else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+        } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             updateScaling(_hwnd, _windowWidth, _windowHeight);
+            applyViewport(_windowWidth, _windowHeight);
+        }
     }
 }
 
