@@ -303,6 +303,24 @@ TEST_F(Blit, GrabBackBufferReproducesTheFrame) {
     EXPECT_EQ(KGraphic::getVideoMemory(), memory);
 }
 
+TEST_F(Blit, GrabIntoARectangleTextureKeepsTheScreenSize) {
+    KGraphic picture;
+    load(picture, patternTga(640, 480));
+    picture.blitRect(0, 0, 640, 480, 0, 0, false, false);
+    KWindow::setRectangleTexCap(true);
+    KGraphic grab;
+    const bool grabbed = grab.grabBackBuffer();
+    KWindow::setRectangleTexCap(false);
+    ASSERT_TRUE(grabbed);
+    EXPECT_EQ(grab._glEnum, 0x84F5u);
+    EXPECT_EQ(grab._ftextureWIDTH, 640);
+    EXPECT_EQ(grab._ftextureHEIGHT, 480);
+    KGraphic::setDefaultWorldView();
+    gltest::clearBack(kBackground.r, kBackground.g, kBackground.b);
+    grab.blitRect(100, 50, 300, 250, 10, 20, false, false);
+    EXPECT_EQ(misses(10, 20, 200, 200, [](int x, int y) { return pattern(x + 90, y + 30); }), 0u);
+}
+
 TEST_F(Blit, RectangleTextureUsesTexelCoordinates) {
     KWindow::setRectangleTexCap(true);
     KGraphic g;
