@@ -331,6 +331,29 @@ TEST_F(Blit, RectangleTextureUsesTexelCoordinates) {
     EXPECT_EQ(misses(200, 100, 40, 20, [](int x, int y) { return pattern(x - 195, 25 - (y - 100)); }), 0u);
 }
 
+TEST_F(Blit, EveryOperationLeavesNoGlError) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    KGraphic g, rect, grab;
+    load(g, patternTga(20, 20, 200));
+    KWindow::setRectangleTexCap(true);
+    load(rect, patternTga(20, 10), "rect.tga");
+    KWindow::setRectangleTexCap(false);
+    for (KGraphic *p : {&g, &rect}) {
+        p->blitRect(0, 0, 20, 10, 5, 5, true, false);
+        p->blitAlphaRect(0, 0, 20, 10, 5, 5, false, true);
+        p->blitAlphaRectFx(0, 0, 20, 10, 5, 5, 33, 1.5f, 0.5f, true, true);
+        p->blitAlphaRectFx(0, 0, 20, 10, 5, 5, 0, 1, 0.5f, false, false);
+    }
+    KGraphic::drawRect(1, 1, 9, 9, 1, 0, 0, 0.5f);
+    KGraphic::drawRect(1, 1, 9, 9, 1, 0, 0, 1);
+    ASSERT_TRUE(grab.grabBackBuffer());
+    g.freePicture();
+    rect.freePicture();
+    grab.freePicture();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST_F(Blit, EmptyPictureDrawsNothing) {
     KGraphic empty;
     empty.blitRect(0, 0, 50, 50, 0, 0, false, false);
