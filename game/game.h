@@ -113,7 +113,7 @@ extern float gameOverFade;              // opacity of the game-over screen
 extern bool ghighscoreProcessed;        // this game's high score has been handled
 extern bool _onlineProcessed;           // this game's score went to the server
 
-// ---------------------------------------------------------------- timer ----
+// ------------------------------------------------ score, timer, display ----
 
 extern int32_t gameTimer;               // seconds left / taken, or time of day
 extern int32_t subTimer;                // frames toward the next tick
