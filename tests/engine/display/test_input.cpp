@@ -3,6 +3,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
 #include <thread>
 
@@ -116,9 +118,13 @@ TEST_F(Input, IdentifiersPastTheTableAreNotPressedEvenWithKeysDown) {
 }
 
 TEST_F(Input, WaitForKeyReleaseReturnsAtOnceWhenTheKeyIsUp) {
-    uint32_t before = KMiscTools::getMilliseconds();
-    KInput::waitForKeyRelease(K_VK_ESCAPE);
-    EXPECT_LT(KMiscTools::getMilliseconds() - before, 50u);
+    uint32_t quickest = UINT32_MAX;
+    for (int i = 0; i < 3; i++) {
+        uint32_t before = KMiscTools::getMilliseconds();
+        KInput::waitForKeyRelease(K_VK_ESCAPE);
+        quickest = std::min(quickest, KMiscTools::getMilliseconds() - before);
+    }
+    EXPECT_LT(quickest, 5u);
 }
 
 TEST_F(Input, WaitForKeyReleaseWaitsForTheRelease) {

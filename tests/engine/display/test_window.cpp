@@ -4,6 +4,8 @@
 #include <SDL.h>
 #include <X11/Xatom.h>
 
+#include <algorithm>
+#include <climits>
 #include <thread>
 
 #include "KMiscTools.h"
@@ -142,12 +144,18 @@ TEST_F(GameWindow, FlipsBackToBackAreAtLeast14MillisecondsApart) {
     EXPECT_GE(KMiscTools::getMilliseconds() - before, 5 * 14u);
 }
 
+// A flip that waited would take at least a whole period; the quickest of three
+// tries shows it did not, even if the machine stalls one of them.
 TEST_F(GameWindow, AFlipLongAfterThePreviousOneDoesNotWait) {
-    KWindow::flipBackBuffer(true);
-    SDL_Delay(30);
-    uint32_t before = KMiscTools::getMilliseconds();
-    KWindow::flipBackBuffer(true);
-    EXPECT_LT(KMiscTools::getMilliseconds() - before, 10u);
+    uint32_t quickest = UINT32_MAX;
+    for (int i = 0; i < 3; i++) {
+        KWindow::flipBackBuffer(true);
+        SDL_Delay(30);
+        uint32_t before = KMiscTools::getMilliseconds();
+        KWindow::flipBackBuffer(true);
+        quickest = std::min(quickest, KMiscTools::getMilliseconds() - before);
+    }
+    EXPECT_LT(quickest, 14u);
 }
 
 bool gameHasFocus() {

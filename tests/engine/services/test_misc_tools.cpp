@@ -194,7 +194,7 @@ using LaunchUrl = InTempFolder;
 // The desktop opener is replaced by a script that writes down what it was asked to open.
 TEST_F(LaunchUrl, HandsTheUrlToTheDesktopOpenerWithoutWaiting) {
     std::ofstream script(folder + "/xdg-open");
-    script << "#!/bin/sh\nsleep 0.3\nprintf '%s' \"$1\" > '" << folder << "/opened.tmp'\n"
+    script << "#!/bin/sh\nsleep 0.6\nprintf '%s' \"$1\" > '" << folder << "/opened.tmp'\n"
            << "mv '" << folder << "/opened.tmp' '" << folder << "/opened'\n";
     script.close();
     chmod((folder + "/xdg-open").c_str(), 0755);
@@ -205,7 +205,7 @@ TEST_F(LaunchUrl, HandsTheUrlToTheDesktopOpenerWithoutWaiting) {
     KMiscTools::launchURL("mailto:someone@example.org?subject=Brolix", true);
     auto took = std::chrono::steady_clock::now() - start;
     setenv("PATH", oldPath.c_str(), 1);
-    EXPECT_LT(took, std::chrono::milliseconds(250)) << "waited for the opener";
+    EXPECT_LT(took, std::chrono::milliseconds(500)) << "waited for the opener";
 
     std::string opened;
     for (int i = 0; i < 500 && opened.empty(); i++) {
