@@ -57,15 +57,21 @@ protected:
     // At rest with no clear just started (a clear starts at full opacity).
     static bool settled() { return atRest() && clearingCount() == 0; }
 
-    // Rules and input as the game loop runs them, until the board settles.
+    // One frame of rules and board input in the game loop's order; true when the input saw rest.
+    static bool inputFrame() {
+        animateField();
+        fallTokens();
+        appearTokens();
+        doSwapTokens();
+        bool rest = atRest();
+        doInput();
+        checkForMatches();
+        return rest;
+    }
+
     static int playUntilSettled(int limit) {
         for (int frame = 1; frame <= limit; frame++) {
-            animateField();
-            fallTokens();
-            appearTokens();
-            doSwapTokens();
-            doInput();
-            checkForMatches();
+            inputFrame();
             if (settled()) return frame;
         }
         return limit + 1;
@@ -127,13 +133,7 @@ TEST_F(SessionInput, APressHeldWhileTheBoardMovesActsWhenItComesToRest) {
     inputScript::setButton(true);
     int firstRest = 0, acted = 0;
     for (int frame = 1; frame <= 400 && !acted; frame++) {
-        animateField();
-        fallTokens();
-        appearTokens();
-        doSwapTokens();
-        if (!firstRest && atRest()) firstRest = frame;
-        doInput();
-        checkForMatches();
+        if (inputFrame() && !firstRest) firstRest = frame;
         if (selectedCount()) acted = frame;
         if (!acted) {
             EXPECT_FALSE(oldButton) << "frame " << frame;
