@@ -302,4 +302,23 @@ TEST_F(Menu, ReturningFromAGameKeepsTheOpenPanelAndSpinsTheMenuIn) {
     EXPECT_FALSE(KWindow::isQuit());
 }
 
+TEST_F(Menu, ClosingTheWindowDuringAGameEndsTheMenuWithoutTheTransition) {
+    freeMenuGraphics();
+    int flips = 0;
+    inputScript::onFlip([&] {
+        if (++flips == 2) {
+            inputScript::pointAt(489, 350);
+            inputScript::setButton(true);
+        }
+        if (flips == 4) inputScript::setButton(false);
+        if (flips == 60) KWindow::terminate();
+    });
+    doMenu();
+    EXPECT_TRUE(KWindow::isQuit());
+    EXPECT_EQ(flips, 60) << "no frame after the close";
+    EXPECT_EQ(spies::plays(snd_swap), 1) << "only the transition into the game";
+    EXPECT_EQ(surf_menu, nullptr);
+    EXPECT_EQ(surf_fond, nullptr) << "the game freed its pictures";
+}
+
 } // namespace
