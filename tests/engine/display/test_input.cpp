@@ -88,7 +88,7 @@ TEST_F(Input, KeysReadDownWhileHeldAndUpAfter) {
     } cases[] = {
         {"p", K_VK_P}, {"Escape", K_VK_ESCAPE}, {"a", K_VK_A}, {"z", K_VK_Z}, {"F1", K_VK_F1},
         {"space", K_VK_SPACE}, {"Return", K_VK_RETURN}, {"BackSpace", K_VK_BACK}, {"Down", K_VK_DOWN},
-        {"KP_Add", K_VK_ADD},
+        {"KP_Add", K_VK_ADD}, {"0", K_VK_0}, {"1", K_VK_1}, {"KP_7", K_VK_NUM7}, {"Control_R", K_VK_R_CONTROL},
     };
     for (const Case &c : cases) {
         ASSERT_TRUE(x11probe::xdotool(std::string("keydown ") + c.xkey));
