@@ -155,6 +155,21 @@ TEST(MessageBox, GoesThroughTheHookTitleFirst) {
     EXPECT_NE(real, &otherRecorder);
 }
 
+// Where no box can be shown (no display at all), the message still reaches the player's terminal.
+TEST(MessageBox, WithoutADisplayGoesToStandardError) {
+    std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    KMiscTools::MessageBoxHook previous = KMiscTools::setMessageBoxHook(nullptr);
+    testing::internal::CaptureStderr();
+    KMiscTools::messageBox("Could not create openGL Context", "OpenGl error");
+    std::string printed = testing::internal::GetCapturedStderr();
+    KMiscTools::setMessageBoxHook(previous);
+    if (!display.empty())
+        setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_NE(printed.find("Could not create openGL Context: OpenGl error"), std::string::npos) << printed;
+}
+
 using Log = InTempFolder;
 
 TEST_F(Log, FileTypeOneCreatesFourEmptyFiles) {
