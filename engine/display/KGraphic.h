@@ -11,10 +11,10 @@ struct SDL_Surface;
 class KGraphic {
 public:
     // --- screen set-up and world view (class-wide) ---
-    static void setScreenSize(int16_t width, int16_t height, int16_t depth);
-    static void setDefaultWorldView();
-    static void setWorldView(float x, float y, float angle, float zoom, bool clear);
-    static void setGraphicQuality(bool quality);
+    static void setScreenSize(int16_t width, int16_t height, int16_t depth);   // logical screen; filtering back to nearest
+    static void setDefaultWorldView();                                          // no shift, turn or zoom
+    static void setWorldView(float x, float y, float angle, float zoom, bool clear);  // shift (y up), then zoom and turn about the centre
+    static void setGraphicQuality(bool quality);                                // linear (true) or nearest filtering, bound textures and later loads
 
     // --- pictures ---
     KGraphic();                         // warns when the screen size is not set yet
