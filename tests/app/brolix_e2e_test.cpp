@@ -56,8 +56,8 @@ protected:
     static bool menuShown(GameRun &run) { return run.waitShows(menu, 0, 0, 0, 0, 640, 100); }
     static bool gameShown(GameRun &run) { return run.waitShows(ingame, 0, 0, 0, 0, 640, 30); }
     static void exchange(GameRun &run, int x1, int y1, int x2, int y2) {
-        run.click(cellX(x1), cellY(y1), 60);
-        run.click(cellX(x2), cellY(y2), 60);
+        run.click(cellX(x1), cellY(y1), 80);
+        run.click(cellX(x2), cellY(y2), 80);
         sleepMs(250);
     }
 };

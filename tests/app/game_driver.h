@@ -223,7 +223,7 @@ public:
     void pointAt(int x, int y) const {
         xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y));
     }
-    void click(int x, int y, int holdMs = 100) const {
+    void click(int x, int y, int holdMs = 150) const {
         pointAt(x, y);
         xdotool("mousedown 1");
         sleepMs(holdMs);
@@ -241,7 +241,7 @@ public:
         xdotool("mouseup 1");
         sleepMs(60);
     }
-    void key(const std::string &name, int holdMs = 80) const {
+    void key(const std::string &name, int holdMs = 150) const {
         xdotool("keydown " + name);
         sleepMs(holdMs);
         xdotool("keyup " + name);
