@@ -1,7 +1,11 @@
 // The menu in a real window over the built data folder, with the player's hand scripted.
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+#include <SDL_image.h>
+
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -32,6 +36,31 @@ int gemSetCount() {
     while (std::filesystem::exists(std::string(BROLIX_RUNTIME_DIR) + "/data/gems/set" + std::to_string(count)))
         count++;
     return count;
+}
+
+// Mean difference per channel between the frame being drawn (back buffer) at
+// (dx, dy) and the menu picture's region from (sx, sy), both w by h.
+double differenceFromMenuPicture(int sx, int sy, int w, int h, int dx, int dy) {
+    SDL_Surface *loaded = IMG_Load((std::string(BROLIX_RUNTIME_DIR) + "/data/menu0.tga").c_str());
+    SDL_Surface *picture = loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0) : nullptr;
+    SDL_FreeSurface(loaded);
+    if (!picture) return 255;
+    std::vector<unsigned char> screen(size_t(w) * h * 4);
+    glReadBuffer(GL_BACK);
+    glReadPixels(dx, 480 - dy - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+    double sum = 0;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            const unsigned char *want = static_cast<unsigned char *>(picture->pixels) + (sy + y) * picture->pitch + (sx + x) * 4;
+            const unsigned char *got = &screen[(size_t(h - 1 - y) * w + x) * 4];
+            for (int c = 0; c < 3; c++) sum += std::abs(want[c] - got[c]);
+        }
+    SDL_FreeSurface(picture);
+    return sum / (double(w) * h * 3);
+}
+
+bool showsMenuRegion(int sx, int sy, int w, int h, int dx, int dy) {
+    return differenceFromMenuPicture(sx, sy, w, h, dx, dy) < 6;
 }
 
 class Menu : public ::testing::Test {
@@ -65,6 +94,13 @@ protected:
         return doUserInput();
     }
     static int32_t frame(Point p, bool down) { return frame(p.x, p.y, down); }
+
+    // A whole menu frame as doMenu draws it, without presenting it.
+    static void drawFrame(int x, int y, bool down) {
+        KGraphic::setDefaultWorldView();
+        surf_menu->blitRect(0, 0, 640, 480, 0, 0);
+        frame(x, y, down);
+    }
 };
 
 TEST_F(Menu, PlayButtonStartsAGameWhicheverPanelIsOpen) {
@@ -117,6 +153,31 @@ TEST_F(Menu, DraggingAcrossTheMainButtonsOpensEachPanelWithOneClickSound) {
     EXPECT_EQ(gCurrentMenu, 5) << "hovering opens nothing";
     frame(centre(sBoutons[2]), true);
     EXPECT_EQ(spies::plays(snd_click), 2);
+}
+
+TEST_F(Menu, MarkersLitButtonsAndTabsComeFromTheirPlacesInTheMenuPicture) {
+    prefs.gameMode = 2;
+    prefs.difficulty = 0;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(86, 725, 20, 20, 86, 245)) << "mode marker 2";
+    EXPECT_TRUE(showsMenuRegion(149, 864, 21, 17, 149, 384)) << "difficulty marker 0";
+    EXPECT_TRUE(showsMenuRegion(86, 194, 20, 18, 86, 194)) << "no marker on row 1";
+    EXPECT_TRUE(showsMenuRegion(415, 137 + 480, 118, 23, 415, 137)) << "the open panel's button stays lit";
+    EXPECT_TRUE(showsMenuRegion(415, 193, 106, 23, 415, 193)) << "other buttons unlit";
+
+    prefs.gameMode = 7;
+    prefs.difficulty = -1;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(86, 245, 20, 20, 86, 245)) << "no marker for an odd mode";
+    EXPECT_TRUE(showsMenuRegion(149, 864 - 480, 21, 17, 149, 384)) << "no marker for an odd difficulty";
+
+    drawFrame(450, 205, false);
+    EXPECT_TRUE(showsMenuRegion(415, 193 + 480, 106, 23, 415, 193)) << "the button under the pointer lights";
+
+    gCurrentMenu = 3;
+    prefs.scoretab = 2;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(234 + 575, 358, 60, 24, 238, 113)) << "highlight of the million tab";
 }
 
 TEST_F(Menu, VolumeSliderSnapsItsLeftEndToSilence) {
