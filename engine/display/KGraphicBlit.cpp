@@ -125,7 +125,8 @@ bool KGraphic::grabBackBuffer() {
     std::unique_ptr<unsigned char[]> texels(new (std::nothrow) unsigned char[size_t(layout.width) * layout.height * 4]());
     if (!screen || !texels)
         return false;
-    glReadBuffer(GL_BACK);
+    // The default read buffer is the back buffer, or the full-screen frame buffer when that is bound;
+    // naming GL_BACK would be an error in the latter.
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, GLsizei(sw), GLsizei(sh), GL_RGBA, GL_UNSIGNED_BYTE, screen.get());
     KPixels::flipScreenRows(screen.get(), sw, sh, layout.width, texels.get());
