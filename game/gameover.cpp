@@ -54,7 +54,7 @@ static void waitForEntryKeysUp() {
 static void acceptName() {
     ghighscoreProcessed = true;
     char name[256] = {};
-    std::strncpy(name, buffer, nameLength);
+    std::memcpy(name, buffer, strnlen(buffer, nameLength));
     transferHighScore(name);
 }
 
