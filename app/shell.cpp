@@ -11,6 +11,7 @@
 #include "prefs.h"
 #include "sounds.h"
 #include "welcome.h"
+#include "brolix_resources.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -90,6 +91,7 @@ int runBrolix() {
     KMiscTools::initMiscTools();
     if (!ShowWelcomeDialog()) return 0;
     fenetre = new KWindow;
+    KWindow::setWindowIcon(brolix_icon_rgba, brolix_icon_width, brolix_icon_height);
     // Without a window there is nothing to play on; the engine has told the player why.
     if (!fenetre->createGameWindow(640, 480, 16, isWindowed, "Brolix")) {
         destroyWindow();
