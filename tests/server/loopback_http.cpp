@@ -35,12 +35,12 @@ LoopbackHttp::~LoopbackHttp() {
         _thread.join();
 }
 
-bool LoopbackHttp::start() {
+bool LoopbackHttp::start(int port) {
     _server.set_pre_routing_handler([this](const httplib::Request &, httplib::Response &) {
         ++_requests;
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    _port = _server.bind_to_any_port("127.0.0.1");
+    _port = port == 0 ? _server.bind_to_any_port("127.0.0.1") : _server.bind_to_port("127.0.0.1", port) ? port : -1;
     if (_port <= 0)
         return false;
     _thread = std::thread([this] { _server.listen_after_bind(); });

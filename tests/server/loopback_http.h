@@ -15,7 +15,7 @@ public:
     LoopbackHttp &operator=(const LoopbackHttp &) = delete;
 
     httplib::Server &server() { return _server; }  // install handlers before start()
-    bool start();                                  // false when it could not listen
+    bool start(int port = 0);                      // on this port (0: a free one); false when it could not listen
     int port() const { return _port; }
     std::string host() const { return "127.0.0.1:" + std::to_string(_port); }
     std::string url(const std::string &pathAndQuery) const { return "http://" + host() + pathAndQuery; }

@@ -54,7 +54,8 @@ std::string readFile(const std::string &path) {
     return all.str();
 }
 
-ScoredProcess::ScoredProcess(const std::string &dbPath) {
+ScoredProcess::ScoredProcess(const std::string &dbPath, int port) {
+    const std::string portText = std::to_string(port);
     int out[2];
     if (pipe(out) != 0)
         return;
@@ -63,7 +64,7 @@ ScoredProcess::ScoredProcess(const std::string &dbPath) {
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        execl(BROLIX_SCORED_PATH, "brolix-scored", "--bind", "127.0.0.1", "--port", "0", "--db",
+        execl(BROLIX_SCORED_PATH, "brolix-scored", "--bind", "127.0.0.1", "--port", portText.c_str(), "--db",
               dbPath.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }

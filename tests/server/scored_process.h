@@ -16,8 +16,8 @@ struct ScratchDir {
 
 class ScoredProcess {
 public:
-    // Starts the server on 127.0.0.1 with a free port; ok() tells whether it came up.
-    explicit ScoredProcess(const std::string &dbPath);
+    // Starts the server on 127.0.0.1 with this port (0: a free one); ok() tells whether it came up.
+    explicit ScoredProcess(const std::string &dbPath, int port = 0);
     ~ScoredProcess();                                  // stops it if still running
     ScoredProcess(const ScoredProcess &) = delete;
     ScoredProcess &operator=(const ScoredProcess &) = delete;
