@@ -183,6 +183,18 @@ public:
         xdotool("search --onlyvisible --name '^Welcome to Brolix !$' windowfocus --sync key Return");
     }
 
+    // Start-up as a player goes through it: Play in the dialog, the driver page (Mesa
+    // draws in software) and its continue area, then the menu. Empty once the menu
+    // shows, else what did not show.
+    std::string reachMenu(const Image &driverPage, const Image &menu) {
+        if (!waitDialog()) return "no start-up dialog";
+        pressPlay();
+        if (!waitGameWindow()) return "no game window";
+        if (!waitShows(driverPage, 0, 0, 0, 0, 640, 480)) return "no driver page";
+        click(400, 420);
+        return waitShows(menu, 0, 0, 0, 0, 640, 100) ? "" : "no menu";
+    }
+
     bool waitGameWindow(int timeoutMs = 20000) {
         if (!waitUntil([this] { return (window_ = findWindow("Brolix")) != 0; }, timeoutMs)) return false;
         xdotool("windowfocus --sync " + std::to_string(window_));

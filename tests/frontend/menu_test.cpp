@@ -4,11 +4,13 @@
 #include <GL/gl.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "../game/input_script.h"
 #include "game_window.h"
@@ -38,25 +40,39 @@ int gemSetCount() {
     return count;
 }
 
-// Mean difference per channel between the frame being drawn (back buffer) at
-// (dx, dy) and the menu picture's region from (sx, sy), both w by h.
-double differenceFromMenuPicture(int sx, int sy, int w, int h, int dx, int dy) {
-    SDL_Surface *loaded = IMG_Load((std::string(BROLIX_RUNTIME_DIR) + "/data/menu0.tga").c_str());
+// The frame being drawn (back buffer), w by h from (x, y), as RGBA rows from the bottom.
+std::vector<unsigned char> readScreen(int x, int y, int w, int h) {
+    std::vector<unsigned char> screen(size_t(w) * h * 4);
+    glReadBuffer(GL_BACK);
+    glReadPixels(x, 480 - y - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+    return screen;
+}
+
+// Mean difference per channel between the frame being drawn at (dx, dy) and the
+// region from (sx, sy) of a picture of the data folder, both w by h. With
+// opaqueOnly, pixels the picture does not fully cover are left out.
+double differenceFromPicture(const char *file, int sx, int sy, int w, int h, int dx, int dy, bool opaqueOnly = false) {
+    SDL_Surface *loaded = IMG_Load((std::string(BROLIX_RUNTIME_DIR) + "/data/" + file).c_str());
     SDL_Surface *picture = loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0) : nullptr;
     SDL_FreeSurface(loaded);
     if (!picture) return 255;
-    std::vector<unsigned char> screen(size_t(w) * h * 4);
-    glReadBuffer(GL_BACK);
-    glReadPixels(dx, 480 - dy - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+    const std::vector<unsigned char> screen = readScreen(dx, dy, w, h);
     double sum = 0;
+    long counted = 0;
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             const unsigned char *want = static_cast<unsigned char *>(picture->pixels) + (sy + y) * picture->pitch + (sx + x) * 4;
             const unsigned char *got = &screen[(size_t(h - 1 - y) * w + x) * 4];
+            if (opaqueOnly && want[3] != 255) continue;
             for (int c = 0; c < 3; c++) sum += std::abs(want[c] - got[c]);
+            counted++;
         }
     SDL_FreeSurface(picture);
-    return sum / (double(w) * h * 3);
+    return counted ? sum / (double(counted) * 3) : 255;
+}
+
+double differenceFromMenuPicture(int sx, int sy, int w, int h, int dx, int dy) {
+    return differenceFromPicture("menu0.tga", sx, sy, w, h, dx, dy);
 }
 
 bool showsMenuRegion(int sx, int sy, int w, int h, int dx, int dy) {
@@ -178,6 +194,50 @@ TEST_F(Menu, MarkersLitButtonsAndTabsComeFromTheirPlacesInTheMenuPicture) {
     prefs.scoretab = 2;
     drawFrame(600, 470, false);
     EXPECT_TRUE(showsMenuRegion(234 + 575, 358, 60, 24, 238, 113)) << "highlight of the million tab";
+}
+
+TEST_F(Menu, OptionsPanelShowsTheGemRowAndTheSetNameCentredBelowIt) {
+    gCurrentMenu = 2;
+    drawFrame(600, 470, false);
+    for (int j = 1; j <= 7; j++) {
+        ASSERT_NE(gems[j - 1], nullptr);
+        const int w = int(gems[j - 1]->getWidth()), h = int(gems[j - 1]->getHeight());
+        const std::string file = "gems/set0/gem0" + std::to_string(j) + ".tga";
+        EXPECT_LT(differenceFromPicture(file.c_str(), 0, 0, w, h, (w + 4) * j + 61, 306, true), 6) << "gem " << j;
+    }
+
+    // Where the name lands: the pixels that change when it is left out.
+    const std::vector<unsigned char> withName = readScreen(0, 0, 640, 480);
+    const std::string name = bubbleSetName;
+    ASSERT_FALSE(name.empty());
+    bubbleSetName[0] = '\0';
+    drawFrame(600, 470, false);
+    const std::vector<unsigned char> withoutName = readScreen(0, 0, 640, 480);
+    std::strcpy(bubbleSetName, name.c_str());
+    int left = 640, right = -1, top = 480, bottom = -1;
+    for (int row = 0; row < 480; row++)
+        for (int x = 0; x < 640; x++) {
+            const size_t at = (size_t(row) * 640 + x) * 4;
+            if (std::memcmp(&withName[at], &withoutName[at], 3) == 0) continue;
+            const int y = 479 - row;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    ASSERT_GE(right, 0) << "the name is drawn";
+    EXPECT_GE(top, 355);
+    EXPECT_LE(top, 358);
+    EXPECT_LT(bottom, 355 + 13);
+    EXPECT_NEAR((left + right) / 2.0, (95 + 383) / 2.0, 3) << "centred between x 95 and 383";
+}
+
+TEST_F(Menu, CreditsPanelShowsItsPictureFromItsNinthColumn) {
+    gCurrentMenu = 4;
+    drawFrame(600, 470, false);
+    SDL_Surface *credits = IMG_Load((std::string(BROLIX_RUNTIME_DIR) + "/data/credits0.tga").c_str());
+    ASSERT_NE(credits, nullptr);
+    const int w = credits->w, h = credits->h;
+    SDL_FreeSurface(credits);
+    EXPECT_LT(differenceFromPicture("credits0.tga", 8, 0, w - 8, h, 73, 129), 6);
 }
 
 TEST_F(Menu, VolumeSliderSnapsItsLeftEndToSilence) {
