@@ -102,14 +102,9 @@ protected:
         ASSERT_TRUE(entryPanel.width && gameOverPicture.width) << "pictures of the data folder missing";
     }
 
-    // Dialog, driver page (Mesa draws in software), menu, play.
+    // From the start-up dialog to the first frame of a game.
     void startGame(GameRun &run) {
-        ASSERT_TRUE(run.waitDialog()) << "no start-up dialog";
-        run.pressPlay();
-        ASSERT_TRUE(run.waitGameWindow()) << "no game window";
-        ASSERT_TRUE(run.waitShows(driverPage, 0, 0, 0, 0, 640, 480)) << "no driver page";
-        run.click(400, 420);
-        ASSERT_TRUE(run.waitShows(menu, 0, 0, 0, 0, 640, 100)) << "no menu";
+        ASSERT_EQ(run.reachMenu(driverPage, menu), "");
         run.click(489, 364);
         ASSERT_TRUE(run.waitShows(inGame, 60, 432, 60, 432, 280, 36)) << "no game";
     }
