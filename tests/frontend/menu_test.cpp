@@ -48,6 +48,26 @@ std::vector<unsigned char> readScreen(int x, int y, int w, int h) {
     return screen;
 }
 
+struct Box {
+    int left = 640, top = 480, right = -1, bottom = -1;
+    bool empty() const { return right < 0; }
+    bool operator==(const Box &o) const { return left == o.left && top == o.top && right == o.right && bottom == o.bottom; }
+};
+
+// Where two whole-screen reads differ.
+Box changedArea(const std::vector<unsigned char> &a, const std::vector<unsigned char> &b) {
+    Box box;
+    for (int row = 0; row < 480; row++)
+        for (int x = 0; x < 640; x++) {
+            const size_t at = (size_t(row) * 640 + x) * 4;
+            if (std::memcmp(&a[at], &b[at], 3) == 0) continue;
+            const int y = 479 - row;
+            box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+            box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+        }
+    return box;
+}
+
 // Mean difference per channel between the frame being drawn at (dx, dy) and the
 // region from (sx, sy) of a picture of the data folder, both w by h. With
 // opaqueOnly, pixels the picture does not fully cover are left out.
@@ -214,20 +234,12 @@ TEST_F(Menu, OptionsPanelShowsTheGemRowAndTheSetNameCentredBelowIt) {
     drawFrame(600, 470, false);
     const std::vector<unsigned char> withoutName = readScreen(0, 0, 640, 480);
     std::strcpy(bubbleSetName, name.c_str());
-    int left = 640, right = -1, top = 480, bottom = -1;
-    for (int row = 0; row < 480; row++)
-        for (int x = 0; x < 640; x++) {
-            const size_t at = (size_t(row) * 640 + x) * 4;
-            if (std::memcmp(&withName[at], &withoutName[at], 3) == 0) continue;
-            const int y = 479 - row;
-            left = std::min(left, x), right = std::max(right, x);
-            top = std::min(top, y), bottom = std::max(bottom, y);
-        }
-    ASSERT_GE(right, 0) << "the name is drawn";
-    EXPECT_GE(top, 355);
-    EXPECT_LE(top, 358);
-    EXPECT_LT(bottom, 355 + 13);
-    EXPECT_NEAR((left + right) / 2.0, (95 + 383) / 2.0, 3) << "centred between x 95 and 383";
+    const Box box = changedArea(withName, withoutName);
+    ASSERT_FALSE(box.empty()) << "the name is drawn";
+    EXPECT_GE(box.top, 355);
+    EXPECT_LE(box.top, 358);
+    EXPECT_LT(box.bottom, 355 + 13);
+    EXPECT_NEAR((box.left + box.right) / 2.0, (95 + 383) / 2.0, 3) << "centred between x 95 and 383";
 }
 
 TEST_F(Menu, CreditsPanelShowsItsPictureFromItsNinthColumn) {
@@ -238,6 +250,36 @@ TEST_F(Menu, CreditsPanelShowsItsPictureFromItsNinthColumn) {
     const int w = credits->w, h = credits->h;
     SDL_FreeSurface(credits);
     EXPECT_LT(differenceFromPicture("credits0.tga", 8, 0, w - 8, h, 73, 129), 6);
+}
+
+TEST_F(Menu, ScoreRowsShowNamesFromX110AndScoresEndingAtX360OnePixelHigher) {
+    gCurrentMenu = 3;
+    prefs.scoretab = 0;
+    const int nameY[9] = {151, 175, 198, 233, 257, 280, 315, 339, 362};
+    // A frame of the panel, with an 8 of the menu font added by hand at (x, y) when x >= 0.
+    auto panelWith = [](int x, int y) {
+        drawFrame(600, 470, false);
+        if (x >= 0) highscoreText->drawStringFromLeft("8", x, y, 0);
+        return readScreen(0, 0, 640, 480);
+    };
+    for (int row = 0; row < 9; row++) {
+        sHighEntry &entry = score60sec.players[row];
+        std::strcpy(entry.name, "");
+        entry.score = 8;
+        const std::vector<unsigned char> plain = panelWith(-1, 0);
+        const Box nameAt110 = changedArea(plain, panelWith(110, nameY[row]));
+        // The last glyph of "88" ends at x 360 like the only glyph of "8"; its first 8 starts one pen width (11) earlier.
+        const Box scoreDigitAt338 = changedArea(plain, panelWith(360 - 2 * 11, nameY[row] - 1));
+        ASSERT_FALSE(nameAt110.empty() || scoreDigitAt338.empty());
+
+        std::strcpy(entry.name, "8");
+        const Box name = changedArea(plain, panelWith(-1, 0));
+        std::strcpy(entry.name, "");
+        entry.score = 88;
+        const Box score = changedArea(plain, panelWith(-1, 0));
+        EXPECT_TRUE(name == nameAt110) << "row " << row << ": name at " << name.left << "," << name.top;
+        EXPECT_TRUE(score == scoreDigitAt338) << "row " << row << ": score at " << score.left << "," << score.top;
+    }
 }
 
 TEST_F(Menu, VolumeSliderSnapsItsLeftEndToSilence) {
