@@ -23,6 +23,20 @@ struct Rect {
 };
 std::vector<Rect> rects;
 
+struct Blit {
+    const KGraphic *picture;
+    float sx1, sy1, sx2, sy2;
+    int dx, dy;
+    float angle, zoom, alpha;
+};
+std::vector<Blit> blits;
+
+struct Text {
+    std::string text;
+    int x, y, spacing;
+};
+std::vector<Text> texts;
+
 }  // namespace
 
 extern "C" {
@@ -31,6 +45,22 @@ void __wrap__ZN8KGraphic8drawRectEffffffff(float x1, float y1, float x2, float y
                                            float a) {
     rects.push_back({x1, y1, x2, y2, r, g, b, a});
     __real__ZN8KGraphic8drawRectEffffffff(x1, y1, x2, y2, r, g, b, a);
+}
+
+void __real__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(KGraphic *, float, float, float, float, int16_t, int16_t, float,
+                                                       float, float, bool, bool);
+void __wrap__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(KGraphic *picture, float sx1, float sy1, float sx2, float sy2,
+                                                       int16_t dx, int16_t dy, float angle, float zoom, float alpha,
+                                                       bool flipX, bool flipY) {
+    blits.push_back({picture, sx1, sy1, sx2, sy2, dx, dy, angle, zoom, alpha});
+    __real__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(picture, sx1, sy1, sx2, sy2, dx, dy, angle, zoom, alpha, flipX,
+                                                      flipY);
+}
+
+void __real__ZN5KText18drawStringFromLeftEPKciii(KText *, const char *, int32_t, int32_t, int32_t);
+void __wrap__ZN5KText18drawStringFromLeftEPKciii(KText *font, const char *text, int32_t x, int32_t y, int32_t spacing) {
+    texts.push_back({text, x, y, spacing});
+    __real__ZN5KText18drawStringFromLeftEPKciii(font, text, x, y, spacing);
 }
 }
 
@@ -70,6 +100,8 @@ protected:
     void SetUp() override {
         inputScript::reset();
         rects.clear();
+        blits.clear();
+        texts.clear();
         resetScores();
         prefs = sPrefs{};
         prefs.difficulty = 0;
@@ -104,6 +136,59 @@ protected:
 
 GameWindow *NameEntry::window = nullptr;
 std::string NameEntry::home;
+
+// Centred across the screen and on the band from y 77 to 434, in floats, then truncated.
+int centredX(KGraphic *picture, float shift) { return int((640 - picture->getWidth()) / 2 + shift); }
+int centredY(KGraphic *picture, float shift) { return int((357 - picture->getHeight()) / 2 + 77 + shift); }
+
+void expectWholePictureAt(KGraphic *picture, int x, int y, float zoom, float alpha) {
+    ASSERT_EQ(blits.size(), 1u);
+    const Blit &b = blits[0];
+    EXPECT_EQ(b.picture, picture);
+    EXPECT_EQ(b.sx1, 0);
+    EXPECT_EQ(b.sy1, 0);
+    EXPECT_EQ(b.sx2, picture->getWidth());
+    EXPECT_EQ(b.sy2, picture->getHeight());
+    EXPECT_EQ(b.dx, x);
+    EXPECT_EQ(b.dy, y);
+    EXPECT_EQ(b.angle, 0);
+    EXPECT_FLOAT_EQ(b.zoom, zoom);
+    EXPECT_FLOAT_EQ(b.alpha, alpha);
+}
+
+TEST_F(NameEntry, PicturesSitOnTheBandAndTheNameAt232By314) {
+    _realScore = 10;
+    gameOverFade = 0.5f;
+    frame();
+    expectWholePictureAt(surf_gameover, centredX(surf_gameover, 0), centredY(surf_gameover, 0), 0.5f, 0.5f);
+    EXPECT_TRUE(texts.empty());
+
+    _realScore = 5000;
+    blits.clear();
+    frame();
+    expectWholePictureAt(surf_highscore, centredX(surf_highscore, -3), centredY(surf_highscore, -1), 0.5f, 0.5f);
+    EXPECT_TRUE(texts.empty()) << "no name while the panel grows";
+
+    gameOverFade = 1;
+    type("ab");
+    blits.clear();
+    texts.clear();
+    press({K_VK_RETURN});
+    expectWholePictureAt(surf_highscore, centredX(surf_highscore, -3), centredY(surf_highscore, -1), 1, 1);
+    ASSERT_EQ(texts.size(), 1u) << "the accepted name is still drawn in its frame";
+    EXPECT_EQ(texts[0].text, "ab");
+    EXPECT_EQ(texts[0].x, 232);
+    EXPECT_EQ(texts[0].y, 314);
+    EXPECT_EQ(texts[0].spacing, 0);
+
+    // Taken: the panel fades out in place at full size, without the name.
+    gameOverFade = 0.7f;
+    blits.clear();
+    texts.clear();
+    frame();
+    expectWholePictureAt(surf_highscore, centredX(surf_highscore, 0), centredY(surf_highscore, 0), 1, 0.7f);
+    EXPECT_TRUE(texts.empty());
+}
 
 TEST_F(NameEntry, KeysWaitUntilThePanelIsFullyShown) {
     for (float fade : {0.02f, 0.5f, 0.98f}) {
