@@ -216,6 +216,29 @@ TEST_F(Menu, MarkersLitButtonsAndTabsComeFromTheirPlacesInTheMenuPicture) {
     EXPECT_TRUE(showsMenuRegion(234 + 575, 358, 60, 24, 238, 113)) << "highlight of the million tab";
 }
 
+TEST_F(Menu, PanelsLitPlayAndResetButtonsAndTheKnobComeFromTheMenuPicture) {
+    gCurrentMenu = 0;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(200, 700, 150, 150, 200, 220)) << "panel 0, clear of its markers";
+    gCurrentMenu = 1;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(641, 0, 332, 347, 67, 84)) << "panel 1";
+    gCurrentMenu = 2;
+    prefs.volume = 50;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(641, 706, 330, 50, 67, 86)) << "panel 2, above the reset button";
+    EXPECT_LT(differenceFromPicture("menu0.tga", 582, 979, 16, 15, 50 + 176, 246, true), 6) << "volume knob";
+    EXPECT_TRUE(showsMenuRegion(105 + 574, 138 + 620, 213, 26, 105, 138)) << "reset button unlit, as panel 2 shows it";
+    drawFrame(200, 160, false);
+    EXPECT_TRUE(showsMenuRegion(679, 997, 213, 26, 105, 138)) << "reset button lit";
+    gCurrentMenu = 3;
+    drawFrame(600, 470, false);
+    EXPECT_TRUE(showsMenuRegion(642, 385, 35, 295, 71, 113)) << "panel 3, left of its rows";
+    EXPECT_TRUE(showsMenuRegion(431, 342, 122, 63, 431, 342)) << "play button unlit";
+    drawFrame(489, 350, false);
+    EXPECT_TRUE(showsMenuRegion(431, 822, 122, 63, 431, 342)) << "play button lit";
+}
+
 TEST_F(Menu, OptionsPanelShowsTheGemRowAndTheSetNameCentredBelowIt) {
     gCurrentMenu = 2;
     drawFrame(600, 470, false);
