@@ -27,31 +27,6 @@
 
 namespace {
 
-// Turned, zoomed and faded blits, as the menu asked for them.
-struct FxBlit {
-    const KGraphic *picture;
-    float sx1, sy1, sx2, sy2;
-    int dx, dy;
-    float angle, zoom, alpha;
-};
-std::vector<FxBlit> fxBlits;
-
-}  // namespace
-
-extern "C" {
-void __real__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(KGraphic *, float, float, float, float, int16_t, int16_t, float,
-                                                       float, float, bool, bool);
-void __wrap__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(KGraphic *picture, float sx1, float sy1, float sx2, float sy2,
-                                                       int16_t dx, int16_t dy, float angle, float zoom, float alpha,
-                                                       bool flipX, bool flipY) {
-    fxBlits.push_back({picture, sx1, sy1, sx2, sy2, dx, dy, angle, zoom, alpha});
-    __real__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(picture, sx1, sy1, sx2, sy2, dx, dy, angle, zoom, alpha, flipX,
-                                                      flipY);
-}
-}
-
-namespace {
-
 struct Point {
     int x, y;
 };
@@ -131,7 +106,6 @@ protected:
     void SetUp() override {
         inputScript::reset();
         spies::reset();
-        fxBlits.clear();
         prefs = sPrefs{};
         gCurrentMenu = 0;
         oldBt = false;
@@ -519,13 +493,14 @@ TEST_F(Menu, TransitionSpinsTheLastFrameOutAndTheMenuInOver41Frames) {
     inputScript::onFlip([&] { flips++; });
     ScrollTheMenu();
     ASSERT_EQ(flips, 41);
+    const std::vector<spies::FxBlit> &fxBlits = spies::fxBlits();
     ASSERT_EQ(fxBlits.size(), 82u) << "the last frame, then the menu, each frame";
     for (int k = 0; k < 41; k++) {
         const float fade = 0.025f * k;
-        const FxBlit &old = fxBlits[2 * k], &menu = fxBlits[2 * k + 1];
+        const spies::FxBlit &old = fxBlits[2 * k], &menu = fxBlits[2 * k + 1];
         EXPECT_NE(old.picture, surf_menu) << k;
         EXPECT_EQ(menu.picture, surf_menu) << k;
-        for (const FxBlit *b : {&old, &menu}) {
+        for (const spies::FxBlit *b : {&old, &menu}) {
             EXPECT_EQ(b->sx1, 0);
             EXPECT_EQ(b->sy1, 0);
             EXPECT_EQ(b->sx2, 640);

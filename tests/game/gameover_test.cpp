@@ -8,6 +8,7 @@
 
 #include "../frontend/game_window.h"
 #include "input_script.h"
+#include "../frontend/spies.h"
 #include "game.h"
 #include "gameover.h"
 #include "highscores.h"
@@ -23,14 +24,6 @@ struct Rect {
 };
 std::vector<Rect> rects;
 
-struct Blit {
-    const KGraphic *picture;
-    float sx1, sy1, sx2, sy2;
-    int dx, dy;
-    float angle, zoom, alpha;
-};
-std::vector<Blit> blits;
-
 struct Text {
     std::string text;
     int x, y, spacing;
@@ -45,16 +38,6 @@ void __wrap__ZN8KGraphic8drawRectEffffffff(float x1, float y1, float x2, float y
                                            float a) {
     rects.push_back({x1, y1, x2, y2, r, g, b, a});
     __real__ZN8KGraphic8drawRectEffffffff(x1, y1, x2, y2, r, g, b, a);
-}
-
-void __real__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(KGraphic *, float, float, float, float, int16_t, int16_t, float,
-                                                       float, float, bool, bool);
-void __wrap__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(KGraphic *picture, float sx1, float sy1, float sx2, float sy2,
-                                                       int16_t dx, int16_t dy, float angle, float zoom, float alpha,
-                                                       bool flipX, bool flipY) {
-    blits.push_back({picture, sx1, sy1, sx2, sy2, dx, dy, angle, zoom, alpha});
-    __real__ZN8KGraphic15blitAlphaRectFxEffffssfffbb(picture, sx1, sy1, sx2, sy2, dx, dy, angle, zoom, alpha, flipX,
-                                                      flipY);
 }
 
 void __real__ZN5KText18drawStringFromLeftEPKciii(KText *, const char *, int32_t, int32_t, int32_t);
@@ -100,7 +83,7 @@ protected:
     void SetUp() override {
         inputScript::reset();
         rects.clear();
-        blits.clear();
+        spies::reset();
         texts.clear();
         resetScores();
         prefs = sPrefs{};
@@ -142,8 +125,8 @@ int centredX(KGraphic *picture, float shift) { return int((640 - picture->getWid
 int centredY(KGraphic *picture, float shift) { return int((357 - picture->getHeight()) / 2 + 77 + shift); }
 
 void expectWholePictureAt(KGraphic *picture, int x, int y, float zoom, float alpha) {
-    ASSERT_EQ(blits.size(), 1u);
-    const Blit &b = blits[0];
+    ASSERT_EQ(spies::fxBlits().size(), 1u);
+    const spies::FxBlit &b = spies::fxBlits()[0];
     EXPECT_EQ(b.picture, picture);
     EXPECT_EQ(b.sx1, 0);
     EXPECT_EQ(b.sy1, 0);
@@ -164,14 +147,14 @@ TEST_F(NameEntry, PicturesSitOnTheBandAndTheNameAt232By314) {
     EXPECT_TRUE(texts.empty());
 
     _realScore = 5000;
-    blits.clear();
+    spies::fxBlits().clear();
     frame();
     expectWholePictureAt(surf_highscore, centredX(surf_highscore, -3), centredY(surf_highscore, -1), 0.5f, 0.5f);
     EXPECT_TRUE(texts.empty()) << "no name while the panel grows";
 
     gameOverFade = 1;
     type("ab");
-    blits.clear();
+    spies::fxBlits().clear();
     texts.clear();
     press({K_VK_RETURN});
     expectWholePictureAt(surf_highscore, centredX(surf_highscore, -3), centredY(surf_highscore, -1), 1, 1);
@@ -183,7 +166,7 @@ TEST_F(NameEntry, PicturesSitOnTheBandAndTheNameAt232By314) {
 
     // Taken: the panel fades out in place at full size, without the name.
     gameOverFade = 0.7f;
-    blits.clear();
+    spies::fxBlits().clear();
     texts.clear();
     frame();
     expectWholePictureAt(surf_highscore, centredX(surf_highscore, 0), centredY(surf_highscore, 0), 1, 0.7f);
