@@ -53,27 +53,28 @@ inline bool xdotool(const std::string &arguments) {
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// RGB pixels, rows top first.
+// RGB pixels (RGBA when loaded with alpha), rows top first.
 struct Image {
-    int width = 0, height = 0;
+    int width = 0, height = 0, channels = 3;
     std::vector<unsigned char> rgb;
-    const unsigned char *at(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
+    const unsigned char *at(int x, int y) const { return &rgb[(size_t(y) * width + x) * channels]; }
 };
 
 // Any picture of the data folder (TGA, BMP, JPEG), as the engine's decoder reads it.
-inline Image loadImage(const std::string &path) {
+inline Image loadImage(const std::string &path, bool withAlpha = false) {
     Image image;
     SDL_Surface *loaded = IMG_Load(path.c_str());
     if (!loaded) return image;
-    SDL_Surface *rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
+    SDL_Surface *rgb = SDL_ConvertSurfaceFormat(loaded, withAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24, 0);
     SDL_FreeSurface(loaded);
     if (!rgb) return image;
     image.width = rgb->w;
     image.height = rgb->h;
-    image.rgb.resize(size_t(rgb->w) * rgb->h * 3);
+    image.channels = withAlpha ? 4 : 3;
+    const int rowBytes = rgb->w * image.channels;
+    image.rgb.resize(size_t(rowBytes) * rgb->h);
     for (int y = 0; y < rgb->h; y++)
-        std::copy_n(static_cast<unsigned char *>(rgb->pixels) + y * rgb->pitch, rgb->w * 3,
-                    &image.rgb[size_t(y) * rgb->w * 3]);
+        std::copy_n(static_cast<unsigned char *>(rgb->pixels) + y * rgb->pitch, rowBytes, &image.rgb[size_t(y) * rowBytes]);
     SDL_FreeSurface(rgb);
     return image;
 }

@@ -64,7 +64,9 @@ std::vector<StoredScore> storedScores(const std::string &dbPath) {
         sqlite3_stmt *query = nullptr;
         sqlite3_prepare_v2(db, "SELECT gamename, name, computer, score FROM scores ORDER BY id", -1, &query, nullptr);
         while (query && sqlite3_step(query) == SQLITE_ROW) {
-            auto text = [query](int column) { return std::string(reinterpret_cast<const char *>(sqlite3_column_text(query, column))); };
+            auto text = [query](int column) {
+                return std::string(reinterpret_cast<const char *>(sqlite3_column_text(query, column)));
+            };
             rows.push_back({text(0), text(1), text(2), sqlite3_column_int64(query, 3)});
         }
         sqlite3_finalize(query);
@@ -82,30 +84,6 @@ std::string leaderboardTable(const std::string &page, const std::string &mode, c
     return page.substr(caption, page.find("</table>", caption) - caption);
 }
 
-struct RgbaImage {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgba;
-    const unsigned char *at(int x, int y) const { return &rgba[(size_t(y) * width + x) * 4]; }
-};
-
-// A picture with its alpha channel, rows top first.
-RgbaImage loadRgba(const std::string &path) {
-    RgbaImage image;
-    SDL_Surface *loaded = IMG_Load(path.c_str());
-    SDL_Surface *rgba = loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0) : nullptr;
-    if (rgba) {
-        image.width = rgba->w;
-        image.height = rgba->h;
-        image.rgba.resize(size_t(rgba->w) * rgba->h * 4);
-        for (int y = 0; y < rgba->h; y++)
-            std::copy_n(static_cast<unsigned char *>(rgba->pixels) + y * rgba->pitch, rgba->w * 4,
-                        &image.rgba[size_t(y) * rgba->w * 4]);
-    }
-    SDL_FreeSurface(rgba);
-    SDL_FreeSurface(loaded);
-    return image;
-}
-
 // The score as the player reads it off the window: each glyph of the score font,
 // blended over the in-game background, matched against the screen from the left.
 struct ScoreGlyph {
@@ -117,11 +95,11 @@ const ScoreGlyph scoreGlyphs[] = {{'1', 0, 11, 11},    {'2', 11, 31, 20},   {'3'
                                   {'9', 143, 162, 19}, {'0', 162, 183, 21}};
 const int scoreLeft = 435, scoreTop = 442, glyphHeight = 25;
 
-// Mean difference per channel between the screen and a glyph blended over the background.
-double glyphDifference(const Image &screen, int pen, const ScoreGlyph &glyph, const RgbaImage &font,
+// Mean difference per channel between the screen and a glyph (font with alpha) blended over the background.
+double glyphDifference(const Image &screen, int pen, const ScoreGlyph &glyph, const Image &font,
                        const Image &background) {
     const int w = glyph.x2 - glyph.x1;
-    if (pen + w > screen.width || scoreTop + glyphHeight > screen.height) return 255;
+    if (font.channels != 4 || pen + w > screen.width || scoreTop + glyphHeight > screen.height) return 255;
     double sum = 0;
     for (int y = 0; y < glyphHeight; y++)
         for (int x = 0; x < w; x++) {
@@ -133,7 +111,7 @@ double glyphDifference(const Image &screen, int pen, const ScoreGlyph &glyph, co
 }
 
 // The digits shown, read from the left while some glyph matches; empty when none does.
-std::string shownScore(const Image &screen, const RgbaImage &font, const Image &background) {
+std::string shownScore(const Image &screen, const Image &font, const Image &background) {
     std::string digits;
     for (int pen = scoreLeft;;) {
         const ScoreGlyph *best = nullptr;
@@ -165,7 +143,7 @@ protected:
         driverPage = game.picture("data/page1.jpg");
         entryPanel = game.picture("data/entername0.tga");
         gameOverPicture = game.picture("data/gameover0.tga");
-        scoreFont = loadRgba(game.path("data/numbers.tga"));
+        scoreFont = loadImage(game.path("data/numbers.tga"), true);
         ASSERT_TRUE(entryPanel.width && gameOverPicture.width && scoreFont.width) << "pictures of the data folder missing";
     }
 
@@ -226,8 +204,7 @@ protected:
     }
 
     InstalledGame game{BROLIX_RUNTIME_DIR};
-    Image menu, inGame, driverPage, entryPanel, gameOverPicture;
-    RgbaImage scoreFont;
+    Image menu, inGame, driverPage, entryPanel, gameOverPicture, scoreFont;
 };
 
 TEST_F(OnlineEndToEnd, TickedBoxTheServerRanksTheGameAndShowsTheTypedName) {
