@@ -18,6 +18,18 @@ std::string artifact(const std::string &name) {
     return ARTIFACTS + "/" + name;
 }
 
+// True once the upper middle of the screen shows the same picture twice, 300 ms apart.
+bool waitStill(const GameRun &run, int timeoutMs = 15000) {
+    Image last = run.capture(150, 100);
+    return GameRun::waitUntil([&] {
+        sleepMs(300);
+        Image now = run.capture(150, 100);
+        const bool still = difference(now, 0, 150, last, 0, 150, 640, 100) < 0.5;
+        last = std::move(now);
+        return still;
+    }, timeoutMs);
+}
+
 int32_t word(const Bytes &bytes, size_t offset) {
     int32_t value = 0;
     if (offset + 4 <= bytes.size()) std::memcpy(&value, &bytes[offset], 4);
@@ -129,13 +141,24 @@ TEST_F(Evening, SecondRunEndsARelaxGameAndEntersAName) {
         scored = difference(scoreDigits(), 430, 440, start, 430, 440, 170, 30) > 2;
     }
     ASSERT_TRUE(scored) << "no exchange made a line";
+    sleepMs(1500);   // the result is taken at the timer's next tick, once a second
+    run.pointAt(620, 10);
+    const Image board = run.capture(150, 100);
     run.click(300, 450);   // menu button: a relax game ends with the game-over screen first
-    sleepMs(1500);         // the entry panel grows
+    run.pointAt(620, 10);
+    // Keys are ignored while the entry panel grows: wait until it is there and still.
+    ASSERT_TRUE(GameRun::waitUntil([&] { return difference(run.capture(150, 100), 0, 150, board, 0, 150, 640, 100) > 4; },
+                                   15000)) << "no game-over screen";
+    ASSERT_TRUE(waitStill(run)) << "the entry panel never settled";
     run.screenshot(artifact("e2e_name_entry_empty.png"));
     run.type("ada byron");
     run.screenshot(artifact("e2e_name_entry.png"));
     run.key("Return");
-    sleepMs(500);
+    // A new entry is saved at once; wait for it rather than guessing how long it takes.
+    EXPECT_TRUE(GameRun::waitUntil([&] {
+        const Bytes table = game->read("data/srelx");
+        return table.size() >= 10 && std::memcmp(table.data(), "ada byron", 10) == 0;
+    }, 15000)) << "the name never reached the table file";
     run.click(300, 450);   // now back to the menu
     ASSERT_TRUE(menuShown(run));
     run.key("Escape");
