@@ -241,6 +241,16 @@ TEST(ScoreServerOptions, BadOptionsAndUnusableFilesStopAtOnce) {
     EXPECT_EQ(WEXITSTATUS(std::system((binary + " --port 0 --db " + notADatabase + " 2>/dev/null").c_str())), 1);
 }
 
+TEST_F(ScoreServer, ASecondServerOnTheSamePortIsRefused) {
+    const ScratchDir dir("scored-second");
+    // Bounded: a server that wrongly binds would otherwise run for ever.
+    const std::string command = "timeout 10 " + std::string(BROLIX_SCORED_PATH) + " --port " + std::to_string(port()) +
+                                " --db " + dir.path + "/other.db 2>/dev/null >/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    expectOk(submission("brolix0dif0", "keeper", 10));
+    EXPECT_EQ(countRows(db), 1);
+}
+
 TEST_F(ScoreServer, DatabaseFailuresAreReportedNotHidden) {
     expectOk(submission("brolix0dif0", "before", 10));
     sqlite3 *handle = nullptr;
