@@ -40,6 +40,12 @@ bool LoopbackHttp::start(int port) {
         ++_requests;
         return httplib::Server::HandlerResponse::Unhandled;
     });
+    // Bind as the score server does, so a fixed port it has just left (its connections
+    // still in TIME_WAIT) can be taken at once.
+    _server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     _port = port == 0 ? _server.bind_to_any_port("127.0.0.1") : _server.bind_to_port("127.0.0.1", port) ? port : -1;
     if (_port <= 0)
         return false;
