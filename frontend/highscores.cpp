@@ -66,7 +66,7 @@ bool isValidDifficulty(int32_t difficulty) { return difficulty >= 0 && difficult
 
 // Strictly better: fewer seconds in the million mode, more points elsewhere.
 bool beats(int32_t mode, uint32_t result, uint32_t rowScore) {
-    return mode == 2 ? result < rowScore : result > rowScore;
+    return mode == modeMillion ? result < rowScore : result > rowScore;
 }
 
 void copyEntry(sHighEntry &to, const sHighEntry &from) {

@@ -16,9 +16,6 @@ const char *scoreServerHost = BROLIX_SCORE_HOST;
 
 namespace {
 
-const int32_t relaxMode = 3;
-const int32_t millionMode = 2;
-
 // "http://" and the host, then the request's path and query.
 const char *const questionURL = "http://%s/scoring/ishighscore.php?gamename=%s&submtdscore=%d";
 const char *const questionURLDesc = "http://%s/scoring/ishighscoredesc.php?gamename=%s&submtdscore=%d";
@@ -68,7 +65,7 @@ void showServerWait(bool inset) {
 } // namespace
 
 bool isOnlineScore(const char *description) {
-    if (_gameMode == relaxMode)
+    if (_gameMode == modeRelax)
         return false;
     if (_onlineProcessed)
         return previousState;
@@ -78,7 +75,7 @@ bool isOnlineScore(const char *description) {
     previousState = false;
 
     char url[urlSize];
-    std::snprintf(url, sizeof url, _gameMode == millionMode ? questionURLDesc : questionURL, scoreServerHost,
+    std::snprintf(url, sizeof url, _gameMode == modeMillion ? questionURLDesc : questionURL, scoreServerHost,
                   description, _realScore);
     showServerWait(false);
     KWeb web;
@@ -88,13 +85,13 @@ bool isOnlineScore(const char *description) {
 }
 
 void submitOnlineScore(const char *name, const char *description) {
-    if (_gameMode == relaxMode || !gOnlineScores)
+    if (_gameMode == modeRelax || !gOnlineScores)
         return;
     char encodedName[3 * 32 + 1];
     encodeQueryValue(name && *name ? name : anonymousName, encodedName, sizeof encodedName);
 
     char url[urlSize];
-    std::snprintf(url, sizeof url, _gameMode == millionMode ? submitURLDesc : submitURL, scoreServerHost,
+    std::snprintf(url, sizeof url, _gameMode == modeMillion ? submitURLDesc : submitURL, scoreServerHost,
                   encodedName, _realScore, description);
     showServerWait(true);
     KWeb web;

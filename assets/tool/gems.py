@@ -35,13 +35,18 @@ def _outline(ctx, k, c, r):
         P.regular_polygon(ctx, c, c + r * 0.05, r * 1.0, 5)
 
 
-def _facets(ctx, k, c, r):
+def _scaled_about_centre(ctx, c, factor, draw_path):
+    """Adds the path draw_path makes, shrunk by factor about (c, c)."""
     ctx.save()
     ctx.translate(c, c)
-    ctx.scale(0.52, 0.52)
+    ctx.scale(factor, factor)
     ctx.translate(-c, -c)
-    _outline(ctx, k, c, r)
+    draw_path()
     ctx.restore()
+
+
+def _facets(ctx, k, c, r):
+    _scaled_about_centre(ctx, c, 0.52, lambda: _outline(ctx, k, c, r))
 
 
 def _start(size, colour, lighten, darken):
@@ -162,12 +167,7 @@ def clear(k, size=GEM):
     P.fill_path(ctx, P.vertical_gradient(c - r, c + r, [(0, light), (0.5, base), (1, dark)]), True)
     P.stroke_path(ctx, P.rgb('#1a1a1a'), 1.8)
     # A smaller copy of the same shape inside, dark, so the silhouette reads twice.
-    ctx.save()
-    ctx.translate(c, c)
-    ctx.scale(0.42, 0.42)
-    ctx.translate(-c, -c)
-    _clear_shape(ctx, k, c, r)
-    ctx.restore()
+    _scaled_about_centre(ctx, c, 0.42, lambda: _clear_shape(ctx, k, c, r))
     P.fill_path(ctx, P.with_alpha(P.mix(base, (0, 0, 0, 1), 0.65), 0.85))
     return to_rgba(surf)
 

@@ -26,6 +26,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "x11_probe.h"
+
 extern char **environ;
 
 namespace gamedriver {
@@ -49,9 +51,7 @@ inline std::string commandOutput(const std::string &command) {
     return out;
 }
 
-inline bool xdotool(const std::string &arguments) {
-    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
-}
+using x11probe::xdotool;
 
 // RGB pixels (RGBA when loaded with alpha), rows top first.
 struct Image {
