@@ -1,21 +1,39 @@
-// Score server throughput: 8 clients ask the score question for 10 s on loopback
-// against a database of 9 x 200 scores. Prints requests per second and latencies.
+// Score server on loopback.
+// Throughput: clients ask the score question for some seconds against a database of
+// 9 x 200 scores; prints requests per second and latencies.
+// Hostile: 8 players submit 500 scores each while strangers hold 1,000 idle connections,
+// 32 slow-header connections and 8 endless 300 MB uploads; prints what the players got,
+// what the server kept, its peak memory and the connection attempts it dropped.
 // Usage: bench_scored [seconds] [clients]
+//        bench_scored --hostile
 #include "scored_process.h"
 
 #include <httplib.h>
+#include <sqlite3.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 void seed(int port) {
     httplib::Client client("127.0.0.1", port);
@@ -40,7 +58,7 @@ std::vector<double> ask(int port, Clock::time_point deadline, int c, std::atomic
                                  std::to_string(i % 3) + "&submtdscore=" + std::to_string((i * 131) % 9000);
         const auto start = Clock::now();
         const auto r = client.Get(path.c_str());
-        latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        latencies.push_back(micros(Clock::now() - start));
         if (!r || r->status != 200)
             ++failures;
     }
@@ -51,10 +69,16 @@ double percentile(const std::vector<double> &sorted, double p) {
     return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, size_t(p * double(sorted.size())))];
 }
 
-} // namespace
+std::vector<double> sortedUnion(const std::vector<std::vector<double>> &parts) {
+    std::vector<double> all;
+    for (const auto &part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    std::sort(all.begin(), all.end());
+    return all;
+}
 
-int main(int argc, char **argv) {
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+int throughput(int argc, char **argv) {
+    const int duration = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int clients = argc > 2 ? std::max(1, std::atoi(argv[2])) : 8;
     const ScratchDir dir("bench");
     ScoredProcess server(dir.path + "/scores.db");
@@ -68,21 +92,318 @@ int main(int argc, char **argv) {
     std::vector<std::vector<double>> perClient(static_cast<size_t>(clients));
     std::vector<std::thread> threads;
     const auto start = Clock::now();
-    const auto deadline = start + std::chrono::seconds(seconds);
+    const auto deadline = start + std::chrono::seconds(duration);
     for (int c = 0; c < clients; ++c)
         threads.emplace_back([&, c] { perClient[size_t(c)] = ask(server.port(), deadline, c, failures); });
     for (std::thread &t : threads)
         t.join();
-    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-
-    std::vector<double> all;
-    for (const auto &latencies : perClient)
-        all.insert(all.end(), latencies.begin(), latencies.end());
-    std::sort(all.begin(), all.end());
+    const double elapsed = seconds(Clock::now() - start);
+    const std::vector<double> all = sortedUnion(perClient);
     std::printf("score question, %d clients, %.1f s on loopback\n", clients, elapsed);
     std::printf("requests: %zu (%d failed)\n", all.size(), failures.load());
     std::printf("requests per second: %.0f\n", double(all.size()) / elapsed);
     std::printf("latency p50: %.0f us, p99: %.0f us, max: %.0f us\n", percentile(all, 0.50), percentile(all, 0.99),
                 all.empty() ? 0 : all.back());
     return failures.load() == 0 ? 0 : 1;
+}
+
+// ---- hostile mode ----
+
+const int kPlayers = 8;
+const int kSubmissions = 500;
+const int kIdle = 1000;
+const int kSlow = 32;
+const int kUploads = 8;
+const int kPerStranger = 8;                        // connections per stranger's address
+const long long kUploadBytes = 300ll << 20;
+const auto kConnectPatience = std::chrono::seconds(3); // the game's connect limit
+const auto kSlowLinePace = std::chrono::seconds(2);
+const auto kPlayerPatience = std::chrono::seconds(120); // the players give up after this
+
+struct Tally {
+    std::atomic<long long> attempts{0}, dropped{0}, closedByServer{0}, refused413{0}, uploaded{0};
+    std::atomic<int> open{0};
+};
+
+// One stranger's connection, reopened whenever it closes.
+struct Raider {
+    enum Kind { Idle, Slow, Upload } kind = Idle;
+    in_addr_t source = 0;            // host order
+    int fd = -1;
+    bool connected = false;
+    Clock::time_point since;         // connect start, or the last header line sent
+    long long sent = 0;
+    bool saw413 = false;
+};
+
+void closeRaider(Raider &r, Tally &tally) {
+    if (r.connected)
+        --tally.open;
+    close(r.fd);
+    r.fd = -1;
+    r.connected = false;
+}
+
+void openRaider(Raider &r, int port, Tally &tally) {
+    r.fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in from{}, to{};
+    from.sin_family = to.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(r.source);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(uint16_t(port));
+    bind(r.fd, reinterpret_cast<sockaddr *>(&from), sizeof from);
+    ++tally.attempts;
+    r.since = Clock::now();
+    r.sent = 0;
+    r.saw413 = false;
+    if (connect(r.fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0 && errno != EINPROGRESS) {
+        ++tally.dropped;
+        closeRaider(r, tally);
+    }
+}
+
+void sendText(Raider &r, const std::string &text) {
+    if (send(r.fd, text.data(), text.size(), MSG_NOSIGNAL) > 0)
+        r.since = Clock::now();
+}
+
+void onConnected(Raider &r, Tally &tally) {
+    int error = 0;
+    socklen_t size = sizeof error;
+    getsockopt(r.fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    if (error != 0) {
+        ++tally.dropped;
+        return closeRaider(r, tally);
+    }
+    r.connected = true;
+    ++tally.open;
+    if (r.kind == Raider::Slow)
+        sendText(r, "GET / HTTP/1.1\r\nHost: bench\r\n");
+    if (r.kind == Raider::Upload)
+        sendText(r, "POST / HTTP/1.1\r\nHost: bench\r\nContent-Type: application/octet-stream\r\n"
+                    "Content-Length: " + std::to_string(kUploadBytes) + "\r\n\r\n");
+}
+
+void onReadable(Raider &r, Tally &tally) {
+    char buffer[4096];
+    const ssize_t n = recv(r.fd, buffer, sizeof buffer, 0);
+    if (n > 0) {
+        if (!r.saw413 && std::string(buffer, size_t(n)).find(" 413 ") != std::string::npos) {
+            r.saw413 = true;
+            ++tally.refused413;
+        }
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    ++tally.closedByServer;
+    closeRaider(r, tally);
+}
+
+void onWritable(Raider &r, Tally &tally) {
+    static const std::vector<char> zeros(1 << 16, 0);
+    const size_t want = size_t(std::min<long long>(kUploadBytes - r.sent, (long long)zeros.size()));
+    if (want == 0)
+        return;
+    const ssize_t n = send(r.fd, zeros.data(), want, MSG_NOSIGNAL);
+    if (n > 0) {
+        r.sent += n;
+        tally.uploaded += n;
+    } else if (errno != EAGAIN && errno != EINTR) {
+        ++tally.closedByServer;
+        closeRaider(r, tally);
+    }
+}
+
+// Keeps every stranger's connection open (reconnecting at once) until stop is set.
+void besiege(int port, std::vector<Raider> &raiders, Tally &tally, const std::atomic<bool> &stop) {
+    std::vector<pollfd> fds(raiders.size());
+    while (!stop) {
+        for (size_t i = 0; i < raiders.size(); ++i) {
+            Raider &r = raiders[i];
+            if (r.fd < 0)
+                openRaider(r, port, tally);
+            const bool wantsWrite = !r.connected || (r.kind == Raider::Upload && r.sent < kUploadBytes);
+            fds[i] = {r.fd, short(POLLIN | (wantsWrite ? POLLOUT : 0)), 0};
+        }
+        poll(fds.data(), fds.size(), 100);
+        const auto now = Clock::now();
+        for (size_t i = 0; i < raiders.size(); ++i) {
+            Raider &r = raiders[i];
+            const short ev = fds[i].revents;
+            if (r.fd < 0)
+                continue;
+            if (!r.connected) {
+                if (ev)
+                    onConnected(r, tally);
+                else if (now - r.since > kConnectPatience) {
+                    ++tally.dropped;
+                    closeRaider(r, tally);
+                }
+                continue;
+            }
+            if (ev & (POLLIN | POLLERR | POLLHUP))
+                onReadable(r, tally);
+            if (r.fd >= 0 && r.kind == Raider::Upload && (ev & POLLOUT))
+                onWritable(r, tally);
+            if (r.fd >= 0 && r.kind == Raider::Slow && now - r.since >= kSlowLinePace)
+                sendText(r, "X-Slow-" + std::to_string(i) + ": still coming\r\n");
+        }
+    }
+    for (Raider &r : raiders)
+        if (r.fd >= 0)
+            closeRaider(r, tally);
+}
+
+std::vector<Raider> strangers() {
+    std::vector<Raider> raiders;
+    const auto add = [&](Raider::Kind kind, int count) {
+        for (int i = 0; i < count; ++i) {
+            Raider r;
+            r.kind = kind;
+            // 127.1.x.y: many strangers, a few connections each
+            r.source = 0x7f010000u + 1 + in_addr_t(raiders.size() / kPerStranger);
+            raiders.push_back(r);
+        }
+    };
+    add(Raider::Idle, kIdle);
+    add(Raider::Slow, kSlow);
+    add(Raider::Upload, kUploads);
+    return raiders;
+}
+
+struct PlayerResult {
+    std::vector<double> latencies;   // every attempt, answered or not
+    int acknowledged = 0, connectFailures = 0, otherFailures = 0;
+};
+
+PlayerResult play(int port, int c, Clock::time_point deadline) {
+    httplib::Client client("127.0.0.1", port);
+    client.set_keep_alive(true);
+    client.set_connection_timeout(3);
+    client.set_read_timeout(10);
+    PlayerResult out;
+    for (int i = 0; i < kSubmissions && Clock::now() < deadline; ++i) {
+        const std::string path = "/scoring/scoresubmitter.php?name=player%20" + std::string(1, char('a' + c)) +
+                                 "&score=" + std::to_string(c * 100000 + i) + "&computer=M&gamename=brolix1dif" +
+                                 std::to_string(c % 3);
+        const auto start = Clock::now();
+        const auto r = client.Get(path.c_str());
+        out.latencies.push_back(micros(Clock::now() - start));
+        if (r && r->status == 200 && r->body == "ok")
+            ++out.acknowledged;
+        else if (!r && r.error() == httplib::Error::Connection)
+            ++out.connectFailures;
+        else
+            ++out.otherFailures;
+    }
+    return out;
+}
+
+long long peakKiB(pid_t pid) {
+    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("VmHWM:");
+    return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + 6);
+}
+
+long long countRows(const std::string &path) {
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *stmt = nullptr;
+    long long rows = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_prepare_v2(db, "SELECT count(*) FROM scores", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        rows = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+void raiseFileLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+int hostile() {
+    raiseFileLimit();
+    const ScratchDir dir("bench-hostile");
+    const std::string db = dir.path + "/scores.db";
+    ScoredProcess server(db);
+    if (!server.ok()) {
+        std::fprintf(stderr, "bench_scored: the server did not start\n");
+        return 1;
+    }
+    std::vector<Raider> raiders = strangers();
+    Tally tally;
+    std::atomic<bool> stop{false};
+    std::thread siege([&] { besiege(server.port(), raiders, tally, stop); });
+    // Let the strangers settle in before the players come.
+    const auto settle = Clock::now() + std::chrono::seconds(10);
+    while (tally.open.load() < kIdle + kSlow && Clock::now() < settle)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int openAtStart = tally.open.load();
+
+    const auto start = Clock::now();
+    std::vector<PlayerResult> results(kPlayers);
+    std::atomic<int> finished{0};
+    std::vector<std::thread> players;
+    for (int c = 0; c < kPlayers; ++c)
+        players.emplace_back([&, c] {
+            results[size_t(c)] = play(server.port(), c, start + kPlayerPatience);
+            ++finished;
+        });
+    int fewestOpen = openAtStart;
+    while (finished.load() < kPlayers) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fewestOpen = std::min(fewestOpen, tally.open.load());
+    }
+    for (std::thread &t : players)
+        t.join();
+    const double elapsed = seconds(Clock::now() - start);
+    const long long peak = peakKiB(server.pid());
+    stop = true;
+    siege.join();
+    server.terminate();
+
+    std::vector<std::vector<double>> latencies;
+    int acknowledged = 0, connectFailures = 0, otherFailures = 0;
+    for (const PlayerResult &r : results) {
+        latencies.push_back(r.latencies);
+        acknowledged += r.acknowledged;
+        connectFailures += r.connectFailures;
+        otherFailures += r.otherFailures;
+    }
+    const std::vector<double> all = sortedUnion(latencies);
+    const long long rows = countRows(db);
+    std::printf("hostile: %d players x %d submissions, %.1f s, while strangers hold %d idle, %d slow-header "
+                "and %d uploading (%d MB each) connections\n",
+                kPlayers, kSubmissions, elapsed, kIdle, kSlow, kUploads, int(kUploadBytes >> 20));
+    std::printf("strangers' connections open: %d of %d when the players began, %d at the fewest\n",
+                openAtStart, kIdle + kSlow + kUploads, fewestOpen);
+    std::printf("submissions acknowledged: %d of %d (%zu attempted); rows stored: %lld\n", acknowledged,
+                kPlayers * kSubmissions, all.size(), rows);
+    std::printf("players' failures: %d connection attempts, %d other\n", connectFailures, otherFailures);
+    std::printf("players' latency p50: %.1f ms, p99: %.1f ms, max: %.1f ms\n", percentile(all, 0.50) / 1000,
+                percentile(all, 0.99) / 1000, all.empty() ? 0 : all.back() / 1000);
+    std::printf("server peak resident memory: %.1f MiB\n", double(peak) / 1024);
+    std::printf("strangers: %lld connection attempts, %lld dropped (refused or unanswered in 3 s), "
+                "%lld closed by the server\n",
+                tally.attempts.load(), tally.dropped.load(), tally.closedByServer.load());
+    std::printf("uploads: %lld 413 refusals, %.1f MB pushed into sockets\n", tally.refused413.load(),
+                double(tally.uploaded.load()) / 1e6);
+    const bool held = acknowledged == kPlayers * kSubmissions && rows == acknowledged && connectFailures == 0 &&
+                      percentile(all, 0.99) < 100000 && peak < 64 * 1024 && tally.dropped.load() == 0;
+    std::printf("goals (all acknowledged and stored, p99 < 100 ms, peak < 64 MiB, nothing dropped): %s\n",
+                held ? "met" : "NOT met");
+    return held ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--hostile") == 0)
+        return hostile();
+    return throughput(argc, argv);
 }

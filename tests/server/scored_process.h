@@ -24,6 +24,7 @@ public:
 
     bool ok() const { return _port > 0; }
     int port() const { return _port; }
+    pid_t pid() const { return _pid; }
     std::string host() const { return "127.0.0.1:" + std::to_string(_port); }
     int terminate();   // SIGTERM and wait (at most 10 s); exit status, or -1
     void kill9();      // SIGKILL and reap
