@@ -65,12 +65,15 @@ std::optional<Game> parseGameName(const std::string &text) {
 }
 
 bool isValidPlayerName(const std::string &name) {
-    if (name.empty() || name.size() > kMaxNameLength)
+    if (name.size() > kMaxNameLength)
         return false;
-    for (const char c : name)
+    bool letter = false;
+    for (const char c : name) {
+        letter = letter || (c >= 'a' && c <= 'z');
         if (!(c == ' ' || (c >= 'a' && c <= 'z')))
             return false;
-    return true;
+    }
+    return letter; // a name of spaces would be a blank row
 }
 
 std::optional<int32_t> parseScore(const std::string &text) {
@@ -107,7 +110,7 @@ Checked<Submission> checkSubmission(const Query &query, bool desc) {
         out.reason = checkGameAndScore(valueOf(query, "gamename"), valueOf(query, "score"),
                                        desc, s.game, s.score);
     if (out.reason.empty() && !isValidPlayerName(valueOf(query, "name")))
-        out.reason = "name must be 1 to 19 characters of a to z and space";
+        out.reason = "name must be 1 to 19 characters of a to z and space, with at least one letter";
     if (out.reason.empty() && valueOf(query, "computer") != "M")
         out.reason = "computer must be M";
     if (out.reason.empty()) {

@@ -40,7 +40,7 @@ template <typename T> struct Checked {
 using Query = std::multimap<std::string, std::string>; // decoded keys and values
 
 std::optional<Game> parseGameName(const std::string &text);  // brolix0dif0 .. brolix2dif2
-bool isValidPlayerName(const std::string &name);            // 1..19 of a-z and space
+bool isValidPlayerName(const std::string &name);            // 1..19 of a-z and space, a letter among them
 std::optional<int32_t> parseScore(const std::string &text); // decimal digits, 0 .. 2^31-1
 
 // desc: the request came by the "desc" path, which only the million mode uses.
