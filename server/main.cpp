@@ -1,23 +1,22 @@
 // brolix-scored: the score server. Answers the game's score questions and
 // submissions and shows the leaderboard. SIGTERM or SIGINT stops it cleanly.
-#include "routes.h"
+#include "service.h"
 #include "store.h"
 
-#include <httplib.h>
-
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <pthread.h>
-#include <sys/socket.h>
 #include <string>
-#include <thread>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
-
-const size_t kWorkers = 16;
-const size_t kKeepAliveRequests = 1000;
 
 struct Options {
     std::string bind = "127.0.0.1";
@@ -33,7 +32,17 @@ const char *const kUsage =
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE       SQLite database file, created when missing (default brolix-scores.db)\n"
     "  --help          show this text\n"
-    "The address actually used is printed as the first line on standard output.\n";
+    "The address actually used is printed as the first line on standard output.\n"
+    "Limits: only GET is answered (405 otherwise); a request with a body is refused\n"
+    "unread (413); request line and headers at most %zu bytes (414, 431); a connection\n"
+    "silent for %u s is closed; at most %u connections per address and %u in all;\n"
+    "a request the database cannot serve within %lld s gets 503. Refusals and failures\n"
+    "go to standard error, at most %d lines a minute.\n";
+
+void printUsage(FILE *to) {
+    std::fprintf(to, kUsage, scored::kRequestBytes, scored::kReadTimeoutSeconds, scored::kConnectionsPerAddress,
+                 scored::kConnections, (long long)scored::kStorePatience.count(), scored::kLogLinesPerMinute);
+}
 
 bool parsePort(const char *text, int &port) {
     char *end = nullptr;
@@ -61,17 +70,54 @@ bool parseOptions(int argc, char **argv, Options &options) {
                 return false;
             }
         } else {
-            std::fprintf(stderr, "brolix-scored: unknown option or missing value: %s\n%s", arg.c_str(), kUsage);
+            std::fprintf(stderr, "brolix-scored: unknown option or missing value: %s\n", arg.c_str());
+            printUsage(stderr);
             return false;
         }
     }
     return true;
 }
 
-int bindServer(httplib::Server &server, const Options &options) {
-    if (options.port == 0)
-        return server.bind_to_any_port(options.bind);
-    return server.bind_to_port(options.bind, options.port) ? options.port : -1;
+// A bound, listening socket for the options' address and port, or -1; port and ipv6
+// tell what it got.
+int listenOn(const Options &options, int &port, bool &ipv6) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(options.bind.c_str(), std::to_string(options.port).c_str(), &hints, &found) != 0)
+        return -1;
+    int fd = -1;
+    for (const addrinfo *a = found; a && fd < 0; a = a->ai_next) {
+        fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        // Address reuse only: with port sharing a second server on the same port would take
+        // half of the players' submissions into its own database.
+        const int yes = 1;
+        // The kernel cuts the backlog to its own maximum (net.core.somaxconn).
+        if (fd >= 0 && (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+                        bind(fd, a->ai_addr, a->ai_addrlen) != 0 || listen(fd, INT_MAX) != 0)) {
+            close(fd);
+            fd = -1;
+        }
+        ipv6 = a->ai_family == AF_INET6;
+    }
+    freeaddrinfo(found);
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    if (fd >= 0 && getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+        port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6 &>(address).sin6_port
+                          : reinterpret_cast<sockaddr_in &>(address).sin_port);
+    return fd;
+}
+
+// Each held connection is a file descriptor; take all the system allows.
+void raiseFileLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 } // namespace
@@ -81,53 +127,43 @@ int main(int argc, char **argv) {
     if (!parseOptions(argc, argv, options))
         return 2;
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        printUsage(stdout);
         return 0;
     }
 
-    // Stop signals are taken by one thread with sigwait, never by a handler,
-    // so stopping runs as ordinary code. Set before any other thread starts.
+    // Stop signals are taken with sigwait, never by a handler, so stopping runs as
+    // ordinary code. Blocked before any other thread starts, so every thread inherits it.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    raiseFileLimit();
 
     scored::Store store(options.db);
     if (!store.error().empty()) {
         std::fprintf(stderr, "brolix-scored: cannot use database %s: %s\n", options.db.c_str(), store.error().c_str());
         return 1;
     }
-    httplib::Server server;
-    // Each kept-alive connection holds a worker: room for a club's worth of players.
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-    // Replies are tiny: send them at once rather than wait for the client's ACK.
-    server.set_tcp_nodelay(true);
-    server.set_keep_alive_max_count(kKeepAliveRequests);
-    // Address reuse only: with port sharing a second server on the same port would take half
-    // of the players' submissions into its own database.
-    server.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
-    scored::installRoutes(server, store);
-    const int port = bindServer(server, options);
-    if (port < 0) {
+    int port = options.port;
+    bool ipv6 = false;
+    const int listener = listenOn(options, port, ipv6);
+    if (listener < 0) {
         std::fprintf(stderr, "brolix-scored: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
         return 1;
     }
-
-    std::thread stopper([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
-        server.stop();
-    });
+    scored::Service service(store);
+    if (!service.start(listener, ipv6)) {
+        std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d\n", options.bind.c_str(), port);
+        close(listener);
+        return 1;
+    }
     std::printf("brolix-scored: listening on http://%s:%d/\n", options.bind.c_str(), port);
     std::fflush(stdout);
-    const bool served = server.listen_after_bind();
-    pthread_kill(stopper.native_handle(), SIGTERM); // wakes the stopper when listening failed
-    stopper.join();
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    service.stop();
     std::printf("brolix-scored: stopped\n");
-    return served ? 0 : 1;
+    return 0;
 }

@@ -2,94 +2,105 @@
 
 #include "pages.h"
 
-#include <httplib.h>
-
 #include <ctime>
 
 namespace scored {
 
 namespace {
 
-const char *const kText = "text/plain; charset=utf-8";
 const char *const kHtml = "text/html; charset=utf-8";
 // Never says "yes": the game searches every reply for it.
 const char *const kStoreFailed = "the score database failed, try again later";
 
-Query queryOf(const httplib::Request &request) {
-    return Query(request.params.begin(), request.params.end());
+struct Scoring {
+    const char *path;
+    bool submission;
+    bool desc;
+};
+const Scoring kScoring[] = {
+    {"/scoring/ishighscore.php", false, false},
+    {"/scoring/ishighscoredesc.php", false, true},
+    {"/scoring/scoresubmitter.php", true, false},
+    {"/scoring/scoresubmitterdesc.php", true, true},
+};
+
+template <typename T> Work checked(const Checked<T> &check) {
+    if (!check.value)
+        return refusal(400, check.reason);
+    return *check.value;
 }
 
-void refuse(httplib::Response &response, int status, const std::string &reason) {
-    response.status = status;
-    response.set_content(reason + "\n", kText);
+Work scoring(const Scoring &kind, const Query &query) {
+    if (kind.submission)
+        return checked(checkSubmission(query, kind.desc));
+    return checked(checkQuestion(query, kind.desc));
 }
 
-void answerQuestion(Store &store, const httplib::Request &request, httplib::Response &response,
-                    bool desc) {
-    const Checked<Question> question = checkQuestion(queryOf(request), desc);
-    if (!question.value)
-        return refuse(response, 400, question.reason);
-    const std::optional<bool> qualifies = store.qualifies(*question.value);
-    if (!qualifies)
-        return refuse(response, 503, kStoreFailed);
-    response.set_content(*qualifies ? "yes" : "no", kText);
+Answer download(const Query &query) {
+    if (query.size() != 1 || query.begin()->first != "name" || query.begin()->second != "nodriver")
+        return refusal(404, "no such download");
+    return {200, driverPage(), kHtml};
 }
 
-void takeSubmission(Store &store, const httplib::Request &request, httplib::Response &response,
-                    bool desc) {
-    const Checked<Submission> submission = checkSubmission(queryOf(request), desc);
-    if (!submission.value)
-        return refuse(response, 400, submission.reason);
-    if (!store.add(*submission.value, int64_t(std::time(nullptr))))
-        return refuse(response, 503, kStoreFailed);
-    response.set_content("ok", kText);
-}
+struct Performer {
+    Store &store;
 
-void showLeaderboard(Store &store, httplib::Response &response) {
-    std::vector<Board> boards;
-    for (int mode = 0; mode < kModes; ++mode)
-        for (int difficulty = 0; difficulty < kDifficulties; ++difficulty) {
-            const Game game{mode, difficulty};
-            std::optional<std::vector<Entry>> entries = store.top(game);
-            if (!entries)
-                return refuse(response, 503, kStoreFailed);
-            boards.push_back({game, std::move(*entries)});
-        }
-    response.set_header("Cache-Control", "no-cache");
-    response.set_content(leaderboardPage(boards), kHtml);
-}
+    Answer operator()(const Answer &answer) const { return answer; }
+    Answer operator()(const Question &question) const {
+        const std::optional<bool> qualifies = store.qualifies(question);
+        if (!qualifies)
+            return refusal(503, kStoreFailed);
+        return {200, *qualifies ? "yes" : "no"};
+    }
+    bool stored; // the batch's submissions
 
-void showDownload(const httplib::Request &request, httplib::Response &response) {
-    if (request.params.size() != 1 || request.get_param_value("name") != "nodriver")
-        return refuse(response, 404, "no such download");
-    response.set_content(driverPage(), kHtml);
-}
+    Answer operator()(const Submission &) const { return stored ? Answer{200, "ok"} : refusal(503, kStoreFailed); }
+    Answer operator()(const Leaderboard &) const {
+        std::vector<Board> boards;
+        for (int mode = 0; mode < kModes; ++mode)
+            for (int difficulty = 0; difficulty < kDifficulties; ++difficulty) {
+                const Game game{mode, difficulty};
+                std::optional<std::vector<Entry>> entries = store.top(game);
+                if (!entries)
+                    return refusal(503, kStoreFailed);
+                boards.push_back({game, std::move(*entries)});
+            }
+        return {200, leaderboardPage(boards), kHtml};
+    }
+};
 
 } // namespace
 
-void installRoutes(httplib::Server &server, Store &store) {
-    using httplib::Request;
-    using httplib::Response;
-    using Handler = void (*)(Store &, const Request &, Response &, bool desc);
-    // Patterns are regular expressions: the dots are escaped.
-    const struct { const char *pattern; Handler handle; bool desc; } scoring[] = {
-        {R"(/scoring/ishighscore\.php)", answerQuestion, false},
-        {R"(/scoring/ishighscoredesc\.php)", answerQuestion, true},
-        {R"(/scoring/scoresubmitter\.php)", takeSubmission, false},
-        {R"(/scoring/scoresubmitterdesc\.php)", takeSubmission, true}};
-    for (const auto &route : scoring) {
-        const Handler handle = route.handle;
-        const bool desc = route.desc;
-        server.Get(route.pattern, [&store, handle, desc](const Request &rq, Response &rs) {
-            handle(store, rq, rs, desc);
-        });
-    }
-    server.Get("/", [&store](const Request &, Response &rs) { showLeaderboard(store, rs); });
-    server.Get(R"(/download\.php)", showDownload);
-    server.set_error_handler([](const Request &, Response &rs) {
-        if (rs.body.empty())
-            rs.set_content(rs.status == 404 ? "not found\n" : "request refused\n", kText);
-    });
+Answer refusal(int status, const std::string &reason) {
+    return {status, reason + "\n"};
+}
+
+Work route(const Request &request) {
+    // The game's requests carry no body: refuse one before a byte of it is read.
+    if (request.hasBody)
+        return refusal(413, "a request must not carry a body");
+    if (request.method != "GET")
+        return refusal(405, "only GET requests are answered");
+    for (const Scoring &kind : kScoring)
+        if (request.path == kind.path)
+            return scoring(kind, request.query);
+    if (request.path == "/")
+        return Leaderboard{};
+    if (request.path == "/download.php")
+        return download(request.query);
+    return refusal(404, "not found");
+}
+
+std::vector<Answer> perform(const std::vector<const Work *> &works, Store &store) {
+    std::vector<Submission> submissions;
+    for (const Work *work : works)
+        if (const Submission *submission = std::get_if<Submission>(work))
+            submissions.push_back(*submission);
+    const bool stored = submissions.empty() || store.add(submissions, int64_t(std::time(nullptr)));
+    std::vector<Answer> answers;
+    for (const Work *work : works)
+        answers.push_back(std::visit(Performer{store, stored}, *work));
+    return answers;
 }
 
 } // namespace scored

@@ -16,7 +16,8 @@ const char *const kSchema =
     " submitted INTEGER NOT NULL);"
     "CREATE INDEX IF NOT EXISTS scores_by_game ON scores (gamename, score);";
 
-const int kBusyMilliseconds = 5000;
+// Short: a locked database should be reported, not waited out past the game's patience.
+const int kBusyMilliseconds = 1000;
 
 // A prepared statement that finalises itself.
 class Statement {
@@ -31,6 +32,7 @@ public:
     }
     void bind(int index, int64_t value) { sqlite3_bind_int64(_stmt, index, value); }
     int step() { return sqlite3_step(_stmt); }
+    void reset() { sqlite3_reset(_stmt); }
     int64_t integer(int column) { return sqlite3_column_int64(_stmt, column); }
     std::string text(int column) {
         const unsigned char *t = sqlite3_column_text(_stmt, column);
@@ -59,21 +61,21 @@ Store::Store(const std::string &path) {
     }
     sqlite3_busy_timeout(_db, kBusyMilliseconds);
     // FULL syncs the WAL at every commit: an answered submission survives even a power cut.
-    if (exec("PRAGMA journal_mode = WAL") && exec("PRAGMA synchronous = FULL"))
-        exec(kSchema);
+    if (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = FULL") || !exec(kSchema))
+        _error = sqlite3_errmsg(_db);
 }
 
 Store::~Store() {
     sqlite3_close(_db);
 }
 
+void Store::waitAtMost(std::chrono::milliseconds patience) {
+    std::lock_guard<std::mutex> hold(_lock);
+    sqlite3_busy_timeout(_db, int(patience.count()));
+}
+
 bool Store::exec(const char *sql) {
-    char *message = nullptr;
-    if (sqlite3_exec(_db, sql, nullptr, nullptr, &message) == SQLITE_OK)
-        return true;
-    _error = message ? message : "database error";
-    sqlite3_free(message);
-    return false;
+    return sqlite3_exec(_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 std::optional<bool> Store::qualifies(const Question &question) {
@@ -93,17 +95,28 @@ std::optional<bool> Store::qualifies(const Question &question) {
     return question.game.fewerIsBetter() ? question.score < bar : question.score > bar;
 }
 
-bool Store::add(const Submission &submission, int64_t submitted) {
+bool Store::add(const std::vector<Submission> &submissions, int64_t submitted) {
     std::lock_guard<std::mutex> hold(_lock);
-    Statement insert(_db, "INSERT INTO scores (gamename, name, score, computer, submitted)"
-                          " VALUES (?1, ?2, ?3, 'M', ?4)");
-    if (!insert.ok())
+    if (!exec("BEGIN IMMEDIATE"))
         return false;
-    insert.bind(1, submission.game.name());
-    insert.bind(2, submission.name);
-    insert.bind(3, int64_t(submission.score));
-    insert.bind(4, submitted);
-    return insert.step() == SQLITE_DONE;
+    bool stored;
+    {
+        Statement insert(_db, "INSERT INTO scores (gamename, name, score, computer, submitted)"
+                              " VALUES (?1, ?2, ?3, 'M', ?4)");
+        stored = insert.ok();
+        for (size_t i = 0; stored && i < submissions.size(); ++i) {
+            insert.bind(1, submissions[i].game.name());
+            insert.bind(2, submissions[i].name);
+            insert.bind(3, int64_t(submissions[i].score));
+            insert.bind(4, submitted);
+            stored = insert.step() == SQLITE_DONE;
+            insert.reset();
+        }
+    } // finalised before the commit
+    if (stored && exec("COMMIT"))
+        return true;
+    exec("ROLLBACK");
+    return false;
 }
 
 std::optional<std::vector<Entry>> Store::top(const Game &game) {

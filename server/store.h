@@ -4,6 +4,7 @@
 // Safe to share between threads: calls are serialised.
 #include "rules.h"
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -29,9 +30,12 @@ public:
     Store &operator=(const Store &) = delete;
 
     const std::string &error() const { return _error; } // empty when the file is usable
+    // How long the next calls may wait for a database another process holds locked (1 s at first).
+    void waitAtMost(std::chrono::milliseconds patience);
     // Each returns nothing (or false) when the database fails.
     std::optional<bool> qualifies(const Question &question); // would enter the top ten of its game
-    bool add(const Submission &submission, int64_t submitted); // committed and synced
+    // All committed and synced together with one disk flush, or none.
+    bool add(const std::vector<Submission> &submissions, int64_t submitted);
     std::optional<std::vector<Entry>> top(const Game &game);  // best first, ten at most
 
 private:

@@ -5,7 +5,15 @@
 #include <httplib.h>
 #include <sqlite3.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -14,11 +22,11 @@ struct Reply {
     std::string body;
 };
 
-Reply get(int port, const std::string &pathAndQuery) {
+Reply get(int port, const std::string &pathAndQuery, int readSeconds = 5) {
     httplib::Client client("127.0.0.1", port);
     client.set_url_encode(false); // send the bytes exactly as the test wrote them
     client.set_connection_timeout(3);
-    client.set_read_timeout(5);
+    client.set_read_timeout(readSeconds);
     const auto result = client.Get(pathAndQuery.c_str());
     return result ? Reply{result->status, result->body} : Reply{};
 }
@@ -47,6 +55,45 @@ long long countRows(const std::string &dbPath) {
     }
     sqlite3_close(db);
     return rows;
+}
+
+// Connections from 127.0.0.2 and 127.0.0.3 (strangers, not the game) that send nothing,
+// each given at most 3 s to be established.
+std::vector<int> openIdle(int port, int count) {
+    std::vector<int> fds;
+    const timeval patience{3, 0};
+    for (int i = 0; i < count; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience); // bounds connect()
+        sockaddr_in from{}, to{};
+        from.sin_family = to.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + uint32_t(i % 2));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(uint16_t(port));
+        bind(fd, reinterpret_cast<sockaddr *>(&from), sizeof from);
+        connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        fds.push_back(fd);
+    }
+    return fds;
+}
+
+// Sends raw bytes on a fresh connection; returns what comes back within 5 s.
+std::string exchange(int port, const std::string &bytes) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(uint16_t(port));
+    const timeval patience{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    std::string reply(4096, 0);
+    ssize_t n = -1;
+    if (connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0 &&
+        send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size()))
+        n = recv(fd, reply.data(), reply.size(), 0);
+    close(fd);
+    reply.resize(size_t(std::max<ssize_t>(n, 0)));
+    return reply;
 }
 
 bool exists(const std::string &path) {
@@ -121,6 +168,8 @@ TEST_F(ScoreServer, EveryMalformedRequestIsRefusedAndNothingStored) {
         sub + "name=Bob&score=1" + good,
         sub + "name=b0b&score=1" + good,
         sub + "name=bob%0Aevil&score=1" + good,
+        sub + "name=%20%20%20&score=1" + good,
+        sub + "name=+&score=1" + good,
         sub + "name=%C3%A9mile&score=1" + good,
         // game names
         sub + "name=bob&score=1&computer=M&gamename=brolix3dif0",
@@ -263,4 +312,43 @@ TEST_F(ScoreServer, DatabaseFailuresAreReportedNotHidden) {
         EXPECT_EQ(r.status, 503) << request;
         EXPECT_EQ(r.body.find("yes"), std::string::npos);
     }
+}
+
+TEST_F(ScoreServer, OnlyGetWithoutABodyIsTaken) {
+    // Answered from the headers alone: the 500 MB are never sent, let alone read.
+    const std::string post = "POST " + submission("brolix0dif0", "poster", 1) +
+                             " HTTP/1.1\r\nHost: t\r\nContent-Length: 500000000\r\n\r\n";
+    EXPECT_EQ(exchange(port(), post).substr(0, 13), "HTTP/1.1 413 ");
+    httplib::Client client("127.0.0.1", port());
+    const auto head = client.Head(submission("brolix0dif0", "header", 1).c_str());
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->status, 405);
+    EXPECT_EQ(countRows(db), 0);
+}
+
+TEST_F(ScoreServer, ALockedDatabaseAnswers503WithinTwoSeconds) {
+    sqlite3 *holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::vector<Reply> replies(3);
+    std::vector<std::thread> players;
+    for (size_t i = 0; i < replies.size(); ++i)
+        players.emplace_back([&, i] { replies[i] = get(port(), submission("brolix0dif0", "locked", int(i)), 2); });
+    for (std::thread &t : players)
+        t.join();
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    for (const Reply &r : replies)
+        EXPECT_EQ(r.status, 503) << "no answer within 2 s, or a wrong one";
+    expectOk(submission("brolix0dif0", "unlocked", 5));
+    EXPECT_EQ(countRows(db), 1);
+}
+
+TEST_F(ScoreServer, IdleConnectionsDoNotDelayASubmission) {
+    const std::vector<int> idle = openIdle(port(), 48);
+    const Reply r = get(port(), submission("brolix0dif0", "punctual", 7), 2);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "ok");
+    for (const int fd : idle)
+        close(fd);
 }

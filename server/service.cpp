@@ -1,0 +1,301 @@
+#include "service.h"
+
+#include "routes.h"
+
+#include <microhttpd.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <algorithm>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace scored {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const unsigned kThreads = 2;
+
+// One line per event on standard error, at most kLogLinesPerMinute a minute so a
+// flood of refusals cannot fill the disk; the lines held back are counted.
+class Log {
+public:
+    ~Log() { sayWithheld(); }
+    void line(const std::string &text) {
+        std::lock_guard<std::mutex> hold(_lock);
+        const Clock::time_point now = Clock::now();
+        if (now - _minuteStart >= std::chrono::minutes(1)) {
+            sayWithheld();
+            _minuteStart = now;
+            _written = 0;
+        }
+        if (_written == kLogLinesPerMinute) {
+            ++_withheld;
+            return;
+        }
+        ++_written;
+        std::fprintf(stderr, "brolix-scored: %s\n", text.c_str());
+    }
+
+private:
+    void sayWithheld() {
+        if (_withheld > 0)
+            std::fprintf(stderr, "brolix-scored: %d more refusals or failures not shown\n", _withheld);
+        _withheld = 0;
+    }
+
+    std::mutex _lock;
+    Clock::time_point _minuteStart;
+    int _written = 0;
+    int _withheld = 0;
+};
+
+// A request from its headers to its answer; while the store works on it, its
+// connection is suspended.
+struct Job {
+    MHD_Connection *connection;
+    Work work;
+    Clock::time_point deadline;
+    Answer answer;
+    bool queued;
+};
+
+// The store's one thread. A job that has waited past its deadline is answered 503
+// without touching the database, so a locked file cannot make requests queue up.
+class StoreWorker {
+public:
+    explicit StoreWorker(Store &store) : _store(store), _thread([this] { run(); }) {}
+    ~StoreWorker() { stop(); }
+
+    // Suspends the job's connection and queues it; false once stopping.
+    bool take(Job *job) {
+        std::lock_guard<std::mutex> hold(_lock);
+        if (_stopping)
+            return false;
+        MHD_suspend_connection(job->connection);
+        _jobs.push_back(job);
+        _wake.notify_one();
+        return true;
+    }
+
+    // Answers every queued job, then refuses new ones.
+    void stop() {
+        {
+            std::lock_guard<std::mutex> hold(_lock);
+            _stopping = true;
+        }
+        _wake.notify_one();
+        if (_thread.joinable())
+            _thread.join();
+    }
+
+private:
+    // Takes whatever queued up meanwhile in one go: its submissions share one disk flush.
+    void run() {
+        for (;;) {
+            std::deque<Job *> batch;
+            {
+                std::unique_lock<std::mutex> hold(_lock);
+                _wake.wait(hold, [this] { return _stopping || !_jobs.empty(); });
+                if (_jobs.empty())
+                    return;
+                batch.swap(_jobs);
+            }
+            serve(batch);
+            for (Job *job : batch)
+                MHD_resume_connection(job->connection); // the job belongs to the connection again
+        }
+    }
+
+    void serve(const std::deque<Job *> &batch) {
+        const Clock::time_point now = Clock::now();
+        std::vector<Job *> live;
+        std::vector<const Work *> works;
+        Clock::time_point firstDeadline = Clock::time_point::max();
+        for (Job *job : batch) {
+            if (job->deadline <= now) {
+                job->answer = refusal(503, "the score server is busy, try again later");
+                continue;
+            }
+            live.push_back(job);
+            works.push_back(&job->work);
+            firstDeadline = std::min(firstDeadline, job->deadline);
+        }
+        if (live.empty())
+            return;
+        _store.waitAtMost(std::chrono::ceil<std::chrono::milliseconds>(firstDeadline - now));
+        const std::vector<Answer> answers = perform(works, _store);
+        for (size_t i = 0; i < live.size(); ++i)
+            live[i]->answer = answers[i];
+    }
+
+    Store &_store;
+    std::mutex _lock;
+    std::condition_variable _wake;
+    std::deque<Job *> _jobs;
+    bool _stopping = false;
+    std::thread _thread;
+};
+
+std::string addressOf(MHD_Connection *connection) {
+    const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    char text[INET6_ADDRSTRLEN] = "?";
+    const sockaddr *address = info ? info->client_addr : nullptr;
+    if (address && address->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(address)->sin_addr, text, sizeof text);
+    if (address && address->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr, text, sizeof text);
+    return text;
+}
+
+MHD_Result addArgument(void *query, MHD_ValueKind, const char *key, size_t keySize, const char *value,
+                       size_t valueSize) {
+    // Sizes, not C strings: a decoded %00 must reach the checks.
+    static_cast<Query *>(query)->emplace(std::string(key, keySize),
+                                         value ? std::string(value, valueSize) : std::string());
+    return MHD_YES;
+}
+
+Request requestOf(MHD_Connection *connection, const char *method, const char *path) {
+    Request request{method, path, {}, false};
+    MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, addArgument, &request.query);
+    const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    request.hasBody = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) ||
+                      (length && std::strspn(length, "0") != std::strlen(length));
+    return request;
+}
+
+} // namespace
+
+struct ServiceState {
+    explicit ServiceState(Store &store) : worker(store) {}
+    Log log;
+    StoreWorker worker;
+    MHD_Daemon *daemon = nullptr;
+};
+
+namespace {
+
+MHD_Result reply(ServiceState &state, MHD_Connection *connection, const Answer &answer) {
+    MHD_Response *response = MHD_create_response_from_buffer(
+        answer.body.size(), const_cast<char *>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.type);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
+    if (answer.status == MHD_HTTP_METHOD_NOT_ALLOWED)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
+    const MHD_Result queued = MHD_queue_response(connection, unsigned(answer.status), response);
+    MHD_destroy_response(response);
+    if (answer.status >= 400)
+        state.log.line(addressOf(connection) + ": " + std::to_string(answer.status) + " " +
+                       answer.body.substr(0, answer.body.find('\n')));
+    return queued;
+}
+
+// The connection's flag: has a whole request reached the server on it?
+void markRequested(MHD_Connection *connection) {
+    const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (info && info->socket_context)
+        *static_cast<bool *>(info->socket_context) = true;
+}
+
+// Called when the headers are in, then when the whole request is, then after the store's
+// work. Answering before the whole request is in closes the connection: only a body gets that.
+MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, const char *method, const char *,
+                     const char *, size_t *, void **requestState) {
+    ServiceState &state = *static_cast<ServiceState *>(cls);
+    Job *job = static_cast<Job *>(*requestState);
+    if (!job) {
+        markRequested(connection);
+        const Request request = requestOf(connection, method, path);
+        Work work = route(request);
+        if (request.hasBody) // refused before a byte of it is read
+            return reply(state, connection, std::get<Answer>(work));
+        *requestState = new Job{connection, std::move(work), Clock::now() + kStorePatience, {}, false};
+        return MHD_YES; // freed when the request completes
+    }
+    if (job->queued) // back from the store
+        return reply(state, connection, job->answer);
+    if (const Answer *answer = std::get_if<Answer>(&job->work))
+        return reply(state, connection, *answer);
+    job->queued = true;
+    if (state.worker.take(job))
+        return MHD_YES;
+    job->answer = refusal(503, "the score server is stopping");
+    return reply(state, connection, job->answer);
+}
+
+void onCompleted(void *, MHD_Connection *, void **requestState, MHD_RequestTerminationCode) {
+    delete static_cast<Job *>(*requestState);
+    *requestState = nullptr;
+}
+
+void onConnection(void *cls, MHD_Connection *connection, void **socketState, MHD_ConnectionNotificationCode code) {
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        *socketState = new bool(false);
+        return;
+    }
+    bool *requested = static_cast<bool *>(*socketState);
+    if (requested && !*requested)
+        static_cast<ServiceState *>(cls)->log.line(addressOf(connection) +
+                                                   ": closed before a whole request arrived (silent, slow or malformed)");
+    delete requested;
+    *socketState = nullptr;
+}
+
+void onLibraryMessage(void *cls, const char *format, va_list args) {
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    text[std::strcspn(text, "\n")] = 0;
+    static_cast<ServiceState *>(cls)->log.line(text);
+}
+
+} // namespace
+
+Service::Service(Store &store) : _state(std::make_unique<ServiceState>(store)) {}
+
+Service::~Service() {
+    stop();
+}
+
+bool Service::start(int listenSocket, bool ipv6) {
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
+                           MHD_USE_ERROR_LOG | (ipv6 ? MHD_USE_IPv6 : 0);
+    ServiceState *state = _state.get();
+    state->daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, onRequest, state,
+        MHD_OPTION_EXTERNAL_LOGGER, onLibraryMessage, state,
+        MHD_OPTION_LISTEN_SOCKET, MHD_socket(listenSocket),
+        MHD_OPTION_THREAD_POOL_SIZE, kThreads,
+        MHD_OPTION_CONNECTION_LIMIT, kConnections,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, kConnectionsPerAddress,
+        MHD_OPTION_CONNECTION_TIMEOUT, kReadTimeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestBytes,
+        MHD_OPTION_NOTIFY_COMPLETED, onCompleted, nullptr,
+        MHD_OPTION_NOTIFY_CONNECTION, onConnection, state,
+        MHD_OPTION_END);
+    return state->daemon != nullptr;
+}
+
+void Service::stop() {
+    if (!_state->daemon)
+        return;
+    const MHD_socket listener = MHD_quiesce_daemon(_state->daemon); // no new connections
+    _state->worker.stop();                                          // no connection left suspended
+    MHD_stop_daemon(_state->daemon);
+    _state->daemon = nullptr;
+    if (listener != MHD_INVALID_SOCKET)
+        close(listener);
+}
+
+} // namespace scored

@@ -1,0 +1,38 @@
+#pragma once
+// The score server's HTTP side: an event-driven daemon that holds many connections
+// cheaply, refuses what the game never sends, and hands the store's work to one
+// thread so a slow disk or a locked database never stalls the network.
+#include "store.h"
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+
+namespace scored {
+
+struct ServiceState;
+
+// What one stranger, or all of them, can hold.
+constexpr unsigned kReadTimeoutSeconds = 3;        // a connection that sends nothing for this long is closed
+constexpr unsigned kConnectionsPerAddress = 32;
+constexpr unsigned kConnections = 4096;
+constexpr size_t kRequestBytes = 8192;            // request line and headers, per connection
+constexpr std::chrono::seconds kStorePatience{1};  // a request the store cannot serve by then gets 503
+constexpr int kLogLinesPerMinute = 60;             // refusals and failures shown on standard error
+
+class Service {
+public:
+    explicit Service(Store &store);
+    ~Service();                                    // stop()
+    Service(const Service &) = delete;
+    Service &operator=(const Service &) = delete;
+
+    // Serves on a bound, listening socket (which it then owns); false when it cannot.
+    bool start(int listenSocket, bool ipv6);
+    void stop();                                   // finishes the store's work, closes every connection
+
+private:
+    std::unique_ptr<ServiceState> _state;
+};
+
+} // namespace scored
