@@ -27,25 +27,6 @@ const char *const anonymousName = "chicken";
 const size_t urlSize = 260;         // longer URLs are cut to 259 characters
 const float waitAlpha = 0.8f;
 
-// Percent-encodes everything but unreserved characters: a space would make the URL invalid.
-void encodeQueryValue(const char *text, char *out, size_t size) {
-    static const char hex[] = "0123456789ABCDEF";
-    size_t n = 0;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p && n + 3 < size; ++p) {
-        const unsigned char c = *p;
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '-' || c == '.' || c == '_' || c == '~';
-        if (plain) {
-            out[n++] = char(c);
-        } else {
-            out[n++] = '%';
-            out[n++] = hex[c >> 4];
-            out[n++] = hex[c & 15];
-        }
-    }
-    out[n] = 0;
-}
-
 // The server-wait picture, its lower right corner on the screen's, put on screen at once.
 // The submission shows it on whole pixels and inset. Without the picture there is
 // nothing to show and no frame to present.
@@ -87,12 +68,12 @@ bool isOnlineScore(const char *description) {
 void submitOnlineScore(const char *name, const char *description) {
     if (_gameMode == modeRelax || !gOnlineScores)
         return;
-    char encodedName[3 * 32 + 1];
-    encodeQueryValue(name && *name ? name : anonymousName, encodedName, sizeof encodedName);
+    // Encoded: a space would make the URL invalid.
+    const std::string encodedName = KWeb::escape(name && *name ? name : anonymousName);
 
     char url[urlSize];
     std::snprintf(url, sizeof url, _gameMode == modeMillion ? submitURLDesc : submitURL, scoreServerHost,
-                  encodedName, _realScore, description);
+                  encodedName.c_str(), _realScore, description);
     showServerWait(true);
     KWeb web;
     web.callURL(url, false);

@@ -5,6 +5,7 @@
 #include <net/if.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 const char *const KWeb::userAgent = "Brolix K engine/1.0 (Linux)";
@@ -13,8 +14,6 @@ namespace {
 
 const size_t kFirstCapacity = 16384;
 const size_t kReadSize = 256;
-// A body that would need more than this is cut there, like a failed read.
-const size_t kMaxCapacity = size_t(1) << 30;
 const long kConnectSeconds = 3;
 const long kRequestSeconds = 10;
 const long kMaxRedirects = 10;
@@ -37,33 +36,7 @@ bool isMachineConnected() {
     return connected;
 }
 
-bool isUnsafeInURL(unsigned char c) {
-    return c <= 0x20 || c >= 0x7f || std::strchr("\"<>\\^`{|}", c) != nullptr;
-}
-
 } // namespace
-
-bool canonicalizeURL(const char *url, char *out, size_t outSize) {
-    static const char hex[] = "0123456789ABCDEF";
-    size_t n = 0;
-    bool inQuery = false;
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(url); *p; ++p) {
-        inQuery = inQuery || *p == '?' || *p == '#';
-        const bool encode = !inQuery && isUnsafeInURL(*p);
-        const size_t need = encode ? 3 : 1;
-        if (n + need >= outSize)
-            return false;
-        if (encode) {
-            out[n++] = '%';
-            out[n++] = hex[*p >> 4];
-            out[n++] = hex[*p & 15];
-        } else {
-            out[n++] = char(*p);
-        }
-    }
-    out[n] = 0;
-    return true;
-}
 
 KWeb::KWeb() = default;
 
@@ -73,9 +46,24 @@ KWeb::~KWeb() {
 }
 
 const char *KWeb::callURL(const char *url, bool direct) {
-    if (!canAttemptConnection() || !isMachineConnected())
-        return nullptr;
+    if (!canAttemptConnection())
+        return fail(url, "libcurl did not start");
+    if (!isMachineConnected())
+        return fail(url, "no network interface is up");
     return openURL(url, direct);
+}
+
+std::string KWeb::escape(const char *text) {
+    char *escaped = curl_easy_escape(nullptr, text, 0);
+    const std::string result = escaped ? escaped : "";
+    curl_free(escaped);
+    return result;
+}
+
+const char *KWeb::fail(const char *url, const char *why) {
+    std::fprintf(stderr, "KWeb: GET %s failed: %s\n", url ? url : "(no URL)", why);
+    freeDataBuffer();
+    return nullptr;
 }
 
 void KWeb::freeDataBuffer() {
@@ -121,13 +109,13 @@ const char *KWeb::openURL(const char *url, bool direct) {
     freeInternetHandles();
     freeDataBuffer();
     if (!openSession(direct))
-        return nullptr;
-
-    char canonical[520] = {};
-    const char *target = canonicalizeURL(url, canonical, sizeof canonical) ? canonical : url;
+        return fail(url, "no transfer handle");
+    // A raw space or a byte beyond ASCII is encoded rather than refused.
     _urlHandle = curl_url();
-    if (!_urlHandle || curl_url_set(_urlHandle, CURLUPART_URL, target, 0) != CURLUE_OK)
-        return nullptr;
+    const CURLUcode parsed = _urlHandle ? curl_url_set(_urlHandle, CURLUPART_URL, url, CURLU_URLENCODE | CURLU_ALLOW_SPACE)
+                                        : CURLUE_OUT_OF_MEMORY;
+    if (parsed != CURLUE_OK)
+        return fail(url, curl_url_strerror(parsed));
     curl_easy_setopt(_internetSession, CURLOPT_CURLU, _urlHandle);
 
     _dataBuffer.assign(kFirstCapacity, 0);
@@ -135,27 +123,29 @@ const char *KWeb::openURL(const char *url, bool direct) {
     long status = 0;
     curl_easy_getinfo(_internetSession, CURLINFO_RESPONSE_CODE, &status);
     freeInternetHandles();
+    // Only the body's cap makes the transfer fail while writing.
+    if (result == CURLE_WRITE_ERROR)
+        return fail(url, "the reply is longer than 64 KiB");
     // No response at all is a failure; a response cut short keeps what arrived.
-    if (result != CURLE_OK && status == 0) {
-        freeDataBuffer();
-        return nullptr;
-    }
+    if (result != CURLE_OK && status == 0)
+        return fail(url, curl_easy_strerror(result));
+    if (result != CURLE_OK)
+        std::fprintf(stderr, "KWeb: GET %s cut short: %s\n", url, curl_easy_strerror(result));
     _dataBuffer[_dataLength] = 0;
     return _dataBuffer.data();
 }
 
 bool KWeb::appendBody(const char *data, size_t size) {
+    if (_dataLength + size > maxBody)
+        return false;
     while (size > 0) {
         const size_t n = std::min(size, kReadSize);
         std::memcpy(&_dataBuffer[_dataLength], data, n);
         _dataLength += uint32_t(n);
         data += n;
         size -= n;
-        if (_dataLength + kReadSize >= _dataBuffer.size()) {
-            if (_dataBuffer.size() * 2 > kMaxCapacity)
-                return false;
+        if (_dataLength + kReadSize >= _dataBuffer.size())
             _dataBuffer.resize(_dataBuffer.size() * 2, 0);
-        }
     }
     return true;
 }

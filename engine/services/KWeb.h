@@ -1,13 +1,15 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 typedef void CURL;
 typedef struct Curl_URL CURLU;
 
 // Fetches one URL with an HTTP GET and keeps the whole body as text.
-// Blocking; one request at a time per object.
+// Blocking; one request at a time per object. A failed request says why on
+// standard error.
 class KWeb {
 public:
     KWeb();
@@ -15,19 +17,23 @@ public:
     KWeb(const KWeb &) = delete;
     KWeb &operator=(const KWeb &) = delete;
 
-    // Body of the response (any status), or nullptr when the request failed or the
-    // machine is offline. Owned by this object until the next call or destruction.
-    // direct: bypass any configured proxy.
+    // Body of the response (any status), or nullptr when the request failed, the
+    // machine is offline or the body is longer than maxBody. Owned by this object
+    // until the next call or destruction. Raw spaces and bytes beyond ASCII in the
+    // URL are percent-encoded. direct: bypass any configured proxy.
     const char *callURL(const char *url, bool direct);
 
-    static const char *const userAgent; // the engine's name, sent with every request
+    static std::string escape(const char *text); // percent-encoded for a query value
+    static const char *const userAgent;          // the engine's name, sent with every request
+    static const size_t maxBody = 65536;         // far more than a score server's "yes"
 
 private:
     const char *openURL(const char *url, bool direct);
+    const char *fail(const char *url, const char *why); // says why, drops the body, nullptr
     void freeDataBuffer();              // drops the body, length 0
     void freeInternetHandles();         // closes the request, then the session
     bool openSession(bool direct);      // user agent, proxy choice, time limits
-    bool appendBody(const char *data, size_t size); // 256-byte reads, doubling buffer
+    bool appendBody(const char *data, size_t size); // 256-byte reads, doubling buffer; false past maxBody
     static size_t receive(char *data, size_t size, size_t count, void *self);
 
     CURL *_internetSession = nullptr;   // one transfer's settings and connection
@@ -35,8 +41,3 @@ private:
     std::vector<char> _dataBuffer;      // body + end-of-text mark; empty before a fetch
     uint32_t _dataLength = 0;
 };
-
-// Encodes unsafe characters of a URL before its first '?' or '#', like a browser;
-// the query and fragment pass unchanged. Returns false when the result would
-// exceed 519 characters (the caller then uses the URL as it is).
-bool canonicalizeURL(const char *url, char *out, size_t outSize);
