@@ -159,7 +159,8 @@ int main(int argc, char **argv) {
         close(listener);
         return 1;
     }
-    std::printf("brolix-scored: listening on http://%s:%d/\n", options.bind.c_str(), port);
+    const std::string host = ipv6 ? "[" + options.bind + "]" : options.bind;
+    std::printf("brolix-scored: listening on http://%s:%d/\n", host.c_str(), port);
     std::fflush(stdout);
     int signal = 0;
     sigwait(&stopSignals, &signal);

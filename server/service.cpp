@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -181,6 +182,7 @@ struct ServiceState {
     Log log;
     StoreWorker worker;
     MHD_Daemon *daemon = nullptr;
+    std::atomic<int> unfinished{0}; // requests past their headers whose answer is not yet sent
 };
 
 namespace {
@@ -222,6 +224,7 @@ MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, co
         if (request.hasBody) // refused before a byte of it is read
             return reply(state, connection, std::get<Answer>(work));
         *requestState = new Job{connection, std::move(work), Clock::now() + kStorePatience, {}, false};
+        ++state.unfinished;
         return MHD_YES; // freed when the request completes
     }
     if (job->queued) // back from the store
@@ -235,9 +238,12 @@ MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, co
     return reply(state, connection, job->answer);
 }
 
-void onCompleted(void *, MHD_Connection *, void **requestState, MHD_RequestTerminationCode) {
+void onCompleted(void *cls, MHD_Connection *, void **requestState, MHD_RequestTerminationCode) {
+    if (!*requestState)
+        return;
     delete static_cast<Job *>(*requestState);
     *requestState = nullptr;
+    --static_cast<ServiceState *>(cls)->unfinished;
 }
 
 void onConnection(void *cls, MHD_Connection *connection, void **socketState, MHD_ConnectionNotificationCode code) {
@@ -281,7 +287,7 @@ bool Service::start(int listenSocket, bool ipv6) {
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, kConnectionsPerAddress,
         MHD_OPTION_CONNECTION_TIMEOUT, kReadTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, kRequestBytes,
-        MHD_OPTION_NOTIFY_COMPLETED, onCompleted, nullptr,
+        MHD_OPTION_NOTIFY_COMPLETED, onCompleted, state,
         MHD_OPTION_NOTIFY_CONNECTION, onConnection, state,
         MHD_OPTION_END);
     return state->daemon != nullptr;
@@ -292,6 +298,9 @@ void Service::stop() {
         return;
     const MHD_socket listener = MHD_quiesce_daemon(_state->daemon); // no new connections
     _state->worker.stop();                                          // no connection left suspended
+    // Let the last answers go out (a second at most): a stored score should be acknowledged.
+    for (int i = 0; i < 100 && _state->unfinished.load() > 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     MHD_stop_daemon(_state->daemon);
     _state->daemon = nullptr;
     if (listener != MHD_INVALID_SOCKET)
