@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <pthread.h>
