@@ -93,6 +93,20 @@ void logicalPointer(SDL_Window *window, int *x, int *y) {
     *y = state.y;
 }
 
+// Letters and digits are the keys that print them in the player's layout (an
+// azerty "a" is the key a qwerty board calls "q"); a layout without that
+// character, and every other key, keeps the physical key.
+SDL_Scancode scancodeOf(EKeyboardLayout key) {
+    const SDL_Scancode physical = SDL_Scancode(KeyboardLayout[key].scancode);
+    SDL_Keycode printed = SDLK_UNKNOWN;
+    if (key >= K_VK_A && key <= K_VK_Z)
+        printed = SDLK_a + (key - K_VK_A);
+    else if (key >= K_VK_0 && key <= K_VK_9)
+        printed = SDLK_0 + (key - K_VK_0);
+    const SDL_Scancode mapped = printed == SDLK_UNKNOWN ? SDL_SCANCODE_UNKNOWN : SDL_GetScancodeFromKey(printed);
+    return mapped == SDL_SCANCODE_UNKNOWN ? physical : mapped;
+}
+
 // Kinds of event that only change the polled state: they are never queued, so
 // the one-event-per-frame pump cannot fall behind.
 const SDL_EventType kPolledOnly[] = {
@@ -136,7 +150,7 @@ bool KInput::isPressed(EKeyboardLayout key) {
     // Either Alt key is the one Alt identifier.
     if (key == K_VK_ALT)
         return state[SDL_SCANCODE_LALT] || state[SDL_SCANCODE_RALT];
-    return state[KeyboardLayout[key].scancode] != 0;
+    return state[scancodeOf(key)] != 0;
 }
 
 void KInput::waitForKeyRelease(EKeyboardLayout key) {

@@ -30,7 +30,8 @@ enum EKeyboardLayout : uint8_t {
 };
 
 // One key binding: the identifier (equal to its index) and the SDL scancode
-// of the same physical key.
+// of its key on a US board. Letters and digits follow the player's layout
+// instead (isPressed looks them up); every other key stays where it is.
 struct KeyStroke {
     uint16_t key;
     uint16_t scancode;
@@ -48,7 +49,7 @@ public:
     static bool getLeftButtonState();             // left button down now, wherever the pointer is
     static void showPointer();                    // show the system pointer over the window
     static void hidePointer();                    // hide it
-    static bool isPressed(EKeyboardLayout key);   // key down now; identifiers past 92 are never down
+    static bool isPressed(EKeyboardLayout key);   // key down now (letters as the layout prints them); past 92 never
     static void waitForKeyRelease(EKeyboardLayout key);   // until the key is up or the window closes
 
 private:

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -96,6 +97,30 @@ TEST_F(Input, KeysReadDownWhileHeldAndUpAfter) {
         EXPECT_FALSE(KInput::isPressed(c.key == K_VK_P ? K_VK_O : K_VK_P)) << "another key while " << c.xkey;
         ASSERT_TRUE(x11probe::xdotool(std::string("keyup ") + c.xkey));
         EXPECT_TRUE(keyReads(c.key, false)) << c.xkey;
+    }
+}
+
+TEST_F(Input, LettersFollowTheKeyboardLayout) {
+    struct Case {
+        const char *layout, *xkey;
+        EKeyboardLayout key, usKey;   // the letter typed, and the letter of that key on a US board
+    } cases[] = {
+        {"fr", "a", K_VK_A, K_VK_Q}, {"fr", "z", K_VK_Z, K_VK_W}, {"fr", "q", K_VK_Q, K_VK_A},
+        {"fr", "w", K_VK_W, K_VK_Z}, {"fr", "m", K_VK_M, K_VK_M}, {"de", "z", K_VK_Z, K_VK_Y},
+        {"de", "y", K_VK_Y, K_VK_Z}, {"fr", "Return", K_VK_RETURN, K_VK_RETURN},
+    };
+    struct BackToUs {
+        ~BackToUs() { EXPECT_EQ(std::system("setxkbmap us"), 0); }
+    } backToUs;
+    for (const Case &c : cases) {
+        ASSERT_EQ(std::system((std::string("setxkbmap ") + c.layout).c_str()), 0);
+        ASSERT_TRUE(x11probe::xdotool(std::string("keydown ") + c.xkey));
+        EXPECT_TRUE(keyReads(c.key, true)) << c.layout << " " << c.xkey;
+        if (c.usKey != c.key) {
+            EXPECT_FALSE(KInput::isPressed(c.usKey)) << c.layout << " " << c.xkey;
+        }
+        ASSERT_TRUE(x11probe::xdotool(std::string("keyup ") + c.xkey));
+        EXPECT_TRUE(keyReads(c.key, false)) << c.layout << " " << c.xkey;
     }
 }
 
