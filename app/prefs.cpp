@@ -15,7 +15,9 @@ sPrefs prefs;
 
 static const char kPrefsFile[] = "prefs.raw";
 
+// A damaged file may hold any value; the menu draws the knob at volume + 176.
 static void clampMenuChoices() {
+    prefs.volume = std::clamp<int32_t>(prefs.volume, 0, 116);
     prefs.difficulty = std::clamp<int32_t>(prefs.difficulty, 0, 2);
     prefs.gameMode = std::clamp<int32_t>(prefs.gameMode, 0, 3);
 }

@@ -12,7 +12,7 @@ struct sPrefs {
 
 extern sPrefs prefs;
 
-void loadPrefs();                                  // read "prefs.raw" into prefs, clamp mode and difficulty, set the effect volume; no file keeps everything
+void loadPrefs();                                  // read "prefs.raw" into prefs, clamp volume, mode and difficulty, set the effect volume; no file keeps everything
 void savePrefs();                                  // write prefs to "prefs.raw", replacing it atomically
 int32_t effectVolumePercent(int32_t sliderVolume); // slider pixels to effect master volume: volume * 100 / 117, limited to 0..100
 void applyEffectVolume();                          // effect master volume from prefs.volume (music master unchanged)

@@ -51,17 +51,20 @@ TEST_F(Prefs, FolderInPlaceOfTheFileCountsAsNoFile) {
 }
 
 TEST_F(Prefs, VolumeSetsTheEffectMasterVolume) {
-    const struct { int32_t slider; int percent; } cases[] = {
-        {100, 85}, {0, 0}, {500, 100}, {116, 99}, {117, 100}, {1, 0}, {-5, 0},
-        {INT32_MAX, 100}, {INT32_MIN, 0},
+    // A damaged value is brought onto the slider before anything adds to it.
+    const struct { int32_t stored, slider; int percent; } cases[] = {
+        {100, 100, 85}, {0, 0, 0}, {500, 116, 99}, {116, 116, 99}, {117, 116, 99}, {1, 1, 0}, {-5, 0, 0},
+        {INT32_MAX, 116, 99}, {0x7fffff50, 116, 99}, {INT32_MIN, 0, 0},
     };
     for (const auto &c : cases) {
-        writePrefs({c.slider, 0, 1, 0, 0});
+        writePrefs({c.stored, 0, 1, 0, 0});
         loadPrefs();
-        EXPECT_EQ(effectVolume(), c.percent) << "slider " << c.slider;
-        EXPECT_EQ(prefs.volume, c.slider) << "the slider position itself is kept as stored";
-        EXPECT_EQ(effectVolumePercent(c.slider), c.percent);
+        EXPECT_EQ(effectVolume(), c.percent) << "stored " << c.stored;
+        EXPECT_EQ(prefs.volume, c.slider) << "stored " << c.stored;
     }
+    EXPECT_EQ(effectVolumePercent(117), 100);
+    EXPECT_EQ(effectVolumePercent(INT32_MAX), 100);
+    EXPECT_EQ(effectVolumePercent(INT32_MIN), 0);
 }
 
 TEST_F(Prefs, ModeAndDifficultyAreBroughtIntoRange) {
