@@ -9,12 +9,27 @@
 KGraphic *gems[7];
 char bubbleSetName[256];
 
+namespace {
+// Set 0 is every caller's fallback: without it the board stays empty, so the
+// player is told why, once, the way a missing picture is reported.
+void reportMissingFallback(int32_t id, const char *path) {
+    static bool reported = false;
+    if (id != 0 || reported)
+        return;
+    reported = true;
+    KMiscTools::messageBox("Could not open file", path);
+}
+}  // namespace
+
 bool loadBubbleSet(int32_t id) {
     char name[64];
     std::snprintf(name, sizeof name, "data\\gems\\set%d\\name.txt", int(id));
-    FILE *f = std::fopen(KMiscTools::makeFilePath(name), "rb");
-    if (!f)
+    const char *path = KMiscTools::makeFilePath(name);
+    FILE *f = std::fopen(path, "rb");
+    if (!f) {
+        reportMissingFallback(id, path);
         return false;
+    }
     std::memset(bubbleSetName, 0, sizeof bubbleSetName);
     const size_t got = std::fread(bubbleSetName, 1, sizeof bubbleSetName - 1, f);
     (void)got;  // a short name is simply shorter

@@ -7,4 +7,4 @@ class KGraphic;
 extern KGraphic *gems[7];          // picture of each token colour; deleted by the shell at exit
 extern char bubbleSetName[256];    // name of the loaded set, as read from its name.txt
 
-bool loadBubbleSet(int32_t id);    // false, changing nothing, when the set has no name.txt
+bool loadBubbleSet(int32_t id);    // false, changing nothing, when the set has no name.txt (set 0: said once)

@@ -94,6 +94,15 @@ TEST_F(GemSets, SetWithoutNameChangesNothing) {
     EXPECT_TRUE(gltest::messageBoxes().empty());
 }
 
+TEST_F(GemSets, MissingFirstSetIsReportedOnce) {
+    gltest::messageBoxes().clear();
+    EXPECT_FALSE(loadBubbleSet(0));
+    EXPECT_FALSE(loadBubbleSet(0));
+    ASSERT_EQ(gltest::messageBoxes().size(), 1u);
+    EXPECT_EQ(gltest::messageBoxes()[0].title, "Could not open file");
+    EXPECT_EQ(gltest::messageBoxes()[0].text, setFolder(0) + "/name.txt");
+}
+
 TEST_F(GemSets, NameIsReadAsItIsUpTo255Bytes) {
     std::string longName(300, 'x');
     for (size_t i = 0; i < longName.size(); ++i)
