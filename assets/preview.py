@@ -22,6 +22,13 @@ from tool.imagefile import flatten, from_rgba, read_picture  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
 
 
+LONG = 'w' * 19   # the widest name the entry takes
+LONG_ROWS = [(LONG, 9999), ('mm' * 9 + 'm', 8888), ('ruby', 600), ('opal', 350), (LONG, 1000), ('amber', 300),
+             ('pearl', 200), (LONG, 100), ('onyx', 30)]
+LONG_TIMES = [(LONG, 587), (LONG, 3599), ('ruby', 3600), (LONG, 35999), ('opal', 9432), ('jade', 12610),
+              (LONG, 86399), ('amber', 15697), ('pearl', 15697)]
+
+
 def skin_screens(data, k):
     gem_set = [0, 1, 2][k]
     return [
@@ -40,6 +47,9 @@ def skin_screens(data, k):
         ('board replaced: zap label', scene.zap(data, k)),
         ('game: set %d, menu button lit' % ((gem_set + 1) % 3),
          scene.game(data, k, gem_set=(gem_set + 1) % 3, hover=2, mode=2, timer='04:05', score=987600)),
+        ('name entry: 19 "w"', scene.name_entry(data, k, name=LONG)),
+        ('high scores: 19 "w" beside points', scene.menu(data, k, 3, tab=0, rows=LONG_ROWS)),
+        ('high scores: 19 "w" beside million times', scene.menu(data, k, 3, tab=2, rows=LONG_TIMES)),
     ]
 
 
@@ -105,7 +115,36 @@ def common_tiles(data):
         big = _on((20, 30, 50), read_picture(os.path.join(data.root, name)), 2)
         small[y:y + big.shape[0], x:x + big.shape[1]] = big
     tiles.append(('cursor, server sign, selection frames, fonts (x2)', small))
+    for kind in CVD:
+        tiles.append(('%s simulation: a row per gem set, on a dark and a light board' % kind, cvd_tile(data, kind)))
     return tiles
+
+
+# Full-severity dichromat simulation on linear RGB (Machado, Oliveira and Fernandes, 2009).
+CVD = {
+    'deuteranopia': np.array([[0.367322, 0.860646, -0.227968], [0.280085, 0.672501, 0.047413],
+                              [-0.011820, 0.042940, 0.968881]]),
+    'protanopia': np.array([[0.152286, 1.052583, -0.204868], [0.114503, 0.786281, 0.099216],
+                            [-0.003882, -0.048116, 1.051998]]),
+}
+
+
+def simulate(rgb, kind):
+    lin = (rgb / 255.0) ** 2.2
+    seen = np.clip(lin @ CVD[kind].T, 0, 1)
+    return seen ** (1 / 2.2) * 255
+
+
+def cvd_tile(data, kind):
+    canvas = np.zeros((480, 640, 3), np.float32) + 40
+    for s in range(3):
+        y = 14 + s * 156
+        for half, bg in enumerate(((19, 43, 87), (247, 220, 236))):
+            canvas[y + half * 74:y + half * 74 + 74, 10:630] = bg
+            for k in range(7):
+                gem = read_picture(os.path.join(data.root, 'gems/set%d/gem0%d.tga' % (s, k + 1)))
+                canvas[y + 1 + half * 74:y + 73 + half * 74, 20 + k * 86:92 + k * 86] = _on(bg, gem, 2)
+    return simulate(canvas, kind)
 
 
 def main():

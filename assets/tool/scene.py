@@ -76,7 +76,14 @@ HIGH_ROWS = [('ruby', 600), ('jade', 450), ('opal', 350), ('amber', 300), ('pear
              ('topaz', 100), ('onyx', 30), ('coral', 20), ('garnet', 10)]
 
 
-def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficulty=1, tab=0):
+def score_text(tab, score):
+    """A table's result as the panel writes it: points, or hh:mm:ss for the million tab."""
+    if tab != 2:
+        return str(score)
+    return '%02d:%02d:%02d' % (score // 3600, score // 60 % 60, score % 60)
+
+
+def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficulty=1, tab=0, rows=HIGH_ROWS):
     """The menu with one panel open (0 to 4) and the pointer over 'hover'."""
     m = data['menu%d.tga' % skin]
     out = blank()
@@ -111,9 +118,9 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
         blit(out, m, L.PANEL3_SRC, L.PANEL3_AT)
         x1, _, x2, _ = L.HIGH_TABS[tab]
         blit(out, m, (x1 + 575, 358, x2 + 572, 382), (x1 + 4, 113))
-        for (name, score), y in zip(HIGH_ROWS, L.HIGH_NAME_Y):
+        for (name, score), y in zip(rows, L.HIGH_NAME_Y):
             text(out, data, 'highscalp.tga', name, 110, y)
-            text(out, data, 'highscalp.tga', str(score), 360, y - 1, 'right')
+            text(out, data, 'highscalp.tga', score_text(tab, score), 360, y - 1, 'right')
     elif panel == 4:
         c = data['credits%d.tga' % skin]
         blit(out, c, (8, 0, c.shape[1], c.shape[0]), L.CREDITS_AT)
