@@ -1,5 +1,8 @@
 #include "highscores.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "menu.h"
 #include "prefs.h"
 #include "KGraphic.h"
@@ -8,6 +11,17 @@
 namespace {
 // Name rows of the panel; each score sits one pixel higher.
 const int32_t rowY[9] = {151, 175, 198, 233, 257, 280, 315, 339, 362};
+const int32_t nameX = 110, scoreRight = 360, nameGap = 6;
+
+// A name that would reach its score is drawn up to its last letter that fits;
+// the table keeps the whole name.
+void drawName(const char *name, int32_t right, int32_t y) {
+    char shown[sizeof(sHighEntry::name)] = {};
+    std::strncpy(shown, name, sizeof shown - 1);
+    size_t length = std::strlen(shown);
+    while (length > 0 && nameX + highscoreText->getStringWidth(shown, 0) > right) shown[--length] = '\0';
+    highscoreText->drawStringFromLeft(shown, nameX, y, 0);
+}
 }
 
 void DoHighscoreInput(int32_t mx, int32_t my, bool bt) {
@@ -31,7 +45,8 @@ void displayHighscores(int32_t tab) {
         const sHighEntry &entry = table->players[row];
         char text[60];
         formatHighScore(tab, entry.score, text, sizeof text);
-        highscoreText->drawStringFromLeft(entry.name, 110, rowY[row], 0);
-        highscoreText->drawStringFromRight(text, 360, rowY[row] - 1, 0);
+        const int32_t scoreLeft = scoreRight - std::max(0, highscoreText->getStringWidth(text, 0));
+        drawName(entry.name, scoreLeft - nameGap, rowY[row]);
+        highscoreText->drawStringFromRight(text, scoreRight, rowY[row] - 1, 0);
     }
 }

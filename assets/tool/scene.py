@@ -119,8 +119,12 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
         x1, _, x2, _ = L.HIGH_TABS[tab]
         blit(out, m, (x1 + 575, 358, x2 + 572, 382), (x1 + 4, 113))
         for (name, score), y in zip(rows, L.HIGH_NAME_Y):
+            score = score_text(tab, score)
+            room = 360 - width(score, 'highscalp.tga') - 6 - 110
+            while name and width(name, 'highscalp.tga') > room:
+                name = name[:-1]   # cut at the last letter before the score, as the game does
             text(out, data, 'highscalp.tga', name, 110, y)
-            text(out, data, 'highscalp.tga', score_text(tab, score), 360, y - 1, 'right')
+            text(out, data, 'highscalp.tga', score, 360, y - 1, 'right')
     elif panel == 4:
         c = data['credits%d.tga' % skin]
         blit(out, c, (8, 0, c.shape[1], c.shape[0]), L.CREDITS_AT)

@@ -305,6 +305,28 @@ TEST_F(Menu, ScoreRowsShowNamesFromX110AndScoresEndingAtX360OnePixelHigher) {
     }
 }
 
+TEST_F(Menu, LongNamesStopAtTheirLastLetterBeforeTheScore) {
+    gCurrentMenu = 3;
+    const std::string longest(31, 'w');
+    for (int32_t tab : {0, 2}) {
+        prefs.scoretab = tab;
+        sHighEntry &entry = highScoreTable(tab)->players[0];
+        entry.score = tab == 2 ? 35999 : 9999;   // 09:59:59 and four digits
+        char text[60];
+        formatHighScore(tab, entry.score, text, sizeof text);
+        const int scoreLeft = 360 - highscoreText->getStringWidth(text, 0);
+        std::strcpy(entry.name, "");
+        drawFrame(600, 470, false);
+        const std::vector<unsigned char> plain = readScreen(0, 0, 640, 480);
+        std::strcpy(entry.name, longest.c_str());
+        drawFrame(600, 470, false);
+        const Box name = changedArea(plain, readScreen(0, 0, 640, 480));
+        EXPECT_LT(name.right, scoreLeft) << "tab " << tab;
+        EXPECT_GT(name.right, scoreLeft - 20) << "tab " << tab << ": one more letter would have fitted";
+        EXPECT_EQ(entry.name, longest) << "the table keeps the whole name";
+    }
+}
+
 TEST_F(Menu, VolumeSliderSnapsItsLeftEndToSilence) {
     gCurrentMenu = 2;
     frame(186, 260, true);
