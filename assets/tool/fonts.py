@@ -114,9 +114,16 @@ def _resample(glyph, n, axis):
     return glyph[:, lo] * (1 - t) + glyph[:, hi] * t
 
 
+# The font's own one, squeezed into its narrow box, thins to a hairline; this one
+# keeps the other digits' weight, with a flag and a foot.
+MENU_ONE = ['.##.', '+##.', '###.', '.##.', '.##.', '.##.', '.##.', '.##.', '.##.', '####']
+
+
 def _menu_glyph(ch):
     """Hinted raster of one menu-font character trimmed to its ink; letters are
     small capitals. Anything below the baseline is folded into the cap height."""
+    if ch == '1':
+        return np.array([[{'.': 0, '+': 150, '#': 255}[c] for c in row] for row in MENU_ONE], np.float32)
     size, cap = MENU_DIGIT if ch.isdigit() else MENU_LETTER
     surf = new_surface(48, 48)
     ctx = cairo.Context(surf)
@@ -139,15 +146,16 @@ def _menu_glyph(ch):
 
 
 def _blit_menu_glyph(out, ch, x1, y1, x2, y2):
-    """Copy the glyph into its box: centred; digits widened, wide letters squeezed."""
+    """Copy the glyph into its box, one column short of its right edge so that every
+    two neighbours stand two columns apart: narrow glyphs widened by up to a third
+    (and centred if still narrow); wide ones, whose slanted sides leave room of
+    their own, squeezed into the whole box."""
     glyph = _menu_glyph(ch)
-    w = x2 - x1
-    if glyph.shape[1] > w:
-        glyph = _resample(glyph, w, 1)
-    elif ch.isdigit() and ch != '1':
-        glyph = _resample(glyph, w - 1, 1)
+    w = x2 - x1 - (1 if glyph.shape[1] < x2 - x1 else 0)
+    if glyph.shape[1] != w:
+        glyph = _resample(glyph, min(w, round(glyph.shape[1] * 4 / 3)), 1)
     gh, gw = glyph.shape
-    ox = x1 if ch.isdigit() else x1 + (w - gw) // 2
+    ox = x1 + (w - gw + 1) // 2
     rows = min(gh, y2 - y1)
     part = np.clip(glyph[:rows] * 1.15, 0, 255).astype(np.uint8)
     out[y1:y1 + rows, ox:ox + gw, 3] = np.maximum(out[y1:y1 + rows, ox:ox + gw, 3], part)
