@@ -57,11 +57,11 @@ def leaf(ctx, cx, cy, s, colour):
     P.stroke_path(ctx, P.with_alpha((0, 0, 0, 1), 0.35), max(1, s / 12))
 
 
-def speaker(ctx, cx, cy, s, colour):
+def speaker(ctx, cx, cy, s, colour, waves=2):
     P.polygon(ctx, [(cx - s * 0.5, cy - s * 0.18), (cx - s * 0.25, cy - s * 0.18), (cx + s * 0.05, cy - s * 0.45),
                     (cx + s * 0.05, cy + s * 0.45), (cx - s * 0.25, cy + s * 0.18), (cx - s * 0.5, cy + s * 0.18)])
     P.fill_path(ctx, colour)
-    for r in (0.25, 0.45):
+    for r in (0.25, 0.45, 0.65)[:waves]:
         ctx.arc(cx + s * 0.05, cy, s * r + s * 0.1, -0.8, 0.8)
         ctx.new_sub_path()
     P.stroke_path(ctx, colour, max(1.2, s / 10))
@@ -127,3 +127,18 @@ def pause(ctx, cx, cy, s, colour):
     for dx in (-0.25, 0.1):
         ctx.rectangle(cx + dx * s, cy - s * 0.4, s * 0.16, s * 0.8)
     P.fill_path(ctx, colour)
+
+
+def pencil(ctx, cx, cy, s, colour):
+    """A pencil pointing down-left, for a field that takes typing."""
+    ctx.save()
+    ctx.translate(cx, cy)
+    ctx.rotate(-math.pi / 4)
+    w, body = s * 0.2, s * 0.5
+    P.polygon(ctx, [(-body, -w), (body * 0.55, -w), (body * 0.55, w), (-body, w)])
+    P.fill_path(ctx, colour)
+    P.polygon(ctx, [(-body - w * 1.6, 0), (-body - w * 0.2, -w), (-body - w * 0.2, w)])
+    P.fill_path(ctx, colour)
+    ctx.rectangle(body * 0.7, -w, body * 0.3, w * 2)
+    P.fill_path(ctx, colour)
+    ctx.restore()

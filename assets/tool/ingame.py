@@ -162,7 +162,7 @@ def gameover_picture(skin):
     ctx = P.context(surf)
     _panel(ctx, skin, w, h, False)
     theme.heading(ctx, skin, 'game over', w / 2, 62, 40, 'center')
-    P.text(ctx, 'well played!', w / 2, 108, P.SANS, 15, skin['text'], align='center')
+    P.text(ctx, 'thanks for playing!', w / 2, 108, P.SANS, 15, skin['text'], align='center')
     P.text(ctx, 'new game plays again,', w / 2, 140, P.SANS, 12, skin['text_dim'], align='center', bold=False)
     P.text(ctx, 'menu goes back to the menu', w / 2, 158, P.SANS, 12, skin['text_dim'], align='center', bold=False)
     return to_rgba(surf)
@@ -181,8 +181,12 @@ def entry_picture(skin, square=False):
         (icons.trophy if dx == 0 else _star)(ctx, w / 2 + dx, 128 + (8 if dx else 0), size, skin['heading'])
     ex, ey = L.entry_at(L.ENTRY_SIZE)
     nx, ny = L.NAME_AT[0] - ex, L.NAME_AT[1] - ey
-    P.text(ctx, 'your name:', nx - 8, ny - 22, P.SANS, 12, skin['text_dim'], bold=True)
-    _name_field(ctx, skin, nx - 10, ny - 8, 198, 27)
+    # Centred on the panel; the widest name (19 letters of 11 pixels) and the cursor
+    # after it end by x 448, the pencil fills the room left of the name.
+    fx, fw = nx - 56, 282
+    P.text(ctx, 'your name:', fx + 4, ny - 22, P.SANS, 12, skin['text_dim'], bold=True)
+    _name_field(ctx, skin, fx, ny - 8, fw, 27)
+    icons.pencil(ctx, nx - 29, ny + 5, 22, (1, 1, 1, 0.85))
     P.text(ctx, 'type your name, then press Enter', w / 2, ny + 42, P.SANS, 12, skin['text_dim'],
            align='center', bold=False)
     return to_rgba(surf)

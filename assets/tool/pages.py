@@ -8,6 +8,8 @@ from .skins import CLASSIC
 
 CONTINUE = (334, 362, 459, 479)   # screen, edges inclusive
 DOWNLOAD = (504, 362, 638, 479)
+MARGIN, BOTTOM_MARGIN = 30, 20    # the well's side margin; the buttons' distance from the bottom
+CHOICE_WIDTH = 104
 
 
 def _gem_row(ctx, cx, y, scale=1.0):
@@ -33,8 +35,11 @@ def loading_picture():
 
 
 def _choice(ctx, rect, title, lines, icon, primary):
+    """A big button inside its click zone, kept off the screen's right and bottom
+    edges by the well's margin."""
     x1, y1, x2, y2 = rect
-    x, y, w, h = x1 + 3, y1 + 3, x2 - x1 - 5, y2 - y1 - 8
+    w, h = CHOICE_WIDTH, 480 - BOTTOM_MARGIN - (y1 + 2)
+    x, y = min(x2 - 2, 640 - MARGIN) - w, y1 + 2
     s = CLASSIC
     P.soft_shadow(ctx, lambda: P.rounded_rect(ctx, x, y + 3, w, h, 10), (0, 0, 0, 0.4), 4, 3)
     P.rounded_rect(ctx, x + 0.5, y + 0.5, w - 1, h - 1, 10)
@@ -49,10 +54,10 @@ def _choice(ctx, rect, title, lines, icon, primary):
     ctx.set_source(P.vertical_gradient(y, y + h * 0.45, [(0, (1, 1, 1, 0.45)), (1, (1, 1, 1, 0.05))]))
     ctx.fill()
     ctx.restore()
-    icon(ctx, x + w / 2, y + 30, 30, colour)
-    P.text(ctx, title, x + w / 2, y + 62, P.SANS, 16, colour, align='center')
+    icon(ctx, x + w / 2, y + 24, 28, colour)
+    P.text(ctx, title, x + w / 2, y + 52, P.SANS, 14, colour, align='center')
     for i, line in enumerate(lines):
-        P.text(ctx, line, x + w / 2, y + 82 + i * 13, P.SANS, 10, colour, align='center', bold=False)
+        P.text(ctx, line, x + w / 2, y + 69 + i * 12, P.SANS, 10, colour, align='center', bold=False)
 
 
 def _download_icon(ctx, cx, cy, s, colour):
