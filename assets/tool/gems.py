@@ -10,25 +10,35 @@ from .layout import GEM
 # Token colour k keeps one hue family in every set: red, green, blue, yellow,
 # purple, white, orange. The first five are the easy level's, so they differ most.
 JEWEL_COLOURS = ['#e0202c', '#1fbf4a', '#2a6df0', '#ffd21a', '#a93ee8', '#eef2f8', '#ff8a1c']
-MARBLE_COLOURS = ['#e8333d', '#35c25a', '#2f7cf5', '#ffd23a', '#b054ee', '#e9eef5', '#1fd0dc']
+# Marbles are round by nature, so the pairs a red-green blind eye confuses differ in
+# lightness instead: a deep red and a light green, a deep blue and a light violet.
+MARBLE_COLOURS = ['#d42432', '#5ade6e', '#2358e0', '#ffd23a', '#c98af5', '#e9eef5', '#12a4ae']
 # Colour-blind-safe hues, each with its own silhouette and a dark inner symbol.
-CLEAR_COLOURS = ['#d55e00', '#00b386', '#56b4e9', '#f0e442', '#cc79a7', '#f4f4f4', '#a0d83a']
+CLEAR_COLOURS = ['#d55e00', '#00b386', '#56b4e9', '#f0e442', '#e690c0', '#f4f4f4', '#a0d83a']
 
 SETS = [('jewels', 'jewel'), ('marbles', 'marble'), ('clear shapes', 'clear')]
 
 
+_HALF_HEART = [(0.0, 1.08), (0.55, 0.5), (0.92, 0.02), (1.02, -0.4), (0.86, -0.78), (0.5, -0.95),
+               (0.18, -0.8), (0.0, -0.55)]
+HEART_CUT = _HALF_HEART + [(-x, y) for x, y in reversed(_HALF_HEART[1:-1])]
+_QUARTER_MARQUISE = [(1.12, 0.0), (0.74, 0.48), (0.26, 0.74)]
+MARQUISE_CUT = (_QUARTER_MARQUISE + [(-x, y) for x, y in reversed(_QUARTER_MARQUISE)]
+                + [(-x, -y) for x, y in _QUARTER_MARQUISE] + [(x, -y) for x, y in reversed(_QUARTER_MARQUISE)])
+
+
 def _outline(ctx, k, c, r):
     """Silhouette of jewel colour k centred on c with radius r."""
-    if k == 0:
-        P.regular_polygon(ctx, c, c, r, 8, -math.pi / 8)
-    elif k == 1:
-        P.chamfer_rect(ctx, c - r * 0.86, c - r * 0.86, r * 1.72, r * 1.72, r * 0.42)
+    if k == 0:   # a faceted heart: the one stone with a notch
+        P.polygon(ctx, [(c + x * r, c + y * r) for x, y in HEART_CUT])
+    elif k == 1:   # emerald cut: a tall step-cut oblong, unlike the round stones
+        P.chamfer_rect(ctx, c - r * 0.7, c - r * 1.02, r * 1.4, r * 2.04, r * 0.34)
     elif k == 2:
         P.polygon(ctx, [(c, c - r * 1.12), (c + r * 1.0, c), (c, c + r * 1.12), (c - r * 1.0, c)])
     elif k == 3:
         P.regular_polygon(ctx, c, c - r * 0.22, r * 1.3, 3, math.pi / 2)
-    elif k == 4:
-        P.regular_polygon(ctx, c, c, r * 0.98, 6, 0)
+    elif k == 4:   # marquise: long and pointed, lying across
+        P.polygon(ctx, [(c + x * r, c + y * r) for x, y in MARQUISE_CUT])
     elif k == 5:
         P.regular_polygon(ctx, c, c, r * 0.96, 12, 0)
     else:

@@ -13,15 +13,16 @@ WHITE = (1, 1, 1, 1)
 
 
 def _badge(ctx, w, h):
-    """Dark disc under a sign: the game draws marks at half opacity, so the sign
-    needs its own dark ground to stand out on light and bright gems alike."""
-    r = min(w, h) / 2 - 0.5
+    """Dark disc with a crisp dark rim under a sign: the game draws marks at half
+    opacity, so the sign needs its own dark ground, edged, to stand out on pale
+    and bright gems alike. Small enough to stay on the narrow gems."""
+    r = min(w, h) / 2 - 2
     ctx.arc(w / 2, h / 2, r, 0, 2 * math.pi)
-    P.fill_path(ctx, P.radial_gradient(w / 2, h / 2, r, [(0, (0.02, 0.02, 0.06, 0.9)), (0.8, (0.02, 0.02, 0.06, 0.85)),
-                                                       (1, (0.02, 0.02, 0.06, 0.0))]))
+    P.fill_path(ctx, (0.02, 0.02, 0.06, 0.9), True)
+    P.stroke_path(ctx, OUTLINE, 1.6)
 
 
-def _outlined(ctx, path, fill=WHITE, width=2.2):
+def _outlined(ctx, path, fill=WHITE, width=2.6):
     """White sign with a thick dark rim: legible at half opacity on any gem."""
     ctx.set_line_join(cairo.LINE_JOIN_ROUND)
     path()
@@ -49,7 +50,9 @@ def bomb():
     cx, cy, r = w / 2, h / 2 + 2.5, w / 2 - 4
     def body():
         ctx.arc(cx, cy, r, 0, 2 * math.pi)
-    ctx.arc(cx, cy, r + 1.8, 0, 2 * math.pi)
+    ctx.arc(cx, cy, r + 2.8, 0, 2 * math.pi)
+    P.fill_path(ctx, OUTLINE)
+    ctx.arc(cx, cy, r + 2.0, 0, 2 * math.pi)
     P.fill_path(ctx, WHITE)
     body()
     P.fill_path(ctx, P.radial_gradient(cx, cy, r, [(0, P.rgb('#5a5f6a')), (1, P.rgb('#08090c'))],
@@ -95,10 +98,10 @@ def xzap():
     _badge(ctx, w, h)
     ctx.set_line_join(cairo.LINE_JOIN_ROUND)
     both()
-    P.stroke_path(ctx, OUTLINE, 3.6)
+    P.stroke_path(ctx, OUTLINE, 4.6)
     ctx.set_fill_rule(cairo.FILL_RULE_WINDING)
     both()
-    P.fill_path(ctx, P.rgb('#fff4a8'))
+    P.fill_path(ctx, WHITE)
     return to_rgba(surf)
 
 
@@ -111,7 +114,7 @@ def question():
     x = (w - ext.width) / 2 - ext.x_bearing
     y = (h - ext.height) / 2 - ext.y_bearing
     _badge(ctx, w, h)
-    _outlined(ctx, lambda: (ctx.move_to(x, y), ctx.text_path('?')), width=2.0)
+    _outlined(ctx, lambda: (ctx.move_to(x, y), ctx.text_path('?')))
     return to_rgba(surf)
 
 

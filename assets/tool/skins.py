@@ -27,7 +27,7 @@ FOR_HER = dict(
     well_top=rgb('#fff7fb'), well_bottom=rgb('#fbe3f0'), well_border=rgb('#e0609f'),
     well_line=rgb('#f4b9d6', 0.9),
     card=rgb('#ffffff', 0.75), card_border=rgb('#f0a3c8', 0.9),
-    tile_a=rgb('#f7dcec'), tile_b=rgb('#ecdff8'), tile_line=rgb('#eac3dc', 0.8),
+    tile_a=rgb('#8a3a76'), tile_b=rgb('#743c88'), tile_line=rgb('#9c4f8a', 0.7),
     text=rgb('#5e1f47'), text_dim=rgb('#9a5b84'), heading=rgb('#c2357e'),
     btn_top=rgb('#ff97c6'), btn_bottom=rgb('#d9478f'), btn_border=rgb('#9c2462'),
     btn_text=rgb('#ffffff'), btn_shadow=rgb('#8a1c55', 0.8),
