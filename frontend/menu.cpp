@@ -1,5 +1,6 @@
 #include "menu.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -69,6 +70,7 @@ const sBtn modeMarkers[4] = {{86, 621, 106, 639}, {86, 674, 106, 693}, {86, 725,
 const int16_t modeMarkerY[4] = {141, 194, 245, 299};
 const sBtn difficultyMarkers[3] = {{149, 864, 170, 881}, {230, 864, 250, 881}, {311, 864, 330, 881}};
 const int16_t difficultyMarkerX[3] = {149, 230, 311};
+const sBtn volumeFill = {8, 1000, 134, 1008};   // the volume track, filled, as drawn at (180, 250)
 
 // Opaque copy of a region of the menu picture; nothing while it is missing.
 void blitMenu(float sx1, float sy1, float sx2, float sy2, int dx, int dy) {
@@ -244,6 +246,9 @@ void detectVolumeSlide(int32_t mx, int32_t my, bool bt) {
     detectBubbleChange(mx, my, bt);
     if (bt && within(mx, 182, 299) && within(my - 10, 240, 259)) prefs.volume = mx - 182;
     applyEffectVolume();
+    // The track shows filled from its left end to under the knob.
+    const int32_t filled = std::clamp<int32_t>(prefs.volume + 8, 0, int32_t(volumeFill.x2 - volumeFill.x1));
+    blitMenu(volumeFill.x1, volumeFill.y1, volumeFill.x1 + float(filled), volumeFill.y2, 180, 250);
     if (surf_menu) surf_menu->blitAlphaRect(582, 979, 598, 994, int16_t(prefs.volume + 176), 246);
     // The left end snaps to silence; the knob never leaves the slider.
     if (prefs.volume < 5) prefs.volume = 0;

@@ -178,27 +178,41 @@ def _panel1(ctx, skin):
 
 # ---- panel 2: options ---------------------------------------------------------------
 
-def _panel2(ctx, skin, reset_lit=False):
-    theme.heading(ctx, skin, 'options', 232, 104, 18, 'center')
-    P.text(ctx, 'high scores', 211, 128, P.SANS, 10, skin['text_dim'], align='center', bold=False)
+def _panel2(ctx, skin, reset_lit=False, volume_filled=False):
+    """Options, centred on the well like the other panels. The reset button must
+    fill its lit region (105..318), so a trophy to its right balances the row."""
+    _flourish(ctx, skin, 232, 100)
+    P.text(ctx, 'high scores', 232, 124, P.SANS, 11, skin['text_dim'], align='center', tracking=1)
     theme.button(ctx, skin, 105, 142, 213, 22, 'reset high scores', reset_lit, 12, icon=icons.refresh)
-    for y in (192, 279):
-        ctx.move_to(96, y + 0.5)
-        ctx.line_to(370, y + 0.5)
-        P.stroke_path(ctx, P.with_alpha(skin['card_border'], 0.6), 1)
-    P.text(ctx, 'sound volume', 232, 222, P.SANS, 12, skin['text'], align='center')
-    icons.speaker(ctx, 160, 254, 16, skin['heading'])
-    x0, x1 = 180, 306
-    P.rounded_rect(ctx, x0, 250, x1 - x0, 8, 4)
-    P.fill_path(ctx, P.vertical_gradient(250, 258, [(0, (0, 0, 0, 0.6)), (1, (0, 0, 0, 0.25))]), True)
-    P.stroke_path(ctx, P.with_alpha(skin['card_border'], 1), 1)
-    P.rounded_rect(ctx, x0 + 2, 252, x1 - x0 - 4, 4, 2)
-    P.fill_path(ctx, P.vertical_gradient(252, 256, [(0, P.with_alpha(skin['accent2'], 0.7)),
-                                                    (1, P.with_alpha(skin['accent'], 0.7))]))
-    for i, t in ((0, 'off'), (1, 'max')):
-        P.text(ctx, t, (x0, x1)[i], 270, P.SANS, 9, skin['text_dim'], bold=False, align='center')
-    P.text(ctx, 'gem set: click to change', 238, 288, P.SANS, 11, skin['text'], align='center')
+    icons.trophy(ctx, 344, 153, 22, skin['heading'])
+    _divider(ctx, skin, 190)
+    P.text(ctx, 'sound volume', 232, 220, P.SANS, 12, skin['text'], align='center')
+    icons.speaker(ctx, 162, 254, 14, skin['heading'], waves=0)
+    icons.speaker(ctx, 318, 254, 16, skin['heading'], waves=3)
+    _volume_track(ctx, skin, volume_filled)
+    _divider(ctx, skin, 277)
+    P.text(ctx, 'gem set: click to change', 232, 288, P.SANS, 11, skin['text'], align='center')
     _dark_tray(ctx, skin, 86, 298, 306, 72)
+
+
+def _divider(ctx, skin, y):
+    ctx.rectangle(96, y, 272, 1)
+    g = cairo.LinearGradient(96, 0, 368, 0)
+    for offset, alpha in ((0, 0), (0.5, 0.7), (1, 0)):
+        g.add_color_stop_rgba(offset, *P.with_alpha(skin['card_border'], alpha))
+    ctx.set_source(g)
+    ctx.fill()
+
+
+def _volume_track(ctx, skin, filled):
+    """The groove the knob runs in; the game copies the filled look up to the knob."""
+    x0, y0, x1, y1 = L.VOLUME_TRACK
+    P.rounded_rect(ctx, x0, y0, x1 - x0, y1 - y0, 4)
+    P.fill_path(ctx, P.vertical_gradient(y0, y1, [(0, (0, 0, 0, 0.6)), (1, (0, 0, 0, 0.25))]), True)
+    P.stroke_path(ctx, P.with_alpha(skin['card_border'], 1), 1)
+    if filled:
+        P.rounded_rect(ctx, x0 + 2, y0 + 2, x1 - x0 - 4, y1 - y0 - 4, 2)
+        P.fill_path(ctx, P.vertical_gradient(y0 + 2, y1 - 2, [(0, skin['accent2']), (1, skin['accent'])]))
 
 
 def _dark_tray(ctx, skin, x, y, w, h):
@@ -236,8 +250,8 @@ def _credits(ctx, skin):
     ox, oy = L.CREDITS_AT
     theme.logo(ctx, skin, 236, oy + 28, 34)
     theme.button(ctx, skin, 84, 193, 172, 31, 'write to us', False, 13, icon=icons.envelope)
-    lines = ['Game design, code, pictures and sounds', 'by the Brolix team.',
-             'Every picture and sound is made', 'by the game\'s own build.', 'Thank you for playing!']
+    lines = ['Brolix was designed, drawn, scored', 'and built by the Brolix team.',
+             'Tell us what you think, or find news', 'and more games on our web site.', 'Thank you for playing!']
     for i, line in enumerate(lines):
         P.text(ctx, line, 236, 242 + i * 14, P.SANS, 10.5, skin['text'], bold=(i == 4), align='center')
     theme.button(ctx, skin, 165, 320, 174, 74, '', False)
@@ -260,6 +274,7 @@ def menu_picture(skin):
     p0 = _screen(skin, lambda ctx: (_panel0(ctx, skin), _markers(ctx, skin)))
     p1 = _screen(skin, lambda ctx: _panel1(ctx, skin))
     p2 = _screen(skin, lambda ctx: _panel2(ctx, skin))
+    p2filled = _screen(skin, lambda ctx: _panel2(ctx, skin, volume_filled=True))
     p2lit = _screen(skin, lambda ctx: _panel2(ctx, skin, True))
     p3 = _screen(skin, lambda ctx: _panel3(ctx, skin))
     p3lit = _screen(skin, lambda ctx: _panel3(ctx, skin, True))
@@ -284,6 +299,7 @@ def menu_picture(skin):
           (rx1, ry1))
     for x1, _, x2, _ in L.HIGH_TABS:
         _copy(out, p3lit, (x1 + 4, 113, x2 + 1, 137), (x1 + 575, 358))
+    _copy(out, p2filled, L.VOLUME_TRACK, L.VOLUME_FILL_SRC[:2])
     from .marks import knob
     kx1, ky1, kx2, ky2 = L.KNOB_SRC
     out[ky1:ky2, kx1:kx2] = knob(skin)

@@ -111,6 +111,8 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
         with open(os.path.join(data.root, 'gems/set%d/name.txt' % gem_set)) as f:
             name = f.read()
         text(out, data, 'highscalp.tga', name, (95, 383), 355, 'center')
+        fx1, fy1, fx2, fy2 = L.VOLUME_FILL_SRC
+        blit(out, m, (fx1, fy1, min(fx2, fx1 + volume + 8), fy2), L.VOLUME_TRACK[:2])
         blit(out, m, L.KNOB_SRC, (volume + 176, 246), 1.0)
         if hover == 'reset':
             blit(out, m, L.RESET_LIT_SRC, L.RESET_AT)

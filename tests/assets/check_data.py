@@ -127,7 +127,8 @@ MENU_REGIONS = ([('screen', (0, 0, 640, 480), False), ('lit play', (431, 822, 55
                  ('difficulty marker 0', (149, 864, 170, 881), False),
                  ('difficulty marker 1', (230, 864, 250, 881), False),
                  ('difficulty marker 2', (311, 864, 330, 881), False),
-                 ('volume knob', (582, 979, 598, 994), True), ('lit reset', (679, 997, 892, 1023), False)]
+                 ('volume knob', (582, 979, 598, 994), True), ('lit reset', (679, 997, 892, 1023), False),
+                 ('filled volume track', (8, 1000, 134, 1008), False)]
                 + [('lit main button %d' % i, (x1, y1 + 480, x2, y2 + 480), False)
                    for i, (x1, y1, x2, y2) in enumerate(MAIN_BUTTONS)]
                 + [('lit tab %d' % t, (x1 + 575, 358, x2 + 572, 382), False) for t, (x1, x2) in enumerate(HIGH_TABS)])

@@ -228,6 +228,8 @@ TEST_F(Menu, PanelsLitPlayAndResetButtonsAndTheKnobComeFromTheMenuPicture) {
     drawFrame(600, 470, false);
     EXPECT_TRUE(showsMenuRegion(641, 706, 330, 50, 67, 86)) << "panel 2, above the reset button";
     EXPECT_LT(differenceFromPicture("menu0.tga", 582, 979, 16, 15, 50 + 176, 246, true), 6) << "volume knob";
+    EXPECT_TRUE(showsMenuRegion(8, 1000, 44, 8, 180, 250)) << "the track shows filled up to the knob";
+    EXPECT_TRUE(showsMenuRegion(641 + 250 - 67, 706 + 250 - 86, 50, 8, 250, 250)) << "and as panel 2 shows it past it";
     EXPECT_TRUE(showsMenuRegion(105 + 574, 138 + 620, 213, 26, 105, 138)) << "reset button unlit, as panel 2 shows it";
     drawFrame(200, 160, false);
     EXPECT_TRUE(showsMenuRegion(679, 997, 213, 26, 105, 138)) << "reset button lit";
