@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "KMiscTools.h"
 #include "KSound.h"
 #include "storage.h"
 
@@ -34,11 +33,11 @@ void applyEffectVolume() {
 
 void loadPrefs() {
     // A short file replaces only the leading fields it holds.
-    if (readFileBytes(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof prefs) < 0) return;
+    if (loadStoredFile(kPrefsFile, &prefs, sizeof prefs) < 0) return;
     clampMenuChoices();
     applyEffectVolume();
 }
 
 void savePrefs() {
-    writeFileAtomically(KMiscTools::makeFilePath(kPrefsFile), &prefs, sizeof prefs);
+    saveStoredFile(kPrefsFile, &prefs, sizeof prefs);
 }

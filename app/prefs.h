@@ -1,7 +1,8 @@
 #pragma once
 #include <cstdint>
 
-// The player's preferences, stored raw as "prefs.raw" beside the executable.
+// The player's preferences, stored raw as "prefs.raw" where saves live (beside the
+// executable, or the per-user folder of an installed game).
 struct sPrefs {
     int32_t volume = 100;      // slider position 0..116
     int32_t gameMode = 0;      // 0 sixty seconds, 1 five minutes, 2 million, 3 relax

@@ -6,5 +6,10 @@
 // it, so a crash or kill at any moment leaves the old file or the new one, never a
 // truncated mix.
 
-bool writeFileAtomically(const char *path, const void *data, size_t size); // false when nothing could be written; the old file then stays
-long readFileBytes(const char *path, void *data, size_t size);              // reads at most size bytes into data; bytes read, or -1 when the file cannot be opened or read
+bool writeFileAtomically(const char *path, const void *data, size_t size); // false when nothing could be written (errno says why); the old file then stays. A link is written through to its target; the file keeps its permission bits
+long readFileBytes(const char *path, void *data, size_t size);              // reads at most size bytes into data; bytes read, or -1 when the file cannot be opened or read (errno says why)
+
+// The same by the game's own file names ("prefs.raw", "data\\s60"), where saves
+// live (KMiscTools::makeSavePath). Problems go to standard error, once per file.
+long loadStoredFile(const char *name, void *data, size_t size);       // as readFileBytes; first removes what killed saves left of this file
+bool saveStoredFile(const char *name, const void *data, size_t size); // as writeFileAtomically, creating the per-user folder; a file there that cannot be read is left alone

@@ -37,11 +37,11 @@ const DialogControl introControls[] = {
 
 // Reads one whole setting; a short file counts as no file.
 bool readSetting(const char *name, unsigned char *bytes, long size) {
-    return readFileBytes(KMiscTools::makeFilePath(name), bytes, size) == size;
+    return loadStoredFile(name, bytes, size) == size;
 }
 
 bool writeSetting(const char *name, const unsigned char *bytes, long size) {
-    return writeFileAtomically(KMiscTools::makeFilePath(name), bytes, size);
+    return saveStoredFile(name, bytes, size);
 }
 
 // Centred on the screen, sized from the caption bar and the dialog font.
@@ -102,7 +102,7 @@ const DialogTemplate DIALOGINTRO = {
 
 void loadFullScreenState() {
     unsigned char windowed;
-    long count = readFileBytes(KMiscTools::makeFilePath(FULLSCREEN_FILE), &windowed, 1);
+    long count = loadStoredFile(FULLSCREEN_FILE, &windowed, 1);
     if (count < 0)
         return;
     if (count == 1)

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "KMiscTools.h"
 #include "game.h"
 #include "online.h"
 #include "prefs.h"
@@ -97,13 +96,13 @@ const char *highScoreFileName(int32_t mode) {
 
 void loadHigh(sHighScores *table, const char *fileName) {
     // A short file replaces only the leading bytes it holds.
-    if (readFileBytes(KMiscTools::makeFilePath(fileName), table, sizeof *table) < 0) return;
+    if (loadStoredFile(fileName, table, sizeof *table) < 0) return;
     // A name that fills its whole field is kept as its first 31 characters.
     for (sHighEntry &entry : table->players) entry.name[sizeof entry.name - 1] = '\0';
 }
 
 void saveHigh(const sHighScores *table, const char *fileName) {
-    writeFileAtomically(KMiscTools::makeFilePath(fileName), table, sizeof *table);
+    saveStoredFile(fileName, table, sizeof *table);
 }
 
 void loadHighScores() {

@@ -3,8 +3,13 @@
 #include <SDL.h>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <pwd.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 char KMiscTools::currentFilePath[KMiscTools::PATH_SIZE] = "";
@@ -37,6 +42,49 @@ void cutToFolder(char *path) {
     if (lastSlash)
         *lastSlash = '\0';
 }
+
+bool isFolder(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string besideData() { return std::string(KMiscTools::currentFilePath) + "/data"; }
+
+// The data folder of an installed game (BROLIX_INSTALLED_DATA is relative to the
+// executable's folder), or empty when a data folder beside the executable wins or
+// there is none installed.
+std::string installedData() {
+    if (isFolder(besideData()))
+        return "";
+    char resolved[PATH_MAX];
+    const std::string path = std::string(KMiscTools::currentFilePath) + "/" BROLIX_INSTALLED_DATA;
+    return realpath(path.c_str(), resolved) && isFolder(resolved) ? resolved : "";
+}
+
+// As this process writes (effective ids and capabilities), not as its real user.
+bool isWritable(const std::string &path) { return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0; }
+
+bool isDataName(const char *name) { return std::strncmp(name, "data", 4) == 0 && (name[4] == '\\' || name[4] == '/'); }
+
+// $XDG_DATA_HOME, by default ~/.local/share; empty when there is no home at all.
+std::string userDataHome() {
+    const char *xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && xdg[0] == '/')
+        return xdg;
+    const char *home = std::getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd *user = getpwuid(getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return home && home[0] == '/' ? std::string(home) + "/.local/share" : "";
+}
+
+void toSlashes(char *path) {
+    for (char *c = path; *c; c++) {
+        if (*c == '\\')
+            *c = '/';
+    }
+}
 }  // namespace
 
 void KMiscTools::initMiscTools() {
@@ -59,13 +107,38 @@ char *KMiscTools::makeFilePath(const char *fileName) {
         initMiscTools();
     if (fileName[0] == '\\' || fileName[0] == ':' || fileName[0] == '/')
         fileName++;
-    appendCut(filePathResult, currentFilePath);
-    appendCut(filePathResult, "/");
-    appendCut(filePathResult, fileName);
-    for (char *c = filePathResult; *c; c++) {
-        if (*c == '\\')
-            *c = '/';
+    const std::string installed = isDataName(fileName) ? installedData() : "";
+    if (installed.empty()) {
+        appendCut(filePathResult, currentFilePath);
+        appendCut(filePathResult, "/");
+    } else {
+        appendCut(filePathResult, installed.c_str());
+        fileName += 4;   // "data"; its separator stays
     }
+    appendCut(filePathResult, fileName);
+    toSlashes(filePathResult);
+    return filePathResult;
+}
+
+bool KMiscTools::savesPerUser() {
+    if (currentFilePath[0] == '\0')
+        initMiscTools();
+    const std::string data = besideData();
+    if (isFolder(data))
+        return !isWritable(currentFilePath) || !isWritable(data);
+    return !installedData().empty();
+}
+
+char *KMiscTools::makeSavePath(const char *fileName) {
+    const std::string folder = savesPerUser() ? userDataHome() : "";
+    if (folder.empty())
+        return makeFilePath(fileName);
+    const char *name = fileName + std::strlen(fileName);
+    while (name > fileName && name[-1] != '\\' && name[-1] != '/')
+        name--;
+    filePathResult[0] = '\0';
+    appendCut(filePathResult, (folder + "/brolix/").c_str());
+    appendCut(filePathResult, name);
     return filePathResult;
 }
 

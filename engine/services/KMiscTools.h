@@ -4,12 +4,16 @@
 
 // The engine's toolbox: paths beside the executable, clocks, message boxes,
 // the year, opening URLs. Everything is class-wide; one thread only.
+// A data folder beside the executable wins (build folder, portable copy); without
+// one, an installed game reads the data folder installed relative to it.
 class KMiscTools {
 public:
     enum { PATH_SIZE = 260 };   // path buffers hold 259 characters and the end mark
 
     static void initMiscTools();                        // find the executable's folder, start the clock
-    static char *makeFilePath(const char *fileName);    // folder + '/' + name in one shared buffer (overwritten by each call)
+    static char *makeFilePath(const char *fileName);    // folder + '/' + name in one shared buffer (overwritten by each call); "data\\..." names the data folder in use
+    static char *makeSavePath(const char *fileName);    // a file the game writes: as makeFilePath, or its bare name in the per-user folder; same buffer
+    static bool savesPerUser();                         // saves go to $XDG_DATA_HOME/brolix: installed data, or a folder beside that cannot be written
     static void messageBox(const char *title, const char *text);  // modal OK box, title first
     static uint32_t getTheTicks();                      // same as getMilliseconds
     static uint32_t getMilliseconds();                  // monotonic milliseconds, wraps at 2^32

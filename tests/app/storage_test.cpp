@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "KMiscTools.h"
 #include "highscores.h"
 #include "prefs.h"
 #include "storage.h"
@@ -152,6 +156,88 @@ TEST(AtomicWrite, KilledWhileSavingLeavesEveryFileOldOrNew) {
     install(first);
     savePrefs();
     EXPECT_EQ(home.read("prefs.raw"), imageOf(first.prefs));
+}
+
+// Root reads and writes anything; without these capabilities the test meets
+// permission bits as a player does.
+class AsPlayer {
+public:
+    AsPlayer() {
+        syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+        syscall(SYS_capset, &header_, lowered);
+    }
+    ~AsPlayer() { syscall(SYS_capset, &header_, saved_); }
+
+private:
+    __user_cap_header_struct header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+};
+
+int occurrences(const std::string &text, const std::string &part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
+    return count;
+}
+
+TEST(StoredFiles, WhatCannotBeReadIsKeptAndLinksModesAndLeftoversAreRespected) {
+    TempHome home;
+    AsPlayer player;
+    const sPrefs settings = {7, 2, 0, 3, 1};
+    home.write("prefs.raw", &settings, sizeof settings);
+    chmod(home.path("prefs.raw").c_str(), 0);
+    prefs = sPrefs();
+    testing::internal::CaptureStderr();
+    loadPrefs();
+    savePrefs();
+    savePrefs();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(occurrences(said, home.path("prefs.raw")), 1) << said;
+    chmod(home.path("prefs.raw").c_str(), 0640);
+    EXPECT_EQ(home.read("prefs.raw"), imageOf(settings)) << "the unreadable settings were replaced";
+
+    prefs = {1, 1, 1, 1, 1};
+    savePrefs();
+    struct stat saved;
+    ASSERT_EQ(stat(home.path("prefs.raw").c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 07777, 0640u);
+    EXPECT_EQ(home.read("prefs.raw"), imageOf(prefs));
+
+    std::filesystem::create_directory(home.path("elsewhere"));
+    std::filesystem::rename(home.path("prefs.raw"), home.path("elsewhere/mine"));
+    std::filesystem::create_symlink("elsewhere/mine", home.path("prefs.raw"));
+    prefs = {2, 2, 2, 2, 2};
+    savePrefs();
+    EXPECT_TRUE(std::filesystem::is_symlink(home.path("prefs.raw")));
+    EXPECT_EQ(home.read("elsewhere/mine"), imageOf(prefs));
+
+    // Leftovers of a killed save go at start-up; pid 1 always runs, so its file may be a save in progress.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = "data/s60.tmp" + std::to_string(gone);
+    home.write(stale, "x", 1);
+    home.write("data/s60.tmp1", "x", 1);
+    loadHighScores();
+    EXPECT_FALSE(home.exists(stale));
+    EXPECT_TRUE(home.exists("data/s60.tmp1"));
+}
+
+TEST(StoredFiles, AFolderThatCannotBeWrittenSavesToThePlayersOwnFolder) {
+    TempHome home;
+    AsPlayer player;
+    setenv("XDG_DATA_HOME", home.path("xdg").c_str(), 1);
+    chmod(home.path("data").c_str(), 0555);
+    prefs = {3, 3, 2, 1, 0};
+    savePrefs();
+    saveHighScores();
+    chmod(home.path("data").c_str(), 0755);
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(home.read("xdg/brolix/prefs.raw"), imageOf(prefs));
+    EXPECT_EQ(home.read("xdg/brolix/s60"), imageOf(*highScoreTable(0)));
+    EXPECT_FALSE(home.exists("prefs.raw"));
+    EXPECT_EQ(home.list("data"), std::vector<std::string>{});
 }
 
 } // namespace

@@ -90,6 +90,26 @@ TEST(FilePath, LongNamesAreCutAt259Characters) {
     EXPECT_EQ(std::string(KMiscTools::makeFilePath("a")), executableFolder() + "/a");
 }
 
+TEST_F(InTempFolder, InstalledGameReadsItsDataThereAndSavesInThePlayersFolder) {
+    ASSERT_EQ(std::system("mkdir -p games share/games/brolix"), 0);
+    std::strcpy(KMiscTools::currentFilePath, (folder + "/games").c_str());
+    setenv("XDG_DATA_HOME", (folder + "/xdg").c_str(), 1);
+    EXPECT_EQ(std::string(KMiscTools::makeFilePath("data\\gems\\set0\\name.txt")),
+              folder + "/share/games/brolix/gems/set0/name.txt");
+    EXPECT_EQ(std::string(KMiscTools::makeSavePath("data\\s60")), folder + "/xdg/brolix/s60");
+    setenv("XDG_DATA_HOME", "", 1);   // empty: the default under the home
+    const std::string home = getenv("HOME") ? getenv("HOME") : "/";
+    setenv("HOME", (folder + "/home").c_str(), 1);
+    EXPECT_EQ(std::string(KMiscTools::makeSavePath("prefs.raw")), folder + "/home/.local/share/brolix/prefs.raw");
+    // A data folder beside the executable wins, and the saves stay beside it.
+    ASSERT_EQ(mkdir((folder + "/games/data").c_str(), 0755), 0);
+    EXPECT_EQ(std::string(KMiscTools::makeFilePath("data\\menu0.tga")), folder + "/games/data/menu0.tga");
+    EXPECT_EQ(std::string(KMiscTools::makeSavePath("data\\s60")), folder + "/games/data/s60");
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("XDG_DATA_HOME");
+    KMiscTools::initMiscTools();
+}
+
 TEST(Clock, CountsMillisecondsLikeTheSteadyClock) {
     KMiscTools::initMillisecond();
     EXPECT_EQ(KMiscTools::_unitsPerSecond, 1000000000);
