@@ -62,7 +62,7 @@ bool NoAcceleration() {
     const int x = KInput::getMouseX(), y = KInput::getMouseY();
     // Anywhere but the download button goes on without acceleration.
     if (!inRange(x, 504, 638) || !inRange(y, 362, 479)) return false;
-    KMiscTools::launchURL(BROLIX_DRIVER_PAGE, true);
+    KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : KMiscTools::makeFilePath(DRIVER_HELP_FILE), true);
     return true;
 }
 

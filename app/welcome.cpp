@@ -1,6 +1,7 @@
 #include "welcome.h"
 
 #include "KMiscTools.h"
+#include "makers.h"
 #include "online.h"
 #include "storage.h"
 
@@ -20,7 +21,6 @@ namespace {
 const char *const FULLSCREEN_FILE = "data\\fullscreen.stt";
 const char *const SKIN_FILE = "data\\skin.stt";
 const char *const GAMEPAD_FILE = "data\\gamepad.stt";
-const char *const HELP_INDEX = "data\\help\\index.html";
 
 const DialogControl introControls[] = {
     {IDC_PREVIEW_CLASSIC, ControlKind::Picture, nullptr, 5, 10, 160, 120, 275},
@@ -159,7 +159,7 @@ bool DialogProc(DialogControls *dialog, unsigned message, uintptr_t wParam, intp
     }
 }
 
-void ShowHelp() { KMiscTools::launchURL(KMiscTools::makeFilePath(HELP_INDEX), true); }
+void ShowHelp() { KMiscTools::launchURL(KMiscTools::makeFilePath(HELP_INDEX_FILE), true); }
 
 bool ShowWelcomeDialog() {
     // Tests place the game's folder themselves; computing it again would give the same.

@@ -93,7 +93,8 @@ void openAndQuit(const char *url) {
 }
 
 void creditsLinks(int32_t mx, int32_t my, bool bt) {
-    if (bt && within(mx, 161, 343) && within(my, 315, 399)) openAndQuit(makersWebPage);
+    if (bt && within(mx, 161, 343) && within(my, 315, 399))
+        openAndQuit(*makersWebPage ? makersWebPage : KMiscTools::makeFilePath(HELP_INDEX_FILE));
     if (bt && within(mx, 80, 260) && within(my, 190, 227)) openAndQuit(makersMailLink);
 }
 

@@ -23,7 +23,7 @@ extern KGraphic *surf_credits;  // credits panel; only while the menu runs
 extern KText *highscoreText;    // menu font, also used by the score panel and the name entry; lives until exit
 extern KFont theFont[39];       // glyphs of the menu font, ended by a zero record
 
-extern const char *const makersWebPage;    // opened by the credits' web link
+extern const char *const makersWebPage;    // opened by the credits' web link; empty: the help's index
 extern const char *const makersMailLink;   // "mailto:" link of the credits, with a subject
 
 bool isInside(const sBtn &button, int32_t mx, int32_t my);  // edges included

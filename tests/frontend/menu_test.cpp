@@ -433,8 +433,8 @@ TEST_F(Menu, CreditsWebLinkOpensThePageAndEndsTheProgram) {
     EXPECT_FALSE(KWindow::isQuit());
     frame(200, 350, true);
     ASSERT_EQ(spies::openedUrls().size(), 1u);
-    EXPECT_EQ(spies::openedUrls()[0], makersWebPage);
-    EXPECT_EQ(spies::openedUrls()[0].rfind("http://", 0), 0u);
+    // Without a page of the makers', the help shipped with the game: no server needed.
+    EXPECT_EQ(spies::openedUrls()[0], *makersWebPage ? makersWebPage : BROLIX_RUNTIME_DIR "/data/help/index.html");
     EXPECT_TRUE(KWindow::isQuit());
 }
 
