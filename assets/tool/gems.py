@@ -59,13 +59,22 @@ def _facets(ctx, k, c, r):
     _scaled_about_centre(ctx, c, 0.52, lambda: _outline(ctx, k, c, r))
 
 
-def _start(size, colour, lighten, darken):
-    """Canvas drawn at the design size GEM, and the base, light and dark tones."""
+def _canvas(size):
+    """A size x size picture drawn at the design size GEM."""
     surf = new_surface(size, size)
     ctx = P.context(surf)
     ctx.scale(size / GEM, size / GEM)
+    return surf, ctx
+
+
+def _start(size, colour, lighten, darken):
+    """Canvas drawn at the design size GEM, and the base, light and dark tones."""
+    return _canvas(size) + _tones(colour, lighten, darken)
+
+
+def _tones(colour, lighten, darken):
     base = P.rgb(colour)
-    return surf, ctx, base, P.mix(base, (1, 1, 1, 1), lighten), P.mix(base, (0, 0, 0, 1), darken)
+    return base, P.mix(base, (1, 1, 1, 1), lighten), P.mix(base, (0, 0, 0, 1), darken)
 
 
 def _shadow(ctx, path, dx, dy, alpha):
@@ -77,7 +86,14 @@ def _shadow(ctx, path, dx, dy, alpha):
 
 
 def jewel(k, size=GEM):
-    surf, ctx, base, light, dark = _start(size, JEWEL_COLOURS[k], 0.55, 0.55)
+    surf, ctx = _canvas(size)
+    draw_jewel(ctx, k)
+    return to_rgba(surf)
+
+
+def draw_jewel(ctx, k):
+    """Jewel k at the design size GEM on any cairo context (pictures, icons, SVG)."""
+    base, light, dark = _tones(JEWEL_COLOURS[k], 0.55, 0.55)
     c, r = GEM / 2, GEM / 2 - 2.2
     _shadow(ctx, lambda: _outline(ctx, k, c, r), 0.6, 1.2, 0.45)
     _outline(ctx, k, c, r)
@@ -110,7 +126,6 @@ def jewel(k, size=GEM):
                                          [(0, P.mix(light, (1, 1, 1, 1), 0.3)), (1, base)]), True)
     P.stroke_path(ctx, (1, 1, 1, 0.55), 0.8)
     _sparkle(ctx, c - r * 0.3, c - r * (0.2 if k == 3 else 0.38), 3.2)
-    return to_rgba(surf)
 
 
 def _sparkle(ctx, x, y, s):
