@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs every missing Debian package listed in scripts/packages/*.txt, then
-# configures and builds. Usage: scripts/setup.sh BUILD_DIR BUILD_TYPE [cmake args...]
+# Installs the missing Debian packages of scripts/packages/ (build.txt, run.txt and
+# test.txt; with --player only the first two), then configures and builds.
+# Usage: scripts/setup.sh [--player] BUILD_DIR BUILD_TYPE [cmake args...]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+lists=(build run test)
+if [ "${1:-}" = "--player" ]; then lists=(build run); shift; fi
 build_dir="$1"; build_type="$2"; shift 2
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 install_missing_packages() {
     local wanted missing=()
-    wanted=$(sed -e 's/#.*//' "$root"/scripts/packages/*.txt | tr -s ' \n' '\n' | sort -u)
+    wanted=$(cd "$root/scripts/packages" && sed -e 's/#.*//' "${lists[@]/%/.txt}" | tr -s ' \n' '\n' | sort -u)
     for pkg in $wanted; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" \
             || missing+=("$pkg")

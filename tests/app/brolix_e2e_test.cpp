@@ -190,4 +190,31 @@ TEST_F(Evening, ThirdRunShowsTheNameInTheScorePanel) {
     EXPECT_EQ(run.waitExit(), 0);
 }
 
+// Installed into a staging prefix and started from there by a player with a fresh
+// home: the menu entry and the metainfo validate, the read-only install stays as it
+// was installed, and the saves land in the home.
+TEST(Installed, PlaysFromAReadOnlyInstallAndSavesInThePlayersHome) {
+    const InstalledGame tools(BROLIX_RUNTIME_DIR);   // the opener and the sound file
+    const std::string stage = tools.path("stage"), saves = tools.path("home/.local/share/brolix/");
+    ASSERT_EQ(std::system(("'" BROLIX_CMAKE_COMMAND "' --install '" BROLIX_BINARY_DIR "' --prefix '" + stage +
+                           "' >/dev/null").c_str()), 0);
+    EXPECT_EQ(std::system(("desktop-file-validate " + stage + "/share/applications/org.brolix.Brolix.desktop").c_str()), 0);
+    EXPECT_EQ(std::system(("appstreamcli validate --no-net " + stage + "/share/metainfo/org.brolix.Brolix.metainfo.xml"
+                           " >/dev/null").c_str()), 0);
+    const std::string tree = "find " + stage + " -printf '%p %s %T@\\n' | sort";
+    const std::string installed = commandOutput(tree);
+    std::system(("chmod -R a-w " + stage).c_str());
+    {
+        GameRun run(tools, stage + "/games/brolix", {"HOME=" + tools.path("home"), "XDG_DATA_HOME="});
+        EXPECT_EQ(run.reachMenu(tools.picture("data/page1.jpg"), tools.picture("data/menu0.tga")), "");
+        run.key("Escape");
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    std::system(("chmod -R u+w " + stage).c_str());
+    EXPECT_EQ(commandOutput(tree), installed) << "the game wrote into its install";
+    EXPECT_EQ(tools.read("home/.local/share/brolix/prefs.raw").size(), 20u);
+    for (const char *file : {"fullscreen.stt", "skin.stt", "gamepad.stt", "s60"})
+        EXPECT_TRUE(std::filesystem::exists(saves + file)) << file;
+}
+
 }  // namespace

@@ -124,15 +124,21 @@ public:
     std::string root;
 };
 
-// One run of the game.
+// One run of the game: the copy's executable, or another program with the copy's
+// opener and sound file; extra "NAME=value" entries take the place of the environment's.
 class GameRun {
 public:
-    explicit GameRun(const InstalledGame &game) {
-        std::vector<std::string> env;
+    explicit GameRun(const InstalledGame &game, std::string program = "", const std::vector<std::string> &extraEnv = {}) {
+        std::vector<std::string> env = extraEnv;
+        const auto replaced = [&extraEnv](const std::string &entry) {
+            for (const std::string &extra : extraEnv)
+                if (entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0) return true;
+            return false;
+        };
         for (char **e = environ; *e; e++) {
             std::string entry = *e;
             if (entry.rfind("PATH=", 0) == 0) entry = "PATH=" + game.root + "/bin:" + entry.substr(5);
-            if (entry.rfind("ALSOFT_", 0) != 0) env.push_back(entry);
+            if (entry.rfind("ALSOFT_", 0) != 0 && !replaced(entry)) env.push_back(entry);
         }
         env.push_back("ALSOFT_CONF=" + game.path("alsoft.conf"));
         std::vector<char *> envp;
@@ -143,7 +149,7 @@ public:
         const std::string log = game.path("output.txt");
         posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        const std::string program = game.path("brolix");
+        if (program.empty()) program = game.path("brolix");
         char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
         started = Clock::now();
         if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
