@@ -637,6 +637,11 @@ class Compiled(unittest.TestCase):
             self.assertEqual(p.shape[:2], (120, 160))
         icon = Image.open(os.path.join(GENERATED, 'icon.png'))
         self.assertEqual((icon.size, icon.mode), ((64, 64), 'RGBA'))
+        for size in (16, 24, 32, 48, 64, 128, 256):
+            icon = Image.open(os.path.join(GENERATED, 'icons', '%dx%d' % (size, size), 'apps', 'org.brolix.Brolix.png'))
+            self.assertEqual((icon.size, icon.mode), ((size, size), 'RGBA'))
+        with open(os.path.join(GENERATED, 'icons', 'scalable', 'apps', 'org.brolix.Brolix.svg')) as f:
+            self.assertIn('viewBox="0 0 256 256"', f.read())
 
 
 def tree_digest(root):
