@@ -15,6 +15,7 @@ from .layout import GEM
 PREVIEW_SIZE = (160, 120)
 ICON_SIZE = 64
 DESKTOP_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+ICON_JEWEL = 1   # the emerald: a gem at any size, and apart from the blue tile
 DESKTOP_ID = 'org.brolix.Brolix'   # the desktop entry's and metainfo's id
 PREVIEW_GEM_SET = [0, 1, 0]
 
@@ -44,7 +45,7 @@ def draw_icon(ctx, s):
     ctx.save()
     ctx.translate((s - gem) / 2, (s - gem) / 2)
     ctx.scale(gem / GEM, gem / GEM)
-    draw_jewel(ctx, 0)
+    draw_jewel(ctx, ICON_JEWEL)
     ctx.restore()
 
 
