@@ -1,11 +1,15 @@
 // Start-up of the real game: from launching the executable to the first menu
-// frame on the screen, and the game's peak resident memory after 20 s at the
-// menu; median of 5 runs. The player's steps (Play in the dialog, continue on the
-// driver page that software rendering brings) are taken as soon as each screen
-// shows, and each stretch is shown on its own.
+// frame on the screen, then into a game; median of 5 runs. The player's steps
+// (Play in the dialog, continue on the driver page that software rendering
+// brings, play in the menu) are taken as soon as each screen shows, and each
+// stretch is shown on its own. Memory: resident and anonymous at each screen,
+// and the peaks over the whole run (anonymous memory polled every few ms).
 // Needs an X display: tests/tools/with_xvfb.sh build/bench/bench_startup [runs] [seconds at menu]
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "game_driver.h"
@@ -14,38 +18,103 @@ using namespace gamedriver;
 
 namespace {
 
-struct Run {
-    double dialog = 0, driverPage = 0, menu = 0, total = 0;
-    long peakKiB = 0;
+const char *const kDialogTitle = "Welcome to Brolix !";
+
+struct Memory {
+    double rss = 0, anon = 0;  // MiB
 };
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+Memory memoryOf(pid_t pid) {
+    return {GameRun::statusKiB(pid, "VmRSS:") / 1024.0, GameRun::statusKiB(pid, "RssAnon:") / 1024.0};
 }
+
+// The process that shows the start-up dialog.
+pid_t dialogOwner() {
+    return pid_t(std::atol(
+        commandOutput(std::string("xdotool search --onlyvisible --name '^") + kDialogTitle + "$' getwindowpid 2>/dev/null")
+            .c_str()));
+}
+
+// The largest anonymous memory of a process while it lives.
+class AnonPeak {
+public:
+    explicit AnonPeak(pid_t pid)
+        : poller_([this, pid] {
+              while (!stop_) {
+                  peak_ = std::max<long>(peak_, GameRun::statusKiB(pid, "RssAnon:"));
+                  sleepMs(2);
+              }
+          }) {}
+    ~AnonPeak() { finish(); }
+    AnonPeak(const AnonPeak &) = delete;
+    AnonPeak &operator=(const AnonPeak &) = delete;
+    double finish() {
+        stop_ = true;
+        if (poller_.joinable()) poller_.join();
+        return peak_ / 1024.0;
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<long> peak_{0};
+    std::thread poller_;
+};
+
+struct Run {
+    double dialog = 0, driverPage = 0, menu = 0, total = 0;
+    Memory atDialog, dialogProcess, atDriverPage, atMenu, inGame;
+    double peakRss = 0, peakAnon = 0;
+};
 
 bool measure(int secondsAtMenu, Run &result) {
     InstalledGame game(BROLIX_RUNTIME_DIR);
     const Image menu = game.picture("data/menu0.tga"), page = game.picture("data/page1.jpg");
+    const Image inGame = game.picture("data/ingame0.tga");
     GameRun run(game);
+    AnonPeak anonPeak(run.pid());
     if (!run.waitDialog()) return false;
     result.dialog = msSince(run.started);
+    sleepMs(500);
+    result.atDialog = memoryOf(run.pid());
+    result.dialogProcess = memoryOf(dialogOwner());
 
     const Clock::time_point play = Clock::now();
     run.pressPlay();
     if (!run.waitGameWindow() || !run.waitShows(page, 0, 0, 0, 0, 640, 480)) return false;
     result.driverPage = msSince(play);
+    result.atDriverPage = memoryOf(run.pid());
 
     const Clock::time_point click = Clock::now();
     run.click(400, 420, 30);
     if (!run.waitShows(menu, 0, 0, 0, 0, 640, 100, 30000)) return false;
     result.menu = msSince(click);
     result.total = msSince(run.started);
-
     sleepMs(secondsAtMenu * 1000);
-    result.peakKiB = run.peakResidentKiB();
+    result.atMenu = memoryOf(run.pid());
+
+    run.click(489, 364);
+    if (!run.waitShows(inGame, 60, 432, 60, 432, 280, 36)) return false;
+    sleepMs(3000);
+    result.inGame = memoryOf(run.pid());
+    result.peakRss = run.peakResidentKiB() / 1024.0;
+    result.peakAnon = anonPeak.finish();
+    run.key("Escape");
+    if (!run.waitShows(menu, 0, 0, 0, 0, 640, 100)) return false;
     run.key("Escape");
     return run.waitExit() == 0;
+}
+
+double median(const std::vector<Run> &runs, const std::function<double(const Run &)> &field) {
+    std::vector<double> values;
+    for (const Run &r : runs) values.push_back(field(r));
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void printMemory(const std::vector<Run> &runs, const char *where, Memory Run::*at) {
+    std::printf("  %-28s resident %6.1f MiB, anonymous %5.1f MiB\n", where,
+                median(runs, [at](const Run &r) { return (r.*at).rss; }),
+                median(runs, [at](const Run &r) { return (r.*at).anon; }));
 }
 
 } // namespace
@@ -57,26 +126,32 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bench_startup: no DISPLAY (run it under tests/tools/with_xvfb.sh)\n");
         return 1;
     }
-    std::vector<double> totals, dialogs, pages, menus, peaks;
+    std::vector<Run> results;
     for (int i = 0; i < runs; i++) {
         Run r;
         if (!measure(secondsAtMenu, r)) {
-            std::fprintf(stderr, "bench_startup: run %d did not reach the menu and quit cleanly\n", i + 1);
+            std::fprintf(stderr, "bench_startup: run %d did not reach a game and quit cleanly\n", i + 1);
             return 1;
         }
         std::printf("run %d: launch to menu %.0f ms (dialog %.0f, Play to driver page %.0f, continue to menu %.0f); "
-                    "peak RSS %.1f MiB\n",
-                    i + 1, r.total, r.dialog, r.driverPage, r.menu, r.peakKiB / 1024.0);
-        totals.push_back(r.total);
-        dialogs.push_back(r.dialog);
-        pages.push_back(r.driverPage);
-        menus.push_back(r.menu);
-        peaks.push_back(r.peakKiB / 1024.0);
+                    "peak resident %.1f MiB, peak anonymous %.1f MiB\n",
+                    i + 1, r.total, r.dialog, r.driverPage, r.menu, r.peakRss, r.peakAnon);
+        results.push_back(r);
     }
     std::printf("launch to first menu frame: median %.0f ms (dialog shown %.0f, Play to driver page %.0f, "
                 "continue to menu %.0f) over %d runs\n",
-                median(totals), median(dialogs), median(pages), median(menus), runs);
-    std::printf("peak resident memory after %d s at the menu: median %.1f MiB over %d runs\n", secondsAtMenu,
-                median(peaks), runs);
+                median(results, [](const Run &r) { return r.total; }),
+                median(results, [](const Run &r) { return r.dialog; }),
+                median(results, [](const Run &r) { return r.driverPage; }),
+                median(results, [](const Run &r) { return r.menu; }), runs);
+    std::printf("memory of the game process, median over %d runs:\n", runs);
+    printMemory(results, "at the dialog", &Run::atDialog);
+    printMemory(results, "(process showing the dialog)", &Run::dialogProcess);
+    printMemory(results, "at the driver page", &Run::atDriverPage);
+    printMemory(results, ("after " + std::to_string(secondsAtMenu) + " s at the menu").c_str(), &Run::atMenu);
+    printMemory(results, "3 s into a game", &Run::inGame);
+    std::printf("  %-28s resident %6.1f MiB, anonymous %5.1f MiB\n", "peak over the run",
+                median(results, [](const Run &r) { return r.peakRss; }),
+                median(results, [](const Run &r) { return r.peakAnon; }));
     return 0;
 }

@@ -292,13 +292,16 @@ public:
         return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
     // Peak resident memory of the running game, in KiB.
-    long peakResidentKiB() const {
-        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    long peakResidentKiB() const { return statusKiB(pid_, "VmHWM:"); }
+    // A memory field of /proc/PID/status ("VmRSS:", "RssAnon:"), in KiB; -1 when gone.
+    static long statusKiB(pid_t pid, const std::string &field) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
         std::string line;
         while (std::getline(status, line))
-            if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+            if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
         return -1;
     }
+    pid_t pid() const { return pid_; }
 
     Clock::time_point started;
 
