@@ -4,7 +4,8 @@
 // brings, play in the menu) are taken as soon as each screen shows, and each
 // stretch is shown on its own. Memory: resident and anonymous at each screen,
 // and the peaks over the whole run (anonymous memory polled every few ms).
-// Needs an X display: tests/tools/with_xvfb.sh build/bench/bench_startup [runs] [seconds at menu]
+// Needs an X display: tests/tools/with_xvfb.sh build/bench/bench_startup [runs] [seconds at menu] [game folder]
+// (another build's folder holding brolix and data/ compares two builds under the same load)
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -66,8 +67,8 @@ struct Run {
     double peakRss = 0, peakAnon = 0;
 };
 
-bool measure(int secondsAtMenu, Run &result) {
-    InstalledGame game(BROLIX_RUNTIME_DIR);
+bool measure(const char *folder, int secondsAtMenu, Run &result) {
+    InstalledGame game(folder);
     const Image menu = game.picture("data/menu0.tga"), page = game.picture("data/page1.jpg");
     const Image inGame = game.picture("data/ingame0.tga");
     GameRun run(game);
@@ -122,6 +123,7 @@ void printMemory(const std::vector<Run> &runs, const char *where, Memory Run::*a
 int main(int argc, char **argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const int secondsAtMenu = argc > 2 ? std::max(0, std::atoi(argv[2])) : 20;
+    const char *folder = argc > 3 ? argv[3] : BROLIX_RUNTIME_DIR;
     if (!std::getenv("DISPLAY")) {
         std::fprintf(stderr, "bench_startup: no DISPLAY (run it under tests/tools/with_xvfb.sh)\n");
         return 1;
@@ -129,7 +131,7 @@ int main(int argc, char **argv) {
     std::vector<Run> results;
     for (int i = 0; i < runs; i++) {
         Run r;
-        if (!measure(secondsAtMenu, r)) {
+        if (!measure(folder, secondsAtMenu, r)) {
             std::fprintf(stderr, "bench_startup: run %d did not reach a game and quit cleanly\n", i + 1);
             return 1;
         }
