@@ -89,7 +89,7 @@ void shutDown() {
 
 int runBrolix() {
     KMiscTools::initMiscTools();
-    if (!ShowWelcomeDialog()) return 0;
+    if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
     fenetre = new KWindow;
     KWindow::setWindowIcon(brolix_icon_rgba, brolix_icon_width, brolix_icon_height);
     // Without a window there is nothing to play on; the engine has told the player why.

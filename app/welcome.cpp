@@ -5,6 +5,11 @@
 #include "online.h"
 #include "storage.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
 bool isWindowed = true;
 int32_t gSkin = 0;
 bool isGamePad = false;
@@ -93,6 +98,38 @@ void handleCommand(DialogControls *dialog, int id) {
     }
 }
 
+// What the dialog's process hands back to the game.
+struct DialogOutcome {
+    unsigned char started, windowed, gamePad, online;
+    int32_t skin;
+};
+
+bool readWhole(int fd, void *into, size_t size) {
+    auto *bytes = static_cast<unsigned char *>(into);
+    while (size > 0) {
+        ssize_t got = read(fd, bytes, size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        bytes += got;
+        size -= size_t(got);
+    }
+    return true;
+}
+
+void answerFromChild(int fd) {
+    DialogOutcome outcome = {};
+    outcome.started = ShowWelcomeDialog();
+    outcome.windowed = isWindowed;
+    outcome.gamePad = isGamePad;
+    outcome.online = gOnlineScores;
+    outcome.skin = gSkin;
+    // A pipe write this small is whole or fails; the parent then sees no answer.
+    (void)!write(fd, &outcome, sizeof outcome);
+    _exit(0);
+}
+
 } // namespace
 
 const DialogTemplate DIALOGINTRO = {
@@ -172,4 +209,37 @@ bool ShowWelcomeDialog() {
     saveGamePadState();
     gOnlineScores = isGamePad;   // the box is the player's consent to send scores
     return result != 0;
+}
+
+bool ShowWelcomeDialogApart(void (*meanwhile)()) {
+    int ends[2];
+    if (pipe(ends) != 0)
+        return ShowWelcomeDialog();
+    std::fflush(nullptr);   // buffered output would be written by both processes
+    const pid_t child = fork();
+    if (child == 0) {
+        close(ends[0]);
+        answerFromChild(ends[1]);
+    }
+    close(ends[1]);
+    if (child < 0) {
+        close(ends[0]);
+        return ShowWelcomeDialog();
+    }
+    if (meanwhile)
+        meanwhile();
+    DialogOutcome outcome;
+    const bool answered = readWhole(ends[0], &outcome, sizeof outcome);
+    close(ends[0]);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    if (!answered) {
+        std::fprintf(stderr, "The start-up dialog ended without an answer.\n");
+        return false;
+    }
+    isWindowed = outcome.windowed != 0;
+    isGamePad = outcome.gamePad != 0;
+    gOnlineScores = outcome.online != 0;
+    gSkin = outcome.skin;
+    return outcome.started != 0;
 }

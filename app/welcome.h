@@ -24,6 +24,10 @@ enum : int {
 };
 
 bool ShowWelcomeDialog();                 // read the settings, run the dialog, save them, set online scoring; true: start the game
+// ShowWelcomeDialog in a child process that has ended when this returns, so the dialog's
+// toolkit never stays in the game's memory; meanwhile runs here while the dialog shows.
+// A child that dies without an answer counts as Quit.
+bool ShowWelcomeDialogApart(void (*meanwhile)());
 void fillCombo(DialogControls *dialog);   // fill the skin list and select gSkin (out-of-range skins become 1)
 bool DialogProc(DialogControls *dialog, unsigned message, uintptr_t wParam, intptr_t lParam);  // the dialog's handler
 void ShowHelp();                          // open data/help/index.html in the default browser

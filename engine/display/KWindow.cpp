@@ -29,6 +29,7 @@ uint32_t KWindow::t1 = 0;
 namespace {
 // --- platform state that has no place in the class ---
 bool videoStarted = false;
+bool driverPreloaded = false;   // prepareDisplay holds one reference on the GL library
 enum PixelFormat { NO_FORMAT, GENERIC_FORMAT, ACCELERATED_FORMAT };
 PixelFormat pixelFormat = NO_FORMAT;
 
@@ -338,11 +339,24 @@ KWindow::~KWindow() {
         _hwnd = nullptr;
     }
     scaled = false;
+    if (driverPreloaded) {
+        SDL_GL_UnloadLibrary();
+        driverPreloaded = false;
+    }
     if (videoStarted) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         videoStarted = false;
     }
     _quit = true;
+}
+
+// Loading the GL driver (a software renderer maps a whole compiler) is most of the time
+// a first window takes; done here, it can overlap with something the player looks at.
+void KWindow::prepareDisplay() {
+    if (!videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        videoStarted = true;
+    if (videoStarted && !driverPreloaded && !isInvisibleDriver())
+        driverPreloaded = SDL_GL_LoadLibrary(nullptr) == 0;
 }
 
 bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, bool windowed, const char *title) {

@@ -17,6 +17,7 @@ public:
     // Opens the window and its GL context; false when the context could not be attached.
     bool createGameWindow(int16_t width, int16_t height, int16_t depth, bool windowed, const char *title);
 
+    static void prepareDisplay();   // start the video system and load the GL driver, before a window is asked for
     static void flipBackBuffer(bool waitForBackWindow);   // present, pump one event, pace; optionally wait for focus
     static void processEvents();                  // take at most one pending event
     static bool isQuit();                         // true once the player closed the window or terminate ran

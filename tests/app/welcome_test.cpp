@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include <csignal>
+
 #include "online.h"
 #include "temp_home.h"
 #include "welcome.h"
@@ -292,6 +294,30 @@ TEST_F(Welcome, DialogThatCannotBeShownStartsTheGameWithTheReadSettings) {
     EXPECT_EQ(stored("fullscreen.stt"), Bytes({0}));
     EXPECT_EQ(stored("skin.stt"), Bytes({2, 0, 0, 0}));
     EXPECT_EQ(stored("gamepad.stt"), Bytes({1}));
+}
+
+// Apart, the dialog runs in a child: its choices and saved files come back, this process
+// never ran it, and a child that dies without answering counts as Quit.
+TEST_F(Welcome, ApartTheChildsChoicesComeBackAndADeadChildQuits) {
+    static int playedHere, meanwhile;
+    playedHere = meanwhile = 0;
+    player = [](FakeControls &c) {
+        playedHere++;
+        c.click(IDC_FULLSCREEN);
+        c.click(IDC_INTERNET);
+        c.choose(2);
+        c.click(IDC_PLAY);
+    };
+    EXPECT_TRUE(ShowWelcomeDialogApart([] { meanwhile++; }));
+    EXPECT_EQ(playedHere, 0);
+    EXPECT_EQ(meanwhile, 1);
+    EXPECT_FALSE(isWindowed);
+    EXPECT_EQ(gSkin, 2);
+    EXPECT_TRUE(isGamePad);
+    EXPECT_TRUE(gOnlineScores);
+    EXPECT_EQ(stored("skin.stt"), Bytes({2, 0, 0, 0}));
+    player = [](FakeControls &) { raise(SIGKILL); };
+    EXPECT_FALSE(ShowWelcomeDialogApart(nullptr));
 }
 
 // Opening help must not end the dialog; the opener is a recording stand-in on PATH.
