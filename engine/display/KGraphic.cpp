@@ -9,6 +9,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,11 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE *f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 // Size of an opened regular file, or -1 for anything else (a folder, a pipe).
 long regularFileSize(FILE *f) {
@@ -99,7 +95,65 @@ GLint internalFormat(bool withAlpha, bool trueColor) {
     return trueColor ? GL_RGB8 : GL_RGB;
 }
 
+// TGA files are told by their name's extension as written; a ".tga" elsewhere in the
+// path (a folder's name) says nothing about the file.
+bool hasTgaExtension(const char *path) {
+    const size_t length = std::strlen(path);
+    return length >= 4 && std::strcmp(path + length - 4, ".tga") == 0;
+}
+
+// A texture the driver cannot hold would load "successfully" and then never show, and
+// one it can hold may still be absurd: a long thin picture in a square texture.
+bool textureFits(const KPixels::TextureLayout &layout) {
+    const uint32_t limit = textureSideLimit();
+    return layout.width <= limit && layout.height <= limit &&
+           KPixels::textureBytes(layout) <= KPixels::kMaxTextureBytes;
+}
+
+// Texels are converted and uploaded this many bytes at a time, so a picture never needs
+// a second whole copy beside the driver's.
+const size_t kBandBytes = 256 * 1024;
+
+uint32_t rowsPerBand(uint32_t texWidth) {
+    const size_t rows = kBandBytes / (size_t(texWidth) * 4);
+    return rows > 0 ? uint32_t(rows) : 1;
+}
+
 }  // namespace
+
+// A picture record (18-byte header, then rows bottom row first) on its way to a texture:
+// decoded in memory, or still in its TGA file and read a band of rows at a time.
+class PictureRecord {
+public:
+    PictureRecord(const unsigned char *bytes, size_t size) : bytes_(bytes), size_(size) {}
+    PictureRecord(std::FILE *file, long start, size_t size) : file_(file), start_(start), size_(size) {}
+    size_t size() const { return size_; }
+    // Room for reads of up to `length` bytes; false when there is no memory for it.
+    bool reserve(size_t length) {
+        if (bytes_ || length <= room_)
+            return true;
+        scratch_.reset(new (std::nothrow) unsigned char[length]);
+        room_ = scratch_ ? length : 0;
+        return scratch_ != nullptr;
+    }
+    // `length` bytes from `offset`, within the room reserved; null when the file cannot give them.
+    const unsigned char *read(size_t offset, size_t length) {
+        if (bytes_)
+            return bytes_ + offset;
+        if (length > room_ || std::fseek(file_, start_ + long(offset), SEEK_SET) != 0 ||
+            !readAll(file_, scratch_.get(), length))
+            return nullptr;
+        return scratch_.get();
+    }
+
+private:
+    const unsigned char *bytes_ = nullptr;
+    std::FILE *file_ = nullptr;
+    long start_ = 0;
+    size_t size_ = 0;
+    std::unique_ptr<unsigned char[]> scratch_;
+    size_t room_ = 0;
+};
 
 KGraphic::KGraphic() {
     if (screenWidth == 0)
@@ -113,7 +167,7 @@ KGraphic::~KGraphic() { freePicture(); }
 
 float KGraphic::getWidth() { return fimageWidth; }
 float KGraphic::getHeight() { return fimageHeight; }
-int32_t KGraphic::getVideoMemory() { return videoMemory; }
+int64_t KGraphic::getVideoMemory() { return videoMemory; }
 
 void KGraphic::setAlphaMode(bool normal) {
     _sourceAlpha = GL_SRC_ALPHA;
@@ -127,30 +181,34 @@ void KGraphic::setColorKey(bool active, uint8_t r, uint8_t g, uint8_t b) {
     _ckb = b;
 }
 
-int32_t KGraphic::textureBytes() const {
-    return int32_t(screenDepth / 8) * int32_t(_ftextureWIDTH) * int32_t(_ftextureHEIGHT);
+int64_t KGraphic::textureBytes() const {
+    return int64_t(screenDepth / 8) * int64_t(_ftextureWIDTH) * int64_t(_ftextureHEIGHT);
 }
 
 bool KGraphic::loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor) {
     size_t size = 0;
-    Bytes record = std::strstr(path, ".tga") ? LoadTGA(path, size) : LoadGeneric(path, size);
-    if (!record) {
+    long start = 0;
+    File tga;
+    Bytes decoded;
+    if (hasTgaExtension(path))
+        tga = LoadTGA(path, start, size);
+    else
+        decoded = LoadGeneric(path, size);
+    if (!tga && !decoded) {
         KMiscTools::messageBox(path, "file not found or out of memory");
         return false;
     }
-    if (!uploadRecord(path, record.get(), size, withAlpha, trueColor))
-        return false;
-    if (!keepPixels) {
-        delete[] _pixels;
-        _pixels = nullptr;
-    }
-    return true;
+    PictureRecord record = tga ? PictureRecord(tga.get(), start, size) : PictureRecord(decoded.get(), size);
+    return uploadRecord(path, record, withAlpha, keepPixels, trueColor);
 }
 
-bool KGraphic::uploadRecord(const char *path, const unsigned char *record, size_t size, bool withAlpha,
+bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAlpha, bool keepPixels,
                             bool trueColor) {
     KPixels::Header header;
-    switch (KPixels::readHeader(record, size, header)) {
+    const unsigned char *head = record.reserve(KPixels::kHeaderSize) && record.size() >= KPixels::kHeaderSize
+                                    ? record.read(0, KPixels::kHeaderSize)
+                                    : nullptr;
+    switch (head ? KPixels::readHeader(head, record.size(), header) : KPixels::Check::truncated) {
     case KPixels::Check::unsupportedDepth:
         KMiscTools::messageBox("Non supported Format", path);
         return false;
@@ -162,20 +220,55 @@ bool KGraphic::uploadRecord(const char *path, const unsigned char *record, size_
     }
     const KPixels::TextureLayout layout =
         KPixels::textureLayout(header.width, header.height, KWindow::getRectangleTexCap());
-    const uint32_t limit = textureSideLimit();
-    // A texture the driver cannot hold would load "successfully" and then never show.
-    if (layout.width > limit || layout.height > limit) {
+    if (!textureFits(layout)) {
         KMiscTools::messageBox("Picture too large", path);
         return false;
     }
-    unsigned char *texels = new (std::nothrow) unsigned char[size_t(layout.width) * layout.height * 4]();
-    if (!texels) {
+    // Kept pixels are the whole texture, so then the one band is the whole texture.
+    const uint32_t bandRows = keepPixels ? layout.height : std::min(rowsPerBand(layout.width), layout.height);
+    const size_t rowBytes = size_t(header.width) * (header.depth / 8);
+    Bytes texels(new (std::nothrow) unsigned char[size_t(layout.width) * bandRows * 4]);
+    if (!texels || !record.reserve(rowBytes * std::min<uint32_t>(bandRows, header.height))) {
         KMiscTools::messageBox("Out of memory", path);
         return false;
     }
     glLoadIdentity();
     glFlush();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(KPixels::kTextureRectangle);
+    glEnable(layout.target);
+    glBindTexture(layout.target, name);
+    glTexImage2D(layout.target, 0, internalFormat(withAlpha, trueColor), GLsizei(layout.width),
+                 GLsizei(layout.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    const KPixels::ColorKey key = {_ckActive, _ckr, _ckg, _ckb};
+    for (uint32_t top = 0; top < layout.height; top += bandRows) {
+        const uint32_t rows = std::min(bandRows, layout.height - top);
+        // Texels outside the picture are transparent black.
+        std::memset(texels.get(), 0, size_t(layout.width) * rows * 4);
+        const uint32_t pictureRows = top < header.height ? std::min(rows, header.height - top) : 0;
+        if (pictureRows > 0) {
+            // File rows are stored bottom row first: these end at texel row `top`.
+            const size_t first = header.height - top - pictureRows;
+            const unsigned char *src = record.read(KPixels::kHeaderSize + first * rowBytes, pictureRows * rowBytes);
+            if (!src) {
+                glDeleteTextures(1, &name);
+                KMiscTools::messageBox("Out of data to read", path);
+                return false;
+            }
+            KPixels::convertTexels(src, header, pictureRows, layout.width, key, texels.get());
+        }
+        glTexSubImage2D(layout.target, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA,
+                        GL_UNSIGNED_BYTE, texels.get());
+    }
+    setGraphicQuality(_graphicQuality);
+    if (layout.target == GL_TEXTURE_2D) {  // rectangle textures refuse GL_REPEAT
+        glTexParameteri(layout.target, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(layout.target, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    }
+    texture = name;
     fimageWidth = header.width;
     fimageHeight = header.height;
     picX1 = header.xOrigin;
@@ -184,22 +277,7 @@ bool KGraphic::uploadRecord(const char *path, const unsigned char *record, size_
     _ftextureWIDTH = float(layout.width);
     _ftextureHEIGHT = float(layout.height);
     delete[] _pixels;
-    _pixels = texels;
-    KPixels::convertTexels(record, header, layout.width, {_ckActive, _ckr, _ckg, _ckb}, _pixels);
-
-    glLoadIdentity();
-    glGenTextures(1, &texture);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(KPixels::kTextureRectangle);
-    glEnable(_glEnum);
-    glBindTexture(_glEnum, texture);
-    glTexImage2D(_glEnum, 0, internalFormat(withAlpha, trueColor), GLsizei(layout.width), GLsizei(layout.height), 0,
-                 GL_RGBA, GL_UNSIGNED_BYTE, _pixels);
-    setGraphicQuality(_graphicQuality);
-    if (_glEnum == GL_TEXTURE_2D) {  // rectangle textures refuse GL_REPEAT
-        glTexParameteri(_glEnum, GL_TEXTURE_WRAP_S, GL_REPEAT);
-        glTexParameteri(_glEnum, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    }
+    _pixels = keepPixels ? texels.release() : nullptr;
     videoMemory += textureBytes();
     return true;
 }
@@ -217,7 +295,7 @@ void KGraphic::freePicture() {
     fimageHeight = 0;
 }
 
-KGraphic::Bytes KGraphic::LoadTGA(const char *path, size_t &size) {
+KGraphic::File KGraphic::LoadTGA(const char *path, long &start, size_t &size) {
     File f(std::fopen(path, "rb"));
     const long fileSize = f ? regularFileSize(f.get()) : -1;
     if (fileSize < 0) {
@@ -230,18 +308,9 @@ KGraphic::Bytes KGraphic::LoadTGA(const char *path, size_t &size) {
     }
     unsigned char prefix[4] = {};
     const size_t got = std::fread(prefix, 1, sizeof prefix, f.get());
-    const size_t offset = KPixels::tgaDataOffset(prefix, got);
-    size = size_t(fileSize) - offset;
-    Bytes bytes(new (std::nothrow) unsigned char[size]);
-    if (!bytes) {
-        KMiscTools::messageBox("Out of memory", path);
-        return nullptr;
-    }
-    if (std::fseek(f.get(), long(offset), SEEK_SET) != 0 || !readAll(f.get(), bytes.get(), size)) {
-        KMiscTools::messageBox("Out of data to read", path);
-        return nullptr;
-    }
-    return bytes;
+    start = long(KPixels::tgaDataOffset(prefix, got));
+    size = size_t(fileSize - start);
+    return f;
 }
 
 KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
@@ -262,8 +331,8 @@ KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
     else if (!KPixels::decodableSize(file.get(), size_t(fileSize), textureSideLimit()))
         failure = "file is corrupt";
     else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {
+        file.reset();   // only one copy of the picture at a time
         record = RenderPicture(picture, size);
-        SDL_FreeSurface(picture);
     } else {
         failure = "File is corrupted";
     }
@@ -276,6 +345,7 @@ KGraphic::Bytes KGraphic::RenderPicture(SDL_Surface *picture, size_t &size) {
     SDL_Surface *bgr = picture->w <= 0xFFFF && picture->h <= 0xFFFF
                            ? SDL_ConvertSurfaceFormat(picture, SDL_PIXELFORMAT_BGR24, 0)
                            : nullptr;
+    SDL_FreeSurface(picture);
     if (!bgr) {
         KMiscTools::messageBox("error", "could not create dib section");
         return nullptr;

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 struct tgaBitmap;
 struct SDL_Surface;
+class PictureRecord;
 
 // One picture held as one OpenGL texture, plus the class-wide logical screen
 // and world view under which every picture is drawn.
@@ -39,7 +41,7 @@ public:
     static void drawRect(float x1, float y1, float x2, float y2,
                          float r, float g, float b, float a);   // flat rectangle; a < 1 adds
     bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far
-    static int32_t getVideoMemory();    // running estimate of texture memory in bytes
+    static int64_t getVideoMemory();    // running estimate of texture memory in bytes
 
     // Data members, in this order.
     uint32_t texture = 0;               // GL texture name
@@ -56,19 +58,22 @@ public:
 
 private:
     using Bytes = std::unique_ptr<unsigned char[]>;
-    Bytes LoadTGA(const char *path, size_t &size);     // whole file less any "pihs" prefix
-    Bytes LoadGeneric(const char *path, size_t &size); // decoded into a 24-bit record
-    Bytes RenderPicture(SDL_Surface *picture, size_t &size);
-    bool uploadRecord(const char *path, const unsigned char *record, size_t size,
-                      bool withAlpha, bool trueColor);
+    struct FileCloser {
+        void operator()(std::FILE *f) const { std::fclose(f); }
+    };
+    using File = std::unique_ptr<std::FILE, FileCloser>;
+    File LoadTGA(const char *path, long &start, size_t &size); // the open file; its record starts after any "pihs" prefix
+    Bytes LoadGeneric(const char *path, size_t &size);         // decoded into a 24-bit record
+    Bytes RenderPicture(SDL_Surface *picture, size_t &size);   // frees the picture
+    bool uploadRecord(const char *path, PictureRecord &record, bool withAlpha, bool keepPixels, bool trueColor);
     void bindTexture();
     void emitQuad(float sx1, float sy1, float sx2, float sy2, int16_t left, int16_t top,
                   bool flipX, bool flipY);
     void GenericBlit(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
                      bool flipX, bool flipY);                   // dy already in GL terms
-    int32_t textureBytes() const;       // what this texture adds to videoMemory
+    int64_t textureBytes() const;       // what this texture adds to videoMemory
 
     static int16_t screenWidth, screenHeight, screenDepth;
-    static int32_t videoMemory;         // running estimate of texture memory in bytes
+    static int64_t videoMemory;         // running estimate of texture memory in bytes
     static bool _graphicQuality;        // filtering for new textures: linear when true
 };

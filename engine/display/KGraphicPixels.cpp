@@ -55,15 +55,16 @@ TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap) 
     return {kTexture2D, p, p};
 }
 
-void convertTexels(const uint8_t *record, const Header &header, uint32_t texWidth, ColorKey key,
+uint64_t textureBytes(const TextureLayout &layout) { return uint64_t(layout.width) * layout.height * 4; }
+
+void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount, uint32_t texWidth, ColorKey key,
                    uint8_t *texels) {
     // Depths between the two supported ones convert nothing: the texture stays transparent.
     if (header.depth != 24 && header.depth != 32)
         return;
     const size_t bpp = header.depth / 8;
-    const uint8_t *pixels = record + kHeaderSize;
-    for (uint32_t y = 0; y < header.height; ++y) {
-        const uint8_t *src = pixels + size_t(header.height - 1 - y) * header.width * bpp;
+    for (uint32_t y = 0; y < rowCount; ++y) {
+        const uint8_t *src = rows + size_t(rowCount - 1 - y) * header.width * bpp;
         uint8_t *dst = texels + size_t(texWidth) * y * 4;
         for (uint32_t x = 0; x < header.width; ++x, src += bpp, dst += 4) {
             dst[0] = src[2];

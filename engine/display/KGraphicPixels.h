@@ -33,8 +33,14 @@ Check readHeader(const uint8_t *record, size_t size, Header &header);   // depth
 size_t pixelBytes(const Header &header);                                // bytes the header announces after itself
 uint32_t powerOfTwoSide(uint32_t width, uint32_t height);               // smallest power of two >= both, at least 4
 TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap);
-// Writes the record's pixels top row first as RGBA into zeroed texels of a texWidth-wide texture.
-void convertTexels(const uint8_t *record, const Header &header, uint32_t texWidth, ColorKey key, uint8_t *texels);
+constexpr uint64_t kMaxTextureBytes = uint64_t(64) << 20;  // larger RGBA textures are refused
+
+// Bytes of an RGBA texture of the layout, in 64 bits whatever the sides.
+uint64_t textureBytes(const TextureLayout &layout);
+// Converts rowCount file rows (bottom row first, as the file stores them) into the
+// top-first RGBA texel rows of a texWidth-wide texture; texels beyond the picture are not touched.
+void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount, uint32_t texWidth, ColorKey key,
+                   uint8_t *texels);
 size_t recordSize(uint32_t width, uint32_t height);                     // 24-bit record of that size
 // Fills a 24-bit record from top-first B, G, R rows that are `pitch` bytes apart.
 void recordFromBgrRows(const uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t *record);

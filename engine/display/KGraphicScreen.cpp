@@ -11,7 +11,7 @@
 int16_t KGraphic::screenWidth = 0;
 int16_t KGraphic::screenHeight = 0;
 int16_t KGraphic::screenDepth = 0;
-int32_t KGraphic::videoMemory = 0;
+int64_t KGraphic::videoMemory = 0;
 bool KGraphic::_graphicQuality = false;
 
 void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {

@@ -21,6 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return 0;  // keeps each run small; the loop bounds do not depend on the size
     std::vector<uint8_t> texels(size_t(layout.width) * layout.height * 4, 0);
     const KPixels::ColorKey key = {size % 3 == 0, record[0], record[1], record[2]};
-    KPixels::convertTexels(record, header, layout.width, key, texels.data());
+    KPixels::convertTexels(record + KPixels::kHeaderSize, header, header.height, layout.width, key, texels.data());
     return 0;
 }

@@ -202,7 +202,9 @@ TEST_F(PictureLoad, UpperCaseTgaGoesToTheDecoderWhichRefusesIt) {
 }
 
 TEST_F(PictureLoad, DecodedFormatsAreUpright24Bit) {
-    for (const char *name : {"pic.bmp", "pic.png", "pic.jpg"}) {
+    // A ".tga" in a folder's name does not make the files in it TGA.
+    std::filesystem::create_directory(dir.file("x.tga.d"));
+    for (const char *name : {"x.tga.d/pic.bmp", "x.tga.d/pic.png", "x.tga.d/pic.jpg"}) {
         SCOPED_TRACE(name);
         // Blue top half, red bottom half: large blocks survive JPEG.
         const std::string path = dir.file(name);
@@ -359,6 +361,20 @@ TEST_F(PictureLoad, PicturesBeyondTheDriverLimitAreRefused) {
     EXPECT_FALSE(g.loadPicture(tga.c_str(), true, false, true));
     EXPECT_EQ(boxes(), (Boxes{{"Picture too large", tga}}));
     EXPECT_EQ(g.texture, 0u);
+    // Within the limit, one row whose square texture would take gigabytes; in a
+    // rectangle texture of its own size it is small.
+    ASSERT_GE(limit, 8192);
+    const std::string thin = dir.file("thin.tga");
+    picfiles::writeFile(thin, picfiles::tgaBytes(uint16_t(limit), 1, 24, std::vector<unsigned char>(limit * 3, 9)));
+    gltest::messageBoxes().clear();
+    const int64_t memory = KGraphic::getVideoMemory();
+    EXPECT_FALSE(g.loadPicture(thin.c_str(), true, false, true));
+    EXPECT_EQ(boxes(), (Boxes{{"Picture too large", thin}}));
+    EXPECT_EQ(KGraphic::getVideoMemory(), memory);
+    KWindow::setRectangleTexCap(true);
+    EXPECT_TRUE(g.loadPicture(thin.c_str(), true, false, true));
+    KWindow::setRectangleTexCap(false);
+    g.freePicture();
     // The same for a decoded picture, refused before it is decoded (the decoder would
     // report its own, different caption for the checksum the new width breaks).
     const std::string png = dir.file("wide.png");

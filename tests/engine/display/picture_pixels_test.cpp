@@ -138,7 +138,7 @@ TEST(Texels, TwentyFourBitsTopRowFirstOpaqueRestTransparentBlack) {
     Header h;
     ASSERT_EQ(readHeader(r.data(), r.size(), h), Check::ok);
     std::vector<uint8_t> t(4 * 4 * 4, 0);
-    convertTexels(r.data(), h, 4, {}, t.data());
+    convertTexels(r.data() + kHeaderSize, h, h.height, 4, {}, t.data());
     EXPECT_EQ(texel(t, 4, 0, 0), (Texel{255, 0, 0, 255}));
     EXPECT_EQ(texel(t, 4, 1, 0), (Texel{0, 255, 0, 255}));
     EXPECT_EQ(texel(t, 4, 0, 1), (Texel{0, 0, 255, 255}));
@@ -155,7 +155,7 @@ TEST(Texels, ThirtyTwoBitsKeepFileAlpha) {
     Header h;
     ASSERT_EQ(readHeader(r.data(), r.size(), h), Check::ok);
     std::vector<uint8_t> t(4 * 4 * 4, 0);
-    convertTexels(r.data(), h, 4, {}, t.data());
+    convertTexels(r.data() + kHeaderSize, h, h.height, 4, {}, t.data());
     EXPECT_EQ(texel(t, 4, 0, 0), (Texel{30, 20, 10, 40}));
     EXPECT_EQ(texel(t, 4, 0, 1), (Texel{70, 60, 50, 0}));
 }
@@ -166,11 +166,11 @@ TEST(Texels, ColourKeyClearsOnlyAlpha) {
     Header h;
     ASSERT_EQ(readHeader(r.data(), r.size(), h), Check::ok);
     std::vector<uint8_t> t(4 * 4 * 4, 0);
-    convertTexels(r.data(), h, 4, {true, 255, 0, 255}, t.data());
+    convertTexels(r.data() + kHeaderSize, h, h.height, 4, {true, 255, 0, 255}, t.data());
     EXPECT_EQ(texel(t, 4, 0, 0), (Texel{255, 0, 255, 0}));
     EXPECT_EQ(texel(t, 4, 1, 0), (Texel{255, 1, 255, 255}));
     std::vector<uint8_t> off(4 * 4 * 4, 0);
-    convertTexels(r.data(), h, 4, {false, 255, 0, 255}, off.data());
+    convertTexels(r.data() + kHeaderSize, h, h.height, 4, {false, 255, 0, 255}, off.data());
     EXPECT_EQ(texel(off, 4, 0, 0), (Texel{255, 0, 255, 255}));
 }
 
@@ -180,7 +180,7 @@ TEST(Texels, OddDepthsConvertNothing) {
         Header h;
         ASSERT_EQ(readHeader(r.data(), r.size(), h), Check::ok);
         std::vector<uint8_t> t(4 * 4 * 4, 0);
-        convertTexels(r.data(), h, 4, {}, t.data());
+        convertTexels(r.data() + kHeaderSize, h, h.height, 4, {}, t.data());
         EXPECT_EQ(t, std::vector<uint8_t>(4 * 4 * 4, 0)) << int(depth);
     }
 }
@@ -205,7 +205,7 @@ TEST(GenericRecord, BottomUpBgrWithoutRowPadding) {
     EXPECT_EQ(rec[kHeaderSize + 9], 1);     // then the top row, right after 9 bytes
     // The record converts back to the upright picture.
     std::vector<uint8_t> t(4 * 4 * 4, 0);
-    convertTexels(rec.data(), header(3, 2, 24), 4, {}, t.data());
+    convertTexels(rec.data() + kHeaderSize, header(3, 2, 24), 2, 4, {}, t.data());
     EXPECT_EQ(texel(t, 4, 0, 0), (Texel{3, 2, 1, 255}));
     EXPECT_EQ(texel(t, 4, 2, 1), (Texel{108, 107, 106, 255}));
 }
