@@ -110,15 +110,6 @@ bool textureFits(const KPixels::TextureLayout &layout) {
            KPixels::textureBytes(layout) <= KPixels::kMaxTextureBytes;
 }
 
-// Texels are converted and uploaded this many bytes at a time, so a picture never needs
-// a second whole copy beside the driver's.
-const size_t kBandBytes = 256 * 1024;
-
-uint32_t rowsPerBand(uint32_t texWidth) {
-    const size_t rows = kBandBytes / (size_t(texWidth) * 4);
-    return rows > 0 ? uint32_t(rows) : 1;
-}
-
 }  // namespace
 
 // A picture record (18-byte header, then rows bottom row first) on its way to a texture:
@@ -225,7 +216,7 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
         return false;
     }
     // Kept pixels are the whole texture, so then the one band is the whole texture.
-    const uint32_t bandRows = keepPixels ? layout.height : std::min(rowsPerBand(layout.width), layout.height);
+    const uint32_t bandRows = keepPixels ? layout.height : std::min(KPixels::rowsPerBand(layout.width), layout.height);
     const size_t rowBytes = size_t(header.width) * (header.depth / 8);
     Bytes texels(new (std::nothrow) unsigned char[size_t(layout.width) * bandRows * 4]);
     if (!texels || !record.reserve(rowBytes * std::min<uint32_t>(bandRows, header.height))) {

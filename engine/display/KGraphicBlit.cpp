@@ -6,7 +6,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -121,16 +123,11 @@ bool KGraphic::grabBackBuffer() {
     KPixels::TextureLayout layout = KPixels::textureLayout(sw, sh, false);
     if (KWindow::getRectangleTexCap())
         layout = {KPixels::kTextureRectangle, sw, sh};
-    std::unique_ptr<unsigned char[]> screen(new (std::nothrow) unsigned char[size_t(sw) * sh * 4]);
-    std::unique_ptr<unsigned char[]> texels(new (std::nothrow) unsigned char[size_t(layout.width) * layout.height * 4]());
+    const uint32_t bandRows = std::min(KPixels::rowsPerBand(layout.width), layout.height);
+    std::unique_ptr<unsigned char[]> screen(new (std::nothrow) unsigned char[size_t(sw) * bandRows * 4]);
+    std::unique_ptr<unsigned char[]> texels(new (std::nothrow) unsigned char[size_t(layout.width) * bandRows * 4]);
     if (!screen || !texels)
         return false;
-    // The default read buffer is the back buffer, or the full-screen frame buffer when that is bound;
-    // naming GL_BACK would be an error in the latter.
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, GLsizei(sw), GLsizei(sh), GL_RGBA, GL_UNSIGNED_BYTE, screen.get());
-    KPixels::flipScreenRows(screen.get(), sw, sh, layout.width, texels.get());
-
     _glEnum = layout.target;
     _ftextureWIDTH = float(layout.width);
     _ftextureHEIGHT = float(layout.height);
@@ -139,7 +136,23 @@ bool KGraphic::grabBackBuffer() {
     glGenTextures(1, &texture);
     glBindTexture(_glEnum, texture);
     glTexImage2D(_glEnum, 0, GL_RGB, GLsizei(layout.width), GLsizei(layout.height), 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 texels.get());
+                 nullptr);
+    // The default read buffer is the back buffer, or the full-screen frame buffer when that is bound;
+    // naming GL_BACK would be an error in the latter.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    for (uint32_t top = 0; top < layout.height; top += bandRows) {
+        const uint32_t rows = std::min(bandRows, layout.height - top);
+        std::memset(texels.get(), 0, size_t(layout.width) * rows * 4);
+        // Texel row y is screen row sh - 1 - y: GL counts screen rows from the bottom.
+        const uint32_t screenRows = top < sh ? std::min(rows, sh - top) : 0;
+        if (screenRows > 0) {
+            glReadPixels(0, GLint(sh - top - screenRows), GLsizei(sw), GLsizei(screenRows), GL_RGBA,
+                         GL_UNSIGNED_BYTE, screen.get());
+            KPixels::flipScreenRows(screen.get(), sw, screenRows, layout.width, texels.get());
+        }
+        glTexSubImage2D(_glEnum, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA, GL_UNSIGNED_BYTE,
+                        texels.get());
+    }
     // Nearest whatever the quality setting: the grab must reproduce the frame exactly.
     glTexParameteri(_glEnum, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(_glEnum, GL_TEXTURE_MIN_FILTER, GL_NEAREST);

@@ -57,6 +57,12 @@ TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap) 
 
 uint64_t textureBytes(const TextureLayout &layout) { return uint64_t(layout.width) * layout.height * 4; }
 
+uint32_t rowsPerBand(uint32_t texWidth) {
+    const size_t bandBytes = 256 * 1024;
+    const size_t rows = bandBytes / (size_t(texWidth) * 4);
+    return rows > 0 ? uint32_t(rows) : 1;
+}
+
 void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount, uint32_t texWidth, ColorKey key,
                    uint8_t *texels) {
     // Depths between the two supported ones convert nothing: the texture stays transparent.

@@ -37,6 +37,9 @@ constexpr uint64_t kMaxTextureBytes = uint64_t(64) << 20;  // larger RGBA textur
 
 // Bytes of an RGBA texture of the layout, in 64 bits whatever the sides.
 uint64_t textureBytes(const TextureLayout &layout);
+// Texture rows converted and uploaded at a time (at least one), so a picture never
+// needs a second whole copy beside the driver's.
+uint32_t rowsPerBand(uint32_t texWidth);
 // Converts rowCount file rows (bottom row first, as the file stores them) into the
 // top-first RGBA texel rows of a texWidth-wide texture; texels beyond the picture are not touched.
 void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount, uint32_t texWidth, ColorKey key,
