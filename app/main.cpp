@@ -1,3 +1,11 @@
+#include <malloc.h>
+
 #include "shell.h"
 
-int main() { return runBrolix(); }
+int main() {
+    // Pictures and the renderer's textures are large blocks: each gets its own mapping and
+    // goes back to the system when freed, instead of leaving holes the heap keeps.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+    return runBrolix();
+}
