@@ -10,6 +10,8 @@
 #include <limits>
 #include <new>
 
+#include <AL/efx.h>
+
 #include "KSoundLocal.h"
 
 KSoundDevice *KSound::directSoundPtr = nullptr;
@@ -108,7 +110,9 @@ KSound::~KSound() {
 void KSound::init() {
     ALCdevice *device = alcOpenDevice(nullptr);
     if (!device) return;
-    ALCcontext *context = alcCreateContext(device, nullptr);
+    // No effect sends: each voice of the context's large pool is then smaller.
+    const ALCint attributes[] = {ALC_MAX_AUXILIARY_SENDS, 0, 0};
+    ALCcontext *context = alcCreateContext(device, attributes);
     if (!context || !alcMakeContextCurrent(context)) {
         // A half-opened device would only leak; the next sound tries afresh.
         if (context) alcDestroyContext(context);
@@ -145,18 +149,26 @@ bool KSound::loadSample(const char *sampleName, int volume, bool loop) {
     _channelVolume = volume;
     _ready = true;
     if (!sampleName) return false;
-    if (std::strstr(sampleName, ".ogg")) return loadOggSample(sampleName);
-
-    long size = loadFileToRam(sampleName);
-    if (size <= 0) return false;
-    if (ParseWavHeader(_wavData.get(), static_cast<size_t>(size)) <= 0 ||
-        !createDSoundBuffer(_wavLength) || !fillSoundBuffer()) {
+    if (!readSample(sampleName) || !createDSoundBuffer(_wavLength) || !fillSoundBuffer()) {
         freeAllocatedData();
         return false;
     }
-    // The file image stays: a lost buffer is refilled from it.
-    _ready = true;
+    // The device's buffer holds the sound; keeping a second copy here only for a lost
+    // buffer would double its memory, so the file is read again then.
+    _fileName = sampleName;
+    releasePcm();
     return true;
+}
+
+bool KSound::readSample(const char *sampleName) {
+    if (std::strstr(sampleName, ".ogg")) return loadOggSample(sampleName);
+    long size = loadFileToRam(sampleName);
+    return size > 0 && ParseWavHeader(_wavData.get(), static_cast<size_t>(size)) > 0;
+}
+
+void KSound::releasePcm() {
+    _wavData.reset();
+    _wavDataStart = nullptr;
 }
 
 long KSound::loadFileToRam(const char *filename) {
@@ -284,7 +296,23 @@ void KSound::restoreSample() {
         alGenBuffers(1, &b.buffer);
         if (alGetError() != AL_NO_ERROR) return;
     }
-    if (!fillSoundBuffer()) freeAllocatedData();
+    if (!refillFromFile()) freeAllocatedData();
+}
+
+bool KSound::refillFromFile() {
+    const KSoundBuffer &b = *_directSoundBuffer;
+    const KWaveFormat format = _format;
+    const uint32_t length = _wavLength;
+    // The buffer keeps its format and size: the file must still give that much of the same PCM.
+    const bool same = readSample(_fileName.c_str()) && alFormatOf(_waveFormatEx) == b.format &&
+                      _waveFormatEx->samplesPerSec == static_cast<uint32_t>(b.frequency) &&
+                      _wavLength >= static_cast<uint32_t>(b.size);
+    const bool filled = same && fillSoundBuffer();
+    releasePcm();
+    _format = format;
+    _waveFormatEx = &_format;
+    _wavLength = length;
+    return filled;
 }
 
 void KSound::releaseBuffer() {
@@ -298,10 +326,10 @@ void KSound::releaseBuffer() {
 
 void KSound::freeAllocatedData() {
     releaseBuffer();
-    _wavData.reset();
-    _wavDataStart = nullptr;
+    releasePcm();
     _wavLength = 0;
     _waveFormatEx = nullptr;
+    _fileName.clear();
 }
 
 // --- Playing and volume -----------------------------------------------------

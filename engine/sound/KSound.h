@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // The PCM format of a sound's buffer, field by field as a wave-format record holds it.
 struct KWaveFormat {
@@ -43,7 +44,8 @@ private:
     static void closeDevice();
     static int fechnerIndex(int master, int channel);          // volume step 0..100 for a master and channel volume
 
-    bool loadOggSample(const char *filename);                  // decode a whole Ogg Vorbis file (KSoundOgg.cpp)
+    bool readSample(const char *sampleName);                   // the file's PCM into _wavData: WAV image or decoded Ogg
+    bool loadOggSample(const char *filename);                  // decode a whole Ogg Vorbis file into _wavData (KSoundOgg.cpp)
     long loadFileToRam(const char *filename);                  // whole file into _wavData; byte count, 0 on failure
     long ParseWavHeader(const unsigned char *data, size_t length); // PCM byte count, or -1 without a "data" chunk
     void readWaveFormat(const unsigned char *body, uint32_t chunkLength, size_t present); // "fmt " body into _format
@@ -52,6 +54,8 @@ private:
     bool clearSoundBuffer();                                   // silence the whole buffer and rewind; false if refused
     bool fillSoundBuffer();                                    // copy _wavLength bytes of _wavDataStart into the buffer
     void restoreSample();                                      // refill a buffer that lost its memory
+    bool refillFromFile();                                     // read the file again into the buffer; false if it changed
+    void releasePcm();                                         // drop the memory copy; the buffer holds the sound
     void releaseBuffer();
     void freeAllocatedData();                                  // buffer, data and format: the object is empty again
 
@@ -63,7 +67,8 @@ private:
     uint32_t _wavLength = 0;
     KSoundBuffer *_directSoundBuffer = nullptr;
     bool _ready = false;
-    std::unique_ptr<unsigned char[]> _wavData;                 // WAV file image or decoded Ogg PCM
+    std::unique_ptr<unsigned char[]> _wavData;                 // WAV file image or decoded Ogg PCM, only while loading
+    std::string _fileName;                                     // read again to refill a lost buffer
     KWaveFormat _format = {};
     bool _counted = false;                                     // this sound is part of _instanceCount
 

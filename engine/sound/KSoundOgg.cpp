@@ -48,29 +48,32 @@ KWaveFormat pcm16Format(int channels, long rate) {
     return format;
 }
 
+// Bytes of PCM the whole file decodes to. One plain stream says how many samples it
+// holds; a chained file (whose links may differ) is decoded once to count them.
+long long pcmBytes(const char *filename, OggVorbis_File *decoder, const vorbis_info *info, long long limit) {
+    const ogg_int64_t samples = info && ov_streams(decoder) == 1 ? ov_pcm_total(decoder, -1) : -1;
+    if (samples >= 0) return samples * 2 * info->channels;
+    return measurePcm(filename, limit);
+}
+
 }  // namespace
 
-// Decodes twice: first to learn the exact size, then into memory of that size.
 bool KSound::loadOggSample(const char *filename) {
-    freeAllocatedData();
-    long long total = measurePcm(filename, kMaxSoundBytes);
-    if (total <= 0 || total > kMaxSoundBytes) return false;
-
     OggVorbis_File decoder;
     if (!openDecoder(filename, &decoder)) return false;
-    _wavLength = static_cast<uint32_t>(total);
     const vorbis_info *info = ov_info(&decoder, -1);
     if (info && info->channels > 0) {
         _format = pcm16Format(info->channels, info->rate);
         _waveFormatEx = &_format;
     }
-    // Zeroed, so a file that shrank since the first pass leaves silence, not stale memory.
-    if (createDSoundBuffer(_wavLength)) _wavData.reset(new (std::nothrow) unsigned char[_wavLength]());
+    const long long total = pcmBytes(filename, &decoder, _waveFormatEx ? info : nullptr, kMaxSoundBytes);
+    // Zeroed, so a stream that gives less than it announced ends in silence, not stale memory.
+    if (total > 0 && total <= kMaxSoundBytes) _wavData.reset(new (std::nothrow) unsigned char[total]());
     if (!_wavData) {
         ov_clear(&decoder);
-        freeAllocatedData();
         return false;
     }
+    _wavLength = static_cast<uint32_t>(total);
     _wavDataStart = _wavData.get();
 
     uint32_t filled = 0;
@@ -79,10 +82,5 @@ bool KSound::loadOggSample(const char *filename) {
            (count = readPcm(&decoder, _wavData.get() + filled, static_cast<int>(_wavLength - filled))) > 0)
         filled += static_cast<uint32_t>(count);
     ov_clear(&decoder);
-
-    if (filled == 0 || !fillSoundBuffer()) {
-        freeAllocatedData();
-        return false;
-    }
-    return true;
+    return filled > 0;
 }
