@@ -15,6 +15,8 @@ const char *const COMPACT_CSS =
     ".brolix-dialog button { padding: 0 6px; min-height: 0; min-width: 0; }"
     ".brolix-dialog checkbutton { padding: 0; }";
 
+const int kNoControl = -1;
+
 const char *const ALPHABET = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 // units * base / divisor, rounded to the nearest pixel.
@@ -83,7 +85,8 @@ private:
     static void onToggled(GtkWidget *widget, gpointer self);
     static void onListChanged(GtkWidget *widget, gpointer self);
     static gboolean onDeleteEvent(GtkWidget *, GdkEvent *, gpointer self);
-    static gboolean onKeyPress(GtkWidget *, GdkEventKey *event, gpointer self);
+    static gboolean onKeyPress(GtkWidget *window, GdkEventKey *event, gpointer self);
+    static gboolean onKeyRelease(GtkWidget *, GdkEventKey *event, gpointer self);
 
     DialogHandler handler_;
     GtkWidget *window_;
@@ -95,6 +98,7 @@ private:
     int result_ = 0;
     bool ended_ = false;
     bool quiet_ = false;           // changes made by the handler send no notifications
+    int enterFor_ = kNoControl;    // the button an Enter being held down will press
 };
 
 GtkDialogControls::GtkDialogControls(const DialogTemplate &dialog, DialogHandler handler)
@@ -122,6 +126,7 @@ GtkDialogControls::GtkDialogControls(const DialogTemplate &dialog, DialogHandler
     gtk_widget_show(layout_);
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDeleteEvent), this);
     g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
+    g_signal_connect(window_, "key-release-event", G_CALLBACK(onKeyRelease), this);
 }
 
 GtkDialogControls::~GtkDialogControls() {
@@ -256,10 +261,32 @@ gboolean GtkDialogControls::onDeleteEvent(GtkWidget *, GdkEvent *, gpointer self
     return TRUE;
 }
 
-gboolean GtkDialogControls::onKeyPress(GtkWidget *, GdkEventKey *event, gpointer self) {
-    if (event->keyval != GDK_KEY_Escape)
+bool isEnterKey(guint key) { return key == GDK_KEY_Return || key == GDK_KEY_KP_Enter || key == GDK_KEY_ISO_Enter; }
+
+// Enter that goes to the default button acts as soon as it is let go: GTK would hold the
+// button down for a quarter of a second first. Not on the press, so the window still
+// exists for the release. Enter on another focused push button stays that button's.
+gboolean GtkDialogControls::onKeyPress(GtkWidget *window, GdkEventKey *event, gpointer self) {
+    auto *dialog = static_cast<GtkDialogControls *>(self);
+    if (event->keyval == GDK_KEY_Escape) {
+        dialog->command(DLG_IDCANCEL, DLG_BN_CLICKED);
+        return TRUE;
+    }
+    GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window));
+    GtkWidget *target = gtk_window_get_default_widget(GTK_WINDOW(window));
+    if (!isEnterKey(event->keyval) || !target || (focus && focus != target && gtk_widget_get_receives_default(focus)))
         return FALSE;
-    static_cast<GtkDialogControls *>(self)->command(DLG_IDCANCEL, DLG_BN_CLICKED);
+    dialog->enterFor_ = widgetId(target);
+    return TRUE;
+}
+
+gboolean GtkDialogControls::onKeyRelease(GtkWidget *, GdkEventKey *event, gpointer self) {
+    auto *dialog = static_cast<GtkDialogControls *>(self);
+    if (!isEnterKey(event->keyval) || dialog->enterFor_ == kNoControl)
+        return FALSE;
+    const int id = dialog->enterFor_;
+    dialog->enterFor_ = kNoControl;
+    dialog->command(id, DLG_BN_CLICKED);
     return TRUE;
 }
 
