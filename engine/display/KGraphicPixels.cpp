@@ -83,6 +83,13 @@ void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount,
     }
 }
 
+// Sides the driver takes, and no more pixels than the largest texture holds.
+static bool sidesFit(int64_t width, int64_t height, uint32_t maxSide) {
+    if (width > maxSide || height > maxSide)
+        return false;
+    return width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) * 4 <= kMaxTextureBytes;
+}
+
 static bool bmpFits(const uint8_t *file, size_t size, uint32_t maxSide) {
     if (size < 26)
         return false;
@@ -93,7 +100,7 @@ static bool bmpFits(const uint8_t *file, size_t size, uint32_t maxSide) {
     const int64_t width = core ? readU16(file + 18) : int32_t(readU32(file + 18));
     const int64_t rawHeight = core ? readU16(file + 20) : int32_t(readU32(file + 22));
     const int64_t height = rawHeight < 0 ? -rawHeight : rawHeight;
-    if (width > maxSide || height > maxSide)
+    if (!sidesFit(width, height, maxSide))
         return false;
     const uint32_t bpp = readU16(file + (core ? 24 : 28));
     const uint32_t compression = core ? 0 : readU32(file + 30);
@@ -108,7 +115,7 @@ static bool bmpFits(const uint8_t *file, size_t size, uint32_t maxSide) {
 static bool pngFits(const uint8_t *file, size_t size, uint32_t maxSide) {
     if (size < 24 || std::memcmp(file + 12, "IHDR", 4) != 0)
         return true;
-    return readBE32(file + 16) <= maxSide && readBE32(file + 20) <= maxSide;
+    return sidesFit(readBE32(file + 16), readBE32(file + 20), maxSide);
 }
 
 static bool isJpegFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
@@ -126,7 +133,7 @@ static bool jpegFits(const uint8_t *file, size_t size, uint32_t maxSide) {
             continue;
         }
         if (isJpegFrameMarker(marker))
-            return pos + 9 > size || (readBE16(file + pos + 5) <= maxSide && readBE16(file + pos + 7) <= maxSide);
+            return pos + 9 > size || sidesFit(readBE16(file + pos + 7), readBE16(file + pos + 5), maxSide);
         pos += 2 + readBE16(file + pos + 2);
     }
     return true;

@@ -47,9 +47,9 @@ void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount,
 size_t recordSize(uint32_t width, uint32_t height);                     // 24-bit record of that size
 // Fills a 24-bit record from top-first B, G, R rows that are `pitch` bytes apart.
 void recordFromBgrRows(const uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t *record);
-// False when a BMP, PNG or JPEG file declares a side above maxSide, or an uncompressed BMP
-// declares more rows than it holds: a few corrupt header bytes must not make the decoder
-// allocate gigabytes. Other formats are left to the decoder.
+// False when a BMP, PNG or JPEG file declares a side above maxSide or more pixels than the
+// largest texture holds, or an uncompressed BMP declares more rows than it holds: a few
+// header bytes must not make the decoder allocate gigabytes. Other formats are left to the decoder.
 bool decodableSize(const uint8_t *file, size_t size, uint32_t maxSide);
 // Copies a bottom-up RGBA screen read-back into top-first RGBA texels (colour only; alpha stays 0).
 void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels);

@@ -279,6 +279,10 @@ TEST(DecoderGuard, PngAndJpegSides) {
     EXPECT_TRUE(decodableSize(j.data(), j.size(), 16384));
     EXPECT_FALSE(decodableSize(bigJ.data(), bigJ.size(), 16384));
     EXPECT_TRUE(decodableSize(bigJ.data(), bigJ.size(), 65535));
+    // Sides the driver takes, but 256 MiB of pixels: more than any texture may hold.
+    auto squareP = pngHeader(8192, 8192), squareJ = jpegHeader(8192, 8192);
+    EXPECT_FALSE(decodableSize(squareP.data(), squareP.size(), 16384));
+    EXPECT_FALSE(decodableSize(squareJ.data(), squareJ.size(), 16384));
     // A frame header cut short, or other data: left to the decoder.
     EXPECT_TRUE(decodableSize(bigJ.data(), 12, 16384));
     const uint8_t other[] = {'G', 'I', 'F', '8', '9', 'a'};
