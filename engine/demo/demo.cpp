@@ -17,15 +17,9 @@ namespace {
 
 const int kWidth = 640, kHeight = 480;
 
-// A flat rectangle in game coordinates (y downwards).
+// A flat rectangle in game coordinates (y downwards), drawn as the game draws.
 void fillRect(float x, float y, float w, float h, float r, float g, float b) {
-    glColor3f(r, g, b);
-    glBegin(GL_QUADS);
-    glVertex2f(x, kHeight - y);
-    glVertex2f(x + w, kHeight - y);
-    glVertex2f(x + w, kHeight - y - h);
-    glVertex2f(x, kHeight - y - h);
-    glEnd();
+    KGraphic::drawRect(x, y, x + w, y + h, r, g, b, 1);
 }
 
 // Seven-segment digits: no font needed to read the pointer position.
@@ -99,7 +93,6 @@ int main(int argc, char **argv) {
     for (int frame = 0; !KWindow::isQuit() && !KInput::isPressed(K_VK_ESCAPE); frame++) {
         glClearColor(0.05f, 0.05f, 0.15f, 1);
         KGraphic::setWorldView(0, 0, 0, 1, true);
-        glDisable(GL_TEXTURE_2D);
         drawMovingRectangle(frame);
         drawKeyBars();
         drawPointer();

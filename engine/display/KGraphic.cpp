@@ -1,6 +1,7 @@
 // Picture loading: files into RGBA textures whose texel row 0 is the picture's top row.
 #include "KGraphic.h"
 
+#include "KFrame.h"
 #include "KGraphicPixels.h"
 #include "KMiscTools.h"
 #include "KWindow.h"
@@ -280,6 +281,7 @@ void KGraphic::freePicture() {
     if (texture == 0)
         return;
     videoMemory -= textureBytes();
+    KFrame::forgetTexture(texture);
     glDeleteTextures(1, &texture);
     texture = 0;
     fimageWidth = 0;

@@ -1,6 +1,8 @@
 // Blitting: one immediate-mode quad per picture, on whole pixels of the logical screen.
+// Each call becomes a step of the frame record, drawn when the frame is.
 #include "KGraphic.h"
 
+#include "KFrame.h"
 #include "KGraphicPixels.h"
 #include "KWindow.h"
 
@@ -12,23 +14,24 @@
 #include <memory>
 #include <new>
 
-void KGraphic::bindTexture() {
-    glDisable(_glEnum == GL_TEXTURE_2D ? KPixels::kTextureRectangle : GL_TEXTURE_2D);
-    glEnable(_glEnum);
-    glBindTexture(_glEnum, texture);
+namespace {
+
+void bindTexture(const KDrawStep &s) {
+    glDisable(s.target == GL_TEXTURE_2D ? KPixels::kTextureRectangle : GL_TEXTURE_2D);
+    glEnable(s.target);
+    glBindTexture(s.target, s.texture);
 }
 
 // V1 top-left, V2 bottom-left, V3 bottom-right, V4 top-right on screen; a flip swaps
 // which source corner each vertex takes.
-void KGraphic::emitQuad(float sx1, float sy1, float sx2, float sy2, int16_t left, int16_t top, bool flipX,
-                        bool flipY) {
-    const int w = int(sx2 - sx1);
-    const int h = int(sy2 - sy1);
-    const bool square = _glEnum == GL_TEXTURE_2D;
-    const float ks = square ? 1.0f / _ftextureWIDTH : 1.0f;
-    const float kt = square ? 1.0f / _ftextureHEIGHT : 1.0f;
-    const float s1 = (flipX ? sx2 : sx1) * ks, s2 = (flipX ? sx1 : sx2) * ks;
-    const float t1 = (flipY ? sy2 : sy1) * kt, t2 = (flipY ? sy1 : sy2) * kt;
+void emitQuad(const KDrawStep &s, int16_t left, int16_t top) {
+    const int w = int(s.x2 - s.x1);
+    const int h = int(s.y2 - s.y1);
+    const bool square = s.target == GL_TEXTURE_2D;
+    const float ks = square ? 1.0f / s.textureWidth : 1.0f;
+    const float kt = square ? 1.0f / s.textureHeight : 1.0f;
+    const float s1 = (s.flipX ? s.x2 : s.x1) * ks, s2 = (s.flipX ? s.x1 : s.x2) * ks;
+    const float t1 = (s.flipY ? s.y2 : s.y1) * kt, t2 = (s.flipY ? s.y1 : s.y2) * kt;
     glBegin(GL_QUADS);
     glTexCoord2f(s1, t1);
     glVertex2i(left, top);
@@ -41,84 +44,154 @@ void KGraphic::emitQuad(float sx1, float sy1, float sx2, float sy2, int16_t left
     glEnd();
 }
 
-void KGraphic::GenericBlit(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy, bool flipX,
-                           bool flipY) {
-    bindTexture();
-    emitQuad(sx1, sy1, sx2, sy2, dx, dy, flipX, flipY);
+void blit(const KDrawStep &s, bool blend) {
+    if (blend) {
+        glEnable(GL_BLEND);
+        glBlendFunc(s.sourceBlend, s.destBlend);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    glPushMatrix();
+    bindTexture(s);
+    emitQuad(s, int16_t(s.dx), int16_t(s.dy));
+    glPopMatrix();
+}
+
+void blitFx(const KDrawStep &s) {
+    const float hw = (s.x2 - s.x1) / 2, hh = (s.y2 - s.y1) / 2;
+    const bool plain = s.angle == 0 && s.zoom == 1;
+    glPushMatrix();
+    if (!plain) {
+        glTranslatef(float(s.dx) + hw, float(s.dy) - hh, 0);
+        if (s.angle != 0)
+            glRotatef(s.angle, 0, 0, 1);
+        if (s.zoom != 1)
+            glScalef(s.zoom, s.zoom, 0);
+    }
+    glColor4f(1, 1, 1, s.alpha);
+    glEnable(GL_BLEND);
+    glBlendFunc(s.sourceBlend, s.destBlend);
+    glPushMatrix();
+    bindTexture(s);
+    if (plain)
+        emitQuad(s, int16_t(s.dx), int16_t(s.dy));
+    else
+        emitQuad(s, int16_t(std::trunc(-hw)), int16_t(std::trunc(hh)));
+    glPopMatrix();
+    glColor4f(1, 1, 1, 1);
+    glPopMatrix();
+}
+
+void fillRectangle(const KDrawStep &s) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(KPixels::kTextureRectangle);
+    if (s.alpha == 1) {
+        glDisable(GL_BLEND);
+        glColor3f(s.red, s.green, s.blue);
+    } else {
+        glColor4f(s.red, s.green, s.blue, s.alpha);
+    }
+    glBegin(GL_QUADS);
+    glVertex2i(int(s.x1), int(s.y1));
+    glVertex2i(int(s.x2), int(s.y1));
+    glVertex2i(int(s.x2), int(s.y2));
+    glVertex2i(int(s.x1), int(s.y2));
+    glEnd();
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+}
+
+bool sameView(const KDrawStep &a, const KDrawStep &b) {
+    return a.viewX == b.viewX && a.viewY == b.viewY && a.viewAngle == b.viewAngle && a.viewZoom == b.viewZoom;
+}
+
+}  // namespace
+
+void KGraphic::drawSteps(const KDrawStep *steps, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+        if (i == 0 || !sameView(steps[i], steps[i - 1]))
+            applyWorldView(steps[i]);
+        drawStep(steps[i]);
+    }
+}
+
+void KGraphic::drawStep(const KDrawStep &s) {
+    switch (s.kind) {
+    case KDrawStep::opaqueBlit:
+        blit(s, false);
+        break;
+    case KDrawStep::blendedBlit:
+        blit(s, true);
+        break;
+    case KDrawStep::fxBlit:
+        blitFx(s);
+        break;
+    case KDrawStep::rectangle:
+        fillRectangle(s);
+        break;
+    case KDrawStep::clear:
+        glClear(GL_COLOR_BUFFER_BIT);
+        break;
+    }
+}
+
+KDrawStep KGraphic::step(uint32_t kind) const {
+    KDrawStep s = viewStep(kind);
+    s.texture = texture;
+    s.target = _glEnum;
+    s.textureWidth = _ftextureWIDTH;
+    s.textureHeight = _ftextureHEIGHT;
+    s.sourceBlend = _sourceAlpha;
+    s.destBlend = _destAlpha;
+    return s;
+}
+
+KDrawStep KGraphic::blitStep(uint32_t kind, float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
+                             bool flipX, bool flipY) const {
+    KDrawStep s = step(kind);
+    s.x1 = sx1, s.y1 = sy1, s.x2 = sx2, s.y2 = sy2;
+    s.dx = dx;
+    s.dy = screenHeight - dy;
+    s.flipX = flipX;
+    s.flipY = flipY;
+    return s;
 }
 
 // A picture that holds nothing draws nothing (texture 0 would show as a white quad).
 void KGraphic::blitRect(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy, bool flipX, bool flipY) {
-    if (texture == 0)
-        return;
-    glDisable(GL_BLEND);
-    glPushMatrix();
-    GenericBlit(sx1, sy1, sx2, sy2, dx, int16_t(screenHeight - dy), flipX, flipY);
-    glPopMatrix();
+    if (texture != 0)
+        KFrame::draw(blitStep(KDrawStep::opaqueBlit, sx1, sy1, sx2, sy2, dx, dy, flipX, flipY));
 }
 
 void KGraphic::blitAlphaRect(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy, bool flipX,
                              bool flipY) {
-    if (texture == 0)
-        return;
-    glEnable(GL_BLEND);
-    glBlendFunc(_sourceAlpha, _destAlpha);
-    glPushMatrix();
-    GenericBlit(sx1, sy1, sx2, sy2, dx, int16_t(screenHeight - dy), flipX, flipY);
-    glPopMatrix();
+    if (texture != 0)
+        KFrame::draw(blitStep(KDrawStep::blendedBlit, sx1, sy1, sx2, sy2, dx, dy, flipX, flipY));
 }
 
 void KGraphic::blitAlphaRectFx(float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy, float angle,
                                float zoom, float alpha, bool flipX, bool flipY) {
     if (zoom == 0 || alpha <= 0 || texture == 0)
         return;
-    const int16_t y = int16_t(screenHeight - dy);
-    const float hw = (sx2 - sx1) / 2, hh = (sy2 - sy1) / 2;
-    const bool plain = angle == 0 && zoom == 1;
-    glPushMatrix();
-    if (!plain) {
-        glTranslatef(dx + hw, y - hh, 0);
-        if (angle != 0)
-            glRotatef(angle, 0, 0, 1);
-        if (zoom != 1)
-            glScalef(zoom, zoom, 0);
-    }
-    glColor4f(1, 1, 1, alpha);
-    glEnable(GL_BLEND);
-    glBlendFunc(_sourceAlpha, _destAlpha);
-    glPushMatrix();
-    if (plain)
-        GenericBlit(sx1, sy1, sx2, sy2, dx, y, flipX, flipY);
-    else
-        GenericBlit(sx1, sy1, sx2, sy2, int16_t(std::trunc(-hw)), int16_t(std::trunc(hh)), flipX, flipY);
-    glPopMatrix();
-    glColor4f(1, 1, 1, 1);
-    glPopMatrix();
+    KDrawStep s = blitStep(KDrawStep::fxBlit, sx1, sy1, sx2, sy2, dx, dy, flipX, flipY);
+    s.angle = angle;
+    s.zoom = zoom;
+    s.alpha = alpha;
+    KFrame::draw(s);
 }
 
 void KGraphic::drawRect(float x1, float y1, float x2, float y2, float r, float g, float b, float a) {
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(KPixels::kTextureRectangle);
-    if (a == 1) {
-        glDisable(GL_BLEND);
-        glColor3f(r, g, b);
-    } else {
-        glColor4f(r, g, b, a);
-    }
     const float h = screenHeight;
-    glBegin(GL_QUADS);
-    glVertex2i(int(x1), int(h - y1));
-    glVertex2i(int(x2), int(h - y1));
-    glVertex2i(int(x2), int(h - y2));
-    glVertex2i(int(x1), int(h - y2));
-    glEnd();
-    glDisable(GL_BLEND);
-    glColor4f(1, 1, 1, 1);
+    KDrawStep s = viewStep(KDrawStep::rectangle);
+    s.x1 = x1, s.y1 = h - y1, s.x2 = x2, s.y2 = h - y2;
+    s.red = r, s.green = g, s.blue = b, s.alpha = a;
+    KFrame::draw(s);
 }
 
 bool KGraphic::grabBackBuffer() {
+    KFrame::drawPending();   // the frame drawn so far, not only what reached GL
     const uint32_t sw = uint32_t(screenWidth), sh = uint32_t(screenHeight);
     KPixels::TextureLayout layout = KPixels::textureLayout(sw, sh, false);
     if (KWindow::getRectangleTexCap())

@@ -1,6 +1,8 @@
 // The logical screen, the world view and the texture filtering rule.
 #include "KGraphic.h"
 
+#include "KFrame.h"
+
 #include <GL/gl.h>
 #include <initializer_list>
 
@@ -13,6 +15,7 @@ int16_t KGraphic::screenHeight = 0;
 int16_t KGraphic::screenDepth = 0;
 int64_t KGraphic::videoMemory = 0;
 bool KGraphic::_graphicQuality = false;
+float KGraphic::viewX = 0, KGraphic::viewY = 0, KGraphic::viewAngle = 0, KGraphic::viewZoom = 1;
 
 void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
     screenWidth = width;
@@ -25,7 +28,25 @@ void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
 
 void KGraphic::setDefaultWorldView() { setWorldView(0, 0, 0, 1, false); }
 
+// Later drawing is recorded under this view. Without recording it applies to GL at
+// once, and drawing uses whatever GL holds, as GL drawing of one's own does.
 void KGraphic::setWorldView(float x, float y, float angle, float zoom, bool clear) {
+    viewX = x, viewY = y, viewAngle = angle, viewZoom = zoom;
+    const KDrawStep clearing = viewStep(KDrawStep::clear);
+    if (!KFrame::isRecording())
+        applyWorldView(clearing);
+    if (clear)
+        KFrame::draw(clearing);
+}
+
+KDrawStep KGraphic::viewStep(uint32_t kind) {
+    KDrawStep s;
+    s.kind = kind;
+    s.viewX = viewX, s.viewY = viewY, s.viewAngle = viewAngle, s.viewZoom = viewZoom;
+    return s;
+}
+
+void KGraphic::applyWorldView(const KDrawStep &view) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, screenWidth, 0, screenHeight, -100, 100);
@@ -35,14 +56,11 @@ void KGraphic::setWorldView(float x, float y, float angle, float zoom, bool clea
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(cx, cy, 0);
-    glRotatef(angle, 0, 0, 1);
-    glScalef(zoom, zoom, 0);
+    glRotatef(view.viewAngle, 0, 0, 1);
+    glScalef(view.viewZoom, view.viewZoom, 0);
     glTranslatef(-cx, -cy, 0);
-    glTranslatef(x, y, 0);
-
+    glTranslatef(view.viewX, view.viewY, 0);
     glDisable(GL_DEPTH_TEST);
-    if (clear)
-        glClear(GL_COLOR_BUFFER_BIT);
 }
 
 void KGraphic::setGraphicQuality(bool quality) {

@@ -4,12 +4,14 @@
 #include <GL/gl.h>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
 
 #include "K3D.h"
+#include "KFrame.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -24,7 +26,7 @@ bool KWindow::hasRectangleText = false;
 bool KWindow::isAccelerated = false;
 bool KWindow::_use3d = false;
 bool KWindow::_isWaitVBLSupported = false;
-uint32_t KWindow::t1 = 0;
+KFramePacer KWindow::_pacer(int64_t(KWindow::_maxFrameRate) * 1000000);
 
 namespace {
 // --- platform state that has no place in the class ---
@@ -32,10 +34,6 @@ bool videoStarted = false;
 bool driverPreloaded = false;   // prepareDisplay holds one reference on the GL library
 enum PixelFormat { NO_FORMAT, GENERIC_FORMAT, ACCELERATED_FORMAT };
 PixelFormat pixelFormat = NO_FORMAT;
-
-// Pacing sleeps until this long before the deadline and spins the rest: enough
-// to absorb the scheduler's wake-up delay, short enough to keep the CPU idle.
-const int64_t kSpinMarginNs = 500000;
 
 // --- full screen: where the logical screen lands in the window ---
 struct Rect {
@@ -45,7 +43,9 @@ bool scaled = false;        // full screen: logical pixels are scaled to the des
 Rect pointerView;           // in window coordinates, y downwards
 Rect glView;                // in drawable pixels, y upwards
 
-// The logical screen is drawn into this framebuffer and blitted scaled at each flip.
+// The logical screen is drawn into this framebuffer and blitted, scaled in full
+// screen, at each flip. It keeps its pixels, so a frame that changed little is
+// drawn again only where it changed.
 typedef void (*GenFn)(GLsizei, GLuint *);
 typedef void (*BindFn)(GLenum, GLuint);
 struct FramebufferApi {
@@ -101,7 +101,8 @@ void deleteLogicalScreen() {
 }
 
 // An off-screen logical screen, so drawing and read-backs use logical pixels
-// whatever the desktop's size. Without framebuffer objects the viewport scales.
+// whatever the desktop's size. Without framebuffer objects the viewport scales
+// and every frame is drawn whole.
 void createLogicalScreen(int width, int height) {
     if (!loadFramebufferApi())
         return;
@@ -135,11 +136,13 @@ void applyViewport(int width, int height) {
 }
 
 void updateScaling(SDL_Window *window, int width, int height) {
-    if (!scaled || !window)
+    if (!window)
         return;
     int w, h;
-    SDL_GetWindowSize(window, &w, &h);
-    pointerView = letterbox(w, h, width, height);
+    if (scaled) {
+        SDL_GetWindowSize(window, &w, &h);
+        pointerView = letterbox(w, h, width, height);
+    }
     SDL_GL_GetDrawableSize(window, &w, &h);
     glView = letterbox(w, h, width, height);
     glView.y = h - glView.y - glView.height;   // GL counts rows from the bottom
@@ -276,10 +279,25 @@ bool isInvisibleDriver() {
 bool everFocused = false;
 Uint32 gameWindowID = 0;
 
-int watchFocus(void *, SDL_Event *event) {
-    if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED &&
-        event->window.windowID == gameWindowID)
+// Sees every event as it arrives, however many wait in the queue. The window
+// shows what it showed before only while nothing covered, resized or hid it.
+int watchWindow(void *, SDL_Event *event) {
+    if (event->type != SDL_WINDOWEVENT || event->window.windowID != gameWindowID)
+        return 1;
+    switch (event->window.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
         everFocused = true;
+        KFrame::showNext();
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+        KFrame::showNext();
+        break;
+    default:
+        break;
+    }
     return 1;
 }
 
@@ -294,19 +312,10 @@ int64_t monotonicNanoseconds() {
     return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// Sleep until shortly before the engine's millisecond clock (monotonic
-// nanoseconds / 10^6, wrapping at 2^32) reads target.
-void sleepUntilNearly(uint32_t target) {
-    int64_t now = monotonicNanoseconds();
-    // Signed: the deadline may have passed since the caller looked.
-    int32_t left = int32_t(target - uint32_t(now / 1000000));
-    if (left <= 0)
-        return;
-    int64_t wake = (now / 1000000 + int64_t(left)) * 1000000 - kSpinMarginNs;
-    if (wake <= now)
-        return;
-    timespec until = {time_t(wake / 1000000000), long(wake % 1000000000)};
-    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+void sleepUntil(int64_t wake) {
+    const timespec until = {time_t(wake / 1000000000), long(wake % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
 }
 
 void lowerCase(const char *text, char (&out)[2048]) {
@@ -326,14 +335,17 @@ KWindow::KWindow() : _fullscreen(false), _sourceScreenDepth(0), _gameScreenDepth
 }
 
 KWindow::~KWindow() {
+    KFrame::drop();   // its textures go with the context
+    KFrame::showNext();
     deleteLogicalScreen();
+    KFrame::setSurfaceKept(false);
     if (_openGLContext) {
         SDL_GL_MakeCurrent(_hwnd, nullptr);
         SDL_GL_DeleteContext(_openGLContext);
         _openGLContext = nullptr;
     }
     if (_hwnd) {
-        SDL_DelEventWatch(watchFocus, nullptr);
+        SDL_DelEventWatch(watchWindow, nullptr);
         KInput::initInput(nullptr);
         SDL_DestroyWindow(_hwnd);
         _hwnd = nullptr;
@@ -365,6 +377,8 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     _fullscreen = !windowed;
     _gameScreenDepth = depth;
     KGraphic::setScreenSize(width, height, depth);
+    KFrame::drop();
+    KFrame::showNext();
 
     if (!videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
@@ -381,7 +395,7 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     _windowID = int32_t(SDL_GetWindowID(_hwnd));
     gameWindowID = SDL_GetWindowID(_hwnd);
     everFocused = false;
-    SDL_AddEventWatch(watchFocus, nullptr);
+    SDL_AddEventWatch(watchWindow, nullptr);
     scaled = !windowed;
     applyWindowIcon(_hwnd);
 
@@ -401,8 +415,9 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     // Swap control is a window-system extension: ask for it instead of parsing strings.
     _isWaitVBLSupported = attached && _maxFrameRate != 0 && SDL_GL_SetSwapInterval(1) == 0;
 
-    if (attached && scaled)
+    if (attached)
         createLogicalScreen(width, height);
+    KFrame::setSurfaceKept(logicalFramebuffer != 0);
     updateScaling(_hwnd, width, height);
     KGraphic::setScreenSize(width, height, depth);
     KInput::initInput(_hwnd);
@@ -444,29 +459,40 @@ bool KWindow::AttachOpenGLToWindow(int16_t depth) {
     return true;
 }
 
-void KWindow::flipBackBuffer(bool waitForBackWindow) {
-    uint32_t now = KMiscTools::getMilliseconds();
-    if (_hwnd && _openGLContext) {
-        if (logicalFramebuffer)
-            presentLogicalScreen(_hwnd, _windowWidth, _windowHeight);
-        else
-            SDL_GL_SwapWindow(_hwnd);
+bool KWindow::presentFrame(bool onSchedule) {
+    if (!onSchedule || !_hwnd || !_openGLContext) {
+        KFrame::drop();
+        return false;
     }
-    processEvents();
+    if (!KFrame::finish())
+        return false;
+    if (logicalFramebuffer)
+        presentLogicalScreen(_hwnd, _windowWidth, _windowHeight);
+    else
+        SDL_GL_SwapWindow(_hwnd);
+    return true;
+}
 
-    if (_maxFrameRate != 0 && now - t1 <= _maxFrameRate) {
-        while (KMiscTools::getMilliseconds() - t1 < _maxFrameRate)
-            sleepUntilNearly(t1 + _maxFrameRate);
-    }
-    t1 = KMiscTools::getMilliseconds();
+void KWindow::flipBackBuffer(bool waitForBackWindow) {
+    const bool drew = presentFrame(_pacer.startFlip(monotonicNanoseconds()));
+    const int64_t wake = _pacer.finishFlip(monotonicNanoseconds(), drew);
+    if (_maxFrameRate != 0)
+        sleepUntil(wake);
+    processEvents();   // at the frame's time: input as fresh as it can be
 
     // Frozen while the player works in another window.
+    bool frozen = false;
     while (waitForBackWindow && _hwnd && !_quit && everFocused && !hasFocus(_hwnd)) {
         SDL_Event event;
         if (!SDL_WaitEvent(&event))
             break;
         handleEvent(event);
+        frozen = true;
     }
+    if (frozen)
+        _pacer.restart();
+    else
+        _pacer.flipDone(monotonicNanoseconds());
 }
 
 void KWindow::processEvents() {

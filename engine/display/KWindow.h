@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "KFramePacer.h"
+
 struct SDL_Window;
 union SDL_Event;
 
@@ -48,8 +50,9 @@ private:
     static bool isAccelerated;
     static bool _use3d;                   // ask for a depth buffer
     static bool _isWaitVBLSupported;
-    static uint32_t t1;                   // ms time at which the previous flip completed
+    static KFramePacer _pacer;            // when frames are due, and which go undrawn to catch up
 
     static bool AttachOpenGLToWindow(int16_t depth);
+    static bool presentFrame(bool onSchedule);          // draws and shows the frame unless unchanged or behind; true when it did
     static void handleEvent(const SDL_Event &event);   // quit, close, resize
 };

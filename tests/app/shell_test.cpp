@@ -22,6 +22,7 @@
 #include "prefs.h"
 #include "shell.h"
 #include "sounds.h"
+#include "KFrame.h"
 #include "KGraphic.h"
 #include "KWindow.h"
 
@@ -83,6 +84,7 @@ struct Pixel {
 };
 Pixel backBufferPixel(int x, int y) {
     unsigned char rgba[4] = {};
+    KFrame::drawPending();
     glReadBuffer(GL_BACK);
     glReadPixels(x, 479 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     return {rgba[0], rgba[1], rgba[2]};

@@ -9,19 +9,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "../engine/display/x11_probe.h"
 #include "../game/input_script.h"
 #include "game_window.h"
 #include "spies.h"
 #include "game.h"
+#include "gameover.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "makers.h"
 #include "menu.h"
 #include "prefs.h"
 #include "sounds.h"
+#include "KFrame.h"
 #include "KGraphic.h"
 #include "KWindow.h"
 
@@ -43,6 +47,7 @@ int gemSetCount() {
 // The frame being drawn (back buffer), w by h from (x, y), as RGBA rows from the bottom.
 std::vector<unsigned char> readScreen(int x, int y, int w, int h) {
     std::vector<unsigned char> screen(size_t(w) * h * 4);
+    KFrame::drawPending();
     glReadBuffer(GL_BACK);
     glReadPixels(x, 480 - y - h, w, h, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
     return screen;
@@ -66,6 +71,21 @@ Box changedArea(const std::vector<unsigned char> &a, const std::vector<unsigned 
             box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
         }
     return box;
+}
+
+// What the window shows, in readScreen's layout.
+std::vector<unsigned char> windowPixels() {
+    XImage *image = XGetImage(x11probe::display(), x11probe::windowOf(KWindow::getWindow()), 0, 0, 640, 480,
+                              AllPlanes, ZPixmap);
+    std::vector<unsigned char> rows(size_t(640) * 480 * 4);
+    for (int y = 0; image && y < 480; y++)
+        for (int x = 0; x < 640; x++) {
+            const unsigned long p = XGetPixel(image, x, y);
+            unsigned char *out = &rows[(size_t(479 - y) * 640 + x) * 4];
+            out[0] = uint8_t(p >> 16), out[1] = uint8_t(p >> 8), out[2] = uint8_t(p);
+        }
+    if (image) XDestroyImage(image);
+    return rows;
 }
 
 // Mean difference per channel between the frame being drawn at (dx, dy) and the
@@ -559,6 +579,102 @@ TEST_F(Menu, ClosingTheWindowDuringAGameEndsTheMenuWithoutTheTransition) {
     EXPECT_EQ(spies::plays(snd_swap), 1) << "only the transition into the game";
     EXPECT_EQ(surf_menu, nullptr);
     EXPECT_EQ(surf_fond, nullptr) << "the game freed its pictures";
+}
+
+// Each screen drawn straight to GL and through the frame record shows the same pixels,
+// a frame changed in places included (drawn again there only). Drawn again unchanged,
+// it is neither drawn (a marker on the drawing surface stays) nor shown.
+TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
+    auto check = [](const char *screen, const std::function<void(bool)> &draw) {
+        std::vector<unsigned char> direct[2];
+        KFrame::setRecording(false);
+        for (int changed = 0; changed < 2; changed++) {
+            draw(changed);
+            direct[changed] = readScreen(0, 0, 640, 480);
+        }
+        KFrame::setRecording(true);
+        for (int frame = 0; frame < 3; frame++) {   // the first, a changed one, the changed one again
+            if (frame == 2) {
+                glClearColor(1, 0, 1, 1);
+                glClear(GL_COLOR_BUFFER_BIT);
+                glClearColor(0, 0, 0, 1);
+            }
+            // A loop behind its schedule leaves at most four frames in a row undrawn.
+            for (int flip = 0; flip < 5; flip++) {
+                draw(frame > 0);
+                KWindow::flipBackBuffer(true);
+            }
+            glFinish();
+            EXPECT_TRUE(x11probe::eventually([&] { return changedArea(direct[frame > 0], windowPixels()).empty(); }))
+                << screen << " frame " << frame;
+        }
+        EXPECT_EQ(readScreen(320, 240, 1, 1), (std::vector<unsigned char>{255, 0, 255, 255})) << screen;
+        return direct[0];
+    };
+    auto load = [](const char *file) {
+        KGraphic *picture = new KGraphic;
+        picture->loadPicture(KMiscTools::makeFilePath(file), true, false, true);
+        return picture;
+    };
+    gCurrentMenu = 2;
+    auto menu = [](bool changed) {
+        const Point p = centre(sBoutons[changed ? 1 : 3]);   // another button lit
+        drawFrame(p.x, p.y, false);
+    };
+    const std::vector<unsigned char> menuFrame = check("menu", menu);
+
+    // As before a transition: the frame is still pending when its pictures are freed.
+    menu(false);
+    freeMenuGraphics();
+    loadMenuGraphics();
+    KGraphic grab;
+    grab.grabBackBuffer();
+    KFrame::setRecording(false);
+    grab.blitRect(0, 0, 640, 480, 0, 0);
+    EXPECT_TRUE(changedArea(readScreen(0, 0, 640, 480), menuFrame).empty());
+    check("transition step", [&](bool changed) {
+        const float f = changed ? 0.3f : 0.25f;
+        KGraphic::setWorldView(0, 0, 0, 1, true);
+        grab.blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
+        surf_menu->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
+    });
+
+    surf_fond = load("data\\ingame0.tga");
+    surf_select = load("data\\select0.tga");
+    const char *markFiles[] = {"data\\bomb.tga", "data\\horiz.tga", "data\\verti.tga", "data\\xzap.tga", "data\\question.tga"};
+    KGraphic **marks[] = {&surf_bomb, &surf_horiz, &surf_verti, &surf_xzap, &surf_rand};
+    for (int i = 0; i < 5; i++) *marks[i] = load(markFiles[i]);
+    auto board = [](bool changed) {
+        tokenAt(3, 1).selected = !changed;   // the selection moves on, a clearing token fades on
+        tokenAt(4, 1).selected = changed;
+        tokenAt(5, 2).fade = changed ? 0.4f : 0.5f;
+        KGraphic::setDefaultWorldView();
+        surf_fond->blitRect(0, 0, 640, 480, 0, 0);
+        displayTokens();
+        displayGameMode(modeSixtySeconds);
+    };
+    for (long cell = 0; cell < boardCells; cell++)
+        tokenTable[cell] = {int16_t(cell % 5), 0, 0, 0, 0, 0, 0, 1, 0, true, false, false, 0, 0, int32_t(cell % 7)};
+    check("board with marks", board);
+
+    _gameMode = modeFiveMinutes;
+    _realScore = 5000;
+    gameOver = true;
+    gameOverFade = 1;
+    ghighscoreProcessed = false;
+    std::strcpy(buffer, "brolix");
+    surf_highscore = load("data\\entername0.tga");
+    check("name entry", [&](bool changed) {
+        board(false);
+        blinker = changed ? 40 : 10;   // the text cursor shows, or not
+        displayGameOver();
+    });
+    gameOver = false;
+    for (KGraphic **picture : {&surf_fond, &surf_select, &surf_highscore, &surf_bomb, &surf_horiz, &surf_verti,
+                               &surf_xzap, &surf_rand}) {
+        delete *picture;
+        *picture = nullptr;
+    }
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <algorithm>
 #include <set>
 
+#include "KFramePacer.h"
 #include "KInput.h"
 #include "KMiscTools.h"
 #include "KWindow.h"
@@ -88,6 +90,44 @@ TEST(NoWindowYet, PumpingIsHarmlessAndFlipsAreStillPaced) {
     }
     KWindow::terminate();
     EXPECT_TRUE(KWindow::isQuit());
+}
+
+// Frames of 14 ms whose rules take 1 ms and whose drawing takes drawMs, on a made-up clock.
+struct PacedLoop {
+    KFramePacer pacer{14 * kMs};
+    int64_t now = 0;
+    static constexpr int64_t kMs = 1000000;
+    bool frame(int drawMs) {   // true when the frame was drawn
+        now += kMs;
+        const bool drawn = pacer.startFlip(now);
+        if (drawn) now += drawMs * kMs;
+        now = std::max(now, pacer.finishFlip(now, drawn && drawMs > 0));
+        return drawn;
+    }
+};
+
+TEST(FramePacing, ASlowFrameIsFollowedByUndrawnFramesUntilTheScheduleIsMet) {
+    PacedLoop loop;
+    for (int i = 0; i < 3; i++) EXPECT_TRUE(loop.frame(2));
+    const int64_t start = loop.now;
+    EXPECT_TRUE(loop.frame(40));   // 27 ms late
+    EXPECT_FALSE(loop.frame(2));
+    EXPECT_FALSE(loop.frame(2));
+    EXPECT_TRUE(loop.frame(2));
+    EXPECT_EQ(loop.now, start + 4 * 14 * PacedLoop::kMs) << "four frames, four periods of real time";
+
+    // Drawing that never keeps up still shows every fifth frame.
+    int undrawn = 0;
+    for (int i = 0; i < 40; i++) {
+        undrawn = loop.frame(80) ? 0 : undrawn + 1;
+        EXPECT_LE(undrawn, 4);
+    }
+    // A delay that was not drawing (a load, a stall) starts afresh: the next frames wait.
+    loop.now += 300 * PacedLoop::kMs;
+    EXPECT_TRUE(loop.frame(2));
+    const int64_t afresh = loop.now;
+    EXPECT_TRUE(loop.frame(2));
+    EXPECT_EQ(loop.now, afresh + 14 * PacedLoop::kMs);
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+#include "KFramePacer.h"
+
+namespace {
+const int kMostUndrawn = 4;   // in a row; then one frame is drawn however late
+const int kMostLate = 6;      // periods; later than that is a stall, not slow drawing
+const int64_t kMostMadeUp = 500000;   // ns of a late return the next frame makes up for
+}  // namespace
+
+bool KFramePacer::startFlip(int64_t now) {
+    flipStarted = now;
+    const bool behind = catchingUp && now > due && now - due < kMostLate * period && undrawnInARow < kMostUndrawn;
+    undrawnInARow = behind ? undrawnInARow + 1 : 0;
+    return !behind;
+}
+
+int64_t KFramePacer::finishFlip(int64_t now, bool drew) {
+    if (due != 0 && now <= due) {
+        catchingUp = false;
+        const int64_t wake = due;
+        due += period;
+        return wake;
+    }
+    const bool drawingMadeItLate = drew && flipStarted <= due;
+    catchingUp = due != 0 && now - due < kMostLate * period && (drawingMadeItLate || catchingUp);
+    due = catchingUp ? due + period : now + period;
+    return now;
+}
+
+void KFramePacer::flipDone(int64_t now) {
+    if (!catchingUp && now + period - kMostMadeUp > due)
+        due = now + period - kMostMadeUp;
+}
