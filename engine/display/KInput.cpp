@@ -70,7 +70,7 @@ bool queryX11Pointer(SDL_Window *window, PointerState *state) {
 // server's answer (or, off X11, the desktop position minus the window's).
 PointerState pointerInWindow(SDL_Window *window) {
     PointerState state;
-    SDL_PumpEvents();
+    KInput::pumpEvents();
     if (window && SDL_GetMouseFocus() == window) {
         state.leftDown = (SDL_GetMouseState(&state.x, &state.y) & SDL_BUTTON_LMASK) != 0;
         return state;
@@ -145,12 +145,25 @@ void KInput::hidePointer() { SDL_ShowCursor(SDL_DISABLE); }
 bool KInput::isPressed(EKeyboardLayout key) {
     if (key >= K_VK_COUNT)
         return false;
-    SDL_PumpEvents();
+    KInput::pumpEvents();
     const Uint8 *state = SDL_GetKeyboardState(nullptr);
     // Either Alt key is the one Alt identifier.
     if (key == K_VK_ALT)
         return state[SDL_SCANCODE_LALT] || state[SDL_SCANCODE_RALT];
     return state[scancodeOf(key)] != 0;
+}
+
+// Each query wants fresh input, and one pump a millisecond gives it: the dozen
+// queries of a frame then cost one trip to the X server instead of a dozen.
+void KInput::pumpEvents() {
+    static Uint32 pumpedAt = 0;
+    static bool pumped = false;
+    const Uint32 now = SDL_GetTicks();
+    if (pumped && now == pumpedAt)
+        return;
+    SDL_PumpEvents();
+    pumpedAt = now;
+    pumped = true;
 }
 
 void KInput::waitForKeyRelease(EKeyboardLayout key) {

@@ -51,6 +51,7 @@ public:
     static void hidePointer();                    // hide it
     static bool isPressed(EKeyboardLayout key);   // key down now (letters as the layout prints them); past 92 never
     static void waitForKeyRelease(EKeyboardLayout key);   // until the key is up or the window closes
+    static void pumpEvents();                     // fetch window events and input state, at most once a millisecond
 
 private:
     static SDL_Window *_hwnd;

@@ -497,7 +497,8 @@ void KWindow::flipBackBuffer(bool waitForBackWindow) {
 
 void KWindow::processEvents() {
     SDL_Event event;
-    if (SDL_PollEvent(&event))
+    KInput::pumpEvents();
+    if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
         handleEvent(event);
 }
 
