@@ -15,6 +15,7 @@
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
+#include "KSound.h"
 
 int16_t KWindow::_windowWidth = 0;
 int16_t KWindow::_windowHeight = 0;
@@ -476,6 +477,7 @@ bool KWindow::presentFrame(bool onSchedule) {
 void KWindow::flipBackBuffer(bool waitForBackWindow) {
     const bool drew = presentFrame(_pacer.startFlip(monotonicNanoseconds()));
     const int64_t wake = _pacer.finishFlip(monotonicNanoseconds(), drew);
+    KSound::pauseWhenSilent();
     if (_maxFrameRate != 0)
         sleepUntil(wake);
     processEvents();   // at the frame's time: input as fresh as it can be

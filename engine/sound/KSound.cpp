@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <new>
 
@@ -40,6 +41,7 @@ namespace {
 const char kFormatTag[4] = {'f', 'm', 't', ' '};
 const char kDataTag[4] = {'d', 'a', 't', 'a'};
 const uint32_t kPcmRecordBytes = 16;   // a wave-format record without its extra-size field
+const uint32_t kQuietCheckMs = 250;     // how often a quiet device is looked at
 
 uint16_t readLE16(const unsigned char *p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
@@ -89,6 +91,14 @@ bool bufferLost(const KSoundBuffer &b) {
     return !alIsBuffer(b.buffer) || static_cast<ALuint>(attached) != b.buffer;
 }
 
+// OpenAL Soft's wave writer resumes writing over its file's header after a pause.
+bool isWaveWriter(ALCdevice *device) {
+    const ALCchar *name = alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT")
+                              ? alcGetString(device, ALC_ALL_DEVICES_SPECIFIER)
+                              : nullptr;
+    return name && std::strcmp(name, "Wave File Writer") == 0;
+}
+
 }  // namespace
 
 // --- Device -----------------------------------------------------------------
@@ -119,7 +129,13 @@ void KSound::init() {
         alcCloseDevice(device);
         return;
     }
-    directSoundPtr = new KSoundDevice{device, context};
+    directSoundPtr = new KSoundDevice;
+    directSoundPtr->device = device;
+    directSoundPtr->context = context;
+    if (alcIsExtensionPresent(device, "ALC_SOFT_pause_device") && !isWaveWriter(device)) {
+        directSoundPtr->pause = reinterpret_cast<void (*)(ALCdevice *)>(alcGetProcAddress(device, "alcDevicePauseSOFT"));
+        directSoundPtr->resume = reinterpret_cast<void (*)(ALCdevice *)>(alcGetProcAddress(device, "alcDeviceResumeSOFT"));
+    }
     ALCint frequency = 44100;
     alcGetIntegerv(device, ALC_FREQUENCY, 1, &frequency);
     gFREQUENCY = static_cast<float>(frequency);
@@ -259,6 +275,7 @@ KSoundBuffer *KSound::createDSoundBuffer(uint32_t size) {
         delete b;
         return nullptr;
     }
+    directSoundPtr->voices.push_back(b->source);
     // Plain stereo-field playback: no distance or direction effects.
     alSourcei(b->source, AL_SOURCE_RELATIVE, AL_TRUE);
     alSource3f(b->source, AL_POSITION, 0, 0, 0);
@@ -318,6 +335,10 @@ bool KSound::refillFromFile() {
 void KSound::releaseBuffer() {
     if (!_directSoundBuffer) return;
     alSourceStop(_directSoundBuffer->source);
+    if (directSoundPtr) {
+        std::vector<ALuint> &voices = directSoundPtr->voices;
+        voices.erase(std::remove(voices.begin(), voices.end(), _directSoundBuffer->source), voices.end());
+    }
     alDeleteSources(1, &_directSoundBuffer->source);
     alDeleteBuffers(1, &_directSoundBuffer->buffer);
     delete _directSoundBuffer;
@@ -345,7 +366,28 @@ void KSound::playSample() {
         return;
     }
     alSourcei(source, AL_LOOPING, _loopState == 1 ? AL_TRUE : AL_FALSE);
+    if (directSoundPtr && directSoundPtr->paused) {
+        directSoundPtr->resume(directSoundPtr->device);
+        directSoundPtr->paused = false;
+    }
     alSourcePlay(source);
+}
+
+// A device mixes silence as busily as sound; resting it saves that while the game is quiet.
+void KSound::pauseWhenSilent() {
+    KSoundDevice *d = directSoundPtr;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint32_t ms = uint32_t(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    if (!d || d->paused || !d->pause || !d->resume || ms - d->checkedAt < kQuietCheckMs) return;
+    d->checkedAt = ms;
+    for (ALuint voice : d->voices) {
+        ALint state = AL_STOPPED;
+        alGetSourcei(voice, AL_SOURCE_STATE, &state);
+        if (state == AL_PLAYING) return;
+    }
+    d->pause(d->device);
+    d->paused = true;
 }
 
 bool KSound::isPlaying() {

@@ -32,6 +32,7 @@ public:
     bool isPlaying();                                          // true while the sound plays
     void setVolume(int volume);                                // percent of the master volume, applied at once
     static void setGlobalVolumes(int volumeMusic, int volumeSFX); // master volumes; a negative value keeps one
+    static void pauseWhenSilent();                             // lets the device rest while nothing plays; the next play wakes it
 
     static const int fechnerTable[101];                        // attenuation in 1/100 dB per volume step
     static float gFREQUENCY;                                   // output rate noted when the device opened

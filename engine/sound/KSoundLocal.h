@@ -3,11 +3,18 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <vector>
+
 #include "KSound.h"
 
 struct KSoundDevice {
-    ALCdevice *device;
-    ALCcontext *context;
+    ALCdevice *device = nullptr;
+    ALCcontext *context = nullptr;
+    void (*pause)(ALCdevice *) = nullptr;    // the device can rest, when it offers that
+    void (*resume)(ALCdevice *) = nullptr;
+    bool paused = false;
+    uint32_t checkedAt = 0;                  // ms time of the last look for a playing voice
+    std::vector<ALuint> voices;              // the source of every sound holding a buffer
 };
 
 struct KSoundBuffer {
