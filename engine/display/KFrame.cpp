@@ -16,6 +16,7 @@ namespace {
 bool recording = true;
 std::vector<KDrawStep> pending;   // the frame being built; capacity kept from frame to frame
 std::vector<KDrawStep> shown;     // the last frame drawn and shown
+std::vector<KDrawStep> reaching;  // the steps that reach a changed area; capacity kept
 size_t drawn = 0;                 // steps of pending already drawn
 bool shownKnown = false;          // false: the next frame is shown whatever it holds
 bool surfaceKept = false;         // the surface drawn into keeps its pixels from frame to frame
@@ -79,11 +80,22 @@ bool changedArea(Area &area) {
     return true;
 }
 
+bool overlaps(const Area &a, const Area &b) {
+    return a.left < b.right && b.left < a.right && a.bottom < b.top && b.bottom < a.top;
+}
+
+// Draws, clipped to the area, the steps that may reach into it, in their order.
 void drawWithin(const Area &area) {
+    reaching.clear();
+    for (const KDrawStep &s : pending) {
+        Area reach;
+        if (!addReach(s, reach) || overlaps(reach, area))
+            reaching.push_back(s);
+    }
     const GLint left = GLint(std::floor(area.left)), bottom = GLint(std::floor(area.bottom));
     glEnable(GL_SCISSOR_TEST);
     glScissor(left, bottom, GLsizei(std::ceil(area.right) - left), GLsizei(std::ceil(area.top) - bottom));
-    KGraphic::drawSteps(pending.data(), pending.size());
+    KGraphic::drawSteps(reaching.data(), reaching.size());
     glDisable(GL_SCISSOR_TEST);
 }
 

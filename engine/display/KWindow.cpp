@@ -43,6 +43,7 @@ struct Rect {
 bool scaled = false;        // full screen: logical pixels are scaled to the desktop
 Rect pointerView;           // in window coordinates, y downwards
 Rect glView;                // in drawable pixels, y upwards
+bool bars = false;          // glView leaves part of the drawable uncovered
 
 // The logical screen is drawn into this framebuffer and blitted, scaled in full
 // screen, at each flip. It keeps its pixels, so a frame that changed little is
@@ -147,6 +148,7 @@ void updateScaling(SDL_Window *window, int width, int height) {
     SDL_GL_GetDrawableSize(window, &w, &h);
     glView = letterbox(w, h, width, height);
     glView.y = h - glView.y - glView.height;   // GL counts rows from the bottom
+    bars = glView.width < w || glView.height < h;
 }
 
 void presentLogicalScreen(SDL_Window *window, int width, int height) {
@@ -158,7 +160,8 @@ void presentLogicalScreen(SDL_Window *window, int width, int height) {
     fb.bindFramebuffer(kDrawFramebuffer, 0);
     fb.bindFramebuffer(kReadFramebuffer, logicalFramebuffer);
     glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    if (bars)
+        glClear(GL_COLOR_BUFFER_BIT);
     bool wholeScale = glView.width % width == 0 && glView.height % height == 0;
     fb.blitFramebuffer(0, 0, width, height, glView.x, glView.y, glView.x + glView.width,
                        glView.y + glView.height, GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
