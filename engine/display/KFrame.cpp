@@ -17,7 +17,7 @@ bool recording = true;
 std::vector<KDrawStep> pending;   // the frame being built; capacity kept from frame to frame
 std::vector<KDrawStep> shown;     // the last frame drawn and shown
 std::vector<KDrawStep> reaching;  // the steps that reach a changed area; capacity kept
-size_t drawn = 0;                 // steps of pending already drawn
+size_t drawnSteps = 0;            // steps of pending already drawn
 bool shownKnown = false;          // false: the next frame is shown whatever it holds
 bool surfaceKept = false;         // the surface drawn into keeps its pixels from frame to frame
 bool surfaceHoldsShown = false;   // ... and holds the frame shown, nothing more
@@ -31,7 +31,7 @@ bool uses(const std::vector<KDrawStep> &steps, size_t from, uint32_t texture) {
 bool same(const KDrawStep &a, const KDrawStep &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool sameAsShown() {
-    return shownKnown && drawn == 0 && pending.size() == shown.size() &&
+    return shownKnown && drawnSteps == 0 && pending.size() == shown.size() &&
            std::memcmp(pending.data(), shown.data(), pending.size() * sizeof(KDrawStep)) == 0;
 }
 
@@ -72,7 +72,7 @@ bool addReach(const KDrawStep &s, Area &area) {
 // Where the frame differs from the one shown, when the surface still holds that
 // one; false when the whole frame is to be drawn.
 bool changedArea(Area &area) {
-    if (!surfaceKept || !surfaceHoldsShown || !shownKnown || drawn != 0 || pending.size() != shown.size())
+    if (!surfaceKept || !surfaceHoldsShown || !shownKnown || drawnSteps != 0 || pending.size() != shown.size())
         return false;
     for (size_t i = 0; i < pending.size(); i++)
         if (!same(pending[i], shown[i]) && (!addReach(pending[i], area) || !addReach(shown[i], area)))
@@ -85,16 +85,20 @@ bool overlaps(const Area &a, const Area &b) {
 }
 
 // Draws, clipped to the area, the steps that may reach into it, in their order.
-void drawWithin(const Area &area) {
+void drawWithin(const Area &area, KFrameArea &where) {
     reaching.clear();
     for (const KDrawStep &s : pending) {
         Area reach;
         if (!addReach(s, reach) || overlaps(reach, area))
             reaching.push_back(s);
     }
-    const GLint left = GLint(std::floor(area.left)), bottom = GLint(std::floor(area.bottom));
+    where.x = int(std::floor(area.left));
+    where.y = int(std::floor(area.bottom));
+    where.width = int(std::ceil(area.right)) - where.x;
+    where.height = int(std::ceil(area.top)) - where.y;
+    where.whole = false;
     glEnable(GL_SCISSOR_TEST);
-    glScissor(left, bottom, GLsizei(std::ceil(area.right) - left), GLsizei(std::ceil(area.top) - bottom));
+    glScissor(where.x, where.y, where.width, where.height);
     KGraphic::drawSteps(reaching.data(), reaching.size());
     glDisable(GL_SCISSOR_TEST);
 }
@@ -109,40 +113,41 @@ void KFrame::draw(const KDrawStep &step) {
 }
 
 void KFrame::drawPending() {
-    if (drawn < pending.size()) {
-        KGraphic::drawSteps(pending.data() + drawn, pending.size() - drawn);
+    if (drawnSteps < pending.size()) {
+        KGraphic::drawSteps(pending.data() + drawnSteps, pending.size() - drawnSteps);
         surfaceHoldsShown = false;
     }
-    drawn = pending.size();
+    drawnSteps = pending.size();
 }
 
-bool KFrame::finish() {
+bool KFrame::finish(KFrameArea &where) {
     if (sameAsShown()) {
         pending.clear();
         return false;
     }
     Area area;
+    where = KFrameArea();
     if (changedArea(area))
-        drawWithin(area);
+        drawWithin(area, where);
     else
         drawPending();
     shown.swap(pending);
     pending.clear();
-    drawn = 0;
+    drawnSteps = 0;
     shownKnown = recording;
     surfaceHoldsShown = recording;
     return true;
 }
 
 void KFrame::drop() {
-    if (drawn != 0)
+    if (drawnSteps != 0)
         surfaceHoldsShown = false;
     pending.clear();
-    drawn = 0;
+    drawnSteps = 0;
 }
 
 void KFrame::forgetTexture(uint32_t texture) {
-    if (uses(pending, drawn, texture)) drawPending();
+    if (uses(pending, drawnSteps, texture)) drawPending();
     // A later texture may get the same name: a frame drawing it would wrongly match.
     if (uses(shown, 0, texture)) shownKnown = false;
 }

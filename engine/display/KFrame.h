@@ -19,6 +19,12 @@ struct KDrawStep {
     float red = 1, green = 1, blue = 1;     // rectangle colour
 };
 
+// A rectangle of the logical screen in GL pixels, rows counted from the bottom.
+struct KFrameArea {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool whole = true;          // the whole screen, whatever the numbers say
+};
+
 // What the frame being built draws. Drawing calls are recorded, not issued; at the
 // flip the record is compared with the last frame shown, and only a frame that
 // differs is drawn and shown. On a surface that keeps its pixels, only the part
@@ -27,7 +33,7 @@ class KFrame {
 public:
     static void draw(const KDrawStep &step);     // recorded (drawn at once while recording is off)
     static void drawPending();                   // draws what is recorded and not drawn yet: the back buffer then holds the frame so far
-    static bool finish();                        // end of frame: true when it differed and is now drawn, to be shown; false: nothing drawn
+    static bool finish(KFrameArea &where);       // end of frame: true when it differed and is now drawn (where it differs), to be shown; false: nothing drawn
     static void drop();                          // end of frame: forgotten undrawn; the window keeps the last frame shown
     static void forgetTexture(uint32_t texture); // before a texture is deleted: drawn first if pending, and no longer a match
     static void showNext();                      // the next finished frame is drawn and shown even if unchanged

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <GL/gl.h>
+#include <GL/glx.h>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -151,7 +152,36 @@ void updateScaling(SDL_Window *window, int width, int height) {
     bars = glView.width < w || glView.height < h;
 }
 
-void presentLogicalScreen(SDL_Window *window, int width, int height) {
+// Copies a part of the back buffer to the window; Mesa's GLX offers it.
+typedef void (*CopySubBufferFn)(Display *, GLXDrawable, int, int, int, int);
+CopySubBufferFn copySubBuffer = nullptr;
+
+void loadCopySubBuffer() {
+    copySubBuffer = nullptr;
+    Display *display = glXGetCurrentDisplay();
+    const char *extensions = display ? glXQueryExtensionsString(display, DefaultScreen(display)) : nullptr;
+    if (extensions && std::strstr(extensions, "GLX_MESA_copy_sub_buffer"))
+        copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
+}
+
+// Only the part of the picture that changed goes to the window, at a whole scale
+// (where the scaled pixels are exactly those of the whole picture).
+bool presentPart(int width, int height, const KFrameArea &changed) {
+    const int scaleX = glView.width / width, scaleY = glView.height / height;
+    if (changed.whole || !copySubBuffer || glView.width % width != 0 || glView.height % height != 0)
+        return false;
+    const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, width);
+    const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, height);
+    if (left >= right || bottom >= top)
+        return true;
+    const int x = glView.x + left * scaleX, y = glView.y + bottom * scaleY;
+    const int w = (right - left) * scaleX, h = (top - bottom) * scaleY;
+    fb.blitFramebuffer(left, bottom, right, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
+    return true;
+}
+
+void presentLogicalScreen(SDL_Window *window, int width, int height, const KFrameArea &changed) {
     GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     GLfloat clearColour[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
@@ -159,13 +189,15 @@ void presentLogicalScreen(SDL_Window *window, int width, int height) {
 
     fb.bindFramebuffer(kDrawFramebuffer, 0);
     fb.bindFramebuffer(kReadFramebuffer, logicalFramebuffer);
-    glClearColor(0, 0, 0, 1);
-    if (bars)
-        glClear(GL_COLOR_BUFFER_BIT);
-    bool wholeScale = glView.width % width == 0 && glView.height % height == 0;
-    fb.blitFramebuffer(0, 0, width, height, glView.x, glView.y, glView.x + glView.width,
-                       glView.y + glView.height, GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(window);
+    if (!presentPart(width, height, changed)) {
+        glClearColor(0, 0, 0, 1);
+        if (bars)
+            glClear(GL_COLOR_BUFFER_BIT);
+        bool wholeScale = glView.width % width == 0 && glView.height % height == 0;
+        fb.blitFramebuffer(0, 0, width, height, glView.x, glView.y, glView.x + glView.width,
+                           glView.y + glView.height, GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
+        SDL_GL_SwapWindow(window);
+    }
     fb.bindFramebuffer(kFramebuffer, logicalFramebuffer);
 
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
@@ -419,8 +451,10 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     // Swap control is a window-system extension: ask for it instead of parsing strings.
     _isWaitVBLSupported = attached && _maxFrameRate != 0 && SDL_GL_SetSwapInterval(1) == 0;
 
-    if (attached)
+    if (attached) {
         createLogicalScreen(width, height);
+        loadCopySubBuffer();
+    }
     KFrame::setSurfaceKept(logicalFramebuffer != 0);
     updateScaling(_hwnd, width, height);
     KGraphic::setScreenSize(width, height, depth);
@@ -468,10 +502,11 @@ bool KWindow::presentFrame(bool onSchedule) {
         KFrame::drop();
         return false;
     }
-    if (!KFrame::finish())
+    KFrameArea changed;
+    if (!KFrame::finish(changed))
         return false;
     if (logicalFramebuffer)
-        presentLogicalScreen(_hwnd, _windowWidth, _windowHeight);
+        presentLogicalScreen(_hwnd, _windowWidth, _windowHeight, changed);
     else
         SDL_GL_SwapWindow(_hwnd);
     return true;
