@@ -39,5 +39,5 @@ public:
     static void showNext();                      // the next finished frame is drawn and shown even if unchanged
     static void setSurfaceKept(bool kept);       // drawing goes to a surface that keeps its pixels between frames
     static void setRecording(bool on);           // off: every call draws at once and every frame is shown (on by default)
-    static bool isRecording();
+    static bool isRecording();                   // whether drawing calls are recorded
 };
