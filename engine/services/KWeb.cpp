@@ -9,13 +9,13 @@
 #include <cstring>
 
 const char *const KWeb::userAgent = "Brolix K engine/1.0 (Linux)";
+long KWeb::requestLimitMs = 10000;
 
 namespace {
 
 const size_t kFirstCapacity = 16384;
 const size_t kReadSize = 256;
 const long kConnectSeconds = 3;
-const long kRequestSeconds = 10;
 const long kMaxRedirects = 10;
 
 bool canAttemptConnection() {
@@ -95,7 +95,7 @@ bool KWeb::openSession(bool direct) {
         curl_easy_setopt(s, CURLOPT_PROXY, ""); // ignore proxy settings of the environment
     curl_easy_setopt(s, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(s, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
-    curl_easy_setopt(s, CURLOPT_TIMEOUT, kRequestSeconds);
+    curl_easy_setopt(s, CURLOPT_TIMEOUT_MS, requestLimitMs);
     curl_easy_setopt(s, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(s, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(s, CURLOPT_PROTOCOLS_STR, "http,https");

@@ -26,6 +26,7 @@ public:
     static std::string escape(const char *text); // percent-encoded for a query value
     static const char *const userAgent;          // the engine's name, sent with every request
     static const size_t maxBody = 65536;         // far more than a score server's "yes"
+    static long requestLimitMs;                  // whole request, connection included; tests of the time-outs shorten it
 
 private:
     const char *openURL(const char *url, bool direct);

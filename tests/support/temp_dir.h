@@ -1,0 +1,65 @@
+#pragma once
+// Test support: a private scratch folder under $TMPDIR (else /tmp), removed with
+// everything in it; and a loopback port nothing listens on.
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+class TempDir {
+public:
+    explicit TempDir(const std::string &prefix = "brolix") {
+        const char *tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
+        if (!mkdtemp(pattern.data()))
+            std::abort();
+        root_ = pattern;
+    }
+    ~TempDir() { std::filesystem::remove_all(root_); }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+
+    const std::string &root() const { return root_; }
+    std::string path(const std::string &relative) const { return root_ + "/" + relative; }
+
+    void write(const std::string &relative, const std::string &bytes) const {
+        std::ofstream(path(relative), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string &relative) const {
+        std::ifstream in(path(relative), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool exists(const std::string &relative) const { return std::filesystem::exists(path(relative)); }
+
+    std::vector<std::string> list(const std::string &relative = "") const {
+        std::vector<std::string> names;
+        for (const auto &entry : std::filesystem::directory_iterator(path(relative)))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+private:
+    std::string root_;
+};
+
+// A port the kernel just handed out and took back: free unless someone races for it.
+inline int freeLoopbackPort() {
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    close(s);
+    return port;
+}
