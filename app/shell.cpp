@@ -1,13 +1,13 @@
 #include "shell.h"
 
-#include <chrono>
-#include <thread>
-
+#include "brolix_layout.h"
 #include "cursor.h"
+#include "game.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "makers.h"
 #include "menu.h"
+#include "pictures.h"
 #include "prefs.h"
 #include "sounds.h"
 #include "welcome.h"
@@ -21,53 +21,29 @@ KWindow *fenetre = nullptr;
 
 namespace {
 
-KGraphic *loadFullPicture(const char *file) {
-    KGraphic *picture = new KGraphic;
-    picture->loadPicture(KMiscTools::makeFilePath(file), true, false, true);
-    return picture;
-}
-
-// The first button press, or the window closing.
-void waitForClick() {
-    while (!KInput::getLeftButtonState() && !KWindow::isQuit()) {
-        KWindow::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 bool inRange(int v, int low, int high) { return v >= low && v <= high; }
-
-void destroyWindow() {
-    delete fenetre;
-    fenetre = nullptr;
-}
-
-template <class T>
-void destroy(T *&object) {
-    delete object;
-    object = nullptr;
-}
 
 } // namespace
 
 bool NoAcceleration() {
-    KGraphic *page = loadFullPicture("data\\page1.jpg");
+    KGraphic *page = loadPictureFile("data\\page1.jpg");
     for (int buffer = 0; buffer < 2; buffer++) {
         KGraphic::setDefaultWorldView();
         page->blitRect(0, 0, 640, 480, 0, 0);
         KWindow::flipBackBuffer(true);
     }
-    waitForClick();
+    waitForButton(true);
     delete page;
     const int x = KInput::getMouseX(), y = KInput::getMouseY();
     // Anywhere but the download button goes on without acceleration.
-    if (!inRange(x, 504, 638) || !inRange(y, 362, 479)) return false;
+    const layout::Rect &download = layout::DRIVER_DOWNLOAD;
+    if (!inRange(x, download.x1, download.x2) || !inRange(y, download.y1, download.y2)) return false;
     KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : KMiscTools::makeFilePath(DRIVER_HELP_FILE), true);
     return true;
 }
 
 void showLoadingScreen() {
-    KGraphic *loading = loadFullPicture("data\\loading.bmp");
+    KGraphic *loading = loadPictureFile("data\\loading.bmp");
     const float w = loading->getWidth(), h = loading->getHeight();
     for (int buffer = 0; buffer < 2; buffer++) {
         KGraphic::setWorldView(0, 0, 0, 1, true);
@@ -84,7 +60,7 @@ void shutDown() {
     savePrefs();
     freeSounds();
     destroy(surf_mouse);
-    destroyWindow();
+    destroy(fenetre);
 }
 
 int runBrolix() {
@@ -94,17 +70,17 @@ int runBrolix() {
     KWindow::setWindowIcon(brolix_icon_rgba, brolix_icon_width, brolix_icon_height);
     // Without a window there is nothing to play on; the engine has told the player why.
     if (!fenetre->createGameWindow(640, 480, 16, isWindowed, "Brolix")) {
-        destroyWindow();
+        destroy(fenetre);
         return 0;
     }
     KGraphic::setGraphicQuality(true);
     KWindow::setRectangleTexCap(false);
     if (!KWindow::getAccelerationCap() && NoAcceleration()) {
-        destroyWindow();
+        destroy(fenetre);
         return 0;
     }
     showLoadingScreen();
-    surf_mouse = loadFullPicture("data\\mouse.tga");
+    surf_mouse = loadPictureFile("data\\mouse.tga");
     loadSounds();
     loadPrefs();
     loadHighScores();

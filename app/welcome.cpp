@@ -11,7 +11,6 @@
 #include <unistd.h>
 
 bool isWindowed = true;
-int32_t gSkin = 0;
 bool isGamePad = false;
 
 const char *m1 = "Classic";

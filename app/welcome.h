@@ -2,14 +2,15 @@
 #include <cstdint>
 
 #include "dialog_controls.h"
+#include "prefs.h"
 
 // The start-up dialog and the three start-up settings it reads and writes in
 // data/: fullscreen.stt (1 byte, 1 = windowed), skin.stt (int32 little-endian),
 // gamepad.stt (1 byte, 1 = "Internet Scoring" ticked).
 
 extern bool isWindowed;     // true: play in a window; false: full screen
-extern int32_t gSkin;       // 0 "Classic", 1 "For Her", 2 "For Him"
 extern bool isGamePad;      // the "Internet Scoring" check box
+// The skin, the third setting, is gSkin (prefs.h): the game draws with it.
 
 extern const char *m1, *m2, *m3;  // the skin list's item texts
 extern int itemCount;             // index of the skin list's last item

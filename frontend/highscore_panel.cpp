@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "brolix_layout.h"
 #include "menu.h"
 #include "prefs.h"
 #include "KGraphic.h"
@@ -10,8 +11,8 @@
 
 namespace {
 // Name rows of the panel; each score sits one pixel higher.
-const int32_t rowY[9] = {151, 175, 198, 233, 257, 280, 315, 339, 362};
-const int32_t nameX = 110, scoreRight = 360, nameGap = 6;
+const auto &rowY = layout::HIGH_NAME_Y;
+const int32_t nameX = layout::HIGH_NAME_X, scoreRight = layout::HIGH_SCORE_RIGHT, nameGap = layout::HIGH_NAME_GAP;
 
 // A name that would reach its score is drawn up to its last letter that fits;
 // the table keeps the whole name.
@@ -33,8 +34,8 @@ void DoHighscoreInput(int32_t mx, int32_t my, bool bt) {
             }
     }
     clampScoreTab();
-    const sBtn &tab = sHighTabs[prefs.scoretab];
-    if (surf_menu) surf_menu->blitRect(tab.x1 + 575, 358, tab.x2 + 572, 382, int16_t(tab.x1 + 4), 113);
+    const layout::Placed &lit = layout::TAB_LIT[prefs.scoretab];
+    if (surf_menu) surf_menu->blitRect(lit.src.x1, lit.src.y1, lit.src.x2, lit.src.y2, int16_t(lit.at.x), int16_t(lit.at.y));
     displayHighscores(prefs.scoretab);
 }
 

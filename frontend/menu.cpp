@@ -1,40 +1,37 @@
 #include "menu.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <thread>
 
+#include "brolix_layout.h"
 #include "cursor.h"
 #include "game.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "makers.h"
+#include "pictures.h"
 #include "prefs.h"
 #include "sounds.h"
-#include "welcome.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
 #include "KSound.h"
 #include "KWindow.h"
 
-sBtn sBoutons[6] = {
-    {415, 137, 533, 160}, {415, 164, 561, 189}, {415, 193, 521, 216},
-    {415, 222, 561, 245}, {415, 249, 509, 274}, {415, 278, 470, 301},
-};
-sBtn sGameSelect[6] = {
-    {105, 138, 360, 176}, {105, 190, 360, 229}, {105, 242, 360, 280},
-    {105, 295, 360, 334}, {467, 346, 511, 382}, {437, 381, 538, 399},
-};
-sBtn sGameDifficult[3] = {{131, 359, 188, 385}, {198, 359, 280, 385}, {293, 359, 345, 385}};
-sBtn sHighTabs[4] = {{105, 117, 168, 137}, {169, 117, 233, 137}, {234, 117, 297, 137}, {300, 117, 363, 137}};
+using namespace layout;
+
+static constexpr sBtn button(const Rect &r) { return {float(r.x1), float(r.y1), float(r.x2), float(r.y2)}; }
+
+sBtn sBoutons[6] = {button(MAIN_BUTTONS[0]), button(MAIN_BUTTONS[1]), button(MAIN_BUTTONS[2]),
+                    button(MAIN_BUTTONS[3]), button(MAIN_BUTTONS[4]), button(MAIN_BUTTONS[5])};
+sBtn sGameSelect[6] = {button(MODE_ROWS[0]), button(MODE_ROWS[1]), button(MODE_ROWS[2]),
+                       button(MODE_ROWS[3]), button(PLAY_DISC),    button(PLAY_BAR)};
+sBtn sGameDifficult[3] = {button(DIFF_BOXES[0]), button(DIFF_BOXES[1]), button(DIFF_BOXES[2])};
+sBtn sHighTabs[4] = {button(HIGH_TABS[0]), button(HIGH_TABS[1]), button(HIGH_TABS[2]), button(HIGH_TABS[3])};
 
 int32_t gCurrentMenu = 0;
 bool oldBt = false;
 KGraphic *surf_menu = nullptr;
 KGraphic *surf_credits = nullptr;
-KText *highscoreText = nullptr;
 
 KFont theFont[39] = {
     {'a', 10, 8, 18, 17, 9, 10},   {'b', 22, 8, 30, 17, 9, 10},   {'c', 32, 8, 41, 17, 10, 10},
@@ -63,29 +60,32 @@ enum Panel { panelGame = 0, panelPicture = 1, panelOptions = 2, panelScores = 3,
 // What a click on main buttons 1..5 reports; button 0 asks nothing.
 const int32_t mainButtonActions[6] = {actionNone, 2, 4, 5, 3, actionQuit};
 
-const int litOffset = 480;        // lit states sit this far below their place
-const float scrollStep = 0.025f;
-
-const sBtn modeMarkers[4] = {{86, 621, 106, 639}, {86, 674, 106, 693}, {86, 725, 106, 745}, {86, 779, 106, 797}};
-const int16_t modeMarkerY[4] = {141, 194, 245, 299};
-const sBtn difficultyMarkers[3] = {{149, 864, 170, 881}, {230, 864, 250, 881}, {311, 864, 330, 881}};
-const int16_t difficultyMarkerX[3] = {149, 230, 311};
-const sBtn volumeFill = {8, 1000, 134, 1008};   // the volume track, filled, as drawn at (180, 250)
-
 // Opaque copy of a region of the menu picture; nothing while it is missing.
 void blitMenu(float sx1, float sy1, float sx2, float sy2, int dx, int dy) {
     if (surf_menu) surf_menu->blitRect(sx1, sy1, sx2, sy2, int16_t(dx), int16_t(dy));
 }
 
+void blitMenu(const Rect &src, Point at) { blitMenu(src.x1, src.y1, src.x2, src.y2, at.x, at.y); }
+
+// The lit look of a screen rectangle, kept LIT rows below it in the menu picture.
+void blitLit(float x1, float y1, float x2, float y2) { blitMenu(x1, y1 + LIT, x2, y2 + LIT, int(x1), int(y1)); }
+
+void blitLit(const Rect &r) { blitLit(r.x1, r.y1, r.x2, r.y2); }
+
+void blitLitMarker(Point at, Size size) { blitLit(at.x, at.y, at.x + size.w, at.y + size.h); }
+
 void drawMenuScreen() { blitMenu(0, 0, 640, 480, 0, 0); }
 
 void drawLitMainButton(int i) {
     const sBtn &b = sBoutons[i];
-    blitMenu(b.x1, b.y1 + litOffset, b.x2, b.y2 + litOffset, int(b.x1), int(b.y1));
+    blitLit(b.x1, b.y1, b.x2, b.y2);
 }
 
-// Strictly inside the open interval on both axes.
+// Strictly between low and high.
 bool within(int32_t v, int32_t low, int32_t high) { return v > low && v < high; }
+
+// Strictly inside the rectangle.
+bool within(const Rect &r, int32_t x, int32_t y) { return within(x, r.x1, r.x2) && within(y, r.y1, r.y2); }
 
 void openAndQuit(const char *url) {
     KMiscTools::launchURL(url, true);
@@ -93,30 +93,33 @@ void openAndQuit(const char *url) {
 }
 
 void creditsLinks(int32_t mx, int32_t my, bool bt) {
-    if (bt && within(mx, 161, 343) && within(my, 315, 399))
+    if (bt && within(CREDITS_WEB, mx, my))
         openAndQuit(*makersWebPage ? makersWebPage : KMiscTools::makeFilePath(HELP_INDEX_FILE));
-    if (bt && within(mx, 80, 260) && within(my, 190, 227)) openAndQuit(makersMailLink);
+    if (bt && within(CREDITS_MAIL, mx, my)) openAndQuit(makersMailLink);
 }
 
+// The picture's first 8 columns are left out.
 void drawCredits() {
-    if (surf_credits) surf_credits->blitRect(8, 0, surf_credits->getWidth(), surf_credits->getHeight(), 73, 129);
+    if (surf_credits)
+        surf_credits->blitRect(8, 0, surf_credits->getWidth(), surf_credits->getHeight(), int16_t(CREDITS_AT.x),
+                               int16_t(CREDITS_AT.y));
 }
 
 void drawOpenPanel(int32_t mx, int32_t my, bool bt) {
     switch (gCurrentMenu) {
     case panelGame:
-        blitMenu(105, 618, 354, 864, 105, 138);
+        blitLit(PANEL0);
         DisplayGameModeStuff();
         break;
     case panelPicture:
-        blitMenu(641, 0, 973, 347, 67, 84);
+        blitMenu(PANEL1_SRC, PANEL1_AT);
         break;
     case panelOptions:
-        blitMenu(641, 706, 971, 990, 67, 86);
+        blitMenu(PANEL2_SRC, PANEL2_AT);
         detectVolumeSlide(mx, my, bt);
         break;
     case panelScores:
-        blitMenu(642, 385, 960, 680, 71, 113);
+        blitMenu(PANEL3_SRC, PANEL3_AT);
         DoHighscoreInput(mx, my, bt);
         break;
     case panelCredits:
@@ -143,7 +146,7 @@ void mainButtons(int32_t mx, int32_t my, bool bt, int32_t &action) {
 void playButton(int32_t mx, int32_t my, bool bt, int32_t &action) {
     for (int i = 4; i <= 5; i++) {
         if (!isInside(sGameSelect[i], mx, my)) continue;
-        blitMenu(431, 822, 553, 885, 431, 342);
+        blitLit(PLAY);
         if (bt) action = actionPlay;
     }
 }
@@ -161,14 +164,6 @@ void gameSettings(int32_t mx, int32_t my) {
         }
 }
 
-// One click moves exactly one set on: nothing happens until the button is up.
-void waitForButtonRelease() {
-    while (KInput::getLeftButtonState() && !KWindow::isQuit()) {
-        KWindow::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 void nextBubbleSet() {
     const int64_t next = int64_t(prefs.bubbleset) + 1;
     prefs.bubbleset = next < 0 || next > INT32_MAX ? 0 : int32_t(next);
@@ -176,14 +171,6 @@ void nextBubbleSet() {
         prefs.bubbleset = 0;
         loadBubbleSet(0);
     }
-}
-
-KGraphic *loadSkinPicture(const char *nameFormat) {
-    char name[64];
-    std::snprintf(name, sizeof name, nameFormat, gSkin);
-    KGraphic *picture = new KGraphic;
-    picture->loadPicture(KMiscTools::makeFilePath(name), true, false, true);
-    return picture;
 }
 
 } // namespace
@@ -233,29 +220,28 @@ int32_t doUserInput() {
 }
 
 void DisplayGameModeStuff() {
-    if (prefs.gameMode >= 0 && prefs.gameMode < 4) {
-        const sBtn &m = modeMarkers[prefs.gameMode];
-        blitMenu(m.x1, m.y1, m.x2, m.y2, 86, modeMarkerY[prefs.gameMode]);
-    }
-    if (prefs.difficulty >= 0 && prefs.difficulty < 3) {
-        const sBtn &m = difficultyMarkers[prefs.difficulty];
-        blitMenu(m.x1, m.y1, m.x2, m.y2, difficultyMarkerX[prefs.difficulty], 384);
-    }
+    if (prefs.gameMode >= 0 && prefs.gameMode < 4)
+        blitLitMarker(MODE_MARKERS[prefs.gameMode], MODE_MARKER_SIZE[prefs.gameMode]);
+    if (prefs.difficulty >= 0 && prefs.difficulty < 3)
+        blitLitMarker(DIFF_MARKERS[prefs.difficulty], DIFF_MARKER_SIZE[prefs.difficulty]);
 }
 
 void detectVolumeSlide(int32_t mx, int32_t my, bool bt) {
     detectBubbleChange(mx, my, bt);
-    if (bt && within(mx, 182, 299) && within(my - 10, 240, 259)) prefs.volume = mx - 182;
+    if (bt && within(VOLUME_SLIDER, mx, my)) prefs.volume = mx - VOLUME_SLIDER.x1;
     applyEffectVolume();
     // The track shows filled from its left end to under the knob.
-    const int32_t filled = std::clamp<int32_t>(prefs.volume + 8, 0, int32_t(volumeFill.x2 - volumeFill.x1));
-    blitMenu(volumeFill.x1, volumeFill.y1, volumeFill.x1 + float(filled), volumeFill.y2, 180, 250);
-    if (surf_menu) surf_menu->blitAlphaRect(582, 979, 598, 994, int16_t(prefs.volume + 176), 246);
+    const Rect &fill = VOLUME_FILL_SRC;
+    const int32_t filled = std::clamp<int32_t>(prefs.volume + 8, 0, fill.x2 - fill.x1);
+    blitMenu(fill.x1, fill.y1, fill.x1 + filled, fill.y2, VOLUME_TRACK.x1, VOLUME_TRACK.y1);
+    const Rect &knob = KNOB_SRC;
+    if (surf_menu)
+        surf_menu->blitAlphaRect(knob.x1, knob.y1, knob.x2, knob.y2, int16_t(prefs.volume + VOLUME_X0), KNOB_Y);
     // The left end snaps to silence; the knob never leaves the slider.
     if (prefs.volume < 5) prefs.volume = 0;
     if (prefs.volume > 116) prefs.volume = 116;
-    if (within(mx, 101, 316) && within(my - 10, 139, 166)) {
-        blitMenu(679, 997, 892, 1023, 105, 138);
+    if (within(RESET_BUTTON, mx, my)) {
+        blitMenu(RESET_LIT_SRC, RESET_AT);
         if (bt) resetScores();
     }
 }
@@ -265,27 +251,16 @@ void detectBubbleChange(int32_t mx, int32_t my, bool bt) {
         KGraphic *gem = gems[j - 1];
         if (!gem) continue;
         const int w = int(gem->getWidth()), h = int(gem->getHeight());
-        gem->blitAlphaRect(0, 0, float(w), float(h), int16_t((w + 4) * j + 61), 306);
+        gem->blitAlphaRect(0, 0, float(w), float(h), int16_t((w + 4) * j + GEM_ROW_X), GEM_ROW_Y);
     }
-    if (highscoreText) highscoreText->drawStringCentered(bubbleSetName, 95, 383, 355, 0);
-    if (!bt || !within(mx, 80, 398) || !within(my, 300, 371)) return;
+    if (highscoreText) highscoreText->drawStringCentered(bubbleSetName, GEM_NAME[0], GEM_NAME[1], GEM_NAME[2], 0);
+    if (!bt || !within(GEM_SET_BUTTON, mx, my)) return;
     nextBubbleSet();
-    waitForButtonRelease();
+    // One click moves exactly one set on: nothing happens until the button is up.
+    waitForButton(false);
 }
 
-void ScrollTheMenu() {
-    KGraphic *lastFrame = new KGraphic;
-    lastFrame->grabBackBuffer();
-    if (snd_swap) snd_swap->playSample();
-    for (float fade = 0; fade < 1.0f; fade += scrollStep) {
-        KGraphic::setWorldView(0, 0, 0, 1, true);
-        lastFrame->blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - fade) * 360, 1 - fade, 1 - fade);
-        if (surf_menu) surf_menu->blitAlphaRectFx(0, 0, 640, 480, 0, 0, fade * 360, fade, fade);
-        KWindow::flipBackBuffer(true);
-        grabVideo();
-    }
-    delete lastFrame;
-}
+void ScrollTheMenu() { spinTo(surf_menu); }
 
 void loadMenuGraphics() {
     surf_menu = loadSkinPicture("data\\menu%d.tga");
@@ -294,8 +269,6 @@ void loadMenuGraphics() {
 }
 
 void freeMenuGraphics() {
-    delete surf_menu;
-    surf_menu = nullptr;
-    delete surf_credits;
-    surf_credits = nullptr;
+    destroy(surf_menu);
+    destroy(surf_credits);
 }

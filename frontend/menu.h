@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "KText.h"
+#include "gameover.h"
 
 class KGraphic;
 
@@ -20,7 +21,8 @@ extern int32_t gCurrentMenu;    // open panel: index of the main button clicked 
 extern bool oldBt;              // left button seen down by the previous menu frame
 extern KGraphic *surf_menu;     // menu screen, lit buttons and panels; only while the menu runs
 extern KGraphic *surf_credits;  // credits panel; only while the menu runs
-extern KText *highscoreText;    // menu font, also used by the score panel and the name entry; lives until exit
+// The menu font is highscoreText (gameover.h): loaded here once, drawn also by the score
+// panel and the name entry, freed at exit.
 extern KFont theFont[39];       // glyphs of the menu font, ended by a zero record
 
 extern const char *const makersWebPage;    // opened by the credits' web link; empty: the help's index
@@ -36,3 +38,6 @@ void freeMenuGraphics();        // menu and credits pictures; the font stays
 void DisplayGameModeStuff();    // markers of the chosen mode and difficulty
 void detectVolumeSlide(int32_t mx, int32_t my, bool bt);   // options panel: gem sets, volume slider, reset
 void detectBubbleChange(int32_t mx, int32_t my, bool bt);  // gem-set selector; one click moves one set on
+
+void DoHighscoreInput(int32_t mx, int32_t my, bool bt); // menu frame of the score panel: tab under a held button, its highlight, the rows
+void displayHighscores(int32_t tab);                   // the nine rows of table 0..3 in the menu font

@@ -63,5 +63,7 @@ bool stepZapAttack() {
 
 void AnimateZapAttack() {
     if (!stepZapAttack() || !surf_fond) return;
-    surf_fond->blitAlphaRectFx(671, 231, 1011, 277, 150, 200, zapAttack, zoomAttack, blendAttack);
+    const layout::Rect &label = layout::ZAP_SRC;
+    surf_fond->blitAlphaRectFx(label.x1, label.y1, label.x2, label.y2, int16_t(layout::ZAP_AT.x),
+                               int16_t(layout::ZAP_AT.y), zapAttack, zoomAttack, blendAttack);
 }

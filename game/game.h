@@ -1,16 +1,18 @@
 #pragma once
 #include <cstdint>
 
+#include "brolix_layout.h"
+
 // The game module: board rules and the globals of the running game.
 
 // ---------------------------------------------------------------- board ----
 
-constexpr long boardColumns = 12;
-constexpr long boardRows = 8;
+constexpr long boardColumns = layout::COLS;
+constexpr long boardRows = layout::ROWS;
 constexpr long boardCells = boardColumns * boardRows;
-constexpr long boardLeft = 71;          // screen x of column 0
-constexpr long boardTop = 90;           // screen y of row 0
-constexpr long cellPitch = 42;          // pixels between neighbouring cells
+constexpr long boardLeft = layout::BOARD_X;   // screen x of column 0
+constexpr long boardTop = layout::BOARD_Y;    // screen y of row 0
+constexpr long cellPitch = layout::CELL;      // pixels between neighbouring cells
 
 // Bonus marks carried by a token (bonusType).
 enum BonusMark : int32_t {
@@ -121,7 +123,7 @@ extern int32_t subTimer;                // frames toward the next tick
 void resetTimer(long gameMode);         // start the timer of a mode; the game is not over
 void ShowTimer(long gameMode, bool decompte); // count a frame when decompte, apply the mode's end rule at each tick, draw
 void displayTokens();                   // gems, selection frames, fades and marks of every alive cell
-void displayScore();                    // score digits at (435, 442)
+void displayScore();                    // score digits at SCORE_AT
 void displayGameMode(long gameMode);    // the mode's label from the in-game picture
 
 // -------------------------------------------------------------- session ----
@@ -139,6 +141,7 @@ extern KText *text_scorenumbers;        // score digits
 
 void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
 void ScrollTheGame();                   // spin the last frame out and the in-game picture in (41 frames)
+void spinTo(KGraphic *next);            // the same towards any picture; none: the last frame spins out alone
 void displayGameOver();                 // game-over picture or name entry, faded by gameOverFade
 
 // ---------------------------------------------------------------- input ----
@@ -156,5 +159,6 @@ extern bool oldButton;                  // left button seen down by the board
 extern bool oldbt;                      // left button seen down by the buttons
 
 bool doInput();                         // board clicks, or a board without moves replaced; always false
+void waitForButton(bool down);          // until the left button is down (true) or up (false), or the window closes
 void MoveSelection();                   // exchange the two selected tokens when allowed
 void handleInterface();                 // lit button under the pointer, and its action on a click

@@ -4,7 +4,6 @@
 
 #include "game.h"
 #include "highscores.h"
-#include "menu.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KText.h"
@@ -12,9 +11,10 @@
 char buffer[32];
 int32_t bufferPosition = 0;
 int32_t blinker = 0;
+KText *highscoreText = nullptr;
 
 static const int32_t nameLength = 19;
-static const int32_t nameX = 232, nameY = 314;
+static const int32_t nameX = layout::NAME_AT.x, nameY = layout::NAME_AT.y;
 
 // Centred across the screen and on the band between the display rows, shifted by (dx, dy).
 static void drawCentred(KGraphic *picture, float dx, float dy, float zoom, float alpha) {

@@ -80,47 +80,37 @@ void ShowTimer(long gameMode, bool decompte) {
     }
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d", gameTimer / 60, gameTimer % 60);
-    if (text_numbers) text_numbers->drawStringFromLeft(text, 560, 37, 0);
+    if (text_numbers) text_numbers->drawStringFromLeft(text, layout::TIMER_AT.x, layout::TIMER_AT.y, 0);
 }
 
 void displayScore() {
     char text[200];
     std::snprintf(text, sizeof text, "%u", score);
-    if (text_scorenumbers) text_scorenumbers->drawStringFromLeft(text, 435, 442, 0);
+    if (text_scorenumbers) text_scorenumbers->drawStringFromLeft(text, layout::SCORE_AT.x, layout::SCORE_AT.y, 0);
 }
 
 namespace {
-struct LabelRegion {
-    float x1, y1, x2, y2;               // in the in-game picture
-    int16_t x, y;                       // on screen
-};
-const LabelRegion modeLabels[4] = {
-    {675, 20, 713, 36, 25, 37},
-    {716, 20, 776, 36, 20, 37},
-    {776, 20, 833, 36, 20, 37},
-    {833, 20, 883, 36, 20, 37},
-};
-
 struct MarkLook {
     KGraphic **picture;                 // null: the mark is not drawn
-    int16_t dx, dy;                     // from the gem's corner
+    layout::Point offset;               // from the gem's corner
     bool grows;                         // zooms out as its token clears
 };
 const MarkLook markLooks[7] = {
-    {nullptr, 0, 0, false},             // none
-    {&surf_bomb, 6, 5, true},
-    {&surf_horiz, 6, 7, true},
-    {&surf_verti, 5, 5, true},
-    {&surf_xzap, 6, 6, true},
-    {nullptr, 0, 0, false},             // blank
-    {&surf_rand, 6, 5, false},
+    {nullptr, {0, 0}, false},           // none
+    {&surf_bomb, layout::MARK_OFFSETS.bomb, true},
+    {&surf_horiz, layout::MARK_OFFSETS.horiz, true},
+    {&surf_verti, layout::MARK_OFFSETS.verti, true},
+    {&surf_xzap, layout::MARK_OFFSETS.xzap, true},
+    {nullptr, {0, 0}, false},           // blank
+    {&surf_rand, layout::MARK_OFFSETS.question, false},
 };
 }  // namespace
 
 void displayGameMode(long gameMode) {
     if (!surf_fond || gameMode < 0 || gameMode > 3) return;
-    const LabelRegion &label = modeLabels[gameMode];
-    surf_fond->blitAlphaRect(label.x1, label.y1, label.x2, label.y2, label.x, label.y);
+    const layout::Placed &label = layout::MODE_LABELS[gameMode];
+    surf_fond->blitAlphaRect(label.src.x1, label.src.y1, label.src.x2, label.src.y2, int16_t(label.at.x),
+                             int16_t(label.at.y));
 }
 
 static void drawWhole(KGraphic *picture, long x, long y) {
@@ -143,8 +133,8 @@ static void drawMark(const sToken &t, int16_t x, int16_t y) {
     const MarkLook &look = markLooks[t.bonusType];
     KGraphic *picture = look.picture ? *look.picture : nullptr;
     if (!picture) return;
-    picture->blitAlphaRectFx(0, 0, picture->getWidth(), picture->getHeight(), int16_t(x + look.dx),
-                             int16_t(y + look.dy), 0, look.grows ? 2 - t.fade : 1, t.fade / 2);
+    picture->blitAlphaRectFx(0, 0, picture->getWidth(), picture->getHeight(), int16_t(x + look.offset.x),
+                             int16_t(y + look.offset.y), 0, look.grows ? 2 - t.fade : 1, t.fade / 2);
 }
 
 // Column by column, so later columns overlap earlier ones.

@@ -1,4 +1,6 @@
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include "game.h"
 #include "sounds.h"
 #include "KGraphic.h"
@@ -6,10 +8,14 @@
 #include "KSound.h"
 #include "KWindow.h"
 
+static constexpr sHotSpot button(const layout::Rect &r, int32_t id, int32_t dx, int32_t dy) {
+    return {r.x1, r.y1, r.x2, r.y2, id, nullptr, dx, dy};
+}
+
 sHotSpot hotspots[3] = {
-    {70, 438, 170, 465, 0, nullptr, 66, 439},
-    {200, 438, 247, 465, 1, nullptr, 206, 439},
-    {265, 438, 330, 465, 2, nullptr, 319, 439},
+    button(layout::GAME_BUTTONS[0], 0, 66, 439),
+    button(layout::GAME_BUTTONS[1], 1, 206, 439),
+    button(layout::GAME_BUTTONS[2], 2, 319, 439),
 };
 
 bool oldButton = false;
@@ -113,7 +119,7 @@ static const sHotSpot *hotspotAt(long mx, long my) {
 static void newGameButton() {
     snd_click->playSample();
     resetTokenTable(true);
-    while (KInput::getLeftButtonState() && !KWindow::isQuit()) KWindow::processEvents();
+    waitForButton(false);
 }
 
 static void hintButton() {
@@ -144,8 +150,8 @@ void handleInterface() {
     const sHotSpot *spot = hotspotAt(mx, my);
     if (!spot) return;
     if (spot->surface)
-        spot->surface->blitRect(spot->x1, spot->y1 + 480, spot->x2, spot->y2 + 480, int16_t(spot->x1),
-                                int16_t(spot->y1));
+        spot->surface->blitRect(spot->x1, spot->y1 + layout::LIT, spot->x2, spot->y2 + layout::LIT,
+                                int16_t(spot->x1), int16_t(spot->y1));
     if (!down || oldbt) {
         oldbt = down;
         return;
@@ -156,5 +162,12 @@ void handleInterface() {
     case buttonHint: hintButton(); break;
     case buttonMenu: menuButton(); break;
     default: break;
+    }
+}
+
+void waitForButton(bool down) {
+    while (KInput::getLeftButtonState() != down && !KWindow::isQuit()) {
+        KWindow::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }

@@ -5,9 +5,9 @@
 #include "gemsets.h"
 #include "highscores.h"
 #include "online.h"
+#include "pictures.h"
 #include "prefs.h"
 #include "sounds.h"
-#include "welcome.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -39,23 +39,6 @@ KText *text_scorenumbers = nullptr;
 
 static const float fadeStep = 0.02f;      // game-over screen, per frame
 static const float scrollStep = 0.025f;   // transition, per frame
-
-static void loadInto(KGraphic *picture, const char *file) {
-    picture->loadPicture(KMiscTools::makeFilePath(file), true, false, true);
-}
-
-static KGraphic *loadPictureFile(const char *file) {
-    KGraphic *picture = new KGraphic;
-    loadInto(picture, file);
-    return picture;
-}
-
-// nameFormat holds the skin number's "%d".
-static KGraphic *loadSkinPicture(const char *nameFormat) {
-    char name[64];
-    std::snprintf(name, sizeof name, nameFormat, gSkin);
-    return loadPictureFile(name);
-}
 
 static KText *createText(const char *fontFile, KFont *table) {
     return new KText(KMiscTools::makeFilePath(fontFile), table);
@@ -101,12 +84,6 @@ static void startSession(long gameMode) {
     resetTimer(_gameMode);
 }
 
-template <class T>
-static void destroy(T *&object) {
-    delete object;
-    object = nullptr;
-}
-
 // The gem set stays loaded for the menu and the next game.
 static void endSession() {
     destroy(surf_xzap);
@@ -139,7 +116,8 @@ static void presentFrame() {
 static void runPause() {
     for (;;) {
         drawBackground();
-        surf_fond->blitRect(69, 498, 571, 832, 69, 88);
+        const layout::Rect &pause = layout::PAUSE_SRC;
+        surf_fond->blitRect(pause.x1, pause.y1, pause.x2, pause.y2, layout::PAUSE_AT.x, layout::PAUSE_AT.y);
         displayScore();
         handleInterface();
         displayGameMode(_gameMode);
@@ -214,15 +192,17 @@ void doTheGame(long gameMode) {
     endSession();
 }
 
-// The old frame spins, shrinks and fades out while the in-game picture spins in.
-void ScrollTheGame() {
+void ScrollTheGame() { spinTo(surf_fond); }
+
+// The old frame spins, shrinks and fades out while the next picture spins in.
+void spinTo(KGraphic *next) {
     KGraphic *lastFrame = new KGraphic;
     lastFrame->grabBackBuffer();
-    snd_swap->playSample();
+    if (snd_swap) snd_swap->playSample();
     for (float f = 0; f < 1.0f; f += scrollStep) {
         KGraphic::setWorldView(0, 0, 0, 1.0f, true);
         lastFrame->blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
-        surf_fond->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
+        if (next) next->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
         KWindow::flipBackBuffer(true);
         grabVideo();
     }

@@ -129,7 +129,7 @@ def _markers(ctx, skin):
     ctx.save()
     ctx.rectangle(0, L.PANEL0[3], 640, 480 - L.PANEL0[3])
     ctx.clip()
-    for x, y, w, h in L.DIFF_MARKERS:
+    for (x, y), (w, h) in zip(L.DIFF_MARKERS, L.DIFF_MARKER_SIZE):
         cx = x + w / 2
         pts = [(cx, y + 2), (cx + 7, y + 12), (cx - 7, y + 12)]
         P.glow(ctx, lambda: P.polygon(ctx, pts), colour, 2.5, 3)
@@ -289,7 +289,7 @@ def menu_picture(skin):
     _copy(out, p0, L.PANEL0, (L.PANEL0[0], L.PANEL0[1] + L.LIT))
     for (x, y), (w, h) in zip(L.MODE_MARKERS, L.MODE_MARKER_SIZE):
         _copy(out, p0, (x, y, x + w, y + h), (x, y + L.LIT))
-    for x, y, w, h in L.DIFF_MARKERS:
+    for (x, y), (w, h) in zip(L.DIFF_MARKERS, L.DIFF_MARKER_SIZE):
         _copy(out, p0, (x, y, x + w, y + h), (x, y + L.LIT))
     for src, (sx1, sy1, sx2, sy2), (ax, ay) in ((p1, L.PANEL1_SRC, L.PANEL1_AT), (p2, L.PANEL2_SRC, L.PANEL2_AT),
                                               (p3, L.PANEL3_SRC, L.PANEL3_AT)):
@@ -297,8 +297,8 @@ def menu_picture(skin):
     rx1, ry1, rx2, ry2 = L.RESET_LIT_SRC
     _copy(out, p2lit, (L.RESET_AT[0], L.RESET_AT[1], L.RESET_AT[0] + rx2 - rx1, L.RESET_AT[1] + ry2 - ry1),
           (rx1, ry1))
-    for x1, _, x2, _ in L.HIGH_TABS:
-        _copy(out, p3lit, (x1 + 4, 113, x2 + 1, 137), (x1 + 575, 358))
+    for (sx1, sy1, sx2, sy2), (ax, ay) in L.TAB_LIT:
+        _copy(out, p3lit, (ax, ay, ax + sx2 - sx1, ay + sy2 - sy1), (sx1, sy1))
     _copy(out, p2filled, L.VOLUME_TRACK, L.VOLUME_FILL_SRC[:2])
     from .marks import knob
     kx1, ky1, kx2, ky2 = L.KNOB_SRC

@@ -4,10 +4,9 @@ from . import paint as P
 from . import theme
 from .gems import jewel
 from .imagefile import from_rgba, new_surface, to_rgba
+from .layout import DRIVER_CONTINUE, DRIVER_DOWNLOAD
 from .skins import CLASSIC
 
-CONTINUE = (334, 362, 459, 479)   # screen, edges inclusive
-DOWNLOAD = (504, 362, 638, 479)
 MARGIN, BOTTOM_MARGIN = 30, 20    # the well's side margin; the buttons' distance from the bottom
 CHOICE_WIDTH = 104
 
@@ -86,6 +85,6 @@ def driver_page():
              'with the software renderer, or open the page that helps you find a driver.')
     P.paragraph(ctx, body2, 56, y + 10, 528, P.SANS, 14, s['text_dim'])
     _gem_row(ctx, 165, 418, 0.9)
-    _choice(ctx, CONTINUE, 'continue', ['play with the', 'software renderer'], icons.play, True)
-    _choice(ctx, DOWNLOAD, 'get a driver', ['open the download', 'page, then quit'], _download_icon, False)
+    _choice(ctx, DRIVER_CONTINUE, 'continue', ['play with the', 'software renderer'], icons.play, True)
+    _choice(ctx, DRIVER_DOWNLOAD, 'get a driver', ['open the download', 'page, then quit'], _download_icon, False)
     return to_rgba(surf)

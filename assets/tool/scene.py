@@ -92,14 +92,13 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
     for i in lit:
         _lit_main(out, m, i)
     if hover == 'play':
-        blit(out, m, (431, 822, 553, 885), (431, 342))
+        _lit(out, m, L.PLAY)
     if panel == 0:
-        blit(out, m, (105, 618, 354, 864), (105, 138))
-        x, y = L.MODE_MARKERS[mode]
-        w, h = L.MODE_MARKER_SIZE[mode]
-        blit(out, m, (x, y + 480, x + w, y + h + 480), (x, y))
-        x, y, w, h = L.DIFF_MARKERS[difficulty]
-        blit(out, m, (x, y + 480, x + w, y + h + 480), (x, y))
+        _lit(out, m, L.PANEL0)
+        (x, y), (w, h) = L.MODE_MARKERS[mode], L.MODE_MARKER_SIZE[mode]
+        _lit(out, m, (x, y, x + w, y + h))
+        (x, y), (w, h) = L.DIFF_MARKERS[difficulty], L.DIFF_MARKER_SIZE[difficulty]
+        _lit(out, m, (x, y, x + w, y + h))
     elif panel == 1:
         blit(out, m, L.PANEL1_SRC, L.PANEL1_AT)
     elif panel == 2:
@@ -107,26 +106,26 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
         for j in range(1, 8):
             gem = data['gems/set%d/gem0%d.tga' % (gem_set, j)]
             w = gem.shape[1]
-            blit(out, gem, whole(gem), ((w + 4) * j + 61, 306), 1.0)
+            blit(out, gem, whole(gem), ((w + 4) * j + L.GEM_ROW_X, L.GEM_ROW_Y), 1.0)
         with open(os.path.join(data.root, 'gems/set%d/name.txt' % gem_set)) as f:
             name = f.read()
-        text(out, data, 'highscalp.tga', name, (95, 383), 355, 'center')
+        x1, x2, y = L.GEM_NAME
+        text(out, data, 'highscalp.tga', name, (x1, x2), y, 'center')
         fx1, fy1, fx2, fy2 = L.VOLUME_FILL_SRC
         blit(out, m, (fx1, fy1, min(fx2, fx1 + volume + 8), fy2), L.VOLUME_TRACK[:2])
-        blit(out, m, L.KNOB_SRC, (volume + 176, 246), 1.0)
+        blit(out, m, L.KNOB_SRC, (volume + L.VOLUME_X0, L.KNOB_Y), 1.0)
         if hover == 'reset':
             blit(out, m, L.RESET_LIT_SRC, L.RESET_AT)
     elif panel == 3:
         blit(out, m, L.PANEL3_SRC, L.PANEL3_AT)
-        x1, _, x2, _ = L.HIGH_TABS[tab]
-        blit(out, m, (x1 + 575, 358, x2 + 572, 382), (x1 + 4, 113))
+        blit(out, m, *L.TAB_LIT[tab])
         for (name, score), y in zip(rows, L.HIGH_NAME_Y):
             score = score_text(tab, score)
-            room = 360 - width(score, 'highscalp.tga') - 6 - 110
+            room = L.HIGH_SCORE_RIGHT - width(score, 'highscalp.tga') - L.HIGH_NAME_GAP - L.HIGH_NAME_X
             while name and width(name, 'highscalp.tga') > room:
                 name = name[:-1]   # cut at the last letter before the score, as the game does
-            text(out, data, 'highscalp.tga', name, 110, y)
-            text(out, data, 'highscalp.tga', score, 360, y - 1, 'right')
+            text(out, data, 'highscalp.tga', name, L.HIGH_NAME_X, y)
+            text(out, data, 'highscalp.tga', score, L.HIGH_SCORE_RIGHT, y - 1, 'right')
     elif panel == 4:
         c = data['credits%d.tga' % skin]
         blit(out, c, (8, 0, c.shape[1], c.shape[0]), L.CREDITS_AT)
@@ -135,9 +134,14 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
     return out
 
 
+def _lit(out, m, rect):
+    """The lit copy of a screen rectangle, from LIT rows below it in the menu picture."""
+    x1, y1, x2, y2 = rect
+    blit(out, m, (x1, y1 + L.LIT, x2, y2 + L.LIT), (x1, y1))
+
+
 def _lit_main(out, m, i):
-    x1, y1, x2, y2 = L.MAIN_BUTTONS[i][0]
-    blit(out, m, (x1, y1 + 480, x2, y2 + 480), (x1, y1))
+    _lit(out, m, L.MAIN_BUTTONS[i][0])
 
 
 # ---- game -----------------------------------------------------------------------

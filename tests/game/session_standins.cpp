@@ -11,7 +11,6 @@
 #include "prefs.h"
 #include "session_local.h"
 #include "sounds.h"
-#include "welcome.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"

@@ -7,7 +7,6 @@
 #include "prefs.h"
 #include "session_standins.h"
 #include "sounds.h"
-#include "welcome.h"
 #include "KSound.h"
 
 namespace {

@@ -11,6 +11,7 @@ static_assert(sizeof(sPrefs) == 20, "prefs.raw holds exactly five 32-bit fields"
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "prefs.raw is read as a little-endian image");
 
 sPrefs prefs;
+int32_t gSkin = 0;
 
 static const char kPrefsFile[] = "prefs.raw";
 

@@ -2,6 +2,7 @@
 
 #include "KGraphic.h"
 #include "KMiscTools.h"
+#include "pictures.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,8 +38,7 @@ bool loadBubbleSet(int32_t id) {
     for (int i = 1; i <= 7; ++i) {
         std::snprintf(name, sizeof name, "data\\gems\\set%d\\gem0%i.tga", int(id), i);
         delete gems[i - 1];
-        gems[i - 1] = new KGraphic;
-        gems[i - 1]->loadPicture(KMiscTools::makeFilePath(name), true, false, true);
+        gems[i - 1] = loadPictureFile(name);
     }
     return true;
 }

@@ -12,6 +12,7 @@ struct sPrefs {
 };
 
 extern sPrefs prefs;
+extern int32_t gSkin;      // 0 "Classic", 1 "For Her", 2 "For Him": chosen and stored by the start-up dialog
 
 void loadPrefs();                                  // read "prefs.raw" into prefs, clamp volume, mode and difficulty, set the effect volume; no file keeps everything
 void savePrefs();                                  // write prefs to "prefs.raw", replacing it atomically

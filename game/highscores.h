@@ -34,9 +34,6 @@ void transferHighScore(const char *name);  // submit online, insert into the loc
 void clampScoreTab();                                                    // bring prefs.scoretab into 0..3 (a stored value may be anything)
 void formatHighScore(int32_t tab, uint32_t score, char *text, size_t size); // points as a number; million times as hh:mm:ss (hours unlimited)
 
-void DoHighscoreInput(int32_t mx, int32_t my, bool bt); // menu frame of the score panel: tab under a held button, its highlight, the rows
-void displayHighscores(int32_t tab);                   // the nine rows of table 0..3 in the menu font
-
 int32_t getHours(int32_t seconds);   // seconds / 3600
 int32_t getMinutes(int32_t seconds); // minutes within the hour
 int32_t getSeconds(int32_t seconds); // seconds within the minute
