@@ -17,6 +17,7 @@
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
+#include "KFramePacer.h"
 #include "KSound.h"
 
 namespace {
@@ -26,39 +27,13 @@ uint32_t framePeriodMs() {
     const char *noWait = std::getenv("BROLIX_NO_FRAME_WAIT");
     return noWait && *noWait && std::strcmp(noWait, "0") != 0 ? 0 : 14;
 }
-}  // namespace
 
-int16_t KWindow::_windowWidth = 0;
-int16_t KWindow::_windowHeight = 0;
-SDL_Window *KWindow::_hwnd = nullptr;
-void *KWindow::_openGLContext = nullptr;
-bool KWindow::_quit = false;
-uint32_t KWindow::_maxFrameRate = framePeriodMs();
-bool KWindow::hasRectangleText = false;
-bool KWindow::isAccelerated = false;
-bool KWindow::_use3d = false;
-bool KWindow::_isWaitVBLSupported = false;
-KFramePacer KWindow::_pacer(int64_t(KWindow::_maxFrameRate) * 1000000);
-
-namespace {
-// --- platform state that has no place in the class ---
-bool videoStarted = false;
-bool driverPreloaded = false;   // prepareDisplay holds one reference on the GL library
 enum PixelFormat { NO_FORMAT, GENERIC_FORMAT, ACCELERATED_FORMAT };
-PixelFormat pixelFormat = NO_FORMAT;
 
-// --- full screen: where the logical screen lands in the window ---
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 };
-bool scaled = false;        // full screen: logical pixels are scaled to the desktop
-Rect pointerView;           // in window coordinates, y downwards
-Rect glView;                // in drawable pixels, y upwards
-bool bars = false;          // glView leaves part of the drawable uncovered
 
-// The logical screen is drawn into this framebuffer and blitted, scaled in full
-// screen, at each flip. It keeps its pixels, so a frame that changed little is
-// drawn again only where it changed.
 typedef void (*GenFn)(GLsizei, GLuint *);
 typedef void (*BindFn)(GLenum, GLuint);
 struct FramebufferApi {
@@ -71,17 +46,54 @@ struct FramebufferApi {
     GLenum (*checkFramebufferStatus)(GLenum) = nullptr;
     void (*blitFramebuffer)(GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLint, GLbitfield, GLenum) = nullptr;
 };
-FramebufferApi fb;
-GLuint logicalFramebuffer = 0, logicalRenderbuffer = 0;
 
 const GLenum kFramebuffer = 0x8D40, kReadFramebuffer = 0x8CA8, kDrawFramebuffer = 0x8CA9;
 const GLenum kRenderbuffer = 0x8D41, kColorAttachment0 = 0x8CE0, kFramebufferComplete = 0x8CD5;
 
-// --- the window icon ---
 const int kIconSize = 32;
-uint8_t drawnIcon[kIconSize * kIconSize * 4];
-const uint8_t *iconPixels = nullptr;
-int iconWidth = 0, iconHeight = 0;
+
+// Copies a part of the back buffer to the window; Mesa's GLX offers it.
+typedef void (*CopySubBufferFn)(Display *, GLXDrawable, int, int, int, int);
+
+// Everything the one window of the process keeps, in one place.
+struct WindowState {
+    int16_t windowWidth = 0, windowHeight = 0;
+    SDL_Window *hwnd = nullptr;
+    SDL_GLContext openGLContext = nullptr;
+    bool quit = false;
+    uint32_t maxFrameRate = framePeriodMs();   // minimum period between two flips in ms (0: no pacing)
+    KFramePacer pacer{int64_t(maxFrameRate) * 1000000};   // when frames are due, which go undrawn to catch up
+    bool hasRectangleText = false;
+    bool isAccelerated = false;
+    bool use3d = false;                  // ask for a depth buffer
+    bool isWaitVBLSupported = false;
+
+    bool videoStarted = false;
+    bool driverPreloaded = false;        // prepareDisplay holds one reference on the GL library
+    PixelFormat pixelFormat = NO_FORMAT;
+    // Set once the game window has been in front: the foreground wait applies only
+    // then, so a desktop that never hands the focus over cannot freeze the start.
+    bool everFocused = false;
+    Uint32 gameWindowID = 0;
+
+    // Full screen: where the logical screen lands in the window.
+    bool scaled = false;                 // logical pixels are scaled to the desktop
+    Rect pointerView;                    // in window coordinates, y downwards
+    Rect glView;                         // in drawable pixels, y upwards
+    bool bars = false;                   // glView leaves part of the drawable uncovered
+
+    // The logical screen is drawn into this framebuffer and blitted, scaled in full
+    // screen, at each flip. It keeps its pixels, so a frame that changed little is
+    // drawn again only where it changed.
+    FramebufferApi fb;
+    GLuint logicalFramebuffer = 0, logicalRenderbuffer = 0;
+    CopySubBufferFn copySubBuffer = nullptr;
+
+    uint8_t drawnIcon[kIconSize * kIconSize * 4];
+    const uint8_t *iconPixels = nullptr;   // for the next window; default: drawnIcon
+    int iconWidth = 0, iconHeight = 0;
+};
+WindowState state;
 
 template <typename F>
 void loadProc(F &fn, const char *name) {
@@ -89,6 +101,7 @@ void loadProc(F &fn, const char *name) {
 }
 
 bool loadFramebufferApi() {
+    FramebufferApi &fb = state.fb;
     loadProc(fb.genFramebuffers, "glGenFramebuffers");
     loadProc(fb.genRenderbuffers, "glGenRenderbuffers");
     loadProc(fb.deleteFramebuffers, "glDeleteFramebuffers");
@@ -105,12 +118,12 @@ bool loadFramebufferApi() {
 }
 
 void deleteLogicalScreen() {
-    if (!logicalFramebuffer)
+    if (!state.logicalFramebuffer)
         return;
-    fb.bindFramebuffer(kFramebuffer, 0);
-    fb.deleteFramebuffers(1, &logicalFramebuffer);
-    fb.deleteRenderbuffers(1, &logicalRenderbuffer);
-    logicalFramebuffer = logicalRenderbuffer = 0;
+    state.fb.bindFramebuffer(kFramebuffer, 0);
+    state.fb.deleteFramebuffers(1, &state.logicalFramebuffer);
+    state.fb.deleteRenderbuffers(1, &state.logicalRenderbuffer);
+    state.logicalFramebuffer = state.logicalRenderbuffer = 0;
 }
 
 // An off-screen logical screen, so drawing and read-backs use logical pixels
@@ -119,14 +132,14 @@ void deleteLogicalScreen() {
 void createLogicalScreen(int width, int height) {
     if (!loadFramebufferApi())
         return;
-    fb.genFramebuffers(1, &logicalFramebuffer);
-    fb.genRenderbuffers(1, &logicalRenderbuffer);
-    fb.bindRenderbuffer(kRenderbuffer, logicalRenderbuffer);
+    state.fb.genFramebuffers(1, &state.logicalFramebuffer);
+    state.fb.genRenderbuffers(1, &state.logicalRenderbuffer);
+    state.fb.bindRenderbuffer(kRenderbuffer, state.logicalRenderbuffer);
     // No alpha channel, like the windowed back buffer, so blending reads alike.
-    fb.renderbufferStorage(kRenderbuffer, GL_RGB8, width, height);
-    fb.bindFramebuffer(kFramebuffer, logicalFramebuffer);
-    fb.framebufferRenderbuffer(kFramebuffer, kColorAttachment0, kRenderbuffer, logicalRenderbuffer);
-    if (fb.checkFramebufferStatus(kFramebuffer) != kFramebufferComplete)
+    state.fb.renderbufferStorage(kRenderbuffer, GL_RGB8, width, height);
+    state.fb.bindFramebuffer(kFramebuffer, state.logicalFramebuffer);
+    state.fb.framebufferRenderbuffer(kFramebuffer, kColorAttachment0, kRenderbuffer, state.logicalRenderbuffer);
+    if (state.fb.checkFramebufferStatus(kFramebuffer) != kFramebufferComplete)
         deleteLogicalScreen();
 }
 
@@ -142,8 +155,8 @@ Rect letterbox(int outerWidth, int outerHeight, int width, int height) {
 }
 
 void applyViewport(int width, int height) {
-    if (scaled && !logicalFramebuffer)
-        glViewport(glView.x, glView.y, glView.width, glView.height);
+    if (state.scaled && !state.logicalFramebuffer)
+        glViewport(state.glView.x, state.glView.y, state.glView.width, state.glView.height);
     else
         glViewport(0, 0, width, height);
 }
@@ -152,42 +165,39 @@ void updateScaling(SDL_Window *window, int width, int height) {
     if (!window)
         return;
     int w, h;
-    if (scaled) {
+    if (state.scaled) {
         SDL_GetWindowSize(window, &w, &h);
-        pointerView = letterbox(w, h, width, height);
+        state.pointerView = letterbox(w, h, width, height);
     }
     SDL_GL_GetDrawableSize(window, &w, &h);
-    glView = letterbox(w, h, width, height);
-    glView.y = h - glView.y - glView.height;   // GL counts rows from the bottom
-    bars = glView.width < w || glView.height < h;
+    state.glView = letterbox(w, h, width, height);
+    state.glView.y = h - state.glView.y - state.glView.height;   // GL counts rows from the bottom
+    state.bars = state.glView.width < w || state.glView.height < h;
 }
 
-// Copies a part of the back buffer to the window; Mesa's GLX offers it.
-typedef void (*CopySubBufferFn)(Display *, GLXDrawable, int, int, int, int);
-CopySubBufferFn copySubBuffer = nullptr;
-
 void loadCopySubBuffer() {
-    copySubBuffer = nullptr;
+    state.copySubBuffer = nullptr;
     Display *display = glXGetCurrentDisplay();
     const char *extensions = display ? glXQueryExtensionsString(display, DefaultScreen(display)) : nullptr;
     if (extensions && std::strstr(extensions, "GLX_MESA_copy_sub_buffer"))
-        copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
+        state.copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
 }
 
 // Only the part of the picture that changed goes to the window, at a whole scale
 // (where the scaled pixels are exactly those of the whole picture).
 bool presentPart(int width, int height, const KFrameArea &changed) {
-    const int scaleX = glView.width / width, scaleY = glView.height / height;
-    if (changed.whole || !copySubBuffer || glView.width % width != 0 || glView.height % height != 0)
+    const int scaleX = state.glView.width / width, scaleY = state.glView.height / height;
+    const Rect &view = state.glView;
+    if (changed.whole || !state.copySubBuffer || view.width % width != 0 || view.height % height != 0)
         return false;
     const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, width);
     const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, height);
     if (left >= right || bottom >= top)
         return true;
-    const int x = glView.x + left * scaleX, y = glView.y + bottom * scaleY;
+    const int x = state.glView.x + left * scaleX, y = state.glView.y + bottom * scaleY;
     const int w = (right - left) * scaleX, h = (top - bottom) * scaleY;
-    fb.blitFramebuffer(left, bottom, right, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
+    state.fb.blitFramebuffer(left, bottom, right, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    state.copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
     return true;
 }
 
@@ -197,18 +207,19 @@ void presentLogicalScreen(SDL_Window *window, int width, int height, const KFram
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
     glDisable(GL_SCISSOR_TEST);
 
-    fb.bindFramebuffer(kDrawFramebuffer, 0);
-    fb.bindFramebuffer(kReadFramebuffer, logicalFramebuffer);
+    state.fb.bindFramebuffer(kDrawFramebuffer, 0);
+    state.fb.bindFramebuffer(kReadFramebuffer, state.logicalFramebuffer);
     if (!presentPart(width, height, changed)) {
         glClearColor(0, 0, 0, 1);
-        if (bars)
+        if (state.bars)
             glClear(GL_COLOR_BUFFER_BIT);
-        bool wholeScale = glView.width % width == 0 && glView.height % height == 0;
-        fb.blitFramebuffer(0, 0, width, height, glView.x, glView.y, glView.x + glView.width,
-                           glView.y + glView.height, GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
+        const Rect &view = state.glView;
+        bool wholeScale = view.width % width == 0 && view.height % height == 0;
+        state.fb.blitFramebuffer(0, 0, width, height, view.x, view.y, view.x + view.width, view.y + view.height,
+                                 GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(window);
     }
-    fb.bindFramebuffer(kFramebuffer, logicalFramebuffer);
+    state.fb.bindFramebuffer(kFramebuffer, state.logicalFramebuffer);
 
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     if (scissor)
@@ -220,7 +231,7 @@ void drawDefaultIcon() {
     const float c = (kIconSize - 1) / 2.0f;
     for (int y = 0; y < kIconSize; y++) {
         for (int x = 0; x < kIconSize; x++) {
-            uint8_t *p = drawnIcon + (y * kIconSize + x) * 4;
+            uint8_t *p = state.drawnIcon + (y * kIconSize + x) * 4;
             float d = std::fabs(x - c) + std::fabs(y - c);
             float light = 1.0f - (x + y) / (2.0f * kIconSize);
             bool inside = d <= c;
@@ -235,13 +246,14 @@ void drawDefaultIcon() {
 }
 
 void applyWindowIcon(SDL_Window *window) {
-    if (!iconPixels) {
+    if (!state.iconPixels) {
         drawDefaultIcon();
-        iconPixels = drawnIcon;
-        iconWidth = iconHeight = kIconSize;
+        state.iconPixels = state.drawnIcon;
+        state.iconWidth = state.iconHeight = kIconSize;
     }
-    SDL_Surface *icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t *>(iconPixels), iconWidth,
-                                                           iconHeight, 32, iconWidth * 4, SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface *icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t *>(state.iconPixels), state.iconWidth, state.iconHeight,
+                                           32, state.iconWidth * 4, SDL_PIXELFORMAT_RGBA32);
     if (!icon)
         return;
     SDL_SetWindowIcon(window, icon);
@@ -276,18 +288,18 @@ SDL_Window *createWindowWithPixelFormat(const char *title, const Rect &place, Ui
     SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
     SDL_Window *window =
         SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags | SDL_WINDOW_OPENGL);
-    pixelFormat = ACCELERATED_FORMAT;
+    state.pixelFormat = ACCELERATED_FORMAT;
     if (window)
         return window;
 
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 0);
     window = SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags | SDL_WINDOW_OPENGL);
-    pixelFormat = GENERIC_FORMAT;
+    state.pixelFormat = GENERIC_FORMAT;
     if (window)
         return window;
 
-    pixelFormat = NO_FORMAT;
+    state.pixelFormat = NO_FORMAT;
     return SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags);
 }
 
@@ -320,19 +332,14 @@ bool isInvisibleDriver() {
     return invisible && !(asked && std::strcmp(asked, driver) == 0);
 }
 
-// Set once the game window has been in front: the foreground wait applies only
-// then, so a desktop that never hands the focus over cannot freeze the start.
-bool everFocused = false;
-Uint32 gameWindowID = 0;
-
 // Sees every event as it arrives, however many wait in the queue. The window
 // shows what it showed before only while nothing covered, resized or hid it.
 int watchWindow(void *, SDL_Event *event) {
-    if (event->type != SDL_WINDOWEVENT || event->window.windowID != gameWindowID)
+    if (event->type != SDL_WINDOWEVENT || event->window.windowID != state.gameWindowID)
         return 1;
     switch (event->window.event) {
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        everFocused = true;
+        state.everFocused = true;
         KFrame::showNext();
         break;
     case SDL_WINDOWEVENT_EXPOSED:
@@ -375,9 +382,9 @@ const char *glString(GLenum name) { return reinterpret_cast<const char *>(glGetS
 }  // namespace
 
 KWindow::KWindow() : _fullscreen(false), _sourceScreenDepth(0), _gameScreenDepth(0), _windowID(0) {
-    _quit = false;
+    state.quit = false;
     KMiscTools::initMillisecond();
-    _use3d = false;
+    state.use3d = false;
 }
 
 KWindow::~KWindow() {
@@ -385,90 +392,90 @@ KWindow::~KWindow() {
     KFrame::showNext();
     deleteLogicalScreen();
     KFrame::setSurfaceKept(false);
-    if (_openGLContext) {
-        SDL_GL_MakeCurrent(_hwnd, nullptr);
-        SDL_GL_DeleteContext(_openGLContext);
-        _openGLContext = nullptr;
+    if (state.openGLContext) {
+        SDL_GL_MakeCurrent(state.hwnd, nullptr);
+        SDL_GL_DeleteContext(state.openGLContext);
+        state.openGLContext = nullptr;
     }
-    if (_hwnd) {
+    if (state.hwnd) {
         SDL_DelEventWatch(watchWindow, nullptr);
         KInput::initInput(nullptr);
-        SDL_DestroyWindow(_hwnd);
-        _hwnd = nullptr;
+        SDL_DestroyWindow(state.hwnd);
+        state.hwnd = nullptr;
     }
-    scaled = false;
-    if (driverPreloaded) {
+    state.scaled = false;
+    if (state.driverPreloaded) {
         SDL_GL_UnloadLibrary();
-        driverPreloaded = false;
+        state.driverPreloaded = false;
     }
-    if (videoStarted) {
+    if (state.videoStarted) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        videoStarted = false;
+        state.videoStarted = false;
     }
-    _quit = true;
+    state.quit = true;
 }
 
 // Loading the GL driver (a software renderer maps a whole compiler) is most of the time
 // a first window takes; done here, it can overlap with something the player looks at.
 void KWindow::prepareDisplay() {
-    if (!videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
-        videoStarted = true;
-    if (videoStarted && !driverPreloaded && !isInvisibleDriver())
-        driverPreloaded = SDL_GL_LoadLibrary(nullptr) == 0;
+    if (!state.videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        state.videoStarted = true;
+    if (state.videoStarted && !state.driverPreloaded && !isInvisibleDriver())
+        state.driverPreloaded = SDL_GL_LoadLibrary(nullptr) == 0;
 }
 
 bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, bool windowed, const char *title) {
-    _windowWidth = width;
-    _windowHeight = height;
+    state.windowWidth = width;
+    state.windowHeight = height;
     _fullscreen = !windowed;
     _gameScreenDepth = depth;
     KGraphic::setScreenSize(width, height, depth);
     KFrame::drop();
     KFrame::showNext();
 
-    if (!videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (!state.videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
-    videoStarted = true;
+    state.videoStarted = true;
     if (isInvisibleDriver())
         return false;
     SDL_DisplayMode desktop;
     if (SDL_GetDesktopDisplayMode(0, &desktop) == 0)
         _sourceScreenDepth = int16_t(SDL_BITSPERPIXEL(desktop.format));
 
-    _hwnd = openGameWindow(title, width, height, depth, windowed, _use3d);
-    if (!_hwnd)
+    state.hwnd = openGameWindow(title, width, height, depth, windowed, state.use3d);
+    if (!state.hwnd)
         return false;
-    _windowID = int32_t(SDL_GetWindowID(_hwnd));
-    gameWindowID = SDL_GetWindowID(_hwnd);
-    everFocused = false;
+    _windowID = int32_t(SDL_GetWindowID(state.hwnd));
+    state.gameWindowID = SDL_GetWindowID(state.hwnd);
+    state.everFocused = false;
     SDL_AddEventWatch(watchWindow, nullptr);
-    scaled = !windowed;
-    applyWindowIcon(_hwnd);
+    state.scaled = !windowed;
+    applyWindowIcon(state.hwnd);
 
     setTitle(title);
-    SDL_ShowWindow(_hwnd);
-    SDL_RaiseWindow(_hwnd);
-    SDL_SetWindowInputFocus(_hwnd);   // a new game window comes to the front
-    KInput::initInput(_hwnd);
+    SDL_ShowWindow(state.hwnd);
+    SDL_RaiseWindow(state.hwnd);
+    SDL_SetWindowInputFocus(state.hwnd);   // a new game window comes to the front
+    KInput::initInput(state.hwnd);
 
     bool attached = AttachOpenGLToWindow(depth);
 
     const char *extensions = attached ? glString(GL_EXTENSIONS) : nullptr;
     if (extensions) {
-        hasRectangleText = std::strstr(extensions, "GL_EXT_texture_rectangle") ||
-                           std::strstr(extensions, "GL_NV_texture_rectangle");
+        state.hasRectangleText = std::strstr(extensions, "GL_EXT_texture_rectangle") ||
+                                 std::strstr(extensions, "GL_NV_texture_rectangle");
     }
     // Swap control is a window-system extension: ask for it instead of parsing strings.
-    _isWaitVBLSupported = attached && _maxFrameRate != 0 && SDL_GL_SetSwapInterval(1) == 0;
+    state.isWaitVBLSupported = attached && state.maxFrameRate != 0 && SDL_GL_SetSwapInterval(1) == 0;
 
     if (attached) {
         createLogicalScreen(width, height);
         loadCopySubBuffer();
     }
-    KFrame::setSurfaceKept(logicalFramebuffer != 0);
-    updateScaling(_hwnd, width, height);
+    KFrame::setSurfaceKept(state.logicalFramebuffer != 0);
+    updateScaling(state.hwnd, width, height);
     KGraphic::setScreenSize(width, height, depth);
-    KInput::initInput(_hwnd);
+    KInput::initInput(state.hwnd);
     KMiscTools::initMiscTools();
 
     glClearColor(0, 0, 0, 1);
@@ -476,8 +483,8 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     flipBackBuffer(true);
 
     // Without a context nothing is drawn at all, let alone accelerated.
-    isAccelerated = attached && pixelFormat == ACCELERATED_FORMAT &&
-                    !isSoftwareRenderer(glString(GL_VENDOR), glString(GL_RENDERER));
+    state.isAccelerated = attached && state.pixelFormat == ACCELERATED_FORMAT &&
+                          !isSoftwareRenderer(glString(GL_VENDOR), glString(GL_RENDERER));
 
     KGraphic::setDefaultWorldView();
     K3D::initK3D(width, height);
@@ -487,20 +494,20 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
 
 bool KWindow::AttachOpenGLToWindow(int16_t depth) {
     (void)depth;   // the visual was chosen with the window
-    if (pixelFormat == NO_FORMAT) {
-        isAccelerated = false;
+    if (state.pixelFormat == NO_FORMAT) {
+        state.isAccelerated = false;
         KMiscTools::messageBox("Could not initialize openGL", "Please install your video drivers");
         KMiscTools::messageBox("Could not select fixel format", "OpenGl error : video drivers probably missing.");
         return false;
     }
-    isAccelerated = pixelFormat == ACCELERATED_FORMAT;
+    state.isAccelerated = state.pixelFormat == ACCELERATED_FORMAT;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    _openGLContext = SDL_GL_CreateContext(_hwnd);
-    if (!_openGLContext) {
+    state.openGLContext = SDL_GL_CreateContext(state.hwnd);
+    if (!state.openGLContext) {
         KMiscTools::messageBox("Could not create openGL Context", "OpenGl error");
         return false;
     }
-    if (SDL_GL_MakeCurrent(_hwnd, _openGLContext) != 0) {
+    if (SDL_GL_MakeCurrent(state.hwnd, state.openGLContext) != 0) {
         KMiscTools::messageBox("Could not make  openGL Context", "OpenGl error");
         return false;
     }
@@ -508,31 +515,31 @@ bool KWindow::AttachOpenGLToWindow(int16_t depth) {
 }
 
 bool KWindow::presentFrame(bool onSchedule) {
-    if (!onSchedule || !_hwnd || !_openGLContext) {
+    if (!onSchedule || !state.hwnd || !state.openGLContext) {
         KFrame::drop();
         return false;
     }
     KFrameArea changed;
     if (!KFrame::finish(changed))
         return false;
-    if (logicalFramebuffer)
-        presentLogicalScreen(_hwnd, _windowWidth, _windowHeight, changed);
+    if (state.logicalFramebuffer)
+        presentLogicalScreen(state.hwnd, state.windowWidth, state.windowHeight, changed);
     else
-        SDL_GL_SwapWindow(_hwnd);
+        SDL_GL_SwapWindow(state.hwnd);
     return true;
 }
 
 void KWindow::flipBackBuffer(bool waitForBackWindow) {
-    const bool drew = presentFrame(_pacer.startFlip(monotonicNanoseconds()));
-    const int64_t wake = _pacer.finishFlip(monotonicNanoseconds(), drew);
+    const bool drew = presentFrame(state.pacer.startFlip(monotonicNanoseconds()));
+    const int64_t wake = state.pacer.finishFlip(monotonicNanoseconds(), drew);
     KSound::pauseWhenSilent();
-    if (_maxFrameRate != 0)
+    if (state.maxFrameRate != 0)
         sleepUntil(wake);
     processEvents();   // at the frame's time: input as fresh as it can be
 
     // Frozen while the player works in another window.
     bool frozen = false;
-    while (waitForBackWindow && _hwnd && !_quit && everFocused && !hasFocus(_hwnd)) {
+    while (waitForBackWindow && state.hwnd && !state.quit && state.everFocused && !hasFocus(state.hwnd)) {
         SDL_Event event;
         if (!SDL_WaitEvent(&event))
             break;
@@ -540,9 +547,9 @@ void KWindow::flipBackBuffer(bool waitForBackWindow) {
         frozen = true;
     }
     if (frozen)
-        _pacer.restart();
+        state.pacer.restart();
     else
-        _pacer.flipDone(monotonicNanoseconds());
+        state.pacer.flipDone(monotonicNanoseconds());
 }
 
 void KWindow::processEvents() {
@@ -554,53 +561,54 @@ void KWindow::processEvents() {
 
 void KWindow::handleEvent(const SDL_Event &event) {
     if (event.type == SDL_QUIT) {
-        _quit = true;
+        state.quit = true;
     } else if (event.type == SDL_WINDOWEVENT) {
         // Closing only asks: the window stays until the KWindow is deleted.
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-            _quit = true;
+            state.quit = true;
         } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-            updateScaling(_hwnd, _windowWidth, _windowHeight);
-            applyViewport(_windowWidth, _windowHeight);
+            updateScaling(state.hwnd, state.windowWidth, state.windowHeight);
+            applyViewport(state.windowWidth, state.windowHeight);
         }
     }
 }
 
-bool KWindow::isQuit() { return _quit; }
+bool KWindow::isQuit() { return state.quit; }
 
 void KWindow::terminate() {
-    _quit = true;
+    state.quit = true;
     SDL_Event quit = {};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
 }
 
 void KWindow::setTitle(const char *title) {
-    if (_hwnd)
-        SDL_SetWindowTitle(_hwnd, title);
+    if (state.hwnd)
+        SDL_SetWindowTitle(state.hwnd, title);
 }
 
-bool KWindow::getRectangleTexCap() { return hasRectangleText; }
+bool KWindow::getRectangleTexCap() { return state.hasRectangleText; }
 
-void KWindow::setRectangleTexCap(bool forceRectangleCap) { hasRectangleText = forceRectangleCap; }
+void KWindow::setRectangleTexCap(bool forceRectangleCap) { state.hasRectangleText = forceRectangleCap; }
 
-bool KWindow::getAccelerationCap() { return isAccelerated; }
+bool KWindow::getAccelerationCap() { return state.isAccelerated; }
 
 void KWindow::setWindowIcon(const uint8_t *rgba, int width, int height) {
-    iconPixels = rgba;
-    iconWidth = width;
-    iconHeight = height;
+    state.iconPixels = rgba;
+    state.iconWidth = width;
+    state.iconHeight = height;
 }
 
 void KWindow::windowToLogical(int *x, int *y) {
-    if (!scaled || pointerView.width <= 0 || pointerView.height <= 0)
+    if (!state.scaled || state.pointerView.width <= 0 || state.pointerView.height <= 0)
         return;
     // Floor, so that points left of or above the picture stay negative.
-    *x = int(std::floor(double(*x - pointerView.x) * _windowWidth / pointerView.width));
-    *y = int(std::floor(double(*y - pointerView.y) * _windowHeight / pointerView.height));
+    const Rect &view = state.pointerView;
+    *x = int(std::floor(double(*x - view.x) * state.windowWidth / view.width));
+    *y = int(std::floor(double(*y - view.y) * state.windowHeight / view.height));
 }
 
-SDL_Window *KWindow::getWindow() { return _hwnd; }
+SDL_Window *KWindow::getWindow() { return state.hwnd; }
 
 bool KWindow::isSoftwareRenderer(const char *vendor, const char *renderer) {
     static char lowVendor[2048], lowRenderer[2048];

@@ -1,8 +1,6 @@
 #pragma once
 #include <cstdint>
 
-#include "KFramePacer.h"
-
 struct SDL_Window;
 union SDL_Event;
 
@@ -41,17 +39,7 @@ public:
     int32_t _windowID;
 
 private:
-    static int16_t _windowWidth, _windowHeight;
-    static SDL_Window *_hwnd;
-    static void *_openGLContext;
-    static bool _quit;
-    static uint32_t _maxFrameRate;        // minimum period between two flips in ms (0: no pacing)
-    static bool hasRectangleText;
-    static bool isAccelerated;
-    static bool _use3d;                   // ask for a depth buffer
-    static bool _isWaitVBLSupported;
-    static KFramePacer _pacer;            // when frames are due, and which go undrawn to catch up
-
+    // The window's state is file-local to KWindow.cpp: it exists once per process.
     static bool AttachOpenGLToWindow(int16_t depth);
     static bool presentFrame(bool onSchedule);          // draws and shows the frame unless unchanged or behind; true when it did
     static void handleEvent(const SDL_Event &event);   // quit, close, resize
