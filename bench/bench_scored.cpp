@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -80,8 +82,8 @@ std::vector<double> sortedUnion(const std::vector<std::vector<double>> &parts) {
 int throughput(int argc, char **argv) {
     const int duration = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int clients = argc > 2 ? std::max(1, std::atoi(argv[2])) : 8;
-    const ScratchDir dir("bench");
-    ScoredProcess server(dir.path + "/scores.db");
+    const TempDir dir("brolix-bench");
+    ScoredProcess server(dir.path("scores.db"));
     if (!server.ok()) {
         std::fprintf(stderr, "bench_scored: the server did not start\n");
         return 1;
@@ -301,7 +303,8 @@ PlayerResult play(int port, int c, Clock::time_point deadline) {
 }
 
 long long peakKiB(pid_t pid) {
-    const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    const std::string status((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const size_t at = status.find("VmHWM:");
     return at == std::string::npos ? -1 : std::atoll(status.c_str() + at + 6);
 }
@@ -328,8 +331,8 @@ void raiseFileLimit() {
 
 int hostile() {
     raiseFileLimit();
-    const ScratchDir dir("bench-hostile");
-    const std::string db = dir.path + "/scores.db";
+    const TempDir dir("brolix-bench-hostile");
+    const std::string db = dir.path("scores.db");
     ScoredProcess server(db);
     if (!server.ok()) {
         std::fprintf(stderr, "bench_scored: the server did not start\n");

@@ -1,24 +1,21 @@
 #pragma once
-// Test support: the real brolix-scored on a free loopback port, and a scratch folder.
+// Test support: the real brolix-scored on a loopback port it picks itself.
+#include "temp_dir.h"
+
+#include <csignal>
 #include <string>
 #include <sys/types.h>
 
-std::string readFile(const std::string &path);        // whole file, empty when missing
-
-// A fresh folder under /tmp, removed with everything in it at the end of scope.
-struct ScratchDir {
-    explicit ScratchDir(const std::string &tag);
-    ~ScratchDir();
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-    std::string path;
+struct ScratchDir : TempDir { // for the callers that take its folder as .path
+    explicit ScratchDir(const std::string &tag) : TempDir("brolix-" + tag), path(root()) {}
+    const std::string path;
 };
 
 class ScoredProcess {
 public:
     // Starts the server on 127.0.0.1 with this port (0: a free one); ok() tells whether it came up.
     explicit ScoredProcess(const std::string &dbPath, int port = 0);
-    ~ScoredProcess();                                  // stops it if still running
+    ~ScoredProcess() { kill9(); }
     ScoredProcess(const ScoredProcess &) = delete;
     ScoredProcess &operator=(const ScoredProcess &) = delete;
 
@@ -26,11 +23,11 @@ public:
     int port() const { return _port; }
     pid_t pid() const { return _pid; }
     std::string host() const { return "127.0.0.1:" + std::to_string(_port); }
-    int terminate();   // SIGTERM and wait (at most 10 s); exit status, or -1
-    void kill9();      // SIGKILL and reap
+    int terminate() { return stop(SIGTERM); } // exit status, or -1 when it died of a signal
+    void kill9() { stop(SIGKILL); }
 
 private:
-    int waitExit(int seconds);
+    int stop(int signal); // sends it and reaps, with a SIGKILL after ten seconds
 
     pid_t _pid = -1;
     int _port = 0;
