@@ -1,0 +1,201 @@
+#pragma once
+// The real game played on the X display of DISPLAY as a person would: xdotool moves
+// the pointer and presses keys, and the window's pixels are compared with the game's
+// own pictures. Waits poll with a deadline that only bounds a hang.
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "temp_dir.h"
+
+extern char **environ;
+
+typedef std::vector<unsigned char> Bytes;
+
+inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        sleepMs(10);
+    }
+    return condition();
+}
+
+inline std::string commandOutput(const std::string &command) {
+    std::string out;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char chunk[256];
+        while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+inline void xdotool(const std::string &arguments) { std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()); }
+
+// Window id of a visible window with exactly this title, 0 when none.
+inline unsigned long findWindow(const std::string &title) {
+    return std::strtoul(commandOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").c_str(),
+                        nullptr, 10);
+}
+
+// The whole screen into the build's artifacts folder, for a look after a failure.
+inline void screenshot(const std::string &name) {
+    std::filesystem::create_directories(BROLIX_BINARY_DIR "/artifacts");
+    std::system(("import -window root '" BROLIX_BINARY_DIR "/artifacts/" + name + ".png'").c_str());
+}
+
+// RGB (or RGBA) pixels, rows top first.
+struct Image {
+    int width = 0, height = 0, channels = 3;
+    Bytes rgb;
+    const unsigned char *at(int x, int y) const { return &rgb[(size_t(y) * width + x) * channels]; }
+};
+
+inline Image loadImage(const std::string &path, bool withAlpha = false) {
+    Image image;
+    SDL_Surface *loaded = IMG_Load(path.c_str());
+    SDL_Surface *pixels = loaded ? SDL_ConvertSurfaceFormat(loaded, withAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24, 0) : nullptr;
+    SDL_FreeSurface(loaded);
+    if (!pixels) return image;
+    image = {pixels->w, pixels->h, withAlpha ? 4 : 3, {}};
+    for (int y = 0; y < pixels->h; y++) {
+        const auto *row = static_cast<const unsigned char *>(pixels->pixels) + y * pixels->pitch;
+        image.rgb.insert(image.rgb.end(), row, row + pixels->w * image.channels);
+    }
+    SDL_FreeSurface(pixels);
+    return image;
+}
+
+// Mean difference per channel between a region of the screen at (x, y) and of a picture at (sx, sy).
+inline double difference(const Image &screen, int x, int y, const Image &picture, int sx, int sy, int w, int h) {
+    if (screen.width < x + w || screen.height < y + h || picture.width < sx + w || picture.height < sy + h) return 255;
+    double sum = 0;
+    for (int j = 0; j < h; j++)
+        for (int i = 0; i < w; i++)
+            for (int c = 0; c < 3; c++) sum += std::abs(screen.at(x + i, y + j)[c] - picture.at(sx + i, sy + j)[c]);
+    return sum / (double(w) * h * 3);
+}
+
+// A copy of the game as a player has it: the program, its data folder, an xdg-open
+// that records what it is asked to open, and sound written to a file.
+class GameFolder : public TempDir {
+public:
+    explicit GameFolder(const std::string &program = BROLIX_RUNTIME_DIR "/brolix") : TempDir("brolix-e2e") {
+        namespace fs = std::filesystem;
+        fs::copy(BROLIX_RUNTIME_DIR "/data", path("data"), fs::copy_options::recursive);
+        fs::copy_file(program, path("brolix"));
+        fs::create_directory(path("bin"));
+        write("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> '" + path("opened.txt") + "'\n");
+        fs::permissions(path("bin/xdg-open"), fs::perms::owner_all);
+        write("alsoft.conf", "[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\n[wave]\nfile=" +
+                                 path("sound.wav") + "\n");
+    }
+    Image picture(const std::string &name) const { return loadImage(path("data/" + name)); }
+};
+
+// A program run with the folder's opener and sound file, its output in the folder's
+// output.txt; extra "NAME=value" entries come before the inherited environment's.
+class GameRun {
+public:
+    GameRun(const GameFolder &folder, std::vector<std::string> env, std::vector<std::string> argv = {}) {
+        if (argv.empty()) argv = {folder.path("brolix")};
+        env.push_back("PATH=" + folder.path("bin") + ":" + std::getenv("PATH"));
+        env.push_back("ALSOFT_CONF=" + folder.path("alsoft.conf"));
+        for (char **e = environ; *e; e++) env.push_back(*e);
+        std::vector<char *> envp, args;
+        for (std::string &entry : env) envp.push_back(entry.data());
+        for (std::string &arg : argv) args.push_back(arg.data());
+        envp.push_back(nullptr);
+        args.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, folder.path("output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        display_ = XOpenDisplay(nullptr);
+    }
+    ~GameRun() {
+        if (pid_ > 0 && !exited_) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+        if (display_) XCloseDisplay(display_);
+    }
+    GameRun(const GameRun &) = delete;
+    GameRun &operator=(const GameRun &) = delete;
+
+    // Exit code; -1 when it died of a signal or did not end in time (it is then killed).
+    int waitExit(int timeoutMs = 20000) {
+        int status = 0;
+        exited_ = waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeoutMs);
+        return exited_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // The window with this title, focused; false when it never showed.
+    bool waitWindow(const std::string &title) {
+        if (!waitUntil([&] { return (window_ = findWindow(title)) != 0; })) return false;
+        xdotool("windowfocus --sync " + std::to_string(window_));
+        Window child;
+        XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &left_, &top_, &child);
+        return true;
+    }
+    int width() const {
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display_, window_, &attributes);
+        return attributes.width;
+    }
+
+    // What the window shows now, 640 x 480.
+    Image capture() const {
+        Image image{640, 480, 3, Bytes(640 * 480 * 3)};
+        XImage *x = XGetImage(display_, window_, 0, 0, 640, 480, AllPlanes, ZPixmap);
+        for (int y = 0; x && y < 480; y++)
+            for (int i = 0; i < 640; i++) {
+                const unsigned long p = XGetPixel(x, i, y);
+                unsigned char *out = &image.rgb[(size_t(y) * 640 + i) * 3];
+                out[0] = (p >> 16) & 0xFF, out[1] = (p >> 8) & 0xFF, out[2] = p & 0xFF;
+            }
+        if (x) XDestroyImage(x);
+        return image;
+    }
+    bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {
+        return difference(capture(), x, y, picture, sx, sy, w, h) < 12;
+    }
+    bool waitShows(const Image &picture, int x, int y, int w, int h, int timeoutMs = 20000) const {
+        return waitUntil([&] { return shows(picture, x, y, x, y, w, h); }, timeoutMs);
+    }
+
+    // Held long enough for a game that polls its input once a frame.
+    void pointAt(int x, int y) const { xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y)); }
+    void click(int x, int y) const {
+        pointAt(x, y);
+        xdotool("mousedown 1 sleep 0.08 mouseup 1 sleep 0.03");
+    }
+    void key(const std::string &name) const { xdotool("keydown " + name + " sleep 0.1 keyup " + name + " sleep 0.03"); }
+    void type(const std::string &text) const {
+        for (char c : text) key(c == ' ' ? "space" : std::string(1, c));
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    Display *display_ = nullptr;
+    Window window_ = 0;
+    int left_ = 0, top_ = 0;
+};
