@@ -9,6 +9,7 @@
 
 #include "game_run.h"
 #include "KWeb.h"
+#include "makers.h"
 
 namespace {
 
@@ -178,6 +179,65 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     const std::string wave = game.read("sound.wav");
     EXPECT_TRUE(wave.size() > 44 && std::any_of(wave.begin() + 44, wave.end(), [](char b) { return b != 0; }))
         << "nothing was heard";
+}
+
+// The start-up dialog driven from the keyboard. Focus starts on "Play Full Screen";
+// Tab goes on to the skin list, "Internet Scoring", Help, Quit and Play.
+TEST(StartUpDialog, QuitThenChooseEverythingAndPlay) {
+    GameFolder game;
+    game.write("data/fullscreen.stt", std::string(1, '\0'));
+    game.write("data/skin.stt", std::string("\1\0\0\0", 4));
+    game.write("data/gamepad.stt", "\2");   // not 1: unticked
+    {
+        GameRun run(game, {});
+        ASSERT_TRUE(run.waitWindow("Welcome to Brolix !"));
+        xdotool("key Tab Tab Tab Tab space");   // Quit: the boxes are not kept, the files are rewritten
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    EXPECT_EQ(game.read("data/fullscreen.stt"), std::string(1, '\0'));
+    EXPECT_EQ(game.read("data/skin.stt"), std::string("\1\0\0\0", 4));
+    EXPECT_EQ(game.read("data/gamepad.stt"), std::string(1, '\0'));
+
+    GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1"});
+    ASSERT_TRUE(run.waitWindow("Welcome to Brolix !"));
+    xdotool("key Escape Tab Tab Tab space");   // Escape does not end it; Help does not either
+    const std::string index = game.path("data/help/index.html\n");
+    EXPECT_TRUE(waitUntil([&] { return game.read("opened.txt") == index; })) << game.read("opened.txt");
+    xdotool("key shift+Tab space shift+Tab Down shift+Tab space Return");
+    ASSERT_TRUE(run.waitWindow("Brolix"));
+    EXPECT_EQ(run.width(), 640) << "not windowed";
+    EXPECT_EQ(game.read("data/fullscreen.stt"), "\1");
+    EXPECT_EQ(game.read("data/skin.stt"), std::string("\2\0\0\0", 4));
+    EXPECT_EQ(game.read("data/gamepad.stt"), "\1");
+    // The driver page's download button opens the page and ends the game.
+    ASSERT_TRUE(run.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page";
+    run.click(570, 420);
+    EXPECT_EQ(run.waitExit(), 0);
+    const std::string driverPage = *BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : game.path("data/help/driver.html");
+    EXPECT_EQ(game.read("opened.txt"), index + driverPage + "\n");
+}
+
+// Installed into a prefix and started by a player with a fresh home: the install stays
+// as it was and every save lands in the player's data folder.
+TEST(Installed, PlaysFromTheInstallAndSavesInThePlayersFolder) {
+    GameFolder tools;   // the opener and the sound file
+    const std::string stage = tools.path("stage"), saves = tools.path("xdg/brolix/");
+    ASSERT_EQ(std::system(("'" BROLIX_CMAKE_COMMAND "' --install '" BROLIX_BINARY_DIR "' --prefix '" + stage +
+                           "' >/dev/null").c_str()), 0);
+    EXPECT_EQ(std::system(("desktop-file-validate " + stage + "/share/applications/org.brolix.Brolix.desktop").c_str()), 0);
+    EXPECT_EQ(std::system(("appstreamcli validate --no-net " + stage +
+                           "/share/metainfo/org.brolix.Brolix.metainfo.xml >/dev/null").c_str()), 0);
+    tools.write("installed", "");
+    {
+        GameRun run(tools, {"BROLIX_NO_FRAME_WAIT=1", "XDG_DATA_HOME=" + tools.path("xdg")}, {stage + "/games/brolix"});
+        ASSERT_NO_FATAL_FAILURE(reachMenu(run, tools, tools.picture("menu0.tga")));
+        run.key("Escape");
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    EXPECT_EQ(commandOutput("find '" + stage + "' -newer '" + tools.path("installed") + "'"), "") << "written into the install";
+    EXPECT_EQ(tools.read("xdg/brolix/prefs.raw").size(), 20u);
+    EXPECT_EQ(tools.read("xdg/brolix/s60").size(), 324u);
+    EXPECT_EQ(tools.read("xdg/brolix/fullscreen.stt"), "\1");
 }
 
 }  // namespace
