@@ -1,164 +1,146 @@
+// prefs.raw and the four score tables: read back from every length and bad value,
+// saved whole even when killed mid-way, and kept when they cannot be read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
+#include <climits>
 #include <cstring>
 #include <random>
-#include <string>
-#include <vector>
 
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include "KMiscTools.h"
+#include "KSound.h"
 #include "highscores.h"
 #include "prefs.h"
-#include "storage.h"
-#include "temp_home.h"
+#include "temp_dir.h"
+
+struct KSoundTestAccess {
+    static int effectVolume() { return KSound::_masterSFXvolume; }
+};
 
 namespace {
 
-std::vector<unsigned char> bytes(const std::string &text) { return {text.begin(), text.end()}; }
-
-template <typename T> std::vector<unsigned char> imageOf(const T &record) {
-    const unsigned char *raw = reinterpret_cast<const unsigned char *>(&record);
-    return {raw, raw + sizeof record};
-}
-
-TEST(AtomicWrite, CreatesAndReplacesWithExactContent) {
-    TempHome home;
-    const std::string file = home.path("data/blob");
-    ASSERT_TRUE(writeFileAtomically(file.c_str(), "a longer first content", 22));
-    EXPECT_EQ(home.read("data/blob"), bytes("a longer first content"));
-
-    ASSERT_TRUE(writeFileAtomically(file.c_str(), "short", 5));
-    EXPECT_EQ(home.read("data/blob"), bytes("short"));
-
-    ASSERT_TRUE(writeFileAtomically(file.c_str(), "", 0));
-    EXPECT_TRUE(home.exists("data/blob"));
-    EXPECT_TRUE(home.read("data/blob").empty());
-}
-
-TEST(AtomicWrite, LeavesNoTemporaryFileBehind) {
-    TempHome home;
-    for (int i = 0; i < 3; i++) ASSERT_TRUE(writeFileAtomically(home.path("data/blob").c_str(), "x", 1));
-    EXPECT_EQ(home.list("data"), std::vector<std::string>{"blob"});
-}
-
-TEST(AtomicWrite, MissingFolderFailsAndCreatesNothing) {
-    TempHome home;
-    EXPECT_FALSE(writeFileAtomically(home.path("nowhere/blob").c_str(), "x", 1));
-    EXPECT_FALSE(home.exists("nowhere"));
-}
-
-TEST(AtomicWrite, UnwritableTargetKeepsTheOldFolderIntact) {
-    TempHome home;
-    // A folder in the target's place cannot be replaced by a file.
-    std::filesystem::create_directory(home.path("data/blob"));
-    std::filesystem::create_directory(home.path("data/blob/inner"));
-    EXPECT_FALSE(writeFileAtomically(home.path("data/blob").c_str(), "x", 1));
-    EXPECT_TRUE(std::filesystem::is_directory(home.path("data/blob/inner")));
-    EXPECT_EQ(home.list("data"), std::vector<std::string>{"blob"});
-}
-
-TEST(ReadBytes, ReadsAtMostTheRequestedSize) {
-    TempHome home;
-    home.write("data/blob", "0123456789", 10);
-    char buffer[4] = {'-', '-', '-', '-'};
-    EXPECT_EQ(readFileBytes(home.path("data/blob").c_str(), buffer, 3), 3);
-    EXPECT_EQ(std::string(buffer, 4), "012-");
-}
-
-TEST(ReadBytes, ShortFileReplacesOnlyItsBytes) {
-    TempHome home;
-    home.write("data/blob", "ab", 2);
-    char buffer[5] = {'v', 'w', 'x', 'y', 'z'};
-    EXPECT_EQ(readFileBytes(home.path("data/blob").c_str(), buffer, 5), 2);
-    EXPECT_EQ(std::string(buffer, 5), "abxyz");
-}
-
-TEST(ReadBytes, MissingFileOrFolderIsNotReadable) {
-    TempHome home;
-    char buffer[2] = {'k', 'k'};
-    EXPECT_EQ(readFileBytes(home.path("data/none").c_str(), buffer, 2), -1);
-    EXPECT_EQ(readFileBytes(home.path("data").c_str(), buffer, 2), -1);
-    EXPECT_EQ(std::string(buffer, 2), "kk");
-}
-
-// Two distinct states of everything the game saves.
-struct SavedState {
-    sPrefs prefs;
-    sHighScores tables[4];
+// A scratch folder standing in for the game's own, with its data folder.
+struct GameHome : TempDir {
+    GameHome() {
+        mkdir(path("data").c_str(), 0755);
+        std::strcpy(KMiscTools::currentFilePath, root().c_str());
+    }
 };
 
-SavedState makeState(int32_t seed) {
-    SavedState state;
-    state.prefs = {seed, 1, 2, 3, seed + 1};
-    for (int mode = 0; mode < 4; mode++) {
-        state.tables[mode] = *highScoreTable(mode);
-        for (sHighEntry &entry : state.tables[mode].players) {
-            std::snprintf(entry.name, sizeof entry.name, "player %d", seed);
-            entry.score = static_cast<uint32_t>(seed * 1000 + mode);
+template <class T> std::string image(const T &record) { return std::string(reinterpret_cast<const char *>(&record), sizeof record); }
+
+std::string fields(std::initializer_list<int32_t> values) {
+    std::string bytes;
+    for (int32_t v : values) bytes += image(v);
+    return bytes;
+}
+
+TEST(StoredFiles, PrefsFromEveryLengthAndBadValue) {
+    GameHome home;
+    const std::string stored = fields({50, 2, 0, 3, 7});
+    for (size_t n = 0; n <= 24; n++) {   // a short file replaces only the bytes it holds
+        home.write("prefs.raw", (stored + fields({9})).substr(0, n));
+        prefs = sPrefs();
+        std::string want = image(prefs).replace(0, n, stored.substr(0, n));
+        loadPrefs();
+        EXPECT_EQ(image(prefs), want) << n << " bytes";
+    }
+    const struct { std::string stored, loaded; int effectVolume; } cases[] = {
+        {fields({500, 7, -4, 9, -3}), fields({116, 3, 0, 9, -3}), 99},
+        {fields({-5, -1, 9, 0, 0}), fields({0, 0, 2, 0, 0}), 0},
+        {fields({INT32_MAX, INT32_MIN, INT32_MAX, 0, 0}), fields({116, 0, 2, 0, 0}), 99},
+        {fields({100, 4, 3, 0, 0}), fields({100, 3, 2, 0, 0}), 85},
+    };
+    for (const auto &c : cases) {
+        home.write("prefs.raw", c.stored);
+        loadPrefs();
+        EXPECT_EQ(image(prefs), c.loaded);
+        EXPECT_EQ(KSoundTestAccess::effectVolume(), c.effectVolume);
+    }
+    EXPECT_EQ(effectVolumePercent(INT32_MAX), 100);
+    EXPECT_EQ(effectVolumePercent(INT32_MIN), 0);
+
+    // No file, or a folder in its place, keeps everything, the effect volume too.
+    std::filesystem::remove(home.path("prefs.raw"));
+    loadPrefs();
+    std::filesystem::create_directory(home.path("prefs.raw"));
+    loadPrefs();
+    EXPECT_EQ(image(prefs), cases[3].loaded);
+    EXPECT_EQ(KSoundTestAccess::effectVolume(), 85);
+}
+
+TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
+    GameHome home;
+    sHighScores stored;
+    for (int row = 0; row < 9; row++) {
+        std::memset(stored.players[row].name, 'a' + row, 32);   // no NUL at all
+        stored.players[row].score = 1000u * row + 7;
+    }
+    for (int mode = 0; mode < 4; mode++)
+        for (size_t n = 0; n <= 330; n += mode == 0 ? 1 : 37) {
+            home.write(highScoreFileName(mode), (image(stored) + "extra").substr(0, n));
+            resetScores();
+            std::string want = image(*highScoreTable(mode)).replace(0, std::min<size_t>(n, 324), image(stored).substr(0, n));
+            for (int row = 0; row < 9; row++) want[row * 36 + 31] = '\0';   // its first 31 characters
+            loadHighScores();
+            EXPECT_EQ(image(*highScoreTable(mode)), want) << "mode " << mode << ", " << n << " bytes";
         }
-    }
-    return state;
+    saveHighScores();
+    for (int mode = 0; mode < 4; mode++) EXPECT_EQ(home.read(highScoreFileName(mode)), image(*highScoreTable(mode)));
+    prefs = {0x01020304, 2, 0, 3, -1};
+    savePrefs();
+    EXPECT_EQ(home.read("prefs.raw"), std::string("\4\3\2\1\2\0\0\0\0\0\0\0\3\0\0\0\xff\xff\xff\xff", 20));
 }
 
-void install(const SavedState &state) {
-    prefs = state.prefs;
-    for (int mode = 0; mode < 4; mode++) *highScoreTable(mode) = state.tables[mode];
-}
-
-[[noreturn]] void saveForever(const SavedState &first, const SavedState &second) {
-    // Bounded, in case the parent never kills us.
-    for (int round = 0; round < 200000; round++) {
-        install(round % 2 ? second : first);
-        savePrefs();
-        saveHighScores();
-    }
-    _exit(0);
-}
-
-TEST(AtomicWrite, KilledWhileSavingLeavesEveryFileOldOrNew) {
-    TempHome home;
-    const SavedState first = makeState(11), second = makeState(22);
-    install(first);
+// Savers killed at random moments: every file holds the old or the new content.
+TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
+    GameHome home;
+    const sPrefs first = {11, 1, 2, 3, 4}, second = {22, 2, 1, 0, 5};
+    prefs = first;
+    resetScores();
     savePrefs();
     saveHighScores();
-
+    const uint32_t firstScore = score60sec.players[0].score;
+    sHighScores other = score60sec;
+    other.players[0].score = 1;
+    const std::string firstTable = image(score60sec), secondTable = image(other);
     std::mt19937 random(1234);
-    int kills = 0;
     for (int attempt = 0; attempt < 40; attempt++) {
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) saveForever(first, second);
+        const pid_t child = fork();
+        if (child == 0)
+            for (int round = 0;; round++) {
+                prefs = round % 2 ? second : first;
+                score60sec.players[0].score = round % 2 ? 1 : firstScore;
+                savePrefs();
+                saveHighScores();
+            }
         usleep(1000 + random() % 15000);
         kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (WIFSIGNALED(status)) kills++;
-
-        const std::vector<unsigned char> savedPrefs = home.read("prefs.raw");
-        EXPECT_TRUE(savedPrefs == imageOf(first.prefs) || savedPrefs == imageOf(second.prefs))
-            << "prefs.raw holds " << savedPrefs.size() << " bytes after kill " << attempt;
-        for (int mode = 0; mode < 4; mode++) {
-            const std::vector<unsigned char> table = home.read(highScoreFileName(mode));
-            EXPECT_TRUE(table == imageOf(first.tables[mode]) || table == imageOf(second.tables[mode]))
-                << highScoreFileName(mode) << " holds " << table.size() << " bytes after kill " << attempt;
-        }
+        waitpid(child, nullptr, 0);
+        const std::string saved = home.read("prefs.raw"), table = home.read("data/s60");
+        EXPECT_TRUE(saved == image(first) || saved == image(second)) << saved.size() << " bytes";
+        EXPECT_TRUE(table == firstTable || table == secondTable) << table.size() << " bytes";
     }
-    EXPECT_GT(kills, 30) << "the child should mostly die mid-loop";
-
-    // Temporary files of killed savers do not get in the way of the next save.
-    install(first);
-    savePrefs();
-    EXPECT_EQ(home.read("prefs.raw"), imageOf(first.prefs));
+    // What killed saves left goes at start-up; pid 1 always runs, its save may be in progress.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    home.write("data/smil.tmp" + std::to_string(gone), "x");
+    home.write("data/s60.tmp1", "x");
+    loadPrefs();
+    loadHighScores();
+    std::vector<std::string> left = home.list("data");
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"s5mn", "s60", "s60.tmp1", "smil", "srelx"}));
+    EXPECT_EQ(home.list().size(), 2u) << "prefs.raw and data only";
 }
 
-// Root reads and writes anything; without these capabilities the test meets
+// Root reads and writes anything: without these capabilities the test meets
 // permission bits as a player does.
 class AsPlayer {
 public:
@@ -175,69 +157,44 @@ private:
     __user_cap_data_struct saved_[2] = {};
 };
 
-int occurrences(const std::string &text, const std::string &part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) count++;
-    return count;
-}
-
-TEST(StoredFiles, WhatCannotBeReadIsKeptAndLinksModesAndLeftoversAreRespected) {
-    TempHome home;
+TEST(StoredFiles, UnreadableLinkedAndReadOnlySaves) {
+    GameHome home;
     AsPlayer player;
-    const sPrefs settings = {7, 2, 0, 3, 1};
-    home.write("prefs.raw", &settings, sizeof settings);
+    const std::string settings = fields({7, 2, 0, 3, 1});
+    home.write("prefs.raw", settings);
     chmod(home.path("prefs.raw").c_str(), 0);
-    prefs = sPrefs();
     testing::internal::CaptureStderr();
     loadPrefs();
     savePrefs();
     savePrefs();
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(occurrences(said, home.path("prefs.raw")), 1) << said;
+    EXPECT_EQ(said.find(home.path("prefs.raw")), said.rfind(home.path("prefs.raw"))) << "said once: " << said;
+    EXPECT_NE(said.find(home.path("prefs.raw")), std::string::npos);
     chmod(home.path("prefs.raw").c_str(), 0640);
-    EXPECT_EQ(home.read("prefs.raw"), imageOf(settings)) << "the unreadable settings were replaced";
+    EXPECT_EQ(home.read("prefs.raw"), settings) << "what could not be read was replaced";
 
-    prefs = {1, 1, 1, 1, 1};
+    // A replaced file keeps its mode; a linked one stays a link to the new content.
     savePrefs();
     struct stat saved;
-    ASSERT_EQ(stat(home.path("prefs.raw").c_str(), &saved), 0);
+    stat(home.path("prefs.raw").c_str(), &saved);
     EXPECT_EQ(saved.st_mode & 07777, 0640u);
-    EXPECT_EQ(home.read("prefs.raw"), imageOf(prefs));
-
-    std::filesystem::create_directory(home.path("elsewhere"));
-    std::filesystem::rename(home.path("prefs.raw"), home.path("elsewhere/mine"));
-    std::filesystem::create_symlink("elsewhere/mine", home.path("prefs.raw"));
-    prefs = {2, 2, 2, 2, 2};
+    std::filesystem::rename(home.path("prefs.raw"), home.path("mine"));
+    std::filesystem::create_symlink("mine", home.path("prefs.raw"));
+    prefs.bubbleset = 9;
     savePrefs();
     EXPECT_TRUE(std::filesystem::is_symlink(home.path("prefs.raw")));
-    EXPECT_EQ(home.read("elsewhere/mine"), imageOf(prefs));
+    EXPECT_EQ(home.read("mine"), image(prefs));
 
-    // Leftovers of a killed save go at start-up; pid 1 always runs, so its file may be a save in progress.
-    const pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    waitpid(gone, nullptr, 0);
-    const std::string stale = "data/s60.tmp" + std::to_string(gone);
-    home.write(stale, "x", 1);
-    home.write("data/s60.tmp1", "x", 1);
-    loadHighScores();
-    EXPECT_FALSE(home.exists(stale));
-    EXPECT_TRUE(home.exists("data/s60.tmp1"));
-}
-
-TEST(StoredFiles, AFolderThatCannotBeWrittenSavesToThePlayersOwnFolder) {
-    TempHome home;
-    AsPlayer player;
+    // A folder the player cannot write: the saves go to the player's own data folder.
     setenv("XDG_DATA_HOME", home.path("xdg").c_str(), 1);
     chmod(home.path("data").c_str(), 0555);
-    prefs = {3, 3, 2, 1, 0};
     savePrefs();
     saveHighScores();
     chmod(home.path("data").c_str(), 0755);
     unsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(home.read("xdg/brolix/prefs.raw"), imageOf(prefs));
-    EXPECT_EQ(home.read("xdg/brolix/s60"), imageOf(*highScoreTable(0)));
-    EXPECT_FALSE(home.exists("prefs.raw"));
-    EXPECT_EQ(home.list("data"), std::vector<std::string>{});
+    EXPECT_EQ(home.read("xdg/brolix/prefs.raw"), image(prefs));
+    EXPECT_EQ(home.read("xdg/brolix/s60"), image(score60sec));
+    EXPECT_TRUE(home.list("data").empty());
 }
 
-} // namespace
+}  // namespace
