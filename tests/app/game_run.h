@@ -9,15 +9,10 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -25,17 +20,12 @@
 
 extern char **environ;
 
-typedef std::vector<unsigned char> Bytes;
-
-inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
 inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        sleepMs(10);
-    }
-    return condition();
+    while (!condition())
+        if (std::chrono::steady_clock::now() > end) return false;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return true;
 }
 
 inline std::string commandOutput(const std::string &command) {
@@ -50,22 +40,10 @@ inline std::string commandOutput(const std::string &command) {
 
 inline void xdotool(const std::string &arguments) { std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()); }
 
-// Window id of a visible window with exactly this title, 0 when none.
-inline unsigned long findWindow(const std::string &title) {
-    return std::strtoul(commandOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").c_str(),
-                        nullptr, 10);
-}
-
-// The whole screen into the build's artifacts folder, for a look after a failure.
-inline void screenshot(const std::string &name) {
-    std::filesystem::create_directories(BROLIX_BINARY_DIR "/artifacts");
-    std::system(("import -window root '" BROLIX_BINARY_DIR "/artifacts/" + name + ".png'").c_str());
-}
-
 // RGB (or RGBA) pixels, rows top first.
 struct Image {
     int width = 0, height = 0, channels = 3;
-    Bytes rgb;
+    std::vector<unsigned char> rgb;
     const unsigned char *at(int x, int y) const { return &rgb[(size_t(y) * width + x) * channels]; }
 };
 
@@ -139,6 +117,7 @@ public:
     }
     GameRun(const GameRun &) = delete;
     GameRun &operator=(const GameRun &) = delete;
+    int width = 0;   // of the window last waited for
 
     // Exit code; -1 when it died of a signal or did not end in time (it is then killed).
     int waitExit(int timeoutMs = 20000) {
@@ -149,21 +128,20 @@ public:
 
     // The window with this title, focused; false when it never showed.
     bool waitWindow(const std::string &title) {
-        if (!waitUntil([&] { return (window_ = findWindow(title)) != 0; })) return false;
+        window_ = std::strtoul(commandOutput("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$'").c_str(), nullptr, 10);
+        if (!window_) return false;
         xdotool("windowfocus --sync " + std::to_string(window_));
         Window child;
         XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &left_, &top_, &child);
-        return true;
-    }
-    int width() const {
         XWindowAttributes attributes{};
         XGetWindowAttributes(display_, window_, &attributes);
-        return attributes.width;
+        width = attributes.width;
+        return true;
     }
 
     // What the window shows now, 640 x 480.
     Image capture() const {
-        Image image{640, 480, 3, Bytes(640 * 480 * 3)};
+        Image image{640, 480, 3, std::vector<unsigned char>(640 * 480 * 3)};
         XImage *x = XGetImage(display_, window_, 0, 0, 640, 480, AllPlanes, ZPixmap);
         for (int y = 0; x && y < 480; y++)
             for (int i = 0; i < 640; i++) {
@@ -177,16 +155,13 @@ public:
     bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {
         return difference(capture(), x, y, picture, sx, sy, w, h) < 12;
     }
-    bool waitShows(const Image &picture, int x, int y, int w, int h, int timeoutMs = 20000) const {
-        return waitUntil([&] { return shows(picture, x, y, x, y, w, h); }, timeoutMs);
+    bool waitShows(const Image &picture, int x, int y, int w, int h) const {
+        return waitUntil([&] { return shows(picture, x, y, x, y, w, h); });
     }
 
     // Held long enough for a game that polls its input once a frame.
     void pointAt(int x, int y) const { xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y)); }
-    void click(int x, int y) const {
-        pointAt(x, y);
-        xdotool("mousedown 1 sleep 0.08 mouseup 1 sleep 0.03");
-    }
+    void click(int x, int y) const { pointAt(x, y), xdotool("mousedown 1 sleep 0.08 mouseup 1 sleep 0.03"); }
     void key(const std::string &name) const { xdotool("keydown " + name + " sleep 0.1 keyup " + name + " sleep 0.03"); }
     void type(const std::string &text) const {
         for (char c : text) key(c == ' ' ? "space" : std::string(1, c));

