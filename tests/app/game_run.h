@@ -13,12 +13,9 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include "temp_dir.h"
-
-extern char **environ;
 
 inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -90,25 +87,23 @@ public:
 };
 
 // A program run with the folder's opener and sound file, its output in the folder's
-// output.txt; extra "NAME=value" entries come before the inherited environment's.
+// output.txt; "NAME=value" entries are added to the environment.
 class GameRun {
 public:
     GameRun(const GameFolder &folder, std::vector<std::string> env, std::vector<std::string> argv = {}) {
         if (argv.empty()) argv = {folder.path("brolix")};
         env.push_back("PATH=" + folder.path("bin") + ":" + std::getenv("PATH"));
         env.push_back("ALSOFT_CONF=" + folder.path("alsoft.conf"));
-        for (char **e = environ; *e; e++) env.push_back(*e);
-        std::vector<char *> envp, args;
-        for (std::string &entry : env) envp.push_back(entry.data());
+        std::vector<char *> args;
         for (std::string &arg : argv) args.push_back(arg.data());
-        envp.push_back(nullptr);
         args.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, folder.path("output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        if ((pid_ = fork()) == 0) {
+            const int out = open(folder.path("output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(out, 1), dup2(out, 2);
+            for (std::string &entry : env) putenv(entry.data());
+            execv(args[0], args.data());
+            _exit(127);
+        }
         display_ = XOpenDisplay(nullptr);
     }
     ~GameRun() {
