@@ -115,9 +115,9 @@ public:
     int width = 0;   // of the window last waited for
 
     // Exit code; -1 when it died of a signal or did not end in time (it is then killed).
-    int waitExit(int timeoutMs = 20000) {
+    int waitExit() {
         int status = 0;
-        exited_ = waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeoutMs);
+        exited_ = waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
         return exited_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -126,11 +126,9 @@ public:
         window_ = std::strtoul(commandOutput("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$'").c_str(), nullptr, 10);
         if (!window_) return false;
         xdotool("windowfocus --sync " + std::to_string(window_));
-        Window child;
-        XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &left_, &top_, &child);
-        XWindowAttributes attributes{};
+        XWindowAttributes attributes{};   // no window manager: placed on the root window itself
         XGetWindowAttributes(display_, window_, &attributes);
-        width = attributes.width;
+        left_ = attributes.x, top_ = attributes.y, width = attributes.width;
         return true;
     }
 

@@ -56,19 +56,13 @@ std::function<void(FakeControls &)> player;
 FakeControls seen;   // as the dialog opened
 
 int scriptedRun(const DialogTemplate &dialog, DialogHandler handler) {
-    EXPECT_EQ(&dialog, &DIALOGINTRO);
+    EXPECT_STREQ(dialog.caption, "Welcome to Brolix !");
     FakeControls controls;
     handler(&controls, DLG_INITDIALOG, 0, 0);
     seen = controls;
     player(controls);
     EXPECT_EQ(controls.ended.size(), 1u) << "the dialog ends exactly once";
     return controls.ended.empty() ? 0 : controls.ended[0];
-}
-
-bool runDialog(const std::function<void(FakeControls &)> &actions) {
-    welcomeDialogRunner = scriptedRun;
-    player = actions;
-    return ShowWelcomeDialog();
 }
 
 std::string stored(const GameHome &home) {
@@ -110,38 +104,30 @@ TEST(Welcome, SettingsFilesFromEveryLengthAndBadValue) {
     EXPECT_EQ(stored(home), std::string("\0|\4\3\2\1|\1", 8));
 }
 
-TEST(Welcome, FirstRunThenEveryChoiceThenQuit) {
+// Play is played through the real dialog in the end-to-end test.
+TEST(Welcome, StoredChoicesShownThenChangedThenQuit) {
     GameHome home;
-    isWindowed = true, gSkin = 0, isGamePad = false, gOnlineScores = false;
-    EXPECT_TRUE(runDialog([](FakeControls &c) {
-        c.click(IDC_FULLSCREEN);
-        c.click(IDC_INTERNET);
+    home.write("data/fullscreen.stt", std::string(1, '\0'));
+    home.write("data/skin.stt", std::string("\3\0\0\0", 4));   // no such skin: "For Her"
+    home.write("data/gamepad.stt", "\1");
+    gOnlineScores = false;
+    welcomeDialogRunner = scriptedRun;
+    player = [](FakeControls &c) {
         c.choose(2);
         EXPECT_EQ(c.preview(), IDC_PREVIEW_HIM) << "the preview follows the list at once";
-        for (int id : {int(DLG_IDCANCEL), 4242}) c.click(id);   // Escape and the close button keep it open
-        EXPECT_FALSE(DialogProc(&c, 0x0200, IDC_PLAY, 0));
+        // Escape and the window's close button keep it open.
+        for (int id : {int(DLG_IDCANCEL), 4242, int(IDC_FULLSCREEN), int(IDC_INTERNET)}) c.click(id);
+        EXPECT_FALSE(DialogProc(&c, 0x0200, IDC_QUIT, 0));
         EXPECT_TRUE(c.ended.empty());
-        c.click(IDC_PLAY);
-    }));
-    EXPECT_EQ(seen.items, "Classic;For Her;For Him;");
-    EXPECT_EQ(seen.selection, 0);
-    EXPECT_EQ(seen.preview(), IDC_PREVIEW_CLASSIC);
-    EXPECT_FALSE(seen.isButtonChecked(IDC_FULLSCREEN) || seen.isButtonChecked(IDC_INTERNET));
-    EXPECT_FALSE(isWindowed);
-    EXPECT_TRUE(gOnlineScores);
-    EXPECT_EQ(stored(home), std::string("\0|\2\0\0\0|\1", 8));
-
-    home.write("data/skin.stt", std::string("\3\0\0\0", 4));   // no such skin: "For Her"
-    EXPECT_FALSE(runDialog([](FakeControls &c) {
-        c.click(IDC_FULLSCREEN);
-        c.click(IDC_INTERNET);
         c.click(IDC_QUIT);
-    }));
-    EXPECT_TRUE(seen.isButtonChecked(IDC_FULLSCREEN) && seen.isButtonChecked(IDC_INTERNET));
+    };
+    EXPECT_FALSE(ShowWelcomeDialog());
+    EXPECT_EQ(seen.items, "Classic;For Her;For Him;");
     EXPECT_EQ(seen.selection, 1);
     EXPECT_EQ(seen.preview(), IDC_PREVIEW_HER);
-    EXPECT_TRUE(gOnlineScores) << "the boxes only count when the player plays";
-    EXPECT_EQ(stored(home), std::string("\0|\1\0\0\0|\1", 8));
+    EXPECT_TRUE(seen.isButtonChecked(IDC_FULLSCREEN) && seen.isButtonChecked(IDC_INTERNET));
+    EXPECT_TRUE(!isWindowed && isGamePad && gOnlineScores) << "the boxes only count when the player plays";
+    EXPECT_EQ(stored(home), std::string("\0|\2\0\0\0|\1", 8));
 }
 
 // A dialog that cannot be shown starts the game with the stored settings; one in a
