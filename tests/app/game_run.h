@@ -47,7 +47,8 @@ struct Image {
 inline Image loadImage(const std::string &path, bool withAlpha = false) {
     Image image;
     SDL_Surface *loaded = IMG_Load(path.c_str());
-    SDL_Surface *pixels = loaded ? SDL_ConvertSurfaceFormat(loaded, withAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24, 0) : nullptr;
+    const Uint32 format = withAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
+    SDL_Surface *pixels = loaded ? SDL_ConvertSurfaceFormat(loaded, format, 0) : nullptr;
     SDL_FreeSurface(loaded);
     if (!pixels) return image;
     image = {pixels->w, pixels->h, withAlpha ? 4 : 3, {}};
@@ -123,7 +124,8 @@ public:
 
     // The window with this title, focused; false when it never showed.
     bool waitWindow(const std::string &title) {
-        window_ = std::strtoul(commandOutput("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$'").c_str(), nullptr, 10);
+        const std::string found = commandOutput("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$'");
+        window_ = std::strtoul(found.c_str(), nullptr, 10);
         if (!window_) return false;
         xdotool("windowfocus --sync " + std::to_string(window_));
         XWindowAttributes attributes{};   // no window manager: placed on the root window itself
@@ -153,7 +155,9 @@ public:
     }
 
     // Held long enough for a game that polls its input once a frame.
-    void pointAt(int x, int y) const { xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y)); }
+    void pointAt(int x, int y) const {
+        xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y));
+    }
     void click(int x, int y) const { pointAt(x, y), xdotool("mousedown 1 sleep 0.08 mouseup 1 sleep 0.03"); }
     void key(const std::string &name) const { xdotool("keydown " + name + " sleep 0.1 keyup " + name + " sleep 0.03"); }
     void type(const std::string &text) const {

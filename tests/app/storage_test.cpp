@@ -22,7 +22,9 @@ struct KSoundTestAccess {
 
 namespace {
 
-template <class T> std::string image(const T &record) { return std::string(reinterpret_cast<const char *>(&record), sizeof record); }
+template <class T> std::string image(const T &record) {
+    return std::string(reinterpret_cast<const char *>(&record), sizeof record);
+}
 
 TEST(StoredFiles, PrefsFromEveryLengthAndBadValue) {
     GameHome home;
@@ -73,7 +75,7 @@ TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
         for (size_t n = 0; n <= 330; n += mode == 0 ? 1 : 37) {
             home.write(highScoreFileName(mode), (image(stored) + "extra").substr(0, n));
             resetScores();
-            std::string want = image(*highScoreTable(mode)).replace(0, std::min<size_t>(n, 324), image(stored).substr(0, n));
+            std::string want = image(*highScoreTable(mode)).replace(0, n, image(stored).substr(0, n));
             for (int row = 0; row < 9; row++) want[row * 36 + 31] = '\0';   // its first 31 characters
             loadHighScores();
             EXPECT_EQ(image(*highScoreTable(mode)), want) << "mode " << mode << ", " << n << " bytes";

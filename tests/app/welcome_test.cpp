@@ -98,10 +98,6 @@ TEST(Welcome, SettingsFilesFromEveryLengthAndBadValue) {
             EXPECT_EQ(gSkin, c.gSkin == K ? (before ? 77 : -77) : c.gSkin) << "case " << &c - cases;
             EXPECT_EQ(isGamePad, c.gamePad == K ? before : c.gamePad) << "case " << &c - cases;
         }
-    isWindowed = false, gSkin = 0x01020304, isGamePad = true;
-    saveFullScreenState();
-    saveGamePadState();
-    EXPECT_EQ(stored(home), std::string("\0|\4\3\2\1|\1", 8));
 }
 
 // Play is played through the real dialog in the end-to-end test.
