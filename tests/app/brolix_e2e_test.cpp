@@ -118,14 +118,18 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     run.click(489, 364);
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
     run.pointAt(620, 10);
-    const Board before = readBoard(run.capture(), gems);
-    const std::array<int, 4> move = findMove(before);
+    Image last = run.capture();
+    const std::array<int, 4> move = findMove(readBoard(last, gems));
     ASSERT_GE(move[0], 0) << "no move found on the board";
     run.click(71 + 42 * move[0] + 21, 90 + 42 * move[1] + 21);
     run.click(71 + 42 * move[2] + 21, 90 + 42 * move[3] + 21);
     run.pointAt(620, 10);
-    Board now;   // exchanged, cleared and refilled
-    ASSERT_TRUE(waitUntil([&] { return (now = readBoard(run.capture(), gems)) != before && !hasLine(now); })) << "no line";
+    // Points shown, then the screen at rest: the result is taken at the next tick, 75 quick frames on.
+    ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 430, 440, last, 430, 440, 170, 30) > 2; }));
+    ASSERT_TRUE(waitUntil([&] {
+        const Image now = run.capture();
+        return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
+    }));
     run.click(300, 450);   // a relax game ends at the menu button, with its game-over screen first
     // The field offers the name typed last; Enter alone takes it.
     ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), ""));
