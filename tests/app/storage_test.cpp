@@ -118,8 +118,7 @@ TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
     EXPECT_EQ(home.list("data").size() + home.list().size(), 5u + 2u) << "four tables, prefs.raw and data";
 }
 
-// Root reads and writes anything: without these capabilities the test meets
-// permission bits as a player does.
+// Root reads and writes anything; without these capabilities it meets permission bits as a player.
 class AsPlayer {
 public:
     AsPlayer() {

@@ -1,5 +1,5 @@
-// The start-up dialog's logic on a recording double of its controls, and its three
-// settings files read back from every length and bad value.
+// The start-up dialog's logic on a recording double of its controls (Play is played on the
+// real dialog in the end-to-end test), and its settings files from every length and bad value.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -94,7 +94,6 @@ TEST(Welcome, SettingsFilesFromEveryLengthAndBadValue) {
         }
 }
 
-// Play is played through the real dialog in the end-to-end test.
 TEST(Welcome, StoredChoicesShownThenChangedThenQuit) {
     GameHome home;
     home.write("data/fullscreen.stt", std::string(1, '\0'));
