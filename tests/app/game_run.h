@@ -158,8 +158,8 @@ public:
     void pointAt(int x, int y) const {
         xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y));
     }
-    void click(int x, int y) const { pointAt(x, y), xdotool("mousedown 1 sleep 0.08 mouseup 1 sleep 0.03"); }
-    void key(const std::string &name) const { xdotool("keydown " + name + " sleep 0.1 keyup " + name + " sleep 0.03"); }
+    void click(int x, int y) const { pointAt(x, y), xdotool("mousedown 1 sleep 0.2 mouseup 1 sleep 0.03"); }
+    void key(const std::string &name) const { xdotool("keydown " + name + " sleep 0.15 keyup " + name + " sleep 0.03"); }
     void type(const std::string &text) const {
         for (char c : text) key(c == ' ' ? "space" : std::string(1, c));
     }
