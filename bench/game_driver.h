@@ -26,6 +26,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "screen_image.h"
 #include "x11_probe.h"
 
 extern char **environ;
@@ -52,43 +53,6 @@ inline std::string commandOutput(const std::string &command) {
 }
 
 using x11probe::xdotool;
-
-// RGB pixels (RGBA when loaded with alpha), rows top first.
-struct Image {
-    int width = 0, height = 0, channels = 3;
-    std::vector<unsigned char> rgb;
-    const unsigned char *at(int x, int y) const { return &rgb[(size_t(y) * width + x) * channels]; }
-};
-
-// Any picture of the data folder (TGA, BMP, JPEG), as the engine's decoder reads it.
-inline Image loadImage(const std::string &path, bool withAlpha = false) {
-    Image image;
-    SDL_Surface *loaded = IMG_Load(path.c_str());
-    if (!loaded) return image;
-    SDL_Surface *rgb = SDL_ConvertSurfaceFormat(loaded, withAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24, 0);
-    SDL_FreeSurface(loaded);
-    if (!rgb) return image;
-    image.width = rgb->w;
-    image.height = rgb->h;
-    image.channels = withAlpha ? 4 : 3;
-    const int rowBytes = rgb->w * image.channels;
-    image.rgb.resize(size_t(rowBytes) * rgb->h);
-    for (int y = 0; y < rgb->h; y++)
-        std::copy_n(static_cast<unsigned char *>(rgb->pixels) + y * rgb->pitch, rowBytes, &image.rgb[size_t(y) * rowBytes]);
-    SDL_FreeSurface(rgb);
-    return image;
-}
-
-// Mean difference per channel between a region of the screen and a region of a picture.
-inline double difference(const Image &screen, int x, int y, const Image &picture, int sx, int sy, int w, int h) {
-    if (screen.width < x + w || screen.height < y + h || picture.width < sx + w || picture.height < sy + h)
-        return 255;
-    double sum = 0;
-    for (int j = 0; j < h; j++)
-        for (int i = 0; i < w; i++)
-            for (int c = 0; c < 3; c++) sum += std::abs(screen.at(x + i, y + j)[c] - picture.at(sx + i, sy + j)[c]);
-    return sum / (double(w) * h * 3);
-}
 
 // A copy of the game as a player has it: executable, data folder, a recording
 // xdg-open and a sound configuration that writes to a file instead of a card.
