@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include "KPlatform.h"
 #include "KWindow.h"
 
 SDL_Window *KInput::_hwnd = nullptr;
@@ -124,25 +125,31 @@ void KInput::initInput(SDL_Window *window) {
     SDL_ResetKeyboard();
 }
 
-int16_t KInput::getMouseX() {
+int16_t KInput::getMouseX() { return KPlatform::calls.getMouseX(); }
+int16_t KInput::getMouseY() { return KPlatform::calls.getMouseY(); }
+bool KInput::getLeftButtonState() { return KPlatform::calls.getLeftButtonState(); }
+void KInput::showPointer() { KPlatform::calls.setPointerShown(true); }
+void KInput::hidePointer() { KPlatform::calls.setPointerShown(false); }
+bool KInput::isPressed(EKeyboardLayout key) { return KPlatform::calls.isPressed(key); }
+void KInput::waitForKeyRelease(EKeyboardLayout key) { KPlatform::calls.waitForKeyRelease(key); }
+
+int16_t KInput::nativeMouseX() {
     int x, y;
     logicalPointer(_hwnd, &x, &y);
     return int16_t(x);
 }
 
-int16_t KInput::getMouseY() {
+int16_t KInput::nativeMouseY() {
     int x, y;
     logicalPointer(_hwnd, &x, &y);
     return int16_t(y);
 }
 
-bool KInput::getLeftButtonState() { return pointerInWindow(_hwnd).leftDown; }
+bool KInput::nativeLeftButton() { return pointerInWindow(_hwnd).leftDown; }
 
-void KInput::showPointer() { SDL_ShowCursor(SDL_ENABLE); }
+void KInput::nativePointerShown(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
 
-void KInput::hidePointer() { SDL_ShowCursor(SDL_DISABLE); }
-
-bool KInput::isPressed(EKeyboardLayout key) {
+bool KInput::nativeIsPressed(EKeyboardLayout key) {
     if (key >= K_VK_COUNT)
         return false;
     KInput::pumpEvents();
@@ -166,7 +173,7 @@ void KInput::pumpEvents() {
     pumped = true;
 }
 
-void KInput::waitForKeyRelease(EKeyboardLayout key) {
+void KInput::nativeWaitForKeyRelease(EKeyboardLayout key) {
     // SDL sees a release only when it pumps, and a closed window never sends one.
     while (isPressed(key) && !KWindow::isQuit() && !SDL_HasEvent(SDL_QUIT))
         SDL_Delay(1);

@@ -54,5 +54,13 @@ public:
     static void pumpEvents();                     // fetch window events and input state, at most once a millisecond
 
 private:
+    static int16_t nativeMouseX();                // the real calls, behind KPlatform's table
+    static int16_t nativeMouseY();
+    static bool nativeLeftButton();
+    static void nativePointerShown(bool shown);
+    static bool nativeIsPressed(EKeyboardLayout key);
+    static void nativeWaitForKeyRelease(EKeyboardLayout key);
+    friend struct KPlatform;
+
     static SDL_Window *_hwnd;
 };

@@ -18,6 +18,7 @@
 #include "KInput.h"
 #include "KMiscTools.h"
 #include "KFramePacer.h"
+#include "KPlatform.h"
 #include "KSound.h"
 
 namespace {
@@ -529,7 +530,9 @@ bool KWindow::presentFrame(bool onSchedule) {
     return true;
 }
 
-void KWindow::flipBackBuffer(bool waitForBackWindow) {
+void KWindow::flipBackBuffer(bool waitForBackWindow) { KPlatform::calls.flipBackBuffer(waitForBackWindow); }
+
+void KWindow::nativeFlip(bool waitForBackWindow) {
     const bool drew = presentFrame(state.pacer.startFlip(monotonicNanoseconds()));
     const int64_t wake = state.pacer.finishFlip(monotonicNanoseconds(), drew);
     KSound::pauseWhenSilent();

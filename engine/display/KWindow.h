@@ -40,6 +40,8 @@ public:
 
 private:
     // The window's state is file-local to KWindow.cpp: it exists once per process.
+    static void nativeFlip(bool waitForBackWindow);   // flipBackBuffer's real work, behind KPlatform's table
+    friend struct KPlatform;
     static bool AttachOpenGLToWindow(int16_t depth);
     static bool presentFrame(bool onSchedule);          // draws and shows the frame unless unchanged or behind; true when it did
     static void handleEvent(const SDL_Event &event);   // quit, close, resize

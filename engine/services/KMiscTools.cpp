@@ -12,20 +12,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "KPlatform.h"
+
 char KMiscTools::currentFilePath[KMiscTools::PATH_SIZE] = "";
 int64_t KMiscTools::_unitsPerSecond = 0;
 KLog KMiscTools::_kLog(K_LOG_NONE);
 
 namespace {
 char filePathResult[KMiscTools::PATH_SIZE];
-
-void showSdlMessageBox(const char *title, const char *text) {
-    // Owned by whatever window of ours has the keyboard, like a foreground owner.
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, SDL_GetKeyboardFocus()) != 0)
-        std::fprintf(stderr, "%s: %s\n", title, text);   // no display to show it on
-}
-
-KMiscTools::MessageBoxHook messageBoxHook = showSdlMessageBox;
 
 // Append text to a path buffer, cutting it at the buffer's end.
 void appendCut(char (&buffer)[KMiscTools::PATH_SIZE], const char *text) {
@@ -142,11 +136,17 @@ char *KMiscTools::makeSavePath(const char *fileName) {
     return filePathResult;
 }
 
-void KMiscTools::messageBox(const char *title, const char *text) { messageBoxHook(title, text); }
+void KMiscTools::messageBox(const char *title, const char *text) { KPlatform::calls.messageBox(title, text); }
+
+void KMiscTools::nativeMessageBox(const char *title, const char *text) {
+    // Owned by whatever window of ours has the keyboard, like a foreground owner.
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, title, text, SDL_GetKeyboardFocus()) != 0)
+        std::fprintf(stderr, "%s: %s\n", title, text);   // no display to show it on
+}
 
 KMiscTools::MessageBoxHook KMiscTools::setMessageBoxHook(MessageBoxHook hook) {
-    MessageBoxHook previous = messageBoxHook;
-    messageBoxHook = hook ? hook : showSdlMessageBox;
+    MessageBoxHook previous = KPlatform::calls.messageBox;
+    KPlatform::calls.messageBox = hook ? hook : KPlatform::native.messageBox;
     return previous;
 }
 
@@ -175,7 +175,9 @@ int32_t KMiscTools::getYear() {
     return local.tm_year + 1900;
 }
 
-void KMiscTools::launchURL(const char *url, bool maximised) {
+void KMiscTools::launchURL(const char *url, bool maximised) { KPlatform::calls.launchURL(url, maximised); }
+
+void KMiscTools::nativeLaunchURL(const char *url, bool maximised) {
     (void)maximised;   // the desktop's opener decides the window size
     SDL_OpenURL(url);
 }

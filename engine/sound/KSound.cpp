@@ -13,6 +13,7 @@
 
 #include <AL/efx.h>
 
+#include "KPlatform.h"
 #include "KSoundLocal.h"
 
 KSoundDevice *KSound::directSoundPtr = nullptr;
@@ -355,17 +356,21 @@ void KSound::freeAllocatedData() {
 
 // --- Playing and volume -----------------------------------------------------
 
-void KSound::playSample() {
-    if (!_directSoundBuffer) return;
-    ALuint source = _directSoundBuffer->source;
+void KSound::playSample() { KPlatform::calls.playSample(this); }
+bool KSound::isPlaying() { return KPlatform::calls.isPlaying(this); }
+void KSound::setGlobalVolumes(int volumeMusic, int volumeSFX) { KPlatform::calls.setGlobalVolumes(volumeMusic, volumeSFX); }
+
+void KSound::nativePlay(KSound *sound) {
+    if (!sound->_directSoundBuffer) return;
+    ALuint source = sound->_directSoundBuffer->source;
     alSourceRewind(source);
-    setVolume(_channelVolume);
-    if (bufferLost(*_directSoundBuffer)) {
+    sound->setVolume(sound->_channelVolume);
+    if (bufferLost(*sound->_directSoundBuffer)) {
         // Refilled now, heard from the next play.
-        restoreSample();
+        sound->restoreSample();
         return;
     }
-    alSourcei(source, AL_LOOPING, _loopState == 1 ? AL_TRUE : AL_FALSE);
+    alSourcei(source, AL_LOOPING, sound->_loopState == 1 ? AL_TRUE : AL_FALSE);
     if (directSoundPtr && directSoundPtr->paused) {
         directSoundPtr->resume(directSoundPtr->device);
         directSoundPtr->paused = false;
@@ -390,11 +395,11 @@ void KSound::pauseWhenSilent() {
     d->paused = true;
 }
 
-bool KSound::isPlaying() {
-    if (!_ready || !_directSoundBuffer) return false;
+bool KSound::nativeIsPlaying(KSound *sound) {
+    if (!sound->_ready || !sound->_directSoundBuffer) return false;
     alGetError();
     ALint state = AL_STOPPED;
-    alGetSourcei(_directSoundBuffer->source, AL_SOURCE_STATE, &state);
+    alGetSourcei(sound->_directSoundBuffer->source, AL_SOURCE_STATE, &state);
     return alGetError() == AL_NO_ERROR && state == AL_PLAYING;
 }
 
@@ -412,7 +417,7 @@ void KSound::setVolume(int volume) {
     alSourcef(_directSoundBuffer->source, AL_GAIN, gainOf(-attenuation));
 }
 
-void KSound::setGlobalVolumes(int volumeMusic, int volumeSFX) {
+void KSound::nativeGlobalVolumes(int volumeMusic, int volumeSFX) {
     if (volumeMusic >= 0) _masterMUSICvolume = volumeMusic;
     if (volumeSFX >= 0) _masterSFXvolume = volumeSFX;
 }

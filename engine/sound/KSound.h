@@ -39,6 +39,11 @@ public:
     static bool _acceleratedDSound;                            // false on an emulated device
 
 private:
+    static void nativePlay(KSound *sound);                     // the real calls, behind KPlatform's table
+    static bool nativeIsPlaying(KSound *sound);
+    static void nativeGlobalVolumes(int volumeMusic, int volumeSFX);
+    friend struct KPlatform;
+
     static constexpr long kMaxSoundBytes = 0x7FFFFFFF;         // the most PCM one device buffer takes
 
     static void init();                                        // open the device; leaves it closed on failure

@@ -1,0 +1,31 @@
+#pragma once
+// Every call the engine makes to the desktop, the input devices, the screen and the
+// sound device that a test may want to stand in for, as one table. The engine
+// fills it with its own calls; a test may save it, change entries and put it back.
+// One thread only, like the rest of the engine.
+#include <cstdint>
+
+#include "KInput.h"
+
+class KSound;
+
+struct KPlatform {
+    int16_t (*getMouseX)();                          // pointer x in logical pixels
+    int16_t (*getMouseY)();                          // pointer y in logical pixels
+    bool (*getLeftButtonState)();                    // left button down now
+    void (*setPointerShown)(bool shown);             // the system pointer over the window
+    bool (*isPressed)(EKeyboardLayout key);          // key down now
+    void (*waitForKeyRelease)(EKeyboardLayout key);  // until the key is up or the window closes
+    void (*flipBackBuffer)(bool waitForBackWindow);  // present the frame and pace
+    void (*playSample)(KSound *sound);               // play from the start
+    bool (*isPlaying)(KSound *sound);                // the sound plays now
+    void (*setGlobalVolumes)(int music, int effects);  // master volumes; negative keeps one
+    void (*launchURL)(const char *url, bool maximised);  // open with the desktop's application
+    void (*messageBox)(const char *title, const char *text);  // modal OK box
+
+    static KPlatform calls;          // what the engine calls now
+    static const KPlatform native;   // the engine's own calls
+
+private:
+    static constexpr KPlatform nativeCalls();
+};
