@@ -166,3 +166,5 @@ void KFrame::setRecording(bool on) {
 }
 
 bool KFrame::isRecording() { return recording; }
+
+const std::vector<KDrawStep> &KFrame::recorded() { return pending; }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // One drawing call with everything that decides its pixels, world view included.
 // Kept by value: a frame can be compared with the last one shown, and drawn later
@@ -40,4 +41,5 @@ public:
     static void setSurfaceKept(bool kept);       // drawing goes to a surface that keeps its pixels between frames
     static void setRecording(bool on);           // off: every call draws at once and every frame is shown (on by default)
     static bool isRecording();                   // whether drawing calls are recorded
+    static const std::vector<KDrawStep> &recorded();   // the steps of the frame being built, in order
 };
