@@ -1,5 +1,5 @@
 #include "input_script.h"
-#include <cstdint>
+#include "KPlatform.h"
 
 namespace {
 struct Hand {
@@ -12,12 +12,42 @@ struct Hand {
     bool hidden = false;
     int pointerCalls = 0;
     std::function<void()> flipHook;
+    std::vector<KDrawStep> frame;
 };
 Hand hand;
+
+bool readButton() {
+    hand.reads++;
+    if (hand.releaseAfter >= 0 && hand.releaseAfter-- == 0) hand.button = false;
+    return hand.button;
+}
+
+// The player lets go as soon as the game waits for it.
+void letGo(EKeyboardLayout key) {
+    if (key >= K_VK_COUNT) return;
+    hand.waits[key]++;
+    hand.keys[key] = false;
+}
+
+void flip(bool waitForBackWindow) {
+    if (hand.flipHook) hand.flipHook();
+    hand.frame = KFrame::recorded();
+    KPlatform::native.flipBackBuffer(waitForBackWindow);
+}
 }  // namespace
 
 namespace inputScript {
-void reset() { hand = Hand{}; }
+void reset() {
+    hand = Hand{};
+    KPlatform &calls = KPlatform::calls;
+    calls.getMouseX = [] { return int16_t(hand.x); };
+    calls.getMouseY = [] { return int16_t(hand.y); };
+    calls.getLeftButtonState = readButton;
+    calls.setPointerShown = [](bool shown) { hand.hidden = !shown, hand.pointerCalls++; };
+    calls.isPressed = [](EKeyboardLayout key) { return key < K_VK_COUNT && hand.keys[key]; };
+    calls.waitForKeyRelease = letGo;
+    calls.flipBackBuffer = flip;
+}
 void pointAt(int x, int y) {
     hand.x = x;
     hand.y = y;
@@ -33,41 +63,5 @@ int keyWaits(EKeyboardLayout key) { return hand.waits[key]; }
 bool pointerHidden() { return hand.hidden; }
 int pointerCalls() { return hand.pointerCalls; }
 void onFlip(std::function<void()> hook) { hand.flipHook = std::move(hook); }
+const std::vector<KDrawStep> &lastFrame() { return hand.frame; }
 }  // namespace inputScript
-
-extern "C" {
-int16_t __wrap__ZN6KInput9getMouseXEv() { return static_cast<int16_t>(hand.x); }
-int16_t __wrap__ZN6KInput9getMouseYEv() { return static_cast<int16_t>(hand.y); }
-
-bool __wrap__ZN6KInput18getLeftButtonStateEv() {
-    hand.reads++;
-    if (hand.releaseAfter >= 0 && hand.releaseAfter-- == 0) hand.button = false;
-    return hand.button;
-}
-
-bool __wrap__ZN6KInput9isPressedE15EKeyboardLayout(EKeyboardLayout key) {
-    return key < K_VK_COUNT && hand.keys[key];
-}
-
-// The player lets go as soon as the game waits for it.
-void __wrap__ZN6KInput17waitForKeyReleaseE15EKeyboardLayout(EKeyboardLayout key) {
-    if (key >= K_VK_COUNT) return;
-    hand.waits[key]++;
-    hand.keys[key] = false;
-}
-
-void __wrap__ZN6KInput11showPointerEv() {
-    hand.hidden = false;
-    hand.pointerCalls++;
-}
-void __wrap__ZN6KInput11hidePointerEv() {
-    hand.hidden = true;
-    hand.pointerCalls++;
-}
-
-void __real__ZN7KWindow14flipBackBufferEb(bool waitForBackWindow);
-void __wrap__ZN7KWindow14flipBackBufferEb(bool waitForBackWindow) {
-    if (hand.flipHook) hand.flipHook();
-    __real__ZN7KWindow14flipBackBufferEb(waitForBackWindow);
-}
-}

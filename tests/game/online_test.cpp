@@ -1,0 +1,115 @@
+// Online scoring against scripted score servers on loopback: what is asked, how
+// often, how answers are read, and servers that fail.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "game.h"
+#include "loopback_http.h"
+#include "online.h"
+#include "prefs.h"
+#include "KWeb.h"
+
+namespace {
+
+// The globals a game leaves behind when it ends.
+void endGame(int32_t mode, int32_t result) {
+    _gameMode = mode;
+    prefs.difficulty = 1;
+    _realScore = result;
+    std::snprintf(gameDescription, sizeof gameDescription, "brolix%ddif1", mode);
+    _onlineProcessed = false;
+}
+
+class Online : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gOnlineScores = true;
+        http.server().Get(R"(/scoring/.*)", [this](const httplib::Request &rq, httplib::Response &rs) {
+            std::lock_guard<std::mutex> hold(lock);
+            asked.push_back(rq.target);
+            rs.set_content(reply, "text/plain");
+        });
+        ASSERT_TRUE(http.start());
+        use(http.host());
+    }
+    void TearDown() override {
+        gOnlineScores = false;
+        scoreServerHost = savedHost;
+        KWeb::requestLimitMs = savedLimit;
+    }
+    void use(const std::string &host) {
+        hostText = host;
+        scoreServerHost = hostText.c_str();
+    }
+    const char *savedHost = scoreServerHost;
+    const long savedLimit = KWeb::requestLimitMs;
+    std::string hostText, reply = "no";
+    LoopbackHttp http;
+    std::mutex lock;
+    std::vector<std::string> asked;
+};
+
+TEST_F(Online, OnlyALowerCaseYesRanksAndEachGameAsksOnce) {
+    const struct {
+        std::string reply;
+        bool ranks;
+    } cases[] = {{"yes", true}, {"oh yes\n", true}, {"YES", false}, {"no", false}, {"", false},
+                 {std::string("\xff\0yes", 5), false}};
+    for (const auto &c : cases) {
+        reply = c.reply;
+        endGame(0, 100);
+        EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << '"' << c.reply << '"';
+        reply = c.ranks ? "no" : "yes";
+        EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << "the first answer holds for the game";
+    }
+    EXPECT_EQ(http.requests(), 6);
+}
+
+TEST_F(Online, RequestsCarryTheGameTheResultAndTheEncodedName) {
+    endGame(0, 1234);
+    isOnlineScore(gameDescription);
+    submitOnlineScore("bob the great", gameDescription);
+    endGame(2, 3600);
+    isOnlineScore(gameDescription);
+    submitOnlineScore("", gameDescription);
+    const std::vector<std::string> expected = {
+        "/scoring/ishighscore.php?gamename=brolix0dif1&submtdscore=1234",
+        "/scoring/scoresubmitter.php?name=bob%20the%20great&score=1234&computer=M&gamename=brolix0dif1",
+        "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
+        "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"};
+    EXPECT_EQ(asked, expected);
+}
+
+TEST_F(Online, RelaxGamesAndAnUntickedBoxSendNothing) {
+    reply = "yes";
+    endGame(3, 5000);
+    EXPECT_FALSE(isOnlineScore(gameDescription));
+    submitOnlineScore("relaxed", gameDescription);
+    gOnlineScores = false;
+    endGame(0, 5000);
+    EXPECT_FALSE(isOnlineScore(gameDescription));
+    submitOnlineScore("quiet", gameDescription);
+    EXPECT_EQ(http.requests(), 0);
+    gOnlineScores = true;
+    EXPECT_TRUE(isOnlineScore(gameDescription)) << "ticking the box later still asks, once";
+}
+
+TEST_F(Online, AServerThatFailsGivesNoAnswerAndTheGameGoesOn) {
+    KWeb::requestLimitMs = 300;
+    SilentListener silent;
+    for (const std::string &host : {"127.0.0.1:" + std::to_string(silent.port()),
+                                    "127.0.0.1:" + std::to_string(unusedLoopbackPort())}) {
+        use(host);
+        endGame(1, 400);
+        EXPECT_FALSE(isOnlineScore(gameDescription)) << host;
+        EXPECT_TRUE(_onlineProcessed) << host;
+        EXPECT_FALSE(isOnlineScore(gameDescription)) << "asked once: no second wait";
+        submitOnlineScore("lost", gameDescription);
+    }
+}
+
+}  // namespace

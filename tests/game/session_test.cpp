@@ -1,0 +1,210 @@
+// A hand-set board played through the real session, frame by frame: what the player
+// does, the points, sounds and frame counts that follow, what the frames draw, the
+// game over and the name entry.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "../frontend/game_window.h"
+#include "spies.h"
+#include "game.h"
+#include "gameover.h"
+#include "highscores.h"
+#include "input_script.h"
+#include "prefs.h"
+#include "sounds.h"
+#include "temp_dir.h"
+#include "KPlatform.h"
+
+namespace {
+
+const int transitionFrames = 41;
+const int lastFrame = 4575;   // the sixty seconds end at the 61st tick of 75 frames
+
+// Base pattern (x + 2y) mod 5: no line, no move. Colours 5 and 6 make the lines.
+void dealBase() {
+    for (long y = 0; y < boardRows; y++)
+        for (long x = 0; x < boardColumns; x++) {
+            tokenAt(x, y) = sToken{};
+            tokenAt(x, y).color = int16_t((x + 2 * y) % 5);
+            tokenAt(x, y).fade = 1;
+            tokenAt(x, y).alive = true;
+        }
+}
+
+// Exchanging (2, 0) and (3, 0) makes a row of 6 through a bomb; the bomb reaches a row
+// mark, which reaches a column mark. Column 10 falls into a line of 5 when row 1 goes.
+void dealScenarioBoard() {
+    dealBase();
+    for (long x : {0, 1, 3}) tokenAt(x, 0).color = 6;
+    tokenAt(3, 0).bonusType = bonusBlank;   // travels with its gem
+    tokenAt(1, 0).bonusType = bonusBomb;
+    tokenAt(2, 1).bonusType = bonusRow;
+    tokenAt(7, 1).bonusType = bonusColumn;
+    for (long y : {0, 2, 3}) tokenAt(10, y).color = 5;
+}
+
+int cellX(long x) { return int(boardLeft + cellPitch * x + 20); }
+int cellY(long y) { return int(boardTop + cellPitch * y + 20); }
+
+const KDrawStep *zapLabel() {
+    for (const KDrawStep &s : KFrame::recorded())
+        if (s.kind == KDrawStep::fxBlit && s.x1 == 671 && s.y1 == 231 && s.x2 == 1011 && s.y2 == 277) return &s;
+    return nullptr;
+}
+
+class Session : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { window = new GameWindow; }
+    static void TearDownTestSuite() { delete window; }
+    void SetUp() override {
+        inputScript::reset();
+        spies::reset();
+        loadSounds();
+        resetScores();
+        prefs = sPrefs{};
+        prefs.difficulty = 2;
+        std::memset(buffer, 0, sizeof buffer);
+        bufferPosition = 0;
+        ghighscoreProcessed = false;
+    }
+    void TearDown() override {
+        freeSounds();
+        GameWindow::useGameFolder();
+        KPlatform::calls = KPlatform::native;
+    }
+
+    // Runs a session; at[g] runs after game frame g is drawn, before it is shown.
+    void play(GameMode mode) {
+        int flips = 0;
+        inputScript::onFlip([&] {
+            const int g = ++flips - transitionFrames;
+            for (const auto &action : at[g]) action();
+            if (g > lastFrame + 200) inputScript::setKey(K_VK_ESCAPE, true);   // a hang ends
+        });
+        doTheGame(mode);
+        inputScript::onFlip(nullptr);
+    }
+    void on(int g, std::function<void()> action) { at[g].push_back(std::move(action)); }
+    void click(int g, int x, int y) {
+        on(g, [=] { inputScript::pointAt(x, y), inputScript::setButton(true); });
+        on(g + 1, [] { inputScript::setButton(false); });
+    }
+    static int pulsing() {
+        int n = 0;
+        for (const sToken &t : tokenTable) n += t.sinusSpeed != 0;
+        return n;
+    }
+
+    static GameWindow *window;
+    std::map<int, std::vector<std::function<void()>>> at;
+    TempDir saves{"session"};
+};
+GameWindow *Session::window = nullptr;
+
+TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
+    const int scoreTable = 3 * 2;   // difficulty 2's three rows
+    on(1, [&] {
+        dealScenarioBoard();
+        seedRandom(5);   // a refill that forms no line of its own
+        std::filesystem::create_directory(saves.path("data"));
+        GameWindow::useFolder(saves.root().c_str());
+        for (int row = 0; row < 3; row++) score60sec.players[scoreTable + row].score = 999 + 1000 * (2 - row) * 90;
+    });
+    click(2, cellX(2), cellY(0));
+    click(4, cellX(3), cellY(0));
+    on(5, [] {
+        EXPECT_EQ(spies::plays(snd_click), 2);
+        EXPECT_EQ(spies::plays(snd_swap), 1);
+    });
+    // The exchange slides 7 pixels a frame and is drawn where it is.
+    for (int k = 1; k <= 5; k++)
+        on(5 + k, [k] {
+            std::multiset<int> moving;
+            for (const KDrawStep &s : KFrame::recorded())
+                if (s.dy == 480 - 90 && s.dx >= 155 && s.dx <= 197) moving.insert(s.dx);
+            EXPECT_EQ(moving, (std::multiset<int>{155 + 7 * k, 197 - 7 * k})) << k;
+            EXPECT_EQ(score, 0u);
+        });
+    // Line 5, bomb 100 + 9, row 100 + 12, column 100 + 8, all in the frame the exchange ends.
+    on(11, [] {
+        EXPECT_EQ(score, 334u);
+        EXPECT_EQ(spies::plays(snd_good), 1);
+        EXPECT_EQ(spies::plays(snd_bomb), 1);
+        EXPECT_EQ(spies::plays(snd_zap), 2);
+        EXPECT_EQ(tokenAt(3, 0).color, 2);
+        EXPECT_EQ(tokenAt(3, 0).bonusType, bonusNone);
+        EXPECT_EQ(tokenAt(2, 0).bonusType, bonusBlank);
+    });
+    on(51, [] { EXPECT_TRUE(tokenAt(0, 1).alive) << "cleared tokens show for 41 frames"; });
+    on(52, [] { EXPECT_FALSE(tokenAt(0, 1).alive); });
+    on(57, [] { EXPECT_EQ(tokenAt(10, 1).color, 5) << "a fall takes six frames a cell"; });
+    int cascade = 0;
+    for (int g = 58; g < 400; g++)
+        on(g, [&, g] {
+            if (!cascade && score != 334) cascade = g;
+        });
+    on(399, [] { EXPECT_EQ(score, 339u); });
+    // Exactly the cost is enough for a hint; below it the hint is refused.
+    on(400, [] { score = 50; });
+    click(400, 220, 450);
+    on(401, [] {
+        EXPECT_EQ(score, 0u);
+        EXPECT_EQ(spies::plays(snd_hint), 1);
+        EXPECT_EQ(pulsing(), 1);
+    });
+    click(402, 220, 450);
+    on(403, [] {
+        EXPECT_EQ(spies::plays(snd_nohint), 1);
+        dealBase();
+    });
+    // A board without a move is dealt again with a bonus and the label spins in.
+    on(404, [] {
+        EXPECT_EQ(score, 1000u);
+        EXPECT_EQ(spies::plays(snd_zapattack), 1);
+    });
+    int labelFrames = 0;
+    for (int g = 404; g < 700; g++)
+        on(g, [&, g] {
+            const KDrawStep *label = zapLabel();
+            labelFrames += label != nullptr;
+            if (label && g < 404 + 129) {   // then it fades out
+                EXPECT_NEAR(label->zoom, 0.01 * (g - 403), 1e-4) << g;
+                EXPECT_NEAR(label->alpha, 0.002 * (g - 403), 1e-4) << g;
+            }
+        });
+    // Over: a stuck board stays, the panel fades in and takes the name.
+    on(lastFrame, [] {
+        EXPECT_TRUE(gameOver);
+        EXPECT_EQ(_realScore, 1000);
+        dealBase();
+    });
+    on(lastFrame - 1, [] { EXPECT_FALSE(gameOver); });
+    on(lastFrame + 1, [] { EXPECT_EQ(spies::plays(snd_zapattack), 1); });
+    on(lastFrame + 60, [] {
+        EXPECT_EQ(gameOverFade, 1.0f);
+        inputScript::setKey(K_VK_BACK, true);
+    });
+    const char typed[] = "abcdefghijklmnopqrstu";
+    for (int i = 0; i < 21; i++)
+        on(lastFrame + 61 + i, [i, typed] { inputScript::setKey(EKeyboardLayout(K_VK_A + typed[i] - 'a'), true); });
+    on(lastFrame + 82, [] { inputScript::setKey(K_VK_RETURN, true); });
+    on(lastFrame + 83, [] {
+        inputScript::setKey(K_VK_RETURN, false);
+        inputScript::setKey(K_VK_ESCAPE, true);
+    });
+    play(modeSixtySeconds);
+
+    EXPECT_EQ(cascade, 208) << "the fall completes a line, cleared once the refill rests";
+    EXPECT_EQ(labelFrames, 193) << "the 194th step of the label is transparent";
+    const sHighEntry &third = score60sec.players[scoreTable + 2];
+    EXPECT_STREQ(third.name, "abcdefghijklmnopqru") << "19 letters, the last typed replacing the 19th";
+    EXPECT_EQ(third.score, 1000u);
+    EXPECT_EQ(std::filesystem::file_size(saves.path("data/s60")), 324u) << "saved at once";
+}
+
+}  // namespace

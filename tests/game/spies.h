@@ -1,0 +1,15 @@
+#pragma once
+// What the game asked of the desktop and the sound device, recorded through
+// KPlatform's table in place of the real calls (volumes still reach the engine).
+#include <string>
+#include <vector>
+
+class KSound;
+
+namespace spies {
+void reset();                                   // installs the spies, forgetting what they saw
+const std::vector<std::string> &openedUrls();   // launchURL calls, in order (nothing is really opened)
+int effectVolume();                             // last effect master volume asked for, -1 before any
+int plays(KSound *sound);                       // plays of this sound since reset (none is heard)
+void setPlaying(KSound *sound, bool playing);   // a sound plays from its first play until the test says otherwise
+}
