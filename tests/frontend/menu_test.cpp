@@ -18,6 +18,7 @@
 #include "menu.h"
 #include "prefs.h"
 #include "sounds.h"
+#include "KFrame.h"
 #include "KGraphic.h"
 #include "KPlatform.h"
 

@@ -5,33 +5,21 @@ namespace {
 struct Hand {
     int x = -100, y = -100;
     bool button = false;
-    int releaseAfter = -1;
     int reads = 0;
     bool keys[K_VK_COUNT] = {};
-    int waits[K_VK_COUNT] = {};
     bool hidden = false;
     int pointerCalls = 0;
     std::function<void()> flipHook;
-    std::vector<KDrawStep> frame;
 };
 Hand hand;
 
-bool readButton() {
-    hand.reads++;
-    if (hand.releaseAfter >= 0 && hand.releaseAfter-- == 0) hand.button = false;
-    return hand.button;
-}
-
 // The player lets go as soon as the game waits for it.
 void letGo(EKeyboardLayout key) {
-    if (key >= K_VK_COUNT) return;
-    hand.waits[key]++;
-    hand.keys[key] = false;
+    if (key < K_VK_COUNT) hand.keys[key] = false;
 }
 
 void flip(bool waitForBackWindow) {
     if (hand.flipHook) hand.flipHook();
-    hand.frame = KFrame::recorded();
     KPlatform::native.flipBackBuffer(waitForBackWindow);
 }
 }  // namespace
@@ -42,7 +30,7 @@ void reset() {
     KPlatform &calls = KPlatform::calls;
     calls.getMouseX = [] { return int16_t(hand.x); };
     calls.getMouseY = [] { return int16_t(hand.y); };
-    calls.getLeftButtonState = readButton;
+    calls.getLeftButtonState = [] { return hand.reads++, hand.button; };
     calls.setPointerShown = [](bool shown) { hand.hidden = !shown, hand.pointerCalls++; };
     calls.isPressed = [](EKeyboardLayout key) { return key < K_VK_COUNT && hand.keys[key]; };
     calls.waitForKeyRelease = letGo;
@@ -52,16 +40,10 @@ void pointAt(int x, int y) {
     hand.x = x;
     hand.y = y;
 }
-void setButton(bool down) {
-    hand.button = down;
-    hand.releaseAfter = -1;
-}
-void releaseButtonAfterReads(int reads) { hand.releaseAfter = reads; }
+void setButton(bool down) { hand.button = down; }
 int buttonReads() { return hand.reads; }
 void setKey(EKeyboardLayout key, bool down) { hand.keys[key] = down; }
-int keyWaits(EKeyboardLayout key) { return hand.waits[key]; }
 bool pointerHidden() { return hand.hidden; }
 int pointerCalls() { return hand.pointerCalls; }
 void onFlip(std::function<void()> hook) { hand.flipHook = std::move(hook); }
-const std::vector<KDrawStep> &lastFrame() { return hand.frame; }
 }  // namespace inputScript

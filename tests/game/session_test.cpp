@@ -18,6 +18,7 @@
 #include "prefs.h"
 #include "sounds.h"
 #include "temp_dir.h"
+#include "KFrame.h"
 #include "KPlatform.h"
 
 namespace {

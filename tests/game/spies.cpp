@@ -33,5 +33,4 @@ void reset() {
 const std::vector<std::string> &openedUrls() { return urls; }
 int effectVolume() { return lastEffectVolume; }
 int plays(KSound *sound) { return sounds[sound].plays; }
-void setPlaying(KSound *sound, bool playing) { sounds[sound].playing = playing; }
 }  // namespace spies

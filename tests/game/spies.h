@@ -10,6 +10,5 @@ namespace spies {
 void reset();                                   // installs the spies, forgetting what they saw
 const std::vector<std::string> &openedUrls();   // launchURL calls, in order (nothing is really opened)
 int effectVolume();                             // last effect master volume asked for, -1 before any
-int plays(KSound *sound);                       // plays of this sound since reset (none is heard)
-void setPlaying(KSound *sound, bool playing);   // a sound plays from its first play until the test says otherwise
+int plays(KSound *sound);                       // plays since reset; none is heard, and each then plays for good
 }
