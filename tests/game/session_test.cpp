@@ -193,7 +193,10 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     const char typed[] = "abcdefghijklmnopqrstu";
     for (int i = 0; i < 21; i++)
         on(lastFrame + 61 + i, [i, typed] { inputScript::setKey(EKeyboardLayout(K_VK_A + typed[i] - 'a'), true); });
-    on(lastFrame + 82, [] { inputScript::setKey(K_VK_RETURN, true); });
+    on(lastFrame + 82, [] {
+        EXPECT_EQ(bufferPosition, 19) << "19 letters, the last typed replacing the 19th";
+        inputScript::setKey(K_VK_RETURN, true);
+    });
     on(lastFrame + 83, [] {
         inputScript::setKey(K_VK_RETURN, false);
         inputScript::setKey(K_VK_ESCAPE, true);
@@ -203,7 +206,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     EXPECT_EQ(cascade, 208) << "the fall completes a line, cleared once the refill rests";
     EXPECT_EQ(labelFrames, 193) << "the 194th step of the label is transparent";
     const sHighEntry &third = score60sec.players[scoreTable + 2];
-    EXPECT_STREQ(third.name, "abcdefghijklmnopqru") << "19 letters, the last typed replacing the 19th";
+    EXPECT_STREQ(third.name, "abcdefghijklmnopqru");
     EXPECT_EQ(third.score, 1000u);
     EXPECT_EQ(std::filesystem::file_size(saves.path("data/s60")), 324u) << "saved at once";
 }
