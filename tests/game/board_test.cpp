@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
+#include <filesystem>
 #include <cstdio>
 #include <random>
 #include <vector>
 
 #include "spies.h"
 #include "game.h"
+#include "highscores.h"
 #include "prefs.h"
 #include "sounds.h"
+#include "temp_dir.h"
+#include "KMiscTools.h"
 #include "KPlatform.h"
 #include "KSound.h"
 
@@ -134,6 +139,45 @@ TEST_F(Board, EachModeEndsByItsOwnClock) {
     resetTimer(modeRelax);
     EXPECT_EQ(framesUntilOver(modeRelax, 75 * 100), 75 * 100 + 1);
     EXPECT_EQ(_realScore, int32_t(score));
+}
+
+// A result enters its own block when strictly better than the third (fewer seconds in
+// the million mode) and is saved at once; a stored table is read for what it holds.
+TEST(HighScores, ResultsRankInTheirBlockAndStoredTablesLoadWhatTheyHold) {
+    TempDir folder("scores");
+    std::filesystem::create_directory(folder.path("data"));
+    std::snprintf(KMiscTools::currentFilePath, sizeof KMiscTools::currentFilePath, "%s", folder.root().c_str());
+    resetScores();
+    _gameMode = modeMillion, prefs.difficulty = 1, ghighscoreProcessed = false;
+    sHighEntry *block = &scoreMillion.players[3];
+    for (int i = 0; i < 3; i++) block[i].score = 100 * (i + 1);
+    _realScore = 300;
+    EXPECT_FALSE(isHighScore()) << "equal is not enough";
+    _realScore = 150;
+    ASSERT_TRUE(isHighScore());
+    transferHighScore("quick");
+    EXPECT_STREQ(block[1].name, "quick");
+    EXPECT_EQ(block[1].score, 150u);
+    EXPECT_EQ(block[2].score, 200u);
+    EXPECT_EQ(std::memcmp(&score60sec, &bscore60sec, sizeof score60sec), 0) << "other tables untouched";
+    const std::string saved = folder.read("data/smil");
+    ASSERT_EQ(saved.size(), sizeof scoreMillion);
+    const struct {
+        std::string bytes;
+        size_t kept;
+    } files[] = {{saved.substr(0, 40), 36}, {saved + "more", 324}};   // short: its leading bytes; long: 324
+    for (const auto &f : files) {
+        resetScores();
+        folder.write("data/smil", f.bytes);
+        loadHigh(&scoreMillion, "data/smil");
+        EXPECT_EQ(std::memcmp(&scoreMillion, saved.data(), f.kept), 0) << f.bytes.size();
+        EXPECT_EQ(scoreMillion.players[4].score, f.kept == 324 ? 150u : bscoreMillion.players[4].score);
+    }
+    folder.write("data/smil", std::string(324, 'x'));
+    loadHigh(&scoreMillion, "data/smil");
+    for (const sHighEntry &entry : scoreMillion.players) EXPECT_EQ(std::strlen(entry.name), 31u) << "cut to 31";
+    resetScores();
+    KMiscTools::currentFilePath[0] = '\0';
 }
 
 // Random legal exchanges through the rules in the game loop's order, every frame checked.
