@@ -358,7 +358,9 @@ void KSound::freeAllocatedData() {
 
 void KSound::playSample() { KPlatform::calls.playSample(this); }
 bool KSound::isPlaying() { return KPlatform::calls.isPlaying(this); }
-void KSound::setGlobalVolumes(int volumeMusic, int volumeSFX) { KPlatform::calls.setGlobalVolumes(volumeMusic, volumeSFX); }
+void KSound::setGlobalVolumes(int volumeMusic, int volumeSFX) {
+    KPlatform::calls.setGlobalVolumes(volumeMusic, volumeSFX);
+}
 
 void KSound::nativePlay(KSound *sound) {
     if (!sound->_directSoundBuffer) return;
