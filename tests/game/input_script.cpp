@@ -5,10 +5,7 @@ namespace {
 struct Hand {
     int x = -100, y = -100;
     bool button = false;
-    int reads = 0;
     bool keys[K_VK_COUNT] = {};
-    bool hidden = false;
-    int pointerCalls = 0;
     std::function<void()> flipHook;
 };
 Hand hand;
@@ -30,8 +27,7 @@ void reset() {
     KPlatform &calls = KPlatform::calls;
     calls.getMouseX = [] { return int16_t(hand.x); };
     calls.getMouseY = [] { return int16_t(hand.y); };
-    calls.getLeftButtonState = [] { return hand.reads++, hand.button; };
-    calls.setPointerShown = [](bool shown) { hand.hidden = !shown, hand.pointerCalls++; };
+    calls.getLeftButtonState = [] { return hand.button; };
     calls.isPressed = [](EKeyboardLayout key) { return key < K_VK_COUNT && hand.keys[key]; };
     calls.waitForKeyRelease = letGo;
     calls.flipBackBuffer = flip;
@@ -41,9 +37,6 @@ void pointAt(int x, int y) {
     hand.y = y;
 }
 void setButton(bool down) { hand.button = down; }
-int buttonReads() { return hand.reads; }
 void setKey(EKeyboardLayout key, bool down) { hand.keys[key] = down; }
-bool pointerHidden() { return hand.hidden; }
-int pointerCalls() { return hand.pointerCalls; }
 void onFlip(std::function<void()> hook) { hand.flipHook = std::move(hook); }
 }  // namespace inputScript

@@ -8,9 +8,6 @@ namespace inputScript {
 void reset();                            // installs the hand: pointer outside, button and keys up, no hook
 void pointAt(int x, int y);              // logical screen pixels
 void setButton(bool down);
-int buttonReads();                       // reads of the button since reset
 void setKey(EKeyboardLayout key, bool down);
-bool pointerHidden();                    // the system pointer as last shown or hidden
-int pointerCalls();                      // shows and hides since reset
 void onFlip(std::function<void()> hook); // runs before each real flip
 }
