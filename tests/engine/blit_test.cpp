@@ -1,0 +1,203 @@
+// Pictures, blits, rectangles and text drawn into a real window under Xvfb and read back.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "KGraphic.h"
+#include "KText.h"
+#include "gl_window.h"
+
+namespace {
+
+const Rgb kBackground = {5, 10, 15};
+
+// Every pixel of the test picture tells where it came from.
+Rgb pattern(int x, int y) { return {x % 251, y % 241, 100 + x / 251 + 3 * (y / 241)}; }
+
+// The pattern as an upright TGA; with alpha >= 0 a 32-bit one, every pixel that opaque.
+std::string patternTga(int w, int h, int alpha = -1) {
+    std::string pixels;
+    for (int y = h - 1; y >= 0; --y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = pattern(x, y);
+            pixels += {char(c.b), char(c.g), char(c.r)};
+            if (alpha >= 0)
+                pixels += char(alpha);
+        }
+    return tgaBytes(uint16_t(w), uint16_t(h), alpha >= 0 ? 32 : 24, pixels);
+}
+
+Rgb blend(const Rgb &src, const Rgb &dst, float a) {
+    auto mix = [a](int s, int d) { return int(s * a + d * (1 - a) + 0.5f); };
+    return {mix(src.r, dst.r), mix(src.g, dst.g), mix(src.b, dst.b)};
+}
+
+class Blit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(openWindow());
+        shownBoxes().clear();
+        KGraphic::setDefaultWorldView();
+        clearBack(kBackground);
+    }
+    void load(KGraphic &g, const std::string &bytes, const std::string &name = "p.tga") {
+        dir.write(name, bytes);
+        ASSERT_TRUE(g.loadPicture(dir.path(name).c_str(), true, false, true)) << name;
+    }
+    // Pixels of the region that differ from expected(x, y) by more than the tolerance.
+    size_t misses(int x0, int y0, int w, int h, const std::function<Rgb(int, int)> &expected, int tolerance = 0) {
+        const auto px = backRegion(x0, y0, w, h);
+        size_t wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                wrong += !px[size_t(y) * w + x].near(expected(x0 + x, y0 + y), tolerance);
+        return wrong;
+    }
+    size_t backgroundMisses(int x0, int y0, int w, int h) {
+        return misses(x0, y0, w, h, [](int, int) { return kBackground; });
+    }
+    TempDir dir;
+};
+
+TEST_F(Blit, SourceRectanglesLandUprightOnExactPixelsInEveryFlip) {
+    KGraphic g;
+    load(g, patternTga(64, 80));
+    for (int flips = 0; flips < 4; ++flips) {
+        const bool fx = flips & 1, fy = flips & 2;
+        SCOPED_TRACE("flipX " + std::to_string(fx) + " flipY " + std::to_string(fy));
+        clearBack(kBackground);
+        g.blitRect(10, 20, 55, 65, 100, 200, fx, fy);
+        EXPECT_EQ(misses(100, 200, 45, 45, [&](int x, int y) {
+                      return pattern(fx ? 154 - x : x - 90, fy ? 264 - y : y - 180);
+                  }), 0u);
+        EXPECT_EQ(backgroundMisses(99, 199, 47, 1) + backgroundMisses(99, 245, 47, 1), 0u);
+        EXPECT_EQ(backgroundMisses(99, 200, 1, 45) + backgroundMisses(145, 200, 1, 45), 0u);
+    }
+    clearBack(kBackground);
+    KGraphic::setWorldView(0, 100, 0, 1, false);  // positive y moves everything up
+    g.blitRect(0, 0, 20, 20, 50, 200);
+    KGraphic::setDefaultWorldView();
+    EXPECT_EQ(misses(50, 100, 20, 20, [](int x, int y) { return pattern(x - 50, y - 100); }), 0u);
+    EXPECT_EQ(backgroundMisses(50, 200, 20, 20), 0u);
+}
+
+TEST_F(Blit, DecodedFormatsAndColourKeyedTgaDrawUpright) {
+    for (const std::string name : {"p.bmp", "p.jpg", "p.png"}) {  // blue top half, red bottom half
+        ASSERT_TRUE(convert("-size 16x16 xc:red -fill blue -draw 'rectangle 0,0 15,7' -quality 100 " + dir.path(name)));
+        KGraphic g;
+        ASSERT_TRUE(g.loadPicture(dir.path(name).c_str(), true, false, true)) << name;
+        g.blitRect(0, 0, 16, 16, 300, 300);
+        EXPECT_TRUE(backPixel(303, 302).near({0, 0, 255}, 8)) << name << " " << backPixel(303, 302);
+        EXPECT_TRUE(backPixel(303, 313).near({255, 0, 0}, 8)) << name << " " << backPixel(303, 313);
+    }
+    // Magenta top-left corner of a 3 x 2 picture: keyed out, the rest stays.
+    const std::string magenta("\xFF\0\xFF", 3), red("\0\0\xFF", 3);
+    KGraphic keyed;
+    keyed.setColorKey(true, 255, 0, 255);
+    load(keyed, tgaBytes(3, 2, 24, red + red + red + magenta + red + red));
+    keyed.blitAlphaRect(0, 0, 3, 2, 20, 20);
+    EXPECT_EQ(backPixel(20, 20), kBackground);
+    EXPECT_EQ(backPixel(21, 20), (Rgb{255, 0, 0}));
+    EXPECT_EQ(backPixel(20, 21), (Rgb{255, 0, 0}));
+}
+
+TEST_F(Blit, AlphaAdditiveFadedZoomedAndTurnedBlits) {
+    KGraphic clear, half, solid;
+    load(clear, patternTga(40, 40, 0), "clear.tga");
+    load(half, patternTga(40, 40, 128), "half.tga");
+    load(solid, patternTga(40, 40), "solid.tga");
+    auto source = [](int x0, int y0) { return [=](int x, int y) { return pattern(x - x0, y - y0); }; };
+    clear.blitRect(0, 0, 40, 40, 10, 10);  // an opaque blit ignores alpha
+    EXPECT_EQ(misses(10, 10, 40, 40, source(10, 10)), 0u);
+    clear.blitAlphaRect(0, 0, 40, 40, 60, 10);
+    EXPECT_EQ(backgroundMisses(60, 10, 40, 40), 0u);
+    half.blitAlphaRect(0, 0, 40, 40, 110, 10);
+    EXPECT_EQ(misses(110, 10, 40, 40, [](int x, int y) { return blend(pattern(x - 110, y - 10), kBackground, 128 / 255.f); }, 1), 0u);
+    solid.blitAlphaRectFx(0, 0, 40, 40, 160, 10, 0, 1, 0.5f);
+    EXPECT_EQ(misses(160, 10, 40, 40, [](int x, int y) { return blend(pattern(x - 160, y - 10), kBackground, 0.5f); }, 1), 0u);
+    half.setAlphaMode(false);  // additive: weighted colour added onto what is there
+    half.blitAlphaRect(0, 0, 40, 40, 210, 10);
+    const Rgb add = pattern(20, 20), got = backPixel(230, 30);
+    EXPECT_TRUE(got.near({kBackground.r + add.r / 2, kBackground.g + add.g / 2, kBackground.b + add.b / 2}, 1)) << got;
+    // Zoom 2 about the centre: 300..339 x 200..239 becomes 280..359 x 180..259 in 2 x 2 blocks.
+    solid.blitAlphaRectFx(0, 0, 40, 40, 300, 200, 0, 2, 1);
+    EXPECT_EQ(misses(280, 180, 80, 80, [](int x, int y) { return pattern((x - 280) / 2, (y - 180) / 2); }), 0u);
+    EXPECT_EQ(backgroundMisses(279, 180, 1, 80) + backgroundMisses(360, 180, 1, 80) + backgroundMisses(280, 179, 80, 1), 0u);
+    // A quarter turn counter-clockwise: the top-left corner goes to the bottom-left.
+    solid.blitAlphaRectFx(0, 0, 40, 40, 400, 300, 90, 1, 1);
+    EXPECT_EQ(backPixel(402, 337), pattern(2, 2));
+    EXPECT_EQ(backPixel(437, 337), pattern(2, 37));
+    EXPECT_EQ(backPixel(402, 302), pattern(37, 2));
+    // Nothing at all when faded out or zoomed to nothing.
+    solid.blitAlphaRectFx(0, 0, 40, 40, 500, 400, 30, 1, 0);
+    solid.blitAlphaRectFx(0, 0, 40, 40, 500, 400, 0, 0, 1);
+    EXPECT_EQ(backgroundMisses(480, 380, 80, 80), 0u);
+}
+
+TEST_F(Blit, RectanglesBlackOutOrAddAndGrabsReproduceTheFrame) {
+    KGraphic picture;
+    load(picture, patternTga(640, 480));
+    picture.blitRect(0, 0, 640, 480, 0, 0);
+    KGraphic::drawRect(10.7f, 20.2f, 30.9f, 40.5f, 0, 0, 0, 1);  // corners truncated: x 10..29, y 21..40
+    EXPECT_EQ(misses(10, 21, 20, 20, [](int, int) { return Rgb{0, 0, 0}; }), 0u);
+    EXPECT_EQ(backPixel(9, 30), pattern(9, 30));
+    EXPECT_EQ(backPixel(15, 41), pattern(15, 41));
+    KGraphic::drawRect(100, 100, 110, 110, 1, 0, 0, 0.5f);  // translucent colour adds
+    EXPECT_TRUE(backPixel(105, 105).near({pattern(105, 105).r + 128, 105, 100}, 1)) << backPixel(105, 105);
+    const auto frame = backRegion(0, 0, 640, 480);
+    KGraphic grab;
+    const int64_t memory = KGraphic::getVideoMemory();
+    ASSERT_TRUE(grab.grabBackBuffer());
+    KGraphic::setDefaultWorldView();  // the grab reset the matrix
+    clearBack(kBackground);
+    grab.blitRect(0, 0, 640, 480, 0, 0);
+    EXPECT_TRUE(backRegion(0, 0, 640, 480) == frame);
+    grab.freePicture();
+    grab.freePicture();
+    EXPECT_EQ(KGraphic::getVideoMemory(), memory);
+}
+
+TEST_F(Blit, PicturesBeyondTheDriverLimitAreRefused) {
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+    ASSERT_GE(limit, 8192);
+    KGraphic g;
+    load(g, patternTga(3, 2), "held.tga");
+    // One pixel wider than any texture, and one row whose square texture would take gigabytes.
+    for (uint16_t width : {uint16_t(limit + 1), uint16_t(limit)}) {
+        dir.write("wide.tga", tgaBytes(width, 1, 24, std::string(width * 3u, '\x09')));
+        shownBoxes().clear();
+        EXPECT_FALSE(g.loadPicture(dir.path("wide.tga").c_str(), true, false, true));
+        EXPECT_EQ(shownBoxes(), (Boxes{{"Picture too large", dir.path("wide.tga")}}));
+        EXPECT_EQ(g.getWidth(), 3);  // the picture already held stays
+    }
+}
+
+// Font picture 64 x 16: '1' red in x 0..9, '2' green in x 10..21, a transparent strip in x 60..63.
+std::string fontTga() {
+    std::string pixels;
+    for (int y = 15; y >= 0; --y)
+        for (int x = 0; x < 64; ++x)
+            pixels += x < 10 ? std::string("\0\0\xFF\xFF", 4) : x < 60 ? std::string("\0\xFF\0\xFF", 4) : std::string(4, '\0');
+    return tgaBytes(64, 16, 32, pixels);
+}
+
+TEST_F(Blit, TextDrawsEachGlyphFromItsRectangleAtItsPen) {
+    dir.write("font.tga", fontTga());
+    KFont table[] = {{'1', 0, 0, 10, 16, 10, 16}, {'2', 10, 0, 22, 16, 12, 16}, {'g', 60, 0, 64, 16, 4, 16}, {0, 0, 0, 0, 0, 0, 0}};
+    KText text(dir.path("font.tga").c_str(), table);
+    text.drawStringFromLeft("1g2", 50, 100, 2);  // '1' at 50..59, the see-through 'g' at 62..65, '2' at 68..79
+    const Rgb red = {255, 0, 0}, green = {0, 255, 0};
+    for (int y : {100, 115}) {
+        EXPECT_EQ(misses(50, y, 10, 1, [&](int, int) { return red; }), 0u);
+        EXPECT_EQ(misses(68, y, 12, 1, [&](int, int) { return green; }), 0u);
+        EXPECT_EQ(backgroundMisses(60, y, 8, 1) + backgroundMisses(49, y, 1, 1) + backgroundMisses(80, y, 1, 1), 0u);
+    }
+    EXPECT_EQ(backgroundMisses(40, 99, 50, 1) + backgroundMisses(40, 116, 50, 1), 0u);
+    KText none(dir.path("nofont.tga").c_str(), table);  // a missing font picture draws nothing
+    EXPECT_EQ(shownBoxes().front(), Boxes::value_type("Could not open file", dir.path("nofont.tga")));
+    none.drawStringFromLeft("12", 50, 200, 2);
+    EXPECT_EQ(backgroundMisses(40, 190, 60, 30), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// Sound files and volumes with no sound card: the WAV chunk scan reads only what
+// is there, bad files leave the sound empty, volumes stay in the table.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+#include "sound_files.h"
+
+namespace {
+
+const bool kNoDevice = (useSoundConfig("[general]\ndrivers=no-such-sound-card\n"), true);
+
+std::vector<unsigned char> bytes(const std::string &s) { return {s.begin(), s.end()}; }
+
+TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
+    KSound s;
+    const std::string fmt = chunk("fmt ", pcmFormat(1, 8000, 16)), data = chunk("data", "\1\2\3\4\5\6");
+    struct Case {
+        std::string file;
+        long length;
+        uint32_t rate;  // 0: no format
+    };
+    const Case cases[] = {
+        {riff(fmt + data), 6, 8000},
+        {riff(fmt + chunk("data", "\1\2\3\4\5\6", 1000000)), 6, 8000},  // cut to the bytes present
+        {riff(fmt + chunk("data", "", 0xFFFFFFFF)), 0, 8000},
+        {riff(data + fmt), 6, 0},                                        // data first: the scan ends there
+        {riff(fmt), -1, 8000},
+        {"", -1, 0},
+        {std::string("data\0\0\0", 7), -1, 0},                                 // no whole length field
+        {riff(fmt + chunk("fmt ", pcmFormat(2, 48000, 8)) + chunk("data", "\1\2") + data), 2, 8000},
+        {"xyz" + fmt + "B" + data, 6, 8000},                             // tags at any byte offset
+        {riff(chunk("fmt ", pcmFormat(1, 8000, 16).substr(0, 14)) + data), 6, 0},  // shorter than a PCM record
+        {riff(chunk("fmt ", pcmFormat(1, 8000, 16), 12) + data), 6, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        EXPECT_EQ(KSoundTestAccess::parse(s, bytes(c.file)), c.length);
+        const KWaveFormat *f = KSoundTestAccess::format(s);
+        EXPECT_EQ(f ? f->samplesPerSec : 0, c.rate);
+    }
+    const std::string wav = toneWav(64, 1, 44100);  // fmt body ends at 36, samples start at 44
+    for (size_t n = 0; n <= wav.size(); n++) {
+        SCOPED_TRACE("cut to " + std::to_string(n));
+        EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44));
+        EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36);
+    }
+}
+
+TEST(SoundFiles, MissingCutOrGarbageFilesLeaveTheSoundEmptyAndSilent) {
+    ASSERT_TRUE(kNoDevice);
+    TempDir dir;
+    ASSERT_TRUE(writeToneOgg(dir, "whole.ogg", 8000, 2, 44100));
+    const std::string wav = toneWav(2000, 2, 44100), ogg = dir.read("whole.ogg");
+    std::vector<std::pair<std::string, std::string>> files = {{"empty.wav", ""}, {"empty.ogg", ""}};
+    for (size_t n = 0; n < wav.size(); n += 97)
+        files.emplace_back("cut.wav", wav.substr(0, n));
+    for (size_t n = 0; n < ogg.size(); n += ogg.size() / 23 + 1)
+        files.emplace_back("cut.ogg", ogg.substr(0, n));
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; round++) {
+        std::string noise(1 + random() % 3000, '\0'), damaged = ogg;
+        for (char &b : noise)
+            b = char(random());
+        for (int k = 0; k < 40; k++)  // Ogg pages with their insides scrambled
+            damaged[60 + random() % (damaged.size() - 60)] ^= char(1 + random() % 255);
+        files.insert(files.end(), {{"noise.wav", noise}, {"noise.ogg", noise}, {"damaged.ogg", damaged}});
+    }
+    KSound s;
+    for (const auto &f : files) {
+        dir.write(f.first, f.second);
+        EXPECT_FALSE(s.loadSample(dir.path(f.first).c_str(), 200, false)) << f.first << " of " << f.second.size();
+        EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr);
+        s.playSample();
+        EXPECT_FALSE(s.isPlaying());
+    }
+    for (const std::string &name : {dir.path("missing.wav"), dir.path("missing.ogg"), dir.path("")})
+        EXPECT_FALSE(s.loadSample(name.c_str(), 100, false)) << name;
+    EXPECT_FALSE(s.loadSample(nullptr, 100, false));
+}
+
+TEST(Volume, AnyMasterAndChannelPickAStepOfTheTable) {
+    struct Case {
+        int master, channel, step;
+    };
+    for (Case c : {Case{100, 100, 100}, Case{85, 200, 100}, Case{25, 200, 50}, Case{50, 3, 1}, Case{99, 1, 0},
+                   Case{-1, 50, 0}, Case{-100, 100, 0}, Case{INT_MAX, INT_MAX, 100}, Case{INT_MIN, INT_MAX, 0}})
+        EXPECT_EQ(KSoundTestAccess::fechnerIndex(c.master, c.channel), c.step) << c.master << " x " << c.channel;
+}
+
+}  // namespace

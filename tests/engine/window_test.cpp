@@ -1,0 +1,159 @@
+// The game window under Xvfb as the X server and a player (xdotool) see it.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <thread>
+
+#include "KGraphic.h"
+#include "KInput.h"
+#include "gl_window.h"
+
+namespace {
+
+Display *display() {
+    static Display *d = XOpenDisplay(nullptr);  // a connection of its own, like another program
+    return d;
+}
+
+bool xdotool(const std::string &args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
+
+template <class Condition>
+bool eventually(Condition condition) {  // X events reach SDL asynchronously
+    for (int i = 0; i < 400 && !condition(); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return condition();
+}
+
+struct Pointer {
+    int screenX, screenY, x, y;
+};
+
+class GameWindow : public ::testing::Test {
+protected:
+    void SetUp() override { recordBoxes(); }
+    void open(bool windowed) {
+        window.reset(new KWindow);
+        ASSERT_TRUE(window->createGameWindow(640, 480, 16, windowed, "Brolix window test"));
+        KFrame::setRecording(false);
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        ASSERT_TRUE(SDL_GetWindowWMInfo(KWindow::getWindow(), &info));
+        xwindow = info.info.x11.window;
+        ASSERT_TRUE(eventually([&] { return place().width == (windowed ? 640 : 1280); }));
+    }
+    XWindowAttributes place() {  // x and y: where the window is on the screen
+        XWindowAttributes a = {};
+        Window child;
+        XGetWindowAttributes(display(), xwindow, &a);
+        XTranslateCoordinates(display(), xwindow, DefaultRootWindow(display()), 0, 0, &a.x, &a.y, &child);
+        return a;
+    }
+    void pressCloseButton() {  // what the window manager sends for its close button
+        XEvent e = {};
+        e.xclient.type = ClientMessage, e.xclient.window = xwindow, e.xclient.format = 32;
+        e.xclient.message_type = XInternAtom(display(), "WM_PROTOCOLS", False);
+        e.xclient.data.l[0] = long(XInternAtom(display(), "WM_DELETE_WINDOW", False));
+        XSendEvent(display(), xwindow, False, NoEventMask, &e);
+        XSync(display(), False);
+    }
+    void expectPointer(Pointer p) {
+        ASSERT_TRUE(xdotool("mousemove --sync " + std::to_string(p.screenX) + " " + std::to_string(p.screenY)));
+        EXPECT_TRUE(eventually([&] { return KInput::getMouseX() == p.x && KInput::getMouseY() == p.y; }))
+            << p.screenX << ", " << p.screenY << " read " << KInput::getMouseX() << ", " << KInput::getMouseY();
+    }
+    std::unique_ptr<KWindow> window;
+    Window xwindow = 0;
+};
+
+TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndTheCloseButtonQuits) {
+    open(true);
+    const XWindowAttributes at = place();
+    EXPECT_EQ(at.x, (1280 - 640) / 2);
+    EXPECT_EQ(at.y, (1024 - 480) / 2);
+    EXPECT_TRUE(shownBoxes().empty());
+    for (Pointer p : {Pointer{0, 0, 0, 0}, {639, 479, 639, 479}, {-50, -30, -50, -30}, {700, 500, 700, 500}})
+        expectPointer({at.x + p.screenX, at.y + p.screenY, p.x, p.y});
+    ASSERT_TRUE(xdotool("windowfocus --sync " + std::to_string(xwindow)));
+    struct Key {
+        const char *layout, *xkey;
+        EKeyboardLayout key, other;  // read down while held; a key that must not
+    };
+    for (Key k : {Key{"us", "p", K_VK_P, K_VK_O}, {"us", "F1", K_VK_F1, K_VK_P}, {"us", "KP_7", K_VK_NUM7, K_VK_7},
+                  {"us", "Alt_R", K_VK_ALT, K_VK_P}, {"fr", "a", K_VK_A, K_VK_Q}, {"de", "z", K_VK_Z, K_VK_Y}}) {
+        ASSERT_EQ(std::system((std::string("setxkbmap ") + k.layout).c_str()), 0);
+        ASSERT_TRUE(xdotool(std::string("keydown ") + k.xkey));
+        EXPECT_TRUE(eventually([&] { return KInput::isPressed(k.key); })) << k.layout << " " << k.xkey;
+        EXPECT_FALSE(KInput::isPressed(k.other)) << k.layout << " " << k.xkey;
+        std::thread player([&] { xdotool(std::string("keyup ") + k.xkey); });
+        KInput::waitForKeyRelease(k.key);  // returns once the player lets go
+        player.join();
+        EXPECT_FALSE(KInput::isPressed(k.key)) << k.layout << " " << k.xkey;
+    }
+    EXPECT_EQ(std::system("setxkbmap us"), 0);
+    pressCloseButton();
+    for (int frame = 0; frame < 200 && !KWindow::isQuit(); frame++)
+        KWindow::flipBackBuffer(true);
+    EXPECT_TRUE(KWindow::isQuit());
+    EXPECT_EQ(place().map_state, IsViewable);  // until the game deletes it
+}
+
+TEST_F(GameWindow, FullScreenScalesTheLogicalScreenAndItsPointer) {
+    open(false);
+    EXPECT_FALSE(KWindow::isQuit());  // a new window after an ended one starts afresh
+    // Red, a green 10 x 10 square at the top-left corner: doubled between 32-pixel bars.
+    KGraphic::setDefaultWorldView();
+    clearBack({255, 0, 0});
+    KGraphic::drawRect(0, 0, 10, 10, 0, 1, 0, 1);
+    KWindow::flipBackBuffer(true);
+    glFinish();
+    XImage *image = XGetImage(display(), xwindow, 0, 0, 1280, 1024, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    struct Spot {
+        int x, y, rgb;
+    };
+    for (Spot s : {Spot{640, 31, 0}, {640, 32, 0xFF0000}, {640, 991, 0xFF0000}, {640, 992, 0}, {0, 32, 0xFF00},
+                   {19, 51, 0xFF00}, {20, 52, 0xFF0000}, {1279, 500, 0xFF0000}})
+        EXPECT_EQ(int(XGetPixel(image, s.x, s.y) & 0xFFFFFF), s.rgb) << s.x << ", " << s.y;
+    XDestroyImage(image);
+    for (Pointer p : {Pointer{0, 32, 0, 0}, {1279, 991, 639, 479}, {2, 34, 1, 1}, {100, 10, 50, -11}, {100, 1000, 50, 484}})
+        expectPointer(p);
+}
+
+TEST_F(GameWindow, ClosingEndsTheWaitForTheForeground) {
+    open(true);
+    const Window other = XCreateSimpleWindow(display(), DefaultRootWindow(display()), 0, 0, 50, 50, 0, 0, 0);
+    XMapRaised(display(), other);
+    XSync(display(), False);
+    ASSERT_TRUE(eventually([&] {
+        XSetInputFocus(display(), other, RevertToParent, CurrentTime);
+        XSync(display(), False);
+        SDL_PumpEvents();
+        return !(SDL_GetWindowFlags(KWindow::getWindow()) & SDL_WINDOW_INPUT_FOCUS);
+    }));
+    pressCloseButton();
+    KWindow::flipBackBuffer(true);  // would block for ever if closing did not end the wait
+    EXPECT_TRUE(KWindow::isQuit());
+    XDestroyWindow(display(), other);
+}
+
+TEST_F(GameWindow, ADriverWithoutThePixelFormatShowsBothBoxes) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    ASSERT_EQ(SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, 64), 0);  // stays set: the engine's request fails
+    window.reset(new KWindow);
+    EXPECT_FALSE(window->createGameWindow(640, 480, 16, true, "Brolix no format"));
+    SDL_GL_ResetAttributes();
+    EXPECT_EQ(shownBoxes(), (Boxes{{"Could not initialize openGL", "Please install your video drivers"},
+                                   {"Could not select fixel format", "OpenGl error : video drivers probably missing."}}));
+    EXPECT_NE(KWindow::getWindow(), nullptr);  // a plain window still pumps its events
+    KWindow::flipBackBuffer(true);
+    EXPECT_FALSE(KWindow::isQuit());
+    window.reset();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+}  // namespace
