@@ -19,33 +19,21 @@ std::string patterned(size_t size) {  // printable, no NUL, not periodic in 256
 class Web : public ::testing::Test {
 protected:
     void SetUp() override {
-        server.Get(R"(/size/(\d+))", [](const httplib::Request &rq, httplib::Response &rs) {
-            rs.set_content(patterned(std::stoul(rq.matches[1])), "text/plain");
-        });
-        server.Get("/missing", [](const httplib::Request &, httplib::Response &rs) {
-            rs.status = 404;
-            rs.set_content("missing page", "text/plain");
-        });
-        server.Get("/old", [](const httplib::Request &, httplib::Response &rs) { rs.set_redirect("/size/5"); });
-        server.Get("/secret", [this](const httplib::Request &, httplib::Response &rs) {
-            rs.set_redirect("file://" + dir.path("secret"));
-        });
-        server.Get("/with space/x", [](const httplib::Request &rq, httplib::Response &rs) {
-            rs.set_content("spaced " + rq.get_param_value("q"), "text/plain");
-        });
-        server.Get("/forever", [](const httplib::Request &, httplib::Response &rs) {
+        using Rq = const httplib::Request &;
+        using Rs = httplib::Response &;
+        server.Get(R"(/size/(\d+))", [](Rq rq, Rs rs) { rs.set_content(patterned(std::stoul(rq.matches[1])), ""); });
+        server.Get("/missing", [](Rq, Rs rs) { rs.status = 404, rs.set_content("missing page", "text/plain"); });
+        server.Get("/old", [](Rq, Rs rs) { rs.set_redirect("/size/5"); });
+        server.Get("/secret", [this](Rq, Rs rs) { rs.set_redirect("file://" + dir.path("secret")); });
+        server.Get("/with space/x", [](Rq rq, Rs rs) { rs.set_content("spaced " + rq.get_param_value("q"), "text"); });
+        server.Get("/forever", [](Rq, Rs rs) {
             rs.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink &sink) {
-                const std::string block = patterned(1 << 16);
-                return sink.write(block.data(), block.size());
+                return sink.write(patterned(1 << 16).data(), 1 << 16);
             });
         });
-        server.Get("/cut", [](const httplib::Request &, httplib::Response &rs) {  // 400 of 1000 bytes, then gone
+        server.Get("/cut", [](Rq, Rs rs) {  // 400 of 1000 bytes, then the connection breaks
             rs.set_content_provider(1000, "text/plain", [](size_t offset, size_t, httplib::DataSink &sink) {
-                if (offset > 0)
-                    return false;
-                const std::string part = patterned(400);
-                sink.write(part.data(), part.size());
-                return true;
+                return offset == 0 && sink.write(patterned(400).data(), 400);
             });
         });
         port = server.bind_to_any_port("127.0.0.1");
@@ -105,7 +93,8 @@ TEST_F(Web, BadStalledOrRefusedRequestsGiveNothing) {
     ASSERT_EQ(listen(silent, 4), 0);
     const long limit = KWeb::requestLimitMs;
     KWeb::requestLimitMs = 300;
-    EXPECT_EQ(web.callURL(("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/").c_str(), false), nullptr);
+    const std::string stalled = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+    EXPECT_EQ(web.callURL(stalled.c_str(), false), nullptr);
     KWeb::requestLimitMs = limit;
     close(silent);
 }

@@ -63,8 +63,7 @@ TEST_F(BrokenPicture, TgaCutShallowOversizedOrGarbageIsRefused) {
     for (Case c : {Case{4, 4, 8, shallow}, Case{4, 4, 16, shallow}, Case{4, 4, 23, shallow},
                    Case{65535, 65535, 16, shallow}, Case{65535, 65535, 32, outOfData}, Case{65535, 1, 27, outOfData},
                    Case{65535, 65535, 255, outOfData}}) {
-        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " + std::to_string(c.depth));
-        EXPECT_EQ(load("x.tga", tgaBytes(c.w, c.h, c.depth, garbage(4096, c.depth))), c.boxes);
+        EXPECT_EQ(load("x.tga", tgaBytes(c.w, c.h, c.depth, garbage(4096, 1))), c.boxes) << c.w << " " << int(c.depth);
     }
     for (unsigned seed = 1; seed <= 30; ++seed) {
         std::string bytes = garbage(64 + seed * 37, seed);
@@ -108,9 +107,10 @@ TEST_F(BrokenPicture, DecodedFilesCutGarbageOrOversizedAreRefused) {
     rle.replace(22, 4, std::string("\x60\xEA\0\0", 4));
     png.replace(20, 4, std::string("\0\x01\x86\xA0", 4));
     jpg.replace(frame + 5, 2, "\xFD\xE8");
-    for (const auto &c : {std::make_pair("big.bmp", bmp), std::make_pair("big.png", png), std::make_pair("big.jpg", jpg),
-                         std::make_pair("rle.bmp", rle)})
-        EXPECT_EQ(load(c.first, c.second), (Boxes{{"file is corrupt", dir.path(c.first)}, {dir.path(c.first), kNotFound}}));
+    for (const std::string name : {"big.bmp", "big.png", "big.jpg", "rle.bmp"}) {
+        const std::string &bytes = name == "big.bmp" ? bmp : name == "big.png" ? png : name == "big.jpg" ? jpg : rle;
+        EXPECT_EQ(load(name, bytes), (Boxes{{"file is corrupt", dir.path(name)}, {dir.path(name), kNotFound}}));
+    }
 }
 
 }  // namespace

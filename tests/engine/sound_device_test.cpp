@@ -14,8 +14,7 @@ TempDir &folder() {
     return dir;
 }
 
-const std::string kOutput = folder().path("heard.wav");
-const bool kWaveWriter = (useWaveWriter(kOutput), true);
+const bool kWaveWriter = (useWaveWriter(folder().path("heard.wav")), true);
 
 // Plays the file once at the volumes and returns what came out.
 Heard playOnce(const std::string &name, int master, int channel) {
@@ -43,16 +42,15 @@ TEST(SoundDevice, WavAndOggAreHeardWithTheirLengthAtTheTablesLevel) {
         double seconds, db;
     };
     for (Case c : {Case{"tone.wav", 100, 100, 0.25, 0}, Case{"tone.wav", 85, 200, 0.25, 0},
-                   Case{"tone.wav", 25, 200, 0.25, -18.62}, Case{"stereo.ogg", 100, 100, 12345 / 44100.0, 6.02},  // two channels summed
+                   Case{"tone.wav", 25, 200, 0.25, -18.62},
+                   Case{"stereo.ogg", 100, 100, 12345 / 44100.0, 6.02},  // two channels summed
                    Case{"low.ogg", 100, 100, 0.5, 0}}) {  // half a second at its own rate, whatever the device's
         SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.master) + " x " + std::to_string(c.channel));
         const Heard h = playOnce(c.name, c.master, c.channel);
         EXPECT_NEAR(h.seconds, c.seconds, 0.005);
         EXPECT_NEAR(decibels(h), c.db, c.db ? 0.5 : 0.2);
     }
-    KSound::setGlobalVolumes(-1, 0);  // master 0: it plays, unheard
-    EXPECT_EQ(playOnce("tone.wav", 0, 200).seconds, 0);
-    KSound::setGlobalVolumes(-1, 100);
+    EXPECT_EQ(playOnce("tone.wav", 0, 200).seconds, 0);  // master 0: it plays, unheard
 }
 
 TEST(SoundDevice, WavsTheDeviceCannotPlayAreRefusedAndLeaveTheSoundEmpty) {

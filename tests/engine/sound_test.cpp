@@ -42,9 +42,8 @@ TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
     }
     const std::string wav = toneWav(64, 1, 44100);  // fmt body ends at 36, samples start at 44
     for (size_t n = 0; n <= wav.size(); n++) {
-        SCOPED_TRACE("cut to " + std::to_string(n));
-        EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44));
-        EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36);
+        EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44)) << n;
+        EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36) << "cut to " << n;
     }
 }
 

@@ -41,8 +41,6 @@ TEST(TextLayout, PenWidthAndCentringRules) {
     EXPECT_EQ(KTextLayout::measure(table, nullptr, 2), -1);
     EXPECT_EQ(KTextLayout::measure(nullptr, "12", 2), -1);
     EXPECT_EQ(KTextLayout::getCharIndex(table, '\0'), -1);
-    KFont empty[] = {{0, 0, 0, 10, 10, 10, 10}, {'1', 0, 0, 10, 10, 10, 10}};
-    EXPECT_EQ(KTextLayout::getCharIndex(empty, '1'), -1);
 
     EXPECT_EQ(KTextLayout::centredStart(100, 200, 40), 130);
     EXPECT_EQ(KTextLayout::centredStart(100, 200, 41), 129);  // rounds toward zero

@@ -57,7 +57,9 @@ struct Rgb {
     int r, g, b;
     bool operator==(const Rgb &o) const { return r == o.r && g == o.g && b == o.b; }
     bool operator!=(const Rgb &o) const { return !(*this == o); }
-    bool near(const Rgb &o, int d) const { return std::abs(r - o.r) <= d && std::abs(g - o.g) <= d && std::abs(b - o.b) <= d; }
+    bool near(const Rgb &o, int d) const {
+        return std::abs(r - o.r) <= d && std::abs(g - o.g) <= d && std::abs(b - o.b) <= d;
+    }
 };
 
 inline std::ostream &operator<<(std::ostream &out, const Rgb &c) {
