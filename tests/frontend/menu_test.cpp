@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "../engine/display/x11_probe.h"
+#include "x11_probe.h"
 #include "../game/input_script.h"
 #include "game_window.h"
 #include "../game/spies.h"
