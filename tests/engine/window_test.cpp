@@ -142,4 +142,20 @@ TEST_F(GameWindow, ClosingEndsTheWaitForTheForeground) {
     XDestroyWindow(display(), other);
 }
 
+TEST_F(GameWindow, ADriverWithoutThePixelFormatShowsBothBoxesAndKeepsAPlainWindow) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    ASSERT_EQ(SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, 64), 0);  // stays set: the engine's request fails
+    window.reset(new KWindow);
+    EXPECT_FALSE(window->createGameWindow(640, 480, 16, true, "Brolix no format"));
+    SDL_GL_ResetAttributes();
+    const Boxes boxes = {{"Could not initialize openGL", "Please install your video drivers"},
+                         {"Could not select fixel format", "OpenGl error : video drivers probably missing."}};
+    EXPECT_EQ(shownBoxes(), boxes);
+    EXPECT_NE(KWindow::getWindow(), nullptr);
+    KWindow::flipBackBuffer(true);  // still pumps its events
+    EXPECT_FALSE(KWindow::isQuit());
+    window.reset();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
 }  // namespace
