@@ -1,5 +1,5 @@
 #pragma once
-// Older helpers kept for tests/app; newer tests use gl_window.h and sound_files.h.
+// Older helpers, kept while tests/game, tests/frontend and bench use them (new ones: gl_window.h).
 // For GL tests: one 640x480 game window per test binary, message boxes recorded
 // instead of shown, and read-back of the BACK buffer (read before swapping:
 // Xvfb's front buffer reads back black).

@@ -1,5 +1,5 @@
 #pragma once
-// Older helpers kept for tests/app; newer tests use gl_window.h and sound_files.h.
+// Older helpers, kept while tests/game, tests/frontend and bench use them (new ones: gl_window.h).
 // Picture files for loader tests, made at test time by a real encoder (ImageMagick's
 // convert) in a private temporary folder that disappears with the test.
 #include <gtest/gtest.h>

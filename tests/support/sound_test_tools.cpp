@@ -1,4 +1,4 @@
-// Older helpers kept for tests/app; newer tests use sound_files.h.
+// Older helpers, kept while bench_sound uses them; newer tests use sound_files.h.
 #include "sound_test_tools.h"
 
 #include <vorbis/vorbisenc.h>

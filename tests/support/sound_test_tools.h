@@ -1,5 +1,5 @@
 #pragma once
-// Older helpers kept for tests/app; newer tests use gl_window.h and sound_files.h.
+// Older helpers, kept while bench_sound uses them (new ones: sound_files.h).
 // Sound files made at test time, OpenAL's wave writer as the sound device, and
 // measurements of what it wrote.
 #include <cstdint>

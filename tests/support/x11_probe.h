@@ -1,5 +1,5 @@
 #pragma once
-// Older helpers kept for tests/app; newer tests use gl_window.h and sound_files.h.
+// Older helpers, kept while tests/game, tests/frontend and bench use them (new ones: gl_window.h).
 // What the X server itself says about the game window, independent of SDL's view.
 #include <SDL.h>
 #include <SDL_syswm.h>
