@@ -1,33 +1,18 @@
 // The game window under Xvfb as the X server and a player (xdotool) see it.
 #include <gtest/gtest.h>
 
-#include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
-#include <chrono>
 #include <thread>
 
 #include "KGraphic.h"
 #include "KInput.h"
 #include "gl_window.h"
+#include "x11_probe.h"
 
 namespace {
 
-Display *display() {
-    static Display *d = XOpenDisplay(nullptr);  // a connection of its own, like another program
-    return d;
-}
-
-bool xdotool(const std::string &args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
-
-template <class Condition>
-bool eventually(Condition condition) {  // X events reach SDL asynchronously
-    for (int i = 0; i < 400 && !condition(); i++)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return condition();
-}
+using x11probe::display;
+using x11probe::eventually;
+using x11probe::xdotool;
 
 struct Pointer {
     int screenX, screenY, x, y;
@@ -40,26 +25,8 @@ protected:
         window.reset(new KWindow);
         ASSERT_TRUE(window->createGameWindow(640, 480, 16, windowed, "Brolix window test"));
         KFrame::setRecording(false);
-        SDL_SysWMinfo info;
-        SDL_VERSION(&info.version);
-        ASSERT_TRUE(SDL_GetWindowWMInfo(KWindow::getWindow(), &info));
-        xwindow = info.info.x11.window;
-        ASSERT_TRUE(eventually([&] { return place().width == (windowed ? 640 : 1280); }));
-    }
-    XWindowAttributes place() {  // x and y: where the window is on the screen
-        XWindowAttributes a = {};
-        Window child;
-        XGetWindowAttributes(display(), xwindow, &a);
-        XTranslateCoordinates(display(), xwindow, DefaultRootWindow(display()), 0, 0, &a.x, &a.y, &child);
-        return a;
-    }
-    void pressCloseButton() {  // what the window manager sends for its close button
-        XEvent e = {};
-        e.xclient.type = ClientMessage, e.xclient.window = xwindow, e.xclient.format = 32;
-        e.xclient.message_type = XInternAtom(display(), "WM_PROTOCOLS", False);
-        e.xclient.data.l[0] = long(XInternAtom(display(), "WM_DELETE_WINDOW", False));
-        XSendEvent(display(), xwindow, False, NoEventMask, &e);
-        XSync(display(), False);
+        xwindow = x11probe::windowOf(KWindow::getWindow());
+        ASSERT_TRUE(eventually([&] { return x11probe::geometryOf(xwindow).width == (windowed ? 640 : 1280); }));
     }
     void expectPointer(Pointer p) {
         ASSERT_TRUE(xdotool("mousemove --sync " + std::to_string(p.screenX) + " " + std::to_string(p.screenY)));
@@ -72,7 +39,7 @@ protected:
 
 TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndTheCloseButtonQuits) {
     open(true);
-    const XWindowAttributes at = place();
+    const x11probe::Geometry at = x11probe::geometryOf(xwindow);
     EXPECT_EQ(at.x, (1280 - 640) / 2);
     EXPECT_EQ(at.y, (1024 - 480) / 2);
     EXPECT_TRUE(shownBoxes().empty());
@@ -95,11 +62,11 @@ TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndTheCloseButtonQuits) {
         EXPECT_FALSE(KInput::isPressed(k.key)) << k.layout << " " << k.xkey;
     }
     EXPECT_EQ(std::system("setxkbmap us"), 0);
-    pressCloseButton();
+    x11probe::pressCloseButton(xwindow);
     for (int frame = 0; frame < 200 && !KWindow::isQuit(); frame++)
         KWindow::flipBackBuffer(true);
     EXPECT_TRUE(KWindow::isQuit());
-    EXPECT_EQ(place().map_state, IsViewable);  // until the game deletes it
+    EXPECT_TRUE(x11probe::geometryOf(xwindow).viewable);  // until the game deletes it
 }
 
 TEST_F(GameWindow, FullScreenScalesTheLogicalScreenAndItsPointer) {
@@ -136,7 +103,7 @@ TEST_F(GameWindow, ClosingEndsTheWaitForTheForeground) {
         SDL_PumpEvents();
         return !(SDL_GetWindowFlags(KWindow::getWindow()) & SDL_WINDOW_INPUT_FOCUS);
     }));
-    pressCloseButton();
+    x11probe::pressCloseButton(xwindow);
     KWindow::flipBackBuffer(true);  // would block for ever if closing did not end the wait
     EXPECT_TRUE(KWindow::isQuit());
     XDestroyWindow(display(), other);

@@ -1,5 +1,5 @@
 #pragma once
-// Older helpers, kept while tests/game, tests/frontend and bench use them (new ones: gl_window.h).
+// Shared by the window and menu tests and the benchmarks.
 // What the X server itself says about the game window, independent of SDL's view.
 #include <SDL.h>
 #include <SDL_syswm.h>
