@@ -153,25 +153,7 @@ struct Screen {
     int x(int logical) const { return left + logical * scale; }
     int y(int logical) const { return top + logical * scale; }
 
-    // Rows 0..y0+h of a 640-wide picture, filled from y0 on.
-    Image grab(int y0, int h) const {
-        Image image;
-        XImage *x = window ? XGetImage(display, window, left, y(y0), 640 * scale, h * scale, AllPlanes, ZPixmap) : nullptr;
-        if (!x) return image;
-        image.width = 640;
-        image.height = y0 + h;
-        image.rgb.assign(size_t(image.width) * image.height * 3, 0);
-        for (int j = 0; j < h; j++)
-            for (int i = 0; i < 640; i++) {
-                const unsigned long p = XGetPixel(x, i * scale, j * scale);
-                unsigned char *out = &image.rgb[(size_t(y0 + j) * 640 + i) * 3];
-                out[0] = (p >> 16) & 0xFF;
-                out[1] = (p >> 8) & 0xFF;
-                out[2] = p & 0xFF;
-            }
-        XDestroyImage(x);
-        return image;
-    }
+    Image grab(int y0, int h) const { return grabLogical(display, window, left, top, scale, y0, h); }
     bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {
         return difference(grab(y, h), x, y, picture, sx, sy, w, h) < 12;
     }

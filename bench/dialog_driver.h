@@ -19,6 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "temp_dir.h"
+
 extern char **environ;
 
 // A folder that stands in for the installed game: the program, its data/ and a
@@ -62,13 +64,7 @@ inline int shell(const std::string &command) { return std::system(command.c_str(
 
 // Output of a shell command, without its last line end.
 inline std::string capture(const std::string &command) {
-    std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, pipe))
-            output += line;
-        pclose(pipe);
-    }
+    std::string output = commandOutput(command);
     while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
         output.pop_back();
     return output;

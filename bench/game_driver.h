@@ -27,6 +27,7 @@
 #include <unistd.h>
 
 #include "screen_image.h"
+#include "temp_dir.h"
 #include "x11_probe.h"
 
 extern char **environ;
@@ -42,15 +43,28 @@ inline double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-inline std::string commandOutput(const std::string &command) {
-    std::string out;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char chunk[256];
-        while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
-        pclose(pipe);
-    }
-    return out;
+// Rows y0..y0+h of the 640x480 picture a window shows at (left, top), scale pixels
+// a logical pixel; the image is 640 wide and filled from row y0 on.
+inline Image grabLogical(Display *display, unsigned long window, int left, int top, int scale, int y0, int h) {
+    Image image;
+    XImage *x = window ? XGetImage(display, window, left, top + y0 * scale, 640 * scale, h * scale, AllPlanes, ZPixmap)
+                       : nullptr;
+    if (!x) return image;
+    image.width = 640;
+    image.height = y0 + h;
+    image.rgb.assign(size_t(image.width) * image.height * 3, 0);
+    for (int j = 0; j < h; j++)
+        for (int i = 0; i < 640; i++) {
+            const unsigned long p = XGetPixel(x, i * scale, j * scale);
+            unsigned char *out = &image.rgb[(size_t(y0 + j) * 640 + i) * 3];
+            out[0] = (p >> 16) & 0xFF;
+            out[1] = (p >> 8) & 0xFF;
+            out[2] = p & 0xFF;
+        }
+    XDestroyImage(x);
+    return image;
 }
+
 
 using x11probe::xdotool;
 
@@ -175,24 +189,7 @@ public:
     }
 
     // What the game window shows now (rows y0..y0+h).
-    Image capture(int y0 = 0, int h = 480) const {
-        Image image;
-        XImage *x = display_ && window_ ? XGetImage(display_, window_, 0, y0, 640, h, AllPlanes, ZPixmap) : nullptr;
-        if (!x) return image;
-        image.width = 640;
-        image.height = y0 + h;
-        image.rgb.assign(size_t(image.width) * image.height * 3, 0);
-        for (int y = 0; y < h; y++)
-            for (int i = 0; i < 640; i++) {
-                unsigned long p = XGetPixel(x, i, y);
-                unsigned char *out = &image.rgb[(size_t(y0 + y) * 640 + i) * 3];
-                out[0] = (p >> 16) & 0xFF;
-                out[1] = (p >> 8) & 0xFF;
-                out[2] = p & 0xFF;
-            }
-        XDestroyImage(x);
-        return image;
-    }
+    Image capture(int y0 = 0, int h = 480) const { return display_ ? grabLogical(display_, window_, 0, 0, 1, y0, h) : Image(); }
 
     // The window shows this region of the picture at (x, y), give or take filtering and the cursor.
     bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {

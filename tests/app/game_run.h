@@ -24,15 +24,6 @@ inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 20
     return true;
 }
 
-inline std::string commandOutput(const std::string &command) {
-    std::string out;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char chunk[256];
-        while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
-        pclose(pipe);
-    }
-    return out;
-}
 
 inline void xdotool(const std::string &arguments) { std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()); }
 

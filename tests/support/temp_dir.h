@@ -1,11 +1,12 @@
 #pragma once
 // Test support: a private scratch folder under $TMPDIR (else /tmp), removed with
-// everything in it; and a loopback port nothing listens on.
+// everything in it; a loopback port nothing listens on; what a command prints.
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,4 +63,14 @@ inline int freeLoopbackPort() {
         port = ntohs(address.sin_port);
     close(s);
     return port;
+}
+
+inline std::string commandOutput(const std::string &command) {
+    std::string out;
+    if (FILE *pipe = popen(command.c_str(), "r")) {
+        char chunk[256];
+        while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, n);
+        pclose(pipe);
+    }
+    return out;
 }
