@@ -25,6 +25,7 @@
 #include "game.h"
 #include "gemsets.h"
 #include "session_local.h"
+#include "temp_dir.h"
 
 // --- GL call counting: the linker sends the engine's calls to these wrappers. ---
 namespace {
@@ -209,10 +210,8 @@ int main() {
     KGraphic::setGraphicQuality(true);
     std::printf("renderer: %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
 
-    char folder[] = "/tmp/brolix-bench-XXXXXX";
-    if (!mkdtemp(folder))
-        return 1;
-    const std::string dir = folder;
+    const TempDir scratch("brolix-bench");
+    const std::string dir = scratch.root();
     std::vector<std::string> files;
     files.push_back(writeTga(dir, "background.tga", 640, 480,
                              [](int x, int y) { return 0xFF000000u | unsigned(x % 256) << 16 | unsigned(y % 256) << 8 | 90u; }));
@@ -237,9 +236,6 @@ int main() {
     for (int k = 0; k < 7; ++k)
         loaded = gems[k].loadPicture(files[size_t(k) + 1].c_str(), true, false, true) && loaded;
     KText digits(files[8].c_str(), gDigits);
-    for (const std::string &f : files)
-        unlink(f.c_str());
-    rmdir(folder);
     if (!loaded) {
         std::fprintf(stderr, "bench_draw: pictures did not load\n");
         return 1;

@@ -28,8 +28,7 @@ extern char **environ;
 class GameFolder {
 public:
     explicit GameFolder(const std::string &program) {
-        char pattern[] = "/tmp/brolix-dialog-XXXXXX";
-        root = mkdtemp(pattern);
+        root = scratch.root();
         namespace fs = std::filesystem;
         fs::create_directories(root + "/data/help");
         fs::create_directories(root + "/bin");
@@ -39,7 +38,6 @@ public:
         std::ofstream(root + "/bin/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << root << "/opened.txt'\n";
         fs::permissions(root + "/bin/xdg-open", fs::perms::owner_all);
     }
-    ~GameFolder() { std::filesystem::remove_all(root); }
     GameFolder(const GameFolder &) = delete;
     GameFolder &operator=(const GameFolder &) = delete;
 
@@ -57,6 +55,7 @@ public:
         return line;
     }
 
+    TempDir scratch{"brolix-dialog"};
     std::string root, executable;
 };
 

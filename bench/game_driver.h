@@ -74,8 +74,7 @@ class InstalledGame {
 public:
     explicit InstalledGame(const std::string &runtimeDir) {
         namespace fs = std::filesystem;
-        char pattern[] = "/tmp/brolix-play-XXXXXX";
-        root = mkdtemp(pattern);
+        root = scratch.root();
         fs::copy(runtimeDir + "/data", root + "/data", fs::copy_options::recursive);
         fs::copy_file(runtimeDir + "/brolix", root + "/brolix");
         fs::create_directories(root + "/bin");
@@ -84,7 +83,6 @@ public:
         std::ofstream(root + "/alsoft.conf") << "[general]\ndrivers=wave\n[wave]\nfile=" << root
                                              << "/sound.wav\nchannels=mono\nsample-type=int16\n";
     }
-    ~InstalledGame() { std::filesystem::remove_all(root); }
     InstalledGame(const InstalledGame &) = delete;
     InstalledGame &operator=(const InstalledGame &) = delete;
 
@@ -99,6 +97,7 @@ public:
     }
     Image picture(const std::string &relative) const { return loadImage(path(relative)); }
 
+    TempDir scratch{"brolix-play"};
     std::string root;
 };
 
