@@ -167,10 +167,7 @@ void gameSettings(int32_t mx, int32_t my) {
 void nextBubbleSet() {
     const int64_t next = int64_t(prefs.bubbleset) + 1;
     prefs.bubbleset = next < 0 || next > INT32_MAX ? 0 : int32_t(next);
-    if (!loadBubbleSet(prefs.bubbleset)) {
-        prefs.bubbleset = 0;
-        loadBubbleSet(0);
-    }
+    loadChosenBubbleSet();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "KGraphic.h"
 #include "KMiscTools.h"
 #include "pictures.h"
+#include "prefs.h"
 
 #include <cstdio>
 #include <cstring>
@@ -41,4 +42,11 @@ bool loadBubbleSet(int32_t id) {
         gems[i - 1] = loadPictureFile(name);
     }
     return true;
+}
+
+void loadChosenBubbleSet() {
+    if (!loadBubbleSet(prefs.bubbleset)) {
+        prefs.bubbleset = 0;
+        loadBubbleSet(0);
+    }
 }

@@ -8,3 +8,4 @@ extern KGraphic *gems[7];          // picture of each token colour; deleted by t
 extern char bubbleSetName[256];    // name of the loaded set, as read from its name.txt
 
 bool loadBubbleSet(int32_t id);    // false, changing nothing, when the set has no name.txt (set 0: said once)
+void loadChosenBubbleSet();        // the set prefs.bubbleset names; set 0, in prefs too, when that one is missing

@@ -70,10 +70,7 @@ static void startSession(long gameMode) {
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
     surf_highscore = loadSkinPicture(gameMode == modeRelax ? "data\\enternamer%d.bmp" : "data\\entername%d.tga");
     ScrollTheGame();
-    if (!loadBubbleSet(prefs.bubbleset)) {
-        prefs.bubbleset = 0;
-        loadBubbleSet(0);
-    }
+    loadChosenBubbleSet();
     surf_select = loadSkinPicture("data\\select%d.tga");
     text_numbers = createText("data\\timenmb.tga", tableNumbers);
     text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
