@@ -80,7 +80,8 @@ TEST_F(Blit, SourceRectanglesLandUprightOnExactPixelsInEveryFlip) {
 }
 
 TEST_F(Blit, DecodedFormatsAndColourKeyedTgaDrawUpright) {
-    for (const std::string name : {"p.bmp", "p.jpg", "p.png"}) {  // blue top half, red bottom half
+    std::filesystem::create_directory(dir.path("x.tga.d"));  // ".tga" in a folder's name makes no TGA
+    for (const std::string name : {"x.tga.d/p.bmp", "x.tga.d/p.jpg", "x.tga.d/p.png"}) {  // blue top, red bottom
         ASSERT_TRUE(convert("-size 16x16 xc:red -fill blue -draw 'rectangle 0,0 15,7' -quality 100 " + dir.path(name)));
         KGraphic g;
         ASSERT_TRUE(g.loadPicture(dir.path(name).c_str(), true, false, true)) << name;
