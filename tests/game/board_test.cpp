@@ -11,6 +11,7 @@
 
 #include "spies.h"
 #include "game.h"
+#include "gemsets.h"
 #include "highscores.h"
 #include "prefs.h"
 #include "sounds.h"
@@ -177,6 +178,15 @@ TEST(HighScores, ResultsRankInTheirBlockAndStoredTablesLoadWhatTheyHold) {
     loadHigh(&scoreMillion, "data/smil");
     for (const sHighEntry &entry : scoreMillion.players) EXPECT_EQ(std::strlen(entry.name), 31u) << "cut to 31";
     resetScores();
+    // No gem set at all: the chosen one falls back to set 0, whose absence is said once.
+    static std::vector<std::string> boxes;
+    KMiscTools::setMessageBoxHook([](const char *title, const char *text) { boxes.push_back(title + (": " + std::string(text))); });
+    prefs.bubbleset = 3;
+    loadChosenBubbleSet(), loadChosenBubbleSet();
+    KMiscTools::setMessageBoxHook(nullptr);
+    EXPECT_EQ(prefs.bubbleset, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("Could not open file: " + folder.root(), 0), 0u) << boxes[0];
     KMiscTools::currentFilePath[0] = '\0';
 }
 
