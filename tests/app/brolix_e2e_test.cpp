@@ -114,10 +114,23 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     run.click(300, 450);   // menu button
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.click(230, 315);   // relax
-    run.click(489, 364);
+    // PLAY lies over cell (9, 6). Held until the board rests, the press selects that cell,
+    // as it does for a player who keeps the button down; a second click takes it back.
+    Image last;
+    auto settled = [&] {
+        return waitUntil([&] {
+            const Image now = run.capture();
+            return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
+        });
+    };
+    run.pointAt(489, 364);
+    xdotool("mousedown 1");
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
+    ASSERT_TRUE(settled());
+    xdotool("mouseup 1");
+    run.click(489, 364);
     run.pointAt(620, 10);
-    Image last = run.capture();
+    ASSERT_TRUE(settled());
     const std::array<int, 4> move = findMove(readBoard(last, gems));
     ASSERT_GE(move[0], 0) << "no move found on the board";
     run.click(71 + 42 * move[0] + 21, 90 + 42 * move[1] + 21);
@@ -125,10 +138,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     run.pointAt(620, 10);
     // Points shown, then the screen at rest: the result is taken at the next tick, 75 quick frames on.
     ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 430, 440, last, 430, 440, 170, 30) > 2; }));
-    ASSERT_TRUE(waitUntil([&] {
-        const Image now = run.capture();
-        return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
-    }));
+    ASSERT_TRUE(settled());
     run.click(300, 450);   // a relax game ends at the menu button, with its game-over screen first
     // The field offers the name typed last; Enter alone takes it.
     ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), ""));
