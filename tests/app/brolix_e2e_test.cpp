@@ -19,8 +19,13 @@ void reachMenu(GameRun &run, const GameFolder &game, const Image &menu) {
     xdotool("key Return");
     ASSERT_TRUE(run.waitWindow("Brolix"));
     ASSERT_TRUE(run.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page";
-    run.click(400, 420);   // continue without a driver
+    run.click(layout::DRIVER_CONTINUE);
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+}
+
+layout::Rect cell(int x, int y) {
+    const int left = layout::BOARD_X + layout::CELL * x, top = layout::BOARD_Y + layout::CELL * y;
+    return {left, top, left + layout::CELL, top + layout::CELL};
 }
 
 // Colour of each cell: the gem picture whose middle matches best.
@@ -31,7 +36,7 @@ Board readBoard(const Image &screen, const std::vector<Image> &gems) {
         for (int y = 0; y < 8; y++) {
             double best = 1e9;
             for (int c = 0; c < int(gems.size()); c++) {
-                const double d = difference(screen, 71 + 42 * x + 14, 90 + 42 * y + 14, gems[c], gems[c].width / 2 - 4,
+                const double d = difference(screen, layout::BOARD_X + layout::CELL * x + 14, layout::BOARD_Y + layout::CELL * y + 14, gems[c], gems[c].width / 2 - 4,
                                             gems[c].height / 2 - 4, 8, 8);
                 if (d < best) best = d, board[x][y] = c;
             }
@@ -106,14 +111,14 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
         return true;
     })) << "no cursor at the pointer";
 
-    run.click(150, 372);   // difficulty 0
-    run.click(489, 364);   // play
+    run.click(layout::DIFF_BOXES[0]);
+    run.click(layout::PLAY);
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace"));
     const std::string row = "<td>ada lovelace</td><td class=\"num\">";
     EXPECT_TRUE(waitUntil([&] { return leaderboard().find(row + "0</td>") != std::string::npos; })) << "not on the server";
-    run.click(300, 450);   // menu button
+    run.click(layout::GAME_BUTTONS[2]);   // menu
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
-    run.click(230, 315);   // relax
+    run.click(layout::MODE_ROWS[3]);   // relax
     // PLAY lies over cell (9, 6). Held until the board rests, the press selects that cell,
     // as it does for a player who keeps the button down; a second click takes it back.
     Image last;
@@ -123,23 +128,23 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
             return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
         });
     };
-    run.pointAt(489, 364);
+    run.pointAt(layout::PLAY);
     xdotool("mousedown 1");
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
     ASSERT_TRUE(settled());
     xdotool("mouseup 1");
-    run.click(489, 364);
+    run.click(layout::PLAY);
     run.pointAt(620, 10);
     ASSERT_TRUE(settled());
     const std::array<int, 4> move = findMove(readBoard(last, gems));
     ASSERT_GE(move[0], 0) << "no move found on the board";
-    run.click(71 + 42 * move[0] + 21, 90 + 42 * move[1] + 21);
-    run.click(71 + 42 * move[2] + 21, 90 + 42 * move[3] + 21);
+    run.click(cell(move[0], move[1]));
+    run.click(cell(move[2], move[3]));
     run.pointAt(620, 10);
     // Points shown, then the screen at rest: the result is taken at the next tick, 75 quick frames on.
     ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 430, 440, last, 430, 440, 170, 30) > 2; }));
     ASSERT_TRUE(settled());
-    run.click(300, 450);   // a relax game ends at the menu button, with its game-over screen first
+    run.click(layout::GAME_BUTTONS[2]);   // a relax game ends at the menu button, with its game-over screen first
     // The field offers the name typed last; Enter alone takes it.
     ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), ""));
     // Saved at once, in the place of difficulty 0's first row.
@@ -149,7 +154,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     std::memcpy(&points, table.data() + 32, 4);
     EXPECT_GT(points, 0u);
     EXPECT_EQ(table.substr(36), std::string(288, '\0'));
-    run.click(300, 450);
+    run.click(layout::GAME_BUTTONS[2]);
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.key("Escape");
     EXPECT_EQ(run.waitExit(), 0);
@@ -183,7 +188,7 @@ TEST(StartUpDialog, EveryChoiceThenPlay) {
               std::string("\1\2\0\0\0\1", 6));
     // The driver page's download button opens the page and ends the game.
     ASSERT_TRUE(run.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page";
-    run.click(570, 420);
+    run.click(layout::DRIVER_DOWNLOAD);
     EXPECT_EQ(run.waitExit(), 0);
     const std::string driverPage = *BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : game.path("data/help/driver.html");
     EXPECT_EQ(game.read("opened.txt"), index + driverPage + "\n");

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 
+#include "brolix_layout.h"
 #include "screen_image.h"
 #include "temp_dir.h"
 
@@ -115,7 +116,8 @@ public:
     void pointAt(int x, int y) const {
         xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y));
     }
-    void click(int x, int y) const { pointAt(x, y), xdotool("mousedown 1 sleep 0.2 mouseup 1 sleep 0.03"); }
+    void pointAt(const layout::Rect &r) const { pointAt((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2); }
+    void click(const layout::Rect &r) const { pointAt(r), xdotool("mousedown 1 sleep 0.2 mouseup 1 sleep 0.03"); }
     void key(const std::string &name) const { xdotool("keydown " + name + " sleep 0.15 keyup " + name + " sleep 0.03"); }
     void type(const std::string &text) const {
         for (char c : text) key(c == ' ' ? "space" : std::string(1, c));

@@ -15,6 +15,7 @@
 #include "gameover.h"
 #include "gemsets.h"
 #include "highscores.h"
+#include "brolix_layout.h"
 #include "menu.h"
 #include "prefs.h"
 #include "sounds.h"
@@ -83,17 +84,21 @@ TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
                   actions[i]) << i;
     EXPECT_EQ(spies::plays(snd_click), 1) << "dragged across with the button held: one press";
     gCurrentMenu = 0;
-    EXPECT_EQ(frame(489, 350, true), 1) << "play";
+    using namespace layout;
+    EXPECT_EQ(frame((PLAY.x1 + PLAY.x2) / 2, (PLAY.y1 + PLAY.y2) / 2, true), 1) << "play";
+    const int hard = (DIFF_BOXES[2].x1 + DIFF_BOXES[2].x2) / 2, sliderY = (VOLUME_SLIDER.y1 + VOLUME_SLIDER.y2) / 2;
     const struct {
         int panel, x, y;
         bool down;
         int32_t *field, value, heard;   // heard: the effect volume asked for, -2 unchecked
-    } clicks[] = {{0, 300, 200, false, &prefs.gameMode, 0, -2},   // only a held button chooses
-                  {0, 360, 334, true, &prefs.gameMode, 3, -2},    // edges belong to the row
-                  {0, 320, 370, true, &prefs.difficulty, 2, -2}, {0, 131, 359, true, &prefs.difficulty, 0, -2},
-                  {2, 298, 260, true, &prefs.volume, 116, 99},    {2, 186, 260, true, &prefs.volume, 0, 3},
-                  {2, 186, 260, false, &prefs.volume, 0, 0},      // the left end snaps to silence
-                  {2, 600, 470, false, &prefs.volume, 116, 100}}; // after a stored 500: on the slider
+    } clicks[] = {{0, 300, MODE_ROWS[1].y1 + 10, false, &prefs.gameMode, 0, -2},   // only a held button chooses
+                  {0, MODE_ROWS[3].x2, MODE_ROWS[3].y2, true, &prefs.gameMode, 3, -2},   // edges belong to the row
+                  {0, hard, DIFF_BOXES[2].y1 + 11, true, &prefs.difficulty, 2, -2},
+                  {0, DIFF_BOXES[0].x1, DIFF_BOXES[0].y1, true, &prefs.difficulty, 0, -2},
+                  {2, VOLUME_SLIDER.x2 - 1, sliderY, true, &prefs.volume, 116, 99},
+                  {2, VOLUME_SLIDER.x1 + 4, sliderY, true, &prefs.volume, 0, 3},
+                  {2, VOLUME_SLIDER.x1 + 4, sliderY, false, &prefs.volume, 0, 0},   // the left end snaps to silence
+                  {2, 600, 470, false, &prefs.volume, 116, 100}};   // after a stored 500: on the slider
     for (const auto &c : clicks) {
         gCurrentMenu = c.panel;
         if (c.x == 600) prefs.volume = 500;
@@ -102,7 +107,7 @@ TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
         if (c.heard != -2) { EXPECT_EQ(spies::effectVolume(), c.heard) << c.x << "," << c.y; }
     }
     gCurrentMenu = 4;
-    frame(200, 350, true);
+    frame((CREDITS_WEB.x1 + CREDITS_WEB.x2) / 2, (CREDITS_WEB.y1 + CREDITS_WEB.y2) / 2, true);
     EXPECT_EQ(spies::openedUrls().size(), 1u) << "the credits' web link";
     EXPECT_TRUE(KWindow::isQuit());
 }
