@@ -184,12 +184,16 @@ void loadCopySubBuffer() {
         state.copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
 }
 
+// The logical screen lands on whole drawable pixels: each logical pixel is n by m of them.
+bool isWholeScale(int width, int height) {
+    return state.glView.width % width == 0 && state.glView.height % height == 0;
+}
+
 // Only the part of the picture that changed goes to the window, at a whole scale
 // (where the scaled pixels are exactly those of the whole picture).
 bool presentPart(int width, int height, const KFrameArea &changed) {
     const int scaleX = state.glView.width / width, scaleY = state.glView.height / height;
-    const Rect &view = state.glView;
-    if (changed.whole || !state.copySubBuffer || view.width % width != 0 || view.height % height != 0)
+    if (changed.whole || !state.copySubBuffer || !isWholeScale(width, height))
         return false;
     const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, width);
     const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, height);
@@ -215,9 +219,8 @@ void presentLogicalScreen(SDL_Window *window, int width, int height, const KFram
         if (state.bars)
             glClear(GL_COLOR_BUFFER_BIT);
         const Rect &view = state.glView;
-        bool wholeScale = view.width % width == 0 && view.height % height == 0;
         state.fb.blitFramebuffer(0, 0, width, height, view.x, view.y, view.x + view.width, view.y + view.height,
-                                 GL_COLOR_BUFFER_BIT, wholeScale ? GL_NEAREST : GL_LINEAR);
+                                 GL_COLOR_BUFFER_BIT, isWholeScale(width, height) ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(window);
     }
     state.fb.bindFramebuffer(kFramebuffer, state.logicalFramebuffer);

@@ -7,12 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <limits>
 #include <new>
 
 #include <AL/efx.h>
 
+#include "KMiscTools.h"
 #include "KPlatform.h"
 #include "KSoundLocal.h"
 
@@ -383,9 +383,7 @@ void KSound::nativePlay(KSound *sound) {
 // A device mixes silence as busily as sound; resting it saves that while the game is quiet.
 void KSound::pauseWhenSilent() {
     KSoundDevice *d = directSoundPtr;
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint32_t ms = uint32_t(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    const uint32_t ms = KMiscTools::getMilliseconds();
     if (!d || d->paused || !d->pause || !d->resume || ms - d->checkedAt < kQuietCheckMs) return;
     d->checkedAt = ms;
     for (ALuint voice : d->voices) {
