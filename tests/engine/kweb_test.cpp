@@ -65,7 +65,7 @@ TEST_F(Web, BadStalledOrRefusedRequestsGiveNothing) {
     for (const std::string &bad : {"file://" + dir.path("secret"), std::string("ftp://127.0.0.1/x"),
                                    std::string("not a url at all"), std::string(""), std::string("http://[::1")})
         EXPECT_EQ(web.callURL(bad.c_str(), false), nullptr) << bad;
-    const std::string nobody = "http://127.0.0.1:" + std::to_string(freeLoopbackPort()) + "/x";
+    const std::string nobody = "http://127.0.0.1:" + std::to_string(unusedLoopbackPort()) + "/x";
     testing::internal::CaptureStderr();
     EXPECT_EQ(web.callURL(nobody.c_str(), false), nullptr);
     EXPECT_NE(testing::internal::GetCapturedStderr().find(nobody), std::string::npos);  // says why

@@ -1,10 +1,6 @@
 #pragma once
 // Test support: a private scratch folder under $TMPDIR (else /tmp), removed with
-// everything in it; a loopback port nothing listens on; what a command prints.
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+// everything in it; what a command prints.
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,21 +45,6 @@ public:
 private:
     std::string root_;
 };
-
-// A port the kernel just handed out and took back: free unless someone races for it.
-inline int freeLoopbackPort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(s, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    close(s);
-    return port;
-}
 
 inline std::string commandOutput(const std::string &command) {
     std::string out;
