@@ -4,7 +4,7 @@
 #include "KInput.h"
 
 KGraphic *surf_mouse = nullptr;
-bool isHidden = false;
+static bool isHidden = false;   // the system pointer is hidden by us
 
 static const int hotSpotOffset = 3;
 

@@ -3,7 +3,6 @@
 class KGraphic;
 
 extern KGraphic *surf_mouse;   // cursor picture "data/mouse.tga", hot spot 3 pixels in from its corner
-extern bool isHidden;          // the system pointer is hidden by us
 
 void displayMouseCursor();     // draw the cursor over the screen, or give the pointer back outside it
 void grabVideo();              // per-frame hook after each flip; does nothing
