@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
-#include "game.h"
+#include "game_local.h"
 #include "prefs.h"
 
 static volatile bool sink;

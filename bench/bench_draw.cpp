@@ -22,9 +22,8 @@
 #include "KMiscTools.h"
 #include "KText.h"
 #include "KWindow.h"
-#include "game.h"
+#include "game_local.h"
 #include "gemsets.h"
-#include "session_local.h"
 #include "temp_dir.h"
 
 // --- GL call counting: the linker sends the engine's calls to these wrappers. ---

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "KText.h"
-#include "gameover.h"
+#include "game.h"
 
 class KGraphic;
 

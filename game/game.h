@@ -3,7 +3,13 @@
 
 #include "brolix_layout.h"
 
-// The game module: board rules and the globals of the running game.
+// The game as the menu and the shell see it: the board's types, the globals of the
+// running game and the calls that run one. The rules that change them are declared in
+// game_local.h, for the game's own files and the tests of its rules.
+
+class KGraphic;
+class KText;
+struct KFont;
 
 // ---------------------------------------------------------------- board ----
 
@@ -41,61 +47,6 @@ struct sToken {
     int32_t bonusType;                  // a BonusMark
 };
 
-extern sToken tokenTable[boardCells];              // the live board, cell (x, y) at y*12+x
-extern sToken calculationTokenTable[boardCells];   // scratch board of the move search
-
-inline sToken &tokenAt(long x, long y) { return tokenTable[y * boardColumns + x]; }
-// True when the screen point (mx, my) lies in cell (x, y), edges included.
-bool isPointInCell(long x, long y, long mx, long my);
-long colorCount();                      // colours in play: 5 + difficulty (clamped to 0..2)
-
-void seedRandom(uint32_t seed);         // restart the game's random source
-long randomNumber();                    // next non-negative random integer
-
-void resetTokenTable(bool resetScore);  // fresh board without lines, one free hint
-void appearTokens();                    // refill empty top-row cells unless tokens move
-bool removeMatches();                   // repair the first line of three; true if it did
-bool isThereAnIncomingToken();          // a top-row token is still appearing
-bool isThereAMovingToken();             // a token falls or is exchanged (never while one appears)
-bool isThereAFadingToken();             // a token is appearing or being cleared
-bool isThereAFallingToken();            // a token is between two cells
-
-// ------------------------------------------------------------- matching ----
-
-bool isMatching(long x1, long y1, long x2, long y2, long x3, long y3); // three alive, same colour
-void checkForMatches();                 // at rest: clear every line and award its windows
-void fadeOut(long x, long y);           // start clearing a token and fire its mark
-
-// ------------------------------------------------------------- exchange ----
-
-void animateField();                    // advance fades and hint pulses
-void fallTokens();                      // move tokens down into empty cells
-void doSwapTokens();                    // advance and complete the running exchange
-
-// ---------------------------------------------------------------- hints ----
-
-void swapForHint(long x1, long y1, long x2, long y2);   // exchange colours on the scratch board
-bool isMatchingForHint(long x1, long y1, long x2, long y2, long x3, long y3);
-bool checkForPossibility();             // the scratch board holds a line
-bool isAPossibleMatch(long x1, long y1, long x2, long y2); // would this exchange form a line?
-bool isHint(long x, long y);            // the token has a move with a neighbour
-bool isThereAPossibilityLeft();         // any token has a move
-void showHint();                        // make one token with a move pulse
-
-// ---------------------------------------------------------------- bonus ----
-
-extern float zapAttack;                 // label angle and clock; negative: no label
-extern float zoomAttack;                // label zoom
-extern float blendAttack;               // label alpha
-
-void doBonus(long bonusType, long x, long y); // effect of a bomb, row or column mark
-void startZapAttack();                  // announce a replaced board
-void clearZapAttack();                  // no label
-bool stepZapAttack();                   // advance the label; true when it shows this frame
-void AnimateZapAttack();                // advance and draw the label
-
-// ------------------------------------------------------------- the game ----
-
 // Game modes, numbered alike in preferences, score tables, file names and requests.
 enum GameMode : int32_t {
     modeSixtySeconds = 0,               // counts down from 60
@@ -104,6 +55,10 @@ enum GameMode : int32_t {
     modeRelax = 3,                      // no limit; the player ends the game
 };
 
+// ------------------------------------------------- the state of one game ----
+// All of it, and nothing else, is set anew by resetGameState (game_local.h).
+
+extern sToken tokenTable[boardCells];   // the live board, cell (x, y) at y*12+x; selection and hints included
 extern uint32_t score;                  // points of the running game
 extern int32_t _unitScore;              // 1, or 100 in the million mode
 extern int32_t _realScore;              // the result: points, or seconds in the million mode
@@ -114,37 +69,15 @@ extern bool endPlay;                    // leave the game for the menu
 extern float gameOverFade;              // opacity of the game-over screen
 extern bool ghighscoreProcessed;        // this game's high score has been handled
 extern bool _onlineProcessed;           // this game's score went to the server
-
-// ------------------------------------------------ score, timer, display ----
-
 extern int32_t gameTimer;               // seconds left / taken, or time of day
 extern int32_t subTimer;                // frames toward the next tick
+extern float zapAttack;                 // replaced-board label angle and clock; negative: no label
+extern float zoomAttack;                // label zoom
+extern float blendAttack;               // label alpha
 
-void resetTimer(long gameMode);         // start the timer of a mode; the game is not over
-void ShowTimer(long gameMode, bool decompte); // count a frame when decompte, apply the mode's end rule at each tick, draw
-void displayTokens();                   // gems, selection frames, fades and marks of every alive cell
-void displayScore();                    // score digits at SCORE_AT
-void displayGameMode(long gameMode);    // the mode's label from the in-game picture
+// ------------------------------------------------------ kept across games ----
 
-// -------------------------------------------------------------- session ----
-
-class KGraphic;
-class KText;
-
-extern KGraphic *surf_fond;             // in-game picture: background, lit buttons, pause panel, labels
-extern KGraphic *surf_gameover;         // game-over picture
-extern KGraphic *surf_highscore;        // name-entry panel
-extern KGraphic *surf_select;           // selection frame
-extern KGraphic *surf_bomb, *surf_horiz, *surf_verti, *surf_rand, *surf_xzap; // bonus marks
-extern KText *text_numbers;             // timer digits
-extern KText *text_scorenumbers;        // score digits
-
-void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
-void ScrollTheGame();                   // spin the last frame out and the in-game picture in (41 frames)
-void spinTo(KGraphic *next);            // the same towards any picture; none: the last frame spins out alone
-void displayGameOver();                 // game-over picture or name entry, faded by gameOverFade
-
-// ---------------------------------------------------------------- input ----
+extern sToken calculationTokenTable[boardCells];   // scratch board of the move search
 
 // One button below the board; the rectangle includes both ends.
 struct sHotSpot {
@@ -158,7 +91,27 @@ extern sHotSpot hotspots[3];
 extern bool oldButton;                  // left button seen down by the board
 extern bool oldbt;                      // left button seen down by the buttons
 
-bool doInput();                         // board clicks, or a board without moves replaced; always false
+// The name entry of the game-over screen.
+extern char buffer[32];                 // the name being typed; kept for the next entry of the run
+extern int32_t bufferPosition;          // its length, 0..19
+extern int32_t blinker;                 // text cursor frame counter, 71-frame cycle
+extern KText *highscoreText;            // the menu font, loaded by the menu; null: the name is not drawn
+
+// --------------------------------------------------- pictures of a session ----
+
+extern KGraphic *surf_fond;             // in-game picture: background, lit buttons, pause panel, labels
+extern KGraphic *surf_internet;         // server-wait picture
+extern KGraphic *surf_gameover;         // game-over picture
+extern KGraphic *surf_highscore;        // name-entry panel
+extern KGraphic *surf_select;           // selection frame
+extern KGraphic *surf_bomb, *surf_horiz, *surf_verti, *surf_rand, *surf_xzap; // bonus marks
+extern KText *text_numbers;             // timer digits
+extern KText *text_scorenumbers;        // score digits
+extern KFont tableNumbers[13];          // timer glyphs of "timenmb.tga"
+extern KFont scoretableNumbers[13];     // score glyphs of "numbers.tga"
+
+// ------------------------------------------------------------ the calls ----
+
+void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
+void spinTo(KGraphic *next);            // the last frame spins out and next (if any) in, 41 frames
 void waitForButton(bool down);          // until the left button is down (true) or up (false), or the window closes
-void MoveSelection();                   // exchange the two selected tokens when allowed
-void handleInterface();                 // lit button under the pointer, and its action on a click

@@ -1,8 +1,6 @@
-#include "gameover.h"
-
 #include <cstring>
 
-#include "game.h"
+#include "game_local.h"
 #include "highscores.h"
 #include "KGraphic.h"
 #include "KInput.h"

@@ -1,9 +1,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include "session_local.h"
+#include "game_local.h"
 #include "gemsets.h"
 #include "KGraphic.h"
+#include "KText.h"
 
 int32_t gameTimer = 0;
 int32_t subTimer = 0;

@@ -1,7 +1,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-#include "game.h"
+#include "game_local.h"
 #include "sounds.h"
 #include "KGraphic.h"
 #include "KInput.h"

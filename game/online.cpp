@@ -10,8 +10,7 @@
 #include "scorehost.h"
 
 bool gOnlineScores = false;
-bool previousState = false;
-KGraphic *surf_internet = nullptr;
+static bool previousState = false;   // the server's answer for the current game
 const char *scoreServerHost = BROLIX_SCORE_HOST;
 
 namespace {

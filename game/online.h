@@ -2,11 +2,7 @@
 // Online scoring: asks the score server whether a result ranks, submits accepted
 // names. Requests block the game while the server-wait picture is shown.
 
-class KGraphic;
-
 extern bool gOnlineScores;          // the "Internet Scoring" check box; off: no request at all
-extern bool previousState;          // the server's answer for the current game
-extern KGraphic *surf_internet;     // server-wait picture, loaded with the game's pictures
 extern const char *scoreServerHost; // host and port of the score server (build setting)
 
 bool isOnlineScore(const char *description);                    // does the server rank _realScore? asks once per game

@@ -1,6 +1,6 @@
 #include <algorithm>
 #include <cstdio>
-#include "session_local.h"
+#include "game_local.h"
 #include "cursor.h"
 #include "gemsets.h"
 #include "highscores.h"
@@ -12,6 +12,7 @@
 #include "KInput.h"
 #include "KMiscTools.h"
 #include "KSound.h"
+#include "KText.h"
 #include "KWindow.h"
 
 uint32_t score = 0;
@@ -26,6 +27,7 @@ bool ghighscoreProcessed = false;
 bool _onlineProcessed = false;
 
 KGraphic *surf_fond = nullptr;
+KGraphic *surf_internet = nullptr;
 KGraphic *surf_gameover = nullptr;
 KGraphic *surf_highscore = nullptr;
 KGraphic *surf_select = nullptr;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "spies.h"
-#include "game.h"
+#include "game_local.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "prefs.h"

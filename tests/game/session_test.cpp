@@ -11,8 +11,7 @@
 
 #include "../frontend/game_window.h"
 #include "spies.h"
-#include "game.h"
-#include "gameover.h"
+#include "game_local.h"
 #include "highscores.h"
 #include "input_script.h"
 #include "prefs.h"
