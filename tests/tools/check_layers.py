@@ -4,7 +4,8 @@
 usage: check_layers.py SOURCE_DIR
 
 Layers, lowest first: each folder may include its own headers and those of the
-folders before it, never one after it.
+folders before it, never one after it. A header named *_local.h is for its own
+folder only.
 """
 import os
 import re
@@ -54,6 +55,9 @@ def upward_includes(root):
                 layer = layer_of(relative, root) if '/' in target else headers.get(os.path.basename(target))
                 if layer and LAYERS.index(layer) > own:
                     problems.append('%s:%d: %s includes %s, a header of %s above it' % (
+                        os.path.relpath(path, root), number, LAYERS[own], target, layer))
+                elif layer and layer != LAYERS[own] and target.endswith('_local.h'):
+                    problems.append('%s:%d: %s includes %s, a header private to %s' % (
                         os.path.relpath(path, root), number, LAYERS[own], target, layer))
     return problems
 
