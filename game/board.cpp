@@ -33,16 +33,7 @@ bool isPointInCell(long x, long y, long mx, long my) {
     return mx >= left && mx <= left + cellPitch - 1 && my >= top && my <= top + cellPitch - 1;
 }
 
-void resetTokenTable(bool resetScore) {
-    if (resetScore) {
-        score = 0;
-        resetTimer(_gameMode);
-        _onlineProcessed = false;
-    }
-    endPlay = false;
-    ghighscoreProcessed = false;
-    gameOverFade = 0;
-
+void dealFreshBoard() {
     long colors = colorCount();
     for (long x = 0; x < boardColumns; x++)
         for (long y = 0; y < boardRows; y++) {

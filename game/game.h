@@ -56,7 +56,7 @@ enum GameMode : int32_t {
 };
 
 // ------------------------------------------------- the state of one game ----
-// All of it, and nothing else, is set anew by resetGameState (game_local.h).
+// All of it is set anew by resetGameState (game_local.h), and nowhere else.
 
 extern sToken tokenTable[boardCells];   // the live board, cell (x, y) at y*12+x; selection and hints included
 extern uint32_t score;                  // points of the running game

@@ -15,7 +15,15 @@ void seedRandom(uint32_t seed);         // restart the game's random source
 long randomNumber();                    // next non-negative random integer
 long randomMod(long n);                 // random integer 0..n-1
 
-void resetTokenTable(bool resetScore);  // fresh board without lines, one free hint
+// How much of the running game a reset starts anew; each takes in the one before.
+enum class GameReset {
+    board,                              // a new board: score, timer and label go on
+    game,                               // a new game in the same mode: score, result, timer, end flags
+    session,                            // a game of another mode: also its name, point unit and label
+};
+void resetGameState(GameReset scope, long gameMode);
+void resetTokenTable(bool resetScore);  // a new game (resetScore) or only a new board
+void dealFreshBoard();                  // every cell steady, no line of three, one free hint
 void appearTokens();                    // refill empty top-row cells unless tokens move
 bool removeMatches();                   // repair the first line of three; true if it did
 bool isThereAnIncomingToken();          // a top-row token is still appearing

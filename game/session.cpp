@@ -1,12 +1,9 @@
 #include <algorithm>
-#include <cstdio>
 #include "game_local.h"
 #include "cursor.h"
 #include "gemsets.h"
 #include "highscores.h"
-#include "online.h"
 #include "pictures.h"
-#include "prefs.h"
 #include "sounds.h"
 #include "KGraphic.h"
 #include "KInput.h"
@@ -14,17 +11,6 @@
 #include "KSound.h"
 #include "KText.h"
 #include "KWindow.h"
-
-uint32_t score = 0;
-int32_t _unitScore = 1;
-int32_t _realScore = 0;
-int32_t _gameMode = 0;
-char gameDescription[260] = "";
-bool gameOver = false;
-bool endPlay = false;
-float gameOverFade = 0;
-bool ghighscoreProcessed = false;
-bool _onlineProcessed = false;
 
 KGraphic *surf_fond = nullptr;
 KGraphic *surf_internet = nullptr;
@@ -57,16 +43,7 @@ static void loadMarks() {
 }
 
 static void startSession(long gameMode) {
-    std::snprintf(gameDescription, sizeof gameDescription, "brolix%lddif%d", gameMode, prefs.difficulty);
-    _onlineProcessed = false;
-    clearZapAttack();
-    _unitScore = 1;
     seedRandom(KMiscTools::getTheTicks());
-    if (gameMode == modeMillion) _unitScore = 100;
-    _gameMode = static_cast<int32_t>(gameMode);
-    score = 0;
-    endPlay = false;
-
     surf_fond = loadSkinPicture("data\\ingame%d.tga");
     surf_internet = loadPictureFile("data\\internet.tga");
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
@@ -78,9 +55,7 @@ static void startSession(long gameMode) {
     text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
     for (sHotSpot &spot : hotspots) spot.surface = surf_fond;
     loadMarks();
-
-    resetTokenTable(true);
-    resetTimer(_gameMode);
+    resetGameState(GameReset::session, gameMode);
 }
 
 // The gem set stays loaded for the menu and the next game.

@@ -142,6 +142,30 @@ TEST_F(Board, EachModeEndsByItsOwnClock) {
     EXPECT_EQ(_realScore, int32_t(score));
 }
 
+// A new board goes on with the game; a new game starts points and clock anew
+// but lets the label run; only a session clears the label and takes a new mode.
+TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
+    auto dirty = [] {
+        score = 500, _realScore = 500, gameTimer = 7, gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = true;
+        gameOverFade = 1, tokenAt(0, 0).selected = true;
+        startZapAttack();
+    };
+    _gameMode = modeFiveMinutes;
+    dirty();
+    resetTokenTable(false);
+    EXPECT_TRUE(score == 500 && _realScore == 500 && gameTimer == 7 && gameOver && _onlineProcessed);
+    EXPECT_FALSE(endPlay || ghighscoreProcessed || gameOverFade != 0 || tokenAt(0, 0).selected);
+    dirty();
+    resetTokenTable(true);
+    EXPECT_TRUE(score == 0 && gameTimer == 300 && !gameOver && !_onlineProcessed && !ghighscoreProcessed);
+    EXPECT_GT(zapAttack, 0);
+    dirty();
+    resetGameState(GameReset::session, modeMillion);
+    EXPECT_TRUE(score == 0 && gameTimer == 0 && _gameMode == modeMillion && _unitScore == 100 && zapAttack < 0);
+    EXPECT_STREQ(gameDescription, "brolix2dif2");
+    _gameMode = modeSixtySeconds;
+}
+
 // A result enters its own block when strictly better than the third (fewer seconds in
 // the million mode) and is saved at once; a stored table is read for what it holds.
 TEST(HighScores, ResultsRankInTheirBlockAndStoredTablesLoadWhatTheyHold) {

@@ -1,0 +1,38 @@
+#include <cstdio>
+#include "game_local.h"
+#include "prefs.h"
+
+uint32_t score = 0;
+int32_t _unitScore = 1;
+int32_t _realScore = 0;
+int32_t _gameMode = 0;
+char gameDescription[260] = "";
+bool gameOver = false;
+bool endPlay = false;
+float gameOverFade = 0;
+bool ghighscoreProcessed = false;
+bool _onlineProcessed = false;
+
+// The one place that says what a game's state is (game.h lists it under one heading):
+// a stored or resumed game must hold exactly what this sets. Only the random source
+// is seeded elsewhere, by the session, before its pictures load.
+void resetGameState(GameReset scope, long gameMode) {
+    if (scope == GameReset::session) {
+        std::snprintf(gameDescription, sizeof gameDescription, "brolix%lddif%d", gameMode, prefs.difficulty);
+        _gameMode = static_cast<int32_t>(gameMode);
+        _unitScore = gameMode == modeMillion ? 100 : 1;
+        clearZapAttack();
+    }
+    if (scope == GameReset::board) {
+        ghighscoreProcessed = false;
+    } else {
+        score = 0;
+        _onlineProcessed = false;
+        resetTimer(_gameMode);   // also clears gameOver and ghighscoreProcessed
+    }
+    endPlay = false;
+    gameOverFade = 0;
+    dealFreshBoard();
+}
+
+void resetTokenTable(bool resetScore) { resetGameState(resetScore ? GameReset::game : GameReset::board, _gameMode); }
