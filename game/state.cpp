@@ -27,6 +27,7 @@ void resetGameState(GameReset scope, long gameMode) {
         ghighscoreProcessed = false;
     } else {
         score = 0;
+        _realScore = 0;   // else the last game's result is judged until the first tick
         _onlineProcessed = false;
         resetTimer(_gameMode);   // also clears gameOver and ghighscoreProcessed
     }

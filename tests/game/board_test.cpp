@@ -142,7 +142,7 @@ TEST_F(Board, EachModeEndsByItsOwnClock) {
     EXPECT_EQ(_realScore, int32_t(score));
 }
 
-// A new board goes on with the game; a new game starts points and clock anew
+// A new board goes on with the game; a new game starts points, result and clock anew
 // but lets the label run; only a session clears the label and takes a new mode.
 TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
     auto dirty = [] {
@@ -158,6 +158,7 @@ TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
     dirty();
     resetTokenTable(true);
     EXPECT_TRUE(score == 0 && gameTimer == 300 && !gameOver && !_onlineProcessed && !ghighscoreProcessed);
+    EXPECT_EQ(_realScore, 0) << "a new game is not judged by the last one's result";
     EXPECT_GT(zapAttack, 0);
     dirty();
     resetGameState(GameReset::session, modeMillion);
