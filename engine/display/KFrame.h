@@ -26,7 +26,7 @@ struct KFrameArea {
     bool whole = true;          // the whole screen, whatever the numbers say
 };
 
-// What the frame being built draws. Drawing calls are recorded, not issued; at the
+// What the frame being built draws, and the GL drawing of each step. Drawing calls are recorded, not issued; at the
 // flip the record is compared with the last frame shown, and only a frame that
 // differs is drawn and shown. On a surface that keeps its pixels, only the part
 // where it differs is drawn again. Class-wide, like the window.
@@ -40,6 +40,10 @@ public:
     static void showNext();                      // the next finished frame is drawn and shown even if unchanged
     static void setSurfaceKept(bool kept);       // drawing goes to a surface that keeps its pixels between frames
     static void setRecording(bool on);           // off: every call draws at once and every frame is shown (on by default)
-    static bool isRecording();                   // whether drawing calls are recorded
     static const std::vector<KDrawStep> &recorded();   // the steps of the frame being built, in order
+
+private:
+    friend class KGraphic;
+    static void setScreenSize(int width, int height);   // the logical screen world views turn about
+    static void setView(const KDrawStep &view);         // while not recording, GL takes the step's world view now
 };

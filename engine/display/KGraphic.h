@@ -43,8 +43,6 @@ public:
                          float r, float g, float b, float a);   // flat rectangle; a < 1 adds
     bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far
     static int64_t getVideoMemory();    // running estimate of texture memory in bytes
-    static void drawSteps(const KDrawStep *steps, size_t count);   // recorded drawing to GL now, each step under its world view
-    static void drawStep(const KDrawStep &step);                   // one step to GL now, under the matrices GL holds
 
     // Data members, in this order.
     uint32_t texture = 0;               // GL texture name
@@ -73,11 +71,12 @@ private:
     KDrawStep blitStep(uint32_t kind, float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
                        bool flipX, bool flipY) const;
     static KDrawStep viewStep(uint32_t kind);                   // a step under the world view, nothing else set
-    static void applyWorldView(const KDrawStep &view);          // GL matrices of the step's world view
     int64_t textureBytes() const;       // what this texture adds to videoMemory
 
     static int16_t screenWidth, screenHeight, screenDepth;
     static int64_t videoMemory;         // running estimate of texture memory in bytes
     static bool _graphicQuality;        // filtering for new textures: linear when true
     static float viewX, viewY, viewAngle, viewZoom;   // world view of later drawing
+    static bool rectangleTextures;      // pictures may use rectangle textures; the window sets it
+    friend class KWindow;
 };
