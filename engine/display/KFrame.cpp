@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "KGraphicPixels.h"
@@ -186,6 +187,22 @@ struct Area {
     }
 };
 
+// The corners of a turned, zoomed quad where blitFx puts them: an odd-sized one is
+// half a pixel off its centre, which zoom makes many pixels.
+void turnedQuadBounds(const KDrawStep &s, double &l, double &b, double &r, double &t) {
+    const float hw = (s.x2 - s.x1) / 2, hh = (s.y2 - s.y1) / 2;
+    const double left = int16_t(std::trunc(-hw)), top = int16_t(std::trunc(hh));
+    const double w = int(s.x2 - s.x1), h = int(s.y2 - s.y1);
+    const double turn = s.angle * M_PI / 180, c = std::cos(turn) * s.zoom, sn = std::sin(turn) * s.zoom;
+    l = b = HUGE_VAL, r = t = -HUGE_VAL;
+    for (double x : {left, left + w})
+        for (double y : {top, top - h}) {
+            const double px = s.dx + hw + x * c - y * sn, py = s.dy - hh + x * sn + y * c;
+            l = std::min(l, std::floor(px)), r = std::max(r, std::ceil(px));
+            b = std::min(b, std::floor(py)), t = std::max(t, std::ceil(py));
+        }
+}
+
 // Adds where a step may change pixels, with a margin for rounding; false when
 // that could be anywhere (a clear, a turned or zoomed world view, odd numbers).
 bool addReach(const KDrawStep &s, Area &area) {
@@ -196,9 +213,7 @@ bool addReach(const KDrawStep &s, Area &area) {
     if (s.kind == KDrawStep::rectangle) {
         l = std::min(s.x1, s.x2), r = std::max(s.x1, s.x2), b = std::min(s.y1, s.y2), t = std::max(s.y1, s.y2);
     } else if (s.kind == KDrawStep::fxBlit && (s.angle != 0 || s.zoom != 1)) {
-        const double w = s.x2 - s.x1, h = s.y2 - s.y1;
-        const double cx = s.dx + w / 2, cy = s.dy - h / 2, radius = std::fabs(s.zoom) * std::hypot(w, h) / 2;
-        l = cx - radius, r = cx + radius, b = cy - radius, t = cy + radius;
+        turnedQuadBounds(s, l, b, r, t);
     } else {
         const double w = int(s.x2 - s.x1), h = int(s.y2 - s.y1);
         l = std::min<double>(s.dx, s.dx + w), r = std::max<double>(s.dx, s.dx + w);
