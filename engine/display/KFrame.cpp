@@ -10,7 +10,7 @@
 
 #include "KGraphicPixels.h"
 
-static_assert(sizeof(KDrawStep) == 25 * 4, "no padding: steps compare by their bytes");
+static_assert(sizeof(KDrawStep) == 26 * 4, "no padding: steps compare by their bytes");
 
 namespace {
 
@@ -48,6 +48,8 @@ void bindTexture(const KDrawStep &s) {
     glDisable(s.target == GL_TEXTURE_2D ? KPixels::kTextureRectangle : GL_TEXTURE_2D);
     glEnable(s.target);
     glBindTexture(s.target, s.texture);
+    glTexParameteri(s.target, GL_TEXTURE_MIN_FILTER, GLint(s.filter));
+    glTexParameteri(s.target, GL_TEXTURE_MAG_FILTER, GLint(s.filter));
 }
 
 // V1 top-left, V2 bottom-left, V3 bottom-right, V4 top-right on screen; a flip swaps
@@ -131,6 +133,15 @@ void fillRectangle(const KDrawStep &s) {
     glColor4f(1, 1, 1, 1);
 }
 
+// In the step's colour; GL keeps the one it was given since.
+void clearWith(const KDrawStep &s) {
+    GLfloat current[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, current);
+    glClearColor(s.red, s.green, s.blue, s.alpha);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(current[0], current[1], current[2], current[3]);
+}
+
 bool sameView(const KDrawStep &a, const KDrawStep &b) {
     return a.viewX == b.viewX && a.viewY == b.viewY && a.viewAngle == b.viewAngle && a.viewZoom == b.viewZoom;
 }
@@ -150,7 +161,7 @@ void drawStep(const KDrawStep &s) {
         fillRectangle(s);
         break;
     case KDrawStep::clear:
-        glClear(GL_COLOR_BUFFER_BIT);
+        clearWith(s);
         break;
     }
 }
@@ -262,7 +273,12 @@ void drawWithin(const Area &area, KFrameArea &where) {
 
 }  // namespace
 
-void KFrame::draw(const KDrawStep &step) {
+void KFrame::draw(KDrawStep step) {
+    if (step.kind == KDrawStep::clear) {
+        GLfloat colour[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+        step.red = colour[0], step.green = colour[1], step.blue = colour[2], step.alpha = colour[3];
+    }
     if (recording)
         pending.push_back(step);
     else

@@ -255,7 +255,9 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
         glTexSubImage2D(layout.target, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA,
                         GL_UNSIGNED_BYTE, texels.get());
     }
-    setGraphicQuality(_graphicQuality);
+    _linear = _graphicQuality;
+    glTexParameteri(layout.target, GL_TEXTURE_MIN_FILTER, _linear ? GL_LINEAR : GL_NEAREST);
+    glTexParameteri(layout.target, GL_TEXTURE_MAG_FILTER, _linear ? GL_LINEAR : GL_NEAREST);
     if (layout.target == GL_TEXTURE_2D) {  // rectangle textures refuse GL_REPEAT
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_T, GL_REPEAT);
@@ -266,6 +268,7 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
     picX1 = header.xOrigin;
     picY1 = header.yOrigin;
     _glEnum = layout.target;
+    bind();
     _ftextureWIDTH = float(layout.width);
     _ftextureHEIGHT = float(layout.height);
     delete[] _pixels;
@@ -274,9 +277,14 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
     return true;
 }
 
+void KGraphic::bind() { boundPicture[_glEnum == GL_TEXTURE_2D ? 0 : 1] = this; }
+
 void KGraphic::freePicture() {
     delete[] _pixels;
     _pixels = nullptr;
+    for (KGraphic *&picture : boundPicture)
+        if (picture == this)
+            picture = nullptr;
     // Keyed on the texture name so an empty (0-pixel) picture's texture is released too.
     if (texture == 0)
         return;
@@ -366,6 +374,8 @@ bool KGraphic::grabBackBuffer() {
     if (!screen || !texels)
         return false;
     _glEnum = layout.target;
+    _linear = false;   // nearest whatever the quality setting: the grab must reproduce the frame exactly
+    bind();
     _ftextureWIDTH = float(layout.width);
     _ftextureHEIGHT = float(layout.height);
     glEnable(_glEnum);
@@ -390,7 +400,6 @@ bool KGraphic::grabBackBuffer() {
         glTexSubImage2D(_glEnum, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA, GL_UNSIGNED_BYTE,
                         texels.get());
     }
-    // Nearest whatever the quality setting: the grab must reproduce the frame exactly.
     glTexParameteri(_glEnum, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(_glEnum, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(_glEnum, GL_TEXTURE_WRAP_S, GL_CLAMP);

@@ -4,7 +4,10 @@
 
 #include "KFrame.h"
 
-KDrawStep KGraphic::step(uint32_t kind) const {
+#include <GL/gl.h>
+
+KDrawStep KGraphic::step(uint32_t kind) {
+    bind();
     KDrawStep s = viewStep(kind);
     s.texture = texture;
     s.target = _glEnum;
@@ -12,11 +15,12 @@ KDrawStep KGraphic::step(uint32_t kind) const {
     s.textureHeight = _ftextureHEIGHT;
     s.sourceBlend = _sourceAlpha;
     s.destBlend = _destAlpha;
+    s.filter = _linear ? GL_LINEAR : GL_NEAREST;
     return s;
 }
 
 KDrawStep KGraphic::blitStep(uint32_t kind, float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
-                             bool flipX, bool flipY) const {
+                             bool flipX, bool flipY) {
     KDrawStep s = step(kind);
     s.x1 = sx1, s.y1 = sy1, s.x2 = sx2, s.y2 = sy2;
     s.dx = dx;

@@ -4,11 +4,6 @@
 #include "KFrame.h"
 
 #include <GL/gl.h>
-#include <initializer_list>
-
-#ifndef GL_TEXTURE_RECTANGLE_ARB
-#define GL_TEXTURE_RECTANGLE_ARB 0x84F5
-#endif
 
 int16_t KGraphic::screenWidth = 0;
 int16_t KGraphic::screenHeight = 0;
@@ -17,6 +12,7 @@ int64_t KGraphic::videoMemory = 0;
 bool KGraphic::_graphicQuality = false;
 float KGraphic::viewX = 0, KGraphic::viewY = 0, KGraphic::viewAngle = 0, KGraphic::viewZoom = 1;
 bool KGraphic::rectangleTextures = false;
+KGraphic *KGraphic::boundPicture[2] = {};
 
 void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
     screenWidth = width;
@@ -47,11 +43,11 @@ KDrawStep KGraphic::viewStep(uint32_t kind) {
     return s;
 }
 
+// The filter of a picture is fixed when it is loaded; a later call reaches only the
+// pictures bound at that moment, as a texture's own filter would.
 void KGraphic::setGraphicQuality(bool quality) {
     _graphicQuality = quality;
-    const GLint filter = quality ? GL_LINEAR : GL_NEAREST;
-    for (GLenum target : {GLenum(GL_TEXTURE_2D), GLenum(GL_TEXTURE_RECTANGLE_ARB)}) {
-        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
-        glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
-    }
+    for (KGraphic *picture : boundPicture)
+        if (picture)
+            picture->_linear = quality;
 }
