@@ -28,7 +28,6 @@ public:
     static bool getAccelerationCap();             // the context is hardware accelerated
 
     static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem
-    static void windowToLogical(int *x, int *y);  // window pixels to logical screen pixels (full screen scaling)
     static SDL_Window *getWindow();               // the game window, or none
     static bool isSoftwareRenderer(const char *vendor, const char *renderer);   // GL strings of a renderer without hardware
 
@@ -45,4 +44,6 @@ private:
     static bool AttachOpenGLToWindow(int16_t depth);
     static bool presentFrame(bool onSchedule);          // draws and shows the frame unless unchanged or behind; true when it did
     static void handleEvent(const SDL_Event &event);   // quit, close, resize
+    static void updateScaling(SDL_Window *window, int width, int height);   // where the logical screen lands
+    static void setQuit(bool quit);
 };
