@@ -10,7 +10,7 @@
 
 #include "KGraphicPixels.h"
 
-static_assert(sizeof(KDrawStep) == 26 * 4, "no padding: steps compare by their bytes");
+static_assert(sizeof(KDrawStep) == 27 * 4, "no padding: steps compare by their bytes");
 
 namespace {
 
@@ -24,6 +24,12 @@ bool surfaceKept = false;         // the surface drawn into keeps its pixels fro
 bool surfaceHoldsShown = false;   // ... and holds the frame shown, nothing more
 
 int screenWidth = 0, screenHeight = 0;   // the logical screen
+int renderWidth = 0, renderHeight = 0;   // the surface it is drawn into
+float renderScale = 1;                   // render pixels per logical pixel, across
+
+// A picture sampled at its own density keeps its filter (so scale 1 is pixel exact
+// and a grab reproduces the frame); at any other it is scaled smoothly.
+GLint filterOf(const KDrawStep &s) { return s.density == renderScale ? GLint(s.filter) : GL_LINEAR; }
 
 // --- drawing a step with GL ---
 
@@ -48,8 +54,8 @@ void bindTexture(const KDrawStep &s) {
     glDisable(s.target == GL_TEXTURE_2D ? KPixels::kTextureRectangle : GL_TEXTURE_2D);
     glEnable(s.target);
     glBindTexture(s.target, s.texture);
-    glTexParameteri(s.target, GL_TEXTURE_MIN_FILTER, GLint(s.filter));
-    glTexParameteri(s.target, GL_TEXTURE_MAG_FILTER, GLint(s.filter));
+    glTexParameteri(s.target, GL_TEXTURE_MIN_FILTER, filterOf(s));
+    glTexParameteri(s.target, GL_TEXTURE_MAG_FILTER, filterOf(s));
 }
 
 // V1 top-left, V2 bottom-left, V3 bottom-right, V4 top-right on screen; a flip swaps
@@ -58,8 +64,8 @@ void emitQuad(const KDrawStep &s, int16_t left, int16_t top) {
     const int w = int(s.x2 - s.x1);
     const int h = int(s.y2 - s.y1);
     const bool square = s.target == GL_TEXTURE_2D;
-    const float ks = square ? 1.0f / s.textureWidth : 1.0f;
-    const float kt = square ? 1.0f / s.textureHeight : 1.0f;
+    const float ks = square ? s.density / s.textureWidth : s.density;
+    const float kt = square ? s.density / s.textureHeight : s.density;
     const float s1 = (s.flipX ? s.x2 : s.x1) * ks, s2 = (s.flipX ? s.x1 : s.x2) * ks;
     const float t1 = (s.flipY ? s.y2 : s.y1) * kt, t2 = (s.flipY ? s.y1 : s.y2) * kt;
     glBegin(GL_QUADS);
@@ -260,10 +266,11 @@ void drawWithin(const Area &area, KFrameArea &where) {
         if (!addReach(s, reach) || overlaps(reach, area))
             reaching.push_back(s);
     }
-    where.x = int(std::floor(area.left));
-    where.y = int(std::floor(area.bottom));
-    where.width = int(std::ceil(area.right)) - where.x;
-    where.height = int(std::ceil(area.top)) - where.y;
+    const double sx = double(renderWidth) / screenWidth, sy = double(renderHeight) / screenHeight;
+    where.x = int(std::floor(area.left * sx));
+    where.y = int(std::floor(area.bottom * sy));
+    where.width = int(std::ceil(area.right * sx)) - where.x;
+    where.height = int(std::ceil(area.top * sy)) - where.y;
     where.whole = false;
     glEnable(GL_SCISSOR_TEST);
     glScissor(where.x, where.y, where.width, where.height);
@@ -341,8 +348,26 @@ void KFrame::setRecording(bool on) {
 const std::vector<KDrawStep> &KFrame::recorded() { return pending; }
 
 void KFrame::setScreenSize(int width, int height) {
-    screenWidth = width;
-    screenHeight = height;
+    screenWidth = renderWidth = width;
+    screenHeight = renderHeight = height;
+    renderScale = 1;
+}
+
+void KFrame::setRenderSize(int width, int height) {
+    renderWidth = width;
+    renderHeight = height;
+    renderScale = screenWidth > 0 ? float(width) / float(screenWidth) : 1;
+    setSurfaceKept(surfaceKept);
+    showNext();
+}
+
+bool KFrame::redrawShown() {
+    if (!shownKnown)
+        return false;
+    drawSteps(shown.data(), shown.size());
+    drawnSteps = 0;   // what was drawn of the frame being built is gone: it is drawn again at its finish
+    surfaceHoldsShown = true;
+    return true;
 }
 
 void KFrame::setView(const KDrawStep &view) {

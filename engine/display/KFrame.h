@@ -13,6 +13,7 @@ struct KDrawStep {
     uint32_t texture = 0, target = 0;       // picture; 0 for rectangles and clears
     float textureWidth = 0, textureHeight = 0;
     uint32_t sourceBlend = 0, destBlend = 0, filter = 0;   // filter: the picture's, linear or nearest
+    float density = 1;                      // texels per logical pixel: a grab holds the render scale's
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;   // source rectangle, or the rectangle filled in GL rows
     int32_t dx = 0, dy = 0;                 // where the source's top-left lands, GL rows
     uint32_t flipX = 0, flipY = 0;
@@ -21,7 +22,7 @@ struct KDrawStep {
     float alpha = 1;                        // faded blits, rectangles, clears
 };
 
-// A rectangle of the logical screen in GL pixels, rows counted from the bottom.
+// A rectangle of the rendered screen in its own pixels, rows counted from the bottom.
 struct KFrameArea {
     int x = 0, y = 0, width = 0, height = 0;
     bool whole = true;          // the whole screen, whatever the numbers say
@@ -42,9 +43,11 @@ public:
     static void setSurfaceKept(bool kept);       // drawing goes to a surface that keeps its pixels between frames
     static void setRecording(bool on);           // off: every call draws at once and every frame is shown (on by default)
     static const std::vector<KDrawStep> &recorded();   // the steps of the frame being built, in order
+    static bool redrawShown();                   // the last frame shown drawn again, whole, on a new surface; false when unknown
 
 private:
     friend class KGraphic;
     static void setScreenSize(int width, int height);   // the logical screen world views turn about
+    static void setRenderSize(int width, int height);   // the pixels it is drawn into; the surface is new
     static void setView(const KDrawStep &view);         // while not recording, GL takes the step's world view now
 };

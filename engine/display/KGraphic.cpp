@@ -294,6 +294,7 @@ void KGraphic::freePicture() {
     texture = 0;
     fimageWidth = 0;
     fimageHeight = 0;
+    _density = 1;
 }
 
 KGraphic::File KGraphic::LoadTGA(const char *path, long &start, size_t &size) {
@@ -364,7 +365,7 @@ KGraphic::Bytes KGraphic::RenderPicture(SDL_Surface *picture, size_t &size) {
 
 bool KGraphic::grabBackBuffer() {
     KFrame::drawPending();   // the frame drawn so far, not only what reached GL
-    const uint32_t sw = uint32_t(screenWidth), sh = uint32_t(screenHeight);
+    const uint32_t sw = uint32_t(renderWidth), sh = uint32_t(renderHeight);
     KPixels::TextureLayout layout = KPixels::textureLayout(sw, sh, false);
     if (rectangleTextures)
         layout = {KPixels::kTextureRectangle, sw, sh};
@@ -404,8 +405,9 @@ bool KGraphic::grabBackBuffer() {
     glTexParameteri(_glEnum, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(_glEnum, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(_glEnum, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    fimageWidth = float(sw);
-    fimageHeight = float(sh);
+    fimageWidth = float(screenWidth);   // blits of it keep logical coordinates
+    fimageHeight = float(screenHeight);
+    _density = float(renderWidth) / float(screenWidth);
     videoMemory += textureBytes();
     return true;
 }

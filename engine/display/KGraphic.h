@@ -18,6 +18,7 @@ public:
     static void setDefaultWorldView();                                          // no shift, turn or zoom
     static void setWorldView(float x, float y, float angle, float zoom, bool clear);  // shift (y up), then zoom and turn about the centre
     static void setGraphicQuality(bool quality);                                // linear (true) or nearest filtering, last bound pictures and later loads
+    static void setRenderSize(int16_t width, int16_t height);                   // the pixels the logical screen is drawn into
 
     // --- pictures ---
     KGraphic();                         // warns when the screen size is not set yet
@@ -41,7 +42,7 @@ public:
                          bool flipX = false, bool flipY = false); // turned, zoomed, faded about its centre
     static void drawRect(float x1, float y1, float x2, float y2,
                          float r, float g, float b, float a);   // flat rectangle; a < 1 adds
-    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far
+    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far, at the render scale
     static int64_t getVideoMemory();    // running estimate of texture memory in bytes
 
     // Data members, in this order.
@@ -75,6 +76,8 @@ private:
     void bind();                        // now the picture bound to its target: setGraphicQuality reaches it
 
     static int16_t screenWidth, screenHeight, screenDepth;
+    static int16_t renderWidth, renderHeight;   // the logical screen as drawn
+    float _density = 1;                 // texels per logical pixel
     static int64_t videoMemory;         // running estimate of texture memory in bytes
     static bool _graphicQuality;        // filtering for new textures: linear when true
     static float viewX, viewY, viewAngle, viewZoom;   // world view of later drawing

@@ -16,6 +16,7 @@ KDrawStep KGraphic::step(uint32_t kind) {
     s.sourceBlend = _sourceAlpha;
     s.destBlend = _destAlpha;
     s.filter = _linear ? GL_LINEAR : GL_NEAREST;
+    s.density = _density;
     return s;
 }
 

@@ -8,6 +8,7 @@
 int16_t KGraphic::screenWidth = 0;
 int16_t KGraphic::screenHeight = 0;
 int16_t KGraphic::screenDepth = 0;
+int16_t KGraphic::renderWidth = 0, KGraphic::renderHeight = 0;
 int64_t KGraphic::videoMemory = 0;
 bool KGraphic::_graphicQuality = false;
 float KGraphic::viewX = 0, KGraphic::viewY = 0, KGraphic::viewAngle = 0, KGraphic::viewZoom = 1;
@@ -18,10 +19,18 @@ void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
     screenWidth = width;
     screenHeight = height;
     screenDepth = depth;
+    renderWidth = width;
+    renderHeight = height;
     KFrame::setScreenSize(width, height);
     setGraphicQuality(false);
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_FLAT);
+}
+
+void KGraphic::setRenderSize(int16_t width, int16_t height) {
+    renderWidth = width;
+    renderHeight = height;
+    KFrame::setRenderSize(width, height);
 }
 
 void KGraphic::setDefaultWorldView() { setWorldView(0, 0, 0, 1, false); }

@@ -48,6 +48,7 @@ const KeyStroke KeyboardLayout[K_VK_COUNT] = {
 namespace {
 KPointerView pointerView;
 bool windowClosed = false;
+void (*waitService)() = nullptr;
 
 // Window pixels to logical ones; floor, so points left of or above the picture stay negative.
 void windowToLogical(int *x, int *y) {
@@ -190,8 +191,13 @@ void KInput::setPointerView(const KPointerView &view) { pointerView = view; }
 
 void KInput::setWindowClosed(bool closed) { windowClosed = closed; }
 
+void KInput::setWaitService(void (*service)()) { waitService = service; }
+
 void KInput::nativeWaitForKeyRelease(EKeyboardLayout key) {
     // SDL sees a release only when it pumps, and a closed window never sends one.
-    while (isPressed(key) && !windowClosed && !SDL_HasEvent(SDL_QUIT))
+    while (isPressed(key) && !windowClosed && !SDL_HasEvent(SDL_QUIT)) {
+        if (waitService)
+            waitService();
         SDL_Delay(1);
+    }
 }

@@ -72,6 +72,7 @@ private:
     // The window tells the input what it needs of it, so input never asks the window.
     static void setPointerView(const KPointerView &view);
     static void setWindowClosed(bool closed);   // asked to close: key waits end
+    static void setWaitService(void (*service)());   // run on each turn of a key wait: the window stays painted
     friend class KWindow;
 
     static SDL_Window *_hwnd;

@@ -52,6 +52,7 @@ const GLenum kFramebuffer = 0x8D40, kReadFramebuffer = 0x8CA8, kDrawFramebuffer 
 const GLenum kRenderbuffer = 0x8D41, kColorAttachment0 = 0x8CE0, kFramebufferComplete = 0x8CD5;
 
 const int kIconSize = 32;
+const int kMinimumWidth = 320, kMinimumHeight = 240;   // a window smaller than this shows too little
 
 // Copies a part of the back buffer to the window; Mesa's GLX offers it.
 typedef void (*CopySubBufferFn)(Display *, GLXDrawable, int, int, int, int);
@@ -76,16 +77,22 @@ struct WindowState {
     bool everFocused = false;
     Uint32 gameWindowID = 0;
 
-    // Full screen: where the logical screen lands in the window.
-    bool scaled = false;                 // logical pixels are scaled to the desktop
+    // Where the logical screen lands in the window, its aspect kept.
     Rect glView;                         // in drawable pixels, y upwards
     bool bars = false;                   // glView leaves part of the drawable uncovered
+    bool fullscreen = false;             // now, after any switch
+    KWindowPlace place;                  // the windowed place asked for, then the last one left
+    bool switchKeysDown = false;         // F11 or Alt+Enter held: one switch per press
 
-    // The logical screen is drawn into this framebuffer and blitted, scaled in full
-    // screen, at each flip. It keeps its pixels, so a frame that changed little is
-    // drawn again only where it changed.
+    // The logical screen is drawn into this framebuffer at the size it is shown (the
+    // letterboxed drawable) and copied to the window pixel for pixel at each flip. It
+    // keeps its pixels, so a frame that changed little is drawn again only where it changed.
     FramebufferApi fb;
+    bool framebuffers = false;           // the driver offers framebuffer objects
     GLuint logicalFramebuffer = 0, logicalRenderbuffer = 0;
+    int renderWidth = 0, renderHeight = 0;
+    bool blankSurface = false;           // made anew, nothing drawn into it yet
+    bool repaintDue = false;             // covered, uncovered, restored or resized since the last present
     CopySubBufferFn copySubBuffer = nullptr;
 
     uint8_t drawnIcon[kIconSize * kIconSize * 4];
@@ -125,11 +132,11 @@ void deleteLogicalScreen() {
     state.logicalFramebuffer = state.logicalRenderbuffer = 0;
 }
 
-// An off-screen logical screen, so drawing and read-backs use logical pixels
-// whatever the desktop's size. Without framebuffer objects the viewport scales
-// and every frame is drawn whole.
+// An off-screen logical screen at the size it is shown, so a part of it goes to the
+// window unscaled. Without framebuffer objects the viewport scales and every frame
+// is drawn whole.
 void createLogicalScreen(int width, int height) {
-    if (!loadFramebufferApi())
+    if (!state.framebuffers)
         return;
     state.fb.genFramebuffers(1, &state.logicalFramebuffer);
     state.fb.genRenderbuffers(1, &state.logicalRenderbuffer);
@@ -153,11 +160,26 @@ Rect letterbox(int outerWidth, int outerHeight, int width, int height) {
     return r;
 }
 
-void applyViewport(int width, int height) {
-    if (state.scaled && !state.logicalFramebuffer)
-        glViewport(state.glView.x, state.glView.y, state.glView.width, state.glView.height);
+void applyViewport() {
+    if (state.logicalFramebuffer)
+        glViewport(0, 0, state.renderWidth, state.renderHeight);
     else
-        glViewport(0, 0, width, height);
+        glViewport(state.glView.x, state.glView.y, state.glView.width, state.glView.height);
+}
+
+// The logical screen drawn at the size of its place in the drawable; the old
+// pixels are gone, so the next frame is drawn whole.
+void sizeLogicalScreen(int width, int height) {
+    const Rect &view = state.glView;
+    if (state.logicalFramebuffer && state.renderWidth == view.width && state.renderHeight == view.height)
+        return;
+    deleteLogicalScreen();
+    createLogicalScreen(view.width, view.height);
+    state.renderWidth = state.logicalFramebuffer ? view.width : width;
+    state.renderHeight = state.logicalFramebuffer ? view.height : height;
+    state.blankSurface = true;
+    KFrame::setSurfaceKept(state.logicalFramebuffer != 0);
+    KGraphic::setRenderSize(int16_t(state.renderWidth), int16_t(state.renderHeight));
 }
 
 void loadCopySubBuffer() {
@@ -168,29 +190,39 @@ void loadCopySubBuffer() {
         state.copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
 }
 
-// The logical screen lands on whole drawable pixels: each logical pixel is n by m of them.
-bool isWholeScale(int width, int height) {
-    return state.glView.width % width == 0 && state.glView.height % height == 0;
-}
-
-// Only the part of the picture that changed goes to the window, at a whole scale
-// (where the scaled pixels are exactly those of the whole picture).
-bool presentPart(int width, int height, const KFrameArea &changed) {
-    const int scaleX = state.glView.width / width, scaleY = state.glView.height / height;
-    if (changed.whole || !state.copySubBuffer || !isWholeScale(width, height))
+// Only the part of the picture that changed goes to the window: the rendered
+// screen is the size it is shown, so its pixels are exactly the window's.
+bool presentPart(const KFrameArea &changed) {
+    if (changed.whole || !state.copySubBuffer)
         return false;
-    const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, width);
-    const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, height);
+    const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, state.renderWidth);
+    const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, state.renderHeight);
     if (left >= right || bottom >= top)
         return true;
-    const int x = state.glView.x + left * scaleX, y = state.glView.y + bottom * scaleY;
-    const int w = (right - left) * scaleX, h = (top - bottom) * scaleY;
+    const int x = state.glView.x + left, y = state.glView.y + bottom, w = right - left, h = top - bottom;
     state.fb.blitFramebuffer(left, bottom, right, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     state.copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
     return true;
 }
 
-void presentLogicalScreen(SDL_Window *window, int width, int height, const KFrameArea &changed) {
+// The whole picture, bars included. Setting the window's viewport makes the driver
+// look at the drawable's size again, so a present right after a resize fills the new one.
+void presentWhole(SDL_Window *window) {
+    int w, h;
+    SDL_GL_GetDrawableSize(window, &w, &h);
+    state.fb.bindFramebuffer(kFramebuffer, 0);
+    glViewport(0, 0, w, h);
+    state.fb.bindFramebuffer(kReadFramebuffer, state.logicalFramebuffer);
+    glClearColor(0, 0, 0, 1);
+    if (state.bars)
+        glClear(GL_COLOR_BUFFER_BIT);
+    const Rect &view = state.glView;
+    state.fb.blitFramebuffer(0, 0, state.renderWidth, state.renderHeight, view.x, view.y, view.x + view.width,
+                             view.y + view.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    SDL_GL_SwapWindow(window);
+}
+
+void presentLogicalScreen(SDL_Window *window, const KFrameArea &changed) {
     GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
     GLfloat clearColour[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
@@ -198,16 +230,10 @@ void presentLogicalScreen(SDL_Window *window, int width, int height, const KFram
 
     state.fb.bindFramebuffer(kDrawFramebuffer, 0);
     state.fb.bindFramebuffer(kReadFramebuffer, state.logicalFramebuffer);
-    if (!presentPart(width, height, changed)) {
-        glClearColor(0, 0, 0, 1);
-        if (state.bars)
-            glClear(GL_COLOR_BUFFER_BIT);
-        const Rect &view = state.glView;
-        state.fb.blitFramebuffer(0, 0, width, height, view.x, view.y, view.x + view.width, view.y + view.height,
-                                 GL_COLOR_BUFFER_BIT, isWholeScale(width, height) ? GL_NEAREST : GL_LINEAR);
-        SDL_GL_SwapWindow(window);
-    }
+    if (!presentPart(changed))
+        presentWhole(window);
     state.fb.bindFramebuffer(kFramebuffer, state.logicalFramebuffer);
+    applyViewport();
 
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     if (scissor)
@@ -291,23 +317,83 @@ SDL_Window *createWindowWithPixelFormat(const char *title, const Rect &place, Ui
     return SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags);
 }
 
-// Windowed: the logical size, centred. Full screen: a borderless window over the
-// whole primary display (so it covers the screen even where no window manager
-// acts on the full-screen request), then flagged full screen for the ones that do.
+// The largest whole scale whose window, frame included, fits the work area.
+int fittingScale(const SDL_Rect &area, int frameWidth, int frameHeight, int width, int height) {
+    return std::max(1, std::min((area.w - frameWidth) / width, (area.h - frameHeight) / height));
+}
+
+bool knownDisplay(int display) { return display >= 0 && display < SDL_GetNumVideoDisplays(); }
+
+// The remembered place, when its display is still there and shows enough of it;
+// else the fitted size, centred on the remembered display or the first.
+Rect windowedPlace(int width, int height) {
+    const KWindowPlace &p = state.place;
+    const int display = knownDisplay(p.display) ? p.display : 0;
+    SDL_Rect area = {0, 0, width, height};
+    SDL_GetDisplayUsableBounds(display, &area);
+    const SDL_Rect remembered = {p.x, p.y, std::min(p.width, area.w), std::min(p.height, area.h)};
+    SDL_Rect seen;
+    if (p.width >= kMinimumWidth && p.height >= kMinimumHeight && SDL_IntersectRect(&remembered, &area, &seen) &&
+        seen.w >= kMinimumWidth / 2 && seen.h >= kMinimumHeight / 2)
+        return {remembered.x, remembered.y, remembered.w, remembered.h};
+    const int scale = fittingScale(area, 0, 0, width, height);
+    const int centred = int(SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    return {centred, centred, width * scale, height * scale};
+}
+
+// A frame the window manager adds may not fit where the window alone did.
+void fitFrame(SDL_Window *window, int width, int height) {
+    int top = 0, left = 0, bottom = 0, right = 0, w, h;
+    SDL_Rect area;
+    if (state.place.width != 0 || SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0 ||
+        SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window), &area) != 0)
+        return;
+    SDL_GetWindowSize(window, &w, &h);
+    const int scale = fittingScale(area, left + right, top + bottom, width, height);
+    if (w > width * scale)
+        SDL_SetWindowSize(window, width * scale, height * scale);
+}
+
+// Full screen: a borderless window over the whole display (so it covers the screen
+// even where no window manager acts on the full-screen request), then flagged full
+// screen for the ones that do.
+void coverDisplay(SDL_Window *window) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &bounds) != 0)
+        return;
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    SDL_SetWindowSize(window, bounds.w, bounds.h);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+void placeWindowed(SDL_Window *window, int width, int height) {
+    const Rect place = windowedPlace(width, height);
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowSize(window, place.width, place.height);
+    SDL_SetWindowPosition(window, place.x, place.y);
+}
+
+void rememberPlace(SDL_Window *window) {
+    if (!window || state.fullscreen)
+        return;
+    KWindowPlace &p = state.place;
+    SDL_GetWindowPosition(window, &p.x, &p.y);
+    SDL_GetWindowSize(window, &p.width, &p.height);
+    p.display = std::max(SDL_GetWindowDisplayIndex(window), 0);
+}
+
 SDL_Window *openGameWindow(const char *title, int width, int height, int16_t depth, bool windowed, bool use3d) {
-    Rect place;
-    if (windowed) {
-        place.x = place.y = int(SDL_WINDOWPOS_CENTERED_DISPLAY(0));
-        place.width = width;
-        place.height = height;
-        return createWindowWithPixelFormat(title, place, 0, depth, use3d);
-    }
-    SDL_Rect bounds = {0, 0, width, height};
-    SDL_GetDisplayBounds(0, &bounds);
-    place = {bounds.x, bounds.y, bounds.w, bounds.h};
-    SDL_Window *window = createWindowWithPixelFormat(title, place, SDL_WINDOW_BORDERLESS, depth, use3d);
-    if (window)
-        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    Rect place = windowedPlace(width, height);
+    SDL_Window *window =
+        createWindowWithPixelFormat(title, place, flags | (windowed ? 0 : SDL_WINDOW_BORDERLESS), depth, use3d);
+    if (!window)
+        return nullptr;
+    SDL_SetWindowMinimumSize(window, kMinimumWidth, kMinimumHeight);
+    if (!windowed)
+        coverDisplay(window);
     return window;
 }
 
@@ -335,6 +421,7 @@ int watchWindow(void *, SDL_Event *event) {
     case SDL_WINDOWEVENT_SHOWN:
     case SDL_WINDOWEVENT_RESTORED:
         KFrame::showNext();
+        state.repaintDue = true;
         break;
     default:
         break;
@@ -373,15 +460,17 @@ void KWindow::updateScaling(SDL_Window *window, int width, int height) {
     if (!window)
         return;
     int w, h;
-    if (state.scaled) {
-        SDL_GetWindowSize(window, &w, &h);
-        const Rect view = letterbox(w, h, width, height);
-        KInput::setPointerView({view.x, view.y, view.width, view.height, width, height});
-    }
+    SDL_GetWindowSize(window, &w, &h);
+    const Rect view = letterbox(w, h, width, height);
+    KInput::setPointerView({view.x, view.y, view.width, view.height, width, height});
     SDL_GL_GetDrawableSize(window, &w, &h);
     state.glView = letterbox(w, h, width, height);
     state.glView.y = h - state.glView.y - state.glView.height;   // GL counts rows from the bottom
     state.bars = state.glView.width < w || state.glView.height < h;
+    if (state.openGLContext) {
+        sizeLogicalScreen(width, height);
+        applyViewport();
+    }
 }
 
 void KWindow::setQuit(bool quit) {
@@ -408,10 +497,10 @@ KWindow::~KWindow() {
     if (state.hwnd) {
         SDL_DelEventWatch(watchWindow, nullptr);
         KInput::initInput(nullptr);
+        KInput::setWaitService(nullptr);
         SDL_DestroyWindow(state.hwnd);
         state.hwnd = nullptr;
     }
-    state.scaled = false;
     KInput::setPointerView({});
     if (state.driverPreloaded) {
         SDL_GL_UnloadLibrary();
@@ -441,6 +530,7 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     KGraphic::setScreenSize(width, height, depth);
     KFrame::drop();
     KFrame::showNext();
+    state.fullscreen = !windowed;
 
     if (!state.videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
@@ -458,14 +548,16 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     state.gameWindowID = SDL_GetWindowID(state.hwnd);
     state.everFocused = false;
     SDL_AddEventWatch(watchWindow, nullptr);
-    state.scaled = !windowed;
     applyWindowIcon(state.hwnd);
 
     setTitle(title);
     SDL_ShowWindow(state.hwnd);
     SDL_RaiseWindow(state.hwnd);
     SDL_SetWindowInputFocus(state.hwnd);   // a new game window comes to the front
+    if (windowed)
+        fitFrame(state.hwnd, width, height);
     KInput::initInput(state.hwnd);
+    KInput::setWaitService(processEvents);
 
     bool attached = AttachOpenGLToWindow(depth);
 
@@ -478,12 +570,11 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     state.isWaitVBLSupported = attached && state.maxFrameRate != 0 && SDL_GL_SetSwapInterval(1) == 0;
 
     if (attached) {
-        createLogicalScreen(width, height);
+        state.framebuffers = loadFramebufferApi();
         loadCopySubBuffer();
     }
-    KFrame::setSurfaceKept(state.logicalFramebuffer != 0);
-    updateScaling(state.hwnd, width, height);
     KGraphic::setScreenSize(width, height, depth);
+    updateScaling(state.hwnd, width, height);
     KInput::initInput(state.hwnd);
     KMiscTools::initMiscTools();
 
@@ -497,7 +588,7 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
 
     KGraphic::setDefaultWorldView();
     K3D::initK3D(width, height);
-    applyViewport(width, height);
+    applyViewport();
     return attached;
 }
 
@@ -531,8 +622,9 @@ bool KWindow::presentFrame(bool onSchedule) {
     KFrameArea changed;
     if (!KFrame::finish(changed))
         return false;
+    state.blankSurface = state.repaintDue = false;
     if (state.logicalFramebuffer)
-        presentLogicalScreen(state.hwnd, state.windowWidth, state.windowHeight, changed);
+        presentLogicalScreen(state.hwnd, changed);
     else
         SDL_GL_SwapWindow(state.hwnd);
     return true;
@@ -548,19 +640,37 @@ void KWindow::nativeFlip(bool waitForBackWindow) {
         sleepUntil(wake);
     processEvents();   // at the frame's time: input as fresh as it can be
 
-    // Frozen while the player works in another window.
-    bool frozen = false;
-    while (waitForBackWindow && state.hwnd && !state.quit && state.everFocused && !hasFocus(state.hwnd)) {
-        SDL_Event event;
-        if (!SDL_WaitEvent(&event))
-            break;
-        handleEvent(event);
-        frozen = true;
-    }
-    if (frozen)
+    if (waitForBackWindow && waitForFront())
         state.pacer.restart();
     else
         state.pacer.flipDone(monotonicNanoseconds());
+}
+
+// Frozen while the player works in another window, painted again whenever it is
+// uncovered; the focus coming back ends it, and so does a click into the window
+// (a desktop without a window manager gives no focus on a click). The click itself
+// is not the game's: it waits for the release.
+bool KWindow::waitForFront() {
+    if (!state.hwnd || state.quit || !state.everFocused || hasFocus(state.hwnd))
+        return false;
+    SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_ENABLE);
+    bool clicked = false;
+    SDL_Event event;
+    while (!clicked && !state.quit && !hasFocus(state.hwnd) && SDL_WaitEvent(&event)) {
+        clicked = event.type == SDL_MOUSEBUTTONDOWN && event.button.windowID == state.gameWindowID;
+        handleEvent(event);
+        repaintIfDue();
+    }
+    SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
+    if (!clicked)
+        return true;
+    SDL_RaiseWindow(state.hwnd);
+    SDL_SetWindowInputFocus(state.hwnd);
+    while (!state.quit && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)) {
+        processEvents();
+        SDL_Delay(1);
+    }
+    return true;
 }
 
 void KWindow::processEvents() {
@@ -568,6 +678,57 @@ void KWindow::processEvents() {
     KInput::pumpEvents();
     if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
         handleEvent(event);
+    switchOnKeys();
+    repaintIfDue();
+}
+
+// F11 or Alt+Enter, at any moment the window has the focus.
+void KWindow::switchOnKeys() {
+    const Uint8 *keys = SDL_GetKeyboardState(nullptr);
+    const bool alt = keys[SDL_SCANCODE_LALT] || keys[SDL_SCANCODE_RALT];
+    const bool down = keys[SDL_SCANCODE_F11] || (alt && (keys[SDL_SCANCODE_RETURN] || keys[SDL_SCANCODE_KP_ENTER]));
+    if (down && !state.switchKeysDown && state.hwnd && hasFocus(state.hwnd))
+        setFullScreen(!state.fullscreen);
+    state.switchKeysDown = down;
+}
+
+void KWindow::setFullScreen(bool fullscreen) {
+    if (!state.hwnd || fullscreen == state.fullscreen)
+        return;
+    rememberPlace(state.hwnd);
+    if (fullscreen)
+        coverDisplay(state.hwnd);
+    else
+        placeWindowed(state.hwnd, state.windowWidth, state.windowHeight);
+    state.fullscreen = fullscreen;
+    updateScaling(state.hwnd, state.windowWidth, state.windowHeight);
+    KFrame::showNext();
+}
+
+bool KWindow::isFullScreen() { return state.fullscreen; }
+
+void KWindow::setWindowPlace(const KWindowPlace &place) { state.place = place; }
+
+KWindowPlace KWindow::getWindowPlace() {
+    rememberPlace(state.hwnd);
+    return state.place;
+}
+
+// The last frame shown, again and whole, after the window was covered, restored or
+// resized while the game waits; a new surface first gets that frame drawn into it.
+void KWindow::repaintIfDue() {
+    if (!state.repaintDue || !state.hwnd || !state.logicalFramebuffer)
+        return;
+    state.repaintDue = false;
+    if (state.blankSurface && !KFrame::redrawShown()) {
+        GLfloat colour[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(colour[0], colour[1], colour[2], colour[3]);
+    }
+    state.blankSurface = false;
+    presentLogicalScreen(state.hwnd, KFrameArea());
 }
 
 void KWindow::handleEvent(const SDL_Event &event) {
@@ -579,7 +740,6 @@ void KWindow::handleEvent(const SDL_Event &event) {
             setQuit(true);
         } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             updateScaling(state.hwnd, state.windowWidth, state.windowHeight);
-            applyViewport(state.windowWidth, state.windowHeight);
         }
     }
 }

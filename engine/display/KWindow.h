@@ -4,9 +4,16 @@
 struct SDL_Window;
 union SDL_Event;
 
-// The one game window of the process and its OpenGL context. Windowed, the
-// client area is exactly the logical screen; full screen, the logical screen is
-// scaled to fit the desktop with its aspect kept and black bars around it.
+// Where a windowed game sits: desktop coordinates of the client area, and the
+// display. A width of 0: not known, the window opens fitted to the desktop.
+struct KWindowPlace {
+    int32_t x = 0, y = 0, width = 0, height = 0, display = 0;
+};
+
+// The one game window of the process and its OpenGL context. The logical screen is
+// drawn at the size it is shown, its aspect kept with black bars around it: windowed,
+// the window opens at the largest whole scale that fits the desktop and may be
+// resized; full screen, it covers the display. F11 and Alt+Enter switch between them.
 class KWindow {
 public:
     KWindow();    // starts the millisecond clock; no window yet
@@ -23,6 +30,10 @@ public:
     static bool isQuit();                         // true once the player closed the window or terminate ran
     static void terminate();                      // ask the game to end (isQuit true, a quit event queued)
     static void setTitle(const char *title);      // window caption
+    static void setWindowPlace(const KWindowPlace &place);   // where the next window opens when windowed
+    static KWindowPlace getWindowPlace();         // where it is, or was last while windowed
+    static void setFullScreen(bool fullscreen);   // switch now, as F11 does
+    static bool isFullScreen();                   // full screen now, after any switch
     static bool getRectangleTexCap();             // rectangle textures available and wanted
     static void setRectangleTexCap(bool forceRectangleCap);
     static bool getAccelerationCap();             // the context is hardware accelerated
@@ -44,6 +55,9 @@ private:
     static bool AttachOpenGLToWindow(int16_t depth);
     static bool presentFrame(bool onSchedule);          // draws and shows the frame unless unchanged or behind; true when it did
     static void handleEvent(const SDL_Event &event);   // quit, close, resize
-    static void updateScaling(SDL_Window *window, int width, int height);   // where the logical screen lands
+    static void updateScaling(SDL_Window *window, int width, int height);   // where the logical screen lands, at what size
+    static bool waitForFront();                          // true when it waited for the focus
+    static void switchOnKeys();
+    static void repaintIfDue();
     static void setQuit(bool quit);
 };

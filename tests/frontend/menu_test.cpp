@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
+#include <SDL.h>
 
+#include <array>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -51,6 +53,49 @@ int rightmostChange(const Pixels &a, const Pixels &b) {   // -1: the same
     for (size_t i = 0; i < a.size(); i += 4)
         if (std::memcmp(&a[i], &b[i], 3) != 0) right = std::max(right, int(i / 4 % 640));
     return right;
+}
+
+// The frame as drawn (until it shows: a late loop leaves at most four in a row undrawn).
+Pixels drawnFrame(const std::function<void(bool)> &draw, bool changed, int width) {
+    GLint view[4] = {};
+    for (int flip = 0, shown = 0; flip < 200 && shown < 5; flip++) {
+        draw(changed);
+        KWindow::flipBackBuffer(true);
+        glGetIntegerv(GL_VIEWPORT, view);
+        shown = view[2] == width ? shown + 1 : 0;
+    }
+    EXPECT_EQ(view[2], width);
+    Pixels rendered(size_t(view[2]) * view[3] * 4);
+    glReadPixels(0, 0, view[2], view[3], GL_RGBA, GL_UNSIGNED_BYTE, rendered.data());
+    return rendered;
+}
+
+// The largest difference of a colour channel's mean over 16 x 16 tiles of the logical
+// screen between the 1x frame and a denser one: every blit in its place, smoothly scaled.
+int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
+    const int tile = 16, width = 640 * scale;
+    int worst = 0;
+    for (int ty = 0; ty < 480; ty += tile)
+        for (int tx = 0; tx < 640; tx += tile)
+            for (int c = 0; c < 3; c++) {
+                long small = 0, big = 0;
+                for (int y = ty; y < ty + tile; y++)
+                    for (int x = tx; x < tx + tile; x++) small += oneX[(size_t(y) * 640 + x) * 4 + c];
+                for (int y = ty * scale; y < (ty + tile) * scale; y++)
+                    for (int x = tx * scale; x < (tx + tile) * scale; x++) big += dense[(size_t(y) * width + x) * 4 + c];
+                worst = std::max(worst, int(std::abs(small / (tile * tile) - big / (tile * tile * scale * scale))));
+            }
+    return worst;
+}
+
+// The window resized so the logical screen is drawn at this scale: the screen drawn
+// whole there, then changed in places (redrawn only there), against the 1x frames.
+void expectScaled(const char *screen, const std::array<Pixels, 2> &oneX, int scale,
+                  const std::function<void(bool)> &draw) {
+    SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
+    for (bool changed : {false, true})
+        EXPECT_LE(worstTile(oneX[changed], drawnFrame(draw, changed, 640 * scale), scale), 12)
+            << screen << (changed ? " changed" : "") << " at " << scale << "x";
 }
 
 class Menu : public ::testing::Test {
@@ -136,7 +181,7 @@ TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {
 // marker on the drawing surface stays) nor shown.
 TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     auto check = [](const char *screen, const std::function<void(bool)> &draw) {
-        Pixels direct[2];
+        std::array<Pixels, 2> direct;
         KFrame::setRecording(false);
         for (int changed = 0; changed < 2; changed++) {
             draw(changed);
@@ -158,11 +203,12 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
                 << screen << " frame " << frame;
         }
         EXPECT_EQ(backBuffer()[4 * (240 * 640 + 320) + 1], 0) << screen << ": the magenta marker stays";
-        return direct[0];
+        return direct;
     };
     gCurrentMenu = 2;
     auto menu = [](bool changed) { frame(changed ? 450 : 600, changed ? 205 : 470, false); };   // a button lit
-    const Pixels menuFrame = check("menu", menu);
+    const auto menuFrames = check("menu", menu);
+    const Pixels &menuFrame = menuFrames[0];
 
     // As before a transition: the frame is still pending when its pictures are freed.
     menu(false);
@@ -173,12 +219,13 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     KFrame::setRecording(false);
     grab.blitRect(0, 0, 640, 480, 0, 0);
     EXPECT_LT(rightmostChange(backBuffer(), menuFrame), 0);
-    check("transition step", [&](bool changed) {
+    auto transition = [&](bool changed) {
         const float f = changed ? 0.3f : 0.25f;
         KGraphic::setWorldView(0, 0, 0, 1, true);
         grab.blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
         surf_menu->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
-    });
+    };
+    const auto transitionFrames = check("transition step", transition);
 
     KGraphic **pictures[] = {&surf_fond, &surf_select, &surf_highscore, &surf_bomb, &surf_horiz, &surf_verti,
                              &surf_xzap, &surf_rand};
@@ -200,11 +247,23 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     _gameMode = modeFiveMinutes, _realScore = 5000, gameOverFade = 1;
     gameOver = true, ghighscoreProcessed = false;
     std::strcpy(buffer, "brolix");
-    check("board with marks under the name entry", [&](bool changed) {
+    auto entry = [&](bool changed) {
         board(changed);
         blinker = changed ? 40 : 10;   // the text cursor shows, or not
         displayGameOver();
-    });
+    };
+    const auto entryFrames = check("board with marks under the name entry", entry);
+
+    // The same screens drawn at 2x and 3x; the transition reads back the menu at that scale.
+    for (int scale : {2, 3}) {
+        expectScaled("menu", menuFrames, scale, menu);
+        menu(false);
+        grab.freePicture();
+        grab.grabBackBuffer();
+        KFrame::drop();
+        expectScaled("transition", transitionFrames, scale, transition);
+        expectScaled("name entry", entryFrames, scale, entry);
+    }
     gameOver = false;
     for (KGraphic **picture : pictures) delete *picture, *picture = nullptr;
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command inside a private Xvfb server, so tests never share a display.
-# Usage: with_xvfb.sh COMMAND [ARGS...]   (screen size: XVFB_SCREEN, default 1280x1024x24)
+# Usage: with_xvfb.sh COMMAND [ARGS...]   (screen size: XVFB_SCREEN, default 1024x768x24, where the game opens at 1x)
 set -uo pipefail
-screen="${XVFB_SCREEN:-1280x1024x24}"
+screen="${XVFB_SCREEN:-1024x768x24}"
 fifo="$(mktemp -u)"; mkfifo "$fifo"
 Xvfb -displayfd 3 -screen 0 "$screen" -noreset -nolisten tcp +extension GLX 3>"$fifo" 2>/dev/null &
 xvfb_pid=$!
