@@ -23,6 +23,11 @@ namespace {
 
 bool inRange(int v, int low, int high) { return v >= low && v <= high; }
 
+void closeGameWindow() {
+    saveWindowState();
+    destroy(fenetre);
+}
+
 } // namespace
 
 bool NoAcceleration() {
@@ -60,13 +65,14 @@ void shutDown() {
     savePrefs();
     freeSounds();
     destroy(surf_mouse);
-    destroy(fenetre);
+    closeGameWindow();
 }
 
 int runBrolix() {
     KMiscTools::initMiscTools();
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
     fenetre = new KWindow;
+    loadWindowState();
     KWindow::setWindowIcon(brolix_icon_rgba, brolix_icon_width, brolix_icon_height);
     // Without a window there is nothing to play on; the engine has told the player why.
     if (!fenetre->createGameWindow(640, 480, 16, isWindowed, "Brolix")) {
@@ -76,7 +82,7 @@ int runBrolix() {
     KGraphic::setGraphicQuality(true);
     KWindow::setRectangleTexCap(false);
     if (!KWindow::getAccelerationCap() && NoAcceleration()) {
-        destroy(fenetre);
+        closeGameWindow();
         return 0;
     }
     showLoadingScreen();

@@ -1,6 +1,7 @@
 #include "welcome.h"
 
 #include "KMiscTools.h"
+#include "KWindow.h"
 #include "makers.h"
 #include "online.h"
 #include "storage.h"
@@ -25,6 +26,7 @@ namespace {
 const char *const FULLSCREEN_FILE = "data\\fullscreen.stt";
 const char *const SKIN_FILE = "data\\skin.stt";
 const char *const GAMEPAD_FILE = "data\\gamepad.stt";
+const char *const WINDOW_FILE = "data\\window.stt";
 
 const DialogControl introControls[] = {
     {IDC_PREVIEW_CLASSIC, ControlKind::Picture, nullptr, 5, 10, 160, 120, 275},
@@ -46,6 +48,15 @@ bool readSetting(const char *name, unsigned char *bytes, long size) {
 
 bool writeSetting(const char *name, const unsigned char *bytes, long size) {
     return saveStoredFile(name, bytes, size);
+}
+
+int32_t readInt32(const unsigned char *bytes) {
+    return int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
+}
+
+void writeInt32(int32_t value, unsigned char *bytes) {
+    for (int i = 0; i < 4; i++)
+        bytes[i] = uint8_t(uint32_t(value) >> (8 * i));
 }
 
 // Centred on the screen, sized from the caption bar and the dialog font.
@@ -145,17 +156,38 @@ void loadFullScreenState() {
         isWindowed = windowed != 0;
     unsigned char skin[4];
     if (readSetting(SKIN_FILE, skin, 4))
-        gSkin = int32_t(uint32_t(skin[0]) | uint32_t(skin[1]) << 8 | uint32_t(skin[2]) << 16 |
-                        uint32_t(skin[3]) << 24);
+        gSkin = readInt32(skin);
 }
 
 void saveFullScreenState() {
     const unsigned char windowed = isWindowed ? 1 : 0;
     if (!writeSetting(FULLSCREEN_FILE, &windowed, 1))
         return;
-    const uint32_t skin = uint32_t(gSkin);
-    const unsigned char bytes[4] = {uint8_t(skin), uint8_t(skin >> 8), uint8_t(skin >> 16), uint8_t(skin >> 24)};
+    unsigned char bytes[4];
+    writeInt32(gSkin, bytes);
     writeSetting(SKIN_FILE, bytes, 4);
+}
+
+void loadWindowState() {
+    unsigned char bytes[20];
+    KWindowPlace place;
+    if (readSetting(WINDOW_FILE, bytes, 20))
+        place = {readInt32(bytes), readInt32(bytes + 4), readInt32(bytes + 8), readInt32(bytes + 12), readInt32(bytes + 16)};
+    KWindow::setWindowPlace(place);
+}
+
+void saveWindowState() {
+    const KWindowPlace place = KWindow::getWindowPlace();
+    unsigned char bytes[20];
+    const int32_t fields[5] = {place.x, place.y, place.width, place.height, place.display};
+    for (int i = 0; i < 5; i++)
+        writeInt32(fields[i], bytes + 4 * i);
+    if (place.width > 0)
+        writeSetting(WINDOW_FILE, bytes, 20);
+    if (isWindowed != !KWindow::isFullScreen()) {
+        isWindowed = !KWindow::isFullScreen();
+        saveFullScreenState();
+    }
 }
 
 void loadGamePadState() {

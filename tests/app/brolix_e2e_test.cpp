@@ -216,4 +216,127 @@ TEST(Installed, PlaysFromTheInstallAndSavesInThePlayersFolder) {
     EXPECT_EQ(tools.read("xdg/brolix/fullscreen.stt"), "\1");
 }
 
+// Another program's window over the game's, white, then gone; and (unless another window
+// is to keep the focus) the game's window hidden, then shown and focused as a window
+// manager restores it: it shows what it showed before, though nothing in the game changed.
+void expectRepaintedAfterCover(GameRun &run, const char *when, bool hide = true) {
+    Display *d = XOpenDisplay(nullptr);
+    XWindowAttributes at{};
+    XGetWindowAttributes(d, run.window(), &at);
+    const Image before = run.capture();
+    const Window cover = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x, at.y, at.width, at.height, 0, 0,
+                                             WhitePixel(d, DefaultScreen(d)));
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    XChangeWindowAttributes(d, cover, CWOverrideRedirect, &attributes);
+    XMapRaised(d, cover);
+    XSync(d, False);
+    EXPECT_TRUE(waitUntil([&] { return run.capture().rgb[1000] == 255; })) << when << ": not covered";
+    XDestroyWindow(d, cover);
+    XCloseDisplay(d);
+    EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 0, 0, before, 0, 0, 640, 480) < 1; })) << when << ": covered";
+    if (!hide) return;
+    const std::string window = std::to_string(run.window());
+    xdotool("windowunmap --sync " + window + " windowmap --sync " + window + " windowfocus --sync " + window);
+    EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 0, 0, before, 0, 0, 640, 480) < 1; })) << when << ": hidden";
+}
+
+std::string focusedWindow() { return commandOutput("xdotool getwindowfocus"); }
+
+// A 1920x1080 desktop (the test's own Xvfb): the window opens at 2x, centred. Resized to
+// no whole scale, the pointer still selects the gem under it; F11 goes full screen, and
+// that choice and the window's size survive a restart. Covered, hidden and shown again
+// while the game waits (the driver page, a held key, another window in front), the window
+// shows its picture again; a click into it ends the wait for the foreground.
+TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
+    GameFolder game;
+    game.write("data/fullscreen.stt", "\1");
+    game.write("data/skin.stt", std::string("\1\0\0\0", 4));
+    const Image menu = game.picture("menu1.tga"), inGame = game.picture("ingame1.tga");
+    {
+        GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1"});
+        ASSERT_TRUE(run.waitWindow("Welcome to Brolix !"));
+        xdotool("key Return");
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        EXPECT_EQ(run.width * 1000 + run.height, 1280 * 1000 + 960);
+        ASSERT_TRUE(run.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page";
+        expectRepaintedAfterCover(run, "driver page");
+        run.click(layout::DRIVER_CONTINUE);
+        ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+
+        const std::string window = std::to_string(run.window());
+        xdotool("windowsize --sync " + window + " 1000 700");
+        run.measure();
+        ASSERT_EQ(run.width, 1000);
+        run.click(layout::MODE_ROWS[3]);   // relax
+        run.pointAt(layout::PLAY);   // held until the board rests, the press selects the cell under PLAY
+        xdotool("mousedown 1");
+        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game at 1000x700";
+        Image last;
+        auto settled = [&] {
+            return waitUntil([&] {
+                const Image now = run.capture();
+                return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
+            });
+        };
+        ASSERT_TRUE(settled());
+        xdotool("mouseup 1");
+        run.click(layout::PLAY);
+        run.pointAt(620, 10);
+        ASSERT_TRUE(settled());
+        const layout::Rect gem = cell(2, 2), still = cell(5, 4);
+        run.click(gem);
+        run.pointAt(620, 10);
+        EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), gem.x1, gem.y1, last, gem.x1, gem.y1, 40, 40) > 8; }))
+            << "the gem under the pointer is not selected";
+        EXPECT_LT(difference(run.capture(), still.x1, still.y1, last, still.x1, still.y1, 40, 40), 1);
+        run.click(gem);   // taken back
+        ASSERT_TRUE(settled());
+
+        xdotool("windowfocus --sync " + window + " keydown p");   // the game waits for its release
+        expectRepaintedAfterCover(run, "key wait", false);   // hidden, it would lose the key
+        xdotool("keyup p");
+        ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 0, 0, last, 0, 0, 640, 480) > 2; })) << "no pause";
+        run.key("p");
+        ASSERT_TRUE(settled());
+
+        Display *d = XOpenDisplay(nullptr);   // another program takes the focus
+        const Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, 0, 0);
+        XMapRaised(d, other);
+        XSync(d, False);
+        xdotool("windowfocus --sync " + std::to_string(other));
+        expectRepaintedAfterCover(run, "behind another window", false);
+        run.click(gem);
+        EXPECT_TRUE(waitUntil([&] { return focusedWindow() == window + "\n"; })) << "the click gave no focus";
+        XDestroyWindow(d, other);
+        XCloseDisplay(d);
+
+        run.key("F11");
+        EXPECT_TRUE(waitUntil([&] { return run.measure(), run.width == 1920 && run.height == 1080; })) << "not full screen";
+        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game at full screen";
+        run.key("Escape");
+        ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+        run.key("Escape");
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    EXPECT_EQ(game.read("data/fullscreen.stt"), std::string(1, '\0'));
+    const std::string place = game.read("data/window.stt");
+    ASSERT_EQ(place.size(), 20u);
+    EXPECT_EQ(place.substr(0, 16), std::string("\x40\x01\0\0\x3c\0\0\0\xe8\x03\0\0\xbc\x02\0\0", 16)) << "320, 60, 1000 x 700";
+
+    GameRun again(game, {"BROLIX_NO_FRAME_WAIT=1"});
+    ASSERT_TRUE(again.waitWindow("Welcome to Brolix !"));
+    xdotool("key Return");   // "Play Full Screen" now ticked
+    ASSERT_TRUE(again.waitWindow("Brolix"));
+    EXPECT_EQ(again.width * 1000 + again.height, 1920 * 1000 + 1080);
+    ASSERT_TRUE(again.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page at full screen";
+    again.key("F11");
+    EXPECT_TRUE(waitUntil([&] { return again.measure(), again.width == 1000 && again.height == 700; })) << "not back";
+    again.click(layout::DRIVER_CONTINUE);
+    ASSERT_TRUE(again.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+    again.key("Escape");
+    EXPECT_EQ(again.waitExit(), 0);
+    EXPECT_EQ(game.read("data/fullscreen.stt"), "\1");
+}
+
 }  // namespace

@@ -6,7 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <thread>
 
@@ -71,7 +73,7 @@ public:
     }
     GameRun(const GameRun &) = delete;
     GameRun &operator=(const GameRun &) = delete;
-    int width = 0;   // of the window last waited for
+    int width = 0, height = 0;   // of the window last waited for
 
     // Exit code; -1 when it died of a signal or did not end in time (it is then killed).
     int waitExit() {
@@ -86,21 +88,36 @@ public:
         window_ = std::strtoul(found.c_str(), nullptr, 10);
         if (!window_) return false;
         xdotool("windowfocus --sync " + std::to_string(window_));
-        XWindowAttributes attributes{};   // no window manager: placed on the root window itself
-        XGetWindowAttributes(display_, window_, &attributes);
-        left_ = attributes.x, top_ = attributes.y, width = attributes.width;
+        measure();
         return true;
     }
 
-    // What the window shows now, 640 x 480.
+    // Where the window is now and where the 4:3 picture lies in it, bars around it.
+    void measure() {
+        XWindowAttributes attributes{};   // no window manager: placed on the root window itself
+        XGetWindowAttributes(display_, window_, &attributes);
+        left_ = attributes.x, top_ = attributes.y, width = attributes.width, height = attributes.height;
+        scale_ = std::min(width / 640.0, height / 480.0);
+        barX_ = int(std::lround((width - 640 * scale_) / 2)), barY_ = int(std::lround((height - 480 * scale_) / 2));
+    }
+    unsigned long window() const { return window_; }
+
+    // What the screen shows in the window's place now, in logical pixels, 640 x 480:
+    // each the mean of the window pixels it covers.
     Image capture() const {
         Image image{640, 480, 3, std::vector<unsigned char>(640 * 480 * 3)};
-        XImage *x = XGetImage(display_, window_, 0, 0, 640, 480, AllPlanes, ZPixmap);
+        XImage *x = XGetImage(display_, DefaultRootWindow(display_), left_, top_, width, height, AllPlanes, ZPixmap);
+        auto edge = [&](int i) { return int(std::lround(i * scale_)); };
         for (int y = 0; x && y < 480; y++)
             for (int i = 0; i < 640; i++) {
-                const unsigned long p = XGetPixel(x, i, y);
+                long sum[3] = {}, n = 0;
+                for (int wy = edge(y); wy < std::max(edge(y + 1), edge(y) + 1); wy++)
+                    for (int wx = edge(i); wx < std::max(edge(i + 1), edge(i) + 1); wx++, n++) {
+                        const unsigned long p = XGetPixel(x, barX_ + wx, barY_ + wy);
+                        sum[0] += (p >> 16) & 0xFF, sum[1] += (p >> 8) & 0xFF, sum[2] += p & 0xFF;
+                    }
                 unsigned char *out = &image.rgb[(size_t(y) * 640 + i) * 3];
-                out[0] = (p >> 16) & 0xFF, out[1] = (p >> 8) & 0xFF, out[2] = p & 0xFF;
+                for (int c = 0; c < 3; c++) out[c] = (unsigned char)(sum[c] / n);
             }
         if (x) XDestroyImage(x);
         return image;
@@ -114,7 +131,8 @@ public:
 
     // Held long enough for a game that polls its input once a frame.
     void pointAt(int x, int y) const {
-        xdotool("mousemove " + std::to_string(left_ + x) + " " + std::to_string(top_ + y));
+        const int atX = left_ + barX_ + int(std::floor((x + 0.5) * scale_)), atY = top_ + barY_ + int(std::floor((y + 0.5) * scale_));
+        xdotool("mousemove " + std::to_string(atX) + " " + std::to_string(atY));
     }
     void pointAt(const layout::Rect &r) const { pointAt((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2); }
     void click(const layout::Rect &r) const { pointAt(r), xdotool("mousedown 1 sleep 0.2 mouseup 1 sleep 0.03"); }
@@ -128,5 +146,6 @@ private:
     bool exited_ = false;
     Display *display_ = nullptr;
     Window window_ = 0;
-    int left_ = 0, top_ = 0;
+    int left_ = 0, top_ = 0, barX_ = 0, barY_ = 0;
+    double scale_ = 1;
 };
