@@ -317,9 +317,11 @@ SDL_Window *createWindowWithPixelFormat(const char *title, const Rect &place, Ui
     return SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags);
 }
 
-// The largest whole scale whose window, frame included, fits the work area.
+// The largest whole scale whose window, frame included, fits the work area; beyond
+// 3x the art is no finer and the window would leave the desktop little room.
 int fittingScale(const SDL_Rect &area, int frameWidth, int frameHeight, int width, int height) {
-    return std::max(1, std::min((area.w - frameWidth) / width, (area.h - frameHeight) / height));
+    const int fits = std::min((area.w - frameWidth) / width, (area.h - frameHeight) / height);
+    return std::max(1, std::min(fits, 3));
 }
 
 bool knownDisplay(int display) { return display >= 0 && display < SDL_GetNumVideoDisplays(); }
