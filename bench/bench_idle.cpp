@@ -50,18 +50,7 @@ bool windowed(int seconds) {
     std::printf("  at the menu, pointer still:       %s\n", menu.report().c_str());
 
     if (!startGame(run, screen, p)) return false;
-    restTheBoard(run, screen, memory);
-    Span resting(memory.pid);
-    memory.wait(seconds * 1000);
-    std::printf("  resting board, sixty seconds:     %s\n", resting.report().c_str());
-
-    Span motion(memory.pid);
-    for (int second = 0; second < seconds; second++) {
-        const Clock::time_point start = Clock::now();
-        run.key("F1", 30);
-        memory.wait(1000 - int(msSince(start)));
-    }
-    std::printf("  board in motion (F1 every 1 s):   %s\n", motion.report().c_str());
+    restingAndMovingBoard(run, screen, memory, seconds);
     memory.wait(100);
     printMemory(memory);
     quit(run, screen, p);

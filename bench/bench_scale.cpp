@@ -41,17 +41,7 @@ bool measure(int seconds) {
     const Clock::time_point play = Clock::now();
     if (!startGame(run, screen, p)) return false;
     std::printf("  Play to first frame:        %.0f ms (click to picture on screen)\n", msSince(play));
-    restTheBoard(run, screen, memory);
-    Span resting(memory.pid);
-    memory.wait(seconds * 1000);
-    std::printf("  resting board:              %s\n", resting.report().c_str());
-    Span falling(memory.pid);
-    for (int second = 0; second < seconds; second++) {
-        const Clock::time_point start = Clock::now();
-        run.key("F1", 30);
-        memory.wait(1000 - int(msSince(start)));
-    }
-    std::printf("  board falling in (F1 / s):  %s\n", falling.report().c_str());
+    restingAndMovingBoard(run, screen, memory, seconds);
     printMemory(memory);
     quit(run, screen, p);
     return true;

@@ -209,6 +209,22 @@ inline void restTheBoard(GameRun &run, const GameScreen &screen, Memory &memory)
     memory.wait(5000);
 }
 
+// CPU share on a resting board (the pointer off it), then with a new board falling
+// in every second (F1; its hint pulses).
+inline void restingAndMovingBoard(GameRun &run, const GameScreen &screen, Memory &memory, int seconds) {
+    restTheBoard(run, screen, memory);
+    Span resting(memory.pid);
+    memory.wait(seconds * 1000);
+    std::printf("  resting board:                    %s\n", resting.report().c_str());
+    Span motion(memory.pid);
+    for (int second = 0; second < seconds; second++) {
+        const Clock::time_point start = Clock::now();
+        run.key("F1", 30);
+        memory.wait(1000 - int(msSince(start)));
+    }
+    std::printf("  board in motion (F1 every 1 s):   %s\n", motion.report().c_str());
+}
+
 // Escape back to the menu, and Escape again once it shows.
 inline void quit(GameRun &run, const GameScreen &screen, const Pictures &p) {
     run.key("Escape");
