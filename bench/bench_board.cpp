@@ -4,17 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
-#include "game.h"
+#include "board_rules.h"
 #include "prefs.h"
 
 static volatile bool sink;
 
 static void ruleFrame() {
-    animateField();
-    fallTokens();
-    appearTokens();
-    doSwapTokens();
-    checkForMatches();
+    stepBoardRules();
     sink = isThereAPossibilityLeft();
 }
 
