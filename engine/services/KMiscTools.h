@@ -20,16 +20,17 @@ public:
     static void initMillisecond();                      // read the clock's units per second
     static int32_t getYear();                           // current year of the local time
     static void launchURL(const char *url, bool maximised);  // open in the user's default application, no wait
+    // The folder the game's files are named from, no trailing '/'; empty until initMiscTools.
+    static const char *getGameFolder();
+    // Names the game's files from another folder (a test's or a benchmark's scratch copy),
+    // cut to the buffer; nullptr or "" goes back to the executable's folder.
+    static void setGameFolder(const char *folder);
 
-    // Where message boxes go (KPlatform's entry). Tests install a recorder; nullptr puts the real box back.
-    typedef void (*MessageBoxHook)(const char *title, const char *text);
-    static MessageBoxHook setMessageBoxHook(MessageBoxHook hook);   // returns the previous hook
-
-    static char currentFilePath[PATH_SIZE];   // executable's folder, no trailing '/'; empty until initMiscTools
+private:
+    static char currentFilePath[PATH_SIZE];   // see getGameFolder
     static int64_t _unitsPerSecond;           // clock units per second
     static KLog _kLog;                        // the engine's log (no files)
 
-private:
     static void nativeMessageBox(const char *title, const char *text);   // the real calls, behind KPlatform's table
     static void nativeLaunchURL(const char *url, bool maximised);
     friend struct KPlatform;

@@ -34,11 +34,10 @@ public:
     static void setGlobalVolumes(int volumeMusic, int volumeSFX); // master volumes; a negative value keeps one
     static void pauseWhenSilent();                             // lets the device rest while nothing plays; the next play wakes it
 
+private:
     static const int fechnerTable[101];                        // attenuation in 1/100 dB per volume step
     static float gFREQUENCY;                                   // output rate noted when the device opened
     static bool _acceleratedDSound;                            // false on an emulated device
-
-private:
     static void nativePlay(KSound *sound);                     // the real calls, behind KPlatform's table
     static bool nativeIsPlaying(KSound *sound);
     static void nativeGlobalVolumes(int volumeMusic, int volumeSFX);
