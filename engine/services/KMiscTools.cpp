@@ -181,5 +181,6 @@ void KMiscTools::launchURL(const char *url, bool maximised) { KPlatform::calls.l
 
 void KMiscTools::nativeLaunchURL(const char *url, bool maximised) {
     (void)maximised;   // the desktop's opener decides the window size
-    SDL_OpenURL(url);
+    if (SDL_OpenURL(url) != 0)
+        std::fprintf(stderr, "brolix: could not open %s (%s)\n", url, SDL_GetError());
 }

@@ -22,14 +22,14 @@ struct KSoundBuffer;                                           // one device buf
 
 class KSound {
 public:
-    KSound();                                                  // opens the sound device with the first sound
+    KSound();                                                  // opens the sound device with the first sound; without one every sound stays silent
     ~KSound();                                                 // closes it after the last sound
     KSound(const KSound &) = delete;
     KSound &operator=(const KSound &) = delete;
 
-    bool loadSample(const char *sampleName, int volume, bool loop); // WAV, or Ogg Vorbis when the name holds ".ogg"
+    bool loadSample(const char *sampleName, int volume, bool loop); // WAV, or Ogg Vorbis when the name holds ".ogg"; false for a missing, damaged or oversized file or no device: the sound is empty and plays nothing
     void playSample();                                         // play from the start; restarts a playing sound
-    bool isPlaying();                                          // true while the sound plays
+    bool isPlaying();                                          // true while the sound plays; false for an empty sound
     void setVolume(int volume);                                // percent of the master volume, applied at once
     static void setGlobalVolumes(int volumeMusic, int volumeSFX); // master volumes; a negative value keeps one
     static void pauseWhenSilent();                             // lets the device rest while nothing plays; the next play wakes it
