@@ -4,17 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
+#include "board_rules.h"
 #include "game_local.h"
 #include "prefs.h"
 
 static volatile bool sink;
 
 static void ruleFrame() {
-    animateField();
-    fallTokens();
-    appearTokens();
-    doSwapTokens();
-    checkForMatches();
+    stepBoardRules();
     sink = isThereAPossibilityLeft();
 }
 

@@ -15,55 +15,46 @@ using namespace gamemeasure;
 
 namespace {
 
-std::string gameFolder = BROLIX_RUNTIME_DIR;
-
-bool measure(int seconds) {
-    InstalledGame game(gameFolder);
-    useNullSound(game);
-    const Pictures p(game);
-    GameRun run(game);
-    GameScreen screen;
-    if (!reachMenu(run, screen, p)) return false;
-    Memory memory{gamePid()};
-    std::printf("%dx (%dx%d picture):\n", screen.scale, 640 * screen.scale, 480 * screen.scale);
-    memory.wait(2000);
-    Span still(memory.pid);
-    memory.wait(seconds * 1000);
-    std::printf("  menu, pointer still:        %s\n", still.report().c_str());
+bool measure(const std::string &folder, int seconds) {
+    MeasuredGame g(folder, false);
+    if (!g.atMenu) return false;
+    g.sayWindow("  ");
+    menuStill(g.memory, seconds);
     {
-        MovingPointer pointer(screen);
-        Span moving(memory.pid);
-        memory.wait(seconds * 1000);
-        std::printf("  menu, pointer moving:       %s\n", moving.report().c_str());
+        MovingPointer pointer(g.run);
+        Span moving(g.memory.pid);
+        g.memory.wait(seconds * 1000);
+        std::printf("  menu, pointer moving:             %s\n", moving.report().c_str());
     }
-    run.pointAt(screen.x(400), screen.y(420));
-    memory.wait(500);
+    g.run.pointAt(400, 420);
+    g.memory.wait(500);
     const Clock::time_point play = Clock::now();
-    if (!startGame(run, screen, p)) return false;
-    std::printf("  Play to first frame:        %.0f ms (click to picture on screen)\n", msSince(play));
-    restingAndMovingBoard(run, screen, memory, seconds);
-    printMemory(memory);
-    quit(run, screen, p);
+    if (!startGame(g.run, g.p)) return false;
+    std::printf("  Play to first frame:              %.0f ms (click to picture on screen)\n", msSince(play));
+    restingAndMovingBoard(g.run, g.memory, seconds);
+    g.finish();
     return true;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    if (argc > 2) gameFolder = argv[2];
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (std::getenv("BENCH_SCALE_INSIDE")) return measure(seconds) ? 0 : 1;
+    const BenchArguments arguments(argc, argv, 10);
+    if (std::getenv("BENCH_SCALE_INSIDE")) {
+        XSetErrorHandler(ignoreXErrors);
+        return measure(arguments.folder, arguments.seconds) ? 0 : 1;
+    }
     int failed = 0;
     for (const char *desktop : {"1024x768x24", "1920x1080x24", "3840x2160x24"}) {
         const std::string command = std::string("XVFB_SCREEN=") + desktop + " BENCH_SCALE_INSIDE=1 '" +
                                     BROLIX_SOURCE_DIR "/tests/tools/with_xvfb.sh' '" + argv[0] + "' " +
-                                    std::to_string(seconds) + " '" + gameFolder + "'";
-        std::printf("desktop %s\n", desktop);
+                                    std::to_string(arguments.seconds) + " '" + arguments.folder + "'";
+        std::printf("desktop %s, load %.2f\n", desktop, loadAverage());
         if (std::system(command.c_str()) != 0) {
             std::printf("  (the game did not reach its screens)\n");
             failed++;
         }
     }
+    std::printf("machine load (1 min average) after: %.2f\n", loadAverage());
     return failed == 0 ? 0 : 1;
 }

@@ -1,12 +1,13 @@
 #pragma once
-// What the real game costs, read from /proc, and what its window shows, in logical
-// pixels: the pieces the idle and scale benchmarks measure with.
+// What the real game costs, read from /proc while the shared driver plays it: the
+// pieces the idle and scale benchmarks measure with.
 #include <X11/Xlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
 #include <map>
@@ -14,25 +15,13 @@
 #include <thread>
 #include <unistd.h>
 
-#include "game_driver.h"
+#include "game_run.h"
 
 namespace gamemeasure {
 
-using namespace gamedriver;
+using Clock = std::chrono::steady_clock;
 
-// --- the game process, from /proc ---
-
-// The game is the bench's one child named "brolix".
-inline pid_t gamePid() {
-    std::ifstream children("/proc/self/task/" + std::to_string(getpid()) + "/children");
-    pid_t pid;
-    while (children >> pid) {
-        std::string name;
-        std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
-        if (name == "brolix") return pid;
-    }
-    return -1;
-}
+inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // User plus system clock ticks of a process or thread stat line (the name may hold blanks).
 inline long ticksOf(const std::string &statPath, std::string *name = nullptr) {
@@ -49,14 +38,6 @@ inline long ticksOf(const std::string &statPath, std::string *name = nullptr) {
         if (i == 15) stime = std::atol(field.c_str());
     }
     return utime + stime;
-}
-
-inline long statusKiB(pid_t pid, const std::string &key) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
-    return -1;
 }
 
 struct Threads {
@@ -117,40 +98,10 @@ struct Memory {
     void wait(int ms) {
         const Clock::time_point start = Clock::now();
         do {
-            peakAnonKiB = std::max(peakAnonKiB, statusKiB(pid, "RssAnon:"));
-            peakResidentKiB = std::max(peakResidentKiB, statusKiB(pid, "VmHWM:"));
+            peakAnonKiB = std::max(peakAnonKiB, GameRun::statusKiB(pid, "RssAnon:"));
+            peakResidentKiB = std::max(peakResidentKiB, GameRun::statusKiB(pid, "VmHWM:"));
             sleepMs(std::min(100, std::max(1, ms - int(msSince(start)))));
         } while (msSince(start) < ms);
-    }
-};
-
-// --- what the window shows, in logical pixels whatever the scaling ---
-
-struct GameScreen {
-    Display *display = XOpenDisplay(nullptr);
-    Window window = 0;
-    int scale = 1, left = 0, top = 0;   // the letterboxed 640x480 picture, at a whole scale
-
-    ~GameScreen() { XCloseDisplay(display); }
-
-    void find() {
-        window = Window(GameRun::findWindow("Brolix"));
-        if (!window) return;
-        XWindowAttributes a;
-        XGetWindowAttributes(display, window, &a);
-        scale = std::max(1, std::min(a.width / 640, a.height / 480));
-        left = (a.width - 640 * scale) / 2;
-        top = (a.height - 480 * scale) / 2;
-    }
-    int x(int logical) const { return left + logical * scale; }
-    int y(int logical) const { return top + logical * scale; }
-
-    Image grab(int y0, int h) const { return grabLogical(display, window, left, top, scale, y0, h); }
-    bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {
-        return difference(grab(y, h), x, y, picture, sx, sy, w, h) < 12;
-    }
-    bool waitShows(const Image &picture, int x, int y, int sx, int sy, int w, int h, int timeoutMs = 30000) const {
-        return GameRun::waitUntil([&] { return shows(picture, x, y, sx, sy, w, h); }, timeoutMs);
     }
 };
 
@@ -158,11 +109,12 @@ struct GameScreen {
 // from a connection of its own, until destroyed.
 class MovingPointer {
 public:
-    explicit MovingPointer(const GameScreen &s) : thread_([this, &s] {
+    explicit MovingPointer(const GameRun &run) : thread_([this, &run] {
           Display *d = XOpenDisplay(nullptr);
           for (int step = 0; !stop_; step++) {
               const double a = step * 0.35;
-              XWarpPointer(d, None, s.window, 0, 0, 0, 0, s.x(95 + int(15 * std::cos(a))), s.y(405 + int(15 * std::sin(a))));
+              XWarpPointer(d, None, DefaultRootWindow(d), 0, 0, 0, 0, run.screenX(95 + int(15 * std::cos(a))),
+                           run.screenY(405 + int(15 * std::sin(a))));
               XFlush(d);
               sleepMs(8);
           }
@@ -179,40 +131,78 @@ private:
 };
 
 struct Pictures {
-    Image menu, inGame, driverPage, gameOver, nameEntry;
-    explicit Pictures(const InstalledGame &game)
-        : menu(game.picture("data/menu0.tga")), inGame(game.picture("data/ingame0.tga")),
-          driverPage(game.picture("data/page1.jpg")), gameOver(game.picture("data/gameover0.tga")),
-          nameEntry(game.picture("data/entername0.tga")) {}
+    Image menu, inGame, gameOver, nameEntry;
+    explicit Pictures(const GameFolder &game)
+        : menu(game.picture("menu0.tga")), inGame(game.picture("ingame0.tga")), gameOver(game.picture("gameover0.tga")),
+          nameEntry(game.picture("entername0.tga")) {}
 };
 
-// Dialog, driver page (Mesa draws in software), menu. The pointer rests at (400, 420).
-inline bool reachMenu(GameRun &run, GameScreen &screen, const Pictures &p) {
-    if (!run.waitDialog()) return false;
-    run.pressPlay();
-    if (!run.waitGameWindow()) return false;
-    screen.find();
-    if (!screen.waitShows(p.driverPage, 0, 0, 0, 0, 640, 480)) return false;
-    run.click(screen.x(400), screen.y(420));
-    return screen.waitShows(p.menu, 0, 0, 0, 0, 640, 100);
+// A copy of a game folder (executable "brolix" and its "data") whose sound goes to
+// OpenAL's null output: it mixes in real time as a sound card does, and can rest.
+struct QuietGame : GameFolder {
+    QuietGame(const std::string &folder, bool fullScreen) : GameFolder(folder + "/brolix", folder + "/data") {
+        write("alsoft.conf", "[general]\ndrivers=null\n");
+        if (fullScreen) write("data/fullscreen.stt", std::string(1, '\0'));
+    }
+};
+
+// The game started from that folder and played to its menu (atMenu), its memory watched.
+struct MeasuredGame {
+    QuietGame game;
+    Pictures p;
+    GameRun run;
+    bool atMenu;
+    Memory memory{run.pid()};
+    MeasuredGame(const std::string &folder, bool fullScreen)
+        : game(folder, fullScreen), p(game), run(game), atMenu(reachMenu(run, p.menu).empty()) {}
+    void sayWindow(const char *what) const {
+        std::printf("%s%.2fx (%dx%d window):\n", what, run.scale(), run.width, run.height);
+    }
+    // The peak memory seen, then Escape back to the menu and Escape again once it shows.
+    void finish() {
+        std::printf("  peak resident memory %.1f MiB (VmHWM), peak anonymous memory %.1f MiB (RssAnon, sampled every 0.1 s)\n",
+                    memory.peakResidentKiB / 1024.0, memory.peakAnonKiB / 1024.0);
+        run.key("Escape");
+        run.waitShows(p.menu, 0, 0, 640, 100);
+        run.key("Escape");
+        if (run.waitExit() != 0) std::printf("  (the game did not quit cleanly)\n");
+    }
+};
+
+// Seconds per reading and the game folder from the command line; stdout by lines.
+struct BenchArguments {
+    int seconds;
+    std::string folder = BROLIX_RUNTIME_DIR;
+    BenchArguments(int argc, char **argv, int defaultSeconds)
+        : seconds(argc > 1 ? std::max(1, std::atoi(argv[1])) : defaultSeconds) {
+        if (argc > 2) folder = argv[2];
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    }
+};
+
+// CPU share at the menu with the pointer still, once the menu has settled.
+inline void menuStill(Memory &memory, int seconds) {
+    memory.wait(2000);
+    Span still(memory.pid);
+    memory.wait(seconds * 1000);
+    std::printf("  menu, pointer still:              %s\n", still.report().c_str());
 }
 
 // From the menu's play button to the first frame of the game (the buttons stand still).
-inline bool startGame(GameRun &run, const GameScreen &screen, const Pictures &p) {
-    run.click(screen.x(489), screen.y(364));
-    return screen.waitShows(p.inGame, 60, 432, 60, 432, 280, 36);
+inline bool startGame(GameRun &run, const Pictures &p) {
+    run.click(layout::PLAY);
+    return run.waitShows(p.inGame, 60, 432, 280, 36);
 }
 
 // The pointer off the board and off the buttons; the new board's hint pulse (252 frames) is over.
-inline void restTheBoard(GameRun &run, const GameScreen &screen, Memory &memory) {
-    run.pointAt(screen.x(600), screen.y(300));
+inline void restTheBoard(GameRun &run, Memory &memory) {
+    run.pointAt(600, 300);
     memory.wait(5000);
 }
 
-// CPU share on a resting board (the pointer off it), then with a new board falling
-// in every second (F1; its hint pulses).
-inline void restingAndMovingBoard(GameRun &run, const GameScreen &screen, Memory &memory, int seconds) {
-    restTheBoard(run, screen, memory);
+// CPU share on a resting board, then with a new board falling in every second (F1; its hint pulses).
+inline void restingAndMovingBoard(GameRun &run, Memory &memory, int seconds) {
+    restTheBoard(run, memory);
     Span resting(memory.pid);
     memory.wait(seconds * 1000);
     std::printf("  resting board:                    %s\n", resting.report().c_str());
@@ -225,22 +215,12 @@ inline void restingAndMovingBoard(GameRun &run, const GameScreen &screen, Memory
     std::printf("  board in motion (F1 every 1 s):   %s\n", motion.report().c_str());
 }
 
-// Escape back to the menu, and Escape again once it shows.
-inline void quit(GameRun &run, const GameScreen &screen, const Pictures &p) {
-    run.key("Escape");
-    screen.waitShows(p.menu, 0, 0, 0, 0, 640, 100);
-    run.key("Escape");
-    if (run.waitExit() != 0) std::printf("  (the game did not quit cleanly)\n");
-}
+inline int ignoreXErrors(Display *, XErrorEvent *) { return 0; }   // a window read just as it closes
 
-inline void printMemory(const Memory &m) {
-    std::printf("  peak resident memory %.1f MiB (VmHWM), peak anonymous memory %.1f MiB (RssAnon, sampled every 0.1 s)\n",
-                m.peakResidentKiB / 1024.0, m.peakAnonKiB / 1024.0);
-}
-
-inline void useNullSound(const InstalledGame &game) {
-    const std::string conf = "[general]\ndrivers=null\n";
-    game.write("alsoft.conf", Bytes(conf.begin(), conf.end()));
+inline double loadAverage() {
+    double load = -1;
+    std::ifstream("/proc/loadavg") >> load;
+    return load;
 }
 
 }  // namespace gamemeasure

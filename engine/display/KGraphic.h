@@ -25,7 +25,10 @@ public:
     ~KGraphic();                        // freePicture()
     KGraphic(const KGraphic &) = delete;
     KGraphic &operator=(const KGraphic &) = delete;
-    bool loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor); // TGA or any decodable file
+    // TGA or any decodable file. On failure: false after a message box with the path and the
+    // fault (not found, unsupported format, too short, too large, out of memory); the object
+    // keeps what it held, and one that holds nothing draws nothing.
+    bool loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor);
     void freePicture();                 // drops the CPU copy and the texture; safe to repeat
     float getWidth();                   // picture width in pixels, 0 when none is held
     float getHeight();                  // picture height in pixels, 0 when none is held
@@ -42,7 +45,7 @@ public:
                          bool flipX = false, bool flipY = false); // turned, zoomed, faded about its centre
     static void drawRect(float x1, float y1, float x2, float y2,
                          float r, float g, float b, float a);   // flat rectangle; a < 1 adds
-    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far, at the render scale
+    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far, at the render scale; false, picture unchanged, when memory runs out
     static int64_t getVideoMemory();    // running estimate of texture memory in bytes
 
     // Data members, in this order.

@@ -21,10 +21,12 @@ public:
     KWindow(const KWindow &) = delete;
     KWindow &operator=(const KWindow &) = delete;
 
-    // Opens the window and its GL context; false when the context could not be attached.
+    // Opens the window and its GL context. On failure: false when video cannot start, no
+    // window can be opened or the GL context cannot be attached (a message box names the
+    // GL step); the game then runs on and draws nothing.
     bool createGameWindow(int16_t width, int16_t height, int16_t depth, bool windowed, const char *title);
 
-    static void prepareDisplay();   // start the video system and load the GL driver, before a window is asked for
+    static void prepareDisplay();   // start the video system and load the GL driver, before a window is asked for; a failure is silent, createGameWindow reports it
     static void flipBackBuffer(bool waitForBackWindow);   // present, pump one event, pace; optionally wait for focus
     static void processEvents();                  // take at most one pending event
     static bool isQuit();                         // true once the player closed the window or terminate ran
@@ -38,7 +40,7 @@ public:
     static void setRectangleTexCap(bool forceRectangleCap);
     static bool getAccelerationCap();             // the context is hardware accelerated
 
-    static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem
+    static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem; a desktop that refuses it shows its own
     static SDL_Window *getWindow();               // the game window, or none
     static bool isSoftwareRenderer(const char *vendor, const char *renderer);   // GL strings of a renderer without hardware
 

@@ -34,9 +34,9 @@ Rgb blend(const Rgb &src, const Rgb &dst, float a) {
 
 class Blit : public ::testing::Test {
 protected:
+    BoxRecorder boxes;
     void SetUp() override {
         ASSERT_TRUE(openWindow());
-        shownBoxes().clear();
         KGraphic::setDefaultWorldView();
         clearBack(kBackground);
     }

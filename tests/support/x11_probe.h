@@ -39,8 +39,7 @@ inline Geometry geometryOf(Window window) {
         return g;
     Window child;
     XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, &g.x, &g.y, &child);
-    g.width = attributes.width;
-    g.height = attributes.height;
+    g.width = attributes.width, g.height = attributes.height;
     g.viewable = attributes.map_state == IsViewable;
     return g;
 }

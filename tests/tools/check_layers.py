@@ -12,7 +12,8 @@ import re
 import sys
 
 LAYERS = ['engine', 'game', 'frontend', 'app']
-GENERATED = {'brolix_layout.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend', 'brolix_resources.h': 'app'}
+GENERATED = {'brolix_layout.h': 'game', 'brolix_glyphs.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend',
+             'brolix_resources.h': 'app'}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 
