@@ -166,6 +166,9 @@ struct MeasuredGame {
         run.waitShows(p.menu, 0, 0, 640, 100);
         run.key("Escape");
         if (run.waitExit() != 0) std::printf("  (the game did not quit cleanly)\n");
+        std::istringstream said(game.read("output.txt"));
+        for (std::string line; std::getline(said, line);)
+            if (line.find("from now on") != std::string::npos) std::printf("  the game said: %s\n", line.c_str());
     }
 };
 

@@ -30,3 +30,35 @@ void KFramePacer::flipDone(int64_t now) {
     if (!catchingUp && now + period - kMostMadeUp > due)
         due = now + period - kMostMadeUp;
 }
+
+namespace {
+const int64_t kSecond = 1000000000;
+const int64_t kMostBetweenFlips = kSecond / 4;   // longer: the game was not drawing, it waited
+const int kFewestFlips = 10;                     // in a second, to judge it
+}  // namespace
+
+bool KDrawingWatch::flipped(int64_t now, bool undrawn, int64_t drawingNs) {
+    if (lastFlip == 0 || now - lastFlip > kMostBetweenFlips)
+        restart(), secondStarted = now;
+    lastFlip = now;
+    flips++;
+    undrawnFlips += undrawn;
+    if (drawingNs > 0)
+        drawingTotal += drawingNs, drawn++;
+    if (now - secondStarted < kSecond)
+        return false;
+    const bool slow = flips >= kFewestFlips && undrawnFlips * 4 >= flips;
+    if (slow)
+        slowSeconds++;
+    else
+        slowSeconds = 0, drawingTotal = drawn = 0;
+    flips = undrawnFlips = 0;
+    secondStarted = now;
+    return slowSeconds >= kSlowSeconds;
+}
+
+void KDrawingWatch::restart() {
+    lastFlip = secondStarted = 0;
+    flips = undrawnFlips = slowSeconds = 0;
+    drawingTotal = drawn = 0;
+}

@@ -21,3 +21,20 @@ private:
     bool catchingUp = false;
     int undrawnInARow = 0;
 };
+
+// Whether drawing keeps up: fed every flip, it answers true once frames went undrawn
+// to catch up through a sustained stretch (kSlowSeconds seconds in a row, each with at
+// least a quarter of its frames undrawn). A gap between flips (a wait, a load) and a
+// second that kept up start the stretch again.
+class KDrawingWatch {
+public:
+    static const int kSlowSeconds = 3;
+    bool flipped(int64_t now, bool undrawn, int64_t drawingNs);   // drawingNs: the flip's drawing, 0 when nothing was drawn
+    void restart();
+    int64_t meanDrawingNs() const { return drawn ? drawingTotal / drawn : 0; }   // of the frames drawn in the stretch
+
+private:
+    int64_t lastFlip = 0, secondStarted = 0;
+    int flips = 0, undrawnFlips = 0, slowSeconds = 0;
+    int64_t drawingTotal = 0, drawn = 0;
+};

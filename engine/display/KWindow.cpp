@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -65,6 +66,8 @@ struct WindowState {
     bool quit = false;
     uint32_t maxFrameRate = framePeriodMs();   // minimum period between two flips in ms (0: no pacing)
     KFramePacer pacer{int64_t(maxFrameRate) * 1000000};   // when frames are due, which go undrawn to catch up
+    KDrawingWatch drawingWatch;          // whether drawing at the render scale keeps up
+    double mostRenderScale = 0;          // once drawing fell behind: the finest scale drawn at (0: any)
     bool isAccelerated = false;
     bool use3d = false;                  // ask for a depth buffer
     bool isWaitVBLSupported = false;
@@ -167,16 +170,19 @@ void applyViewport() {
         glViewport(state.glView.x, state.glView.y, state.glView.width, state.glView.height);
 }
 
-// The logical screen drawn at the size of its place in the drawable; the old
-// pixels are gone, so the next frame is drawn whole.
+// The logical screen drawn at the size of its place in the drawable, or coarser once
+// drawing there fell behind; the old pixels are gone, so the next frame is drawn whole.
 void sizeLogicalScreen(int width, int height) {
     const Rect &view = state.glView;
-    if (state.logicalFramebuffer && state.renderWidth == view.width && state.renderHeight == view.height)
+    const bool capped = state.mostRenderScale > 0 && view.width > width * state.mostRenderScale;
+    const int drawnWidth = capped ? int(width * state.mostRenderScale) : view.width;
+    const int drawnHeight = capped ? int(height * state.mostRenderScale) : view.height;
+    if (state.logicalFramebuffer && state.renderWidth == drawnWidth && state.renderHeight == drawnHeight)
         return;
     deleteLogicalScreen();
-    createLogicalScreen(view.width, view.height);
-    state.renderWidth = state.logicalFramebuffer ? view.width : width;
-    state.renderHeight = state.logicalFramebuffer ? view.height : height;
+    createLogicalScreen(drawnWidth, drawnHeight);
+    state.renderWidth = state.logicalFramebuffer ? drawnWidth : width;
+    state.renderHeight = state.logicalFramebuffer ? drawnHeight : height;
     state.blankSurface = true;
     KFrame::setSurfaceKept(state.logicalFramebuffer != 0);
     KGraphic::setRenderSize(int16_t(state.renderWidth), int16_t(state.renderHeight));
@@ -190,10 +196,13 @@ void loadCopySubBuffer() {
         state.copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
 }
 
+// Drawn coarser than shown (drawing fell behind): a part of it has no exact place in the window.
+bool drawnAsShown() { return state.renderWidth == state.glView.width && state.renderHeight == state.glView.height; }
+
 // Only the part of the picture that changed goes to the window: the rendered
 // screen is the size it is shown, so its pixels are exactly the window's.
 bool presentPart(const KFrameArea &changed) {
-    if (changed.whole || !state.copySubBuffer)
+    if (changed.whole || !state.copySubBuffer || !drawnAsShown())
         return false;
     const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, state.renderWidth);
     const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, state.renderHeight);
@@ -218,7 +227,7 @@ void presentWhole(SDL_Window *window) {
         glClear(GL_COLOR_BUFFER_BIT);
     const Rect &view = state.glView;
     state.fb.blitFramebuffer(0, 0, state.renderWidth, state.renderHeight, view.x, view.y, view.x + view.width,
-                             view.y + view.height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+                             view.y + view.height, GL_COLOR_BUFFER_BIT, drawnAsShown() ? GL_NEAREST : GL_LINEAR);
     SDL_GL_SwapWindow(window);
 }
 
@@ -635,8 +644,14 @@ bool KWindow::presentFrame(bool onSchedule) {
 void KWindow::flipBackBuffer(bool waitForBackWindow) { KPlatform::calls.flipBackBuffer(waitForBackWindow); }
 
 void KWindow::nativeFlip(bool waitForBackWindow) {
-    const bool drew = presentFrame(state.pacer.startFlip(monotonicNanoseconds()));
-    const int64_t wake = state.pacer.finishFlip(monotonicNanoseconds(), drew);
+    const int64_t started = monotonicNanoseconds();
+    const bool onSchedule = state.pacer.startFlip(started);
+    const bool drew = presentFrame(onSchedule);
+    const int64_t finished = monotonicNanoseconds();
+    if (state.renderWidth > state.windowWidth &&
+        state.drawingWatch.flipped(finished, !onSchedule, drew ? finished - started : 0))
+        lowerRenderScale();
+    const int64_t wake = state.pacer.finishFlip(finished, drew);
     KSound::pauseWhenSilent();
     if (state.maxFrameRate != 0)
         sleepUntil(wake);
@@ -646,6 +661,20 @@ void KWindow::nativeFlip(bool waitForBackWindow) {
         state.pacer.restart();
     else
         state.pacer.flipDone(monotonicNanoseconds());
+}
+
+// Game time stays real time: when frames at this scale keep going undrawn, the rest of
+// the session draws one whole scale coarser and the window shows it smoothly enlarged.
+void KWindow::lowerRenderScale() {
+    const double scale = double(state.renderWidth) / state.windowWidth;
+    const double lower = std::max(1.0, std::ceil(scale - 1e-6) - 1);
+    std::fprintf(stderr, "brolix: frames drawn at %.4gx took %.0f ms, longer than the %u ms a frame has; drawing at %.4gx from now on\n",
+                 scale, state.drawingWatch.meanDrawingNs() / 1e6, unsigned(state.maxFrameRate), lower);
+    state.mostRenderScale = lower;
+    state.drawingWatch.restart();
+    sizeLogicalScreen(state.windowWidth, state.windowHeight);
+    applyViewport();
+    KFrame::showNext();
 }
 
 // Frozen while the player works in another window, painted again whenever it is

@@ -61,5 +61,6 @@ private:
     static bool waitForFront();                          // true when it waited for the focus
     static void switchOnKeys();
     static void repaintIfDue();
+    static void lowerRenderScale();                      // drawing fell behind: coarser for the rest of the session
     static void setQuit(bool quit);
 };

@@ -10,18 +10,28 @@
 
 namespace {
 
-// Frames of 14 ms whose rules take 1 ms and whose drawing takes drawMs, on a made-up clock.
+// Frames of 14 ms whose rules take 1 ms and whose drawing takes drawMs, on a made-up
+// clock; the watch sees every flip as the window feeds it.
 struct PacedLoop {
     KFramePacer pacer{14 * kMs};
+    KDrawingWatch watch;
     int64_t now = 0;
+    int tooSlow = 0;   // times the watch said so
+    double lastMeanMs = 0;
     static constexpr int64_t kMs = 1000000;
     bool frame(int drawMs) {  // true when the frame was drawn
         now += kMs;
         const bool drawn = pacer.startFlip(now);
         if (drawn)
             now += drawMs * kMs;
+        if (watch.flipped(now, !drawn, drawn ? drawMs * kMs : 0))
+            tooSlow++, lastMeanMs = watch.meanDrawingNs() / double(kMs), watch.restart();   // as the window does
         now = std::max(now, pacer.finishFlip(now, drawn && drawMs > 0));
         return drawn;
+    }
+    void run(int seconds, int drawMs, int slowEvery = 1) {   // every slowEvery-th frame takes drawMs, the others 2 ms
+        for (int64_t end = now + seconds * 1000 * kMs, i = 0; now < end; i++)
+            frame(i % slowEvery == 0 ? drawMs : 2);
     }
 };
 
@@ -48,6 +58,29 @@ TEST(FramePacing, ASlowFrameIsFollowedByUndrawnFramesUntilTheScheduleIsMet) {
     const int64_t afresh = loop.now;
     EXPECT_TRUE(loop.frame(2));
     EXPECT_EQ(loop.now, afresh + 14 * PacedLoop::kMs);
+}
+
+// The render scale is lowered only for drawing that falls behind through a sustained
+// stretch: not for a fast one, an occasional slow frame, a stretch broken by a second
+// that kept up or by a wait; and then once, with the time a drawn frame took.
+TEST(FramePacing, OnlyDrawingThatFallsBehindForSecondsOnEndIsTooSlow) {
+    PacedLoop loop;
+    loop.run(10, 10);
+    loop.run(10, 40, 20);   // a load spike now and then
+    EXPECT_EQ(loop.tooSlow, 0);
+
+    loop.run(KDrawingWatch::kSlowSeconds - 1, 22);
+    loop.run(1, 3);
+    loop.run(KDrawingWatch::kSlowSeconds - 1, 22);
+    loop.now += 2000 * PacedLoop::kMs;   // waited for the focus
+    loop.run(KDrawingWatch::kSlowSeconds - 1, 22);
+    EXPECT_EQ(loop.tooSlow, 0);
+
+    loop.run(2, 22);
+    EXPECT_EQ(loop.tooSlow, 1);
+    EXPECT_NEAR(loop.lastMeanMs, 22, 0.5);
+    loop.run(KDrawingWatch::kSlowSeconds - 1, 22);
+    EXPECT_EQ(loop.tooSlow, 1);
 }
 
 TEST(SoftwareRenderer, KnownStringsInAnyCaseWithinTheirBuffer) {
