@@ -263,12 +263,7 @@ TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
         xdotool("mousedown 1");
         ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game at 1000x700";
         Image last;
-        auto settled = [&] {
-            return waitUntil([&] {
-                const Image now = run.capture();
-                return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
-            });
-        };
+        auto settled = [&] { return run.waitStill(last); };
         ASSERT_TRUE(settled());
         xdotool("mouseup 1");
         run.click(layout::PLAY);
@@ -306,6 +301,7 @@ TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
         ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game at full screen";
         run.key("Escape");
         ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+        ASSERT_TRUE(settled());   // the menu scrolls in, and takes no key till it is still
         run.key("Escape");
         EXPECT_EQ(run.waitExit(), 0);
     }
@@ -324,6 +320,8 @@ TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
     EXPECT_TRUE(waitUntil([&] { return again.measure(), again.width == 1000 && again.height == 700; })) << "not back";
     again.click(layout::DRIVER_CONTINUE);
     ASSERT_TRUE(again.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+    Image still;
+    ASSERT_TRUE(again.waitStill(still));
     again.key("Escape");
     EXPECT_EQ(again.waitExit(), 0);
     EXPECT_EQ(game.read("data/fullscreen.stt"), "\1");

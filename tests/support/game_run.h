@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -173,6 +174,14 @@ public:
     }
     bool waitShows(const Image &picture, int x, int y, int w, int h) const {
         return waitUntil([&] { return shows(picture, x, y, x, y, w, h); });
+    }
+
+    // Nothing moves on screen: two captures in a row alike, the last one kept in last.
+    bool waitStill(Image &last) const {
+        return waitUntil([&] {
+            const Image now = capture();
+            return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
+        });
     }
 
     // Screen pixel in the middle of a logical one.
