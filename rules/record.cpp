@@ -8,13 +8,13 @@ GameRecord gameRecord;
 static FrameInput recorded;
 
 static const char magic[4] = {'B', 'R', 'X', 'R'};
-static const size_t headerSize = 20;
+static const size_t headerSize = 21;
 static const uint8_t endMark = 0;
 static const int16_t minutesPerDay = 24 * 60;
 
 void startRecord(uint32_t seed) {
     gameRecord = GameRecord{};
-    gameRecord.header = {_gameMode, gameDifficulty, static_cast<int32_t>(colorCount()), seed, frameCount};
+    gameRecord.header = {_gameMode, gameDifficulty, static_cast<int32_t>(colorCount()), seed, frameCount, oldButton, oldbt};
     gameRecord.frames = frameCount;
     recorded = FrameInput{};
 }
@@ -69,6 +69,7 @@ std::string writeRecord(const GameRecord &record) {
     for (int32_t b : {h.mode, h.difficulty, h.colours, int32_t(boardCells)}) out += char(b);
     putLittle(out, h.seed, 4);
     putLittle(out, h.startFrame, 4);
+    out += char(h.oldButton | h.oldbt << 1);
     for (const RecordEvent &e : record.events) {
         putVarint(out, e.frame);
         out += char(e.input);
@@ -125,11 +126,14 @@ bool readHeader(Reader &in, RecordHeader &h) {
                                               ", these are version " + std::to_string(rulesVersion));
     in.little(mode, 1, "header"), in.little(difficulty, 1, "header");
     in.little(colours, 1, "header"), in.little(cells, 1, "header");
-    in.little(h.seed, 4, "header"), in.little(h.startFrame, 4, "header");
+    uint32_t held = 0;
+    in.little(h.seed, 4, "header"), in.little(h.startFrame, 4, "header"), in.little(held, 1, "header");
     if (!inRange(mode, modeSixtySeconds, modeRelax)) return in.fail("game mode out of range");
     if (!inRange(difficulty, 0, 2)) return in.fail("difficulty out of range");
     if (colours != 5 + difficulty) return in.fail("colour count does not match the difficulty");
     if (cells != boardCells) return in.fail("board size out of range");
+    if (held > 3) return in.fail("held buttons out of range");
+    h.oldButton = held & 1, h.oldbt = held & 2;
     h.mode = int32_t(mode), h.difficulty = int32_t(difficulty), h.colours = int32_t(colours);
     return true;
 }
@@ -205,6 +209,8 @@ static void apply(const RecordEvent &e, FrameInput &in) {
 
 ReplayResult replayRecord(GameRecord record) {
     const RecordHeader &h = record.header;
+    oldButton = h.oldButton;
+    oldbt = h.oldbt;
     startGame(h.mode, h.difficulty, h.seed);
     frameCount = gameRecord.header.startFrame = gameRecord.frames = h.startFrame;
     FrameInput in;

@@ -21,7 +21,9 @@ struct RecordHeader {
     int32_t difficulty = 0;             // 0..2
     int32_t colours = 5;                // 5 + difficulty
     uint32_t seed = 0;
-    uint32_t startFrame = 0;            // frameCount when the record starts
+    uint32_t startFrame = 0;            // frameCount when the record starts: 0 for a whole game
+    bool oldButton = false;             // the buttons as the rules last saw them (kept from the last session)
+    bool oldbt = false;
 };
 
 enum class RecordInput : uint8_t {

@@ -41,6 +41,7 @@ void resetGameState(GameReset scope, long gameMode) {
 
 void resetTokenTable(bool resetScore) { resetGameState(resetScore ? GameReset::game : GameReset::board, _gameMode); }
 
+// The buttons stay as last seen, so a press held over from the last session counts once.
 void startGame(long gameMode, int32_t difficulty, uint32_t seed) {
     gameDifficulty = difficulty < 0 ? 0 : difficulty > 2 ? 2 : difficulty;
     seedRandom(seed);
