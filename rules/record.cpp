@@ -105,6 +105,7 @@ struct Reader {
             if (at == end) return fail("truncated in a frame stamp");
             const uint8_t b = *at++;
             if (shift == 28 && b > 0x0F) return fail("frame stamp beyond 32 bits");
+            if (shift > 0 && b == 0) return fail("frame stamp written longer than it needs");   // one record, one spelling
             v |= uint32_t(b & 0x7F) << shift;
             if (!(b & 0x80)) return true;
         }

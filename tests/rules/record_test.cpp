@@ -157,6 +157,7 @@ TEST(RecordReader, RefusesDamageNamingTheFault) {
     EXPECT_EQ(patched(22, {9}), "unknown input kind 9");
     EXPECT_EQ(patched(16, {5}), "frame stamps go backwards at frame 1") << "the start frame is after the first input";
     EXPECT_EQ(patched(21, {0xFF, 0xFF, 0xFF, 0xFF, 0x7F}), "frame stamp beyond 32 bits");
+    EXPECT_EQ(patched(21, {0x81, 0x00}), "frame stamp written longer than it needs");
     EXPECT_EQ(readError(good + "x"), "bytes after the end mark");
     std::string early = good;
     early[early.size() - 3] = 0;   // the end mark's frame stamp, two bytes long, now frame 0-ish
