@@ -30,7 +30,6 @@ public:
     virtual void showControl(int id, bool visible) = 0;                   // show or hide a control
     virtual int listAppend(int id, const char *text) = 0;                 // add an item at the end; its index
     virtual void listSetItemData(int id, int index, intptr_t data) = 0;   // attach a value to an item
-    virtual intptr_t listItemData(int id, int index) const = 0;           // value attached to an item, 0 when none
     virtual void listSetSelection(int id, int index) = 0;                 // select an item (-1: none)
     virtual int listSelection(int id) const = 0;                          // index of the selected item, -1 when none
     virtual void endDialog(int result) = 0;                               // close the dialog; the run returns result

@@ -199,7 +199,7 @@ void ShowHelp() { KMiscTools::launchURL(KMiscTools::makeFilePath(HELP_INDEX_FILE
 
 bool ShowWelcomeDialog() {
     // Tests place the game's folder themselves; computing it again would give the same.
-    if (KMiscTools::currentFilePath[0] == '\0')
+    if (KMiscTools::getGameFolder()[0] == '\0')
         KMiscTools::initMiscTools();
     loadFullScreenState();
     loadGamePadState();

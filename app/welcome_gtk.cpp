@@ -64,7 +64,6 @@ public:
     void showControl(int id, bool visible) override;
     int listAppend(int id, const char *text) override;
     void listSetItemData(int id, int index, intptr_t data) override;
-    intptr_t listItemData(int id, int index) const override;
     void listSetSelection(int id, int index) override;
     int listSelection(int id) const override;
     void endDialog(int result) override;
@@ -322,13 +321,6 @@ void GtkDialogControls::listSetItemData(int id, int index, intptr_t data) {
     auto found = itemData_.find(id);
     if (found != itemData_.end() && index >= 0 && index < int(found->second.size()))
         found->second[size_t(index)] = data;
-}
-
-intptr_t GtkDialogControls::listItemData(int id, int index) const {
-    auto found = itemData_.find(id);
-    if (found == itemData_.end() || index < 0 || index >= int(found->second.size()))
-        return 0;
-    return found->second[size_t(index)];
 }
 
 void GtkDialogControls::listSetSelection(int id, int index) {

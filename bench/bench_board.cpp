@@ -4,16 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
+#include "board_rules.h"
 #include "game_local.h"
 
 static volatile bool sink;
 
 static void ruleFrame() {
-    animateField();
-    fallTokens();
-    appearTokens();
-    doSwapTokens();
-    checkForMatches();
+    stepBoardRules();
     sink = isThereAPossibilityLeft();
 }
 

@@ -158,7 +158,7 @@ KGraphic *loadDataPicture(const char *file) {
 // The game's own frame on the built data folder, from displayTokens to AnimateZapAttack,
 // over the in-game picture: a five-minute game with a selection, a hint, clears and marks.
 bool measureGameFrame() {
-    std::snprintf(KMiscTools::currentFilePath, sizeof KMiscTools::currentFilePath, "%s", BROLIX_RUNTIME_DIR);
+    KMiscTools::setGameFolder(BROLIX_RUNTIME_DIR);
     surf_fond = loadDataPicture("data/ingame0.tga");
     surf_select = loadDataPicture("data/select0.tga");
     surf_bomb = loadDataPicture("data/bomb.tga");

@@ -22,25 +22,15 @@
 #include <thread>
 #include <unistd.h>
 
-#include "game_driver.h"
-
-using namespace gamedriver;
+#include "game_run.h"
 
 namespace {
 
-// --- the game process, from /proc ---
+using Clock = std::chrono::steady_clock;
 
-// The game is the bench's one child named "brolix".
-pid_t gamePid() {
-    std::ifstream children("/proc/self/task/" + std::to_string(getpid()) + "/children");
-    pid_t pid;
-    while (children >> pid) {
-        std::string name;
-        std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
-        if (name == "brolix") return pid;
-    }
-    return -1;
-}
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// --- the game process, from /proc ---
 
 // User plus system clock ticks of a process or thread stat line (the name may hold blanks).
 long ticksOf(const std::string &statPath, std::string *name = nullptr) {
@@ -57,14 +47,6 @@ long ticksOf(const std::string &statPath, std::string *name = nullptr) {
         if (i == 15) stime = std::atol(field.c_str());
     }
     return utime + stime;
-}
-
-long statusKiB(pid_t pid, const std::string &key) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
-    return -1;
 }
 
 struct Threads {
@@ -125,40 +107,10 @@ struct Memory {
     void wait(int ms) {
         const Clock::time_point start = Clock::now();
         do {
-            peakAnonKiB = std::max(peakAnonKiB, statusKiB(pid, "RssAnon:"));
-            peakResidentKiB = std::max(peakResidentKiB, statusKiB(pid, "VmHWM:"));
+            peakAnonKiB = std::max(peakAnonKiB, GameRun::statusKiB(pid, "RssAnon:"));
+            peakResidentKiB = std::max(peakResidentKiB, GameRun::statusKiB(pid, "VmHWM:"));
             sleepMs(std::min(100, std::max(1, ms - int(msSince(start)))));
         } while (msSince(start) < ms);
-    }
-};
-
-// --- what the window shows, in logical pixels whatever the scaling ---
-
-struct Screen {
-    Display *display = XOpenDisplay(nullptr);
-    Window window = 0;
-    int scale = 1, left = 0, top = 0;   // full screen: the letterboxed 640x480 picture
-
-    ~Screen() { XCloseDisplay(display); }
-
-    void find(bool fullScreen) {
-        window = Window(GameRun::findWindow("Brolix"));
-        if (!fullScreen || !window) return;
-        XWindowAttributes a;
-        XGetWindowAttributes(display, window, &a);
-        scale = std::max(1, std::min(a.width / 640, a.height / 480));
-        left = (a.width - 640 * scale) / 2;
-        top = (a.height - 480 * scale) / 2;
-    }
-    int x(int logical) const { return left + logical * scale; }
-    int y(int logical) const { return top + logical * scale; }
-
-    Image grab(int y0, int h) const { return grabLogical(display, window, left, top, scale, y0, h); }
-    bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {
-        return difference(grab(y, h), x, y, picture, sx, sy, w, h) < 12;
-    }
-    bool waitShows(const Image &picture, int x, int y, int sx, int sy, int w, int h, int timeoutMs = 30000) const {
-        return GameRun::waitUntil([&] { return shows(picture, x, y, sx, sy, w, h); }, timeoutMs);
     }
 };
 
@@ -168,8 +120,8 @@ struct Panel {
     int x, y;
     Panel(const Image &p, int dx, int dy) : picture(p), x((640 - p.width) / 2 + dx), y((357 - p.height) / 2 + 77 + dy) {}
     // A strip through the middle, clear of the rounded corners.
-    bool shownOn(const Screen &s) const {
-        return picture.width && s.shows(picture, x + picture.width / 4, y + picture.height / 2 - 8, picture.width / 4,
+    bool shownOn(const GameRun &run) const {
+        return picture.width && run.shows(picture, x + picture.width / 4, y + picture.height / 2 - 8, picture.width / 4,
                                         picture.height / 2 - 8, picture.width / 2, 16);
     }
 };
@@ -178,11 +130,12 @@ struct Panel {
 // from a connection of its own, until destroyed.
 class MovingPointer {
 public:
-    explicit MovingPointer(const Screen &s) : thread_([this, &s] {
+    explicit MovingPointer(const GameRun &run) : thread_([this, &run] {
           Display *d = XOpenDisplay(nullptr);
           for (int step = 0; !stop_; step++) {
               const double a = step * 0.35;
-              XWarpPointer(d, None, s.window, 0, 0, 0, 0, s.x(95 + int(15 * std::cos(a))), s.y(405 + int(15 * std::sin(a))));
+              XWarpPointer(d, None, DefaultRootWindow(d), 0, 0, 0, 0, run.screenX(95 + int(15 * std::cos(a))),
+                           run.screenY(405 + int(15 * std::sin(a))));
               XFlush(d);
               sleepMs(8);
           }
@@ -199,40 +152,28 @@ private:
 };
 
 struct Pictures {
-    Image menu, inGame, driverPage, gameOver, nameEntry;
-    explicit Pictures(const InstalledGame &game)
-        : menu(game.picture("data/menu0.tga")), inGame(game.picture("data/ingame0.tga")),
-          driverPage(game.picture("data/page1.jpg")), gameOver(game.picture("data/gameover0.tga")),
-          nameEntry(game.picture("data/entername0.tga")) {}
+    Image menu, inGame, gameOver, nameEntry;
+    explicit Pictures(const GameFolder &game)
+        : menu(game.picture("menu0.tga")), inGame(game.picture("ingame0.tga")), gameOver(game.picture("gameover0.tga")),
+          nameEntry(game.picture("entername0.tga")) {}
 };
 
-// Dialog, driver page (Mesa draws in software), menu. The pointer rests at (400, 420).
-bool reachMenu(GameRun &run, Screen &screen, const Pictures &p, bool fullScreen) {
-    if (!run.waitDialog()) return false;
-    run.pressPlay();
-    if (!run.waitGameWindow()) return false;
-    screen.find(fullScreen);
-    if (!screen.waitShows(p.driverPage, 0, 0, 0, 0, 640, 480)) return false;
-    run.click(screen.x(400), screen.y(420));
-    return screen.waitShows(p.menu, 0, 0, 0, 0, 640, 100);
-}
-
 // From the menu's play button to the first frame of the game (the buttons stand still).
-bool startGame(GameRun &run, const Screen &screen, const Pictures &p) {
-    run.click(screen.x(489), screen.y(364));
-    return screen.waitShows(p.inGame, 60, 432, 60, 432, 280, 36);
+bool startGame(GameRun &run, const Pictures &p) {
+    run.click(layout::PLAY);
+    return run.waitShows(p.inGame, 60, 432, 280, 36);
 }
 
 // The pointer off the board and off the buttons; the new board's hint pulse (252 frames) is over.
-void restTheBoard(GameRun &run, const Screen &screen, Memory &memory) {
-    run.pointAt(screen.x(600), screen.y(300));
+void restTheBoard(GameRun &run, Memory &memory) {
+    run.pointAt(600, 300);
     memory.wait(5000);
 }
 
 // Escape back to the menu, and Escape again once it shows.
-void quit(GameRun &run, const Screen &screen, const Pictures &p) {
+void quit(GameRun &run, const Pictures &p) {
     run.key("Escape");
-    screen.waitShows(p.menu, 0, 0, 0, 0, 640, 100);
+    run.waitShows(p.menu, 0, 0, 640, 100);
     run.key("Escape");
     if (run.waitExit() != 0) std::printf("  (the game did not quit cleanly)\n");
 }
@@ -244,27 +185,25 @@ void printMemory(const Memory &m) {
 
 std::string gameFolder = BROLIX_RUNTIME_DIR;
 
-void useNullSound(const InstalledGame &game) {
-    const std::string conf = "[general]\ndrivers=null\n";
-    game.write("alsoft.conf", Bytes(conf.begin(), conf.end()));
-}
+// A copy of the game folder whose sound goes to OpenAL's null output.
+struct QuietGame : GameFolder {
+    QuietGame() : GameFolder(gameFolder + "/brolix", gameFolder + "/data") { write("alsoft.conf", "[general]\ndrivers=null\n"); }
+};
 
 bool windowed(int seconds) {
-    InstalledGame game(gameFolder);
-    useNullSound(game);
+    QuietGame game;
     const Pictures p(game);
     GameRun run(game);
-    Screen screen;
-    if (!reachMenu(run, screen, p, false)) return false;
-    Memory memory{gamePid()};
+    if (!reachMenu(run, p.menu).empty()) return false;
+    Memory memory{run.pid()};
     std::printf("windowed 640x480:\n");
     memory.wait(2000);
     Span menu(memory.pid);
     memory.wait(seconds * 1000);
     std::printf("  at the menu, pointer still:       %s\n", menu.report().c_str());
 
-    if (!startGame(run, screen, p)) return false;
-    restTheBoard(run, screen, memory);
+    if (!startGame(run, p)) return false;
+    restTheBoard(run, memory);
     Span resting(memory.pid);
     memory.wait(seconds * 1000);
     std::printf("  resting board, sixty seconds:     %s\n", resting.report().c_str());
@@ -278,28 +217,26 @@ bool windowed(int seconds) {
     std::printf("  board in motion (F1 every 1 s):   %s\n", motion.report().c_str());
     memory.wait(100);
     printMemory(memory);
-    quit(run, screen, p);
+    quit(run, p);
     return true;
 }
 
 bool fullScreen(int seconds) {
-    InstalledGame game(gameFolder);
-    useNullSound(game);
-    game.write("data/fullscreen.stt", Bytes{0});
+    QuietGame game;
+    game.write("data/fullscreen.stt", std::string(1, '\0'));
     const Pictures p(game);
     GameRun run(game);
-    Screen screen;
-    if (!reachMenu(run, screen, p, true)) return false;
-    Memory memory{gamePid()};
-    std::printf("full screen, %dx scaled (%dx%d picture):\n", screen.scale, 640 * screen.scale, 480 * screen.scale);
-    if (!startGame(run, screen, p)) return false;
+    if (!reachMenu(run, p.menu).empty()) return false;
+    Memory memory{run.pid()};
+    std::printf("full screen, %dx scaled (%dx%d picture):\n", run.scale(), 640 * run.scale(), 480 * run.scale());
+    if (!startGame(run, p)) return false;
 
     const Clock::time_point firstFrame = Clock::now();
     const Panel gameOver(p.gameOver, 0, 0), nameEntry(p.nameEntry, -3, -1);
     bool ended;
     {
-        MovingPointer pointer(screen);
-        ended = GameRun::waitUntil([&] { return gameOver.shownOn(screen) || nameEntry.shownOn(screen); }, 300000);
+        MovingPointer pointer(run);
+        ended = waitUntil([&] { return gameOver.shownOn(run) || nameEntry.shownOn(run); }, 300000);
     }
     const double lasted = msSince(firstFrame) / 1000.0;
     // 61 ticks of 75 frames, then the panel fades in by 0.02 a frame.
@@ -311,12 +248,12 @@ bool fullScreen(int seconds) {
         std::printf("  sixty-seconds game: no game-over panel after %.0f s\n", lasted);
 
     run.key("F1", 30);
-    restTheBoard(run, screen, memory);
+    restTheBoard(run, memory);
     Span resting(memory.pid);
     memory.wait(seconds * 1000);
     std::printf("  resting board, sixty seconds:     %s\n", resting.report().c_str());
     printMemory(memory);
-    quit(run, screen, p);
+    quit(run, p);
     return ended;
 }
 

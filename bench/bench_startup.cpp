@@ -13,11 +13,13 @@
 #include <thread>
 #include <vector>
 
-#include "game_driver.h"
-
-using namespace gamedriver;
+#include "game_run.h"
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 const char *const kDialogTitle = "Welcome to Brolix !";
 
@@ -68,39 +70,39 @@ struct Run {
 };
 
 bool measure(const char *folder, int secondsAtMenu, Run &result) {
-    InstalledGame game(folder);
-    const Image menu = game.picture("data/menu0.tga"), page = game.picture("data/page1.jpg");
-    const Image inGame = game.picture("data/ingame0.tga");
+    GameFolder game(std::string(folder) + "/brolix", std::string(folder) + "/data");
+    const Image menu = game.picture("menu0.tga"), page = game.picture("page1.jpg"), inGame = game.picture("ingame0.tga");
     GameRun run(game);
     AnonPeak anonPeak(run.pid());
-    if (!run.waitDialog()) return false;
+    if (!waitUntil([] { return GameRun::findWindow(kDialogTitle) != 0; })) return false;
     result.dialog = msSince(run.started);
     sleepMs(500);
     result.atDialog = memoryOf(run.pid());
     result.dialogProcess = memoryOf(dialogOwner());
 
+    run.waitWindow(kDialogTitle);
     const Clock::time_point play = Clock::now();
-    run.pressPlay();
-    if (!run.waitGameWindow() || !run.waitShows(page, 0, 0, 0, 0, 640, 480)) return false;
+    xdotool("key Return");   // Play, the dialog's default button
+    if (!run.waitWindow("Brolix") || !run.waitShows(page, 0, 0, 640, 480)) return false;
     result.driverPage = msSince(play);
     result.atDriverPage = memoryOf(run.pid());
 
     const Clock::time_point click = Clock::now();
-    run.click(400, 420, 30);
-    if (!run.waitShows(menu, 0, 0, 0, 0, 640, 100, 30000)) return false;
+    run.click(layout::DRIVER_CONTINUE, 30);
+    if (!run.waitShows(menu, 0, 0, 640, 100)) return false;
     result.menu = msSince(click);
     result.total = msSince(run.started);
     sleepMs(secondsAtMenu * 1000);
     result.atMenu = memoryOf(run.pid());
 
-    run.click(489, 364);
-    if (!run.waitShows(inGame, 60, 432, 60, 432, 280, 36)) return false;
+    run.click(layout::PLAY);
+    if (!run.waitShows(inGame, 60, 432, 280, 36)) return false;
     sleepMs(3000);
     result.inGame = memoryOf(run.pid());
-    result.peakRss = run.peakResidentKiB() / 1024.0;
+    result.peakRss = GameRun::statusKiB(run.pid(), "VmHWM:") / 1024.0;
     result.peakAnon = anonPeak.finish();
     run.key("Escape");
-    if (!run.waitShows(menu, 0, 0, 0, 0, 640, 100)) return false;
+    if (!run.waitShows(menu, 0, 0, 640, 100)) return false;
     run.key("Escape");
     return run.waitExit() == 0;
 }

@@ -160,11 +160,15 @@ static void escapeKey(bool (*worthAPlace)()) {
         endPlay = true;
 }
 
-static void playFrame(const FrameInput &in, bool (*worthAPlace)()) {
+void advanceBoard() {
     animateField();
     fallTokens();
     appearTokens();
     doSwapTokens();
+}
+
+static void playFrame(const FrameInput &in, bool (*worthAPlace)()) {
+    advanceBoard();
     rules::doInput(in);
     rules::checkForMatches();
     rules::handleInterface(in);

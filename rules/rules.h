@@ -121,6 +121,7 @@ bool isMatching(long x1, long y1, long x2, long y2, long x3, long y3); // three 
 void animateField();                    // advance fades and hint pulses
 void fallTokens();                      // move tokens down into empty cells
 void doSwapTokens();                    // advance and complete the running exchange
+void advanceBoard();                    // the four above, in a frame's order: the board's own motion
 
 void swapForHint(long x1, long y1, long x2, long y2);   // exchange colours on the scratch board
 bool isMatchingForHint(long x1, long y1, long x2, long y2, long x3, long y3);

@@ -1,32 +1,10 @@
-"""The three bitmap fonts: every glyph drawn inside its rectangle of the game's tables."""
+"""The three bitmap fonts: every glyph drawn inside its rectangle of glyphs.py's tables."""
 import cairo
 import numpy as np
 
 from . import paint as P
+from .glyphs import MENU, SCORE, TIMER
 from .imagefile import new_surface, to_rgba
-
-# (character, x1, y1, x2, y2, advance); x2 and y2 exclusive
-TIMER = [('1', 21, 6, 28, 22, 7), ('2', 30, 6, 43, 22, 13), ('3', 45, 6, 59, 22, 14),
-         ('4', 58, 6, 71, 22, 13), ('5', 4, 25, 16, 40, 12), ('6', 18, 25, 30, 40, 12),
-         ('7', 33, 25, 43, 40, 10), ('8', 45, 25, 58, 40, 13), ('9', 60, 25, 72, 40, 12),
-         ('0', 3, 6, 18, 22, 15), (':', 73, 25, 82, 40, 9), (' ', 0, 30, 10, 40, 10)]
-SCORE = [('1', 0, 0, 11, 25, 11), ('2', 11, 0, 31, 25, 20), ('3', 30, 0, 50, 25, 20),
-         ('4', 51, 0, 68, 25, 17), ('5', 68, 0, 86, 25, 17), ('6', 87, 0, 105, 25, 18),
-         ('7', 106, 0, 123, 25, 17), ('8', 122, 0, 142, 25, 20), ('9', 143, 0, 162, 25, 19),
-         ('0', 162, 0, 183, 25, 21), (':', 184, 0, 195, 25, 11), (' ', 201, 0, 219, 25, 18)]
-MENU = [('a', 10, 8, 18, 17, 9), ('b', 22, 8, 30, 17, 9), ('c', 32, 8, 41, 17, 10),
-        ('d', 43, 8, 52, 17, 10), ('e', 55, 8, 63, 17, 9), ('f', 66, 8, 73, 17, 8),
-        ('g', 77, 8, 86, 17, 10), ('h', 9, 25, 17, 34, 9), ('i', 20, 25, 23, 34, 4),
-        ('j', 26, 25, 35, 34, 10), ('k', 36, 25, 45, 34, 10), ('l', 47, 25, 54, 34, 8),
-        ('m', 57, 25, 67, 34, 11), ('n', 70, 25, 80, 34, 11), ('o', 7, 44, 17, 53, 11),
-        ('p', 20, 44, 28, 53, 9), ('q', 31, 44, 41, 53, 11), ('r', 43, 44, 52, 53, 10),
-        ('s', 54, 44, 63, 53, 10), ('t', 66, 44, 73, 53, 8), ('u', 76, 44, 85, 52, 10),
-        ('v', 87, 44, 94, 53, 8), ('w', 10, 63, 20, 72, 11), ('x', 21, 63, 29, 72, 9),
-        ('y', 31, 63, 39, 72, 9), ('z', 42, 63, 50, 72, 9), ('0', 7, 82, 19, 93, 13),
-        ('1', 23, 82, 28, 99, 6), ('2', 32, 82, 43, 96, 11), ('3', 46, 82, 56, 96, 11),
-        ('4', 61, 82, 70, 96, 10), ('5', 74, 82, 84, 96, 11), ('8', 35, 101, 45, 115, 11),
-        ('6', 8, 101, 18, 115, 11), ('7', 22, 101, 31, 115, 10), ('9', 50, 101, 60, 115, 11),
-        (':', 64, 101, 69, 115, 6), (' ', 106, 100, 118, 111, 6)]
 
 FONTS = {  # file, table, picture size, ink height, style
     'timenmb.tga': (TIMER, (128, 64), 12.5, 'timer'),
@@ -38,8 +16,8 @@ FONTS = {  # file, table, picture size, ink height, style
 def own_box(table, index):
     """The glyph's rectangle less every neighbour it overlaps, so no glyph shows a
     sliver of another. Overlaps in these tables are at most a column wide."""
-    c, x1, y1, x2, y2, _ = table[index]
-    for j, (oc, ox1, oy1, ox2, oy2, _) in enumerate(table):
+    x1, y1, x2, y2 = table[index][1:5]
+    for j, (oc, ox1, oy1, ox2, oy2, *_) in enumerate(table):
         if j == index or oc == ' ' or ox1 >= x2 or ox2 <= x1 or oy1 >= y2 or oy2 <= y1:
             continue
         if ox1 <= x1 < ox2:
@@ -173,7 +151,7 @@ def render_font(name):
         return out
     surf = new_surface(pw, ph)
     ctx = P.context(surf)
-    for i, (ch, x1, y1, x2, y2, adv) in enumerate(table):
+    for i, (ch, *_) in enumerate(table):
         if ch == ' ':
             continue
         bx1, by1, bx2, by2 = own_box(table, i)

@@ -49,7 +49,7 @@ def whole(pic):
 def text(dst, data, font, s, x, y, align='left'):
     table = fonts.FONTS[font][0]
     pic = data[font]
-    glyphs = {c: (x1, y1, x2, y2, adv) for c, x1, y1, x2, y2, adv in reversed(table)}
+    glyphs = {c: (x1, y1, x2, y2, adv) for c, x1, y1, x2, y2, adv, _ in reversed(table)}
     chars = [glyphs[c] for c in s if c in glyphs]
     if align == 'right':
         for g in reversed(chars):
@@ -66,7 +66,7 @@ def text(dst, data, font, s, x, y, align='left'):
 
 def width(s, font):
     table = fonts.FONTS[font][0]
-    adv = {c: a for c, *_, a in reversed(table)}
+    adv = {c: a for c, _, _, _, _, a, _ in reversed(table)}
     return sum(adv[c] for c in s if c in adv)
 
 

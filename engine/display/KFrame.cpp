@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
-#include "KGraphic.h"
+#include "KGraphicPixels.h"
 
-static_assert(sizeof(KDrawStep) == 25 * 4, "no padding: steps compare by their bytes");
+static_assert(sizeof(KDrawStep) == 26 * 4, "no padding: steps compare by their bytes");
 
 namespace {
 
@@ -21,6 +22,159 @@ size_t drawnSteps = 0;            // steps of pending already drawn
 bool shownKnown = false;          // false: the next frame is shown whatever it holds
 bool surfaceKept = false;         // the surface drawn into keeps its pixels from frame to frame
 bool surfaceHoldsShown = false;   // ... and holds the frame shown, nothing more
+
+int screenWidth = 0, screenHeight = 0;   // the logical screen
+
+// --- drawing a step with GL ---
+
+void applyWorldView(const KDrawStep &view) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, screenWidth, 0, screenHeight, -100, 100);
+
+    // Turn and zoom about the screen's centre, whole pixels so blits stay on the grid.
+    const float cx = float(screenWidth / 2), cy = float(screenHeight / 2);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(cx, cy, 0);
+    glRotatef(view.viewAngle, 0, 0, 1);
+    glScalef(view.viewZoom, view.viewZoom, 0);
+    glTranslatef(-cx, -cy, 0);
+    glTranslatef(view.viewX, view.viewY, 0);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void bindTexture(const KDrawStep &s) {
+    glDisable(s.target == GL_TEXTURE_2D ? KPixels::kTextureRectangle : GL_TEXTURE_2D);
+    glEnable(s.target);
+    glBindTexture(s.target, s.texture);
+    glTexParameteri(s.target, GL_TEXTURE_MIN_FILTER, GLint(s.filter));
+    glTexParameteri(s.target, GL_TEXTURE_MAG_FILTER, GLint(s.filter));
+}
+
+// V1 top-left, V2 bottom-left, V3 bottom-right, V4 top-right on screen; a flip swaps
+// which source corner each vertex takes.
+void emitQuad(const KDrawStep &s, int16_t left, int16_t top) {
+    const int w = int(s.x2 - s.x1);
+    const int h = int(s.y2 - s.y1);
+    const bool square = s.target == GL_TEXTURE_2D;
+    const float ks = square ? 1.0f / s.textureWidth : 1.0f;
+    const float kt = square ? 1.0f / s.textureHeight : 1.0f;
+    const float s1 = (s.flipX ? s.x2 : s.x1) * ks, s2 = (s.flipX ? s.x1 : s.x2) * ks;
+    const float t1 = (s.flipY ? s.y2 : s.y1) * kt, t2 = (s.flipY ? s.y1 : s.y2) * kt;
+    glBegin(GL_QUADS);
+    glTexCoord2f(s1, t1);
+    glVertex2i(left, top);
+    glTexCoord2f(s1, t2);
+    glVertex2i(left, top - h);
+    glTexCoord2f(s2, t2);
+    glVertex2i(left + w, top - h);
+    glTexCoord2f(s2, t1);
+    glVertex2i(left + w, top);
+    glEnd();
+}
+
+void blit(const KDrawStep &s, bool blend) {
+    if (blend) {
+        glEnable(GL_BLEND);
+        glBlendFunc(s.sourceBlend, s.destBlend);
+    } else {
+        glDisable(GL_BLEND);
+    }
+    glPushMatrix();
+    bindTexture(s);
+    emitQuad(s, int16_t(s.dx), int16_t(s.dy));
+    glPopMatrix();
+}
+
+void blitFx(const KDrawStep &s) {
+    const float hw = (s.x2 - s.x1) / 2, hh = (s.y2 - s.y1) / 2;
+    const bool plain = s.angle == 0 && s.zoom == 1;
+    glPushMatrix();
+    if (!plain) {
+        glTranslatef(float(s.dx) + hw, float(s.dy) - hh, 0);
+        if (s.angle != 0)
+            glRotatef(s.angle, 0, 0, 1);
+        if (s.zoom != 1)
+            glScalef(s.zoom, s.zoom, 0);
+    }
+    glColor4f(1, 1, 1, s.alpha);
+    glEnable(GL_BLEND);
+    glBlendFunc(s.sourceBlend, s.destBlend);
+    glPushMatrix();
+    bindTexture(s);
+    if (plain)
+        emitQuad(s, int16_t(s.dx), int16_t(s.dy));
+    else
+        emitQuad(s, int16_t(std::trunc(-hw)), int16_t(std::trunc(hh)));
+    glPopMatrix();
+    glColor4f(1, 1, 1, 1);
+    glPopMatrix();
+}
+
+void fillRectangle(const KDrawStep &s) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_DST_ALPHA);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(KPixels::kTextureRectangle);
+    if (s.alpha == 1) {
+        glDisable(GL_BLEND);
+        glColor3f(s.red, s.green, s.blue);
+    } else {
+        glColor4f(s.red, s.green, s.blue, s.alpha);
+    }
+    glBegin(GL_QUADS);
+    glVertex2i(int(s.x1), int(s.y1));
+    glVertex2i(int(s.x2), int(s.y1));
+    glVertex2i(int(s.x2), int(s.y2));
+    glVertex2i(int(s.x1), int(s.y2));
+    glEnd();
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+}
+
+// In the step's colour; GL keeps the one it was given since.
+void clearWith(const KDrawStep &s) {
+    GLfloat current[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, current);
+    glClearColor(s.red, s.green, s.blue, s.alpha);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(current[0], current[1], current[2], current[3]);
+}
+
+bool sameView(const KDrawStep &a, const KDrawStep &b) {
+    return a.viewX == b.viewX && a.viewY == b.viewY && a.viewAngle == b.viewAngle && a.viewZoom == b.viewZoom;
+}
+
+void drawStep(const KDrawStep &s) {
+    switch (s.kind) {
+    case KDrawStep::opaqueBlit:
+        blit(s, false);
+        break;
+    case KDrawStep::blendedBlit:
+        blit(s, true);
+        break;
+    case KDrawStep::fxBlit:
+        blitFx(s);
+        break;
+    case KDrawStep::rectangle:
+        fillRectangle(s);
+        break;
+    case KDrawStep::clear:
+        clearWith(s);
+        break;
+    }
+}
+
+void drawSteps(const KDrawStep *steps, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+        if (i == 0 || !sameView(steps[i], steps[i - 1]))
+            applyWorldView(steps[i]);
+        drawStep(steps[i]);
+    }
+}
+
+// --- the record ---
 
 bool uses(const std::vector<KDrawStep> &steps, size_t from, uint32_t texture) {
     for (size_t i = from; i < steps.size(); i++)
@@ -44,6 +198,22 @@ struct Area {
     }
 };
 
+// The corners of a turned, zoomed quad where blitFx puts them: an odd-sized one is
+// half a pixel off its centre, which zoom makes many pixels.
+void turnedQuadBounds(const KDrawStep &s, double &l, double &b, double &r, double &t) {
+    const float hw = (s.x2 - s.x1) / 2, hh = (s.y2 - s.y1) / 2;
+    const double left = int16_t(std::trunc(-hw)), top = int16_t(std::trunc(hh));
+    const double w = int(s.x2 - s.x1), h = int(s.y2 - s.y1);
+    const double turn = s.angle * M_PI / 180, c = std::cos(turn) * s.zoom, sn = std::sin(turn) * s.zoom;
+    l = b = HUGE_VAL, r = t = -HUGE_VAL;
+    for (double x : {left, left + w})
+        for (double y : {top, top - h}) {
+            const double px = s.dx + hw + x * c - y * sn, py = s.dy - hh + x * sn + y * c;
+            l = std::min(l, std::floor(px)), r = std::max(r, std::ceil(px));
+            b = std::min(b, std::floor(py)), t = std::max(t, std::ceil(py));
+        }
+}
+
 // Adds where a step may change pixels, with a margin for rounding; false when
 // that could be anywhere (a clear, a turned or zoomed world view, odd numbers).
 bool addReach(const KDrawStep &s, Area &area) {
@@ -54,9 +224,7 @@ bool addReach(const KDrawStep &s, Area &area) {
     if (s.kind == KDrawStep::rectangle) {
         l = std::min(s.x1, s.x2), r = std::max(s.x1, s.x2), b = std::min(s.y1, s.y2), t = std::max(s.y1, s.y2);
     } else if (s.kind == KDrawStep::fxBlit && (s.angle != 0 || s.zoom != 1)) {
-        const double w = s.x2 - s.x1, h = s.y2 - s.y1;
-        const double cx = s.dx + w / 2, cy = s.dy - h / 2, radius = std::fabs(s.zoom) * std::hypot(w, h) / 2;
-        l = cx - radius, r = cx + radius, b = cy - radius, t = cy + radius;
+        turnedQuadBounds(s, l, b, r, t);
     } else {
         const double w = int(s.x2 - s.x1), h = int(s.y2 - s.y1);
         l = std::min<double>(s.dx, s.dx + w), r = std::max<double>(s.dx, s.dx + w);
@@ -99,22 +267,27 @@ void drawWithin(const Area &area, KFrameArea &where) {
     where.whole = false;
     glEnable(GL_SCISSOR_TEST);
     glScissor(where.x, where.y, where.width, where.height);
-    KGraphic::drawSteps(reaching.data(), reaching.size());
+    drawSteps(reaching.data(), reaching.size());
     glDisable(GL_SCISSOR_TEST);
 }
 
 }  // namespace
 
-void KFrame::draw(const KDrawStep &step) {
+void KFrame::draw(KDrawStep step) {
+    if (step.kind == KDrawStep::clear) {
+        GLfloat colour[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+        step.red = colour[0], step.green = colour[1], step.blue = colour[2], step.alpha = colour[3];
+    }
     if (recording)
         pending.push_back(step);
     else
-        KGraphic::drawStep(step);
+        drawStep(step);
 }
 
 void KFrame::drawPending() {
     if (drawnSteps < pending.size()) {
-        KGraphic::drawSteps(pending.data() + drawnSteps, pending.size() - drawnSteps);
+        drawSteps(pending.data() + drawnSteps, pending.size() - drawnSteps);
         surfaceHoldsShown = false;
     }
     drawnSteps = pending.size();
@@ -165,6 +338,14 @@ void KFrame::setRecording(bool on) {
     shownKnown = false;
 }
 
-bool KFrame::isRecording() { return recording; }
-
 const std::vector<KDrawStep> &KFrame::recorded() { return pending; }
+
+void KFrame::setScreenSize(int width, int height) {
+    screenWidth = width;
+    screenHeight = height;
+}
+
+void KFrame::setView(const KDrawStep &view) {
+    if (!recording)
+        applyWorldView(view);
+}

@@ -4,7 +4,6 @@
 #include "KFrame.h"
 #include "KGraphicPixels.h"
 #include "KMiscTools.h"
-#include "KWindow.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -14,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
 
@@ -211,7 +211,7 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
         break;
     }
     const KPixels::TextureLayout layout =
-        KPixels::textureLayout(header.width, header.height, KWindow::getRectangleTexCap());
+        KPixels::textureLayout(header.width, header.height, rectangleTextures);
     if (!textureFits(layout)) {
         KMiscTools::messageBox("Picture too large", path);
         return false;
@@ -255,7 +255,9 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
         glTexSubImage2D(layout.target, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA,
                         GL_UNSIGNED_BYTE, texels.get());
     }
-    setGraphicQuality(_graphicQuality);
+    _linear = _graphicQuality;
+    glTexParameteri(layout.target, GL_TEXTURE_MIN_FILTER, _linear ? GL_LINEAR : GL_NEAREST);
+    glTexParameteri(layout.target, GL_TEXTURE_MAG_FILTER, _linear ? GL_LINEAR : GL_NEAREST);
     if (layout.target == GL_TEXTURE_2D) {  // rectangle textures refuse GL_REPEAT
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_T, GL_REPEAT);
@@ -266,6 +268,7 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
     picX1 = header.xOrigin;
     picY1 = header.yOrigin;
     _glEnum = layout.target;
+    bind();
     _ftextureWIDTH = float(layout.width);
     _ftextureHEIGHT = float(layout.height);
     delete[] _pixels;
@@ -274,9 +277,14 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
     return true;
 }
 
+void KGraphic::bind() { boundPicture[_glEnum == GL_TEXTURE_2D ? 0 : 1] = this; }
+
 void KGraphic::freePicture() {
     delete[] _pixels;
     _pixels = nullptr;
+    for (KGraphic *&picture : boundPicture)
+        if (picture == this)
+            picture = nullptr;
     // Keyed on the texture name so an empty (0-pixel) picture's texture is released too.
     if (texture == 0)
         return;
@@ -352,4 +360,52 @@ KGraphic::Bytes KGraphic::RenderPicture(SDL_Surface *picture, size_t &size) {
         KMiscTools::messageBox("out of memory (tmpBitmapBits)", "error");
     SDL_FreeSurface(bgr);
     return record;
+}
+
+bool KGraphic::grabBackBuffer() {
+    KFrame::drawPending();   // the frame drawn so far, not only what reached GL
+    const uint32_t sw = uint32_t(screenWidth), sh = uint32_t(screenHeight);
+    KPixels::TextureLayout layout = KPixels::textureLayout(sw, sh, false);
+    if (rectangleTextures)
+        layout = {KPixels::kTextureRectangle, sw, sh};
+    const uint32_t bandRows = std::min(KPixels::rowsPerBand(layout.width), layout.height);
+    std::unique_ptr<unsigned char[]> screen(new (std::nothrow) unsigned char[size_t(sw) * bandRows * 4]);
+    std::unique_ptr<unsigned char[]> texels(new (std::nothrow) unsigned char[size_t(layout.width) * bandRows * 4]);
+    if (!screen || !texels)
+        return false;
+    _glEnum = layout.target;
+    _linear = false;   // nearest whatever the quality setting: the grab must reproduce the frame exactly
+    bind();
+    _ftextureWIDTH = float(layout.width);
+    _ftextureHEIGHT = float(layout.height);
+    glEnable(_glEnum);
+    glLoadIdentity();
+    glGenTextures(1, &texture);
+    glBindTexture(_glEnum, texture);
+    glTexImage2D(_glEnum, 0, GL_RGB, GLsizei(layout.width), GLsizei(layout.height), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    // The default read buffer is the back buffer, or the full-screen frame buffer when that is bound;
+    // naming GL_BACK would be an error in the latter.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    for (uint32_t top = 0; top < layout.height; top += bandRows) {
+        const uint32_t rows = std::min(bandRows, layout.height - top);
+        std::memset(texels.get(), 0, size_t(layout.width) * rows * 4);
+        // Texel row y is screen row sh - 1 - y: GL counts screen rows from the bottom.
+        const uint32_t screenRows = top < sh ? std::min(rows, sh - top) : 0;
+        if (screenRows > 0) {
+            glReadPixels(0, GLint(sh - top - screenRows), GLsizei(sw), GLsizei(screenRows), GL_RGBA,
+                         GL_UNSIGNED_BYTE, screen.get());
+            KPixels::flipScreenRows(screen.get(), sw, screenRows, layout.width, texels.get());
+        }
+        glTexSubImage2D(_glEnum, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA, GL_UNSIGNED_BYTE,
+                        texels.get());
+    }
+    glTexParameteri(_glEnum, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(_glEnum, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(_glEnum, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(_glEnum, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    fimageWidth = float(sw);
+    fimageHeight = float(sh);
+    videoMemory += textureBytes();
+    return true;
 }

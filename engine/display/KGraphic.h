@@ -17,14 +17,17 @@ public:
     static void setScreenSize(int16_t width, int16_t height, int16_t depth);   // logical screen; filtering back to nearest
     static void setDefaultWorldView();                                          // no shift, turn or zoom
     static void setWorldView(float x, float y, float angle, float zoom, bool clear);  // shift (y up), then zoom and turn about the centre
-    static void setGraphicQuality(bool quality);                                // linear (true) or nearest filtering, bound textures and later loads
+    static void setGraphicQuality(bool quality);                                // linear (true) or nearest filtering, last bound pictures and later loads
 
     // --- pictures ---
     KGraphic();                         // warns when the screen size is not set yet
     ~KGraphic();                        // freePicture()
     KGraphic(const KGraphic &) = delete;
     KGraphic &operator=(const KGraphic &) = delete;
-    bool loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor); // TGA or any decodable file
+    // TGA or any decodable file. On failure: false after a message box with the path and the
+    // fault (not found, unsupported format, too short, too large, out of memory); the object
+    // keeps what it held, and one that holds nothing draws nothing.
+    bool loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor);
     void freePicture();                 // drops the CPU copy and the texture; safe to repeat
     float getWidth();                   // picture width in pixels, 0 when none is held
     float getHeight();                  // picture height in pixels, 0 when none is held
@@ -41,10 +44,8 @@ public:
                          bool flipX = false, bool flipY = false); // turned, zoomed, faded about its centre
     static void drawRect(float x1, float y1, float x2, float y2,
                          float r, float g, float b, float a);   // flat rectangle; a < 1 adds
-    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far
+    bool grabBackBuffer();              // this picture becomes a copy of the frame drawn so far; false, picture unchanged, when memory runs out
     static int64_t getVideoMemory();    // running estimate of texture memory in bytes
-    static void drawSteps(const KDrawStep *steps, size_t count);   // recorded drawing to GL now, each step under its world view
-    static void drawStep(const KDrawStep &step);                   // one step to GL now, under the matrices GL holds
 
     // Data members, in this order.
     uint32_t texture = 0;               // GL texture name
@@ -69,15 +70,19 @@ private:
     Bytes LoadGeneric(const char *path, size_t &size);         // decoded into a 24-bit record
     Bytes RenderPicture(SDL_Surface *picture, size_t &size);   // frees the picture
     bool uploadRecord(const char *path, PictureRecord &record, bool withAlpha, bool keepPixels, bool trueColor);
-    KDrawStep step(uint32_t kind) const;                        // this picture under the world view
+    KDrawStep step(uint32_t kind);                              // this picture under the world view; now the bound one
     KDrawStep blitStep(uint32_t kind, float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
-                       bool flipX, bool flipY) const;
+                       bool flipX, bool flipY);
     static KDrawStep viewStep(uint32_t kind);                   // a step under the world view, nothing else set
-    static void applyWorldView(const KDrawStep &view);          // GL matrices of the step's world view
     int64_t textureBytes() const;       // what this texture adds to videoMemory
+    void bind();                        // now the picture bound to its target: setGraphicQuality reaches it
 
     static int16_t screenWidth, screenHeight, screenDepth;
     static int64_t videoMemory;         // running estimate of texture memory in bytes
     static bool _graphicQuality;        // filtering for new textures: linear when true
     static float viewX, viewY, viewAngle, viewZoom;   // world view of later drawing
+    bool _linear = false;               // drawn with linear filtering, else nearest
+    static KGraphic *boundPicture[2];   // the picture last bound to GL_TEXTURE_2D and to the rectangle target
+    static bool rectangleTextures;      // pictures may use rectangle textures; the window sets it
+    friend class KWindow;
 };

@@ -4,11 +4,6 @@
 #include "KFrame.h"
 
 #include <GL/gl.h>
-#include <initializer_list>
-
-#ifndef GL_TEXTURE_RECTANGLE_ARB
-#define GL_TEXTURE_RECTANGLE_ARB 0x84F5
-#endif
 
 int16_t KGraphic::screenWidth = 0;
 int16_t KGraphic::screenHeight = 0;
@@ -16,11 +11,14 @@ int16_t KGraphic::screenDepth = 0;
 int64_t KGraphic::videoMemory = 0;
 bool KGraphic::_graphicQuality = false;
 float KGraphic::viewX = 0, KGraphic::viewY = 0, KGraphic::viewAngle = 0, KGraphic::viewZoom = 1;
+bool KGraphic::rectangleTextures = false;
+KGraphic *KGraphic::boundPicture[2] = {};
 
 void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
     screenWidth = width;
     screenHeight = height;
     screenDepth = depth;
+    KFrame::setScreenSize(width, height);
     setGraphicQuality(false);
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_FLAT);
@@ -33,8 +31,7 @@ void KGraphic::setDefaultWorldView() { setWorldView(0, 0, 0, 1, false); }
 void KGraphic::setWorldView(float x, float y, float angle, float zoom, bool clear) {
     viewX = x, viewY = y, viewAngle = angle, viewZoom = zoom;
     const KDrawStep clearing = viewStep(KDrawStep::clear);
-    if (!KFrame::isRecording())
-        applyWorldView(clearing);
+    KFrame::setView(clearing);
     if (clear)
         KFrame::draw(clearing);
 }
@@ -46,28 +43,11 @@ KDrawStep KGraphic::viewStep(uint32_t kind) {
     return s;
 }
 
-void KGraphic::applyWorldView(const KDrawStep &view) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, screenWidth, 0, screenHeight, -100, 100);
-
-    // Turn and zoom about the screen's centre, whole pixels so blits stay on the grid.
-    const float cx = float(screenWidth / 2), cy = float(screenHeight / 2);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(cx, cy, 0);
-    glRotatef(view.viewAngle, 0, 0, 1);
-    glScalef(view.viewZoom, view.viewZoom, 0);
-    glTranslatef(-cx, -cy, 0);
-    glTranslatef(view.viewX, view.viewY, 0);
-    glDisable(GL_DEPTH_TEST);
-}
-
+// The filter of a picture is fixed when it is loaded; a later call reaches only the
+// pictures bound at that moment, as a texture's own filter would.
 void KGraphic::setGraphicQuality(bool quality) {
     _graphicQuality = quality;
-    const GLint filter = quality ? GL_LINEAR : GL_NEAREST;
-    for (GLenum target : {GLenum(GL_TEXTURE_2D), GLenum(GL_TEXTURE_RECTANGLE_ARB)}) {
-        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
-        glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
-    }
+    for (KGraphic *picture : boundPicture)
+        if (picture)
+            picture->_linear = quality;
 }

@@ -3,8 +3,9 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <cmath>
+
 #include "KPlatform.h"
-#include "KWindow.h"
 
 SDL_Window *KInput::_hwnd = nullptr;
 
@@ -45,6 +46,18 @@ const KeyStroke KeyboardLayout[K_VK_COUNT] = {
 #undef KEY
 
 namespace {
+KPointerView pointerView;
+bool windowClosed = false;
+
+// Window pixels to logical ones; floor, so points left of or above the picture stay negative.
+void windowToLogical(int *x, int *y) {
+    const KPointerView &view = pointerView;
+    if (view.width <= 0 || view.height <= 0)
+        return;
+    *x = int(std::floor(double(*x - view.x) * view.logicalWidth / view.width));
+    *y = int(std::floor(double(*y - view.y) * view.logicalHeight / view.height));
+}
+
 struct PointerState {
     int x = 0, y = 0;      // window pixels
     bool leftDown = false;
@@ -89,7 +102,7 @@ PointerState pointerInWindow(SDL_Window *window) {
 
 void logicalPointer(SDL_Window *window, int *x, int *y) {
     PointerState state = pointerInWindow(window);
-    KWindow::windowToLogical(&state.x, &state.y);
+    windowToLogical(&state.x, &state.y);
     *x = state.x;
     *y = state.y;
 }
@@ -173,8 +186,12 @@ void KInput::pumpEvents() {
     pumped = true;
 }
 
+void KInput::setPointerView(const KPointerView &view) { pointerView = view; }
+
+void KInput::setWindowClosed(bool closed) { windowClosed = closed; }
+
 void KInput::nativeWaitForKeyRelease(EKeyboardLayout key) {
     // SDL sees a release only when it pumps, and a closed window never sends one.
-    while (isPressed(key) && !KWindow::isQuit() && !SDL_HasEvent(SDL_QUIT))
+    while (isPressed(key) && !windowClosed && !SDL_HasEvent(SDL_QUIT))
         SDL_Delay(1);
 }

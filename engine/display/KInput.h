@@ -39,6 +39,13 @@ struct KeyStroke {
 
 extern const KeyStroke KeyboardLayout[K_VK_COUNT];
 
+// Where the logical screen lies in the window, in window pixels (y downwards); an
+// empty rectangle: window pixels are logical pixels.
+struct KPointerView {
+    int x = 0, y = 0, width = 0, height = 0;
+    int logicalWidth = 0, logicalHeight = 0;
+};
+
 // Polled mouse and keyboard of the game window. Pointer positions are in
 // logical screen pixels (0..639, 0..479), negative or beyond when outside.
 class KInput {
@@ -61,6 +68,11 @@ private:
     static bool nativeIsPressed(EKeyboardLayout key);
     static void nativeWaitForKeyRelease(EKeyboardLayout key);
     friend struct KPlatform;
+
+    // The window tells the input what it needs of it, so input never asks the window.
+    static void setPointerView(const KPointerView &view);
+    static void setWindowClosed(bool closed);   // asked to close: key waits end
+    friend class KWindow;
 
     static SDL_Window *_hwnd;
 };

@@ -16,7 +16,7 @@ struct KFont {
 
 class KText {
 public:
-    KText(const char *fontPicturePath, KFont *table);   // table is borrowed and must outlive the text
+    KText(const char *fontPicturePath, KFont *table);   // table is borrowed and must outlive the text; a font picture that fails to load draws nothing (its message box says why)
     ~KText();
     KText(const KText &) = delete;
     KText &operator=(const KText &) = delete;

@@ -64,7 +64,6 @@ struct WindowState {
     bool quit = false;
     uint32_t maxFrameRate = framePeriodMs();   // minimum period between two flips in ms (0: no pacing)
     KFramePacer pacer{int64_t(maxFrameRate) * 1000000};   // when frames are due, which go undrawn to catch up
-    bool hasRectangleText = false;
     bool isAccelerated = false;
     bool use3d = false;                  // ask for a depth buffer
     bool isWaitVBLSupported = false;
@@ -79,7 +78,6 @@ struct WindowState {
 
     // Full screen: where the logical screen lands in the window.
     bool scaled = false;                 // logical pixels are scaled to the desktop
-    Rect pointerView;                    // in window coordinates, y downwards
     Rect glView;                         // in drawable pixels, y upwards
     bool bars = false;                   // glView leaves part of the drawable uncovered
 
@@ -160,20 +158,6 @@ void applyViewport(int width, int height) {
         glViewport(state.glView.x, state.glView.y, state.glView.width, state.glView.height);
     else
         glViewport(0, 0, width, height);
-}
-
-void updateScaling(SDL_Window *window, int width, int height) {
-    if (!window)
-        return;
-    int w, h;
-    if (state.scaled) {
-        SDL_GetWindowSize(window, &w, &h);
-        state.pointerView = letterbox(w, h, width, height);
-    }
-    SDL_GL_GetDrawableSize(window, &w, &h);
-    state.glView = letterbox(w, h, width, height);
-    state.glView.y = h - state.glView.y - state.glView.height;   // GL counts rows from the bottom
-    state.bars = state.glView.width < w || state.glView.height < h;
 }
 
 void loadCopySubBuffer() {
@@ -385,8 +369,28 @@ void lowerCase(const char *text, char (&out)[2048]) {
 const char *glString(GLenum name) { return reinterpret_cast<const char *>(glGetString(name)); }
 }  // namespace
 
+void KWindow::updateScaling(SDL_Window *window, int width, int height) {
+    if (!window)
+        return;
+    int w, h;
+    if (state.scaled) {
+        SDL_GetWindowSize(window, &w, &h);
+        const Rect view = letterbox(w, h, width, height);
+        KInput::setPointerView({view.x, view.y, view.width, view.height, width, height});
+    }
+    SDL_GL_GetDrawableSize(window, &w, &h);
+    state.glView = letterbox(w, h, width, height);
+    state.glView.y = h - state.glView.y - state.glView.height;   // GL counts rows from the bottom
+    state.bars = state.glView.width < w || state.glView.height < h;
+}
+
+void KWindow::setQuit(bool quit) {
+    state.quit = quit;
+    KInput::setWindowClosed(quit);
+}
+
 KWindow::KWindow() : _fullscreen(false), _sourceScreenDepth(0), _gameScreenDepth(0), _windowID(0) {
-    state.quit = false;
+    setQuit(false);
     KMiscTools::initMillisecond();
     state.use3d = false;
 }
@@ -408,6 +412,7 @@ KWindow::~KWindow() {
         state.hwnd = nullptr;
     }
     state.scaled = false;
+    KInput::setPointerView({});
     if (state.driverPreloaded) {
         SDL_GL_UnloadLibrary();
         state.driverPreloaded = false;
@@ -416,7 +421,7 @@ KWindow::~KWindow() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         state.videoStarted = false;
     }
-    state.quit = true;
+    setQuit(true);
 }
 
 // Loading the GL driver (a software renderer maps a whole compiler) is most of the time
@@ -466,8 +471,8 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
 
     const char *extensions = attached ? glString(GL_EXTENSIONS) : nullptr;
     if (extensions) {
-        state.hasRectangleText = std::strstr(extensions, "GL_EXT_texture_rectangle") ||
-                                 std::strstr(extensions, "GL_NV_texture_rectangle");
+        KGraphic::rectangleTextures = std::strstr(extensions, "GL_EXT_texture_rectangle") ||
+                                      std::strstr(extensions, "GL_NV_texture_rectangle");
     }
     // Swap control is a window-system extension: ask for it instead of parsing strings.
     state.isWaitVBLSupported = attached && state.maxFrameRate != 0 && SDL_GL_SetSwapInterval(1) == 0;
@@ -567,11 +572,11 @@ void KWindow::processEvents() {
 
 void KWindow::handleEvent(const SDL_Event &event) {
     if (event.type == SDL_QUIT) {
-        state.quit = true;
+        setQuit(true);
     } else if (event.type == SDL_WINDOWEVENT) {
         // Closing only asks: the window stays until the KWindow is deleted.
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-            state.quit = true;
+            setQuit(true);
         } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
             updateScaling(state.hwnd, state.windowWidth, state.windowHeight);
             applyViewport(state.windowWidth, state.windowHeight);
@@ -582,7 +587,7 @@ void KWindow::handleEvent(const SDL_Event &event) {
 bool KWindow::isQuit() { return state.quit; }
 
 void KWindow::terminate() {
-    state.quit = true;
+    setQuit(true);
     SDL_Event quit = {};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
@@ -593,9 +598,9 @@ void KWindow::setTitle(const char *title) {
         SDL_SetWindowTitle(state.hwnd, title);
 }
 
-bool KWindow::getRectangleTexCap() { return state.hasRectangleText; }
+bool KWindow::getRectangleTexCap() { return KGraphic::rectangleTextures; }
 
-void KWindow::setRectangleTexCap(bool forceRectangleCap) { state.hasRectangleText = forceRectangleCap; }
+void KWindow::setRectangleTexCap(bool forceRectangleCap) { KGraphic::rectangleTextures = forceRectangleCap; }
 
 bool KWindow::getAccelerationCap() { return state.isAccelerated; }
 
@@ -603,15 +608,6 @@ void KWindow::setWindowIcon(const uint8_t *rgba, int width, int height) {
     state.iconPixels = rgba;
     state.iconWidth = width;
     state.iconHeight = height;
-}
-
-void KWindow::windowToLogical(int *x, int *y) {
-    if (!state.scaled || state.pointerView.width <= 0 || state.pointerView.height <= 0)
-        return;
-    // Floor, so that points left of or above the picture stay negative.
-    const Rect &view = state.pointerView;
-    *x = int(std::floor(double(*x - view.x) * state.windowWidth / view.width));
-    *y = int(std::floor(double(*y - view.y) * state.windowHeight / view.height));
 }
 
 SDL_Window *KWindow::getWindow() { return state.hwnd; }

@@ -14,10 +14,12 @@ public:
     KWindow(const KWindow &) = delete;
     KWindow &operator=(const KWindow &) = delete;
 
-    // Opens the window and its GL context; false when the context could not be attached.
+    // Opens the window and its GL context. On failure: false when video cannot start, no
+    // window can be opened or the GL context cannot be attached (a message box names the
+    // GL step); the game then runs on and draws nothing.
     bool createGameWindow(int16_t width, int16_t height, int16_t depth, bool windowed, const char *title);
 
-    static void prepareDisplay();   // start the video system and load the GL driver, before a window is asked for
+    static void prepareDisplay();   // start the video system and load the GL driver, before a window is asked for; a failure is silent, createGameWindow reports it
     static void flipBackBuffer(bool waitForBackWindow);   // present, pump one event, pace; optionally wait for focus
     static void processEvents();                  // take at most one pending event
     static bool isQuit();                         // true once the player closed the window or terminate ran
@@ -27,8 +29,7 @@ public:
     static void setRectangleTexCap(bool forceRectangleCap);
     static bool getAccelerationCap();             // the context is hardware accelerated
 
-    static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem
-    static void windowToLogical(int *x, int *y);  // window pixels to logical screen pixels (full screen scaling)
+    static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem; a desktop that refuses it shows its own
     static SDL_Window *getWindow();               // the game window, or none
     static bool isSoftwareRenderer(const char *vendor, const char *renderer);   // GL strings of a renderer without hardware
 
@@ -45,4 +46,6 @@ private:
     static bool AttachOpenGLToWindow(int16_t depth);
     static bool presentFrame(bool onSchedule);          // draws and shows the frame unless unchanged or behind; true when it did
     static void handleEvent(const SDL_Event &event);   // quit, close, resize
+    static void updateScaling(SDL_Window *window, int width, int height);   // where the logical screen lands
+    static void setQuit(bool quit);
 };

@@ -12,7 +12,7 @@ enum KLogFileType : uint8_t {
 // Nothing writes to them; with K_LOG_TO_FILES the files are created empty.
 class KLog {
 public:
-    explicit KLog(KLogFileType fileType);   // opens the four files for K_LOG_TO_FILES
+    explicit KLog(KLogFileType fileType);   // opens the four files for K_LOG_TO_FILES; a file that cannot be made stays closed
     ~KLog();                                // closes what the constructor opened
     KLog(const KLog &) = delete;
     KLog &operator=(const KLog &) = delete;

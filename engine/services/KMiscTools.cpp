@@ -42,7 +42,7 @@ bool isFolder(const std::string &path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string besideData() { return std::string(KMiscTools::currentFilePath) + "/data"; }
+std::string besideData() { return std::string(KMiscTools::getGameFolder()) + "/data"; }
 
 // The data folder of an installed game (BROLIX_INSTALLED_DATA is relative to the
 // executable's folder), or empty when a data folder beside the executable wins or
@@ -51,7 +51,7 @@ std::string installedData() {
     if (isFolder(besideData()))
         return "";
     char resolved[PATH_MAX];
-    const std::string path = std::string(KMiscTools::currentFilePath) + "/" BROLIX_INSTALLED_DATA;
+    const std::string path = std::string(KMiscTools::getGameFolder()) + "/" BROLIX_INSTALLED_DATA;
     return realpath(path.c_str(), resolved) && isFolder(resolved) ? resolved : "";
 }
 
@@ -144,10 +144,12 @@ void KMiscTools::nativeMessageBox(const char *title, const char *text) {
         std::fprintf(stderr, "%s: %s\n", title, text);   // no display to show it on
 }
 
-KMiscTools::MessageBoxHook KMiscTools::setMessageBoxHook(MessageBoxHook hook) {
-    MessageBoxHook previous = KPlatform::calls.messageBox;
-    KPlatform::calls.messageBox = hook ? hook : KPlatform::native.messageBox;
-    return previous;
+const char *KMiscTools::getGameFolder() { return currentFilePath; }
+
+void KMiscTools::setGameFolder(const char *folder) {
+    currentFilePath[0] = '\0';
+    if (folder)
+        appendCut(currentFilePath, folder);
 }
 
 uint32_t KMiscTools::getTheTicks() { return getMilliseconds(); }
@@ -179,5 +181,6 @@ void KMiscTools::launchURL(const char *url, bool maximised) { KPlatform::calls.l
 
 void KMiscTools::nativeLaunchURL(const char *url, bool maximised) {
     (void)maximised;   // the desktop's opener decides the window size
-    SDL_OpenURL(url);
+    if (SDL_OpenURL(url) != 0)
+        std::fprintf(stderr, "brolix: could not open %s (%s)\n", url, SDL_GetError());
 }

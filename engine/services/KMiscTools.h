@@ -10,26 +10,27 @@ class KMiscTools {
 public:
     enum { PATH_SIZE = 260 };   // path buffers hold 259 characters and the end mark
 
-    static void initMiscTools();                        // find the executable's folder, start the clock
-    static char *makeFilePath(const char *fileName);    // folder + '/' + name in one shared buffer (overwritten by each call); "data\\..." names the data folder in use
+    static void initMiscTools();                        // find the executable's folder, start the clock; without /proc the working folder
+    static char *makeFilePath(const char *fileName);    // folder + '/' + name in one shared buffer (overwritten by each call); "data\\..." names the data folder in use; cut at PATH_SIZE - 1 characters
     static char *makeSavePath(const char *fileName);    // a file the game writes: as makeFilePath, or its bare name in the per-user folder; same buffer
     static bool savesPerUser();                         // saves go to $XDG_DATA_HOME/brolix: installed data, or a folder beside that cannot be written
-    static void messageBox(const char *title, const char *text);  // modal OK box, title first
+    static void messageBox(const char *title, const char *text);  // modal OK box, title first; without a display, one line on standard error
     static uint32_t getTheTicks();                      // same as getMilliseconds
     static uint32_t getMilliseconds();                  // monotonic milliseconds, wraps at 2^32
     static void initMillisecond();                      // read the clock's units per second
-    static int32_t getYear();                           // current year of the local time
-    static void launchURL(const char *url, bool maximised);  // open in the user's default application, no wait
+    static int32_t getYear();                           // current year of the local time; 0 when it cannot be read
+    static void launchURL(const char *url, bool maximised);  // open in the user's default application, no wait; a failure is said on standard error
+    // The folder the game's files are named from, no trailing '/'; empty until initMiscTools.
+    static const char *getGameFolder();
+    // Names the game's files from another folder (a test's or a benchmark's scratch copy),
+    // cut to the buffer; nullptr or "" goes back to the executable's folder.
+    static void setGameFolder(const char *folder);
 
-    // Where message boxes go (KPlatform's entry). Tests install a recorder; nullptr puts the real box back.
-    typedef void (*MessageBoxHook)(const char *title, const char *text);
-    static MessageBoxHook setMessageBoxHook(MessageBoxHook hook);   // returns the previous hook
-
-    static char currentFilePath[PATH_SIZE];   // executable's folder, no trailing '/'; empty until initMiscTools
+private:
+    static char currentFilePath[PATH_SIZE];   // see getGameFolder
     static int64_t _unitsPerSecond;           // clock units per second
     static KLog _kLog;                        // the engine's log (no files)
 
-private:
     static void nativeMessageBox(const char *title, const char *text);   // the real calls, behind KPlatform's table
     static void nativeLaunchURL(const char *url, bool maximised);
     friend struct KPlatform;

@@ -1,7 +1,7 @@
 #pragma once
 // Every call the engine makes to the desktop, the input devices, the screen and the
 // sound device that a test may want to stand in for, as one table. The engine
-// fills it with its own calls; a test may save it, change entries and put it back.
+// fills it with its own calls; a test changes entries while it holds a Scope.
 // One thread only, like the rest of the engine.
 #include <cstdint>
 
@@ -25,7 +25,20 @@ struct KPlatform {
 
     static KPlatform calls;          // what the engine calls now
     static const KPlatform native;   // the engine's own calls
+    struct Scope;
 
 private:
     static constexpr KPlatform nativeCalls();
+};
+
+// What a test changes in the table lasts as long as one of these: the table as it
+// was (the engine's own calls, outside any other Scope) comes back when it ends.
+struct KPlatform::Scope {
+    Scope() : saved_(calls) {}
+    ~Scope() { calls = saved_; }
+    Scope(const Scope &) = delete;
+    Scope &operator=(const Scope &) = delete;
+
+private:
+    const KPlatform saved_;
 };

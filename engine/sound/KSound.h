@@ -22,23 +22,22 @@ struct KSoundBuffer;                                           // one device buf
 
 class KSound {
 public:
-    KSound();                                                  // opens the sound device with the first sound
+    KSound();                                                  // opens the sound device with the first sound; without one every sound stays silent
     ~KSound();                                                 // closes it after the last sound
     KSound(const KSound &) = delete;
     KSound &operator=(const KSound &) = delete;
 
-    bool loadSample(const char *sampleName, int volume, bool loop); // WAV, or Ogg Vorbis when the name holds ".ogg"
+    bool loadSample(const char *sampleName, int volume, bool loop); // WAV, or Ogg Vorbis when the name holds ".ogg"; false for a missing, damaged or oversized file or no device: the sound is empty and plays nothing
     void playSample();                                         // play from the start; restarts a playing sound
-    bool isPlaying();                                          // true while the sound plays
+    bool isPlaying();                                          // true while the sound plays; false for an empty sound
     void setVolume(int volume);                                // percent of the master volume, applied at once
     static void setGlobalVolumes(int volumeMusic, int volumeSFX); // master volumes; a negative value keeps one
     static void pauseWhenSilent();                             // lets the device rest while nothing plays; the next play wakes it
 
+private:
     static const int fechnerTable[101];                        // attenuation in 1/100 dB per volume step
     static float gFREQUENCY;                                   // output rate noted when the device opened
     static bool _acceleratedDSound;                            // false on an emulated device
-
-private:
     static void nativePlay(KSound *sound);                     // the real calls, behind KPlatform's table
     static bool nativeIsPlaying(KSound *sound);
     static void nativeGlobalVolumes(int volumeMusic, int volumeSFX);

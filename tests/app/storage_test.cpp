@@ -2,6 +2,7 @@
 // saved whole even when killed mid-way, and kept when they cannot be read.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include <linux/capability.h>

@@ -21,7 +21,6 @@ public:
     void showControl(int id, bool visible) override { visible ? void(shown.insert(id)) : void(shown.erase(id)); }
     int listAppend(int, const char *text) override { return items += std::string(text) + ";", 0; }
     void listSetItemData(int, int, intptr_t) override {}
-    intptr_t listItemData(int, int) const override { return 0; }
     void listSetSelection(int, int index) override { selection = index; }
     int listSelection(int) const override { return selection; }
     void endDialog(int result) override { ended.push_back(result); }

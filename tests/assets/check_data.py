@@ -15,7 +15,7 @@ from PIL import Image
 
 DATA, GENERATED, GENERATOR = sys.argv[1:4]
 sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
-from tool import fonts, layout  # noqa: E402  the tables the game's regions and fonts come from
+from tool import fonts, glyphs, layout  # noqa: E402  the tables the game's regions and fonts come from
 
 SKIN_FILES = ['menu%d.tga', 'credits%d.tga', 'ingame%d.tga', 'gameover%d.tga', 'entername%d.tga',
               'enternamer%d.bmp', 'select%d.tga']
@@ -81,7 +81,7 @@ class DataFolder(unittest.TestCase):
         for name, (table, *_) in fonts.FONTS.items():
             font = pic(name)
             inside = np.zeros(font.shape[:2], bool)
-            for ch, x1, y1, x2, y2, _ in table:
+            for ch, x1, y1, x2, y2, *_ in table:
                 inside[y1:y2, x1:x2] = True
                 with self.subTest(font=name, glyph=ch):
                     self.assertTrue(ch == ' ' or (font[y1:y2, x1:x2, 3] >= VISIBLE).sum() >= 4, 'blank glyph')
@@ -90,7 +90,7 @@ class DataFolder(unittest.TestCase):
     def test_gem_sets_fit_their_cell_and_one_tells_colours_by_shape(self):
         sets = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
         self.assertGreaterEqual(len(sets), 3)
-        menu_font = {t[0] for t in fonts.MENU}
+        menu_font = {t[0] for t in glyphs.MENU}
         distinct = []
         for folder in sets:
             gems = [pic('gems/%s/gem0%d.tga' % (folder, i)) for i in range(1, 8)]

@@ -34,9 +34,9 @@ Rgb blend(const Rgb &src, const Rgb &dst, float a) {
 
 class Blit : public ::testing::Test {
 protected:
+    BoxRecorder boxes;
     void SetUp() override {
         ASSERT_TRUE(openWindow());
-        shownBoxes().clear();
         KGraphic::setDefaultWorldView();
         clearBack(kBackground);
     }
@@ -155,6 +155,44 @@ TEST_F(Blit, RectanglesBlackOutOrAddAndGrabsReproduceTheFrame) {
     EXPECT_TRUE(backRegion(0, 0, 640, 480) == frame);
     grab.freePicture();
     EXPECT_EQ(KGraphic::getVideoMemory(), memory);
+}
+
+// A recorded frame is drawn again only where it differs from the last one shown, so
+// every setting that decides its pixels is part of the record, and the area a step
+// changes holds all it paints.
+TEST_F(Blit, RecordedFramesAreDrawnWhereverTheyDiffer) {
+    KGraphic g;
+    load(g, patternTga(5, 5, 255));
+    KFrameArea area;
+    auto frame = [&](int x, float red) {  // an odd size turned and zoomed: corners beyond its circle
+        glClearColor(red, 0, 0, 1);
+        KGraphic::setWorldView(0, 0, 0, 1, true);
+        g.blitAlphaRectFx(0, 0, 5, 5, x, 200, 45, 8, 1);
+        return KFrame::finish(area);
+    };
+    auto painted = [](int x) {
+        size_t n = 0;
+        for (const Rgb &c : backRegion(x - 40, 160, 90, 90))
+            n += c != Rgb{0, 0, 0};
+        return n;
+    };
+    KFrame::setRecording(true);
+    frame(450, 0);
+    EXPECT_TRUE(frame(150, 0) && !area.whole) << "redrawn in part";
+    const size_t moved = painted(150);
+    EXPECT_EQ(painted(450), 0u) << "stale pixels where the picture was";
+    EXPECT_TRUE(frame(150, 0.2f)) << "a new clear colour";
+    EXPECT_EQ(backPixel(5, 5), (Rgb{51, 0, 0}));
+    const auto nearest = backRegion(110, 160, 90, 90);
+    KGraphic::setGraphicQuality(true);
+    EXPECT_TRUE(frame(150, 0.2f)) << "a new filter";
+    KGraphic::setGraphicQuality(false);
+    EXPECT_FALSE(backRegion(110, 160, 90, 90) == nearest);
+    KFrame::setRecording(false);
+    clearBack({0, 0, 0});
+    g.blitAlphaRectFx(0, 0, 5, 5, 150, 200, 45, 8, 1);
+    EXPECT_EQ(painted(150), moved) << "as drawn straight to GL";
+    EXPECT_GT(moved, 1500u);
 }
 
 TEST_F(Blit, PicturesBeyondTheDriverLimitAreRefused) {

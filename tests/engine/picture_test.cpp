@@ -22,7 +22,7 @@ std::string garbage(size_t size, unsigned seed) {
 
 class BrokenPicture : public ::testing::Test {
 protected:
-    void SetUp() override { recordBoxes(); }
+    BoxRecorder boxes;
     // The boxes a load of these bytes showed; the load must fail and leave nothing.
     Boxes load(const std::string &name, const std::string &bytes) {
         dir.write(name, bytes);

@@ -20,7 +20,7 @@ struct Pointer {
 
 class GameWindow : public ::testing::Test {
 protected:
-    void SetUp() override { recordBoxes(); }
+    BoxRecorder boxes;
     void open(bool windowed) {
         window.reset(new KWindow);
         ASSERT_TRUE(window->createGameWindow(640, 480, 16, windowed, "Brolix window test"));

@@ -56,16 +56,14 @@ int rightmostChange(const Pixels &a, const Pixels &b) {   // -1: the same
 class Menu : public ::testing::Test {
 protected:
     GameWindow window;
+    KPlatform::Scope platform;
     void SetUp() override {
         inputScript::reset(), spies::reset();
         prefs = sPrefs{};
         gCurrentMenu = 0;
         loadSounds(), loadMenuGraphics(), loadBubbleSet(0);
     }
-    void TearDown() override {
-        freeMenuGraphics(), freeSounds(), resetScores();
-        KPlatform::calls = KPlatform::native;
-    }
+    void TearDown() override { freeMenuGraphics(), freeSounds(), resetScores(); }
     // One menu frame as doMenu draws it, with the pointer at (x, y) and the button as given.
     static int32_t frame(int x, int y, bool down) {
         inputScript::pointAt(x, y);

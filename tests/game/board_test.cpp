@@ -4,19 +4,18 @@
 
 #include <array>
 #include <cstring>
-#include <filesystem>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "board_rules.h"
 #include "spies.h"
+#include "game_home.h"
 #include "game_local.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "prefs.h"
 #include "sounds.h"
-#include "temp_dir.h"
-#include "KMiscTools.h"
 #include "KPlatform.h"
 #include "KSound.h"
 
@@ -45,6 +44,7 @@ bool lineStanding() {
 
 class Board : public ::testing::Test {
 protected:
+    KPlatform::Scope platform;
     static void SetUpTestSuite() {
         for (KSound **s : {&snd_click, &snd_good, &snd_lose, &snd_swap, &snd_hint, &snd_nohint, &snd_zap, &snd_bomb,
                            &snd_zapattack})
@@ -58,7 +58,6 @@ protected:
         gameOver = false;
         deal();
     }
-    void TearDown() override { KPlatform::calls = KPlatform::native; }
     static void deal() {
         for (long y = 0; y < boardRows; y++)
             for (long x = 0; x < boardColumns; x++) {
@@ -170,9 +169,7 @@ TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
 // A result enters its own block when strictly better than the third (fewer seconds in
 // the million mode) and is saved at once; a stored table is read for what it holds.
 TEST(HighScores, ResultsRankInTheirBlockAndStoredTablesLoadWhatTheyHold) {
-    TempDir folder("scores");
-    std::filesystem::create_directory(folder.path("data"));
-    std::snprintf(KMiscTools::currentFilePath, sizeof KMiscTools::currentFilePath, "%s", folder.root().c_str());
+    GameHome folder;
     resetScores();
     _gameMode = modeMillion, prefs.difficulty = 1, ghighscoreProcessed = false;
     sHighEntry *block = &scoreMillion.players[3];
@@ -205,14 +202,13 @@ TEST(HighScores, ResultsRankInTheirBlockAndStoredTablesLoadWhatTheyHold) {
     resetScores();
     // No gem set at all: the chosen one falls back to set 0, whose absence is said once.
     static std::vector<std::string> boxes;
-    KMiscTools::setMessageBoxHook([](const char *title, const char *text) { boxes.push_back(title + (": " + std::string(text))); });
+    KPlatform::Scope platform;
+    KPlatform::calls.messageBox = [](const char *title, const char *text) { boxes.push_back(title + (": " + std::string(text))); };
     prefs.bubbleset = 3;
     loadChosenBubbleSet(), loadChosenBubbleSet();
-    KMiscTools::setMessageBoxHook(nullptr);
     EXPECT_EQ(prefs.bubbleset, 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind("Could not open file: " + folder.root(), 0), 0u) << boxes[0];
-    KMiscTools::currentFilePath[0] = '\0';
 }
 
 // Random legal exchanges through the rules in the game loop's order, every frame checked.
@@ -220,34 +216,29 @@ void soak(long colors, bool relax, std::mt19937 &player) {
     seedRandom(777);
     resetTokenTable(true);
     int exchanges = 0, unrest = 0;
+    auto play = [&] {
+        if (!atRest() || player() % 3 != 0) return;
+        std::vector<std::array<long, 4>> moves;
+        for (long x = 0; x < boardColumns; x++)
+            for (long y = 0; y < boardRows; y++)
+                for (auto [dx, dy] : {std::pair{1L, 0L}, {0L, 1L}})
+                    if (x + dx < boardColumns && y + dy < boardRows && (relax || isAPossibleMatch(x, y, x + dx, y + dy)))
+                        moves.push_back({x, y, x + dx, y + dy});
+        if (moves.empty()) {
+            EXPECT_FALSE(relax);
+            return resetTokenTable(false);
+        }
+        const auto m = moves[player() % moves.size()];
+        tokenAt(m[0], m[1]).selected = tokenAt(m[2], m[3]).selected = true;
+        MoveSelection();
+        exchanges++;
+    };
     for (int frame = 0; frame < 20000; frame++) {
-        animateField();
-        fallTokens();
-        appearTokens();
-        doSwapTokens();
+        const uint32_t before = score;
+        stepBoardRules(play);
+        ASSERT_GE(score, before);
         unrest = atRest() ? 0 : unrest + 1;
         ASSERT_LT(unrest, 3000) << "never back to rest, frame " << frame;
-        if (atRest() && player() % 3 == 0) {
-            std::vector<std::array<long, 4>> moves;
-            for (long x = 0; x < boardColumns; x++)
-                for (long y = 0; y < boardRows; y++)
-                    for (auto [dx, dy] : {std::pair{1L, 0L}, {0L, 1L}})
-                        if (x + dx < boardColumns && y + dy < boardRows &&
-                            (relax || isAPossibleMatch(x, y, x + dx, y + dy)))
-                            moves.push_back({x, y, x + dx, y + dy});
-            if (moves.empty()) {
-                ASSERT_FALSE(relax);
-                resetTokenTable(false);
-                continue;
-            }
-            const auto m = moves[player() % moves.size()];
-            tokenAt(m[0], m[1]).selected = tokenAt(m[2], m[3]).selected = true;
-            MoveSelection();
-            exchanges++;
-        }
-        const uint32_t before = score;
-        checkForMatches();
-        ASSERT_GE(score, before);
         ASSERT_FALSE(atRest() && lineStanding()) << "a line left standing, frame " << frame;
         int swapping = 0, alive = 0;
         for (const sToken &t : tokenTable) {

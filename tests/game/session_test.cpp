@@ -7,16 +7,17 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
-#include "../frontend/game_window.h"
 #include "spies.h"
 #include "game_local.h"
+#include "game_window.h"
 #include "highscores.h"
 #include "input_script.h"
 #include "prefs.h"
 #include "sounds.h"
-#include "temp_dir.h"
+#include "game_home.h"
 #include "KFrame.h"
 #include "KPlatform.h"
 
@@ -72,11 +73,7 @@ protected:
         bufferPosition = 0;
         ghighscoreProcessed = false;
     }
-    void TearDown() override {
-        freeSounds();
-        GameWindow::useGameFolder();
-        KPlatform::calls = KPlatform::native;
-    }
+    void TearDown() override { freeSounds(); }
 
     // Runs a session; at[g] runs after game frame g is drawn, before it is shown.
     void play(GameMode mode) {
@@ -101,8 +98,9 @@ protected:
     }
 
     static GameWindow *window;
+    KPlatform::Scope platform;
     std::map<int, std::vector<std::function<void()>>> at;
-    TempDir saves{"session"};
+    std::optional<GameHome> saves;
 };
 GameWindow *Session::window = nullptr;
 
@@ -111,8 +109,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     on(1, [&] {
         dealScenarioBoard();
         seedRandom(5);   // a refill that forms no line of its own
-        std::filesystem::create_directory(saves.path("data"));
-        GameWindow::useFolder(saves.root().c_str());
+        saves.emplace();
         for (int row = 0; row < 3; row++) score60sec.players[scoreTable + row].score = 999 + 1000 * (2 - row) * 90;
     });
     click(2, cellX(2), cellY(0));
@@ -207,7 +204,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     const sHighEntry &third = score60sec.players[scoreTable + 2];
     EXPECT_STREQ(third.name, "abcdefghijklmnopqru");
     EXPECT_EQ(third.score, 1000u);
-    EXPECT_EQ(std::filesystem::file_size(saves.path("data/s60")), 324u) << "saved at once";
+    EXPECT_EQ(std::filesystem::file_size(saves->path("data/s60")), 324u) << "saved at once";
 }
 
 }  // namespace

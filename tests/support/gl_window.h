@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "KFrame.h"
-#include "KMiscTools.h"
+#include "KPlatform.h"
 #include "KWindow.h"
 #include "temp_dir.h"
 
@@ -24,10 +24,14 @@ inline Boxes &shownBoxes() {
     return boxes;
 }
 
-inline void recordBoxes() {
-    KMiscTools::setMessageBoxHook([](const char *title, const char *text) { shownBoxes().emplace_back(title, text); });
-    shownBoxes().clear();
-}
+// Records the message boxes while it lives.
+struct BoxRecorder {
+    BoxRecorder() {
+        KPlatform::calls.messageBox = [](const char *title, const char *text) { shownBoxes().emplace_back(title, text); };
+        shownBoxes().clear();
+    }
+    KPlatform::Scope platform;
+};
 
 // An uncompressed TGA: header, then the rows as given (B, G, R[, A]), bottom row first.
 inline std::string tgaBytes(uint16_t w, uint16_t h, uint8_t depth, const std::string &pixels) {
@@ -44,7 +48,6 @@ inline bool openWindow() {
     static std::unique_ptr<KWindow> window;
     static bool attached = false;
     if (!window) {
-        recordBoxes();
         window.reset(new KWindow);
         attached = window->createGameWindow(640, 480, 16, true, "Brolix GL test");
         KWindow::setRectangleTexCap(false);  // as the game does

@@ -20,7 +20,8 @@ BELOW = {
     'frontend': {'engine', 'rules', 'game'},
     'app': {'engine', 'rules', 'game', 'frontend'},
 }
-GENERATED = {'brolix_layout.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend', 'brolix_resources.h': 'app'}
+GENERATED = {'brolix_layout.h': 'game', 'brolix_glyphs.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend',
+             'brolix_resources.h': 'app'}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 

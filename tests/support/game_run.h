@@ -1,0 +1,199 @@
+#pragma once
+// The real game played on the X display of DISPLAY as a person would, for the end-to-end
+// tests and the benchmarks: xdotool moves the pointer and presses keys, and the window's
+// pixels are compared with the game's own pictures. Coordinates are the game's logical
+// 640x480 whatever the window's scale. Waits poll with a deadline that only bounds a hang.
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "brolix_layout.h"
+#include "screen_image.h"
+#include "temp_dir.h"
+#include "x11_probe.h"
+
+extern char **environ;
+
+using x11probe::xdotool;
+
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition())
+        if (std::chrono::steady_clock::now() > end) return false;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return true;
+}
+
+inline double msSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A copy of the game as a player has it: the program (as "brolix"), its data folder, an
+// xdg-open that records what it is asked to open, and sound written to a file.
+class GameFolder : public TempDir {
+public:
+    explicit GameFolder(const std::string &program = BROLIX_RUNTIME_DIR "/brolix",
+                        const std::string &data = BROLIX_RUNTIME_DIR "/data")
+        : TempDir("brolix-play") {
+        namespace fs = std::filesystem;
+        fs::copy(data, path("data"), fs::copy_options::recursive);
+        fs::copy_file(program, path("brolix"));
+        fs::create_directory(path("bin"));
+        write("bin/xdg-open", "#!/bin/sh\necho \"$1\" >> '" + path("opened.txt") + "'\n");
+        fs::permissions(path("bin/xdg-open"), fs::perms::owner_all);
+        write("alsoft.conf", "[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\n[wave]\nfile=" +
+                                 path("sound.wav") + "\n");
+    }
+    Image picture(const std::string &name) const { return loadImage(path("data/" + name)); }
+};
+
+// A program run with the folder's opener and sound configuration (no other ALSOFT_
+// setting), its output appended to the folder's output.txt; "NAME=value" entries take
+// the place of the environment's.
+class GameRun {
+public:
+    GameRun(const GameFolder &game, const std::vector<std::string> &env = {}, std::vector<std::string> argv = {})
+        : folder(game) {
+        if (argv.empty()) argv = {game.path("brolix")};
+        std::vector<std::string> entries = env;
+        entries.push_back("ALSOFT_CONF=" + game.path("alsoft.conf"));
+        for (char **e = environ; *e; e++) {
+            std::string entry = *e;
+            const auto named = [&](const std::string &o) { return entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0; };
+            if (entry.rfind("PATH=", 0) == 0) entry.insert(5, game.path("bin") + ":");
+            if (entry.rfind("ALSOFT_", 0) != 0 && std::none_of(env.begin(), env.end(), named)) entries.push_back(entry);
+        }
+        std::vector<char *> args, envp;
+        for (std::string &arg : argv) args.push_back(arg.data());
+        for (std::string &entry : entries) envp.push_back(entry.data());
+        args.push_back(nullptr), envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, game.path("output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        started = std::chrono::steady_clock::now();
+        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        display_ = XOpenDisplay(nullptr);
+    }
+    ~GameRun() {
+        if (running()) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
+        if (display_) XCloseDisplay(display_);
+    }
+    GameRun(const GameRun &) = delete;
+    GameRun &operator=(const GameRun &) = delete;
+
+    const GameFolder &folder;
+    std::chrono::steady_clock::time_point started;   // just before the program was started
+    int width = 0;                                    // of the window last waited for
+    pid_t pid() const { return pid_; }
+
+    bool running() {
+        int status = 0;
+        if (pid_ <= 0 || exited_) return false;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true, status_ = status;
+        return !exited_;
+    }
+    // Exit code; -1 when it died of a signal or did not end in time.
+    int waitExit() {
+        return waitUntil([&] { return !running(); }) && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    }
+    // A memory field of /proc/PID/status ("VmRSS:", "RssAnon:", "VmHWM:"), in KiB; -1 when gone.
+    static long statusKiB(pid_t pid, const std::string &field) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+        return -1;
+    }
+    // Window id of a visible window with exactly this title, 0 when none.
+    static unsigned long findWindow(const std::string &title) {
+        return std::strtoul(commandOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").c_str(),
+                            nullptr, 10);
+    }
+
+    // The window with this title, focused; false when it never showed. A window larger than
+    // the game's screen shows it scaled and centred (full screen).
+    bool waitWindow(const std::string &title) {
+        if (!waitUntil([&] { return (window_ = findWindow(title)) != 0; })) return false;
+        xdotool("windowfocus --sync " + std::to_string(window_));
+        XWindowAttributes a{};
+        XGetWindowAttributes(display_, window_, &a);
+        Window child;
+        XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &left_, &top_, &child);
+        width = a.width;
+        scale_ = std::max(1, std::min(a.width / 640, a.height / 480));
+        inLeft_ = std::max(0, (a.width - 640 * scale_) / 2), inTop_ = std::max(0, (a.height - 480 * scale_) / 2);
+        return true;
+    }
+
+    // What the window shows now: rows y0 to y0 + h of a 640 x 480 picture, black elsewhere.
+    Image capture(int y0 = 0, int h = 480) const {
+        Image image{640, 480, 3, std::vector<unsigned char>(640 * 480 * 3)};
+        XImage *x = XGetImage(display_, window_, inLeft_, inTop_ + y0 * scale_, 640 * scale_, h * scale_, AllPlanes, ZPixmap);
+        for (int y = 0; x && y < h; y++)
+            for (int i = 0; i < 640; i++) {
+                const unsigned long p = XGetPixel(x, i * scale_, y * scale_);
+                unsigned char *out = &image.rgb[(size_t(y0 + y) * 640 + i) * 3];
+                out[0] = (p >> 16) & 0xFF, out[1] = (p >> 8) & 0xFF, out[2] = p & 0xFF;
+            }
+        if (x) XDestroyImage(x);
+        return image;
+    }
+    // The window shows this region of the picture at (x, y), give or take filtering and the cursor.
+    bool shows(const Image &picture, int x, int y, int sx, int sy, int w, int h) const {
+        return difference(capture(y, h), x, y, picture, sx, sy, w, h) < 12;
+    }
+    bool waitShows(const Image &picture, int x, int y, int w, int h) const {
+        return waitUntil([&] { return shows(picture, x, y, x, y, w, h); });
+    }
+
+    // Screen pixel of a logical one.
+    int screenX(int x) const { return left_ + inLeft_ + x * scale_; }
+    int screenY(int y) const { return top_ + inTop_ + y * scale_; }
+    int scale() const { return scale_; }
+
+    // Held long enough for a game that polls its input once a frame.
+    void pointAt(int x, int y) const { xdotool("mousemove " + std::to_string(screenX(x)) + " " + std::to_string(screenY(y))); }
+    void pointAt(const layout::Rect &r) const { pointAt((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2); }
+    void click(const layout::Rect &r, int holdMs = 200) const {
+        pointAt(r), xdotool("mousedown 1 sleep " + std::to_string(holdMs / 1000.0) + " mouseup 1 sleep 0.03");
+    }
+    void key(const std::string &name, int holdMs = 150) const {
+        xdotool("keydown " + name + " sleep " + std::to_string(holdMs / 1000.0) + " keyup " + name + " sleep 0.03");
+    }
+    void type(const std::string &text) const {
+        for (char c : text) key(c == ' ' ? "space" : std::string(1, c));
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;
+    Display *display_ = nullptr;
+    Window window_ = 0;
+    int left_ = 0, top_ = 0, scale_ = 1, inLeft_ = 0, inTop_ = 0;
+};
+
+// Start-up as a player goes through it: Play (the dialog's default button), the driver
+// page (Mesa draws in software) and its continue area, then this menu picture. Empty once
+// the menu shows, else what did not show.
+inline std::string reachMenu(GameRun &run, const Image &menu) {
+    if (!run.waitWindow("Welcome to Brolix !")) return "no start-up dialog";
+    xdotool("key Return");
+    if (!run.waitWindow("Brolix")) return "no game window";
+    if (!run.waitShows(run.folder.picture("page1.jpg"), 0, 0, 640, 480)) return "no driver page";
+    run.click(layout::DRIVER_CONTINUE);
+    return run.waitShows(menu, 0, 0, 640, 100) ? "" : "no menu";
+}
