@@ -65,6 +65,17 @@ void enterName(GameRun &run, const Image &entry, const std::string &name) {
     run.key("Return");
 }
 
+// The buttons' press flag outlives a session: after the menu button ends a game, the next
+// game's buttons act only once a frame has seen one with the button up. So the press waits
+// until the game draws the button lit under the pointer (its left end: the cursor is not there).
+void clickGameButton(GameRun &run, const Image &inGame, int id) {
+    const layout::Rect &b = layout::GAME_BUTTONS[id];
+    run.pointAt(b);
+    ASSERT_TRUE(waitUntil([&] { return run.shows(inGame, b.x1, b.y1, b.x1, b.y1 + layout::LIT, 24, b.y2 - b.y1); }))
+        << "button " << id << " not lit";
+    run.click(b);
+}
+
 // Skin 1 and the box ticked in the stored settings; difficulty 0 chosen in the menu.
 // The sixty-seconds game scores nothing and only the server ranks it; the relax game
 // that follows scores and ranks in its blank local table, and is never sent.
@@ -106,7 +117,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace"));
     const std::string row = "<td>ada lovelace</td><td class=\"num\">";
     EXPECT_TRUE(waitUntil([&] { return leaderboard().find(row + "0</td>") != std::string::npos; })) << "not on the server";
-    run.click(layout::GAME_BUTTONS[2]);   // menu
+    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.click(layout::MODE_ROWS[3]);   // relax
     // PLAY lies over cell (9, 6). Held until the board rests, the press selects that cell,
@@ -134,7 +145,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     // Points shown, then the screen at rest: the result is taken at the next tick, 75 quick frames on.
     ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 430, 440, last, 430, 440, 170, 30) > 2; }));
     ASSERT_TRUE(settled());
-    run.click(layout::GAME_BUTTONS[2]);   // a relax game ends at the menu button, with its game-over screen first
+    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // a relax game ends at the menu button, with its game-over screen first
     // The field offers the name typed last; Enter alone takes it.
     ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), ""));
     // Saved at once, in the place of difficulty 0's first row.
@@ -144,7 +155,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     std::memcpy(&points, table.data() + 32, 4);
     EXPECT_GT(points, 0u);
     EXPECT_EQ(table.substr(36), std::string(288, '\0'));
-    run.click(layout::GAME_BUTTONS[2]);
+    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.key("Escape");
     EXPECT_EQ(run.waitExit(), 0);
