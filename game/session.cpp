@@ -126,14 +126,14 @@ static void drawPlay(const FrameInput &in) {
 // decided and sounds it; false when the session is over.
 static bool playFrame() {
     const FrameInput in = readFrameInput();
-    stepFrame(in, isHighScore);
+    const bool goesOn = stepFrame(in, isHighScore);
     if (gamePaused) {
         drawPause(in);
         playCues();
         presentFrame();
         return !KWindow::isQuit();
     }
-    if (endPlay) {
+    if (!goesOn) {
         playCues();
         return false;
     }

@@ -167,22 +167,28 @@ void advanceBoard() {
     doSwapTokens();
 }
 
-static void playFrame(const FrameInput &in, bool (*worthAPlace)()) {
+// Escape's way out is taken at the next frame's check, so a new game started first
+// (F1, the new-game button) keeps the session going.
+static bool playFrame(const FrameInput &in, bool (*worthAPlace)()) {
     advanceBoard();
     rules::doInput(in);
     rules::checkForMatches();
     rules::handleInterface(in);
-    if (endPlay) return;
+    if (endPlay) return false;
     tickTimer(_gameMode, true, in.clock);
     stepZapAttack();
     if (in.escape) escapeKey(worthAPlace);
+    return true;
 }
 
 // A pause starts before the frame's play and ends into it: the frame that ends it
 // neither starts a new game on F1 nor pauses again.
-static void stepRules(const FrameInput &in, bool (*worthAPlace)()) {
+static bool stepRules(const FrameInput &in, bool (*worthAPlace)()) {
     if (gamePaused) {
-        if (!endPlay && !in.p) return pauseFrame(in);
+        if (!endPlay && !in.p) {
+            pauseFrame(in);
+            return true;
+        }
         gamePaused = false;
         if (in.p) cue(Cue::pauseKeyHeld);
     } else {
@@ -190,14 +196,16 @@ static void stepRules(const FrameInput &in, bool (*worthAPlace)()) {
         if (in.p && !gameOver) {
             gamePaused = true;
             cue(Cue::pauseKeyHeld);
-            return pauseFrame(in);
+            pauseFrame(in);
+            return true;
         }
     }
-    playFrame(in, worthAPlace);
+    return playFrame(in, worthAPlace);
 }
 
-void stepFrame(const FrameInput &in, bool (*worthAPlace)()) {
+bool stepFrame(const FrameInput &in, bool (*worthAPlace)()) {
     recordInput(in);
-    stepRules(in, worthAPlace);
+    const bool goesOn = stepRules(in, worthAPlace);
     endRecordedFrame();
+    return goesOn;
 }

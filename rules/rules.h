@@ -178,6 +178,8 @@ void handleInterface(const FrameInput &in); // the action of a click on a button
 // A new session of a mode: seeds the random source, deals, starts the record.
 void startGame(long gameMode, int32_t difficulty, uint32_t seed);
 
-// One frame of play. worthAPlace answers whether the result earns a name entry; it
-// is asked only when Escape ends a relax game, and its answer goes into the record.
-void stepFrame(const FrameInput &in, bool (*worthAPlace)());
+// One frame of play; false when the session leaves for the menu (endPlay stood at the
+// check after the buttons, and nothing more of the frame is played). worthAPlace answers
+// whether the result earns a name entry; it is asked only when Escape ends a relax game,
+// and its answer goes into the record.
+bool stepFrame(const FrameInput &in, bool (*worthAPlace)());

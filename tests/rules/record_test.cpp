@@ -115,6 +115,41 @@ INSTANTIATE_TEST_SUITE_P(Record, EachMode,
                                            std::pair{modeMillion, Pinned{113600, 0, 5535, 0x3bc089b6f188db86}},
                                            std::pair{modeRelax, Pinned{2057, 2057, 4723, 0x55c8020a1ce77be6}}));
 
+// Escape asks to leave; the session leaves at the next frame's check after the buttons,
+// so F1 or the new-game button held into that frame starts a new game instead. The menu
+// button leaves at once, a pause included. The way out replays like any other frame.
+TEST(Leaving, EscapeLeavesAtTheNextFramesCheckUnlessANewGameStartsFirst) {
+    PlayedGame g(modeFiveMinutes, 1, seed, seed);
+    g.exchange();
+    ASSERT_GT(score, 0u);
+    const auto step = [](FrameInput in) { return stepFrame(in, [] { return false; }); };
+    FrameInput escape, f1, newGame, menu, none;
+    escape.escape = f1.f1 = true;
+    newGame.button = menu.button = 0, newGame.down = menu.down = true;
+    menu.button = 2;
+    EXPECT_TRUE(step(escape) && endPlay) << "the frame of Escape is played out";
+    EXPECT_TRUE(step(f1) && !endPlay && score == 0) << "F1 first: a new game goes on";
+    EXPECT_TRUE(step(escape) && endPlay);
+    EXPECT_TRUE(step(newGame) && !endPlay && score == 0) << "the new-game button first";
+    EXPECT_TRUE(step(none));
+    EXPECT_TRUE(step(escape) && endPlay);
+    const uint32_t frames = frameCount;
+    EXPECT_FALSE(step(none)) << "left at the next frame";
+    EXPECT_EQ(frameCount, frames + 1);
+
+    PlayedGame paused(modeFiveMinutes, 1, seed, seed);
+    paused.press(&FrameInput::p);
+    ASSERT_TRUE(gamePaused);
+    EXPECT_TRUE(step(menu) && endPlay) << "a paused frame shows before the session leaves";
+    EXPECT_FALSE(step(menu));
+    const std::string bytes = writeRecord(gameRecord);
+    GameRecord record;
+    std::string error;
+    ASSERT_TRUE(readRecord(bytes.data(), bytes.size(), record, error)) << error;
+    const ReplayResult live = currentResult(), replayed = replayRecord(record);
+    EXPECT_TRUE(replayed.frames == live.frames && replayed.score == live.score && replayed.boardDigest == live.boardDigest);
+}
+
 // A short game's record, to damage.
 std::string shortRecord() {
     PlayedGame g(modeFiveMinutes, 1, 3, 3);
