@@ -65,6 +65,37 @@ void enterName(GameRun &run, const Image &entry, const std::string &name) {
     run.key("Return");
 }
 
+// The game draws its own cursor, its picture three pixels up and left of the pointer.
+bool cursorAt(GameRun &run, const Image &mouse, int px, int py) {
+    const Image screen = run.capture();
+    for (int y = 0; y < mouse.height; y++)
+        for (int x = 0; x < mouse.width; x++)
+            if (mouse.at(x, y)[3] == 255 && std::abs(screen.at(px - 3 + x, py - 3 + y)[1] - mouse.at(x, y)[1]) > 8)
+                return false;
+    return true;
+}
+
+// True once a frame has read the pointer and button since the call: the cursor drawn at a
+// spot beside the middle of r, then back at it, takes a frame begun after the first was shown.
+bool frameSince(GameRun &run, const Image &mouse, const layout::Rect &r) {
+    const int x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+    for (int dx : {4, 0}) {
+        run.pointAt(x + dx, y);
+        if (!waitUntil([&] { return cursorAt(run, mouse, x + dx, y); })) return false;
+    }
+    return true;
+}
+
+// A board click whose press and release each reach the game: a release and the next press
+// that fall between two of its frames would be one held press.
+void clickSeen(GameRun &run, const Image &mouse, const layout::Rect &r) {
+    run.pointAt(r);
+    xdotool("mousedown 1");
+    ASSERT_TRUE(frameSince(run, mouse, r)) << "press not seen";
+    xdotool("mouseup 1");
+    ASSERT_TRUE(frameSince(run, mouse, r)) << "release not seen";
+}
+
 // The buttons' press flag outlives a session: after the menu button ends a game, the next
 // game's buttons act only once a frame has seen one with the button up. So the press waits
 // until the game draws the button lit under the pointer (its left end: the cursor is not there).
@@ -103,14 +134,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_EQ(reachMenu(run, menu), "");
     // The software cursor: its picture three pixels up and left of the pointer.
     run.pointAt(300, 300);
-    EXPECT_TRUE(waitUntil([&] {
-        const Image screen = run.capture();
-        for (int y = 0; y < mouse.height; y++)
-            for (int x = 0; x < mouse.width; x++)
-                if (mouse.at(x, y)[3] == 255 && std::abs(screen.at(297 + x, 297 + y)[1] - mouse.at(x, y)[1]) > 8)
-                    return false;
-        return true;
-    })) << "no cursor at the pointer";
+    EXPECT_TRUE(waitUntil([&] { return cursorAt(run, mouse, 300, 300); })) << "no cursor at the pointer";
 
     run.click(layout::DIFF_BOXES[0]);
     run.click(layout::PLAY);
@@ -134,13 +158,14 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
     ASSERT_TRUE(settled());
     xdotool("mouseup 1");
-    run.click(layout::PLAY);
+    ASSERT_TRUE(frameSince(run, mouse, layout::PLAY)) << "release not seen";
+    ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, layout::PLAY));
     run.pointAt(620, 10);
     ASSERT_TRUE(settled());
     const std::array<int, 4> move = findMove(readBoard(last, gems));
     ASSERT_GE(move[0], 0) << "no move found on the board";
-    run.click(cell(move[0], move[1]));
-    run.click(cell(move[2], move[3]));
+    ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, cell(move[0], move[1])));
+    ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, cell(move[2], move[3])));
     run.pointAt(620, 10);
     // Points shown, then the screen at rest: the result is taken at the next tick, 75 quick frames on.
     ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 430, 440, last, 430, 440, 170, 30) > 2; }));
