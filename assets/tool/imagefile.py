@@ -43,21 +43,19 @@ def new_surface(width, height):
     return _scaled(cairo.ImageSurface(cairo.FORMAT_ARGB32, width * _density, height * _density))
 
 
+# Straight colour of every (alpha, premultiplied colour) pair, rounded; 0 where alpha is 0.
+_A, _C = np.arange(256, dtype=np.uint32)[:, None], np.arange(256, dtype=np.uint32)[None, :]
+_STRAIGHT = np.where(_A > 0, np.minimum((_C * 255 + _A // 2) // np.maximum(_A, 1), 255), 0).astype(np.uint8).ravel()
+
+
 def to_rgba(surface):
     """Straight (not premultiplied) RGBA array, top row first."""
     surface.flush()
     w, h, stride = surface.get_width(), surface.get_height(), surface.get_stride()
     bgra = np.frombuffer(surface.get_data(), np.uint8).reshape(h, stride // 4, 4)[:, :w]
     out = np.empty((h, w, 4), np.uint8)
-    out[..., :3] = bgra[..., 2::-1]
-    out[..., 3] = a = bgra[..., 3]
-    out[a == 0, :3] = 0
-    # Only translucent pixels need dividing (opaque ones are their own straight colour),
-    # and in the large pictures they are few.
-    part = (a > 0) & (a < 255)
-    alpha = a[part].astype(np.uint32)[:, None]
-    rgb = out[part, :3].astype(np.uint32)
-    out[part, :3] = np.minimum((rgb * 255 + alpha // 2) // alpha, 255)
+    out[..., 3] = bgra[..., 3]
+    np.take(_STRAIGHT, (bgra[..., 3:].astype(np.uint16) << 8) | bgra[..., 2::-1], out=out[..., :3])
     return out
 
 
