@@ -57,11 +57,16 @@ std::array<int, 4> findMove(Board b) {
     return {-1, 0, 0, 0};
 }
 
-// The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name and Enter.
+// Let go at once after the press: both reach the game between two of its looks at the keys.
+void tap(const GameRun &run, const std::string &key) { xdotool("keydown --delay 0 " + key + " keyup --delay 0 " + key + " sleep 0.03"); }
+
+// The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name
+// (its last letter tapped) and Enter.
 void enterName(GameRun &run, const Image &entry, const std::string &name) {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
-    run.type(name);
+    run.type(name.substr(0, name.size() - 1));
+    if (!name.empty()) tap(run, name.substr(name.size() - 1));
     run.key("Return");
 }
 
@@ -125,6 +130,15 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     xdotool("mouseup 1");
     run.click(layout::PLAY);
     run.pointAt(620, 10);
+    ASSERT_TRUE(settled());
+    const layout::Rect &pause = layout::PAUSE_SRC;
+    const auto paused = [&] {
+        return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, pause.y2 - pause.y1);
+    };
+    tap(run, "p");
+    EXPECT_TRUE(waitUntil(paused)) << "a tap of P did not pause";
+    tap(run, "p");
+    EXPECT_TRUE(waitUntil([&] { return !paused(); })) << "a tap of P did not resume";
     ASSERT_TRUE(settled());
     const std::array<int, 4> move = findMove(readBoard(last, gems));
     ASSERT_GE(move[0], 0) << "no move found on the board";
