@@ -160,6 +160,7 @@ int SDLCALL latchPresses(void *, SDL_Event *event) {
 // Typed keys repeat as a keyboard's do, counted in queries (one a frame).
 const int kRepeatDelay = 24, kRepeatEvery = 4;
 uint16_t heldQueries[K_VK_COUNT];
+uint32_t askedInFrame[K_VK_COUNT];
 }  // namespace
 
 void KInput::initInput(SDL_Window *window) {
@@ -180,9 +181,14 @@ void KInput::initInput(SDL_Window *window) {
 void KInput::frameDone() { frameNumber++; }
 
 bool KInput::isTyped(EKeyboardLayout key) {
-    if (key >= K_VK_COUNT || !isPressed(key)) {
-        if (key < K_VK_COUNT)
-            heldQueries[key] = 0;
+    if (key >= K_VK_COUNT)
+        return false;
+    // Not asked in the frame before: a hold that another screen saw starts afresh.
+    if (askedInFrame[key] + 1 < frameNumber)
+        heldQueries[key] = 0;
+    askedInFrame[key] = frameNumber;
+    if (!isPressed(key)) {
+        heldQueries[key] = 0;
         return false;
     }
     const int held = heldQueries[key] = uint16_t(std::min(heldQueries[key] + 1, 60000));
