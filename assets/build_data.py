@@ -33,6 +33,7 @@ def build_skins(out):
         write_tga(os.path.join(out, 'entername%d.tga' % n), ingame.entry_picture(skin), True)
         write_bmp(os.path.join(out, 'enternamer%d.bmp' % n), ingame.entry_picture(skin, square=True)[..., :3])
         write_tga(os.path.join(out, 'select%d.tga' % n), marks.select(skin), True)
+        write_tga(os.path.join(out, 'cursor%d.tga' % n), marks.cursor_frame(skin), True)
 
 
 def build_small(out):
