@@ -219,8 +219,11 @@ TEST(Installed, PlaysFromTheInstallAndSavesInThePlayersFolder) {
         EXPECT_FALSE(focusOn(row)) << "a focus before any key";
         run.key("Tab"), run.key("Down");
         EXPECT_TRUE(waitUntil([&] { return focusOn(row); })) << "no focus on the second mode";
-        run.key("Return");     // five minutes
-        run.key("shift+Tab"), run.key("Up");   // back past the first control, round to PLAY
+        run.key("Return");   // five minutes
+        run.key("Escape");   // in a panel: back to its main button, the game stays
+        EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MAIN_BUTTONS[0]); })) << "Escape did not go back";
+        EXPECT_TRUE(run.running());
+        for (int i = 0; i < 6; i++) run.key("Down");   // the other main buttons, then PLAY
         run.key("Return");
         const layout::Rect &pause = layout::PAUSE_SRC;
         const auto paused = [&] {
