@@ -42,6 +42,7 @@ def pictures():
         yield 'entername%d.tga' % n, partial(ingame.entry_picture, skin), RGBA
         yield 'enternamer%d.bmp' % n, partial(ingame.entry_picture, skin, square=True), RGB
         yield 'select%d.tga' % n, partial(marks.select, skin), RGBA
+        yield 'cursor%d.tga' % n, partial(marks.cursor_frame, skin), RGBA
     yield from ((name, draw, RGBA) for name, draw in marks.MARKS.items())
     yield 'mouse.tga', marks.mouse, RGBA
     yield 'internet.tga', marks.internet, RGBA

@@ -117,9 +117,21 @@ def common_tiles(data):
         big = _on((20, 30, 50), read_picture(os.path.join(data.root, name)), 2)
         small[y:y + big.shape[0], x:x + big.shape[1]] = big
     tiles.append(('cursor, server sign, selection frames, fonts (x2)', small))
+    tiles.append(('board cursor beside the selection: a row per skin, a column per gem set', board_cursor_tile(data)))
     for kind in CVD:
         tiles.append(('%s simulation: a row per gem set, on a dark and a light board' % kind, cvd_tile(data, kind)))
     return tiles
+
+
+def board_cursor_tile(data):
+    canvas = np.zeros((480, 640, 3), np.float32) + 40
+    x0, y0, w, h = 71 + 42 * 4, 90 + 42 * 3, 42 * 4, 42 * 3
+    for skin in range(3):
+        for gem_set in range(3):
+            screen = scene.game(data, skin, gem_set=gem_set, selected=(5, 4), cursor=(6, 4))
+            x, y = 30 + gem_set * (w + 28), 30 + skin * (h + 24)
+            canvas[y:y + h, x:x + w] = screen[y0:y0 + h, x0:x0 + w]
+    return canvas
 
 
 # Full-severity dichromat simulation on linear RGB (Machado, Oliveira and Fernandes, 2009).

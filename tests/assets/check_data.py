@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
 from tool import fonts, glyphs, layout  # noqa: E402  the tables the game's regions and fonts come from
 
 SKIN_FILES = ['menu%d.tga', 'credits%d.tga', 'ingame%d.tga', 'gameover%d.tga', 'entername%d.tga',
-              'enternamer%d.bmp', 'select%d.tga']
+              'enternamer%d.bmp', 'select%d.tga', 'cursor%d.tga']
 FIXED = ['internet.tga', 'bomb.tga', 'horiz.tga', 'verti.tga', 'question.tga', 'xzap.tga', 'mouse.tga',
          'loading.bmp', 'page1.jpg', 'timenmb.tga', 'numbers.tga', 'highscalp.tga', 'help/index.html']
 SOUNDS = ['click.wav', 'nohint.wav', 'good.ogg', 'gameover.ogg', 'swap.ogg', 'hint.ogg', 'thunder.ogg',
@@ -103,6 +103,25 @@ class DataFolder(unittest.TestCase):
             distinct.append(all((a & b).sum() < 0.85 * (a | b).sum()
                                 for i, a in enumerate(masks) for b in masks[i + 1:]))
         self.assertTrue(any(distinct), 'no set has a shape of its own for every colour')
+
+    def test_board_cursor_stands_out_on_every_gem(self):
+        """Dark and light ink, so it shows on light, dark and see-through gems; over each
+        gem, where it lies, it changes what the player sees."""
+        sets = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
+        ox, oy = (-v for v in layout.CURSOR_AT)
+        for s in range(3):
+            frame = pic('cursor%d.tga' % s).astype(float)
+            self.assertEqual(frame.shape[1::-1], layout.CURSOR_SIZE)
+            ink = frame[frame[..., 3] >= 200][:, :3].mean(axis=1)
+            self.assertTrue((ink < 60).any() and (ink > 200).any(), 'cursor %d: one tone only' % s)
+            for folder, i in ((f, i) for f in sets for i in range(1, 8)):
+                gem = pic('gems/%s/gem0%d.tga' % (folder, i)).astype(float)
+                h, w = gem.shape[:2]
+                under = gem[..., :3] * gem[..., 3:] / 255 + 128 * (1 - gem[..., 3:] / 255)   # on a grey board
+                a = frame[oy:oy + h, ox:ox + w, 3:] / 255
+                seen = frame[oy:oy + h, ox:ox + w, :3] * a + under * (1 - a)
+                with self.subTest(skin=s, gem=(folder, i)):
+                    self.assertGreater(np.abs(seen - under)[a[..., 0] > 0.8].mean(), 60)
 
     def test_sounds_decode_short_audible_unclipped(self):
         for name in SOUNDS:
