@@ -541,6 +541,7 @@ bool KWindow::presentFrame(bool onSchedule) {
 void KWindow::flipBackBuffer(bool waitForBackWindow) { KPlatform::calls.flipBackBuffer(waitForBackWindow); }
 
 void KWindow::nativeFlip(bool waitForBackWindow) {
+    KInput::frameDone();
     const bool drew = presentFrame(state.pacer.startFlip(monotonicNanoseconds()));
     const int64_t wake = state.pacer.finishFlip(monotonicNanoseconds(), drew);
     KSound::pauseWhenSilent();

@@ -57,11 +57,16 @@ std::array<int, 4> findMove(Board b) {
     return {-1, 0, 0, 0};
 }
 
-// The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name and Enter.
+// Let go 5 ms after the press, within a frame.
+void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 0.005 keyup --delay 0 " + key + " sleep 0.03"); }
+
+// The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name
+// (its last letter tapped) and Enter.
 void enterName(GameRun &run, const Image &entry, const std::string &name) {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
-    run.type(name);
+    run.type(name.substr(0, name.size() - 1));
+    if (!name.empty()) tap(name.substr(name.size() - 1));
     run.key("Return");
 }
 
@@ -162,6 +167,15 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, layout::PLAY));
     run.pointAt(620, 10);
     ASSERT_TRUE(settled());
+    const layout::Rect &pause = layout::PAUSE_SRC;
+    const auto paused = [&] {
+        return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, pause.y2 - pause.y1);
+    };
+    tap("p");
+    EXPECT_TRUE(waitUntil(paused)) << "a tap of P did not pause";
+    tap("p");
+    EXPECT_TRUE(waitUntil([&] { return !paused(); })) << "a tap of P did not resume";
+    ASSERT_TRUE(settled());
     const std::array<int, 4> move = findMove(readBoard(last, gems));
     ASSERT_GE(move[0], 0) << "no move found on the board";
     ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, cell(move[0], move[1])));
@@ -232,13 +246,38 @@ TEST(Installed, PlaysFromTheInstallAndSavesInThePlayersFolder) {
                            " >/dev/null").c_str()), 0);
     tools.write("installed", "");
     {
-        GameRun run(tools, {"BROLIX_NO_FRAME_WAIT=1", "XDG_DATA_HOME=" + tools.path("xdg")}, {stage + "/games/brolix"});
-        ASSERT_EQ(reachMenu(run, tools.picture("menu0.tga")), "");
+        // Frames paced as a player has them, and from the menu on the keyboard alone.
+        GameRun run(tools, {"XDG_DATA_HOME=" + tools.path("xdg")}, {stage + "/games/brolix"});
+        const Image menu = tools.picture("menu0.tga"), inGame = tools.picture("ingame0.tga");
+        ASSERT_EQ(reachMenu(run, menu), "");
+        const layout::Rect &row = layout::MODE_ROWS[1];
+        const auto focusOn = [&](const layout::Rect &r) { return run.capture().at(r.x1 - 3, r.y1 - 3)[0] > 240; };
+        EXPECT_FALSE(focusOn(row)) << "a focus before any key";
+        run.key("Tab"), run.key("Down");
+        EXPECT_TRUE(waitUntil([&] { return focusOn(row); })) << "no focus on the second mode";
+        run.key("Return");   // five minutes
+        run.key("Escape");   // in a panel: back to its main button, the game stays
+        EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MAIN_BUTTONS[0]); })) << "Escape did not go back";
+        EXPECT_TRUE(run.running());
+        for (int i = 0; i < 6; i++) run.key("Down");   // the other main buttons, then PLAY
+        run.key("Return");
+        const layout::Rect &pause = layout::PAUSE_SRC;
+        const auto paused = [&] {
+            return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
+        };
+        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
+        tap("p");
+        EXPECT_TRUE(waitUntil(paused, 5000)) << "a tap of P did not pause";
+        tap("p");
+        EXPECT_TRUE(waitUntil([&] { return !paused(); }, 5000)) << "a tap of P did not resume";
         run.key("Escape");
+        ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "not back in the menu";
+        tap("Escape");   // the focus is on PLAY, outside any panel: Escape leaves
         EXPECT_EQ(run.waitExit(), 0);
     }
     EXPECT_EQ(commandOutput("find '" + stage + "' -newer '" + tools.path("installed") + "'"), "") << "written to";
     EXPECT_EQ(tools.read("xdg/brolix/prefs.raw").size() + tools.read("xdg/brolix/s60").size(), 20u + 324u);
+    EXPECT_EQ(tools.read("xdg/brolix/prefs.raw")[4], 1) << "five minutes, chosen by keys";
     EXPECT_EQ(tools.read("xdg/brolix/fullscreen.stt"), "\1");
 }
 

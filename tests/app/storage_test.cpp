@@ -115,8 +115,9 @@ TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
     home.write("data/s60.tmp1", "x");
     loadPrefs();
     loadHighScores();
-    EXPECT_TRUE(home.exists("data/s60.tmp1"));
-    EXPECT_EQ(home.list("data").size() + home.list().size(), 5u + 2u) << "four tables, prefs.raw and data";
+    EXPECT_TRUE(std::filesystem::exists(home.path("data/s60.tmp1")));
+    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(home.root()), {}), 2 + 5)
+        << "prefs.raw, data and in it the four tables and s60.tmp1";
 }
 
 // Root reads and writes anything; without these capabilities it meets permission bits as a player.

@@ -48,7 +48,7 @@ TEST(SoundDevice, WavAndOggAreHeardWithTheirLengthAtTheTablesLevel) {
         SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.master) + " x " + std::to_string(c.channel));
         const Heard h = playOnce(c.name, c.master, c.channel);
         EXPECT_NEAR(h.seconds, c.seconds, 0.005);
-        EXPECT_NEAR(decibels(h), c.db, c.db ? 0.5 : 0.2);
+        EXPECT_NEAR(h.decibels, c.db, c.db ? 0.5 : 0.2);
     }
     EXPECT_EQ(playOnce("tone.wav", 0, 200).seconds, 0);  // master 0: it plays, unheard
 }

@@ -10,9 +10,7 @@
 
 namespace {
 
-using x11probe::display;
-using x11probe::eventually;
-using x11probe::xdotool;
+using namespace x11probe;
 
 struct Pointer {
     int screenX, screenY, x, y;
@@ -25,8 +23,8 @@ protected:
         window.reset(new KWindow);
         ASSERT_TRUE(window->createGameWindow(640, 480, 16, windowed, "Brolix window test"));
         KFrame::setRecording(false);
-        xwindow = x11probe::windowOf(KWindow::getWindow());
-        ASSERT_TRUE(eventually([&] { return x11probe::geometryOf(xwindow).width == (windowed ? 640 : 1280); }));
+        xwindow = windowOf(KWindow::getWindow());
+        ASSERT_TRUE(eventually([&] { return geometryOf(xwindow).width == (windowed ? 640 : 1280); }));
     }
     void expectPointer(Pointer p) {
         ASSERT_TRUE(xdotool("mousemove --sync " + std::to_string(p.screenX) + " " + std::to_string(p.screenY)));
@@ -39,7 +37,7 @@ protected:
 
 TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndTheCloseButtonQuits) {
     open(true);
-    const x11probe::Geometry at = x11probe::geometryOf(xwindow);
+    const Geometry at = geometryOf(xwindow);
     EXPECT_EQ(at.x, (1280 - 640) / 2);
     EXPECT_EQ(at.y, (1024 - 480) / 2);
     EXPECT_TRUE(shownBoxes().empty());
@@ -62,11 +60,11 @@ TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndTheCloseButtonQuits) {
         EXPECT_FALSE(KInput::isPressed(k.key)) << k.layout << " " << k.xkey;
     }
     EXPECT_EQ(std::system("setxkbmap us"), 0);
-    x11probe::pressCloseButton(xwindow);
+    pressCloseButton(xwindow);
     for (int frame = 0; frame < 200 && !KWindow::isQuit(); frame++)
         KWindow::flipBackBuffer(true);
     EXPECT_TRUE(KWindow::isQuit());
-    EXPECT_TRUE(x11probe::geometryOf(xwindow).viewable);  // until the game deletes it
+    EXPECT_TRUE(geometryOf(xwindow).viewable);  // until the game deletes it
 }
 
 TEST_F(GameWindow, FullScreenScalesTheLogicalScreenAndItsPointer) {
@@ -103,7 +101,7 @@ TEST_F(GameWindow, ClosingEndsTheWaitForTheForeground) {
         SDL_PumpEvents();
         return !(SDL_GetWindowFlags(KWindow::getWindow()) & SDL_WINDOW_INPUT_FOCUS);
     }));
-    x11probe::pressCloseButton(xwindow);
+    pressCloseButton(xwindow);
     KWindow::flipBackBuffer(true);  // would block for ever if closing did not end the wait
     EXPECT_TRUE(KWindow::isQuit());
     XDestroyWindow(display(), other);

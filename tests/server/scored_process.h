@@ -6,11 +6,6 @@
 #include <string>
 #include <sys/types.h>
 
-struct ScratchDir : TempDir { // for the callers that take its folder as .path
-    explicit ScratchDir(const std::string &tag) : TempDir("brolix-" + tag), path(root()) {}
-    const std::string path;
-};
-
 class ScoredProcess {
 public:
     // Starts the server on 127.0.0.1 with this port (0: a free one); ok() tells whether it came up.

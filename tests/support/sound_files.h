@@ -73,9 +73,10 @@ inline void useWaveWriter(const std::string &output) {
                    "dither=false\noutput-limiter=false\nhrtf=false\n[wave]\nfile=" + output + "\n");
 }
 
-// What the wave writer wrote (read after the device closed), from its first to its last sound.
+// What the wave writer wrote (read after the device closed), from its first to its last sound;
+// its level against the 0.5 full-scale tone.
 struct Heard {
-    double seconds = 0, rms = 0;
+    double seconds = 0, decibels = -HUGE_VAL;
 };
 
 inline Heard heardIn(const std::string &file) {
@@ -92,9 +93,6 @@ inline Heard heardIn(const std::string &file) {
     for (auto i = first; i != last; ++i)
         sum += double(*i) * *i;
     h.seconds = double(last - first) / 44100;
-    h.rms = std::sqrt(sum / double(last - first));
+    h.decibels = 20 * std::log10(std::sqrt(sum / double(last - first)) / (0.5 * 32767 / std::sqrt(2.0)));
     return h;
 }
-
-// Level against the 0.5 full-scale tone, in decibels.
-inline double decibels(const Heard &h) { return 20 * std::log10(h.rms / (0.5 * 32767 / std::sqrt(2.0))); }

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 class TempDir {
 public:
@@ -32,14 +31,6 @@ public:
     std::string read(const std::string &relative) const {
         std::ifstream in(path(relative), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool exists(const std::string &relative) const { return std::filesystem::exists(path(relative)); }
-
-    std::vector<std::string> list(const std::string &relative = "") const {
-        std::vector<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(path(relative)))
-            names.push_back(entry.path().filename().string());
-        return names;
     }
 
 private:

@@ -28,7 +28,7 @@ inline Display *display() {
 }
 
 struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
+    int x = 0, y = 0, width = 0;
     bool viewable = false;
 };
 
@@ -40,7 +40,6 @@ inline Geometry geometryOf(Window window) {
     Window child;
     XTranslateCoordinates(display(), window, DefaultRootWindow(display()), 0, 0, &g.x, &g.y, &child);
     g.width = attributes.width;
-    g.height = attributes.height;
     g.viewable = attributes.map_state == IsViewable;
     return g;
 }
