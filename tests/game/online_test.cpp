@@ -10,6 +10,7 @@
 #include "game.h"
 #include "loopback_http.h"
 #include "online.h"
+#include "record.h"
 #include "prefs.h"
 #include "KWeb.h"
 
@@ -33,6 +34,12 @@ protected:
             asked.push_back(rq.target);
             rs.set_content(reply, "text/plain");
         });
+        http.server().Post(R"(/scoring/.*)", [this](const httplib::Request &rq, httplib::Response &rs) {
+            std::lock_guard<std::mutex> hold(lock);
+            asked.push_back("POST " + rq.target + (rq.body == writeRecord(gameRecord) ? " +record" : " ?"));
+            rs.status = postStatus;
+            rs.set_content(postStatus == 200 ? "ok" : "not found\n", "text/plain");
+        });
         ASSERT_TRUE(http.start());
         use(http.host());
     }
@@ -48,6 +55,7 @@ protected:
     const char *savedHost = scoreServerHost;
     const long savedLimit = KWeb::requestLimitMs;
     std::string hostText, reply = "no";
+    int postStatus = 200;
     LoopbackHttp http;
     std::mutex lock;
     std::vector<std::string> asked;
@@ -69,17 +77,23 @@ TEST_F(Online, OnlyALowerCaseYesRanksAndEachGameAsksOnce) {
     EXPECT_EQ(http.requests(), 6);
 }
 
-TEST_F(Online, RequestsCarryTheGameTheResultAndTheEncodedName) {
+// The score goes with the game's record; a server that does not take records gets the
+// score alone.
+TEST_F(Online, RequestsCarryTheGameTheResultTheEncodedNameAndTheRecord) {
+    startGame(modeSixtySeconds, 1, 5);
+    stepFrame(FrameInput{}, nullptr);
     endGame(0, 1234);
     isOnlineScore(gameDescription);
     submitOnlineScore("bob the great", gameDescription);
     endGame(2, 3600);
+    postStatus = 404;
     isOnlineScore(gameDescription);
     submitOnlineScore("", gameDescription);
     const std::vector<std::string> expected = {
         "/scoring/ishighscore.php?gamename=brolix0dif1&submtdscore=1234",
-        "/scoring/scoresubmitter.php?name=bob%20the%20great&score=1234&computer=M&gamename=brolix0dif1",
+        "POST /scoring/scorerecord.php?name=bob%20the%20great&score=1234&computer=M&gamename=brolix0dif1 +record",
         "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
+        "POST /scoring/scorerecord.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1 +record",
         "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"};
     EXPECT_EQ(asked, expected);
 }
