@@ -13,8 +13,10 @@ namespace scored {
 
 constexpr size_t kRecordBytes = 65536;                // a record's body at most
 // Frames a record may last (75 a second), pauses and new games of the run included.
-constexpr uint32_t kRecordFrames[kModes] = {75 * 60 * 30, 75 * 60 * 60, 75 * 60 * 60 * 4};
-constexpr std::chrono::milliseconds kReplayTime{3000}; // processor time per replay
+constexpr uint32_t kRecordFrames[kModes] = {75 * 60 * 30, 75 * 60 * 60, 75 * 60 * 60 * 2};
+// Processor time per replay: the longest record, idle (the costliest frames), takes a
+// few seconds on a busy machine.
+constexpr std::chrono::milliseconds kReplayTime{10000};
 constexpr size_t kReplayQueue = 8;                    // records waiting, all clients together
 constexpr int kRetryAfterSeconds = 10;                // told to a client turned away
 

@@ -84,6 +84,8 @@ Reply postRecord(int port, int mode, int difficulty, const std::string &name, lo
                                 std::to_string(difficulty) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
                                 "Content-Length: " + std::to_string(record.size()) + "\r\n\r\n" + record;
     const int fd = connectFrom(from, port);
+    const timeval patience{60, 0}; // queued behind other replays
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     std::string in;
     char buffer[4096];
     ssize_t n = send(fd, request.data(), request.size(), MSG_NOSIGNAL);
