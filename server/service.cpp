@@ -74,6 +74,51 @@ struct Job {
     std::string body;  // a record, as it arrives
 };
 
+// Jobs handed from the network to a worker thread. Once stopping, or past its bound,
+// it takes no more; the worker still gets what was queued.
+class JobQueue {
+public:
+    explicit JobQueue(size_t bound = SIZE_MAX) : _bound(bound) {}
+
+    // Queues the job, suspending its connection unless it already is.
+    bool push(Job *job, bool suspend) {
+        std::lock_guard<std::mutex> hold(_lock);
+        if (_stopping || _jobs.size() >= _bound)
+            return false;
+        if (suspend)
+            MHD_suspend_connection(job->connection);
+        _jobs.push_back(job);
+        _wake.notify_one();
+        return true;
+    }
+    void stop() {
+        std::lock_guard<std::mutex> hold(_lock);
+        _stopping = true;
+        _wake.notify_one();
+    }
+    // Waits for jobs and takes them all, or the first; none once stopping with none left.
+    std::deque<Job *> pop(bool all, bool &stopping) {
+        std::unique_lock<std::mutex> hold(_lock);
+        _wake.wait(hold, [this] { return _stopping || !_jobs.empty(); });
+        stopping = _stopping;
+        std::deque<Job *> taken;
+        if (all)
+            taken.swap(_jobs);
+        else if (!_jobs.empty()) {
+            taken.push_back(_jobs.front());
+            _jobs.pop_front();
+        }
+        return taken;
+    }
+
+private:
+    const size_t _bound;
+    std::mutex _lock;
+    std::condition_variable _wake;
+    std::deque<Job *> _jobs;
+    bool _stopping = false;
+};
+
 // The store's one thread. A job that has waited past its deadline is answered 503
 // without touching the database, so a locked file cannot make requests queue up.
 class StoreWorker {
@@ -82,24 +127,11 @@ public:
     ~StoreWorker() { stop(); }
 
     // Queues the job, suspending its connection unless it already is; false once stopping.
-    bool take(Job *job, bool suspend = true) {
-        std::lock_guard<std::mutex> hold(_lock);
-        if (_stopping)
-            return false;
-        if (suspend)
-            MHD_suspend_connection(job->connection);
-        _jobs.push_back(job);
-        _wake.notify_one();
-        return true;
-    }
+    bool take(Job *job, bool suspend = true) { return _queue.push(job, suspend); }
 
     // Answers every queued job, then refuses new ones.
     void stop() {
-        {
-            std::lock_guard<std::mutex> hold(_lock);
-            _stopping = true;
-        }
-        _wake.notify_one();
+        _queue.stop();
         if (_thread.joinable())
             _thread.join();
     }
@@ -108,14 +140,10 @@ private:
     // Takes whatever queued up meanwhile in one go: its submissions share one disk flush.
     void run() {
         for (;;) {
-            std::deque<Job *> batch;
-            {
-                std::unique_lock<std::mutex> hold(_lock);
-                _wake.wait(hold, [this] { return _stopping || !_jobs.empty(); });
-                if (_jobs.empty())
-                    return;
-                batch.swap(_jobs);
-            }
+            bool stopping;
+            const std::deque<Job *> batch = _queue.pop(true, stopping);
+            if (batch.empty())
+                return;
             serve(batch);
             for (Job *job : batch)
                 MHD_resume_connection(job->connection); // the job belongs to the connection again
@@ -145,10 +173,7 @@ private:
     }
 
     Store &_store;
-    std::mutex _lock;
-    std::condition_variable _wake;
-    std::deque<Job *> _jobs;
-    bool _stopping = false;
+    JobQueue _queue;
     std::thread _thread;
 };
 
@@ -161,23 +186,11 @@ public:
     ~ReplayWorker() { stop(); }
 
     // Suspends the job's connection and queues it; false when the queue is full or stopping.
-    bool take(Job *job) {
-        std::lock_guard<std::mutex> hold(_lock);
-        if (_stopping || _jobs.size() >= kReplayQueue)
-            return false;
-        MHD_suspend_connection(job->connection);
-        _jobs.push_back(job);
-        _wake.notify_one();
-        return true;
-    }
+    bool take(Job *job) { return _queue.push(job, true); }
 
     // Finishes the replay in hand; the records still waiting are turned away.
     void stop() {
-        {
-            std::lock_guard<std::mutex> hold(_lock);
-            _stopping = true;
-        }
-        _wake.notify_one();
+        _queue.stop();
         if (_thread.joinable())
             _thread.join();
     }
@@ -185,17 +198,11 @@ public:
 private:
     void run() {
         for (;;) {
-            Job *job;
             bool stopping;
-            {
-                std::unique_lock<std::mutex> hold(_lock);
-                _wake.wait(hold, [this] { return _stopping || !_jobs.empty(); });
-                if (_jobs.empty())
-                    return;
-                job = _jobs.front();
-                _jobs.pop_front();
-                stopping = _stopping;
-            }
+            const std::deque<Job *> next = _queue.pop(false, stopping);
+            if (next.empty())
+                return;
+            Job *job = next.front();
             if (!stopping && verify(job) && _store.take(job, false))
                 continue; // the store resumes it
             if (stopping || job->answer.status == 200)
@@ -222,10 +229,7 @@ private:
     }
 
     StoreWorker &_store;
-    std::mutex _lock;
-    std::condition_variable _wake;
-    std::deque<Job *> _jobs;
-    bool _stopping = false;
+    JobQueue _queue{kReplayQueue};
     std::thread _thread;
 };
 
