@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -79,6 +80,9 @@ struct Job {
 class JobQueue {
 public:
     explicit JobQueue(size_t bound = SIZE_MAX) : _bound(bound) {}
+    ~JobQueue() { stop(); }
+
+    void serveWith(std::function<void()> worker) { _thread = std::thread(std::move(worker)); }
 
     // Queues the job, suspending its connection unless it already is.
     bool push(Job *job, bool suspend) {
@@ -91,10 +95,15 @@ public:
         _wake.notify_one();
         return true;
     }
+    // Takes no more, and waits for the worker to finish.
     void stop() {
-        std::lock_guard<std::mutex> hold(_lock);
-        _stopping = true;
-        _wake.notify_one();
+        {
+            std::lock_guard<std::mutex> hold(_lock);
+            _stopping = true;
+            _wake.notify_one();
+        }
+        if (_thread.joinable())
+            _thread.join();
     }
     // Waits for jobs and takes them all, or the first; none once stopping with none left.
     std::deque<Job *> pop(bool all, bool &stopping) {
@@ -117,24 +126,19 @@ private:
     std::condition_variable _wake;
     std::deque<Job *> _jobs;
     bool _stopping = false;
+    std::thread _thread;
 };
 
 // The store's one thread. A job that has waited past its deadline is answered 503
 // without touching the database, so a locked file cannot make requests queue up.
 class StoreWorker {
 public:
-    explicit StoreWorker(Store &store) : _store(store), _thread([this] { run(); }) {}
+    explicit StoreWorker(Store &store) : _store(store) { _queue.serveWith([this] { run(); }); }
     ~StoreWorker() { stop(); }
 
     // Queues the job, suspending its connection unless it already is; false once stopping.
     bool take(Job *job, bool suspend = true) { return _queue.push(job, suspend); }
-
-    // Answers every queued job, then refuses new ones.
-    void stop() {
-        _queue.stop();
-        if (_thread.joinable())
-            _thread.join();
-    }
+    void stop() { _queue.stop(); } // answers every queued job, then refuses new ones
 
 private:
     // Takes whatever queued up meanwhile in one go: its submissions share one disk flush.
@@ -174,7 +178,6 @@ private:
 
     Store &_store;
     JobQueue _queue;
-    std::thread _thread;
 };
 
 // The replays' one thread (the rules keep their game in globals), apart from the store's
@@ -182,18 +185,12 @@ private:
 // claim goes on to the store as a submission.
 class ReplayWorker {
 public:
-    explicit ReplayWorker(StoreWorker &store) : _store(store), _thread([this] { run(); }) {}
+    explicit ReplayWorker(StoreWorker &store) : _store(store) { _queue.serveWith([this] { run(); }); }
     ~ReplayWorker() { stop(); }
 
     // Suspends the job's connection and queues it; false when the queue is full or stopping.
     bool take(Job *job) { return _queue.push(job, true); }
-
-    // Finishes the replay in hand; the records still waiting are turned away.
-    void stop() {
-        _queue.stop();
-        if (_thread.joinable())
-            _thread.join();
-    }
+    void stop() { _queue.stop(); } // finishes the replay in hand; the records waiting are turned away
 
 private:
     void run() {
@@ -230,7 +227,6 @@ private:
 
     StoreWorker &_store;
     JobQueue _queue{kReplayQueue};
-    std::thread _thread;
 };
 
 std::string addressOf(MHD_Connection *connection) {
