@@ -1,6 +1,7 @@
 #include "record.h"
 
 #include <cstring>
+#include <utility>
 
 GameRecord gameRecord;
 
@@ -208,7 +209,9 @@ static void apply(const RecordEvent &e, FrameInput &in) {
     }
 }
 
-ReplayResult replayRecord(GameRecord record) {
+ReplayResult replayRecord(GameRecord record) { return replayRecord(std::move(record), [] { return true; }, UINT32_MAX); }
+
+ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGoing, uint32_t every) {
     const RecordHeader &h = record.header;
     oldButton = h.oldButton;
     oldbt = h.oldbt;
@@ -217,7 +220,15 @@ ReplayResult replayRecord(GameRecord record) {
     FrameInput in;
     Cue played[maxCues];
     size_t next = 0;
-    while (frameCount < record.frames) {
+    for (uint32_t sinceAsked = 0; frameCount < record.frames; sinceAsked++) {
+        if (sinceAsked == every) {
+            sinceAsked = 0;
+            if (!keepGoing()) {
+                ReplayResult stopped = currentResult();
+                stopped.stopped = true;
+                return stopped;
+            }
+        }
         replayedDecision = false;
         for (; next < record.events.size() && record.events[next].frame == frameCount; next++)
             apply(record.events[next], in);

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,12 @@ struct ReplayResult {
     int32_t gameTimer = 0;
     bool gameOver = false;
     uint64_t boardDigest = 0;
+    bool stopped = false;               // keepGoing said no before the end
 };
 ReplayResult currentResult();           // of the running game
 // Runs a record through the rules, as fast as they go; the game's state is left as
 // the record ends it.
 ReplayResult replayRecord(GameRecord record);
+// The same, asking keepGoing every `every` frames: a replay that must be bounded (in
+// time, say) stops where it says no, with stopped set.
+ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGoing, uint32_t every = 4096);

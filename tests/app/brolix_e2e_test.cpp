@@ -113,7 +113,7 @@ void clickGameButton(GameRun &run, const Image &inGame, int id) {
 }
 
 // Skin 1 and the box ticked in the stored settings; difficulty 0 chosen in the menu.
-// The sixty-seconds game scores nothing and only the server ranks it; the relax game
+// The sixty-seconds game scores nothing and only the server ranks it, verified by its record; the relax game
 // that follows scores and ranks in its blank local table, and is never sent.
 TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     GameFolder game(BROLIX_E2E_GAME);
@@ -146,6 +146,14 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace"));
     const std::string row = "<td>ada lovelace</td><td class=\"num\">";
     EXPECT_TRUE(waitUntil([&] { return leaderboard().find(row + "0</td>") != std::string::npos; })) << "not on the server";
+    // Ranked, which takes a record that replays to the score; the record is there to watch.
+    const std::string board = leaderboard(), link = "href=\"/scoring/record.php?id=";
+    ASSERT_NE(board.find(link, board.find(row)), std::string::npos) << "ranked without its record";
+    const size_t id = board.find(link, board.find(row)) + link.size();
+    KWeb web;
+    const char *record = web.callURL(("http://" + host + "/scoring/record.php?id=" +
+                                      board.substr(id, board.find('"', id) - id)).c_str(), false);
+    EXPECT_EQ(std::string(record ? record : "").substr(0, 4), "BRXR");
     ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.click(layout::MODE_ROWS[3]);   // relax

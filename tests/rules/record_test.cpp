@@ -102,6 +102,14 @@ TEST_P(EachMode, AScriptedGameReplaysToTheSameBoardScoreAndFrame) {
     EXPECT_EQ(replayed.gameOver, live.gameOver);
     EXPECT_EQ(replayed.boardDigest, live.boardDigest);
     EXPECT_EQ(writeRecord(gameRecord), bytes) << "the replay reads what the game read";
+    // A bounded replay stops where it is told, after whole strides of frames.
+    GameRecord record;
+    std::string error;
+    ASSERT_TRUE(readRecord(bytes.data(), bytes.size(), record, error));
+    int asked = 0;
+    const ReplayResult cut = replayRecord(record, [&] { return ++asked < 3; }, 1000);
+    EXPECT_TRUE(cut.stopped && !replayed.stopped);
+    EXPECT_EQ(cut.frames, 3000u);
     // A rule that changes a result must raise rulesVersion: old records replay to other games.
     EXPECT_EQ(live.score, pinned.score);
     EXPECT_EQ(live.realScore, pinned.realScore);
