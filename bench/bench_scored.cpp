@@ -435,8 +435,8 @@ int records() {
     g.frames(80);
     const std::string game = writeRecord(gameRecord), claim = "name=bench&score=" + std::to_string(_realScore) +
                                                           "&computer=M&gamename=brolix1dif1";
-    ScratchDir dir("bench-records");
-    ScoredProcess server(dir.path + "/scores.db");
+    const TempDir dir("brolix-bench-records");
+    ScoredProcess server(dir.path("scores.db"));
     if (!server.ok())
         return 1;
     const int port = server.port();
