@@ -9,9 +9,11 @@ that compiles them into the executable. Same sources, same bytes.
 """
 import argparse
 import glob
+import multiprocessing
 import os
 import shutil
 import sys
+from functools import partial
 
 import numpy as np
 
@@ -19,42 +21,74 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 from tool import fonts, gems, ingame, marks, menu, pages, resources, scene, sounds  # noqa: E402
-from tool.imagefile import write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
+from tool.imagefile import density, write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
 
 
-def build_skins(out):
+RGBA, RGB = 'rgba', 'rgb'   # kept alpha or opaque
+DENSITIES = (1, 2, 3)
+
+
+def pictures():
+    """Every picture of the data folder: (path, function drawing it, RGBA or RGB). The
+    extension of the path is the 1x file's form; one line here adds a picture at every
+    density."""
     for skin in SKINS:
         n = skin['number']
-        write_tga(os.path.join(out, 'menu%d.tga' % n), menu.menu_picture(skin), True)
-        write_tga(os.path.join(out, 'credits%d.tga' % n), menu.credits_picture(skin), False)
-        write_tga(os.path.join(out, 'ingame%d.tga' % n), ingame.ingame_picture(skin), True)
-        write_tga(os.path.join(out, 'gameover%d.tga' % n), ingame.gameover_picture(skin), True)
-        write_tga(os.path.join(out, 'entername%d.tga' % n), ingame.entry_picture(skin), True)
-        write_bmp(os.path.join(out, 'enternamer%d.bmp' % n), ingame.entry_picture(skin, square=True)[..., :3])
-        write_tga(os.path.join(out, 'select%d.tga' % n), marks.select(skin), True)
-
-
-def build_small(out):
-    for name, draw in marks.MARKS.items():
-        write_tga(os.path.join(out, name), draw(), True)
-    write_tga(os.path.join(out, 'mouse.tga'), marks.mouse(), True)
-    write_tga(os.path.join(out, 'internet.tga'), marks.internet(), True)
-    for name in fonts.FONTS:
-        write_tga(os.path.join(out, name), fonts.render_font(name), True)
-    write_bmp(os.path.join(out, 'loading.bmp'), pages.loading_picture()[..., :3])
-    write_jpeg(os.path.join(out, 'page1.jpg'), pages.driver_page()[..., :3])
-
-
-def build_gems(out):
+        yield 'menu%d.tga' % n, partial(menu.menu_picture, skin), RGBA
+        yield 'credits%d.tga' % n, partial(menu.credits_picture, skin), RGB
+        yield 'ingame%d.tga' % n, partial(ingame.ingame_picture, skin), RGBA
+        yield 'gameover%d.tga' % n, partial(ingame.gameover_picture, skin), RGBA
+        yield 'entername%d.tga' % n, partial(ingame.entry_picture, skin), RGBA
+        yield 'enternamer%d.bmp' % n, partial(ingame.entry_picture, skin, square=True), RGB
+        yield 'select%d.tga' % n, partial(marks.select, skin), RGBA
+        yield 'cursor%d.tga' % n, partial(marks.cursor_frame, skin), RGBA
+    yield from ((name, draw, RGBA) for name, draw in marks.MARKS.items())
+    yield 'mouse.tga', marks.mouse, RGBA
+    yield 'internet.tga', marks.internet, RGBA
+    yield from ((name, partial(fonts.render_font, name), RGBA) for name in fonts.FONTS)
+    yield 'loading.bmp', pages.loading_picture, RGB
+    yield 'page1.jpg', pages.driver_page, RGB
     for index in range(len(gems.SETS)):
-        folder = os.path.join(out, 'gems', 'set%d' % index)
-        os.makedirs(folder, exist_ok=True)
-        name, pictures = gems.gem_set(index)
-        with open(os.path.join(folder, 'name.txt'), 'wb') as f:
-            f.write(name.encode('ascii'))
-        for k, pic in enumerate(pictures):
-            write_tga(os.path.join(folder, 'gem0%d.tga' % (k + 1)), pic, True)
+        for k, draw in enumerate(gems.gem_set(index)[1]):
+            yield 'gems/set%d/gem0%d.tga' % (index, k + 1), draw, RGBA
+
+
+def dense_path(name, n):
+    """Where the n-times-denser sibling of the 1x picture name lives: an nx/ folder
+    beside it, same stem; JPEG stays JPEG, everything else becomes PNG."""
+    folder, file = os.path.split(name)
+    stem, ext = os.path.splitext(file)
+    return os.path.join(folder, '%dx' % n, stem + ('.jpg' if ext == '.jpg' else '.png'))
+
+
+def write_picture(out, name, draw, form, n):
+    with density(n):
+        pixels = draw()
+    if form == RGB:
+        pixels = pixels[..., :3]
+    path = os.path.join(out, name if n == 1 else dense_path(name, n))
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    if n > 1:
+        (write_jpeg if path.endswith('.jpg') else write_png)(path, pixels)
+    elif name.endswith('.tga'):
+        write_tga(path, pixels, form == RGBA)
+    else:
+        (write_jpeg if name.endswith('.jpg') else write_bmp)(path, pixels)
+
+
+def build_pictures(out):
+    """Densest first, on two processes: the 3x screens are most of the work."""
+    jobs = [(out, name, draw, form, n) for n in sorted(DENSITIES, reverse=True)
+            for name, draw, form in pictures()]
+    with multiprocessing.Pool(min(2, os.cpu_count() or 1)) as pool:
+        pool.starmap(write_picture, jobs, chunksize=1)
+
+
+def build_gem_names(out):
+    for index in range(len(gems.SETS)):
+        with open(os.path.join(out, 'gems', 'set%d' % index, 'name.txt'), 'wb') as f:
+            f.write(gems.gem_set(index)[0].encode('ascii'))
 
 
 def build_sounds(out):
@@ -96,7 +130,7 @@ def main():
     parser.add_argument('--generated')
     args = parser.parse_args()
     os.makedirs(args.data_dir, exist_ok=True)
-    for step in (build_skins, build_small, build_gems, build_sounds, build_help):
+    for step in (build_pictures, build_gem_names, build_sounds, build_help):
         step(args.data_dir)
     if args.generated:
         resources.write(args.data_dir, args.generated)

@@ -4,8 +4,9 @@
 usage: preview.py DATA_DIR OUT_DIR
 
 OUT_DIR receives sheet-skin0.png .. sheet-skin2.png (every screen of a skin at
-half size), sheet-common.png (gem sets, marks, cursor, pages) and every screen
-at full size under screens/.
+half size), sheet-common.png (gem sets, marks, cursor, pages), sheet-density.png
+(crops of pictures at 1x, 2x and 3x side by side, each pixel shown as a square) and
+every screen at full size under screens/.
 """
 import argparse
 import os
@@ -16,6 +17,7 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from build_data import dense_path  # noqa: E402
 from tool import paint as P  # noqa: E402
 from tool import scene  # noqa: E402
 from tool.imagefile import flatten, from_rgba, read_picture  # noqa: E402
@@ -115,9 +117,21 @@ def common_tiles(data):
         big = _on((20, 30, 50), read_picture(os.path.join(data.root, name)), 2)
         small[y:y + big.shape[0], x:x + big.shape[1]] = big
     tiles.append(('cursor, server sign, selection frames, fonts (x2)', small))
+    tiles.append(('board cursor beside the selection: a row per skin, a column per gem set', board_cursor_tile(data)))
     for kind in CVD:
         tiles.append(('%s simulation: a row per gem set, on a dark and a light board' % kind, cvd_tile(data, kind)))
     return tiles
+
+
+def board_cursor_tile(data):
+    canvas = np.zeros((480, 640, 3), np.float32) + 40
+    x0, y0, w, h = 71 + 42 * 4, 90 + 42 * 3, 42 * 4, 42 * 3
+    for skin in range(3):
+        for gem_set in range(3):
+            screen = scene.game(data, skin, gem_set=gem_set, selected=(5, 4), cursor=(6, 4))
+            x, y = 30 + gem_set * (w + 28), 30 + skin * (h + 24)
+            canvas[y:y + h, x:x + w] = screen[y0:y0 + h, x0:x0 + w]
+    return canvas
 
 
 # Full-severity dichromat simulation on linear RGB (Machado, Oliveira and Fernandes, 2009).
@@ -147,6 +161,39 @@ def cvd_tile(data, kind):
     return simulate(canvas, kind)
 
 
+# Crops, in logical pixels (x, y, w, h), where edges, text and gradients show most.
+DENSITY_CROPS = [('menu0.tga', (262, 14, 64, 40)), ('menu1.tga', (415, 164, 64, 40)),
+                 ('ingame2.tga', (372, 440, 64, 40)), ('page1.jpg', (56, 150, 64, 40)),
+                 ('gems/set0/gem01.tga', (0, 0, 36, 36)), ('gems/set2/gem05.tga', (0, 0, 36, 36)),
+                 ('numbers.tga', (0, 0, 64, 25)), ('highscalp.tga', (6, 6, 64, 40)),
+                 ('mouse.tga', (0, 0, 32, 32)), ('question.tga', (0, 0, 24, 26))]
+ZOOM = 6   # screen pixels per logical pixel on the sheet: whole at every density
+
+
+def density_sheet(root, path, columns=2):
+    """Each crop at 1x, 2x and 3x on a grey ground, every picture pixel a square."""
+    cw, ch, pad, cap = 64 * ZOOM, 40 * ZOOM, 10, 20
+    group = 3 * cw + 2 * pad
+    rows = (len(DENSITY_CROPS) + columns - 1) // columns
+    canvas = np.zeros((pad + rows * (cap + ch + pad), pad + columns * (group + 2 * pad), 3), np.uint8) + 40
+    for i, (name, (x, y, w, h)) in enumerate(DENSITY_CROPS):
+        gx, gy = pad + (i % columns) * (group + 2 * pad), pad + (i // columns) * (cap + ch + pad) + cap
+        for n in (1, 2, 3):
+            pic = read_picture(os.path.join(root, name if n == 1 else dense_path(name, n)))
+            crop = flatten(pic[y * n:(y + h) * n, x * n:(x + w) * n], (96, 96, 96))
+            big = np.kron(crop, np.ones((ZOOM // n, ZOOM // n, 1), np.uint8))
+            px = gx + (n - 1) * (cw + pad)
+            canvas[gy:gy + big.shape[0], px:px + big.shape[1]] = big
+    surf = from_rgba(np.dstack([canvas, np.full(canvas.shape[:2], 255, np.uint8)]))
+    ctx = P.context(surf)
+    for i, (name, _) in enumerate(DENSITY_CROPS):
+        gx, gy = pad + (i % columns) * (group + 2 * pad), pad + (i // columns) * (cap + ch + pad)
+        for n in (1, 2, 3):
+            P.text(ctx, '%s  %dx' % (name, n), gx + (n - 1) * (cw + pad), gy + cap / 2, P.SANS, 12,
+                   (0.9, 0.9, 0.9, 1), bold=False)
+    surf.write_to_png(path)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('data_dir')
@@ -162,6 +209,7 @@ def main():
             sheet([('skin %d' % k, screen)], os.path.join(args.out_dir, 'screens', 'skin%d-%02d.png' % (k, i)),
                   1, 1.0)
     sheet(common_tiles(data), os.path.join(args.out_dir, 'sheet-common.png'), 2, 0.75)
+    density_sheet(args.data_dir, os.path.join(args.out_dir, 'sheet-density.png'))
     print('contact sheets written to', args.out_dir)
 
 

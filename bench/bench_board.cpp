@@ -6,7 +6,6 @@
 #include <vector>
 #include "board_rules.h"
 #include "game_local.h"
-#include "prefs.h"
 
 static volatile bool sink;
 
@@ -51,7 +50,7 @@ static void boardWithoutAMove() {
 }
 
 int main() {
-    prefs.difficulty = 1;
+    gameDifficulty = 1;
     const int runs = 101, framesPerRun = 2000;
     if (!boardWithAMove()) return 1;
     for (sToken &t : tokenTable) t.sinusSpeed = t.sinus = 0;

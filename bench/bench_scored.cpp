@@ -4,8 +4,13 @@
 // Hostile: 8 players submit 500 scores each while strangers hold 1,000 idle connections,
 // 32 slow-header connections and 8 endless 300 MB uploads; prints what the players got,
 // what the server kept, its peak memory and the connection attempts it dropped.
+// Records: verified submissions per second (a real five-minute game's record, replayed
+// by the server each time); then 100 records of two idle hours sent at once while the
+// leaderboard is asked for, printing the 503s and the leaderboard's latencies.
 // Usage: bench_scored [seconds] [clients]
 //        bench_scored --hostile
+//        bench_scored --records
+#include "played_game.h"
 #include "scored_process.h"
 
 #include <httplib.h>
@@ -403,10 +408,111 @@ int hostile() {
     return held ? 0 : 1;
 }
 
+// One POST of a record from this loopback address; the status and whether Retry-After came.
+std::pair<int, bool> postRecord(int port, uint32_t from, const std::string &query, const std::string &record) {
+    const std::string request = "POST /scoring/scorerecord.php?" + query + " HTTP/1.1\r\nHost: b\r\n" +
+                                "Connection: close\r\nContent-Length: " + std::to_string(record.size()) +
+                                "\r\n\r\n" + record;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{AF_INET, 0, {htonl(from)}, {}}, to{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    std::string in;
+    char buffer[2048];
+    ssize_t n = -1;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+        connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) == 0)
+        n = send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    while (n > 0 && (n = recv(fd, buffer, sizeof buffer, 0)) > 0)
+        in.append(buffer, size_t(n));
+    close(fd);
+    return {in.compare(0, 9, "HTTP/1.1 ") == 0 ? std::atoi(in.c_str() + 9) : 0,
+            in.find("Retry-After: ") != std::string::npos};
+}
+
+int records() {
+    PlayedGame g(modeFiveMinutes, 1, 42, 42);
+    for (int moves = 0; !gameOver; moves++)
+        if (!g.exchange()) g.frame();
+    g.frames(80);
+    const std::string game = writeRecord(gameRecord), claim = "name=bench&score=" + std::to_string(_realScore) +
+                                                          "&computer=M&gamename=brolix1dif1";
+    const TempDir dir("brolix-bench-records");
+    ScoredProcess server(dir.path("scores.db"));
+    if (!server.ok())
+        return 1;
+    const int port = server.port();
+    const int clients = 2, duration = 5;
+    std::atomic<int> verified{0}, other{0};
+    const Clock::time_point start = Clock::now(), deadline = start + std::chrono::seconds(duration);
+    std::vector<std::thread> senders;
+    for (int c = 0; c < clients; ++c)
+        senders.emplace_back([&] {
+            while (Clock::now() < deadline)
+                ++(postRecord(port, INADDR_LOOPBACK, claim, game).first == 200 ? verified : other);
+        });
+    for (std::thread &t : senders)
+        t.join();
+    std::printf("verified submissions: a five-minute game's record (%zu bytes, %u frames), %d clients: "
+                "%.1f a second, %d other answers\n", game.size(), gameRecord.frames, clients,
+                verified.load() / seconds(Clock::now() - start), other.load());
+
+    // Two idle hours of the million mode: the longest record taken, never ending.
+    GameRecord idle;
+    idle.header.mode = modeMillion;
+    idle.frames = 75 * 60 * 60 * 2;
+    const std::string flood = writeRecord(idle);
+    std::atomic<bool> flooding{true};
+    std::vector<double> board;
+    std::thread reader([&] {
+        httplib::Client client("127.0.0.1", port);
+        client.set_keep_alive(true);
+        while (flooding) {
+            const auto asked = Clock::now();
+            const auto r = client.Get("/");
+            board.push_back(r && r->status == 200 ? micros(Clock::now() - asked) : 1e9);
+        }
+    });
+    std::vector<std::pair<int, bool>> answers(100);
+    std::vector<double> answered(100);
+    std::vector<std::thread> crowd;
+    const Clock::time_point sent = Clock::now();
+    for (uint32_t i = 0; i < 100; ++i)
+        crowd.emplace_back([&, i] {
+            answers[i] = postRecord(port, INADDR_LOOPBACK + 10 + i % 5, "name=flood&score=5&computer=M&gamename=brolix2dif0",
+                                    flood);
+            answered[i] = micros(Clock::now() - sent);
+        });
+    for (std::thread &t : crowd)
+        t.join();
+    flooding = false;
+    reader.join();
+    int busy = 0, withRetry = 0, refused = 0;
+    double lastBusy = 0;
+    for (size_t i = 0; i < answers.size(); ++i) {
+        busy += answers[i].first == 503 && answers[i].second;
+        withRetry += answers[i].second;
+        refused += answers[i].first != 503;
+        if (answers[i].first == 503 && answers[i].second)
+            lastBusy = std::max(lastBusy, answered[i]);
+    }
+    std::sort(board.begin(), board.end());
+    std::printf("flood: 100 records of %u frames at once: %d turned away with 503 and Retry-After (the last "
+                "after %.0f ms), %d replayed and refused, all answered after %.1f s\n",
+                idle.frames, busy, lastBusy / 1000, refused, seconds(Clock::now() - sent));
+    std::printf("leaderboard during the flood: %zu requests, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+                board.size(), percentile(board, 0.5) / 1000, percentile(board, 0.99) / 1000,
+                board.empty() ? 0 : board.back() / 1000);
+    const bool held = busy >= 80 && withRetry == busy && percentile(board, 0.99) < 100000;
+    std::printf("goals (503 with Retry-After past the queue, leaderboard p99 < 100 ms): %s\n",
+                held ? "met" : "NOT met");
+    return held ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], "--hostile") == 0)
         return hostile();
+    if (argc > 1 && std::strcmp(argv[1], "--records") == 0)
+        return records();
     return throughput(argc, argv);
 }

@@ -169,7 +169,7 @@ void doMenu() {
     while (!KWindow::isQuit()) {
         KGraphic::setDefaultWorldView();
         drawMenuScreen();
-        if (KInput::isPressed(K_VK_ESCAPE)) break;
+        if (KInput::isPressed(K_VK_ESCAPE) && !menuFocusBack()) break;
         const int32_t action = doUserInput();
         if (action == actionPlay) {
             freeMenuGraphics();
@@ -189,8 +189,9 @@ void doMenu() {
 }
 
 int32_t doUserInput() {
-    const int32_t mx = KInput::getMouseX(), my = KInput::getMouseY();
-    const bool bt = KInput::getLeftButtonState();
+    const MenuPointer pointer = readMenuPointer();
+    const int32_t mx = pointer.x, my = pointer.y;
+    const bool bt = pointer.down;
     if (bt && !oldBt && snd_click) snd_click->playSample();
     oldBt = bt;
 
@@ -200,6 +201,7 @@ int32_t doUserInput() {
     if (bt && gCurrentMenu == panelGame) gameSettings(mx, my);
     drawOpenPanel(mx, my, bt);
     if (gCurrentMenu >= panelGame && gCurrentMenu <= panelCredits) drawLitMainButton(gCurrentMenu);
+    drawMenuFocus();
     return action;
 }
 

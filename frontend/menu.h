@@ -39,5 +39,15 @@ void DisplayGameModeStuff();    // markers of the chosen mode and difficulty
 void detectVolumeSlide(int32_t mx, int32_t my, bool bt);   // options panel: gem sets, volume slider, reset
 void detectBubbleChange(int32_t mx, int32_t my, bool bt);  // gem-set selector; one click moves one set on
 
+// The pointer as the menu reads it: the mouse; while keys or a pad steer, the centre of
+// the focused control, pressed for one frame by Enter.
+struct MenuPointer {
+    int32_t x, y;
+    bool down;
+};
+MenuPointer readMenuPointer();
+void drawMenuFocus();            // the focus frame, only while keys or a pad steer
+bool menuFocusBack();            // Escape with the focus in a panel: the focus goes to its main button (true)
+
 void DoHighscoreInput(int32_t mx, int32_t my, bool bt); // menu frame of the score panel: tab under a held button, its highlight, the rows
 void displayHighscores(int32_t tab);                   // the nine rows of table 0..3 in the menu font

@@ -67,6 +67,24 @@ static void editName(NameKey key, char typed) {
     waitForEntryKeysUp();
 }
 
+// Up and down turn the last letter through the alphabet, right starts a new one (an
+// "a"), left takes the last one back: a whole name typed on a pad. They repeat when held.
+static void padName() {
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz ";
+    const int letters = int(sizeof alphabet) - 1;
+    const int turn = KInput::isTyped(K_VK_UP) - KInput::isTyped(K_VK_DOWN);
+    const int move = KInput::isTyped(K_VK_RIGHT) - KInput::isTyped(K_VK_LEFT);
+    if (move < 0 && bufferPosition > 0) buffer[--bufferPosition] = '\0';
+    if ((move > 0 || (turn && bufferPosition == 0)) && bufferPosition < nameLength) {
+        buffer[bufferPosition++] = 'a';
+        return;
+    }
+    if (!turn || bufferPosition == 0) return;
+    const char *at = std::strchr(alphabet, buffer[bufferPosition - 1]);
+    const int letter = at && *at ? int(at - alphabet) : 0;
+    buffer[bufferPosition - 1] = alphabet[(letter + turn + letters) % letters];
+}
+
 // Hidden for 35 frames, shown for 36.
 static void drawNameAndCursor() {
     if (!highscoreText) return;
@@ -85,6 +103,8 @@ static void nameEntry() {
         acceptName();
     else if (key != NameKey::none)
         editName(key, typed);
+    else
+        padName();
     drawNameAndCursor();
 }
 

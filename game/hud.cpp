@@ -1,75 +1,34 @@
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include "game_local.h"
 #include "brolix_glyphs.h"
 #include "gemsets.h"
 #include "KGraphic.h"
 #include "KText.h"
 
-int32_t gameTimer = 0;
-int32_t subTimer = 0;
-
 KFont tableNumbers[13] = GLYPHS_TIMER;
 KFont scoretableNumbers[13] = GLYPHS_SCORE;
 
-static const int32_t framesPerTick = 75;
-static const uint32_t millionTarget = 1000000;
-
-void resetTimer(long gameMode) {
-    subTimer = 0;
-    gameOver = false;
-    ghighscoreProcessed = false;
-    gameTimer = gameMode == modeSixtySeconds ? 60 : gameMode == modeFiveMinutes ? 300 : 0;
-}
-
-static int32_t minutesOfDay() {
-    time_t now = time(nullptr);
-    tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour * 60 + local.tm_min;
-}
-
-// Ticks go on after the end, so points of clears still running count until
-// the high score is handled; the million mode keeps its time.
-static void timerTick(long gameMode) {
-    switch (gameMode) {
-    case modeSixtySeconds:
-    case modeFiveMinutes:
-        if (gameTimer <= 0) {
-            gameOver = true;
-            gameTimer = 0;
-            _realScore = static_cast<int32_t>(score);
-        } else {
-            gameTimer--;
-        }
-        break;
-    case modeMillion:
-        if (score > millionTarget) {
-            _realScore = gameTimer;
-            gameOver = true;
-        } else {
-            gameTimer++;
-        }
-        break;
-    case modeRelax:
-        _realScore = static_cast<int32_t>(score);
-        gameTimer = minutesOfDay();
-        break;
-    default:
-        break;
-    }
-}
-
 void ShowTimer(long gameMode, bool decompte) {
-    if (decompte) subTimer++;
-    if (subTimer >= framesPerTick) {
-        subTimer = 0;
-        timerTick(gameMode);
-    }
+    tickTimer(gameMode, decompte, minutesOfDay());
+    drawTimer();
+}
+
+void drawTimer() {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d", gameTimer / 60, gameTimer % 60);
     if (text_numbers) text_numbers->drawStringFromLeft(text, layout::TIMER_AT.x, layout::TIMER_AT.y, 0);
+}
+
+void AnimateZapAttack() {
+    if (stepZapAttack()) drawZapAttack();
+}
+
+void drawZapAttack() {
+    if (zapAttack < 0 || !surf_fond) return;
+    const layout::Rect &label = layout::ZAP_SRC;
+    surf_fond->blitAlphaRectFx(label.x1, label.y1, label.x2, label.y2, int16_t(layout::ZAP_AT.x),
+                               int16_t(layout::ZAP_AT.y), zapAttack, zoomAttack, blendAttack);
 }
 
 void displayScore() {

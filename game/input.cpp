@@ -1,5 +1,5 @@
 #include <chrono>
-#include <cstdlib>
+#include <ctime>
 #include <thread>
 #include "game_local.h"
 #include "sounds.h"
@@ -18,95 +18,9 @@ sHotSpot hotspots[3] = {
     button(layout::GAME_BUTTONS[2], 2, 319, 439),
 };
 
-bool oldButton = false;
-bool oldbt = false;
-
-enum ButtonId { buttonNewGame = 0, buttonHint = 1, buttonMenu = 2 };
-
-static const int32_t hintCost = 50;       // in point units
-static const uint32_t stuckBoardBonus = 1000;
-static const int16_t swapSpeed = 7;       // pixels per frame
-
-static bool isBoardAtRest() {
-    return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken();
-}
-
-// Outside relax a board without moves is dealt again, with a consolation bonus.
-static void replaceStuckBoard() {
-    snd_zapattack->playSample();
-    resetTokenTable(false);
-    startZapAttack();
-    score += stuckBoardBonus;
-}
-
-static void toggleCellUnder(long mx, long my) {
-    for (long x = 0; x < boardColumns; x++)
-        for (long y = 0; y < boardRows; y++)
-            if (isPointInCell(x, y, mx, my)) {
-                tokenAt(x, y).selected = !tokenAt(x, y).selected;
-                snd_click->playSample();
-            }
-}
-
-// A press counts once: the button must be seen up, at rest, before the next acts.
-bool doInput() {
-    if (gameOver || !isBoardAtRest()) return false;
-    if (_gameMode != modeRelax && !isThereAPossibilityLeft()) {
-        replaceStuckBoard();
-        return false;
-    }
-    long mx = KInput::getMouseX(), my = KInput::getMouseY();
-    if (!KInput::getLeftButtonState()) {
-        oldButton = false;
-        return false;
-    }
-    if (oldButton) return false;
-    oldButton = true;
-    toggleCellUnder(mx, my);
-    MoveSelection();
-    return false;
-}
-
-// The first two selected cells, column by column; false with fewer than two.
-static bool findSelectedPair(long &xa, long &ya, long &xb, long &yb) {
-    int found = 0;
-    for (long x = 0; x < boardColumns; x++)
-        for (long y = 0; y < boardRows; y++) {
-            if (!tokenAt(x, y).selected) continue;
-            if (found == 0) {
-                xa = x;
-                ya = y;
-            } else if (found == 1) {
-                xb = x;
-                yb = y;
-            }
-            found++;
-        }
-    return found >= 2;
-}
-
-static void startExchange(long xa, long ya, long xb, long yb) {
-    sToken &a = tokenAt(xa, ya), &b = tokenAt(xb, yb);
-    a.speedX = static_cast<int16_t>((xb - xa) * swapSpeed);
-    a.speedY = static_cast<int16_t>((yb - ya) * swapSpeed);
-    b.speedX = static_cast<int16_t>((xa - xb) * swapSpeed);
-    b.speedY = static_cast<int16_t>((ya - yb) * swapSpeed);
-    a.beingSwapped = b.beingSwapped = true;
-}
-
-// A refused exchange never starts, so there is nothing to play back.
-void MoveSelection() {
-    long xa = 0, ya = 0, xb = 0, yb = 0;
-    if (!findSelectedPair(xa, ya, xb, yb)) return;
-    if (_gameMode != modeRelax && !isAPossibleMatch(xa, ya, xb, yb)) {
-        snd_nohint->playSample();
-        return;
-    }
-    tokenAt(xa, ya).selected = false;
-    tokenAt(xb, yb).selected = false;
-    if (std::labs(xb - xa) + std::labs(yb - ya) != 1) return;
-    if (!snd_swap->isPlaying()) snd_swap->playSample();
-    startExchange(xa, ya, xb, yb);
+bool isPointInCell(long x, long y, long mx, long my) {
+    long left = boardLeft + cellPitch * x, top = boardTop + cellPitch * y;
+    return mx >= left && mx <= left + cellPitch - 1 && my >= top && my <= top + cellPitch - 1;
 }
 
 static const sHotSpot *hotspotAt(long mx, long my) {
@@ -115,54 +29,71 @@ static const sHotSpot *hotspotAt(long mx, long my) {
     return nullptr;
 }
 
-// The button is held down through the new deal, so it cannot act twice.
-static void newGameButton() {
-    snd_click->playSample();
-    resetTokenTable(true);
-    waitForButton(false);
+int16_t minutesOfDay() {
+    time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    return static_cast<int16_t>(local.tm_hour * 60 + local.tm_min);
 }
 
-static void hintButton() {
-    if (gameOver) return;
-    bool relax = _gameMode == modeRelax;
-    uint32_t cost = static_cast<uint32_t>(hintCost * _unitScore);
-    if (score >= cost || relax) {
-        snd_hint->playSample();
-        showHint();
-        if (!relax) score -= cost;
-    } else {
-        snd_nohint->playSample();
-    }
+FrameInput readFrameInput() {
+    FrameInput in;
+    const long mx = KInput::getMouseX(), my = KInput::getMouseY();
+    for (long x = 0; x < boardColumns; x++)
+        for (long y = 0; y < boardRows; y++)
+            if (isPointInCell(x, y, mx, my)) in.cell = static_cast<int8_t>(y * boardColumns + x);
+    if (const sHotSpot *spot = hotspotAt(mx, my)) in.button = static_cast<int8_t>(spot->id);
+    in.down = KInput::getLeftButtonState();
+    in.f1 = KInput::isPressed(K_VK_F1);
+    in.p = KInput::isPressed(K_VK_P);
+    in.escape = KInput::isPressed(K_VK_ESCAPE);
+    in.clock = minutesOfDay();
+    return in;
 }
 
-// In relax the first click ends the game, so the result can be entered.
-static void menuButton() {
-    if (_gameMode == modeRelax && !gameOver)
-        gameOver = true;
-    else
-        endPlay = true;
+void drawLitButton(const FrameInput &in) {
+    if (in.button < 0) return;
+    const sHotSpot &spot = hotspots[in.button];
+    if (spot.surface)
+        spot.surface->blitRect(spot.x1, spot.y1 + layout::LIT, spot.x2, spot.y2 + layout::LIT, int16_t(spot.x1),
+                               int16_t(spot.y1));
 }
 
-// The press is tracked only over a button: one dragged onto it acts as a click.
-void handleInterface() {
-    long mx = KInput::getMouseX(), my = KInput::getMouseY();
-    bool down = KInput::getLeftButtonState();
-    const sHotSpot *spot = hotspotAt(mx, my);
-    if (!spot) return;
-    if (spot->surface)
-        spot->surface->blitRect(spot->x1, spot->y1 + layout::LIT, spot->x2, spot->y2 + layout::LIT,
-                                int16_t(spot->x1), int16_t(spot->y1));
-    if (!down || oldbt) {
-        oldbt = down;
-        return;
-    }
-    oldbt = true;
-    switch (spot->id) {
-    case buttonNewGame: newGameButton(); break;
-    case buttonHint: hintButton(); break;
-    case buttonMenu: menuButton(); break;
-    default: break;
-    }
+static void play(KSound *sound, bool unlessPlaying) {
+    if (sound && !(unlessPlaying && sound->isPlaying())) sound->playSample();
+}
+
+void playCues() {
+    Cue cues[maxCues];
+    const int count = takeCues(cues);
+    for (int i = 0; i < count; i++) switch (cues[i]) {
+        case Cue::click: play(snd_click, false); break;
+        case Cue::good: play(snd_good, true); break;
+        case Cue::bomb: play(snd_bomb, false); break;
+        case Cue::zap: play(snd_zap, false); break;
+        case Cue::swap: play(snd_swap, true); break;
+        case Cue::hint: play(snd_hint, false); break;
+        case Cue::nohint: play(snd_nohint, false); break;
+        case Cue::zapAttack: play(snd_zapattack, false); break;
+        case Cue::buttonHeld: waitForButton(false); break;
+        case Cue::pauseKeyHeld: KInput::waitForKeyRelease(K_VK_P); break;
+        case Cue::escapeKeyHeld: KInput::waitForKeyRelease(K_VK_ESCAPE); break;
+        }
+}
+
+void checkForMatches() {
+    rules::checkForMatches();
+    playCues();
+}
+
+void fadeOut(long x, long y) {
+    rules::fadeOut(x, y);
+    playCues();
+}
+
+void MoveSelection() {
+    rules::MoveSelection();
+    playCues();
 }
 
 void waitForButton(bool down) {

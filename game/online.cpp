@@ -1,5 +1,6 @@
 #include "online.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -7,6 +8,7 @@
 #include "KWeb.h"
 #include "KWindow.h"
 #include "game.h"
+#include "record.h"
 #include "scorehost.h"
 
 bool gOnlineScores = false;
@@ -21,6 +23,8 @@ const char *const questionURLDesc = "http://%s/scoring/ishighscoredesc.php?gamen
 const char *const submitURL = "http://%s/scoring/scoresubmitter.php?name=%s&score=%d&computer=M&gamename=%s";
 const char *const submitURLDesc =
     "http://%s/scoring/scoresubmitterdesc.php?name=%s&score=%d&computer=M&gamename=%s";
+// The game's record goes with its score, so the server can replay it; every mode on one path.
+const char *const recordURL = "http://%s/scoring/scorerecord.php?name=%s&score=%d&computer=M&gamename=%s";
 const char *const anonymousName = "chicken";
 
 const size_t urlSize = 260;         // longer URLs are cut to 259 characters
@@ -75,5 +79,15 @@ void submitOnlineScore(const char *name, const char *description) {
                   encodedName.c_str(), _realScore, description);
     showServerWait(true);
     KWeb web;
+    // The record of the run so far ends with this game's result. A server that does not
+    // take records, or refuses this one, gets the score alone and keeps it unverified.
+    char withRecord[urlSize];
+    std::snprintf(withRecord, sizeof withRecord, recordURL, scoreServerHost, encodedName.c_str(), _realScore,
+                  description);
+    const char *reply = web.postURL(withRecord, writeRecord(gameRecord), false);
+    if (!reply || std::strcmp(reply, "ok") == 0)
+        return; // no server to send the score alone to either
+    std::fprintf(stderr, "brolix: the score server did not take the game's record: %.*s\n",
+                 int(std::min<size_t>(std::strcspn(reply, "\n"), 200)), reply);
     web.callURL(url, false);
 }

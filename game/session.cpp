@@ -3,10 +3,10 @@
 #include "cursor.h"
 #include "gemsets.h"
 #include "highscores.h"
+#include "prefs.h"
 #include "pictures.h"
 #include "sounds.h"
 #include "KGraphic.h"
-#include "KInput.h"
 #include "KMiscTools.h"
 #include "KSound.h"
 #include "KText.h"
@@ -43,7 +43,7 @@ static void loadMarks() {
 }
 
 static void startSession(long gameMode) {
-    seedRandom(KMiscTools::getTheTicks());
+    const uint32_t seed = KMiscTools::getTheTicks();
     surf_fond = loadSkinPicture("data\\ingame%d.tga");
     surf_internet = loadPictureFile("data\\internet.tga");
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
@@ -55,7 +55,7 @@ static void startSession(long gameMode) {
     text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
     for (sHotSpot &spot : hotspots) spot.surface = surf_fond;
     loadMarks();
-    resetGameState(GameReset::session, gameMode);
+    startGame(gameMode, prefs.difficulty, seed);
 }
 
 // The gem set stays loaded for the menu and the next game.
@@ -86,23 +86,15 @@ static void presentFrame() {
     KWindow::processEvents();
 }
 
-// The board is hidden and stands still; the buttons keep working.
-static void runPause() {
-    for (;;) {
-        drawBackground();
-        const layout::Rect &pause = layout::PAUSE_SRC;
-        surf_fond->blitRect(pause.x1, pause.y1, pause.x2, pause.y2, layout::PAUSE_AT.x, layout::PAUSE_AT.y);
-        displayScore();
-        handleInterface();
-        displayGameMode(_gameMode);
-        ShowTimer(_gameMode, false);
-        presentFrame();
-        if (endPlay || KWindow::isQuit()) return;
-        if (KInput::isPressed(K_VK_P)) {
-            KInput::waitForKeyRelease(K_VK_P);
-            return;
-        }
-    }
+// The board is hidden; the buttons keep working.
+static void drawPause(const FrameInput &in) {
+    drawBackground();
+    const layout::Rect &pause = layout::PAUSE_SRC;
+    surf_fond->blitRect(pause.x1, pause.y1, pause.x2, pause.y2, layout::PAUSE_AT.x, layout::PAUSE_AT.y);
+    displayScore();
+    drawLitButton(in);
+    displayGameMode(_gameMode);
+    drawTimer();
 }
 
 static void stepGameOverScreen() {
@@ -118,42 +110,35 @@ static void stepGameOverScreen() {
         gameOverFade = 0;
 }
 
-// In relax a result worth a place ends the game with the name entry instead.
-static void escapeKey() {
-    bool offerEntry = _gameMode == modeRelax && !gameOver && isHighScore();
-    KInput::waitForKeyRelease(K_VK_ESCAPE);
-    if (offerEntry)
-        gameOver = true;
-    else
-        endPlay = true;
-}
-
-// One frame of play; false when the session is over.
-static bool playFrame() {
+static void drawPlay(const FrameInput &in) {
     drawBackground();
-    if (KInput::isPressed(K_VK_F1)) resetTokenTable(true);
-    if (KInput::isPressed(K_VK_P) && !gameOver) {
-        KInput::waitForKeyRelease(K_VK_P);
-        runPause();
-    }
-    animateField();
-    fallTokens();
-    appearTokens();
-    doSwapTokens();
-    doInput();
-    checkForMatches();
-    handleInterface();
-    if (endPlay) return false;
-
+    drawLitButton(in);
     displayTokens();
     displayScore();
-    ShowTimer(_gameMode, true);
+    drawTimer();
     stepGameOverScreen();
     displayGameMode(_gameMode);
-    AnimateZapAttack();
+    drawZapAttack();
     displayMouseCursor();
-    if (KInput::isPressed(K_VK_ESCAPE)) escapeKey();
+}
 
+// One frame: the rules step on what the player does, then the frame shows what they
+// decided and sounds it; false when the session is over.
+static bool playFrame() {
+    const FrameInput in = readFrameInput();
+    const bool goesOn = stepFrame(in, isHighScore);
+    if (gamePaused) {
+        drawPause(in);
+        playCues();
+        presentFrame();
+        return !KWindow::isQuit();
+    }
+    if (!goesOn) {
+        playCues();
+        return false;
+    }
+    drawPlay(in);
+    playCues();
     if (!KWindow::isQuit()) KWindow::flipBackBuffer(true);
     KWindow::processEvents();
     return !KWindow::isQuit();

@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# Fuzzes the TGA reader and the decoder's size guard with libFuzzer for a bounded time.
-# Not part of the test suite. Usage: scripts/fuzz_tga.sh [seconds, default 60]
+# Fuzzes the TGA reader and the decoder's size guard (target tga), or the game record
+# reader and replay (target record), with libFuzzer for a bounded time.
+# Not part of the test suite. Usage: scripts/fuzz_tga.sh [seconds, default 60] [tga|record]
 # Installs clang and libclang-rt-14-dev (Debian) when missing. Findings land in build-fuzz/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="$root/build-fuzz"
 seconds="${1:-60}"
+target="${2:-tga}"
 for pkg in clang libclang-rt-14-dev; do
     dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing="${missing:-} $pkg"
 done
 if [ -n "${missing:-}" ]; then
     if [ "$(id -u)" -eq 0 ]; then apt-get install -y -q --no-install-recommends $missing; else sudo apt-get install -y -q --no-install-recommends $missing; fi
+fi
+if [ "$target" = record ]; then
+    mkdir -p "$out/record_corpus"
+    clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root/rules" \
+        "$root"/rules/*.cpp "$root/tests/fuzz/record_fuzz.cpp" -o "$out/record_fuzz"
+    # Seed: a header and a few inputs of a relax game.
+    printf 'BRXR\1\0\1\0\3\2\7\140\1\0\0\0\0\0\0\0\0\1\3\1\1\1\5\2\3\0\3\6\1\10\1\12\0' \
+        >"$out/record_corpus/seed.rec"
+    cd "$out"
+    exec ./record_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 record_corpus
 fi
 mkdir -p "$out/corpus"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \

@@ -1,5 +1,6 @@
 // brolix-scored: the score server. Answers the game's score questions and
 // submissions and shows the leaderboard. SIGTERM or SIGINT stops it cleanly.
+#include "replays.h"
 #include "service.h"
 #include "store.h"
 
@@ -21,25 +22,35 @@ struct Options {
     std::string bind = "127.0.0.1";
     int port = 8080;
     std::string db = "brolix-scores.db";
+    bool trustUnverified = false;
     bool help = false;
 };
 
 const char *const kUsage =
-    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE]\n"
+    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE] [--trust-unverified]\n"
     "Runs the Brolix score server and its leaderboard page.\n"
     "  --bind ADDRESS  address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE       SQLite database file, created when missing (default brolix-scores.db)\n"
+    "  --trust-unverified  rank scores sent without a game record too (default: only\n"
+    "                  scores whose record replays to them are ranked)\n"
     "  --help          show this text\n"
     "The address actually used is printed as the first line on standard output.\n"
-    "Limits: only GET is answered (405 otherwise); a request with a body is refused\n"
-    "unread (413); request line and headers at most %zu bytes (414, 431); a connection\n"
+    "Limits: only GET is answered (405 otherwise), but for the POST of a game record\n"
+    "to " "/scoring/scorerecord.php; a request with any other body is refused unread (413);\n"
+    "a record at most %zu bytes (413), lasting at most %u, %u and %u frames in the three\n"
+    "modes (413), replayed within %lld ms of processor time (503); at most %zu records\n"
+    "wait for a replay, more get 503 with Retry-After at once; a damaged record or one\n"
+    "of another version gets 400, one that does not replay to its score 422.\n"
+    "Request line and headers at most %zu bytes (414, 431); a connection\n"
     "silent for %u s is closed; at most %u connections per address and %u in all;\n"
     "a request the database cannot serve within %lld s gets 503. Refusals and failures\n"
     "go to standard error, at most %d lines a minute.\n";
 
 void printUsage(FILE *to) {
-    std::fprintf(to, kUsage, scored::kRequestBytes, scored::kReadTimeoutSeconds, scored::kConnectionsPerAddress,
+    std::fprintf(to, kUsage, scored::kRecordBytes, scored::kRecordFrames[0], scored::kRecordFrames[1],
+                 scored::kRecordFrames[2], (long long)scored::kReplayTime.count(), scored::kReplayQueue,
+                 scored::kRequestBytes, scored::kReadTimeoutSeconds, scored::kConnectionsPerAddress,
                  scored::kConnections, (long long)scored::kStorePatience.count(), scored::kLogLinesPerMinute);
 }
 
@@ -59,6 +70,8 @@ bool parseOptions(int argc, char **argv, Options &options) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--trust-unverified") {
+            options.trustUnverified = true;
         } else if (arg == "--bind" && hasValue) {
             options.bind = argv[++i];
         } else if (arg == "--db" && hasValue) {
@@ -145,6 +158,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "brolix-scored: cannot use database %s: %s\n", options.db.c_str(), store.error().c_str());
         return 1;
     }
+    store.rankUnverified(options.trustUnverified);
     int port = options.port;
     bool ipv6 = false;
     const int listener = listenOn(options, port, ipv6);

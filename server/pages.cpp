@@ -19,12 +19,13 @@ h2 { border-bottom: 2px solid var(--accent); padding-bottom: 0.2rem; }
 .grid { display: grid; gap: 1rem; grid-template-columns: repeat(auto-fit, minmax(16rem, 1fr)); }
 table { width: 100%; border-collapse: collapse; font-size: 1rem; table-layout: fixed; }
 th:nth-child(1) { width: 2rem; } th:nth-child(3) { width: 5.5rem; } th:nth-child(4) { width: 6.5rem; }
+th:nth-child(5) { width: 4rem; }
 td { overflow-wrap: anywhere; }
 p.lead { margin-top: -0.5rem; color: #888; }
 caption { text-align: left; font-weight: bold; padding: 0.3rem 0; }
 th, td { padding: 0.35rem 0.4rem; text-align: left; border-bottom: 1px solid #8884; }
 td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; }
-td.empty { color: #888; font-style: italic; }
+td.empty, .unverified { color: #888; font-style: italic; }
 code, pre { background: #8882; padding: 0.1rem 0.3rem; border-radius: 4px; }
 pre { padding: 0.6rem; overflow-x: auto; }
 </style>)";
@@ -39,18 +40,26 @@ std::string resultText(const Game &game, int32_t score) {
     return game.fewerIsBetter() ? formatDuration(score) : std::to_string(score);
 }
 
+// A verified score's record, to watch with the game; a score sent without one says so.
+std::string recordLink(const Entry &entry) {
+    if (!entry.verified)
+        return "<span class=\"unverified\">unverified</span>";
+    return "<a href=\"/scoring/record.php?id=" + std::to_string(entry.id) + "\" download=\"brolix-" +
+           std::to_string(entry.id) + ".brxr\">record</a>";
+}
+
 std::string boardTable(const Board &board) {
     std::string html = "<table>\n<caption>" + std::string(kDifficultyTitles[board.game.difficulty]) +
                        "</caption>\n<thead><tr><th class=\"num\">#</th><th>Name</th><th class=\"num\">" +
                        (board.game.fewerIsBetter() ? "Time" : "Points") +
-                       "</th><th>Date</th></tr></thead>\n<tbody>\n";
+                       "</th><th>Date</th><th>Game</th></tr></thead>\n<tbody>\n";
     int place = 1;
     for (const Entry &e : board.entries)
         html += "<tr><td class=\"num\">" + std::to_string(place++) + "</td><td>" + escapeHtml(e.name) +
                 "</td><td class=\"num\">" + resultText(board.game, e.score) + "</td><td>" +
-                formatDate(e.submitted) + "</td></tr>\n";
+                formatDate(e.submitted) + "</td><td>" + recordLink(e) + "</td></tr>\n";
     if (board.entries.empty())
-        html += "<tr><td class=\"empty\" colspan=\"4\">No scores yet</td></tr>\n";
+        html += "<tr><td class=\"empty\" colspan=\"5\">No scores yet</td></tr>\n";
     return html + "</tbody>\n</table>\n";
 }
 
@@ -90,7 +99,8 @@ std::string formatDate(int64_t secondsSince1970) {
 std::string leaderboardPage(const std::vector<Board> &boards) {
     std::string html = pageHead("Brolix leaderboard") +
                        "<h1>Brolix leaderboard</h1>\n<p class=\"lead\">The ten best results of each game "
-                       "and difficulty.</p>\n";
+                       "and difficulty, each verified by playing its record again; download a record to "
+                       "watch how it was made.</p>\n";
     int shownMode = -1;
     for (const Board &board : boards) {
         if (board.game.mode != shownMode) {

@@ -1,6 +1,6 @@
 #pragma once
 // The pages people look at: the leaderboard and the driver help page.
-#include "rules.h"
+#include "requests.h"
 #include "store.h"
 
 #include <string>

@@ -1,6 +1,7 @@
 #include "routes.h"
 
 #include "pages.h"
+#include "replays.h"
 
 #include <ctime>
 
@@ -36,6 +37,31 @@ Work scoring(const Scoring &kind, const Query &query) {
     return checked(checkQuestion(query, kind.desc));
 }
 
+// The record path takes a POST whose body is the record, length announced.
+Work recordClaim(const Request &request) {
+    if (request.method != "POST") {
+        Answer refused = refusal(405, "a record is sent with POST");
+        refused.allow = "POST";
+        return refused;
+    }
+    if (request.length < 0)
+        return refusal(411, "a record must come with its length");
+    if (request.length > static_cast<long long>(kRecordBytes))
+        return refusal(413, "the record is longer than 64 KiB");
+    const Checked<Submission> check = checkRecordSubmission(request.query);
+    if (!check.value)
+        return refusal(400, check.reason);
+    return RecordClaim{*check.value};
+}
+
+Work recordDownload(const Query &query) {
+    const std::optional<int32_t> id = query.size() == 1 && query.begin()->first == "id"
+                                          ? parseScore(query.begin()->second) : std::nullopt;
+    if (!id)
+        return refusal(404, "no such record");
+    return RecordDownload{*id};
+}
+
 Answer download(const Query &query) {
     if (query.size() != 1 || query.begin()->first != "name" || query.begin()->second != "nodriver")
         return refusal(404, "no such download");
@@ -55,6 +81,17 @@ struct Performer {
     bool stored; // the batch's submissions
 
     Answer operator()(const Submission &) const { return stored ? Answer{200, "ok"} : refusal(503, kStoreFailed); }
+    Answer operator()(const RecordClaim &) const { return refusal(500, "the record was not replayed"); }
+    Answer operator()(const RecordDownload &download) const {
+        const std::optional<std::string> record = store.record(download.id);
+        if (!record)
+            return refusal(503, kStoreFailed);
+        if (record->empty())
+            return refusal(404, "no such record");
+        Answer answer{200, *record, "application/octet-stream"};
+        answer.attachment = "brolix-" + std::to_string(download.id) + ".brxr";
+        return answer;
+    }
     Answer operator()(const Leaderboard &) const {
         std::vector<Board> boards;
         for (int mode = 0; mode < kModes; ++mode)
@@ -76,7 +113,9 @@ Answer refusal(int status, const std::string &reason) {
 }
 
 Work route(const Request &request) {
-    // The game's requests carry no body: refuse one before a byte of it is read.
+    if (request.path == kRecordPath)
+        return recordClaim(request);
+    // The game's other requests carry no body: refuse one before a byte of it is read.
     if (request.hasBody)
         return refusal(413, "a request must not carry a body");
     if (request.method != "GET")
@@ -86,6 +125,8 @@ Work route(const Request &request) {
             return scoring(kind, request.query);
     if (request.path == "/")
         return Leaderboard{};
+    if (request.path == "/scoring/record.php")
+        return recordDownload(request.query);
     if (request.path == "/download.php")
         return download(request.query);
     return refusal(404, "not found");

@@ -2,19 +2,26 @@
 // The server's requests: the score question and submission (points and time
 // variants), the leaderboard at "/" and the driver help page. Deciding what a
 // request asks for is kept apart from the store's work, which may wait on the disk.
-#include "rules.h"
+#include "requests.h"
 #include "store.h"
 
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 namespace scored {
 
 struct Answer {
+    Answer() = default;
+    Answer(int status_, std::string body_, const char *type_ = "text/plain; charset=utf-8")
+        : status(status_), body(std::move(body_)), type(type_) {}
     int status = 200;
     std::string body;
     const char *type = "text/plain; charset=utf-8";
+    int retryAfter = 0;      // seconds, told with a 503 that will pass
+    std::string attachment;  // a file name: the body is a download
+    const char *allow = "GET"; // the method a 405 names
 };
 
 struct Request {
@@ -22,13 +29,22 @@ struct Request {
     std::string path;        // decoded, without the query
     Query query;
     bool hasBody = false;    // the client announced a body
+    long long length = -1;   // its announced length; -1 none or unknown (chunked)
 };
 
 struct Leaderboard {};
-// An answer ready at once, or what the store must do first.
-using Work = std::variant<Answer, Question, Submission, Leaderboard>;
+// A submission whose record is still to come and be replayed.
+struct RecordClaim {
+    Submission submission;
+};
+struct RecordDownload {
+    int64_t id = 0;
+};
+// An answer ready at once, or what the replay or the store must do first.
+using Work = std::variant<Answer, Question, Submission, Leaderboard, RecordClaim, RecordDownload>;
 
 Answer refusal(int status, const std::string &reason);  // the reason as one line of text
+constexpr const char *kRecordPath = "/scoring/scorerecord.php";
 Work route(const Request &request);
 // One answer per work, in order; the submissions among them are stored with one commit.
 // 503 when the database fails.

@@ -1,5 +1,6 @@
 #include "service.h"
 
+#include "replays.h"
 #include "routes.h"
 
 #include <microhttpd.h>
@@ -13,8 +14,11 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -68,49 +72,82 @@ struct Job {
     Clock::time_point deadline;
     Answer answer;
     bool queued;
+    std::string body;  // a record, as it arrives
+};
+
+// Jobs handed from the network to a worker thread. Once stopping, or past its bound,
+// it takes no more; the worker still gets what was queued.
+class JobQueue {
+public:
+    explicit JobQueue(size_t bound = SIZE_MAX) : _bound(bound) {}
+    ~JobQueue() { stop(); }
+
+    void serveWith(std::function<void()> worker) { _thread = std::thread(std::move(worker)); }
+
+    // Queues the job, suspending its connection unless it already is.
+    bool push(Job *job, bool suspend) {
+        std::lock_guard<std::mutex> hold(_lock);
+        if (_stopping || _jobs.size() >= _bound)
+            return false;
+        if (suspend)
+            MHD_suspend_connection(job->connection);
+        _jobs.push_back(job);
+        _wake.notify_one();
+        return true;
+    }
+    // Takes no more, and waits for the worker to finish.
+    void stop() {
+        {
+            std::lock_guard<std::mutex> hold(_lock);
+            _stopping = true;
+            _wake.notify_one();
+        }
+        if (_thread.joinable())
+            _thread.join();
+    }
+    // Waits for jobs and takes them all, or the first; none once stopping with none left.
+    std::deque<Job *> pop(bool all, bool &stopping) {
+        std::unique_lock<std::mutex> hold(_lock);
+        _wake.wait(hold, [this] { return _stopping || !_jobs.empty(); });
+        stopping = _stopping;
+        std::deque<Job *> taken;
+        if (all)
+            taken.swap(_jobs);
+        else if (!_jobs.empty()) {
+            taken.push_back(_jobs.front());
+            _jobs.pop_front();
+        }
+        return taken;
+    }
+
+private:
+    const size_t _bound;
+    std::mutex _lock;
+    std::condition_variable _wake;
+    std::deque<Job *> _jobs;
+    bool _stopping = false;
+    std::thread _thread;
 };
 
 // The store's one thread. A job that has waited past its deadline is answered 503
 // without touching the database, so a locked file cannot make requests queue up.
 class StoreWorker {
 public:
-    explicit StoreWorker(Store &store) : _store(store), _thread([this] { run(); }) {}
+    explicit StoreWorker(Store &store) : _store(store) { _queue.serveWith([this] { run(); }); }
     ~StoreWorker() { stop(); }
 
-    // Suspends the job's connection and queues it; false once stopping.
-    bool take(Job *job) {
-        std::lock_guard<std::mutex> hold(_lock);
-        if (_stopping)
-            return false;
-        MHD_suspend_connection(job->connection);
-        _jobs.push_back(job);
-        _wake.notify_one();
-        return true;
-    }
-
-    // Answers every queued job, then refuses new ones.
-    void stop() {
-        {
-            std::lock_guard<std::mutex> hold(_lock);
-            _stopping = true;
-        }
-        _wake.notify_one();
-        if (_thread.joinable())
-            _thread.join();
-    }
+    // Queues the job, suspending its connection unless it already is; false once stopping.
+    bool take(Job *job, bool suspend = true) { return _queue.push(job, suspend); }
+    void stop() { _queue.stop(); } // answers every queued job, then refuses new ones
 
 private:
     // Takes whatever queued up meanwhile in one go: its submissions share one disk flush.
     void run() {
         for (;;) {
-            std::deque<Job *> batch;
-            {
-                std::unique_lock<std::mutex> hold(_lock);
-                _wake.wait(hold, [this] { return _stopping || !_jobs.empty(); });
-                if (_jobs.empty())
-                    return;
-                batch.swap(_jobs);
-            }
+            bool stopping;
+            const std::deque<Job *> batch = _queue.pop(true, stopping);
+            if (batch.empty())
+                return;
             serve(batch);
             for (Job *job : batch)
                 MHD_resume_connection(job->connection); // the job belongs to the connection again
@@ -140,11 +177,56 @@ private:
     }
 
     Store &_store;
-    std::mutex _lock;
-    std::condition_variable _wake;
-    std::deque<Job *> _jobs;
-    bool _stopping = false;
-    std::thread _thread;
+    JobQueue _queue;
+};
+
+// The replays' one thread (the rules keep their game in globals), apart from the store's
+// and the network's: a queue of long records delays only other records. A verified
+// claim goes on to the store as a submission.
+class ReplayWorker {
+public:
+    explicit ReplayWorker(StoreWorker &store) : _store(store) { _queue.serveWith([this] { run(); }); }
+    ~ReplayWorker() { stop(); }
+
+    // Suspends the job's connection and queues it; false when the queue is full or stopping.
+    bool take(Job *job) { return _queue.push(job, true); }
+    void stop() { _queue.stop(); } // finishes the replay in hand; the records waiting are turned away
+
+private:
+    void run() {
+        for (;;) {
+            bool stopping;
+            const std::deque<Job *> next = _queue.pop(false, stopping);
+            if (next.empty())
+                return;
+            Job *job = next.front();
+            if (!stopping && verify(job) && _store.take(job, false))
+                continue; // the store resumes it
+            if (stopping || job->answer.status == 200)
+                job->answer = refusal(503, "the score server is stopping");
+            MHD_resume_connection(job->connection);
+        }
+    }
+
+    // True when the claim is verified and now a submission for the store.
+    static bool verify(Job *job) {
+        Submission claim = std::get<RecordClaim>(job->work).submission;
+        claim.record = std::move(job->body);
+        const Verdict verdict = verifyRecord(claim);
+        if (verdict.status != 200) {
+            job->answer = refusal(verdict.status, verdict.reason);
+            if (verdict.status == 503)
+                job->answer.retryAfter = kRetryAfterSeconds;
+            return false;
+        }
+        claim.verified = true;
+        job->work = std::move(claim);
+        job->deadline = Clock::now() + kStorePatience;
+        return true;
+    }
+
+    StoreWorker &_store;
+    JobQueue _queue{kReplayQueue};
 };
 
 std::string addressOf(MHD_Connection *connection) {
@@ -167,20 +249,24 @@ MHD_Result addArgument(void *query, MHD_ValueKind, const char *key, size_t keySi
 }
 
 Request requestOf(MHD_Connection *connection, const char *method, const char *path) {
-    Request request{method, path, {}, false};
+    Request request{method, path, {}, false, -1};
     MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, addArgument, &request.query);
     const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
-    request.hasBody = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) ||
-                      (length && std::strspn(length, "0") != std::strlen(length));
+    const bool chunked = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    request.hasBody = chunked || (length && std::strspn(length, "0") != std::strlen(length));
+    // The library has checked the digits; a length too long for the type counts as huge.
+    if (length && !chunked)
+        request.length = std::strlen(length) > 18 ? INT64_MAX : std::atoll(length);
     return request;
 }
 
 } // namespace
 
 struct ServiceState {
-    explicit ServiceState(Store &store) : worker(store) {}
+    explicit ServiceState(Store &store) : worker(store), replays(worker) {}
     Log log;
     StoreWorker worker;
+    ReplayWorker replays;
     MHD_Daemon *daemon = nullptr;
     std::atomic<int> unfinished{0}; // requests past their headers whose answer is not yet sent
 };
@@ -195,7 +281,12 @@ MHD_Result reply(ServiceState &state, MHD_Connection *connection, const Answer &
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.type);
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
     if (answer.status == MHD_HTTP_METHOD_NOT_ALLOWED)
-        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, answer.allow);
+    if (answer.retryAfter > 0)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, std::to_string(answer.retryAfter).c_str());
+    if (!answer.attachment.empty())
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_DISPOSITION,
+                                ("attachment; filename=\"" + answer.attachment + "\"").c_str());
     const MHD_Result queued = MHD_queue_response(connection, unsigned(answer.status), response);
     MHD_destroy_response(response);
     if (answer.status >= 400)
@@ -214,24 +305,36 @@ void markRequested(MHD_Connection *connection) {
 // Called when the headers are in, then when the whole request is, then after the store's
 // work. Answering before the whole request is in closes the connection: only a body gets that.
 MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, const char *method, const char *,
-                     const char *, size_t *, void **requestState) {
+                     const char *upload, size_t *uploadSize, void **requestState) {
     ServiceState &state = *static_cast<ServiceState *>(cls);
     Job *job = static_cast<Job *>(*requestState);
     if (!job) {
         markRequested(connection);
         const Request request = requestOf(connection, method, path);
         Work work = route(request);
-        if (request.hasBody) // refused before a byte of it is read
+        if (request.hasBody && std::holds_alternative<Answer>(work)) // refused before a byte of it is read
             return reply(state, connection, std::get<Answer>(work));
-        *requestState = new Job{connection, std::move(work), Clock::now() + kStorePatience, {}, false};
+        *requestState = new Job{connection, std::move(work), Clock::now() + kStorePatience, {}, false, {}};
         ++state.unfinished;
         return MHD_YES; // freed when the request completes
     }
     if (job->queued) // back from the store
         return reply(state, connection, job->answer);
+    if (*uploadSize > 0) { // the length was checked against the cap, and the library holds to it
+        job->body.append(upload, *uploadSize);
+        *uploadSize = 0;
+        return MHD_YES;
+    }
     if (const Answer *answer = std::get_if<Answer>(&job->work))
         return reply(state, connection, *answer);
     job->queued = true;
+    if (std::holds_alternative<RecordClaim>(job->work)) {
+        if (state.replays.take(job))
+            return MHD_YES;
+        job->answer = refusal(503, "too many records are waiting to be replayed, try again later");
+        job->answer.retryAfter = kRetryAfterSeconds;
+        return reply(state, connection, job->answer);
+    }
     if (state.worker.take(job))
         return MHD_YES;
     job->answer = refusal(503, "the score server is stopping");
@@ -297,6 +400,7 @@ void Service::stop() {
     if (!_state->daemon)
         return;
     const MHD_socket listener = MHD_quiesce_daemon(_state->daemon); // no new connections
+    _state->replays.stop();                                         // may still hand one to the store
     _state->worker.stop();                                          // no connection left suspended
     // Let the last answers go out (a second at most): a stored score should be acknowledged.
     for (int i = 0; i < 100 && _state->unfinished.load() > 0; ++i)

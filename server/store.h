@@ -2,7 +2,7 @@
 // The score database: one SQLite file in WAL mode. Every submission is committed
 // (and synced) before add() returns, so an acknowledged score survives a crash.
 // Safe to share between threads: calls are serialised.
-#include "rules.h"
+#include "requests.h"
 
 #include <chrono>
 #include <cstdint>
@@ -19,6 +19,8 @@ struct Entry {
     std::string name;
     int32_t score = 0;
     int64_t submitted = 0;   // seconds since 1970, UTC
+    int64_t id = 0;
+    bool verified = false;   // stored with the record it replayed from
 };
 
 class Store {
@@ -30,6 +32,8 @@ public:
     Store &operator=(const Store &) = delete;
 
     const std::string &error() const { return _error; } // empty when the file is usable
+    // Whether scores sent without a record rank beside verified ones (false at first).
+    void rankUnverified(bool rank) { _rankUnverified = rank; }
     // How long the next calls may wait for a database another process holds locked (1 s at first).
     void waitAtMost(std::chrono::milliseconds patience);
     // Each returns nothing (or false) when the database fails.
@@ -37,6 +41,8 @@ public:
     // All committed and synced together with one disk flush, or none.
     bool add(const std::vector<Submission> &submissions, int64_t submitted);
     std::optional<std::vector<Entry>> top(const Game &game);  // best first, ten at most
+    // A verified score's record: nothing when the database fails, an empty string when there is none.
+    std::optional<std::string> record(int64_t id);
 
 private:
     bool exec(const char *sql);
@@ -44,6 +50,7 @@ private:
     sqlite3 *_db = nullptr;
     std::string _error;
     std::mutex _lock;
+    bool _rankUnverified = false;
 };
 
 } // namespace scored

@@ -4,7 +4,7 @@ import numpy as np
 
 from . import paint as P
 from .glyphs import MENU, SCORE, TIMER
-from .imagefile import new_surface, to_rgba
+from .imagefile import new_surface, px, to_rgba
 
 FONTS = {  # file, table, picture size, ink height, style
     'timenmb.tga': (TIMER, (128, 64), 12.5, 'timer'),
@@ -98,11 +98,14 @@ MENU_ONE = ['.##.', '+##.', '###.', '.##.', '.##.', '.##.', '.##.', '.##.', '.##
 
 
 def _menu_glyph(ch):
-    """Hinted raster of one menu-font character trimmed to its ink; letters are
-    small capitals. Anything below the baseline is folded into the cap height."""
+    """Raster of one menu-font character trimmed to its ink, hinted at the density's own
+    pixel grid; letters are small capitals. Anything below the baseline is folded into
+    the cap height."""
     if ch == '1':
-        return np.array([[{'.': 0, '+': 150, '#': 255}[c] for c in row] for row in MENU_ONE], np.float32)
+        one = np.array([[{'.': 0, '+': 150, '#': 255}[c] for c in row] for row in MENU_ONE], np.float32)
+        return np.kron(one, np.ones((px(1), px(1)), np.float32))
     size, cap = MENU_DIGIT if ch.isdigit() else MENU_LETTER
+    baseline, cap = px(24, cap)
     surf = new_surface(48, 48)
     ctx = cairo.Context(surf)
     opts = cairo.FontOptions()
@@ -117,7 +120,7 @@ def _menu_glyph(ch):
     alpha = to_rgba(surf)[..., 3].astype(np.float32)
     cols = np.nonzero(alpha.max(axis=0))[0]
     rows = np.nonzero(alpha.max(axis=1))[0]
-    glyph = alpha[24 - cap:max(24, rows[-1] + 1), cols[0]:cols[-1] + 1]
+    glyph = alpha[baseline - cap:max(baseline, rows[-1] + 1), cols[0]:cols[-1] + 1]
     if glyph.shape[0] > cap:
         glyph = _resample(glyph, cap, 0)
     return glyph
@@ -128,8 +131,9 @@ def _blit_menu_glyph(out, ch, x1, y1, x2, y2):
     two neighbours stand two columns apart: narrow glyphs widened by up to a third
     (and centred if still narrow); wide ones, whose slanted sides leave room of
     their own, squeezed into the whole box."""
+    x1, y1, x2, y2 = px(x1, y1, x2, y2)
     glyph = _menu_glyph(ch)
-    w = x2 - x1 - (1 if glyph.shape[1] < x2 - x1 else 0)
+    w = x2 - x1 - (px(1) if glyph.shape[1] < x2 - x1 else 0)
     if glyph.shape[1] != w:
         glyph = _resample(glyph, min(w, round(glyph.shape[1] * 4 / 3)), 1)
     gh, gw = glyph.shape
@@ -143,7 +147,7 @@ def render_font(name):
     """RGBA array of a font picture; transparent outside the glyph rectangles."""
     table, (pw, ph), ink_h, style = FONTS[name]
     if style == 'menu':
-        out = np.zeros((ph, pw, 4), np.uint8)
+        out = np.zeros((px(ph), px(pw), 4), np.uint8)
         out[..., :3] = 255
         for i, entry in enumerate(table):
             if entry[0] != ' ':

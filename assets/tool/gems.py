@@ -1,4 +1,5 @@
 """Gem sets: seven pictures per set, one per token colour, plus a display name."""
+import functools
 import math
 
 import cairo
@@ -198,7 +199,7 @@ def clear(k, size=GEM):
 
 
 def gem_set(index):
-    """(name, [seven RGBA arrays]) of set index."""
+    """(name, [seven functions drawing the RGBA picture of a token colour]) of set index."""
     name, style = SETS[index]
     draw = {'jewel': jewel, 'marble': marble, 'clear': clear}[style]
-    return name, [draw(k) for k in range(7)]
+    return name, [functools.partial(draw, k) for k in range(7)]

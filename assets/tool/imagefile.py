@@ -1,4 +1,10 @@
-"""Picture files: cairo surfaces to TGA, BMP, JPEG and back to arrays."""
+"""Picture files: cairo surfaces to TGA, BMP, JPEG, PNG and back to arrays.
+
+Pictures are drawn in logical pixels (the 640 x 480 screen's). Inside density(n) every
+new surface holds n x n pixels per logical pixel, with cairo's device scale doing the
+rest, so the same drawing code gives the 1x, 2x and 3x pictures; only code that works
+on pixel arrays must multiply its coordinates, by px()."""
+import contextlib
 import struct
 
 import cairo
@@ -6,8 +12,40 @@ import numpy as np
 from PIL import Image
 
 
+_density = 1
+
+
+@contextlib.contextmanager
+def density(n):
+    """Draws every picture made inside at n pixels per logical pixel."""
+    global _density
+    before, _density = _density, n
+    try:
+        yield
+    finally:
+        _density = before
+
+
+def px(*values):
+    """Logical pixels to pixels of the density being drawn: one value, or a tuple."""
+    scaled = tuple(v * _density for v in values)
+    return scaled[0] if len(scaled) == 1 else scaled
+
+
+def _scaled(surface):
+    if _density != 1:
+        surface.set_device_scale(_density, _density)
+    return surface
+
+
 def new_surface(width, height):
-    return cairo.ImageSurface(cairo.FORMAT_ARGB32, width, height)
+    """A surface of width x height logical pixels."""
+    return _scaled(cairo.ImageSurface(cairo.FORMAT_ARGB32, width * _density, height * _density))
+
+
+# Straight colour of every (alpha, premultiplied colour) pair, rounded; 0 where alpha is 0.
+_A, _C = np.arange(256, dtype=np.uint32)[:, None], np.arange(256, dtype=np.uint32)[None, :]
+_STRAIGHT = np.where(_A > 0, np.minimum((_C * 255 + _A // 2) // np.maximum(_A, 1), 255), 0).astype(np.uint8).ravel()
 
 
 def to_rgba(surface):
@@ -15,20 +53,16 @@ def to_rgba(surface):
     surface.flush()
     w, h, stride = surface.get_width(), surface.get_height(), surface.get_stride()
     bgra = np.frombuffer(surface.get_data(), np.uint8).reshape(h, stride // 4, 4)[:, :w]
-    a = bgra[..., 3].astype(np.uint32)
-    rgb = bgra[..., 2::-1].astype(np.uint32)
-    safe = np.maximum(a, 1)[..., None]
-    straight = np.where(a[..., None] > 0, (rgb * 255 + safe // 2) // safe, 0)
     out = np.empty((h, w, 4), np.uint8)
-    out[..., :3] = np.minimum(straight, 255)
-    out[..., 3] = a
+    out[..., 3] = bgra[..., 3]
+    np.take(_STRAIGHT, (bgra[..., 3:].astype(np.uint16) << 8) | bgra[..., 2::-1], out=out[..., :3])
     return out
 
 
 def from_rgba(rgba):
-    """A cairo surface holding a straight RGBA array."""
+    """A cairo surface holding a straight RGBA array drawn at the current density."""
     h, w = rgba.shape[:2]
-    surface = new_surface(w, h)
+    surface = _scaled(cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h))
     stride = surface.get_stride()
     a = rgba[..., 3].astype(np.uint32)
     pre = (rgba[..., :3].astype(np.uint32) * a[..., None] + 127) // 255

@@ -5,7 +5,7 @@ from . import icons
 from . import layout as L
 from . import paint as P
 from . import theme
-from .imagefile import new_surface, to_rgba
+from .imagefile import new_surface, px, to_rgba
 
 BOARD = (L.BOARD_X - 3, L.BOARD_Y - 3, L.BOARD_X - 3 + L.COLS * L.CELL, L.BOARD_Y - 3 + L.ROWS * L.CELL)
 SCORE_PLATE = (425, 436, 602, 473)
@@ -120,13 +120,14 @@ def ingame_picture(skin):
     base = _screen(skin, board, hud, lambda ctx: _buttons(ctx, skin, False))
     lit = _screen(skin, board, hud, lambda ctx: _buttons(ctx, skin, False), lambda ctx: _buttons(ctx, skin, True))
     paused = _screen(skin, board, hud, lambda ctx: _pause(ctx, skin))
-    out = np.zeros((1024, 1024, 4), np.uint8)
-    out[:480, :640] = base
-    for (x1, y1, x2, y2), _ in L.GAME_BUTTONS:
-        out[y1 + L.LIT:y2 + L.LIT, x1:x2] = lit[y1:y2, x1:x2]
-    px, py = L.PAUSE_AT
-    sx1, sy1, sx2, sy2 = L.PAUSE_SRC
-    out[sy1:sy2, sx1:sx2] = paused[py:py + sy2 - sy1, px:px + sx2 - sx1]
+    out = np.zeros((px(1024), px(1024), 4), np.uint8)
+    out[:px(480), :px(640)] = base
+    for rect, _ in L.GAME_BUTTONS:
+        x1, y1, x2, y2 = px(*rect)
+        out[y1 + px(L.LIT):y2 + px(L.LIT), x1:x2] = lit[y1:y2, x1:x2]
+    ax, ay = px(*L.PAUSE_AT)
+    sx1, sy1, sx2, sy2 = px(*L.PAUSE_SRC)
+    out[sy1:sy2, sx1:sx2] = paused[ay:ay + sy2 - sy1, ax:ax + sx2 - sx1]
     labels = new_surface(1024, 1024)
     ctx = P.context(labels)
     for rect, _, caption in L.MODE_LABELS:

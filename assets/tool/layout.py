@@ -59,6 +59,7 @@ CREDITS_WEB = (161, 315, 343, 399)
 # In-game picture ------------------------------------------------------------
 CELL, BOARD_X, BOARD_Y, COLS, ROWS = 42, 71, 90, 12, 8
 GEM = 36
+CURSOR_SIZE, CURSOR_AT = (46, 46), (-2, -2)   # board cursor's frame picture, placed from its cell's corner
 GAME_BUTTONS = [((70, 438, 170, 465), 'new game'), ((200, 438, 247, 465), 'hint'),
                 ((265, 438, 330, 465), 'menu')]
 SCORE_AT, TIMER_AT = (435, 442), (560, 37)

@@ -6,7 +6,7 @@ import cairo
 from . import paint as P
 from . import theme
 from .imagefile import new_surface, to_rgba
-from .layout import GEM, mark_size
+from .layout import CELL, CURSOR_AT, CURSOR_SIZE, GEM, mark_size
 
 OUTLINE = (0.05, 0.05, 0.08, 1)
 WHITE = (1, 1, 1, 1)
@@ -136,6 +136,32 @@ def select(skin):
     for cx, cy in ((x, y), (x + s, y), (x, y + s), (x + s, y + s)):
         ctx.arc(cx + (3 if cx == x else -3), cy + (3 if cy == y else -3), 2.2, 0, 2 * math.pi)
         P.fill_path(ctx, WHITE)
+    return to_rgba(surf)
+
+
+def cursor_frame(skin):
+    """The board cursor: four corner brackets round the whole cell, wider than the
+    selection frame and open along the sides so both show at once. White on a dark
+    rim with the skin's accent inside, so it reads on light, dark and see-through
+    gems alike; drawn in vectors at every density."""
+    w, h = CURSOR_SIZE
+    surf = new_surface(w, h)
+    ctx = P.context(surf)
+    inset = -CURSOR_AT[0]   # where the cell starts in the picture
+    x0, y0, x1, y1 = inset + 0.5, inset + 0.5, inset + CELL - 0.5, inset + CELL - 0.5
+    arm = CELL * 0.3
+
+    def brackets():
+        for cx, cy, dx, dy in ((x0, y0, 1, 1), (x1, y0, -1, 1), (x0, y1, 1, -1), (x1, y1, -1, -1)):
+            ctx.move_to(cx + dx * arm, cy)
+            ctx.line_to(cx, cy)
+            ctx.line_to(cx, cy + dy * arm)
+
+    ctx.set_line_cap(cairo.LINE_CAP_ROUND)
+    ctx.set_line_join(cairo.LINE_JOIN_ROUND)
+    for colour, width in ((OUTLINE, 5.0), (WHITE, 3.0), (skin['accent'], 1.2)):
+        brackets()
+        P.stroke_path(ctx, colour, width)
     return to_rgba(surf)
 
 

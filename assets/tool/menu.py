@@ -9,7 +9,7 @@ from . import layout as L
 from . import paint as P
 from . import theme
 from .gems import jewel
-from .imagefile import from_rgba, new_surface, to_rgba
+from .imagefile import from_rgba, new_surface, px, to_rgba
 from .marks import MARKS
 
 
@@ -168,7 +168,8 @@ def _panel1(ctx, skin):
         ctx.set_source_surface(from_rgba(jewel((1, 4, 3, 6, 5)[i])), mx, my - 4)
         ctx.paint_with_alpha(0.95)
         pic = MARKS[mark]()
-        ctx.set_source_surface(from_rgba(pic), mx + 18 - pic.shape[1] / 2, my + 14 - pic.shape[0] / 2)
+        h, w = pic.shape[0] / px(1), pic.shape[1] / px(1)
+        ctx.set_source_surface(from_rgba(pic), mx + 18 - w / 2, my + 14 - h / 2)
         ctx.paint_with_alpha(0.75)
         P.paragraph(ctx, caption, mx + 40, my + 18, 112, P.SANS, 11, skin['text'])
     y += 3 * 30 + 12
@@ -262,8 +263,8 @@ def _credits(ctx, skin):
 
 def _copy(dst, src, rect, at):
     """Copy screen rectangle rect of src into dst with its top-left at 'at'."""
-    x1, y1, x2, y2 = rect
-    ax, ay = at
+    x1, y1, x2, y2 = px(*rect)
+    ax, ay = px(*at)
     dst[ay:ay + y2 - y1, ax:ax + x2 - x1] = src[y1:y2, x1:x2]
 
 
@@ -279,10 +280,10 @@ def menu_picture(skin):
     p3 = _screen(skin, lambda ctx: _panel3(ctx, skin))
     p3lit = _screen(skin, lambda ctx: _panel3(ctx, skin, True))
 
-    out = np.zeros((1024, 1024, 4), np.uint8)
+    out = np.zeros((px(1024), px(1024), 4), np.uint8)
     out[..., 3] = 255
-    out[480:960, :640] = _dimmed(base)
-    out[:480, :640] = base
+    out[px(480):px(960), :px(640)] = _dimmed(base)
+    out[:px(480), :px(640)] = base
     for (x1, y1, x2, y2), _ in L.MAIN_BUTTONS:
         _copy(out, lit, (x1, y1, x2, y2), (x1, y1 + L.LIT))
     _copy(out, lit, L.PLAY, (L.PLAY[0], L.PLAY[1] + L.LIT))
@@ -301,7 +302,7 @@ def menu_picture(skin):
         _copy(out, p3lit, (ax, ay, ax + sx2 - sx1, ay + sy2 - sy1), (sx1, sy1))
     _copy(out, p2filled, L.VOLUME_TRACK, L.VOLUME_FILL_SRC[:2])
     from .marks import knob
-    kx1, ky1, kx2, ky2 = L.KNOB_SRC
+    kx1, ky1, kx2, ky2 = px(*L.KNOB_SRC)
     out[ky1:ky2, kx1:kx2] = knob(skin)
     return out
 
@@ -316,7 +317,6 @@ def _dimmed(rgba):
 def credits_picture(skin):
     """Credits picture: column 8 is drawn at screen x 73."""
     screen = _screen(skin, lambda ctx: _credits(ctx, skin))
-    w, h = L.CREDITS_SIZE
-    x0 = L.CREDITS_AT[0] - 8
-    y0 = L.CREDITS_AT[1]
+    w, h = px(*L.CREDITS_SIZE)
+    x0, y0 = px(L.CREDITS_AT[0] - 8, L.CREDITS_AT[1])
     return screen[y0:y0 + h, x0:x0 + w].copy()

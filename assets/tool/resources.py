@@ -1,6 +1,8 @@
 """Pictures compiled into the executable (skin previews, window icon) and the
 desktop icons installed with it."""
+import io
 import os
+import re
 
 import cairo
 import numpy as np
@@ -58,10 +60,14 @@ def write_desktop_icons(out_dir):
         Image.fromarray(icon(size), 'RGBA').save(os.path.join(folder, DESKTOP_ID + '.png'), optimize=False)
     folder = os.path.join(out_dir, 'icons', 'scalable', 'apps')
     os.makedirs(folder, exist_ok=True)
-    svg = cairo.SVGSurface(os.path.join(folder, DESKTOP_ID + '.svg'), 256, 256)
+    document = io.BytesIO()
+    svg = cairo.SVGSurface(document, 256, 256)
     svg.set_document_unit(cairo.SVGUnit.PX)
     draw_icon(P.context(svg), 256)
     svg.finish()
+    # cairo names the drawing by how many surfaces the process made before it.
+    with open(os.path.join(folder, DESKTOP_ID + '.svg'), 'wb') as f:
+        f.write(re.sub(rb'\bsurface\d+\b', b'surface1', document.getvalue()))
 
 
 def _array(data, per_line=24):

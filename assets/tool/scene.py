@@ -159,7 +159,7 @@ MARK_AT = {'bomb.tga': (6, 5), 'horiz.tga': (6, 7), 'verti.tga': (5, 5), 'xzap.t
 
 
 def game(data, skin, gem_set=0, mode=0, hover=None, score=12480, timer='00:42', selected=(6, 4),
-         show_board=True):
+         show_board=True, cursor=None):
     bg = data['ingame%d.tga' % skin]
     out = blank()
     blit(out, bg, (0, 0, 640, 480), (0, 0))
@@ -177,6 +177,9 @@ def game(data, skin, gem_set=0, mode=0, hover=None, score=12480, timer='00:42', 
                     pic = data[marks[(x, y)]]
                     ox, oy = MARK_AT[marks[(x, y)]]
                     blit(out, pic, whole(pic), (px + ox, py + oy), 0.5)
+        if cursor is not None:
+            pic = data['cursor%d.tga' % skin]
+            blit(out, pic, whole(pic), (71 + 42 * cursor[0] + L.CURSOR_AT[0], 90 + 42 * cursor[1] + L.CURSOR_AT[1]), 1.0)
     if hover is not None:
         (x1, y1, x2, y2), _ = L.GAME_BUTTONS[hover]
         blit(out, bg, (x1, y1 + 480, x2, y2 + 480), (x1, y1))

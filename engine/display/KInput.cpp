@@ -3,8 +3,12 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
+#include "KGamepad.h"
 #include "KPlatform.h"
 
 SDL_Window *KInput::_hwnd = nullptr;
@@ -123,20 +127,73 @@ SDL_Scancode scancodeOf(EKeyboardLayout key) {
 }
 
 // Kinds of event that only change the polled state: they are never queued, so
-// the one-event-per-frame pump cannot fall behind.
+// the one-event-per-frame pump cannot fall behind. Key presses are seen by the
+// filter below, which keeps them out of the queue too.
 const SDL_EventType kPolledOnly[] = {
-    SDL_KEYDOWN, SDL_KEYUP, SDL_TEXTEDITING, SDL_TEXTINPUT, SDL_MOUSEMOTION,
+    SDL_KEYUP, SDL_TEXTEDITING, SDL_TEXTINPUT, SDL_MOUSEMOTION,
     SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,
     SDL_FINGERDOWN, SDL_FINGERUP, SDL_FINGERMOTION,
 };
+// A key or pad button pressed and let go between two frames is never down when
+// the game asks: its press is kept, with the frame it came in, until a query
+// takes it or the next frame has passed.
+uint32_t frameNumber = 1;
+uint32_t keyPressedIn[SDL_NUM_SCANCODES];
+uint32_t padPressedIn[K_VK_COUNT];
+
+bool takePress(uint32_t &pressedIn) {
+    const uint32_t frame = std::exchange(pressedIn, 0);
+    return frame != 0 && frame + 1 >= frameNumber;
+}
+
+int SDLCALL latchPresses(void *, SDL_Event *event) {
+    if (event->type == SDL_KEYDOWN) {
+        if (!event->key.repeat)
+            keyPressedIn[event->key.keysym.scancode] = frameNumber;
+        return 0;
+    }
+    const EKeyboardLayout padKey = KGamepad::keyPressed(*event);
+    if (padKey < K_VK_COUNT)
+        padPressedIn[padKey] = frameNumber;
+    return KGamepad::handleEvent(*event);
+}
+
+// Typed keys repeat as a keyboard's do, counted in queries (one a frame).
+const int kRepeatDelay = 24, kRepeatEvery = 4;
+uint16_t heldQueries[K_VK_COUNT];
+uint32_t askedInFrame[K_VK_COUNT];
 }  // namespace
 
 void KInput::initInput(SDL_Window *window) {
     _hwnd = window;
     for (SDL_EventType type : kPolledOnly)
         SDL_EventState(type, SDL_IGNORE);
+    SDL_SetEventFilter(latchPresses, nullptr);
     SDL_StopTextInput();
     SDL_ResetKeyboard();
+    std::fill(std::begin(keyPressedIn), std::end(keyPressedIn), 0);
+    std::fill(std::begin(padPressedIn), std::end(padPressedIn), 0);
+    if (window)
+        KGamepad::start();
+    else
+        KGamepad::stop();
+}
+
+void KInput::frameDone() { frameNumber++; }
+
+bool KInput::isTyped(EKeyboardLayout key) {
+    if (key >= K_VK_COUNT)
+        return false;
+    // Not asked in the frame before: a hold that another screen saw starts afresh.
+    if (askedInFrame[key] + 1 < frameNumber)
+        heldQueries[key] = 0;
+    askedInFrame[key] = frameNumber;
+    if (!isPressed(key)) {
+        heldQueries[key] = 0;
+        return false;
+    }
+    const int held = heldQueries[key] = uint16_t(std::min(heldQueries[key] + 1, 60000));
+    return held == 1 || (held > kRepeatDelay && (held - kRepeatDelay) % kRepeatEvery == 0);
 }
 
 int16_t KInput::getMouseX() { return KPlatform::calls.getMouseX(); }
@@ -168,10 +225,13 @@ bool KInput::nativeIsPressed(EKeyboardLayout key) {
         return false;
     KInput::pumpEvents();
     const Uint8 *state = SDL_GetKeyboardState(nullptr);
+    const bool pad = takePress(padPressedIn[key]) | KGamepad::holds(key);
     // Either Alt key is the one Alt identifier.
     if (key == K_VK_ALT)
-        return state[SDL_SCANCODE_LALT] || state[SDL_SCANCODE_RALT];
-    return state[scancodeOf(key)] != 0;
+        return takePress(keyPressedIn[SDL_SCANCODE_LALT]) | takePress(keyPressedIn[SDL_SCANCODE_RALT]) |
+               state[SDL_SCANCODE_LALT] | state[SDL_SCANCODE_RALT] | pad;
+    const SDL_Scancode scancode = scancodeOf(key);
+    return takePress(keyPressedIn[scancode]) | (state[scancode] != 0) | pad;
 }
 
 // Each query wants fresh input, and one pump a millisecond gives it: the dozen
@@ -183,6 +243,7 @@ void KInput::pumpEvents() {
     if (pumped && now == pumpedAt)
         return;
     SDL_PumpEvents();
+    KGamepad::dropMotion();
     pumpedAt = now;
     pumped = true;
 }

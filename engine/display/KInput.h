@@ -56,7 +56,8 @@ public:
     static bool getLeftButtonState();             // left button down now, wherever the pointer is
     static void showPointer();                    // show the system pointer over the window
     static void hidePointer();                    // hide it
-    static bool isPressed(EKeyboardLayout key);   // key down now (letters as the layout prints them); past 92 never
+    static bool isPressed(EKeyboardLayout key);   // key down now, or tapped since the last frame (letters as the layout prints them, pad buttons as their keys); past 92 never
+    static bool isTyped(EKeyboardLayout key);     // just pressed, or held past the repeat delay at the repeat rate; ask once a frame
     static void waitForKeyRelease(EKeyboardLayout key);   // until the key is up or the window closes
     static void pumpEvents();                     // fetch window events and input state, at most once a millisecond
 
@@ -73,6 +74,7 @@ private:
     static void setPointerView(const KPointerView &view);
     static void setWindowClosed(bool closed);   // asked to close: key waits end
     static void setWaitService(void (*service)());   // run on each turn of a key wait: the window stays painted
+    static void frameDone();                    // presses kept for the frame before expire
     friend class KWindow;
 
     static SDL_Window *_hwnd;

@@ -644,6 +644,7 @@ bool KWindow::presentFrame(bool onSchedule) {
 void KWindow::flipBackBuffer(bool waitForBackWindow) { KPlatform::calls.flipBackBuffer(waitForBackWindow); }
 
 void KWindow::nativeFlip(bool waitForBackWindow) {
+    KInput::frameDone();
     const int64_t started = monotonicNanoseconds();
     const bool onSchedule = state.pacer.startFlip(started);
     const bool drew = presentFrame(onSchedule);

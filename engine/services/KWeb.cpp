@@ -46,11 +46,23 @@ KWeb::~KWeb() {
 }
 
 const char *KWeb::callURL(const char *url, bool direct) {
+    _method = "GET";
     if (!canAttemptConnection())
         return fail(url, "libcurl did not start");
     if (!isMachineConnected())
         return fail(url, "no network interface is up");
     return openURL(url, direct);
+}
+
+const char *KWeb::postURL(const char *url, const std::string &body, bool direct) {
+    _method = "POST";
+    if (body.size() > maxBody)
+        return fail(url, "the body is longer than 64 KiB");
+    if (!canAttemptConnection())
+        return fail(url, "libcurl did not start");
+    if (!isMachineConnected())
+        return fail(url, "no network interface is up");
+    return openURL(url, direct, &body);
 }
 
 std::string KWeb::escape(const char *text) {
@@ -61,7 +73,7 @@ std::string KWeb::escape(const char *text) {
 }
 
 const char *KWeb::fail(const char *url, const char *why) {
-    std::fprintf(stderr, "KWeb: GET %s failed: %s\n", url ? url : "(no URL)", why);
+    std::fprintf(stderr, "KWeb: %s %s failed: %s\n", _method, url ? url : "(no URL)", why);
     freeDataBuffer();
     return nullptr;
 }
@@ -83,6 +95,8 @@ void KWeb::freeInternetHandles() {
         curl_easy_cleanup(_internetSession);
         _internetSession = nullptr;
     }
+    curl_slist_free_all(_headers);
+    _headers = nullptr;
 }
 
 bool KWeb::openSession(bool direct) {
@@ -105,7 +119,7 @@ bool KWeb::openSession(bool direct) {
     return true;
 }
 
-const char *KWeb::openURL(const char *url, bool direct) {
+const char *KWeb::openURL(const char *url, bool direct, const std::string *post) {
     freeInternetHandles();
     freeDataBuffer();
     if (!openSession(direct))
@@ -117,6 +131,13 @@ const char *KWeb::openURL(const char *url, bool direct) {
     if (parsed != CURLUE_OK)
         return fail(url, curl_url_strerror(parsed));
     curl_easy_setopt(_internetSession, CURLOPT_CURLU, _urlHandle);
+    if (post) { // sent as it is, its length announced
+        curl_easy_setopt(_internetSession, CURLOPT_POSTFIELDS, post->data());
+        curl_easy_setopt(_internetSession, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(post->size()));
+        // Sent at once: a server that refuses it answers from the headers alone anyway.
+        _headers = curl_slist_append(curl_slist_append(nullptr, "Content-Type: application/octet-stream"), "Expect:");
+        curl_easy_setopt(_internetSession, CURLOPT_HTTPHEADER, _headers);
+    }
 
     _dataBuffer.assign(kFirstCapacity, 0);
     const CURLcode result = curl_easy_perform(_internetSession);
@@ -130,7 +151,7 @@ const char *KWeb::openURL(const char *url, bool direct) {
     if (result != CURLE_OK && status == 0)
         return fail(url, curl_easy_strerror(result));
     if (result != CURLE_OK)
-        std::fprintf(stderr, "KWeb: GET %s cut short: %s\n", url, curl_easy_strerror(result));
+        std::fprintf(stderr, "KWeb: %s %s cut short: %s\n", _method, url, curl_easy_strerror(result));
     _dataBuffer[_dataLength] = 0;
     return _dataBuffer.data();
 }

@@ -6,8 +6,10 @@
 
 typedef void CURL;
 typedef struct Curl_URL CURLU;
+struct curl_slist;
 
-// Fetches one URL with an HTTP GET and keeps the whole body as text.
+// Fetches one URL with an HTTP GET (or sends bytes with a POST) and keeps the whole
+// reply body as text.
 // Blocking; one request at a time per object. A failed request says why on
 // standard error.
 class KWeb {
@@ -22,6 +24,8 @@ public:
     // until the next call or destruction. Raw spaces and bytes beyond ASCII in the
     // URL are percent-encoded. direct: bypass any configured proxy.
     const char *callURL(const char *url, bool direct);
+    // The same with a POST of these bytes (at most maxBody, else nothing is sent).
+    const char *postURL(const char *url, const std::string &body, bool direct);
 
     static std::string escape(const char *text); // percent-encoded for a query value
     static const char *const userAgent;          // the engine's name, sent with every request
@@ -29,7 +33,7 @@ public:
     static long requestLimitMs;                  // whole request, connection included; tests of the time-outs shorten it
 
 private:
-    const char *openURL(const char *url, bool direct);
+    const char *openURL(const char *url, bool direct, const std::string *post = nullptr);
     const char *fail(const char *url, const char *why); // says why, drops the body, nullptr
     void freeDataBuffer();              // drops the body, length 0
     void freeInternetHandles();         // closes the request, then the session
@@ -39,6 +43,8 @@ private:
 
     CURL *_internetSession = nullptr;   // one transfer's settings and connection
     CURLU *_urlHandle = nullptr;        // the parsed URL being fetched
+    curl_slist *_headers = nullptr;     // a POST's own headers
     std::vector<char> _dataBuffer;      // body + end-of-text mark; empty before a fetch
     uint32_t _dataLength = 0;
+    const char *_method = "GET";        // of the request in hand, for its messages
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""The built data folder: every file in its form, regions and glyphs filled, sounds that decode,
-help offline, the same bytes again from scratch.  usage: check_data.py DATA_DIR GENERATED_DIR GENERATOR"""
+"""The built data folder: every file in its form, regions and glyphs filled, the 2x and 3x
+siblings, sounds that decode, help offline, the same bytes again from scratch.  usage: check_data.py DATA_DIR GENERATED_DIR GENERATOR"""
 import hashlib
 import os
 import re
@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
 from tool import fonts, glyphs, layout  # noqa: E402  the tables the game's regions and fonts come from
 
 SKIN_FILES = ['menu%d.tga', 'credits%d.tga', 'ingame%d.tga', 'gameover%d.tga', 'entername%d.tga',
-              'enternamer%d.bmp', 'select%d.tga']
+              'enternamer%d.bmp', 'select%d.tga', 'cursor%d.tga']
 FIXED = ['internet.tga', 'bomb.tga', 'horiz.tga', 'verti.tga', 'question.tga', 'xzap.tga', 'mouse.tga',
          'loading.bmp', 'page1.jpg', 'timenmb.tga', 'numbers.tga', 'highscalp.tga', 'help/index.html']
 SOUNDS = ['click.wav', 'nohint.wav', 'good.ogg', 'gameover.ogg', 'swap.ogg', 'hint.ogg', 'thunder.ogg',
@@ -104,6 +104,25 @@ class DataFolder(unittest.TestCase):
                                 for i, a in enumerate(masks) for b in masks[i + 1:]))
         self.assertTrue(any(distinct), 'no set has a shape of its own for every colour')
 
+    def test_board_cursor_stands_out_on_every_gem(self):
+        """Dark and light ink, so it shows on light, dark and see-through gems; over each
+        gem, where it lies, it changes what the player sees."""
+        sets = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
+        ox, oy = (-v for v in layout.CURSOR_AT)
+        for s in range(3):
+            frame = pic('cursor%d.tga' % s).astype(float)
+            self.assertEqual(frame.shape[1::-1], layout.CURSOR_SIZE)
+            ink = frame[frame[..., 3] >= 200][:, :3].mean(axis=1)
+            self.assertTrue((ink < 60).any() and (ink > 200).any(), 'cursor %d: one tone only' % s)
+            for folder, i in ((f, i) for f in sets for i in range(1, 8)):
+                gem = pic('gems/%s/gem0%d.tga' % (folder, i)).astype(float)
+                h, w = gem.shape[:2]
+                under = gem[..., :3] * gem[..., 3:] / 255 + 128 * (1 - gem[..., 3:] / 255)   # on a grey board
+                a = frame[oy:oy + h, ox:ox + w, 3:] / 255
+                seen = frame[oy:oy + h, ox:ox + w, :3] * a + under * (1 - a)
+                with self.subTest(skin=s, gem=(folder, i)):
+                    self.assertGreater(np.abs(seen - under)[a[..., 0] > 0.8].mean(), 60)
+
     def test_sounds_decode_short_audible_unclipped(self):
         for name in SOUNDS:
             path = os.path.join(DATA, 'audio', name)
@@ -143,6 +162,120 @@ class DataFolder(unittest.TestCase):
             subprocess.run([sys.executable, '-B', GENERATOR, tmp + '/d', '--generated', tmp + '/g'], check=True)
             for fresh, built in ((digest(tmp + '/d'), digest(DATA)), (digest(tmp + '/g'), digest(GENERATED))):
                 self.assertEqual([n for n, h in fresh.items() if built.get(n) != h], [], 'stale or not reproducible')
+
+
+
+# ---- the 2x and 3x siblings -------------------------------------------------------
+
+DENSER = (2, 3)
+BUDGET = 64 << 20  # the data folder as installed
+
+
+def read_any(path):
+    """RGBA rows top first and whether the file carries alpha, for any picture the game reads."""
+    if path.endswith('.tga'):
+        pixels, depth = read_tga(path)
+        return pixels, depth == 32
+    with Image.open(path) as img:
+        return np.asarray(img.convert('RGBA')), img.mode == 'RGBA'
+
+
+def one_x_pictures(root):
+    """Paths, relative to root, of the pictures the game loads at 1x (the help's are the browser's)."""
+    for base, folders, files in os.walk(root):
+        folders[:] = [f for f in folders if not re.fullmatch(r'\d+x', f) and f != 'help']
+        yield from (os.path.relpath(os.path.join(base, f), root) for f in sorted(files)
+                    if f.endswith(('.tga', '.bmp', '.jpg')))
+
+
+def sibling(name, n):
+    folder, file = os.path.split(name)
+    stem, ext = file.rsplit('.', 1)
+    return os.path.join(folder, '%dx' % n, '%s.%s' % (stem, 'jpg' if ext == 'jpg' else 'png'))
+
+
+def sibling_faults(root):
+    """What is wrong with the denser siblings under root: missing, not n times the 1x size,
+    another form (PNG, or JPEG for a JPEG; alpha exactly when the 1x has it), or with no 1x."""
+    faults, expected = [], set()
+    for name in one_x_pictures(root):
+        one, alpha = read_any(os.path.join(root, name))
+        for n in DENSER:
+            path = sibling(name, n)
+            expected.add(path)
+            if not os.path.isfile(os.path.join(root, path)):
+                faults.append('missing ' + path)
+                continue
+            with Image.open(os.path.join(root, path)) as img:
+                form, size = (img.format, img.mode), img.size
+            if form != (('JPEG', 'RGB') if name.endswith('.jpg') else ('PNG', 'RGBA' if alpha else 'RGB')):
+                faults.append('%s is %s %s' % ((path,) + form))
+            if size != (one.shape[1] * n, one.shape[0] * n):
+                faults.append('%s is %dx%d' % ((path,) + size))
+    for base, _, files in os.walk(root):
+        if re.fullmatch(r'\d+x', os.path.basename(base)):
+            faults += ['no 1x picture for ' + p for p in (os.path.relpath(os.path.join(base, f), root)
+                                                        for f in files) if p not in expected]
+    return faults
+
+
+def premultiplied(pixels):
+    out = pixels.astype(np.float32)
+    out[..., :3] *= out[..., 3:] / 255
+    return out
+
+
+class DenserPictures(unittest.TestCase):
+    def test_every_picture_has_its_siblings_and_the_folder_fits_its_budget(self):
+        self.assertEqual(sibling_faults(DATA), [])
+        size = sum(os.path.getsize(os.path.join(b, f)) for b, _, files in os.walk(DATA) for f in files)
+        self.assertLess(size, BUDGET)
+        # A folder with one sibling of each fault, and a sound one.
+        with tempfile.TemporaryDirectory() as root:
+            def png(path, w, h, mode='RGBA'):
+                os.makedirs(os.path.dirname(os.path.join(root, path)), exist_ok=True)
+                Image.new(mode, (w, h)).save(os.path.join(root, path))
+            for name in ('a.tga', 'gems/set0/gem01.tga'):
+                os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True)
+                with open(os.path.join(root, name), 'wb') as f:
+                    f.write(struct.pack('<BBBHHBHHHHBB', 0, 0, 2, 0, 0, 0, 0, 0, 4, 3, 32, 8) + bytes(48))
+            png('2x/a.png', 8, 6)
+            png('3x/a.png', 12, 8)
+            png('gems/set0/2x/gem01.png', 8, 6, 'RGB')
+            png('3x/ghost.png', 12, 9)
+            self.assertEqual(sorted(sibling_faults(root)), sorted([
+                '3x/a.png is 12x8', 'gems/set0/2x/gem01.png is PNG RGB', 'missing gems/set0/3x/gem01.png',
+                'no 1x picture for 3x/ghost.png']))
+
+    def test_denser_pictures_show_what_the_1x_shows(self):
+        """Each sibling averaged down to 1x matches the 1x picture in every 16-pixel
+        square: a region drawn or copied to the wrong place at one density stands out
+        far above what finer edges and re-hinted text differ by (below 26)."""
+        for name in one_x_pictures(DATA):
+            one = premultiplied(read_any(os.path.join(DATA, name))[0])
+            h, w = one.shape[:2]
+            for n in DENSER:
+                dense = premultiplied(read_any(os.path.join(DATA, sibling(name, n)))[0])
+                down = dense.reshape(h, n, w, n, 4).mean(axis=(1, 3))
+                diff = np.zeros((-(-h // 16) * 16, -(-w // 16) * 16))
+                diff[:h, :w] = np.abs(down - one).mean(axis=2)
+                worst = diff.reshape(diff.shape[0] // 16, 16, -1, 16).mean(axis=(1, 3))
+                with self.subTest(name, density=n):
+                    self.assertLess(worst.max(), 40, 'differs around logical %s' % (
+                        tuple(16 * int(v) for v in np.unravel_index(worst.argmax(), worst.shape))[::-1],))
+
+    def test_glyphs_stay_in_their_scaled_rectangles(self):
+        for name, (table, *_) in fonts.FONTS.items():
+            for n in DENSER:
+                font = read_any(os.path.join(DATA, sibling(name, n)))[0]
+                inside = np.zeros(font.shape[:2], bool)
+                for ch, x1, y1, x2, y2, *_ in table:
+                    inside[y1 * n:y2 * n, x1 * n:x2 * n] = True
+                    with self.subTest(font=name, density=n, glyph=ch):
+                        ink = (font[y1 * n:y2 * n, x1 * n:x2 * n, 3] >= VISIBLE).sum()
+                        self.assertTrue(ch == ' ' or ink >= 4 * n * n, 'blank glyph')
+                with self.subTest(font=name, density=n):
+                    self.assertFalse(((font[..., 3] > 0) & ~inside).any(), 'ink outside the glyphs')
 
 
 if __name__ == '__main__':

@@ -21,6 +21,7 @@
 #include "prefs.h"
 #include "sounds.h"
 #include "KFrame.h"
+#include "KGamepad.h"
 #include "KGraphic.h"
 #include "KPlatform.h"
 
@@ -152,6 +153,57 @@ TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
     frame((CREDITS_WEB.x1 + CREDITS_WEB.x2) / 2, (CREDITS_WEB.y1 + CREDITS_WEB.y2) / 2, true);
     EXPECT_EQ(spies::openedUrls().size(), 1u) << "the credits' web link";
     EXPECT_TRUE(KWindow::isQuit());
+}
+
+// A pad plugged in while the menu runs reads as keys: the d-pad and the stick move the
+// focus, A chooses the focused mode; the mouse moving hides the focus again, and the
+// pad pulled out leaves the menu running.
+TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
+    KPlatform::calls.isPressed = KPlatform::native.isPressed;
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");   // the test's window need not have the focus
+    const auto frames = [](int n, int x = 600) {
+        for (int i = 0; i < n; i++) frame(x, 470, false), KWindow::flipBackBuffer(true);
+    };
+    const auto focusOn = [](const layout::Rect &r) {
+        frame(600, 470, false);
+        return backBuffer()[4 * ((479 - (r.y1 - 3)) * 640 + r.x1 - 3)] == 255;
+    };
+    frames(2);
+    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                 SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    SDL_Joystick *pad = SDL_JoystickOpen(device);
+    frames(2);
+    ASSERT_EQ(KGamepad::count(), 1);
+    // Frames late on a loaded machine come within one millisecond and share one pump,
+    // so a control is held until the menu has seen it, and let go until it has not.
+    const auto until = [&](EKeyboardLayout key, bool held) {
+        for (int i = 0; i < 100 && KGamepad::holds(key) != held; i++) frames(1);
+    };
+    const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key) {
+        set(pad, control, value), until(key, true), set(pad, control, 0), until(key, false);
+    };
+    const auto button = [&](SDL_GameControllerButton b, EKeyboardLayout key) {
+        hold(SDL_JoystickSetVirtualButton, b, 1, key);
+    };
+    EXPECT_FALSE(focusOn(layout::MODE_ROWS[0])) << "a focus before the pad was used";
+    button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, K_VK_DOWN);   // shows the focus where it starts
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[0]));
+    button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, K_VK_DOWN);
+    hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN);
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[2]));
+    EXPECT_EQ(prefs.gameMode, 0);
+    button(SDL_CONTROLLER_BUTTON_A, K_VK_RETURN);
+    EXPECT_EQ(prefs.gameMode, 2);
+    EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
+    frames(1, 601);
+    EXPECT_FALSE(focusOn(layout::MODE_ROWS[2])) << "the mouse moved: no focus";
+    SDL_JoystickClose(pad);
+    ASSERT_EQ(SDL_JoystickDetachVirtual(device), 0);
+    frames(2);
+    EXPECT_EQ(KGamepad::count(), 0);
+    EXPECT_FALSE(KWindow::isQuit());
+    EXPECT_EQ(prefs.gameMode, 2);
 }
 
 TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {

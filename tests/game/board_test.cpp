@@ -52,7 +52,7 @@ protected:
     }
     void SetUp() override {
         spies::reset();
-        prefs.difficulty = 2;
+        gameDifficulty = 2;
         _unitScore = 1;
         score = 0;
         gameOver = false;
@@ -112,7 +112,7 @@ TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     EXPECT_FALSE(tokenAt(2, 0).beingSwapped);
     EXPECT_EQ(spies::plays(snd_swap), 0);
     for (int difficulty : {-7, 1000}) {
-        prefs.difficulty = difficulty;
+        gameDifficulty = difficulty;
         EXPECT_EQ(colorCount(), difficulty < 0 ? 5 : 7);
     }
 }
@@ -264,9 +264,9 @@ TEST_F(Board, ThousandsOfRandomMovesKeepTheBoardSound) {
         ASSERT_FALSE(lineStanding()) << seed;
         ASSERT_EQ(pulsing, isThereAPossibilityLeft() ? 1 : 0) << "one free hint when a move exists, seed " << seed;
     }
-    prefs.difficulty = 0;
+    gameDifficulty = 0;
     soak(5, false, player);
-    prefs.difficulty = 2;
+    gameDifficulty = 2;
     _unitScore = 100;
     soak(7, false, player);
     _gameMode = modeRelax;

@@ -10,6 +10,7 @@
 #include "game.h"
 #include "loopback_http.h"
 #include "online.h"
+#include "record.h"
 #include "prefs.h"
 
 namespace {
@@ -32,6 +33,12 @@ protected:
             asked.push_back(rq.target);
             rs.set_content(reply, "text/plain");
         });
+        http.server().Post(R"(/scoring/.*)", [this](const httplib::Request &rq, httplib::Response &rs) {
+            std::lock_guard<std::mutex> hold(lock);
+            asked.push_back("POST " + rq.target + (rq.body == writeRecord(gameRecord) ? " +record" : " ?"));
+            rs.status = postStatus;
+            rs.set_content(postStatus == 200 ? "ok" : "not found\n", "text/plain");
+        });
         ASSERT_TRUE(http.start());
         use(http.host());
     }
@@ -45,6 +52,7 @@ protected:
     }
     const char *savedHost = scoreServerHost;
     std::string hostText, reply = "no";
+    int postStatus = 200;
     LoopbackHttp http;
     std::mutex lock;
     std::vector<std::string> asked;
@@ -66,14 +74,17 @@ TEST_F(Online, OnlyALowerCaseYesRanksAndEachGameAsksOnce) {
     EXPECT_EQ(asked.size(), 6u);
 }
 
-// The sixty-seconds game's requests, an encoded name among them, reach the real server in
-// brolix_e2e_test; the million mode asks its own paths.
+// The sixty-seconds game's requests, an encoded name and its record among them, reach the
+// real server in brolix_e2e_test; the million mode asks its own paths, and a server that
+// does not take records gets the score alone.
 TEST_F(Online, TheMillionModeAsksItsOwnPathsAndANamelessPlayerIsAChicken) {
     endGame(2, 3600);
+    postStatus = 404;
     isOnlineScore(gameDescription);
     submitOnlineScore("", gameDescription);
     const std::vector<std::string> expected = {
         "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
+        "POST /scoring/scorerecord.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1 +record",
         "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"};
     EXPECT_EQ(asked, expected);
 }

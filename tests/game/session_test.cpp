@@ -3,6 +3,8 @@
 // game over and the name entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -189,20 +191,23 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     const char typed[] = "abcdefghijklmnopqrstu";
     for (int i = 0; i < 21; i++)
         on(lastFrame + 61 + i, [i, typed] { inputScript::setKey(EKeyboardLayout(K_VK_A + typed[i] - 'a'), true); });
-    on(lastFrame + 82, [] {
-        EXPECT_EQ(bufferPosition, 19) << "19 letters, the last typed replacing the 19th";
-        inputScript::setKey(K_VK_RETURN, true);
-    });
-    on(lastFrame + 83, [] {
-        inputScript::setKey(K_VK_RETURN, false);
-        inputScript::setKey(K_VK_ESCAPE, true);
-    });
+    // Then as on a pad: left takes the "u" back, up held turns the "r" on once and again
+    // after the repeat delay, right adds an "a", down twice turns it back round to "z".
+    const std::pair<int, std::vector<EKeyboardLayout>> pad[] = {
+        {82, {K_VK_LEFT}}, {83, {K_VK_UP}}, {111, {K_VK_RIGHT}}, {112, {K_VK_DOWN}}, {113, {}}, {114, {K_VK_DOWN}},
+        {115, {K_VK_RETURN}}, {116, {K_VK_ESCAPE}}};
+    on(lastFrame + 82, [] { EXPECT_EQ(bufferPosition, 19) << "19 letters, the last typed replacing the 19th"; });
+    for (const auto &[frame, keys] : pad)
+        on(lastFrame + frame, [keys = keys] {
+            for (EKeyboardLayout k : {K_VK_LEFT, K_VK_UP, K_VK_RIGHT, K_VK_DOWN, K_VK_RETURN, K_VK_ESCAPE})
+                inputScript::setKey(k, std::find(keys.begin(), keys.end(), k) != keys.end());
+        });
     play(modeSixtySeconds);
 
     EXPECT_EQ(cascade, 208) << "the fall completes a line, cleared once the refill rests";
     EXPECT_EQ(labelFrames, 193) << "the 194th step of the label is transparent";
     const sHighEntry &third = score60sec.players[scoreTable + 2];
-    EXPECT_STREQ(third.name, "abcdefghijklmnopqru");
+    EXPECT_STREQ(third.name, "abcdefghijklmnopqtz");
     EXPECT_EQ(third.score, 1000u);
     EXPECT_EQ(std::filesystem::file_size(saves->path("data/s60")), 324u) << "saved at once";
 }

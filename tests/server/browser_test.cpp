@@ -11,10 +11,10 @@ TEST(LeaderboardInBrowser, ShowsNamesAsTextNeverAsMarkup) {
     // The server refuses such a name; a row written by another tool must still not inject.
     sqlite3 *db = nullptr;
     ASSERT_EQ(sqlite3_open(dir.path("scores.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "INSERT INTO scores (gamename, name, score, computer, submitted) VALUES"
-                               " ('brolix0dif1', 'ada lovelace', 4210, 'M', 0),"
-                               " ('brolix2dif0', 'margaret', 3725, 'M', 0),"
-                               " ('brolix1dif2', '<b>bold</b><script>document.title=1</script>', 9, 'M', 0)",
+    ASSERT_EQ(sqlite3_exec(db, "INSERT INTO scores (gamename, name, score, computer, submitted, verified) VALUES"
+                               " ('brolix0dif1', 'ada lovelace', 4210, 'M', 0, 1),"
+                               " ('brolix2dif0', 'margaret', 3725, 'M', 0, 1),"
+                               " ('brolix1dif2', '<b>bold</b><script>document.title=1</script>', 9, 'M', 0, 1)",
                            nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
     std::system(("timeout 60 chromium --headless --no-sandbox --disable-gpu --no-first-run"

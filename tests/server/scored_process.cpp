@@ -20,8 +20,13 @@ int readPort(int fd) {
 
 } // namespace
 
-ScoredProcess::ScoredProcess(const std::string &dbPath, int port) {
-    const std::string portText = std::to_string(port);
+ScoredProcess::ScoredProcess(const std::string &dbPath, int port, const std::vector<std::string> &options) {
+    std::vector<std::string> args = {"brolix-scored", "--bind", "127.0.0.1", "--port", std::to_string(port), "--db", dbPath};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char *> argv;
+    for (std::string &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
     int out[2];
     if (pipe(out) != 0)
         return;
@@ -30,8 +35,7 @@ ScoredProcess::ScoredProcess(const std::string &dbPath, int port) {
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        execl(BROLIX_SCORED_PATH, "brolix-scored", "--bind", "127.0.0.1", "--port", portText.c_str(), "--db",
-              dbPath.c_str(), static_cast<char *>(nullptr));
+        execv(BROLIX_SCORED_PATH, argv.data());
         _exit(127);
     }
     close(out[1]);

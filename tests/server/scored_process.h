@@ -4,12 +4,13 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 class ScoredProcess {
 public:
     // Starts the server on 127.0.0.1 with this port (0: a free one); ok() tells whether it came up.
-    explicit ScoredProcess(const std::string &dbPath, int port = 0);
+    explicit ScoredProcess(const std::string &dbPath, int port = 0, const std::vector<std::string> &options = {});
     ~ScoredProcess() { kill9(); }
     ScoredProcess(const ScoredProcess &) = delete;
     ScoredProcess &operator=(const ScoredProcess &) = delete;

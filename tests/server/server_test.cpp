@@ -1,5 +1,6 @@
 // The real brolix-scored on loopback: what it ranks, keeps and refuses, and what strangers,
 // a locked database, a crowd of players and a crash cannot make it lose.
+#include "played_game.h"
 #include "scored_process.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,7 @@
 
 namespace {
 
-struct Reply { int status = 0; std::string body; }; // status 0: no answer
+struct Reply { int status = 0; std::string body, head; }; // status 0: no answer
 
 // A connection from this address whose reads wait four times the second the server promises.
 int connectFrom(uint32_t from, int port) {
@@ -29,8 +30,8 @@ int connectFrom(uint32_t from, int port) {
 }
 
 // Sends the bytes exactly as written and reads until the server closes.
-Reply sendRaw(int port, const std::string &bytes) {
-    const int fd = connectFrom(INADDR_LOOPBACK, port);
+Reply sendRaw(int port, const std::string &bytes, uint32_t from = INADDR_LOOPBACK) {
+    const int fd = connectFrom(from, port);
     std::string in;
     char buffer[4096];
     ssize_t n = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -40,7 +41,7 @@ Reply sendRaw(int port, const std::string &bytes) {
     const size_t body = in.find("\r\n\r\n");
     if (n < 0 || in.compare(0, 9, "HTTP/1.1 ") != 0 || body == std::string::npos)
         return {};
-    return {std::atoi(in.c_str() + 9), in.substr(body + 4)};
+    return {std::atoi(in.c_str() + 9), in.substr(body + 4), in.substr(0, body)};
 }
 
 Reply get(int port, const std::string &target, const std::string &method = "GET") {
@@ -74,6 +75,36 @@ std::vector<std::string> rows(const std::string &dbPath, const char *sql) {
     return out;
 }
 
+// The record path's POST with the body as sent; from another address when the
+// per-address connection limit would be in the way.
+Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
+                 const std::string &record, uint32_t from = INADDR_LOOPBACK) {
+    const std::string request = "POST /scoring/scorerecord.php?name=" + name + "&score=" + std::to_string(score) +
+                                "&computer=M&gamename=brolix" + std::to_string(mode) + "dif" +
+                                std::to_string(difficulty) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
+                                "Content-Length: " + std::to_string(record.size()) + "\r\n\r\n" + record;
+    return sendRaw(port, request, from);
+}
+
+// A whole sixty-seconds game of the scripted player, its record and its result.
+std::pair<std::string, int32_t> playedGame(int difficulty, uint32_t seed) {
+    PlayedGame g(modeSixtySeconds, difficulty, seed, seed);
+    while (!gameOver)
+        if (!g.exchange()) g.frame();
+    g.frames(80); // the result is taken at the tick after the end
+    return {writeRecord(gameRecord), _realScore};
+}
+
+// A record of a game nobody plays: its header and an end mark at this frame.
+std::string idleRecord(int mode, uint32_t frames, int difficulty = 0) {
+    GameRecord record;
+    record.header.mode = mode;
+    record.header.difficulty = difficulty;
+    record.header.colours = 5 + difficulty;
+    record.frames = frames;
+    return writeRecord(record);
+}
+
 class ScoreServer : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server->ok()) << "brolix-scored did not start"; }
@@ -82,7 +113,9 @@ protected:
 
     TempDir dir{"scored"};
     const std::string db = dir.path("scores.db");
-    std::unique_ptr<ScoredProcess> server = std::make_unique<ScoredProcess>(db);
+    // Scores sent without a record rank here, as on a server among friends.
+    std::unique_ptr<ScoredProcess> server =
+        std::make_unique<ScoredProcess>(db, 0, std::vector<std::string>{"--trust-unverified"});
 };
 
 } // namespace
@@ -211,4 +244,107 @@ TEST_F(ScoreServer, EveryAcknowledgedScoreOutlivesAKillUnderLoad) {
     // Every one of the 4,000 scores, and no more than one unacknowledged row per player besides.
     EXPECT_EQ(rows(db, "SELECT printf('%d from %d to %d, %d', count(DISTINCT score), min(score), max(score),"
                        " count(*) <= 4008) FROM scores"), std::vector<std::string>{"4000 from 0 to 3999, 1"});
+}
+
+// A server from before records keeps its scores, as unverified: only a score whose
+// record replays to it ranks, unless the server is told to trust the others.
+TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
+    TempDir dir("scored");
+    const std::string db = dir.path("old.db");
+    sqlite3 *old = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &old), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(old, "CREATE TABLE scores (id INTEGER PRIMARY KEY, gamename TEXT NOT NULL, name TEXT NOT NULL,"
+                                " score INTEGER NOT NULL, computer TEXT NOT NULL, submitted INTEGER NOT NULL);"
+                                "INSERT INTO scores VALUES (1, 'brolix0dif1', 'veteran', 99999, 'M', 0)",
+                           nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(old);
+    auto server = std::make_unique<ScoredProcess>(db);
+    ASSERT_TRUE(server->ok());
+    const int port = server->port();
+    const auto [record, result] = playedGame(1, 7);
+    ASSERT_GT(result, 0);
+
+    EXPECT_EQ(get(port, submit(0, 1, "forger", 88888)).body, "ok") << "a client without records still submits";
+    for (int i = 0; i < 10; i++) // a full table of unverified scores bars nothing
+        EXPECT_EQ(get(port, submit(0, 2, "crowd", 5000)).body, "ok");
+    EXPECT_EQ(get(port, ask(0, 2, 1)).body, "yes");
+    std::string damaged = record, otherRules = record;
+    damaged.pop_back();
+    otherRules[6] = 9;
+    const std::vector<std::tuple<int, int, long long, std::string, int, std::string>> refused = {
+        {0, 1, result + 1, record, 422, "replays to " + std::to_string(result)},
+        {0, 1, result - 1, record, 422, "replays to"},
+        {0, 2, result, record, 422, "another game"},
+        {1, 1, result, record, 422, "another game"},
+        {0, 1, result, damaged, 400, "truncated"},
+        {0, 1, result, otherRules, 400, "rules version 9"},
+        {0, 1, result, "", 400, "truncated header"},
+        {0, 1, result, record + std::string(70000, '\0'), 413, "64 KiB"},
+        {0, 1, 0, idleRecord(0, 400, 1), 422, "does not reach the end"},
+        {0, 1, 0, idleRecord(0, 75 * 60 * 30 + 1, 1), 413, "lasts longer"},
+        {0, 1, -1, record, 400, "score"}};
+    for (const auto &[mode, difficulty, score, bytes, status, reason] : refused) {
+        const Reply r = postRecord(port, mode, difficulty, "cheat", score, bytes);
+        EXPECT_EQ(r.status, status) << reason;
+        EXPECT_NE(r.body.find(reason), std::string::npos) << r.body;
+        EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
+    }
+    EXPECT_EQ(get(port, "/scoring/scorerecord.php?name=a&score=1&computer=M&gamename=brolix0dif1").status, 405);
+    const Reply verified = postRecord(port, 0, 1, "ada", result, record);
+    EXPECT_EQ(verified.status, 200);
+    EXPECT_EQ(verified.body, "ok");
+    EXPECT_EQ(rows(db, "SELECT printf('%s %d %d', name, score, verified) FROM scores WHERE gamename = 'brolix0dif1' ORDER BY id"),
+              (std::vector<std::string>{"veteran 99999 0", "forger 88888 0", "ada " + std::to_string(result) + " 1"}));
+
+    // Ranked: the verified score alone; its record downloads byte for byte, no other does.
+    const std::string page = get(port, "/").body;
+    EXPECT_NE(page.find("<td>ada</td><td class=\"num\">" + std::to_string(result) + "</td>"), std::string::npos);
+    EXPECT_EQ(page.find("veteran"), std::string::npos);
+    EXPECT_EQ(page.find("forger"), std::string::npos);
+    const std::string id = rows(db, "SELECT id FROM scores WHERE name = 'ada'").at(0);
+    EXPECT_NE(page.find("href=\"/scoring/record.php?id=" + id + "\""), std::string::npos);
+    const Reply download = get(port, "/scoring/record.php?id=" + id);
+    EXPECT_EQ(download.body, record);
+    EXPECT_NE(download.head.find("attachment"), std::string::npos);
+    EXPECT_EQ(get(port, "/scoring/record.php?id=1").status, 404) << "the veteran's score has no record";
+    EXPECT_EQ(get(port, "/scoring/record.php?id=x").status, 404);
+
+    // Among friends every score ranks, as before records.
+    EXPECT_EQ(server->terminate(), 0);
+    server = std::make_unique<ScoredProcess>(db, 0, std::vector<std::string>{"--trust-unverified"});
+    ASSERT_TRUE(server->ok());
+    const std::string trusting = get(server->port(), "/").body;
+    EXPECT_LT(trusting.find("veteran"), trusting.find("forger"));
+    EXPECT_LT(trusting.find("forger"), trusting.find("<td>ada</td>"));
+    EXPECT_NE(trusting.find("unverified"), std::string::npos);
+    EXPECT_EQ(get(server->port(), ask(0, 2, 1)).body, "no");
+    EXPECT_EQ(get(server->port(), ask(0, 2, 5001)).body, "yes");
+}
+
+// A flood of long records: past the queue they are turned away at once with a time to
+// come back, and the leaderboard is served all along.
+TEST_F(ScoreServer, AFloodOfLongRecordsIsTurnedAwayWhileTheLeaderboardAnswers) {
+    const std::string longRecord = idleRecord(2, 20000); // never ends: refused after its whole replay
+    std::vector<std::future<Reply>> flood;
+    for (uint32_t i = 0; i < 100; i++)
+        flood.push_back(std::async(std::launch::async, [&, i] {
+            return postRecord(server->port(), 2, 0, "flood", 5, longRecord, INADDR_LOOPBACK + 10 + i % 5);
+        }));
+    int boards = 0;
+    for (int i = 0; i < 20; i++)
+        boards += get("/").status == 200;
+    EXPECT_EQ(boards, 20);
+    int turnedAway = 0, replayed = 0;
+    for (std::future<Reply> &reply : flood) {
+        const Reply r = reply.get();
+        if (r.status != 503 && r.status != 422)
+            ADD_FAILURE() << r.status << " " << r.body;
+        const bool busy = r.status == 503 && r.head.find("Retry-After: ") != std::string::npos;
+        turnedAway += busy;
+        replayed += r.status == 422 && r.body.find("does not reach the end") != std::string::npos;
+    }
+    EXPECT_EQ(turnedAway + replayed, 100);
+    EXPECT_GE(turnedAway, 50);
+    EXPECT_GE(replayed, 1);
+    EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"0"});
 }

@@ -1,6 +1,6 @@
 #include <cstring>
 #include <utility>
-#include "game_local.h"
+#include "rules.h"
 
 void swapForHint(long x1, long y1, long x2, long y2) {
     std::swap(calculationTokenTable[y1 * boardColumns + x1].color,

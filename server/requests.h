@@ -29,6 +29,8 @@ struct Submission {
     Game game;
     std::string name;
     int32_t score = 0;
+    bool verified = false;       // its record replayed to this score
+    std::string record;          // the record's bytes when verified
 };
 
 // A check's outcome: the value, or the one-line reason it was refused.
@@ -46,5 +48,7 @@ std::optional<int32_t> parseScore(const std::string &text); // decimal digits, 0
 // desc: the request came by the "desc" path, which only the million mode uses.
 Checked<Question> checkQuestion(const Query &query, bool desc);
 Checked<Submission> checkSubmission(const Query &query, bool desc);
+// The same keys for a submission with its record, on one path for every mode.
+Checked<Submission> checkRecordSubmission(const Query &query);
 
 } // namespace scored

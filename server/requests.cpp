@@ -1,4 +1,4 @@
-#include "rules.h"
+#include "requests.h"
 
 #include <set>
 #include <vector>
@@ -118,6 +118,12 @@ Checked<Submission> checkSubmission(const Query &query, bool desc) {
         out.value = s;
     }
     return out;
+}
+
+Checked<Submission> checkRecordSubmission(const Query &query) {
+    const auto game = query.find("gamename");
+    const std::optional<Game> parsed = game == query.end() ? std::nullopt : parseGameName(game->second);
+    return checkSubmission(query, parsed && parsed->fewerIsBetter());
 }
 
 } // namespace scored

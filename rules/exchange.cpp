@@ -1,6 +1,6 @@
 #include <cstdlib>
 #include <utility>
-#include "game_local.h"
+#include "rules.h"
 
 static const float pulseEnd = 25.12f;    // radians: 252 frames at the hint step
 static const float fallStep = 7.0f;      // pixels per frame

@@ -1,6 +1,4 @@
-#include "game_local.h"
-#include "sounds.h"
-#include "KSound.h"
+#include "rules.h"
 
 bool isLineOfThree(const sToken *table, long x1, long y1, long x2, long y2, long x3, long y3) {
     const sToken &a = table[y1 * boardColumns + x1];
@@ -21,12 +19,12 @@ static uint32_t windowAward(long windows) {
 
 // Cleared tokens keep alive and colour until their fade ends, so the column
 // scan still sees tokens the row scan has just started to clear.
-void checkForMatches() {
+void rules::checkForMatches() {
     if (isThereAnIncomingToken() || isThereAMovingToken() || isThereAFadingToken()) return;
     long windows = 0;
     findWindow([&windows](long x1, long y1, long x2, long y2, long x3, long y3) {
         if (isMatching(x1, y1, x2, y2, x3, y3)) {
-            if (!snd_good->isPlaying()) snd_good->playSample();
+            cue(Cue::good);
             fadeOut(x1, y1);
             fadeOut(x2, y2);
             fadeOut(x3, y3);
@@ -38,7 +36,7 @@ void checkForMatches() {
 }
 
 // A token fires only while steady, so every token fires once and chains end.
-void fadeOut(long x, long y) {
+void rules::fadeOut(long x, long y) {
     if (x < 0 || y < 0 || x >= boardColumns || y >= boardRows) return;
     sToken &t = tokenAt(x, y);
     if (t.fadeSpeed != 0) return;
@@ -46,16 +44,16 @@ void fadeOut(long x, long y) {
     t.fadeSpeed = -0.025f;
     switch (t.bonusType) {
     case bonusBomb:
-        snd_bomb->playSample();
+        cue(Cue::bomb);
         doBonus(bonusBomb, x, y);
         break;
     case bonusRow:
     case bonusColumn:
-        snd_zap->playSample();
+        cue(Cue::zap);
         doBonus(t.bonusType, x, y);
         break;
     case bonusCross:
-        snd_zap->playSample();
+        cue(Cue::zap);
         doBonus(bonusColumn, x, y);
         doBonus(bonusRow, x, y);
         break;

@@ -1,24 +1,27 @@
 #include <cstdio>
-#include "game_local.h"
-#include "prefs.h"
+#include "record.h"
+#include "rules.h"
 
 uint32_t score = 0;
 int32_t _unitScore = 1;
 int32_t _realScore = 0;
 int32_t _gameMode = 0;
+int32_t gameDifficulty = 1;
 char gameDescription[260] = "";
 bool gameOver = false;
 bool endPlay = false;
+bool gamePaused = false;
+uint32_t frameCount = 0;
 float gameOverFade = 0;
 bool ghighscoreProcessed = false;
 bool _onlineProcessed = false;
 
-// The one place that says what a game's state is (game.h lists it under one heading):
-// a stored or resumed game must hold exactly what this sets. Only the random source
-// is seeded elsewhere, by the session, before its pictures load.
+// The one place that says what a game's state is (rules.h lists it under one heading):
+// a stored or resumed game must hold exactly what this sets. Only the random source,
+// the difficulty, the pause and the frame count are set elsewhere, by startGame.
 void resetGameState(GameReset scope, long gameMode) {
     if (scope == GameReset::session) {
-        std::snprintf(gameDescription, sizeof gameDescription, "brolix%lddif%d", gameMode, prefs.difficulty);
+        std::snprintf(gameDescription, sizeof gameDescription, "brolix%lddif%d", gameMode, gameDifficulty);
         _gameMode = static_cast<int32_t>(gameMode);
         _unitScore = gameMode == modeMillion ? 100 : 1;
         clearZapAttack();
@@ -37,3 +40,15 @@ void resetGameState(GameReset scope, long gameMode) {
 }
 
 void resetTokenTable(bool resetScore) { resetGameState(resetScore ? GameReset::game : GameReset::board, _gameMode); }
+
+// The buttons stay as last seen, so a press held over from the last session counts once.
+void startGame(long gameMode, int32_t difficulty, uint32_t seed) {
+    gameDifficulty = difficulty < 0 ? 0 : difficulty > 2 ? 2 : difficulty;
+    seedRandom(seed);
+    resetGameState(GameReset::session, gameMode);
+    gamePaused = false;
+    frameCount = 0;
+    Cue dropped[maxCues];
+    takeCues(dropped);
+    startRecord(seed);
+}

@@ -1,5 +1,4 @@
-#include "game_local.h"
-#include "KGraphic.h"
+#include "rules.h"
 
 float zapAttack = -51.0f;
 float zoomAttack = 0;
@@ -13,7 +12,7 @@ static const float zapFadeFrom = 405.0f; // clock value at which the label fades
 static void zapLine(long x, long y, long stepX, long stepY, long count) {
     score += 100;
     for (long i = 0; i < count; i++) {
-        fadeOut(x + i * stepX, y + i * stepY);
+        rules::fadeOut(x + i * stepX, y + i * stepY);
         score += _unitScore;
     }
 }
@@ -24,7 +23,7 @@ void doBonus(long bonusType, long x, long y) {
     case bonusBomb:
         score += 100;
         for (long dy = -1; dy <= 1; dy++)
-            for (long dx = -1; dx <= 1; dx++) fadeOut(x + dx, y + dy);
+            for (long dx = -1; dx <= 1; dx++) rules::fadeOut(x + dx, y + dy);
         score += 9 * _unitScore;
         break;
     case bonusRow:
@@ -59,11 +58,4 @@ bool stepZapAttack() {
         }
     }
     return true;
-}
-
-void AnimateZapAttack() {
-    if (!stepZapAttack() || !surf_fond) return;
-    const layout::Rect &label = layout::ZAP_SRC;
-    surf_fond->blitAlphaRectFx(label.x1, label.y1, label.x2, label.y2, int16_t(layout::ZAP_AT.x),
-                               int16_t(layout::ZAP_AT.y), zapAttack, zoomAttack, blendAttack);
 }

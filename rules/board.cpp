@@ -1,11 +1,9 @@
-#include "game_local.h"
-#include "prefs.h"
-#include "KWindow.h"
+#include "rules.h"
 
 sToken tokenTable[boardCells];
 sToken calculationTokenTable[boardCells];
 
-static uint64_t randomState = 0x853c49e6748fea9bULL;
+uint64_t randomState = 0x853c49e6748fea9bULL;
 
 void seedRandom(uint32_t seed) {
     randomState = seed;
@@ -22,15 +20,10 @@ long randomMod(long n) { return randomNumber() % n; }
 
 // A damaged preferences file must not give a colour count with no gem picture.
 long colorCount() {
-    long difficulty = prefs.difficulty;
+    long difficulty = gameDifficulty;
     if (difficulty < 0) difficulty = 0;
     if (difficulty > 2) difficulty = 2;
     return difficulty + 5;
-}
-
-bool isPointInCell(long x, long y, long mx, long my) {
-    long left = boardLeft + cellPitch * x, top = boardTop + cellPitch * y;
-    return mx >= left && mx <= left + cellPitch - 1 && my >= top && my <= top + cellPitch - 1;
 }
 
 void dealFreshBoard() {
@@ -43,9 +36,8 @@ void dealFreshBoard() {
             t.fade = 1.0f;
             t.alive = true;
         }
-    do {
-        KWindow::processEvents();
-    } while (removeMatches());
+    while (removeMatches()) {
+    }
     showHint();
 }
 
@@ -100,4 +92,14 @@ bool isThereAFallingToken() {
     for (const sToken &t : tokenTable)
         if (t.alive && t.fally != 0) return true;
     return false;
+}
+
+// Dead cells keep a stale colour, so only what a live cell holds counts.
+uint64_t boardDigest() {
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const sToken &t : tokenTable) {
+        const uint8_t bytes[3] = {uint8_t(t.alive), uint8_t(t.alive ? t.color : 0), uint8_t(t.alive ? t.bonusType : 0)};
+        for (uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ULL;
+    }
+    return hash;
 }

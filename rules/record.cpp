@@ -1,0 +1,239 @@
+#include "record.h"
+
+#include <cstring>
+#include <utility>
+
+GameRecord gameRecord;
+
+// What the rules last read, as recorded: a change is an event.
+static FrameInput recorded;
+
+static const char magic[4] = {'B', 'R', 'X', 'R'};
+static const size_t headerSize = 21;
+static const uint8_t endMark = 0;
+static const int16_t minutesPerDay = 24 * 60;
+
+void startRecord(uint32_t seed) {
+    gameRecord = GameRecord{};
+    gameRecord.header = {_gameMode, gameDifficulty, static_cast<int32_t>(colorCount()), seed, frameCount, oldButton, oldbt};
+    gameRecord.frames = frameCount;
+    recorded = FrameInput{};
+}
+
+static void noteChange(RecordInput input, int16_t was, int16_t now) {
+    if (was != now) gameRecord.events.push_back({frameCount, input, now});
+}
+
+// The cell is read only while the button is down, so a wandering pointer costs nothing.
+void recordInput(const FrameInput &in) {
+    FrameInput now = in;
+    if (!now.down) now.cell = -1;
+    noteChange(RecordInput::down, recorded.down, now.down);
+    noteChange(RecordInput::cell, recorded.cell, now.cell);
+    noteChange(RecordInput::button, recorded.button, now.button);
+    noteChange(RecordInput::f1, recorded.f1, now.f1);
+    noteChange(RecordInput::p, recorded.p, now.p);
+    noteChange(RecordInput::escape, recorded.escape, now.escape);
+    noteChange(RecordInput::clock, recorded.clock, now.clock);
+    recorded = now;
+}
+
+bool recordDecision(bool offerEntry) {
+    gameRecord.events.push_back({frameCount, RecordInput::decision, offerEntry});
+    return offerEntry;
+}
+
+void endRecordedFrame() {
+    frameCount++;
+    gameRecord.frames = frameCount;
+}
+
+// ----------------------------------------------------------------- bytes ----
+
+static void putVarint(std::string &out, uint32_t v) {
+    while (v >= 0x80) {
+        out += char((v & 0x7F) | 0x80);
+        v >>= 7;
+    }
+    out += char(v);
+}
+
+static void putLittle(std::string &out, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; i++) out += char(v >> (8 * i) & 0xFF);
+}
+
+std::string writeRecord(const GameRecord &record) {
+    const RecordHeader &h = record.header;
+    std::string out(magic, sizeof magic);
+    putLittle(out, recordFormatVersion, 2);
+    putLittle(out, rulesVersion, 2);
+    for (int32_t b : {h.mode, h.difficulty, h.colours, int32_t(boardCells)}) out += char(b);
+    putLittle(out, h.seed, 4);
+    putLittle(out, h.startFrame, 4);
+    out += char(h.oldButton | h.oldbt << 1);
+    for (const RecordEvent &e : record.events) {
+        putVarint(out, e.frame);
+        out += char(e.input);
+        putLittle(out, uint16_t(e.value), e.input == RecordInput::clock ? 2 : 1);
+    }
+    putVarint(out, record.frames);
+    out += char(endMark);
+    return out;
+}
+
+namespace {
+
+// Reads from a byte range; the first fault is kept and every later read fails.
+struct Reader {
+    const uint8_t *at, *end;
+    std::string &error;
+
+    bool fail(const std::string &why) {
+        if (error.empty()) error = why;
+        at = end;
+        return false;
+    }
+    bool little(uint32_t &v, int bytes, const char *what) {
+        if (end - at < bytes) return fail(std::string("truncated in ") + what);
+        v = 0;
+        for (int i = 0; i < bytes; i++) v |= uint32_t(at[i]) << (8 * i);
+        at += bytes;
+        return true;
+    }
+    bool varint(uint32_t &v) {
+        v = 0;
+        for (int shift = 0; shift < 35; shift += 7) {
+            if (at == end) return fail("truncated in a frame stamp");
+            const uint8_t b = *at++;
+            if (shift == 28 && b > 0x0F) return fail("frame stamp beyond 32 bits");
+            if (shift > 0 && b == 0) return fail("frame stamp written longer than it needs");   // one record, one spelling
+            v |= uint32_t(b & 0x7F) << shift;
+            if (!(b & 0x80)) return true;
+        }
+        return fail("frame stamp beyond 32 bits");
+    }
+};
+
+bool inRange(long v, long low, long high) { return v >= low && v <= high; }
+
+bool readHeader(Reader &in, RecordHeader &h) {
+    if (in.end - in.at < long(headerSize)) return in.fail("truncated header");
+    if (std::memcmp(in.at, magic, sizeof magic) != 0) return in.fail("not a game record (bad magic)");
+    in.at += sizeof magic;
+    uint32_t format = 0, rules = 0, mode = 0, difficulty = 0, colours = 0, cells = 0;
+    in.little(format, 2, "header");
+    in.little(rules, 2, "header");
+    if (format != recordFormatVersion) return in.fail("unknown record format version " + std::to_string(format));
+    if (rules != rulesVersion) return in.fail("recorded under rules version " + std::to_string(rules) +
+                                              ", these are version " + std::to_string(rulesVersion));
+    in.little(mode, 1, "header"), in.little(difficulty, 1, "header");
+    in.little(colours, 1, "header"), in.little(cells, 1, "header");
+    uint32_t held = 0;
+    in.little(h.seed, 4, "header"), in.little(h.startFrame, 4, "header"), in.little(held, 1, "header");
+    if (!inRange(mode, modeSixtySeconds, modeRelax)) return in.fail("game mode out of range");
+    if (!inRange(difficulty, 0, 2)) return in.fail("difficulty out of range");
+    if (colours != 5 + difficulty) return in.fail("colour count does not match the difficulty");
+    if (cells != boardCells) return in.fail("board size out of range");
+    if (held > 3) return in.fail("held buttons out of range");
+    h.oldButton = held & 1, h.oldbt = held & 2;
+    h.mode = int32_t(mode), h.difficulty = int32_t(difficulty), h.colours = int32_t(colours);
+    return true;
+}
+
+bool valueInRange(RecordInput input, int16_t v) {
+    switch (input) {
+    case RecordInput::cell: return inRange(v, -1, boardCells - 1);
+    case RecordInput::button: return inRange(v, -1, 2);
+    case RecordInput::clock: return inRange(v, 0, minutesPerDay - 1);
+    default: return inRange(v, 0, 1);
+    }
+}
+
+bool readEvent(Reader &in, uint8_t kind, RecordEvent &e) {
+    if (kind > uint8_t(RecordInput::decision)) return in.fail("unknown input kind " + std::to_string(kind));
+    e.input = RecordInput(kind);
+    uint32_t raw = 0;
+    if (!in.little(raw, e.input == RecordInput::clock ? 2 : 1, "an input")) return false;
+    const bool minusOne = (e.input == RecordInput::cell || e.input == RecordInput::button) && raw == 0xFF;
+    e.value = minusOne ? -1 : int16_t(raw);
+    if (!valueInRange(e.input, e.value)) return in.fail("input value out of range at frame " + std::to_string(e.frame));
+    return true;
+}
+
+}  // namespace
+
+bool readRecord(const void *data, size_t size, GameRecord &record, std::string &error) {
+    error.clear();
+    record = GameRecord{};
+    const uint8_t *bytes = static_cast<const uint8_t *>(data);
+    Reader in{bytes, bytes + size, error};
+    if (!readHeader(in, record.header)) return false;
+    uint32_t last = record.header.startFrame;
+    for (;;) {
+        RecordEvent e{};
+        uint32_t kind = 0;
+        if (!in.varint(e.frame) || !in.little(kind, 1, "an input")) return false;
+        if (e.frame < last) return in.fail("frame stamps go backwards at frame " + std::to_string(e.frame));
+        if (kind == endMark) {
+            record.frames = e.frame;
+            break;
+        }
+        if (!readEvent(in, uint8_t(kind), e)) return false;
+        record.events.push_back(e);
+        last = e.frame;
+    }
+    if (in.at != in.end) return in.fail("bytes after the end mark");
+    if (!record.events.empty() && record.events.back().frame >= record.frames)
+        return in.fail("an input after the last frame");
+    return true;
+}
+
+// ---------------------------------------------------------------- replay ----
+
+ReplayResult currentResult() {
+    return {score, _realScore, frameCount, gameTimer, gameOver, boardDigest()};
+}
+
+static bool replayedDecision = false;
+
+static void apply(const RecordEvent &e, FrameInput &in) {
+    switch (e.input) {
+    case RecordInput::cell: in.cell = int8_t(e.value); break;
+    case RecordInput::button: in.button = int8_t(e.value); break;
+    case RecordInput::down: in.down = e.value; break;
+    case RecordInput::f1: in.f1 = e.value; break;
+    case RecordInput::p: in.p = e.value; break;
+    case RecordInput::escape: in.escape = e.value; break;
+    case RecordInput::clock: in.clock = e.value; break;
+    case RecordInput::decision: replayedDecision = e.value; break;
+    }
+}
+
+ReplayResult replayRecord(GameRecord record) { return replayRecord(std::move(record), [] { return true; }, UINT32_MAX); }
+
+ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGoing, uint32_t every) {
+    const RecordHeader &h = record.header;
+    oldButton = h.oldButton;
+    oldbt = h.oldbt;
+    startGame(h.mode, h.difficulty, h.seed);
+    frameCount = gameRecord.header.startFrame = gameRecord.frames = h.startFrame;
+    FrameInput in;
+    Cue played[maxCues];
+    size_t next = 0;
+    for (uint32_t sinceAsked = 0; frameCount < record.frames; sinceAsked++) {
+        if (sinceAsked == every) {
+            sinceAsked = 0;
+            if (!keepGoing()) {
+                ReplayResult stopped = currentResult();
+                stopped.stopped = true;
+                return stopped;
+            }
+        }
+        replayedDecision = false;
+        for (; next < record.events.size() && record.events[next].frame == frameCount; next++)
+            apply(record.events[next], in);
+        stepFrame(in, [] { return replayedDecision; });
+        takeCues(played);
+    }
+    return currentResult();
+}

@@ -1,0 +1,106 @@
+#pragma once
+// A scripted player for the rules alone: a hand that clicks cells and buttons and
+// presses keys, one frame at a time through stepFrame, and picks its exchanges among
+// the legal ones with its own random source. Shared by the record tests and the
+// replay benchmark.
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "record.h"
+#include "rules.h"
+
+class PlayedGame {
+public:
+    PlayedGame(GameMode mode, int32_t difficulty, uint32_t seed, uint32_t playerSeed) : player(playerSeed) {
+        oldButton = oldbt = false;   // as a program's first game finds them
+        startGame(mode, difficulty, seed);
+    }
+
+    FrameInput hand;
+    bool offerEntry = false;            // the answer to "worth a place?" in relax
+    std::vector<Cue> heard;             // every cue of the game, in order
+    int cascades = 0;                   // points won with no click since the last points
+
+    void frame() {
+        static PlayedGame *self;
+        self = this;
+        stepFrame(hand, [] { return self->offerEntry; });
+        Cue cues[maxCues];
+        const int n = takeCues(cues);
+        heard.insert(heard.end(), cues, cues + n);
+        const bool replaced = std::find(cues, cues + n, Cue::zapAttack) != cues + n;
+        if (score > lastScore && !replaced) cascades += !clicked, clicked = false;
+        lastScore = score;
+    }
+    void frames(int n) {
+        for (int i = 0; i < n; i++) frame();
+    }
+    void press(bool FrameInput::*key) {
+        hand.*key = true;
+        frame();
+        hand.*key = false;
+        frame();
+    }
+    void clickCell(long cell) {
+        hand.cell = int8_t(cell);
+        hand.button = -1;
+        hand.down = true;
+        clicked = true;
+        frame();
+        hand.down = false;
+        frame();
+    }
+    void clickButton(int button) {
+        hand.cell = -1;
+        hand.button = int8_t(button);
+        hand.down = true;
+        frame();
+        hand.down = false;
+        frame();
+        hand.button = -1;
+    }
+    static bool atRest() { return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken(); }
+    void settle(int limit = 3000) {
+        for (int i = 0; i < limit && !atRest(); i++) frame();
+        frame();   // the rest frame: a stuck board is replaced here
+    }
+    // One legal exchange picked at random, played and settled; false when there is none.
+    bool exchange() {
+        settle();
+        long a = 0, b = 0;
+        if (!pickMove(a, b)) return false;
+        clickCell(a);
+        clickCell(b);
+        settle();
+        return true;
+    }
+    int count(Cue c) const {
+        int n = 0;
+        for (Cue h : heard) n += h == c;
+        return n;
+    }
+
+private:
+    std::mt19937 player;
+    uint32_t lastScore = 0;
+    bool clicked = false;
+
+    // The search leaves the board as it found it, so the live game is not touched.
+    bool pickMove(long &a, long &b) {
+        sToken saved[boardCells];
+        std::memcpy(saved, tokenTable, sizeof saved);
+        std::vector<std::pair<long, long>> moves;
+        for (long y = 0; y < boardRows; y++)
+            for (long x = 0; x < boardColumns; x++) {
+                if (x + 1 < boardColumns && isAPossibleMatch(x, y, x + 1, y)) moves.push_back({y * 12 + x, y * 12 + x + 1});
+                if (y + 1 < boardRows && isAPossibleMatch(x, y, x, y + 1)) moves.push_back({y * 12 + x, y * 12 + x + 12});
+            }
+        std::memcpy(tokenTable, saved, sizeof saved);
+        if (moves.empty()) return false;
+        std::tie(a, b) = moves[player() % moves.size()];
+        return true;
+    }
+};

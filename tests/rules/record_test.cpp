@@ -1,0 +1,210 @@
+// Scripted games of every mode, played through the rules frame by frame as the game
+// session plays them, recorded and replayed without a window; and the record reader
+// against damaged records.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "played_game.h"
+
+namespace {
+
+struct Pinned {
+    uint32_t score;
+    int32_t realScore;
+    uint32_t frames;
+    uint64_t digest;
+};
+
+// Seed 65 at difficulty 2 runs out of moves at frame 4083 under this player.
+const uint32_t seed = 65;
+
+uint32_t digestNow() { return uint32_t(boardDigest()); }
+
+// Exchanges until the board is replaced for want of a move, a hint bought, a pause
+// with the hint button clicked inside it, more exchanges.
+void playTheMiddle(PlayedGame &g, GameMode mode) {
+    while (g.count(Cue::zapAttack) == 0 && frameCount < 4500)
+        if (!g.exchange()) g.frame();
+    EXPECT_EQ(g.count(Cue::zapAttack), mode == modeRelax ? 0 : 1) << "a board without a move is dealt again, outside relax";
+    const uint32_t before = score;
+    g.clickButton(1);
+    EXPECT_EQ(score, mode == modeRelax ? before : before - 50 * _unitScore) << "a hint costs 50 units";
+    g.settle();
+    g.press(&FrameInput::p);
+    ASSERT_TRUE(gamePaused);
+    const uint32_t frame = frameCount, digest = digestNow();
+    const int32_t timer = gameTimer, sub = subTimer;
+    g.frames(200);
+    g.clickButton(1);
+    EXPECT_TRUE(gamePaused);
+    EXPECT_EQ(frameCount, frame + 202);
+    EXPECT_TRUE(gameTimer == timer && subTimer == sub && digestNow() == digest) << "a paused game stands still";
+    g.press(&FrameInput::p);
+    EXPECT_FALSE(gamePaused);
+    EXPECT_EQ(g.count(Cue::hint), 2) << "the hint button works in a pause";
+    for (int i = 0; i < 10; i++) g.exchange();
+}
+
+// The end of each mode's game.
+void playTheEnd(PlayedGame &g, GameMode mode) {
+    switch (mode) {
+    case modeSixtySeconds:
+        while (!gameOver) g.frame();
+        EXPECT_EQ(gameTimer, 0);
+        g.frames(100);
+        EXPECT_EQ(_realScore, int32_t(score));
+        break;
+    case modeFiveMinutes:
+        g.press(&FrameInput::f1);
+        EXPECT_TRUE(score == 0 && gameTimer == 300) << "F1 starts a new game";
+        for (int i = 0; i < 20; i++) g.exchange();
+        break;
+    case modeMillion:
+        g.frames(75 * 3);
+        EXPECT_FALSE(gameOver);
+        break;
+    case modeRelax:
+        g.offerEntry = true;
+        g.press(&FrameInput::escape);
+        EXPECT_TRUE(gameOver && !endPlay) << "a result worth a place takes the name entry";
+        g.clickButton(2);
+        EXPECT_TRUE(endPlay);
+        break;
+    }
+}
+
+ReplayResult replayBytes(const std::string &bytes) {
+    GameRecord record;
+    std::string error;
+    EXPECT_TRUE(readRecord(bytes.data(), bytes.size(), record, error)) << error;
+    return replayRecord(record);
+}
+
+class EachMode : public ::testing::TestWithParam<std::pair<GameMode, Pinned>> {};
+
+TEST_P(EachMode, AScriptedGameReplaysToTheSameBoardScoreAndFrame) {
+    const auto [mode, pinned] = GetParam();
+    PlayedGame g(mode, 2, seed, seed);
+    EXPECT_EQ(colorCount(), 7);
+    playTheMiddle(g, mode);
+    playTheEnd(g, mode);
+    EXPECT_GT(g.cascades, 0) << "a fall makes a line of its own";
+    EXPECT_GT(g.count(Cue::bomb) + g.count(Cue::zap), 0) << "a bonus mark fires";
+    const ReplayResult live = currentResult();
+    const std::string bytes = writeRecord(gameRecord);
+
+    const ReplayResult replayed = replayBytes(bytes);
+    EXPECT_EQ(replayed.score, live.score);
+    EXPECT_EQ(replayed.realScore, live.realScore);
+    EXPECT_EQ(replayed.frames, live.frames);
+    EXPECT_EQ(replayed.gameTimer, live.gameTimer);
+    EXPECT_EQ(replayed.gameOver, live.gameOver);
+    EXPECT_EQ(replayed.boardDigest, live.boardDigest);
+    EXPECT_EQ(writeRecord(gameRecord), bytes) << "the replay reads what the game read";
+    // A bounded replay stops where it is told, after whole strides of frames.
+    GameRecord record;
+    std::string error;
+    ASSERT_TRUE(readRecord(bytes.data(), bytes.size(), record, error));
+    int asked = 0;
+    const ReplayResult cut = replayRecord(record, [&] { return ++asked < 3; }, 1000);
+    EXPECT_TRUE(cut.stopped && !replayed.stopped);
+    EXPECT_EQ(cut.frames, 3000u);
+    // A rule that changes a result must raise rulesVersion: old records replay to other games.
+    EXPECT_EQ(live.score, pinned.score);
+    EXPECT_EQ(live.realScore, pinned.realScore);
+    EXPECT_EQ(live.frames, pinned.frames);
+    EXPECT_EQ(live.boardDigest, pinned.digest);
+}
+
+INSTANTIATE_TEST_SUITE_P(Record, EachMode,
+                         ::testing::Values(std::pair{modeSixtySeconds, Pinned{2987, 2987, 4970, 0x451a5fe0cd96b577}},
+                                           std::pair{modeFiveMinutes, Pinned{400, 0, 7270, 0x1743fd3c7ecb33f7}},
+                                           std::pair{modeMillion, Pinned{113600, 0, 5535, 0x3bc089b6f188db86}},
+                                           std::pair{modeRelax, Pinned{2057, 2057, 4723, 0x55c8020a1ce77be6}}));
+
+// Escape asks to leave; the session leaves at the next frame's check after the buttons,
+// so F1 or the new-game button held into that frame starts a new game instead. The menu
+// button leaves at once, a pause included. The way out replays like any other frame.
+TEST(Leaving, EscapeLeavesAtTheNextFramesCheckUnlessANewGameStartsFirst) {
+    PlayedGame g(modeFiveMinutes, 1, seed, seed);
+    g.exchange();
+    ASSERT_GT(score, 0u);
+    const auto step = [](FrameInput in) { return stepFrame(in, [] { return false; }); };
+    FrameInput escape, f1, newGame, menu, none;
+    escape.escape = f1.f1 = true;
+    newGame.button = menu.button = 0, newGame.down = menu.down = true;
+    menu.button = 2;
+    EXPECT_TRUE(step(escape) && endPlay) << "the frame of Escape is played out";
+    EXPECT_TRUE(step(f1) && !endPlay && score == 0) << "F1 first: a new game goes on";
+    EXPECT_TRUE(step(escape) && endPlay);
+    EXPECT_TRUE(step(newGame) && !endPlay && score == 0) << "the new-game button first";
+    EXPECT_TRUE(step(none));
+    EXPECT_TRUE(step(escape) && endPlay);
+    const uint32_t frames = frameCount;
+    EXPECT_FALSE(step(none)) << "left at the next frame";
+    EXPECT_EQ(frameCount, frames + 1);
+
+    PlayedGame paused(modeFiveMinutes, 1, seed, seed);
+    paused.press(&FrameInput::p);
+    ASSERT_TRUE(gamePaused);
+    EXPECT_TRUE(step(menu) && endPlay) << "a paused frame shows before the session leaves";
+    EXPECT_FALSE(step(menu));
+    const std::string bytes = writeRecord(gameRecord);
+    GameRecord record;
+    std::string error;
+    ASSERT_TRUE(readRecord(bytes.data(), bytes.size(), record, error)) << error;
+    const ReplayResult live = currentResult(), replayed = replayRecord(record);
+    EXPECT_TRUE(replayed.frames == live.frames && replayed.score == live.score && replayed.boardDigest == live.boardDigest);
+}
+
+// A short game's record, to damage.
+std::string shortRecord() {
+    PlayedGame g(modeFiveMinutes, 1, 3, 3);
+    for (int i = 0; i < 3; i++) g.exchange();
+    return writeRecord(gameRecord);
+}
+
+std::string readError(const std::string &bytes) {
+    GameRecord record;
+    std::string error;
+    EXPECT_FALSE(readRecord(bytes.data(), bytes.size(), record, error)) << "accepted";
+    return error;
+}
+
+TEST(RecordReader, RefusesDamageNamingTheFault) {
+    const std::string good = shortRecord();
+    GameRecord record;
+    std::string error;
+    ASSERT_TRUE(readRecord(good.data(), good.size(), record, error)) << error;
+    EXPECT_EQ(record.header.seed, 3u);
+    EXPECT_EQ(record.header.colours, 6);
+    for (size_t n = 0; n < good.size(); n++)
+        EXPECT_NE(readError(good.substr(0, n)).find("truncated"), std::string::npos) << n;
+    auto patched = [&good](size_t at, std::initializer_list<uint8_t> bytes) {
+        std::string s = good;
+        for (uint8_t b : bytes) s[at++] = char(b);
+        return readError(s);
+    };
+    EXPECT_EQ(patched(0, {'G'}), "not a game record (bad magic)");
+    EXPECT_EQ(patched(4, {2}), "unknown record format version 2");
+    EXPECT_EQ(patched(6, {9}), "recorded under rules version 9, these are version 1");
+    EXPECT_EQ(patched(8, {4}), "game mode out of range");
+    EXPECT_EQ(patched(9, {3, 8}), "difficulty out of range");
+    EXPECT_EQ(patched(10, {7}), "colour count does not match the difficulty");
+    EXPECT_EQ(patched(20, {4}), "held buttons out of range");
+    // The first events: at frame 1 the button goes down over a cell.
+    ASSERT_EQ(good.substr(21, 5), std::string("\1\3\1\1\1", 5));
+    EXPECT_EQ(patched(26, {96}), "input value out of range at frame 1");
+    EXPECT_EQ(patched(26, {0xFE}), "input value out of range at frame 1");
+    EXPECT_EQ(patched(22, {9}), "unknown input kind 9");
+    EXPECT_EQ(patched(16, {5}), "frame stamps go backwards at frame 1") << "the start frame is after the first input";
+    EXPECT_EQ(patched(21, {0xFF, 0xFF, 0xFF, 0xFF, 0x7F}), "frame stamp beyond 32 bits");
+    EXPECT_EQ(patched(21, {0x81, 0x00}), "frame stamp written longer than it needs");
+    EXPECT_EQ(readError(good + "x"), "bytes after the end mark");
+    std::string early = good;
+    early[early.size() - 3] = 0;   // the end mark's frame stamp, two bytes long, now frame 0-ish
+    EXPECT_FALSE(readError(early).empty());
+}
+
+}  // namespace
