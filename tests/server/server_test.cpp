@@ -164,20 +164,19 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
     std::vector<std::pair<int, std::string>> bad = {
         {400, "/scoring/ishighscore.php?gamename=brolix2dif0&submtdscore=10"}, {400, submit(2, 0, "bob", 0)},
         {400, "/scoring/scoresubmitterdesc.php?name=bob&score=10&computer=M&gamename=brolix0dif0"},
-        {400, ask(0, 0, -1)}, {400, "/scoring/ishighscore.php?gamename=brolix0dif0"}, {400, bob + "&admin=1"},
+        {400, "/scoring/ishighscore.php?gamename=brolix0dif0"}, {400, bob + "&admin=1"},
         {404, "/scores.db"}, {404, "/download.php?name=other"}, {405, "POST " + bob + head + "\r\n"},
-        {405, "PUT " + bob + head + "\r\n"}, {413, "GET " + bob + head + "Transfer-Encoding: chunked\r\n\r\n"},
+        {413, "GET " + bob + head + "Transfer-Encoding: chunked\r\n\r\n"},
         {413, "POST " + bob + head + "Content-Length: 500000000\r\n\r\n"}, // never sent: refused unread
         {414, bob + "&" + std::string(9000, 'x')},
         {431, "GET " + bob + head + "X: " + std::string(9000, 'x') + "\r\n\r\n"}};
-    // Bob's submission with one part changed.
+    // Bob's submission with one part changed: one row per way each check could be too lenient.
     for (const auto &[part, by] : std::vector<std::pair<std::string, std::string>>{
              {"=bob", "=bob%27--"}, {"=bob", "=" + std::string(20, 'a')}, {"=bob", "="}, {"=bob", "=Bob"},
-             {"=bob", "=b0b"}, {"=bob", "=bob%0Aevil"}, {"=bob", "=%20%20%20"}, {"=bob", "=+"}, {"=bob", "=bob%00"},
-             {"=bob", "=%C3%A9mile"}, {"=bob", "=%2562ob"}, {"=1&", "=-5&"}, {"=1&", "=2147483648&"},
-             {"=1&", "=99999999999999999999&"}, {"=1&", "=1e5&"}, {"=1&", "=&"}, {"=1&", "=1%00&"},
-             {"=1&", "=1&score=2&"}, {"0dif0", "3dif0"}, {"0dif0", "0dif3"}, {"0dif0", "0dif0%20"}, {"=M", "=m"},
-             {"&computer=M", ""}, {"name=bob&", ""}}) {
+             {"=bob", "=b0b"}, {"=bob", "=bob%0Aevil"}, {"=bob", "=%20%20%20"}, {"=bob", "=bob%00"},
+             {"=bob", "=%2562ob"}, {"=1&", "=-5&"}, {"=1&", "=2147483648&"}, {"=1&", "=99999999999999999999&"},
+             {"=1&", "=&"}, {"=1&", "=1&score=2&"}, {"0dif0", "3dif0"}, {"0dif0", "0dif3"}, {"0dif0", "0dif0%20"},
+             {"=M", "=m"}, {"&computer=M", ""}}) {
         std::string changed = bob;
         bad.push_back({400, changed.replace(changed.find(part), part.size(), by)});
     }
@@ -268,21 +267,16 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     for (int i = 0; i < 10; i++) // a full table of unverified scores bars nothing
         EXPECT_EQ(get(port, submit(0, 2, "crowd", 5000)).body, "ok");
     EXPECT_EQ(get(port, ask(0, 2, 1)).body, "yes");
-    std::string damaged = record, otherRules = record;
+    std::string damaged = record;
     damaged.pop_back();
-    otherRules[6] = 9;
+    // The reader's own refusals are the record test's; here one stands for them all.
     const std::vector<std::tuple<int, int, long long, std::string, int, std::string>> refused = {
         {0, 1, result + 1, record, 422, "replays to " + std::to_string(result)},
-        {0, 1, result - 1, record, 422, "replays to"},
         {0, 2, result, record, 422, "another game"},
         {1, 1, result, record, 422, "another game"},
         {0, 1, result, damaged, 400, "truncated"},
-        {0, 1, result, otherRules, 400, "rules version 9"},
-        {0, 1, result, "", 400, "truncated header"},
         {0, 1, result, record + std::string(70000, '\0'), 413, "64 KiB"},
-        {0, 1, 0, idleRecord(0, 400, 1), 422, "does not reach the end"},
-        {0, 1, 0, idleRecord(0, 75 * 60 * 30 + 1, 1), 413, "lasts longer"},
-        {0, 1, -1, record, 400, "score"}};
+        {0, 1, 0, idleRecord(0, 75 * 60 * 30 + 1, 1), 413, "lasts longer"}};
     for (const auto &[mode, difficulty, score, bytes, status, reason] : refused) {
         const Reply r = postRecord(port, mode, difficulty, "cheat", score, bytes);
         EXPECT_EQ(r.status, status) << reason;
