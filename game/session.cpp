@@ -17,6 +17,7 @@ KGraphic *surf_internet = nullptr;
 KGraphic *surf_gameover = nullptr;
 KGraphic *surf_highscore = nullptr;
 KGraphic *surf_select = nullptr;
+KGraphic *surf_cursor = nullptr;
 KGraphic *surf_bomb = nullptr;
 KGraphic *surf_horiz = nullptr;
 KGraphic *surf_verti = nullptr;
@@ -51,6 +52,7 @@ static void startSession(long gameMode) {
     ScrollTheGame();
     loadChosenBubbleSet();
     surf_select = loadSkinPicture("data\\select%d.tga");
+    surf_cursor = loadSkinPicture("data\\cursor%d.tga");
     text_numbers = createText("data\\timenmb.tga", tableNumbers);
     text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
     for (sHotSpot &spot : hotspots) spot.surface = surf_fond;
@@ -72,6 +74,7 @@ static void endSession() {
     destroy(surf_highscore);
     destroy(surf_fond);
     destroy(surf_select);
+    destroy(surf_cursor);
     for (sHotSpot &spot : hotspots) spot.surface = nullptr;
 }
 
@@ -95,6 +98,7 @@ static void drawPause(const FrameInput &in) {
     drawLitButton(in);
     displayGameMode(_gameMode);
     drawTimer();
+    drawBoardCursor();
 }
 
 static void stepGameOverScreen() {
@@ -114,6 +118,7 @@ static void drawPlay(const FrameInput &in) {
     drawBackground();
     drawLitButton(in);
     displayTokens();
+    drawBoardCursor();
     displayScore();
     drawTimer();
     stepGameOverScreen();
