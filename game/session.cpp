@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdlib>
 #include "game_local.h"
 #include "cursor.h"
 #include "gemsets.h"
@@ -43,8 +44,14 @@ static void loadMarks() {
     loadInto(surf_xzap, "data\\xzap.tga");
 }
 
+// Tests deal a known board with BROLIX_TEST_SEED=n in the environment.
+static uint32_t sessionSeed() {
+    const char *seed = std::getenv("BROLIX_TEST_SEED");
+    return seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : KMiscTools::getTheTicks();
+}
+
 static void startSession(long gameMode) {
-    const uint32_t seed = KMiscTools::getTheTicks();
+    const uint32_t seed = sessionSeed();
     surf_fond = loadSkinPicture("data\\ingame%d.tga");
     surf_internet = loadPictureFile("data\\internet.tga");
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
