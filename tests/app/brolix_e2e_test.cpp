@@ -231,7 +231,7 @@ uint32_t relaxGame(bool keys) {
     const Image mouse = loadImage(game.path("data/mouse.tga"), true), frame = loadImage(game.path("data/cursor0.tga"), true);
     std::vector<Image> gems;
     for (int c = 1; c <= 7; c++) gems.push_back(game.picture("gems/set0/gem0" + std::to_string(c) + ".tga"));
-    GameRun run(game, {"BROLIX_TEST_SEED=25"});
+    GameRun run(game, {"BROLIX_TEST_SEED=25"});   // paced frames: a tap is one press, in the menu too
     const std::string start = reachMenu(run, menu);
     if (!start.empty()) return ADD_FAILURE() << start, 0;
     if (keys) {
