@@ -7,7 +7,6 @@
 #include "brolix_layout.h"
 #include "menu.h"
 #include "prefs.h"
-#include "KGraphic.h"
 #include "KInput.h"
 
 using namespace layout;
@@ -98,18 +97,7 @@ MenuPointer readMenuPointer() {
 }
 
 void drawMenuFocus() {
-    if (!steering) return;
-    const Rect &r = focused;
-    // Two white rings round a black one: seen on every skin's light and dark parts.
-    for (int ring = 0; ring < 3; ring++) {
-        const float c = ring < 2 ? 1.0f : 0.0f;
-        const float x1 = float(r.x1 - 3 + ring), y1 = float(r.y1 - 3 + ring), x2 = float(r.x2 + 3 - ring),
-                    y2 = float(r.y2 + 3 - ring);
-        KGraphic::drawRect(x1, y1, x2, y1 + 1, c, c, c, 1);
-        KGraphic::drawRect(x1, y2 - 1, x2, y2, c, c, c, 1);
-        KGraphic::drawRect(x1, y1, x1 + 1, y2, c, c, c, 1);
-        KGraphic::drawRect(x2 - 1, y1, x2, y2, c, c, c, 1);
-    }
+    if (steering) drawFocusRing(focused);
 }
 
 bool menuFocusBack() {

@@ -44,6 +44,7 @@ extern KGraphic *surf_internet;         // server-wait picture
 extern KGraphic *surf_gameover;         // game-over picture
 extern KGraphic *surf_highscore;        // name-entry panel
 extern KGraphic *surf_select;           // selection frame
+extern KGraphic *surf_cursor;           // the board cursor's frame
 extern KGraphic *surf_bomb, *surf_horiz, *surf_verti, *surf_rand, *surf_xzap; // bonus marks
 extern KText *text_numbers;             // timer digits
 extern KText *text_scorenumbers;        // score digits
@@ -54,4 +55,5 @@ extern KFont scoretableNumbers[13];     // score glyphs of "numbers.tga"
 
 void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
 void spinTo(KGraphic *next);            // the last frame spins out and next (if any) in, 41 frames
+void drawFocusRing(const layout::Rect &r); // the keys' focus round a control
 void waitForButton(bool down);          // until the left button is down (true) or up (false), or the window closes

@@ -8,6 +8,8 @@
 bool isPointInCell(long x, long y, long mx, long my);
 int16_t minutesOfDay();                // local time, the relax mode's timer
 FrameInput readFrameInput();            // the player's hand now, as the rules read it
+void steerFrameInput(FrameInput &in);   // keys and pads in the place of the mouse, once they are used
+void drawBoardCursor();                 // the keys' cursor on the board, or their focus in a pause
 void playCues();                        // sounds and waits the rules asked for, in order
 
 // The rules with their sounds.

@@ -45,9 +45,10 @@ FrameInput readFrameInput() {
     if (const sHotSpot *spot = hotspotAt(mx, my)) in.button = static_cast<int8_t>(spot->id);
     in.down = KInput::getLeftButtonState();
     in.f1 = KInput::isPressed(K_VK_F1);
-    in.p = KInput::isPressed(K_VK_P);
+    in.p = KInput::isCommand(K_VK_P);
     in.escape = KInput::isPressed(K_VK_ESCAPE);
     in.clock = minutesOfDay();
+    steerFrameInput(in);
     return in;
 }
 

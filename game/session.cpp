@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdlib>
 #include "game_local.h"
 #include "cursor.h"
 #include "gemsets.h"
@@ -17,6 +18,7 @@ KGraphic *surf_internet = nullptr;
 KGraphic *surf_gameover = nullptr;
 KGraphic *surf_highscore = nullptr;
 KGraphic *surf_select = nullptr;
+KGraphic *surf_cursor = nullptr;
 KGraphic *surf_bomb = nullptr;
 KGraphic *surf_horiz = nullptr;
 KGraphic *surf_verti = nullptr;
@@ -42,8 +44,14 @@ static void loadMarks() {
     loadInto(surf_xzap, "data\\xzap.tga");
 }
 
+// Tests deal a known board with BROLIX_TEST_SEED=n in the environment.
+static uint32_t sessionSeed() {
+    const char *seed = std::getenv("BROLIX_TEST_SEED");
+    return seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : KMiscTools::getTheTicks();
+}
+
 static void startSession(long gameMode) {
-    const uint32_t seed = KMiscTools::getTheTicks();
+    const uint32_t seed = sessionSeed();
     surf_fond = loadSkinPicture("data\\ingame%d.tga");
     surf_internet = loadPictureFile("data\\internet.tga");
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
@@ -51,6 +59,7 @@ static void startSession(long gameMode) {
     ScrollTheGame();
     loadChosenBubbleSet();
     surf_select = loadSkinPicture("data\\select%d.tga");
+    surf_cursor = loadSkinPicture("data\\cursor%d.tga");
     text_numbers = createText("data\\timenmb.tga", tableNumbers);
     text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
     for (sHotSpot &spot : hotspots) spot.surface = surf_fond;
@@ -72,6 +81,7 @@ static void endSession() {
     destroy(surf_highscore);
     destroy(surf_fond);
     destroy(surf_select);
+    destroy(surf_cursor);
     for (sHotSpot &spot : hotspots) spot.surface = nullptr;
 }
 
@@ -95,6 +105,7 @@ static void drawPause(const FrameInput &in) {
     drawLitButton(in);
     displayGameMode(_gameMode);
     drawTimer();
+    drawBoardCursor();
 }
 
 static void stepGameOverScreen() {
@@ -114,6 +125,7 @@ static void drawPlay(const FrameInput &in) {
     drawBackground();
     drawLitButton(in);
     displayTokens();
+    drawBoardCursor();
     displayScore();
     drawTimer();
     stepGameOverScreen();

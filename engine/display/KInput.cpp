@@ -131,15 +131,16 @@ SDL_Scancode scancodeOf(EKeyboardLayout key) {
 // filter below, which keeps them out of the queue too.
 const SDL_EventType kPolledOnly[] = {
     SDL_KEYUP, SDL_TEXTEDITING, SDL_TEXTINPUT, SDL_MOUSEMOTION,
-    SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,
+    SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL,
     SDL_FINGERDOWN, SDL_FINGERUP, SDL_FINGERMOTION,
 };
-// A key or pad button pressed and let go between two frames is never down when
-// the game asks: its press is kept, with the frame it came in, until a query
-// takes it or the next frame has passed.
+// A key, pad button or mouse button pressed and let go between two frames is never
+// down when the game asks: its press is kept, with the frame it came in, until a
+// query takes it or the next frame has passed.
 uint32_t frameNumber = 1;
 uint32_t keyPressedIn[SDL_NUM_SCANCODES];
 uint32_t padPressedIn[K_VK_COUNT];
+uint32_t leftPressedIn = 0;
 
 bool takePress(uint32_t &pressedIn) {
     const uint32_t frame = std::exchange(pressedIn, 0);
@@ -150,6 +151,11 @@ int SDLCALL latchPresses(void *, SDL_Event *event) {
     if (event->type == SDL_KEYDOWN) {
         if (!event->key.repeat)
             keyPressedIn[event->key.keysym.scancode] = frameNumber;
+        return 0;
+    }
+    if (event->type == SDL_MOUSEBUTTONDOWN) {
+        if (event->button.button == SDL_BUTTON_LEFT)
+            leftPressedIn = frameNumber;
         return 0;
     }
     const EKeyboardLayout padKey = KGamepad::keyPressed(*event);
@@ -173,6 +179,7 @@ void KInput::initInput(SDL_Window *window) {
     SDL_ResetKeyboard();
     std::fill(std::begin(keyPressedIn), std::end(keyPressedIn), 0);
     std::fill(std::begin(padPressedIn), std::end(padPressedIn), 0);
+    leftPressedIn = 0;
     if (window)
         KGamepad::start();
     else
@@ -216,16 +223,32 @@ int16_t KInput::nativeMouseY() {
     return int16_t(y);
 }
 
-bool KInput::nativeLeftButton() { return pointerInWindow(_hwnd).leftDown; }
+bool KInput::nativeLeftButton() {
+    const bool down = pointerInWindow(_hwnd).leftDown;
+    return takePress(leftPressedIn) | down;
+}
 
 void KInput::nativePointerShown(bool shown) { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
+
+namespace {
+bool isLetter(EKeyboardLayout key) { return key >= K_VK_A && key <= K_VK_Z; }
+bool padReads(EKeyboardLayout key) { return takePress(padPressedIn[key]) | KGamepad::holds(key); }
+}  // namespace
+
+// A pad's letter buttons (a hint, a new game, pause) would type in a name entry.
+bool KInput::isCommand(EKeyboardLayout key) {
+    if (key >= K_VK_COUNT)
+        return false;
+    const bool pad = isLetter(key) && padReads(key);
+    return isPressed(key) | pad;
+}
 
 bool KInput::nativeIsPressed(EKeyboardLayout key) {
     if (key >= K_VK_COUNT)
         return false;
     KInput::pumpEvents();
     const Uint8 *state = SDL_GetKeyboardState(nullptr);
-    const bool pad = takePress(padPressedIn[key]) | KGamepad::holds(key);
+    const bool pad = !isLetter(key) && padReads(key);
     // Either Alt key is the one Alt identifier.
     if (key == K_VK_ALT)
         return takePress(keyPressedIn[SDL_SCANCODE_LALT]) | takePress(keyPressedIn[SDL_SCANCODE_RALT]) |
@@ -256,7 +279,7 @@ void KInput::setWaitService(void (*service)()) { waitService = service; }
 
 void KInput::nativeWaitForKeyRelease(EKeyboardLayout key) {
     // SDL sees a release only when it pumps, and a closed window never sends one.
-    while (isPressed(key) && !windowClosed && !SDL_HasEvent(SDL_QUIT)) {
+    while (isCommand(key) && !windowClosed && !SDL_HasEvent(SDL_QUIT)) {
         if (waitService)
             waitService();
         SDL_Delay(1);

@@ -56,7 +56,8 @@ public:
     static bool getLeftButtonState();             // left button down now, wherever the pointer is
     static void showPointer();                    // show the system pointer over the window
     static void hidePointer();                    // hide it
-    static bool isPressed(EKeyboardLayout key);   // key down now, or tapped since the last frame (letters as the layout prints them, pad buttons as their keys); past 92 never
+    static bool isPressed(EKeyboardLayout key);   // key down now, or tapped since the last frame (letters as the layout prints them, pad buttons as their keys but for letters); past 92 never
+    static bool isCommand(EKeyboardLayout key);   // isPressed, or a pad button standing for this letter: the game's actions, never typed text
     static bool isTyped(EKeyboardLayout key);     // just pressed, or held past the repeat delay at the repeat rate; ask once a frame
     static void waitForKeyRelease(EKeyboardLayout key);   // until the key is up or the window closes
     static void pumpEvents();                     // fetch window events and input state, at most once a millisecond

@@ -21,6 +21,7 @@
 #include "sounds.h"
 #include "game_home.h"
 #include "KFrame.h"
+#include "record.h"
 #include "KPlatform.h"
 
 namespace {
@@ -193,6 +194,99 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     EXPECT_STREQ(third.name, "abcdefghijklmnopqtz");
     EXPECT_EQ(third.score, 1000u);
     EXPECT_EQ(std::filesystem::file_size(saves->path("data/s60")), 324u) << "saved at once";
+}
+
+// The cursor's frame as drawn at cell (x, y), if it is.
+bool cursorDrawnAt(long x, long y) {
+    for (const KDrawStep &s : KFrame::recorded())
+        if (s.x2 - s.x1 == layout::CURSOR_SIZE.w && s.dx == cellX(x) - 20 + layout::CURSOR_AT.x &&
+            s.dy == 480 - (cellY(y) - 20 + layout::CURSOR_AT.y))
+            return true;
+    return false;
+}
+
+// The same relax game played once by keys and once by the mouse, frame for frame: arrows
+// move the cursor (the first only shows it), Shift+arrow asks for the exchange, H shows a
+// hint, Tab and Enter another from the pause panel, and a pressed Space waits for the
+// board to rest, as a held button does. Same clicks, same rules, same result and record.
+TEST_F(Session, KeysPlayTheBoardAsTheMouseDoes) {
+    struct Result {
+        uint32_t score, frames;
+        ReplayResult replayed;
+        int hints;
+    };
+    // A board dealt from a seed, so that the record knows it; the first exchange that makes a line.
+    const uint32_t seed = 7;
+    startGame(modeRelax, 2, seed);
+    long mx = 0, my = 0, across = 0;
+    for (long i = 0; i < boardCells && !across; i++)
+        for (long dx : {1L, 0L})
+            if (!across && i % boardColumns + dx < boardColumns && i / boardColumns + 1 - dx < boardRows &&
+                isAPossibleMatch(i % boardColumns, i / boardColumns, i % boardColumns + dx, i / boardColumns + 1 - dx))
+                mx = i % boardColumns, my = i / boardColumns, across = dx + 1;
+    ASSERT_NE(across, 0);
+    const bool right = across == 2;
+    const long nx = mx + right, ny = my + !right;
+    const auto game = [&](bool keys) {
+        at.clear();
+        inputScript::reset();
+        spies::reset();
+        on(1, [] { startGame(modeRelax, 2, seed); });
+        const auto tap = [&](int g, EKeyboardLayout key, EKeyboardLayout with = K_VK_COUNT) {
+            on(g, [=] {
+                inputScript::setKey(key, true);
+                if (with < K_VK_COUNT) inputScript::setKey(with, true);
+            });
+            on(g + 1, [=] {
+                inputScript::setKey(key, false);
+                if (with < K_VK_COUNT) inputScript::setKey(with, false);
+            });
+        };
+        if (keys) {
+            tap(2, K_VK_D);   // only shows the cursor, at (0, 0)
+            for (long step = 0; step < mx; step++) tap(4 + 2 * int(step), K_VK_D);
+            for (long step = 0; step < my; step++) tap(4 + 2 * int(mx + step), K_VK_DOWN);
+            on(4 + 2 * int(mx + my), [=] {
+                EXPECT_TRUE(cursorDrawnAt(mx, my));
+                EXPECT_EQ(cursorDrawnAt(0, 0), mx + my == 0);
+            });
+            tap(40, right ? K_VK_RIGHT : K_VK_S, K_VK_L_SHIFT);
+            tap(50, K_VK_H);
+            tap(60, K_VK_P);
+            tap(62, K_VK_TAB), tap(66, K_VK_RETURN), tap(70, K_VK_P);
+            tap(80, K_VK_SPACE);   // tokens still fade: taken when they rest
+            on(84, [=] { EXPECT_FALSE(tokenAt(nx, ny).selected) << "not before the board rests"; });
+            on(300, [=] {
+                EXPECT_TRUE(tokenAt(nx, ny).selected);
+                inputScript::pointAt(600, 20);   // the mouse moves: the cursor goes
+            });
+            on(301, [=] { EXPECT_FALSE(cursorDrawnAt(nx, ny)); });
+        } else {
+            click(40, cellX(mx), cellY(my));
+            click(42, cellX(nx), cellY(ny));
+            click(50, 220, 450);
+            tap(60, K_VK_P);
+            click(66, 220, 450);
+            tap(70, K_VK_P);
+            on(80, [=] { inputScript::pointAt(cellX(nx), cellY(ny)), inputScript::setButton(true); });
+            on(300, [] { inputScript::setButton(false); });
+        }
+        tap(400, K_VK_ESCAPE);
+        play(modeRelax);
+        const uint32_t played = score, frames = frameCount;
+        return Result{played, frames, replayRecord(gameRecord), spies::plays(snd_hint)};
+    };
+    const Result byKeys = game(true), byMouse = game(false);
+    EXPECT_GT(byKeys.score, 0u);
+    EXPECT_EQ(byKeys.hints, 2) << "one bought in play, one in the pause";
+    EXPECT_EQ(byKeys.frames, 401u);
+    EXPECT_EQ(byKeys.score, byMouse.score);
+    EXPECT_EQ(byKeys.frames, byMouse.frames);
+    EXPECT_EQ(byKeys.hints, byMouse.hints);
+    EXPECT_EQ(byKeys.replayed.score, byKeys.score) << "the keys' record replays to their game";
+    EXPECT_EQ(byKeys.replayed.frames, byKeys.frames);
+    EXPECT_EQ(byKeys.replayed.boardDigest, byMouse.replayed.boardDigest);
+    EXPECT_EQ(byMouse.replayed.score, byMouse.score);
 }
 
 }  // namespace
