@@ -156,7 +156,7 @@ int SDLCALL latchPresses(void *, SDL_Event *event) {
     if (event->type == SDL_MOUSEBUTTONDOWN) {
         if (event->button.button == SDL_BUTTON_LEFT)
             leftPressedIn = frameNumber;
-        return 0;
+        return 1;   // queued as well: a click into a window in the back ends its wait
     }
     const EKeyboardLayout padKey = KGamepad::keyPressed(*event);
     if (padKey < K_VK_COUNT)
@@ -187,6 +187,8 @@ void KInput::initInput(SDL_Window *window) {
 }
 
 void KInput::frameDone() { frameNumber++; }
+
+void KInput::forgetClick() { leftPressedIn = 0; }
 
 bool KInput::isTyped(EKeyboardLayout key) {
     if (key >= K_VK_COUNT)

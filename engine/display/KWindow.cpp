@@ -685,7 +685,6 @@ void KWindow::lowerRenderScale() {
 bool KWindow::waitForFront() {
     if (!state.hwnd || state.quit || !state.everFocused || hasFocus(state.hwnd))
         return false;
-    SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_ENABLE);
     bool clicked = false;
     SDL_Event event;
     while (!clicked && !state.quit && !hasFocus(state.hwnd) && SDL_WaitEvent(&event)) {
@@ -693,9 +692,9 @@ bool KWindow::waitForFront() {
         handleEvent(event);
         repaintIfDue();
     }
-    SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
     if (!clicked)
         return true;
+    KInput::forgetClick();
     SDL_RaiseWindow(state.hwnd);
     SDL_SetWindowInputFocus(state.hwnd);
     while (!state.quit && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)) {
