@@ -74,6 +74,7 @@ struct WindowState {
     // Set once the game window has been in front: the foreground wait applies only
     // then, so a desktop that never hands the focus over cannot freeze the start.
     bool everFocused = false;
+    void (*focusLossCall)() = nullptr;
     Uint32 gameWindowID = 0;
 
     // Full screen: where the logical screen lands in the window.
@@ -552,6 +553,8 @@ void KWindow::nativeFlip(bool waitForBackWindow) {
     // Frozen while the player works in another window.
     bool frozen = false;
     while (waitForBackWindow && state.hwnd && !state.quit && state.everFocused && !hasFocus(state.hwnd)) {
+        if (!frozen && state.focusLossCall)
+            state.focusLossCall();
         SDL_Event event;
         if (!SDL_WaitEvent(&event))
             break;
@@ -563,6 +566,8 @@ void KWindow::nativeFlip(bool waitForBackWindow) {
     else
         state.pacer.flipDone(monotonicNanoseconds());
 }
+
+void KWindow::setFocusLossCall(void (*call)()) { state.focusLossCall = call; }
 
 void KWindow::processEvents() {
     SDL_Event event;
