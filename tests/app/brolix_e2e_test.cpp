@@ -348,6 +348,44 @@ TEST(Resume, KilledGamesComeBackAtTheNextPlay) {
     EXPECT_EQ(commandOutput("ls '" + game.path("") + "' | grep -c journal"), "2\n") << "both set aside, no journal left";
 }
 
+// A record watched: the game shows, the watcher's P pauses it, it ends by itself or at
+// Escape, and nothing is saved. A file that is not a whole record is refused by name.
+TEST(Replay, ARecordIsShownThenEndsAndBadFilesAreRefused) {
+    GameFolder game;
+    {
+        PlayedGame played(modeFiveMinutes, 0, 7, 7);
+        for (int i = 0; i < 3; i++) played.exchange();
+        played.frames(300);
+        played.clickButton(2);
+    }
+    const std::string record = writeRecord(gameRecord);
+    game.write("game.brxr", record);
+    game.write("cut.brxr", record.substr(0, record.size() - 4));
+    std::string other = record;
+    other[6] = 9;
+    game.write("other.brxr", other);
+    const std::string watch = game.path("brolix");
+    for (bool escape : {false, true}) {
+        GameRun run(game, {}, {watch, "--replay", game.path("game.brxr")});
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+        tap(escape ? "Escape" : "p");
+        if (!escape) {
+            EXPECT_TRUE(waitUntil([&] { return pausedNow(run, game); }, 5000)) << "P did not pause";
+            EXPECT_TRUE(run.running());
+            tap("p");
+        }
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(game.path("prefs.raw")) || std::filesystem::exists(game.path("data/s5mn")));
+    for (const auto &[file, fault] : std::vector<std::pair<std::string, std::string>>{
+             {"cut.brxr", "truncated"}, {"other.brxr", "recorded under rules version 9"}, {"none.brxr", "cannot be opened"}}) {
+        GameRun run(game, {}, {watch, "--replay", game.path(file)});
+        EXPECT_EQ(run.waitExit(), 1) << file;
+        EXPECT_NE(game.read("output.txt").find("brolix: " + game.path(file) + ": " + fault), std::string::npos) << file;
+    }
+}
+
 // The start-up dialog driven from the keyboard. Focus starts on "Play Full Screen";
 // Tab goes on to the skin list, "Internet Scoring", Help, Quit and Play.
 TEST(StartUpDialog, EveryChoiceThenPlay) {
