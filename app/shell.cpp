@@ -10,8 +10,11 @@
 #include "pictures.h"
 #include "prefs.h"
 #include "sounds.h"
+#include "watch.h"
 #include "welcome.h"
 #include "brolix_resources.h"
+#include <cstdio>
+#include <cstring>
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -58,37 +61,73 @@ void showLoadingScreen() {
     delete loading;
 }
 
-void shutDown() {
+static void freeEverything() {
     destroy(highscoreText);
     for (KGraphic *&gem : gems) destroy(gem);
-    saveHighScores();
-    savePrefs();
     freeSounds();
     destroy(surf_mouse);
-    closeGameWindow();
+    destroy(fenetre);
 }
 
-int runBrolix() {
-    KMiscTools::initMiscTools();
-    if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
+void shutDown() {
+    saveHighScores();
+    savePrefs();
+    saveWindowState();
+    freeEverything();
+}
+
+// Without a window there is nothing to play on; the engine has told the player why.
+static bool openGameWindow(bool windowed) {
     fenetre = new KWindow;
     loadWindowState();
     KWindow::setWindowIcon(brolix_icon_rgba, brolix_icon_width, brolix_icon_height);
-    // Without a window there is nothing to play on; the engine has told the player why.
-    if (!fenetre->createGameWindow(640, 480, 16, isWindowed, "Brolix")) {
+    if (!fenetre->createGameWindow(640, 480, 16, windowed, "Brolix")) {
         destroy(fenetre);
-        return 0;
+        return false;
     }
     KGraphic::setGraphicQuality(true);
     KWindow::setRectangleTexCap(false);
-    if (!KWindow::getAccelerationCap() && NoAcceleration()) {
-        closeGameWindow();
-        return 0;
-    }
+    return true;
+}
+
+static void loadEverything() {
     showLoadingScreen();
     surf_mouse = loadPictureFile("data\\mouse.tga");
     loadSounds();
     loadPrefs();
+}
+
+// Read before any window opens, so a bad file is told at once; the settings are read
+// for the sound and the look, and nothing is written back.
+static int watchRecordFile(const char *path) {
+    GameRecord record;
+    std::string fault;
+    if (!loadRecordFile(path, record, fault)) {
+        std::fprintf(stderr, "brolix: %s: %s\n", path, fault.c_str());
+        return 1;
+    }
+    KWindow::prepareDisplay();
+    if (!openGameWindow(true)) return 1;
+    loadEverything();
+    watchRecord(record);
+    freeEverything();
+    return 0;
+}
+
+int runBrolix(int argc, char **argv) {
+    KMiscTools::initMiscTools();
+    if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) {
+        if (argc == 3) return watchRecordFile(argv[2]);
+        std::fprintf(stderr, "usage: brolix [--replay FILE]\n");
+        return 2;
+    }
+    if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
+    if (!openGameWindow(isWindowed)) return 0;
+    if (!KWindow::getAccelerationCap() && NoAcceleration()) {
+        closeGameWindow();
+        return 0;
+    }
+    loadEverything();
     loadHighScores();
     doMenu();
     shutDown();

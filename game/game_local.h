@@ -30,5 +30,9 @@ void displayGameMode(long gameMode);    // the mode's label from the in-game pic
 
 // -------------------------------------------------------------- session ----
 
+void loadSession(long gameMode);        // the pictures and fonts of a game of this mode, the in-game picture spun in
+void endSession();                      // frees them
+void drawPlay(const FrameInput &in);    // a frame of play as the rules left it
+void drawPause(const FrameInput &in);   // the pause panel over the hidden board
 void ScrollTheGame();                   // spin the last frame out and the in-game picture in (41 frames)
 void displayGameOver();                 // game-over picture or name entry, faded by gameOverFade

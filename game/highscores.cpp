@@ -1,4 +1,5 @@
 #include "highscores.h"
+#include "watch.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -127,7 +128,7 @@ void resetScores() {
 }
 
 bool isHighScore() {
-    if (ghighscoreProcessed) return false;
+    if (ghighscoreProcessed || watchingRecord) return false;
     if (isOnlineScore(gameDescription)) return true;
     const sHighScores *table = highScoreTable(_gameMode);
     if (!table || !isValidDifficulty(prefs.difficulty)) return false;

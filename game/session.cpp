@@ -4,6 +4,7 @@
 #include "cursor.h"
 #include "gemsets.h"
 #include "highscores.h"
+#include "journal.h"
 #include "prefs.h"
 #include "pictures.h"
 #include "sounds.h"
@@ -50,8 +51,7 @@ static uint32_t sessionSeed() {
     return seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : KMiscTools::getTheTicks();
 }
 
-static void startSession(long gameMode) {
-    const uint32_t seed = sessionSeed();
+void loadSession(long gameMode) {
     surf_fond = loadSkinPicture("data\\ingame%d.tga");
     surf_internet = loadPictureFile("data\\internet.tga");
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
@@ -64,11 +64,18 @@ static void startSession(long gameMode) {
     text_scorenumbers = createText("data\\numbers.tga", scoretableNumbers);
     for (sHotSpot &spot : hotspots) spot.surface = surf_fond;
     loadMarks();
-    startGame(gameMode, prefs.difficulty, seed);
+}
+
+// A game the program did not live to end goes on.
+static void startSession(long gameMode) {
+    const uint32_t seed = sessionSeed();
+    loadSession(gameMode);
+    if (!resumeJournal(gameMode, prefs.difficulty)) startGame(gameMode, prefs.difficulty, seed);
+    KWindow::setFocusLossCall(flushJournal);
 }
 
 // The gem set stays loaded for the menu and the next game.
-static void endSession() {
+void endSession() {
     destroy(surf_xzap);
     destroy(surf_bomb);
     destroy(surf_horiz);
@@ -97,7 +104,7 @@ static void presentFrame() {
 }
 
 // The board is hidden; the buttons keep working.
-static void drawPause(const FrameInput &in) {
+void drawPause(const FrameInput &in) {
     drawBackground();
     const layout::Rect &pause = layout::PAUSE_SRC;
     surf_fond->blitRect(pause.x1, pause.y1, pause.x2, pause.y2, layout::PAUSE_AT.x, layout::PAUSE_AT.y);
@@ -121,7 +128,7 @@ static void stepGameOverScreen() {
         gameOverFade = 0;
 }
 
-static void drawPlay(const FrameInput &in) {
+void drawPlay(const FrameInput &in) {
     drawBackground();
     drawLitButton(in);
     displayTokens();
@@ -158,8 +165,9 @@ static bool playFrame() {
 
 void doTheGame(long gameMode) {
     startSession(gameMode);
-    while (playFrame()) {
-    }
+    while (playFrame()) keepJournal();
+    KWindow::setFocusLossCall(nullptr);
+    closeJournal(KWindow::isQuit());
     endSession();
 }
 

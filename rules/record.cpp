@@ -62,8 +62,7 @@ static void putLittle(std::string &out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; i++) out += char(v >> (8 * i) & 0xFF);
 }
 
-std::string writeRecord(const GameRecord &record) {
-    const RecordHeader &h = record.header;
+std::string writeRecordHeader(const RecordHeader &h) {
     std::string out(magic, sizeof magic);
     putLittle(out, recordFormatVersion, 2);
     putLittle(out, rulesVersion, 2);
@@ -71,11 +70,18 @@ std::string writeRecord(const GameRecord &record) {
     putLittle(out, h.seed, 4);
     putLittle(out, h.startFrame, 4);
     out += char(h.oldButton | h.oldbt << 1);
-    for (const RecordEvent &e : record.events) {
-        putVarint(out, e.frame);
-        out += char(e.input);
-        putLittle(out, uint16_t(e.value), e.input == RecordInput::clock ? 2 : 1);
-    }
+    return out;
+}
+
+void writeRecordInput(std::string &out, const RecordEvent &e) {
+    putVarint(out, e.frame);
+    out += char(e.input);
+    putLittle(out, uint16_t(e.value), e.input == RecordInput::clock ? 2 : 1);
+}
+
+std::string writeRecord(const GameRecord &record) {
+    std::string out = writeRecordHeader(record.header);
+    for (const RecordEvent &e : record.events) writeRecordInput(out, e);
     putVarint(out, record.frames);
     out += char(endMark);
     return out;
@@ -162,23 +168,25 @@ bool readEvent(Reader &in, uint8_t kind, RecordEvent &e) {
 
 }  // namespace
 
-bool readRecord(const void *data, size_t size, GameRecord &record, std::string &error) {
-    error.clear();
-    record = GameRecord{};
-    const uint8_t *bytes = static_cast<const uint8_t *>(data);
-    Reader in{bytes, bytes + size, error};
-    if (!readHeader(in, record.header)) return false;
+// A record in progress ends where its bytes do: an input cut short there is dropped.
+static bool readInputs(Reader &in, GameRecord &record, bool inProgress) {
     uint32_t last = record.header.startFrame;
     for (;;) {
         RecordEvent e{};
         uint32_t kind = 0;
-        if (!in.varint(e.frame) || !in.little(kind, 1, "an input")) return false;
+        const bool whole = in.varint(e.frame) && in.little(kind, 1, "an input") && (kind == endMark || readEvent(in, uint8_t(kind), e));
+        if (!whole && inProgress && in.error.rfind("truncated", 0) == 0) {
+            in.error.clear();
+            record.frames = record.events.empty() ? record.header.startFrame : record.events.back().frame + 1;
+            return true;
+        }
+        if (!whole) return false;
         if (e.frame < last) return in.fail("frame stamps go backwards at frame " + std::to_string(e.frame));
         if (kind == endMark) {
+            if (inProgress) return in.fail("the game has ended");
             record.frames = e.frame;
             break;
         }
-        if (!readEvent(in, uint8_t(kind), e)) return false;
         record.events.push_back(e);
         last = e.frame;
     }
@@ -186,6 +194,22 @@ bool readRecord(const void *data, size_t size, GameRecord &record, std::string &
     if (!record.events.empty() && record.events.back().frame >= record.frames)
         return in.fail("an input after the last frame");
     return true;
+}
+
+static bool readAny(const void *data, size_t size, GameRecord &record, std::string &error, bool inProgress) {
+    error.clear();
+    record = GameRecord{};
+    const uint8_t *bytes = static_cast<const uint8_t *>(data);
+    Reader in{bytes, bytes + size, error};
+    return readHeader(in, record.header) && readInputs(in, record, inProgress);
+}
+
+bool readRecord(const void *data, size_t size, GameRecord &record, std::string &error) {
+    return readAny(data, size, record, error, false);
+}
+
+bool readRecordInProgress(const void *data, size_t size, GameRecord &record, std::string &error) {
+    return readAny(data, size, record, error, true);
 }
 
 // ---------------------------------------------------------------- replay ----
@@ -212,14 +236,8 @@ static void apply(const RecordEvent &e, FrameInput &in) {
 ReplayResult replayRecord(GameRecord record) { return replayRecord(std::move(record), [] { return true; }, UINT32_MAX); }
 
 ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGoing, uint32_t every) {
-    const RecordHeader &h = record.header;
-    oldButton = h.oldButton;
-    oldbt = h.oldbt;
-    startGame(h.mode, h.difficulty, h.seed);
-    frameCount = gameRecord.header.startFrame = gameRecord.frames = h.startFrame;
-    FrameInput in;
+    RecordPlayer player(record);
     Cue played[maxCues];
-    size_t next = 0;
     for (uint32_t sinceAsked = 0; frameCount < record.frames; sinceAsked++) {
         if (sinceAsked == every) {
             sinceAsked = 0;
@@ -229,11 +247,25 @@ ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGo
                 return stopped;
             }
         }
-        replayedDecision = false;
-        for (; next < record.events.size() && record.events[next].frame == frameCount; next++)
-            apply(record.events[next], in);
-        stepFrame(in, [] { return replayedDecision; });
+        player.frame();
         takeCues(played);
     }
     return currentResult();
+}
+
+RecordPlayer::RecordPlayer(const GameRecord &played) : record(played) {
+    const RecordHeader &h = record.header;
+    oldButton = h.oldButton;
+    oldbt = h.oldbt;
+    startGame(h.mode, h.difficulty, h.seed);
+    frameCount = gameRecord.header.startFrame = gameRecord.frames = h.startFrame;
+}
+
+bool RecordPlayer::frame() {
+    if (frameCount >= record.frames) return false;
+    replayedDecision = false;
+    for (; next < record.events.size() && record.events[next].frame == frameCount; next++)
+        apply(record.events[next], in);
+    stepFrame(in, [] { return replayedDecision; });
+    return true;
 }

@@ -57,9 +57,17 @@ bool recordDecision(bool offerEntry);   // returns offerEntry
 void endRecordedFrame();
 
 std::string writeRecord(const GameRecord &record);
+// The same bytes piece by piece, for a record written as it is played: its header,
+// then each input; writeRecord adds the end mark.
+std::string writeRecordHeader(const RecordHeader &header);
+void writeRecordInput(std::string &out, const RecordEvent &event);
 // Strict: any damage, truncation, unknown version or value out of range is refused
 // with a message naming the fault.
 bool readRecord(const void *data, size_t size, GameRecord &record, std::string &error);
+// For a record still being written (a journal): cut anywhere after its header it reads
+// as a game in progress, its last partial input dropped, played up to the frame of its
+// last input. Any other fault is refused as readRecord refuses it, and so is an end mark.
+bool readRecordInProgress(const void *data, size_t size, GameRecord &record, std::string &error);
 
 struct ReplayResult {
     uint32_t score = 0;
@@ -77,3 +85,17 @@ ReplayResult replayRecord(GameRecord record);
 // The same, asking keepGoing every `every` frames: a replay that must be bounded (in
 // time, say) stops where it says no, with stopped set.
 ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGoing, uint32_t every = 4096);
+
+// A record played a frame at a time (to be watched): starting it starts its game.
+class RecordPlayer {
+public:
+    explicit RecordPlayer(const GameRecord &record);
+    // Plays the next frame with the record's inputs; false (nothing played) at its end.
+    bool frame();
+    const FrameInput &input() const { return in; }   // of the frame last played
+
+private:
+    const GameRecord &record;
+    size_t next = 0;
+    FrameInput in;
+};

@@ -78,6 +78,7 @@ struct WindowState {
     // Set once the game window has been in front: the foreground wait applies only
     // then, so a desktop that never hands the focus over cannot freeze the start.
     bool everFocused = false;
+    void (*focusLossCall)() = nullptr;
     Uint32 gameWindowID = 0;
 
     // Where the logical screen lands in the window, its aspect kept.
@@ -685,6 +686,8 @@ void KWindow::lowerRenderScale() {
 bool KWindow::waitForFront() {
     if (!state.hwnd || state.quit || !state.everFocused || hasFocus(state.hwnd))
         return false;
+    if (state.focusLossCall)
+        state.focusLossCall();
     bool clicked = false;
     SDL_Event event;
     while (!clicked && !state.quit && !hasFocus(state.hwnd) && SDL_WaitEvent(&event)) {
@@ -703,6 +706,8 @@ bool KWindow::waitForFront() {
     }
     return true;
 }
+
+void KWindow::setFocusLossCall(void (*call)()) { state.focusLossCall = call; }
 
 void KWindow::processEvents() {
     SDL_Event event;

@@ -29,6 +29,7 @@ public:
     static void prepareDisplay();   // start the video system and load the GL driver, before a window is asked for; a failure is silent, createGameWindow reports it
     static void flipBackBuffer(bool waitForBackWindow);   // present, pump one event, pace; optionally wait for focus
     static void processEvents();                  // take at most one pending event
+    static void setFocusLossCall(void (*call)()); // called as a flip starts waiting for the focus; nullptr: none
     static bool isQuit();                         // true once the player closed the window or terminate ran
     static void terminate();                      // ask the game to end (isQuit true, a quit event queued)
     static void setTitle(const char *title);      // window caption

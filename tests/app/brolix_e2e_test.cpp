@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "game_run.h"
+#include "played_game.h"
 #include "KWeb.h"
 #include "makers.h"
 
@@ -309,6 +310,178 @@ TEST(Evening, ARelaxGameByKeysScoresAsTheSameGameByTheMouse) {
     EXPECT_GT(keys, 0u);
     ASSERT_EQ(moves.size(), 3u);
     EXPECT_EQ(keys, relaxGame(false, moves));
+}
+
+// A game of this mode at difficulty 0 from the menu's PLAY (the press ends during the spin).
+void playFromMenu(GameRun &run, const GameFolder &game, int mode) {
+    ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "");
+    run.click(layout::MODE_ROWS[mode]);
+    run.click(layout::DIFF_BOXES[0]);
+    run.click(layout::PLAY);
+    ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+}
+
+// The board the same in two pictures taken some twenty frames apart.
+bool settled(GameRun &run, Image &last) {
+    auto taken = std::chrono::steady_clock::now();
+    last = run.capture();
+    return waitUntil([&] {
+        if (msSince(taken) < 300) return false;
+        const Image now = run.capture();
+        taken = std::chrono::steady_clock::now();
+        return difference(now, 71, 90, std::exchange(last, now), 71, 90, 504, 336) == 0;
+    });
+}
+
+bool pausedNow(GameRun &run, const GameFolder &game) {
+    const layout::Rect &pause = layout::PAUSE_SRC;
+    return run.shows(game.picture("ingame0.tga"), layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
+}
+
+// What the game showed when it was killed: its board at rest, and its timer over the last
+// two seconds, each picture with when it was taken.
+struct Killed {
+    Image screen;
+    std::vector<std::pair<std::chrono::steady_clock::time_point, Image>> timers;
+};
+
+// One exchange that scores, the board at rest, two seconds of play, then kill -9.
+Killed playThenKill(GameRun &run, const GameFolder &game, std::vector<Image> &gems) {
+    Killed killed;
+    const Image mouse = loadImage(game.path("data/mouse.tga"), true);
+    run.pointAt(5, 250);
+    EXPECT_TRUE(settled(run, killed.screen));
+    const std::array<int, 4> move = findMove(readBoard(killed.screen, gems));
+    EXPECT_GE(move[0], 0) << "no move found on the board";
+    clickSeen(run, mouse, cell(move[0], move[1]));
+    clickSeen(run, mouse, cell(move[2], move[3]));
+    run.pointAt(5, 250);
+    EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 435, 442, killed.screen, 435, 442, 150, 26) > 2; }));
+    EXPECT_TRUE(settled(run, killed.screen));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    // Polled, not in a busy loop: a starved game would play no frame to write.
+    waitUntil([&] {
+        killed.timers.push_back({std::chrono::steady_clock::now(), run.capture(37, 30)});
+        return std::chrono::steady_clock::now() > until;
+    });
+    kill(run.pid(), SIGKILL);
+    const auto at = std::chrono::steady_clock::now();
+    EXPECT_EQ(run.waitExit(), -1);
+    killed.timers.erase(std::remove_if(killed.timers.begin(), killed.timers.end(), [&](auto &t) { return at - t.first > std::chrono::milliseconds(1300); }),
+                        killed.timers.end());
+    return killed;
+}
+
+// The killed game back, paused, with its score, its timer as shown in its last second
+// of play, and, once P is tapped, its board.
+void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed, std::vector<Image> &gems) {
+    // The in-game picture spun in looks paused: the score shows once the game does.
+    EXPECT_TRUE(waitUntil([&] { return pausedNow(run, game) && run.shows(killed.screen, 435, 442, 435, 442, 150, 26); }))
+        << "not paused with the same score";
+    const Image now = run.capture();
+    EXPECT_TRUE(std::any_of(killed.timers.begin(), killed.timers.end(), [&](auto &t) {
+        return difference(now, 560, 37, t.second, 560, 37, 75, 28) < 2;
+    })) << "the timer is not one shown in the last second of play";
+    tap("p");
+    ASSERT_TRUE(waitUntil([&] { return !pausedNow(run, game); }));
+    Image board;
+    ASSERT_TRUE(settled(run, board));
+    EXPECT_EQ(readBoard(board, gems), readBoard(killed.screen, gems)) << "another board";
+}
+
+// Killed in the middle of a five-minutes game, then of a million game: the next PLAY of
+// each brings it back, paused. Escape ends a game and its journal. A damaged journal and
+// one of other rules are set aside, said once each, and a new game starts.
+TEST(Resume, KilledGamesComeBackAtTheNextPlay) {
+    GameFolder game;
+    std::vector<Image> gems;
+    for (int c = 1; c <= 5; c++) gems.push_back(game.picture("gems/set0/gem0" + std::to_string(c) + ".tga"));
+    game.write("brolix2dif0.journal", std::string("BRXR\1\0\1\0\2\0\5\x60\0\0\0\0\0\0\0\0\0\x05\x09\x01", 24));   // unknown input
+    std::string other = writeRecordHeader(RecordHeader{});
+    other[6] = 9;
+    game.write("brolix0dif0.journal", other);
+    Killed fiveMinutes, million;
+    {
+        GameRun run(game);
+        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 1));
+        fiveMinutes = playThenKill(run, game, gems);
+    }
+    ASSERT_FALSE(game.read("brolix1dif0.journal").empty());
+    {
+        GameRun run(game);
+        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 1));
+        expectResumed(run, game, fiveMinutes, gems);
+        run.key("Escape");
+        ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
+        EXPECT_FALSE(std::filesystem::exists(game.path("brolix1dif0.journal"))) << "Escape leaves the journal";
+        run.click(layout::MODE_ROWS[2]);
+        run.click(layout::PLAY);
+        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+        Image board;
+        EXPECT_TRUE(settled(run, board) && !pausedNow(run, game)) << "a damaged journal is continued";
+        million = playThenKill(run, game, gems);
+    }
+    {
+        GameRun run(game);
+        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 2));
+        expectResumed(run, game, million, gems);
+        run.key("Escape");
+        ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
+        run.click(layout::MODE_ROWS[0]);
+        run.click(layout::PLAY);
+        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+        Image board;
+        EXPECT_TRUE(settled(run, board) && !pausedNow(run, game)) << "a journal of other rules is continued";
+        run.key("Escape");
+        ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
+        tap("Escape");
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    const std::string said = game.read("output.txt");
+    for (const char *journal : {"brolix2dif0.journal: unknown input kind 9; set aside as ", "brolix0dif0.journal: recorded under rules version 9"}) {
+        const size_t at = said.find(journal);
+        EXPECT_NE(at, std::string::npos) << journal << " not said\n" << said;
+        EXPECT_EQ(said.find(journal, at + 1), std::string::npos) << "said twice";
+    }
+    EXPECT_EQ(commandOutput("ls '" + game.path("") + "' | grep -c journal"), "2\n") << "both set aside, no journal left";
+}
+
+// A record watched: the game shows, the watcher's P pauses it, it ends by itself or at
+// Escape, and nothing is saved. A file that is not a whole record is refused by name.
+TEST(Replay, ARecordIsShownThenEndsAndBadFilesAreRefused) {
+    GameFolder game;
+    {
+        PlayedGame played(modeFiveMinutes, 0, 7, 7);
+        for (int i = 0; i < 3; i++) played.exchange();
+        played.frames(300);
+        played.clickButton(2);
+    }
+    const std::string record = writeRecord(gameRecord);
+    game.write("game.brxr", record);
+    game.write("cut.brxr", record.substr(0, record.size() - 4));
+    std::string other = record;
+    other[6] = 9;
+    game.write("other.brxr", other);
+    const std::string watch = game.path("brolix");
+    for (bool escape : {false, true}) {
+        GameRun run(game, {}, {watch, "--replay", game.path("game.brxr")});
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+        tap(escape ? "Escape" : "p");
+        if (!escape) {
+            EXPECT_TRUE(waitUntil([&] { return pausedNow(run, game); }, 5000)) << "P did not pause";
+            EXPECT_TRUE(run.running());
+            tap("p");
+        }
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(game.path("prefs.raw")) || std::filesystem::exists(game.path("data/s5mn")));
+    for (const auto &[file, fault] : std::vector<std::pair<std::string, std::string>>{
+             {"cut.brxr", "truncated"}, {"other.brxr", "recorded under rules version 9"}, {"none.brxr", "cannot be opened"}}) {
+        GameRun run(game, {}, {watch, "--replay", game.path(file)});
+        EXPECT_EQ(run.waitExit(), 1) << file;
+        EXPECT_NE(game.read("output.txt").find("brolix: " + game.path(file) + ": " + fault), std::string::npos) << file;
+    }
 }
 
 // The start-up dialog driven from the keyboard. Focus starts on "Play Full Screen";

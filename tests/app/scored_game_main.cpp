@@ -4,7 +4,7 @@
 #include "online.h"
 #include "shell.h"
 
-int main() {
+int main(int argc, char **argv) {
     if (const char *host = std::getenv("BROLIX_TEST_SCORE_HOST")) scoreServerHost = host;
-    return runBrolix();
+    return runBrolix(argc, argv);
 }

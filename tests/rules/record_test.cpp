@@ -207,4 +207,34 @@ TEST(RecordReader, RefusesDamageNamingTheFault) {
     EXPECT_FALSE(readError(early).empty());
 }
 
+// A journal is the record without its end mark, cut anywhere after its header: it reads
+// as the game up to its last whole input, and replays to that frame of the game.
+TEST(RecordReader, ReadsAJournalCutAnywhereAsAGameInProgress) {
+    const std::string good = shortRecord();
+    std::string journal = writeRecordHeader(gameRecord.header);
+    for (const RecordEvent &e : gameRecord.events) writeRecordInput(journal, e);
+    ASSERT_EQ(good.compare(0, journal.size(), journal), 0);
+    GameRecord record;
+    std::string error;
+    size_t inputs = 0;
+    for (size_t n = 21; n <= journal.size(); n++) {
+        ASSERT_TRUE(readRecordInProgress(journal.data(), n, record, error)) << n << ": " << error;
+        EXPECT_GE(record.events.size(), inputs);
+        inputs = record.events.size();
+        EXPECT_EQ(record.frames, inputs ? record.events.back().frame + 1 : 0u);
+    }
+    EXPECT_EQ(inputs, gameRecord.events.size());
+    const ReplayResult resumed = replayRecord(record);
+    ASSERT_TRUE(readRecord(good.data(), good.size(), record, error));
+    const ReplayResult there = replayRecord(record, [] { return false; }, resumed.frames);
+    EXPECT_TRUE(there.frames == resumed.frames && there.score == resumed.score && there.boardDigest == resumed.boardDigest);
+    EXPECT_FALSE(readRecordInProgress(journal.data(), 20, record, error));
+    EXPECT_EQ(error, "truncated header");
+    journal[22] = 9;
+    EXPECT_FALSE(readRecordInProgress(journal.data(), journal.size(), record, error));
+    EXPECT_EQ(error, "unknown input kind 9");
+    EXPECT_FALSE(readRecordInProgress(good.data(), good.size(), record, error));
+    EXPECT_EQ(error, "the game has ended");
+}
+
 }  // namespace
