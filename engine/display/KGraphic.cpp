@@ -12,8 +12,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 #include <new>
 #include <sys/stat.h>
 
@@ -26,6 +29,8 @@ long regularFileSize(FILE *f) {
         return -1;
     return long(st.st_size);
 }
+
+bool isPng(const unsigned char *file, size_t size) { return size >= 4 && std::memcmp(file, "\x89PNG", 4) == 0; }
 
 bool readAll(FILE *f, unsigned char *to, size_t size) { return std::fread(to, 1, size, f) == size; }
 
@@ -111,6 +116,48 @@ bool textureFits(const KPixels::TextureLayout &layout) {
            KPixels::textureBytes(layout) <= KPixels::kMaxTextureBytes;
 }
 
+// The N-times-denser copy of FOLDER/STEM.EXT is FOLDER/Nx/STEM.png (STEM.jpg beside a JPEG).
+std::string siblingPath(const std::string &path, int density) {
+    const size_t slash = path.find_last_of("/\\");
+    const size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = path.find_last_of('.');
+    const size_t stemEnd = dot == std::string::npos || dot < nameAt ? path.size() : dot;
+    std::string extension = path.substr(stemEnd);
+    for (char &c : extension)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return path.substr(0, nameAt) + std::to_string(density) + "x/" + path.substr(nameAt, stemEnd - nameAt) +
+           (extension == ".jpg" || extension == ".jpeg" ? ".jpg" : ".png");
+}
+
+// The sides a picture file declares in its first bytes; false when it cannot be told.
+bool fileSides(const char *path, uint32_t &width, uint32_t &height) {
+    std::vector<unsigned char> head(65536);
+    FILE *f = std::fopen(path, "rb");
+    if (!f)
+        return false;
+    const size_t got = regularFileSize(f) > 0 ? std::fread(head.data(), 1, head.size(), f) : 0;
+    std::fclose(f);
+    if (!hasTgaExtension(path))
+        return KPixels::declaredSides(head.data(), got, width, height);
+    const size_t start = KPixels::tgaDataOffset(head.data(), got);
+    if (got < start + KPixels::kHeaderSize)
+        return false;
+    width = uint32_t(head[start + 12] | head[start + 13] << 8);
+    height = uint32_t(head[start + 14] | head[start + 15] << 8);
+    return true;
+}
+
+// The denser copy of a picture when there is one at exactly `density` times its size
+// (a picture replaced by one of another size keeps no stale copy); empty otherwise.
+std::string denserSibling(const char *path, int density) {
+    const std::string sibling = siblingPath(path, density);
+    uint32_t w = 0, h = 0, dw = 0, dh = 0;
+    if (!fileSides(sibling.c_str(), dw, dh) || !fileSides(path, w, h) || w == 0 || h == 0 ||
+        dw != w * uint32_t(density) || dh != h * uint32_t(density))
+        return std::string();
+    return sibling;
+}
+
 }  // namespace
 
 // A picture record (18-byte header, then rows bottom row first) on its way to a texture:
@@ -119,10 +166,13 @@ class PictureRecord {
 public:
     PictureRecord(const unsigned char *bytes, size_t size) : bytes_(bytes), size_(size) {}
     PictureRecord(std::FILE *file, long start, size_t size) : file_(file), start_(start), size_(size) {}
+    // A header apart from its rows (a decoded picture's pixels, turned into rows in place).
+    PictureRecord(const unsigned char *header, const unsigned char *rows, size_t size)
+        : header_(header), rows_(rows), size_(size) {}
     size_t size() const { return size_; }
     // Room for reads of up to `length` bytes; false when there is no memory for it.
     bool reserve(size_t length) {
-        if (bytes_ || length <= room_)
+        if (bytes_ || header_ || length <= room_)
             return true;
         scratch_.reset(new (std::nothrow) unsigned char[length]);
         room_ = scratch_ ? length : 0;
@@ -130,6 +180,8 @@ public:
     }
     // `length` bytes from `offset`, within the room reserved; null when the file cannot give them.
     const unsigned char *read(size_t offset, size_t length) {
+        if (header_)
+            return offset < KPixels::kHeaderSize ? header_ + offset : rows_ + (offset - KPixels::kHeaderSize);
         if (bytes_)
             return bytes_ + offset;
         if (length > room_ || std::fseek(file_, start_ + long(offset), SEEK_SET) != 0 ||
@@ -140,12 +192,15 @@ public:
 
 private:
     const unsigned char *bytes_ = nullptr;
+    const unsigned char *header_ = nullptr, *rows_ = nullptr;
     std::FILE *file_ = nullptr;
     long start_ = 0;
     size_t size_ = 0;
     std::unique_ptr<unsigned char[]> scratch_;
     size_t room_ = 0;
 };
+
+void KGraphic::SurfaceFreer::operator()(SDL_Surface *s) const { SDL_FreeSurface(s); }
 
 KGraphic::KGraphic() {
     if (screenWidth == 0)
@@ -178,23 +233,32 @@ int64_t KGraphic::textureBytes() const {
 }
 
 bool KGraphic::loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor) {
+    const int density = KPixels::densityFor(float(renderWidth) / float(screenWidth > 0 ? screenWidth : renderWidth));
+    const std::string denser = density > 1 ? denserSibling(path, density) : std::string();
+    return (!denser.empty() && loadFile(denser.c_str(), density, withAlpha, keepPixels, trueColor)) ||
+           loadFile(path, 1, withAlpha, keepPixels, trueColor);
+}
+
+bool KGraphic::loadFile(const char *path, int density, bool withAlpha, bool keepPixels, bool trueColor) {
     size_t size = 0;
     long start = 0;
     File tga;
-    Bytes decoded;
+    Surface decoded;
+    unsigned char header[KPixels::kHeaderSize];
     if (hasTgaExtension(path))
         tga = LoadTGA(path, start, size);
     else
-        decoded = LoadGeneric(path, size);
+        decoded = LoadGeneric(path, header, size);
     if (!tga && !decoded) {
         KMiscTools::messageBox(path, "file not found or out of memory");
         return false;
     }
-    PictureRecord record = tga ? PictureRecord(tga.get(), start, size) : PictureRecord(decoded.get(), size);
-    return uploadRecord(path, record, withAlpha, keepPixels, trueColor);
+    PictureRecord record = tga ? PictureRecord(tga.get(), start, size)
+                               : PictureRecord(header, static_cast<unsigned char *>(decoded->pixels), size);
+    return uploadRecord(path, record, density, withAlpha, keepPixels, trueColor);
 }
 
-bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAlpha, bool keepPixels,
+bool KGraphic::uploadRecord(const char *path, PictureRecord &record, int density, bool withAlpha, bool keepPixels,
                             bool trueColor) {
     KPixels::Header header;
     const unsigned char *head = record.reserve(KPixels::kHeaderSize) && record.size() >= KPixels::kHeaderSize
@@ -211,7 +275,7 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
         break;
     }
     const KPixels::TextureLayout layout =
-        KPixels::textureLayout(header.width, header.height, rectangleTextures);
+        KPixels::textureLayout(header.width, header.height, rectangleTextures, anySizeTextures);
     if (!textureFits(layout)) {
         KMiscTools::messageBox("Picture too large", path);
         return false;
@@ -262,9 +326,16 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, bool withAl
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_T, GL_REPEAT);
     }
+    if (texture != 0) {   // loaded over a held picture: the old texture goes
+        videoMemory -= textureBytes();
+        KFrame::forgetTexture(texture);
+        glDeleteTextures(1, &texture);
+    }
     texture = name;
-    fimageWidth = header.width;
-    fimageHeight = header.height;
+    // Callers measure and cut in logical pixels whatever the density.
+    _density = float(density);
+    fimageWidth = float(header.width / density);
+    fimageHeight = float(header.height / density);
     picX1 = header.xOrigin;
     picY1 = header.yOrigin;
     _glEnum = layout.target;
@@ -315,10 +386,10 @@ KGraphic::File KGraphic::LoadTGA(const char *path, long &start, size_t &size) {
     return f;
 }
 
-KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
+KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header, size_t &size) {
     // Each failure names itself as a caption; the path is the text.
     const char *failure = nullptr;
-    Bytes record;
+    Surface record;
     File f(std::fopen(path, "rb"));
     const long fileSize = f ? regularFileSize(f.get()) : 0;
     Bytes file(fileSize > 0 ? new (std::nothrow) unsigned char[size_t(fileSize)] : nullptr);
@@ -333,8 +404,9 @@ KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
     else if (!KPixels::decodableSize(file.get(), size_t(fileSize), textureSideLimit()))
         failure = "file is corrupt";
     else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {
+        const bool png = isPng(file.get(), size_t(fileSize));
         file.reset();   // only one copy of the picture at a time
-        record = RenderPicture(picture, size);
+        record = RenderPicture(picture, png, header, size);
     } else {
         failure = "File is corrupted";
     }
@@ -343,31 +415,36 @@ KGraphic::Bytes KGraphic::LoadGeneric(const char *path, size_t &size) {
     return record;
 }
 
-KGraphic::Bytes KGraphic::RenderPicture(SDL_Surface *picture, size_t &size) {
-    SDL_Surface *bgr = picture->w <= 0xFFFF && picture->h <= 0xFFFF
-                           ? SDL_ConvertSurfaceFormat(picture, SDL_PIXELFORMAT_BGR24, 0)
-                           : nullptr;
-    SDL_FreeSurface(picture);
-    if (!bgr) {
+// A PNG with alpha (the denser art) becomes a 32-bit record, any other picture a 24-bit
+// one as always. Pixels already in a byte order the record takes are turned into its
+// rows in place: a 3x picture is 36 MiB, and a second copy beside the texture is too much.
+KGraphic::Surface KGraphic::RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size) {
+    Surface held(picture);
+    const Uint32 format = picture->format->format;
+    const bool alpha = png && (SDL_ISPIXELFORMAT_ALPHA(format) || SDL_HasColorKey(picture));
+    const Uint32 plain = alpha ? SDL_PIXELFORMAT_BGRA32 : SDL_PIXELFORMAT_BGR24;
+    const Uint32 swapped = alpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
+    if (picture->w > 0xFFFF || picture->h > 0xFFFF)
+        held.reset();
+    else if (format != plain && format != swapped)
+        held.reset(SDL_ConvertSurfaceFormat(picture, plain, 0));   // frees the picture as `held` lets it go
+    if (!held) {
         KMiscTools::messageBox("error", "could not create dib section");
         return nullptr;
     }
-    size = KPixels::recordSize(uint32_t(bgr->w), uint32_t(bgr->h));
-    Bytes record(new (std::nothrow) unsigned char[size]);
-    if (record)
-        KPixels::recordFromBgrRows(static_cast<const uint8_t *>(bgr->pixels), size_t(bgr->pitch), uint16_t(bgr->w),
-                                   uint16_t(bgr->h), record.get());
-    else
-        KMiscTools::messageBox("out of memory (tmpBitmapBits)", "error");
-    SDL_FreeSurface(bgr);
-    return record;
+    SDL_Surface *rows = held.get();
+    const uint8_t bytes = alpha ? 4 : 3;
+    KPixels::recordInPlace(static_cast<uint8_t *>(rows->pixels), size_t(rows->pitch), uint16_t(rows->w),
+                           uint16_t(rows->h), bytes, rows->format->format == swapped, header);
+    size = KPixels::kHeaderSize + size_t(rows->w) * size_t(rows->h) * bytes;
+    return held;
 }
 
 bool KGraphic::grabBackBuffer() {
     KFrame::drawPending();   // the frame drawn so far, not only what reached GL
     const uint32_t sw = uint32_t(renderWidth), sh = uint32_t(renderHeight);
-    KPixels::TextureLayout layout = KPixels::textureLayout(sw, sh, false);
-    if (rectangleTextures)
+    KPixels::TextureLayout layout = KPixels::textureLayout(sw, sh, false, anySizeTextures);
+    if (rectangleTextures && !anySizeTextures)
         layout = {KPixels::kTextureRectangle, sw, sh};
     const uint32_t bandRows = std::min(KPixels::rowsPerBand(layout.width), layout.height);
     std::unique_ptr<unsigned char[]> screen(new (std::nothrow) unsigned char[size_t(sw) * bandRows * 4]);

@@ -68,9 +68,16 @@ private:
     };
     using File = std::unique_ptr<std::FILE, FileCloser>;
     File LoadTGA(const char *path, long &start, size_t &size); // the open file; its record starts after any "pihs" prefix
-    Bytes LoadGeneric(const char *path, size_t &size);         // decoded into a 24-bit record
-    Bytes RenderPicture(SDL_Surface *picture, size_t &size);   // frees the picture
-    bool uploadRecord(const char *path, PictureRecord &record, bool withAlpha, bool keepPixels, bool trueColor);
+    struct SurfaceFreer {
+        void operator()(SDL_Surface *s) const;
+    };
+    using Surface = std::unique_ptr<SDL_Surface, SurfaceFreer>;
+    // Decoded; its pixels hold the rows of a 24-bit record (32-bit: a PNG with alpha), `header` its header.
+    Surface LoadGeneric(const char *path, unsigned char *header, size_t &size);
+    Surface RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size);   // owns the picture
+    bool loadFile(const char *path, int density, bool withAlpha, bool keepPixels, bool trueColor);
+    bool uploadRecord(const char *path, PictureRecord &record, int density, bool withAlpha, bool keepPixels,
+                      bool trueColor);
     KDrawStep step(uint32_t kind);                              // this picture under the world view; now the bound one
     KDrawStep blitStep(uint32_t kind, float sx1, float sy1, float sx2, float sy2, int16_t dx, int16_t dy,
                        bool flipX, bool flipY);
@@ -87,5 +94,6 @@ private:
     bool _linear = false;               // drawn with linear filtering, else nearest
     static KGraphic *boundPicture[2];   // the picture last bound to GL_TEXTURE_2D and to the rectangle target
     static bool rectangleTextures;      // pictures may use rectangle textures; the window sets it
+    static bool anySizeTextures;        // the driver takes textures of any size: none is padded
     friend class KWindow;
 };

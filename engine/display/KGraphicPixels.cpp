@@ -1,6 +1,8 @@
 #include "KGraphicPixels.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace KPixels {
 
@@ -47,7 +49,9 @@ uint32_t powerOfTwoSide(uint32_t width, uint32_t height) {
     return p;
 }
 
-TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap) {
+TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap, bool anySize) {
+    if (anySize)
+        return {kTexture2D, width > 0 ? width : 1, height > 0 ? height : 1};
     uint32_t p = powerOfTwoSide(width, height);
     bool squareFit = width == height && width == p;
     if (rectangleCap && !squareFit)
@@ -112,6 +116,8 @@ static bool bmpFits(const uint8_t *file, size_t size, uint32_t maxSide) {
     return uint64_t(readU32(file + 10)) + rowBytes * uint64_t(height - 1) + lastRow <= size;
 }
 
+static const uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
 static bool pngFits(const uint8_t *file, size_t size, uint32_t maxSide) {
     if (size < 24 || std::memcmp(file + 12, "IHDR", 4) != 0)
         return true;
@@ -120,7 +126,8 @@ static bool pngFits(const uint8_t *file, size_t size, uint32_t maxSide) {
 
 static bool isJpegFrameMarker(uint8_t m) { return m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC; }
 
-static bool jpegFits(const uint8_t *file, size_t size, uint32_t maxSide) {
+// The offset of the frame header's length, or 0 when the first bytes hold none.
+static size_t jpegFrame(const uint8_t *file, size_t size) {
     size_t pos = 2;
     while (pos + 4 <= size && file[pos] == 0xFF) {
         const uint8_t marker = file[pos + 1];
@@ -133,34 +140,65 @@ static bool jpegFits(const uint8_t *file, size_t size, uint32_t maxSide) {
             continue;
         }
         if (isJpegFrameMarker(marker))
-            return pos + 9 > size || sidesFit(readBE16(file + pos + 7), readBE16(file + pos + 5), maxSide);
+            return pos + 9 <= size ? pos : 0;
         pos += 2 + readBE16(file + pos + 2);
     }
-    return true;
+    return 0;
+}
+
+static bool jpegFits(const uint8_t *file, size_t size, uint32_t maxSide) {
+    const size_t pos = jpegFrame(file, size);
+    return pos == 0 || sidesFit(readBE16(file + pos + 7), readBE16(file + pos + 5), maxSide);
 }
 
 bool decodableSize(const uint8_t *file, size_t size, uint32_t maxSide) {
-    static const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (size >= 2 && file[0] == 'B' && file[1] == 'M')
         return bmpFits(file, size, maxSide);
-    if (size >= 8 && std::memcmp(file, png, 8) == 0)
+    if (size >= 8 && std::memcmp(file, pngSignature, 8) == 0)
         return pngFits(file, size, maxSide);
     if (size >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF)
         return jpegFits(file, size, maxSide);
     return true;
 }
 
-size_t recordSize(uint32_t width, uint32_t height) { return kHeaderSize + size_t(width) * height * 3; }
+bool declaredSides(const uint8_t *file, size_t size, uint32_t &width, uint32_t &height) {
+    if (size >= 26 && file[0] == 'B' && file[1] == 'M') {
+        const bool core = readU32(file + 14) == 12;
+        const int32_t h = core ? readU16(file + 20) : int32_t(readU32(file + 22));
+        width = core ? readU16(file + 18) : readU32(file + 18);
+        height = uint32_t(h < 0 ? -int64_t(h) : h);
+        return core || size >= 34;
+    }
+    if (size >= 24 && std::memcmp(file, pngSignature, 8) == 0 && std::memcmp(file + 12, "IHDR", 4) == 0) {
+        width = readBE32(file + 16), height = readBE32(file + 20);
+        return true;
+    }
+    const size_t frame = size >= 3 && file[0] == 0xFF && file[1] == 0xD8 ? jpegFrame(file, size) : 0;
+    if (frame == 0)
+        return false;
+    width = readBE16(file + frame + 7), height = readBE16(file + frame + 5);
+    return true;
+}
 
-void recordFromBgrRows(const uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t *record) {
-    std::memset(record, 0, kHeaderSize);
-    writeU16(record + 12, width);
-    writeU16(record + 14, height);
-    record[16] = 24;
-    const size_t rowBytes = size_t(width) * 3;
-    uint8_t *dst = record + kHeaderSize;
-    for (uint32_t r = 0; r < height; ++r, dst += rowBytes)
-        std::memcpy(dst, rows + size_t(height - 1 - r) * pitch, rowBytes);
+int densityFor(float renderScale) { return renderScale <= 1 ? 1 : renderScale <= 2 ? 2 : 3; }
+
+void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t bytesPerPixel,
+                   bool swapRedBlue, uint8_t header[kHeaderSize]) {
+    std::memset(header, 0, kHeaderSize);
+    writeU16(header + 12, width);
+    writeU16(header + 14, height);
+    header[16] = uint8_t(bytesPerPixel * 8);
+    const size_t rowBytes = size_t(width) * bytesPerPixel;
+    // Packed first (rows only move towards the start), then turned upside down.
+    for (uint32_t r = 0; r < height; ++r) {
+        uint8_t *row = rows + r * rowBytes;
+        std::memmove(row, rows + r * pitch, rowBytes);
+        if (swapRedBlue)
+            for (size_t x = 0; x < rowBytes; x += bytesPerPixel)
+                std::swap(row[x], row[x + 2]);
+    }
+    for (uint32_t r = 0; r < height / 2u; ++r)
+        std::swap_ranges(rows + r * rowBytes, rows + (r + 1) * rowBytes, rows + (height - 1 - r) * rowBytes);
 }
 
 void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels) {

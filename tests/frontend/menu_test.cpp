@@ -13,6 +13,7 @@
 #include "../game/input_script.h"
 #include "game_window.h"
 #include "../game/spies.h"
+#include "game.h"
 #include "game_local.h"
 #include "gemsets.h"
 #include "highscores.h"
@@ -89,6 +90,15 @@ int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
     return worst;
 }
 
+// Squared steps between neighbouring pixels across: denser art keeps an edge one pixel
+// wide, enlarged 1x art spreads it over the scale, so this falls with the scale.
+double edgeEnergy(const Pixels &p, int width) {
+    double sum = 0;
+    for (size_t i = 4; i < p.size(); i++)
+        if (i / 4 % size_t(width) != 0) sum += double(p[i] - p[i - 4]) * (p[i] - p[i - 4]);
+    return sum;
+}
+
 // The window resized so the logical screen is drawn at this scale: the screen drawn
 // whole there, then changed in places (redrawn only there), against the 1x frames.
 void expectScaled(const char *screen, const std::array<Pixels, 2> &oneX, int scale,
@@ -109,7 +119,10 @@ protected:
         gCurrentMenu = 0;
         loadSounds(), loadMenuGraphics(), loadBubbleSet(0);
     }
-    void TearDown() override { freeMenuGraphics(), freeSounds(), resetScores(); }
+    void TearDown() override {
+        freeMenuGraphics(), freeSounds(), resetScores();
+        delete highscoreText, highscoreText = nullptr;   // its texture dies with this window
+    }
     // One menu frame as doMenu draws it, with the pointer at (x, y) and the button as given.
     static int32_t frame(int x, int y, bool down) {
         inputScript::pointAt(x, y);
@@ -281,8 +294,13 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
                              &surf_xzap, &surf_rand};
     const char *files[] = {"data\\ingame0.tga", "data\\select0.tga", "data\\entername0.tga", "data\\bomb.tga",
                            "data\\horiz.tga", "data\\verti.tga", "data\\xzap.tga", "data\\question.tga"};
-    for (int i = 0; i < 8; i++)
-        (*pictures[i] = new KGraphic)->loadPicture(KMiscTools::makeFilePath(files[i]), true, false, true);
+    auto loadBoard = [&] {
+        for (int i = 0; i < 8; i++) {
+            delete *pictures[i];
+            (*pictures[i] = new KGraphic)->loadPicture(KMiscTools::makeFilePath(files[i]), true, false, true);
+        }
+    };
+    loadBoard();
     auto board = [](bool changed) {
         tokenAt(3, 1).selected = !changed;   // the selection moves on, a clearing token fades on
         tokenAt(4, 1).selected = changed;
@@ -304,8 +322,17 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     };
     const auto entryFrames = check("board with marks under the name entry", entry);
 
-    // The same screens drawn at 2x and 3x; the transition reads back the menu at that scale.
+    // The same screens drawn at 2x and 3x from the art loaded at that scale, sharper than
+    // the 1x art enlarged; the transition reads back the menu at that scale.
     for (int scale : {2, 3}) {
+        SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
+        const Pixels softMenu = drawnFrame(menu, false, 640 * scale), softEntry = drawnFrame(entry, false, 640 * scale);
+        freeMenuGraphics(), delete highscoreText, highscoreText = nullptr;
+        loadMenuGraphics(), loadBubbleSet(0), loadBoard();
+        EXPECT_GT(edgeEnergy(drawnFrame(menu, false, 640 * scale), 640 * scale), 1.5 * edgeEnergy(softMenu, 640 * scale))
+            << "menu at " << scale << "x";
+        EXPECT_GT(edgeEnergy(drawnFrame(entry, false, 640 * scale), 640 * scale), 1.5 * edgeEnergy(softEntry, 640 * scale))
+            << "board at " << scale << "x";
         expectScaled("menu", menuFrames, scale, menu);
         menu(false);
         grab.freePicture();
