@@ -18,7 +18,7 @@
 
 namespace {
 
-const uint32_t flushEveryMs = 1000;
+const uint32_t flushEveryMs = 500;
 
 int file = -1;                  // the open journal; -1 while none is written
 std::string openPath;

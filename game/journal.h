@@ -13,6 +13,6 @@ std::string journalPath(long gameMode, int32_t difficulty);
 // rules and paused; false when there is none to continue (a new game is to start). A
 // journal that cannot be continued is renamed aside, and said so on standard error.
 bool resumeJournal(long gameMode, int32_t difficulty);
-void keepJournal();                     // once a frame: written once a second and on pause; removed once the game is over
+void keepJournal();                     // once a frame: written twice a second and on pause; removed once the game is over
 void flushJournal();                    // written and synced now (also as the window loses the focus)
 void closeJournal(bool keep);           // the session ends: kept for the next PLAY while the game is in progress and keep, else removed

@@ -378,7 +378,8 @@ void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed, s
     // The in-game picture spun in looks paused: the score shows once the game does.
     EXPECT_TRUE(waitUntil([&] { return pausedNow(run, game) && run.shows(killed.screen, 435, 442, 435, 442, 150, 26); }))
         << "not paused with the same score";
-    const Image now = run.capture();
+    Image now;   // the screen standing still: the first frames after the spin may not be the game's yet
+    EXPECT_TRUE(settled(run, now) && pausedNow(run, game));
     EXPECT_TRUE(std::any_of(killed.timers.begin(), killed.timers.end(), [&](auto &t) {
         return difference(now, 560, 37, t.second, 560, 37, 75, 28) < 2;
     })) << "the timer is not one shown in the last second of play";
