@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -247,8 +249,12 @@ bool ShowWelcomeDialogApart(void (*meanwhile)()) {
     if (pipe(ends) != 0)
         return ShowWelcomeDialog();
     std::fflush(nullptr);   // buffered output would be written by both processes
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
+        // The dialog goes with the game, however the game ends (even before the prctl).
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+            _exit(1);
         close(ends[0]);
         answerFromChild(ends[1]);
     }
