@@ -461,17 +461,22 @@ bool startVideo(bool report) {
     const char *chosen = SDL_getenv("SDL_VIDEODRIVER"), *wayland = SDL_getenv("WAYLAND_DISPLAY");
     const bool ours = !(chosen && *chosen) && wayland && *wayland;
     if (ours)
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland,x11");
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "wayland,x11", SDL_HINT_OVERRIDE);
     state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!state.videoStarted && ours) {
-        if (report)
-            reportVideoFailure("wayland", "start", SDL_GetError(), "trying x11");
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        // SDL goes on to X11 only when Wayland is not there at all, not when it fails to start.
+        const std::string waylandReason = SDL_GetError();
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
         state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (report && state.videoStarted)
+            reportVideoFailure("wayland", "start", waylandReason.c_str(), "using x11");
+        else if (report)
+            std::fprintf(stderr, "brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
+                                 "WAYLAND_DISPLAY and DISPLAY\n", waylandReason.c_str(), SDL_GetError());
+        return state.videoStarted;
     }
-    const char *failed = chosen && *chosen ? chosen : ours ? "x11" : nullptr;
     if (!state.videoStarted && report)
-        reportVideoFailure(failed, "start", SDL_GetError(), otherDriver(failed));
+        reportVideoFailure(chosen && *chosen ? chosen : nullptr, "start", SDL_GetError(), otherDriver(chosen));
     return state.videoStarted;
 }
 
@@ -501,7 +506,7 @@ SDL_Window *openOnX11Instead(const char *title, int width, int height, int16_t d
         SDL_GL_UnloadLibrary();
     state.driverPreloaded = false;
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     return state.videoStarted ? openGameWindow(title, width, height, depth, windowed, state.use3d) : nullptr;
 }
