@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,11 +116,13 @@ struct DialogOutcome {
     int32_t skin;
 };
 
-bool readWhole(int fd, void *into, size_t size) {
+// A signal that interrupts the read may be the game's end (SIGTERM, SIGINT become a
+// quit event once the video system runs): then stop waiting.
+bool readWhole(int fd, void *into, size_t size, bool (*stop)() = nullptr) {
     auto *bytes = static_cast<unsigned char *>(into);
     while (size > 0) {
         ssize_t got = read(fd, bytes, size);
-        if (got < 0 && errno == EINTR)
+        if (got < 0 && errno == EINTR && !(stop && stop()))
             continue;
         if (got <= 0)
             return false;
@@ -247,8 +251,12 @@ bool ShowWelcomeDialogApart(void (*meanwhile)()) {
     if (pipe(ends) != 0)
         return ShowWelcomeDialog();
     std::fflush(nullptr);   // buffered output would be written by both processes
+    const pid_t parent = getpid();
     const pid_t child = fork();
     if (child == 0) {
+        // The dialog goes with the game, however the game ends (even before the prctl).
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent)
+            _exit(1);
         close(ends[0]);
         answerFromChild(ends[1]);
     }
@@ -260,8 +268,13 @@ bool ShowWelcomeDialogApart(void (*meanwhile)()) {
     if (meanwhile)
         meanwhile();
     DialogOutcome outcome;
-    const bool answered = readWhole(ends[0], &outcome, sizeof outcome);
+    const bool answered = readWhole(ends[0], &outcome, sizeof outcome, [] {
+        KWindow::processEvents();
+        return KWindow::isQuit();
+    });
     close(ends[0]);
+    if (!answered)
+        kill(child, SIGTERM);
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
     if (!answered) {

@@ -85,12 +85,19 @@ bool queryX11Pointer(SDL_Window *window, PointerState *state) {
     return true;
 }
 
+bool onWayland(SDL_Window *window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    return window && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_WAYLAND;
+}
+
 // SDL's window-relative state while the pointer is over the window, else the
-// server's answer (or, off X11, the desktop position minus the window's).
+// server's answer; Wayland tells a window nothing of a pointer outside it, so
+// there it stays where it left (or, elsewhere, the desktop position minus the window's).
 PointerState pointerInWindow(SDL_Window *window) {
     PointerState state;
     KInput::pumpEvents();
-    if (window && SDL_GetMouseFocus() == window) {
+    if (window && (SDL_GetMouseFocus() == window || onWayland(window))) {
         state.leftDown = (SDL_GetMouseState(&state.x, &state.y) & SDL_BUTTON_LMASK) != 0;
         return state;
     }

@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <GL/gl.h>
 #include <GL/glx.h>
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <string>
 
 #include "K3D.h"
 #include "KFrame.h"
@@ -57,6 +60,9 @@ const int kMinimumWidth = 320, kMinimumHeight = 240;   // a window smaller than 
 
 // Copies a part of the back buffer to the window; Mesa's GLX offers it.
 typedef void (*CopySubBufferFn)(Display *, GLXDrawable, int, int, int, int);
+// On EGL (Wayland) a swap tells the compositor which part changed; the back buffer
+// is undefined after a swap, so the whole picture is still drawn into it.
+typedef EGLBoolean (*SwapWithDamageFn)(EGLDisplay, EGLSurface, const EGLint *, EGLint);
 
 // Everything the one window of the process keeps, in one place.
 struct WindowState {
@@ -98,6 +104,7 @@ struct WindowState {
     bool blankSurface = false;           // made anew, nothing drawn into it yet
     bool repaintDue = false;             // covered, uncovered, restored or resized since the last present
     CopySubBufferFn copySubBuffer = nullptr;
+    SwapWithDamageFn swapWithDamage = nullptr;
 
     uint8_t drawnIcon[kIconSize * kIconSize * 4];
     const uint8_t *iconPixels = nullptr;   // for the next window; default: drawnIcon
@@ -189,35 +196,53 @@ void sizeLogicalScreen(int width, int height) {
     KGraphic::setRenderSize(int16_t(state.renderWidth), int16_t(state.renderHeight));
 }
 
-void loadCopySubBuffer() {
+void loadPartialPresent() {
     state.copySubBuffer = nullptr;
-    Display *display = glXGetCurrentDisplay();
+    state.swapWithDamage = nullptr;
+    Display *display = glXGetCurrentContext() ? glXGetCurrentDisplay() : nullptr;
     const char *extensions = display ? glXQueryExtensionsString(display, DefaultScreen(display)) : nullptr;
     if (extensions && std::strstr(extensions, "GLX_MESA_copy_sub_buffer"))
         state.copySubBuffer = reinterpret_cast<CopySubBufferFn>(SDL_GL_GetProcAddress("glXCopySubBufferMESA"));
+    EGLDisplay egl = eglGetCurrentContext() != EGL_NO_CONTEXT ? eglGetCurrentDisplay() : EGL_NO_DISPLAY;
+    extensions = egl != EGL_NO_DISPLAY ? eglQueryString(egl, EGL_EXTENSIONS) : nullptr;
+    for (const char *name : {"KHR", "EXT"}) {
+        const std::string extension = std::string("EGL_") + name + "_swap_buffers_with_damage";
+        if (!state.swapWithDamage && extensions && std::strstr(extensions, extension.c_str()))
+            state.swapWithDamage = reinterpret_cast<SwapWithDamageFn>(
+                eglGetProcAddress((std::string("eglSwapBuffersWithDamage") + name).c_str()));
+    }
 }
 
 // Drawn coarser than shown (drawing fell behind): a part of it has no exact place in the window.
 bool drawnAsShown() { return state.renderWidth == state.glView.width && state.renderHeight == state.glView.height; }
 
+void presentWhole(SDL_Window *window, const EGLint *damage = nullptr);
+
 // Only the part of the picture that changed goes to the window: the rendered
 // screen is the size it is shown, so its pixels are exactly the window's.
-bool presentPart(const KFrameArea &changed) {
-    if (changed.whole || !state.copySubBuffer || !drawnAsShown())
+bool presentPart(SDL_Window *window, const KFrameArea &changed) {
+    if (changed.whole || !(state.copySubBuffer || state.swapWithDamage) || !drawnAsShown())
         return false;
     const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, state.renderWidth);
     const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, state.renderHeight);
     if (left >= right || bottom >= top)
         return true;
     const int x = state.glView.x + left, y = state.glView.y + bottom, w = right - left, h = top - bottom;
+    if (!state.copySubBuffer) {
+        const EGLint damage[4] = {x, y, w, h};
+        presentWhole(window, damage);
+        return true;
+    }
     state.fb.blitFramebuffer(left, bottom, right, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     state.copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
     return true;
 }
 
-// The whole picture, bars included. Setting the window's viewport makes the driver
-// look at the drawable's size again, so a present right after a resize fills the new one.
-void presentWhole(SDL_Window *window) {
+// The whole picture, bars included, into a back buffer whose old content counts for
+// nothing; a damage rectangle (x, y, width, height from the bottom left) tells an EGL
+// compositor what changed. Setting the window's viewport makes the driver look at the
+// drawable's size again, so a present right after a resize fills the new one.
+void presentWhole(SDL_Window *window, const EGLint *damage) {
     int w, h;
     SDL_GL_GetDrawableSize(window, &w, &h);
     state.fb.bindFramebuffer(kFramebuffer, 0);
@@ -229,7 +254,8 @@ void presentWhole(SDL_Window *window) {
     const Rect &view = state.glView;
     state.fb.blitFramebuffer(0, 0, state.renderWidth, state.renderHeight, view.x, view.y, view.x + view.width,
                              view.y + view.height, GL_COLOR_BUFFER_BIT, drawnAsShown() ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(window);
+    if (!damage || !state.swapWithDamage(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), damage, 1))
+        SDL_GL_SwapWindow(window);
 }
 
 void presentLogicalScreen(SDL_Window *window, const KFrameArea &changed) {
@@ -240,7 +266,7 @@ void presentLogicalScreen(SDL_Window *window, const KFrameArea &changed) {
 
     state.fb.bindFramebuffer(kDrawFramebuffer, 0);
     state.fb.bindFramebuffer(kReadFramebuffer, state.logicalFramebuffer);
-    if (!presentPart(changed))
+    if (!presentPart(window, changed))
         presentWhole(window);
     state.fb.bindFramebuffer(kFramebuffer, state.logicalFramebuffer);
     applyViewport();
@@ -409,6 +435,83 @@ SDL_Window *openGameWindow(const char *title, int width, int height, int16_t dep
     return window;
 }
 
+bool videoDriverIs(const char *name) {
+    const char *driver = SDL_GetCurrentVideoDriver();
+    return driver && std::strcmp(driver, name) == 0;
+}
+
+const char *otherDriver(const char *failed) {
+    if (failed && std::strcmp(failed, "wayland") == 0)
+        return "try SDL_VIDEODRIVER=x11";
+    if (failed && std::strcmp(failed, "x11") == 0)
+        return "try SDL_VIDEODRIVER=wayland, or check DISPLAY";
+    return "try SDL_VIDEODRIVER=x11 or SDL_VIDEODRIVER=wayland";
+}
+
+// One line on standard error, the player's way out included, where the display fails.
+void reportVideoFailure(const char *driver, const char *step, const char *reason, const char *next) {
+    std::fprintf(stderr, "brolix: the %s video driver could not %s: %s; %s\n", driver ? driver : "SDL", step,
+                 reason && *reason ? reason : "no reason given", next);
+}
+
+// A Wayland session gets a native window, X11 being the fallback; a driver the player
+// chose (SDL_VIDEODRIVER) is left alone.
+bool startVideo(bool report) {
+    if (state.videoStarted)
+        return true;
+    const char *chosen = SDL_getenv("SDL_VIDEODRIVER"), *wayland = SDL_getenv("WAYLAND_DISPLAY");
+    const bool ours = !(chosen && *chosen) && wayland && *wayland;
+    if (ours)
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "wayland,x11", SDL_HINT_OVERRIDE);
+    state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!state.videoStarted && ours) {
+        // SDL goes on to X11 only when Wayland is not there at all, not when it fails to start.
+        const std::string waylandReason = SDL_GetError();
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+        state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (report && state.videoStarted)
+            reportVideoFailure("wayland", "start", waylandReason.c_str(), "using x11");
+        else if (report)
+            std::fprintf(stderr, "brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
+                                 "WAYLAND_DISPLAY and DISPLAY\n", waylandReason.c_str(), SDL_GetError());
+        return state.videoStarted;
+    }
+    if (!state.videoStarted && report)
+        reportVideoFailure(chosen && *chosen ? chosen : nullptr, "start", SDL_GetError(), otherDriver(chosen));
+    return state.videoStarted;
+}
+
+// A window with a working GL context: Wayland's EGL offers the compatibility profile
+// our immediate mode needs, but a compositor may still refuse it.
+bool contextWorks(SDL_Window *window) {
+    if (!window)
+        return false;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    state.openGLContext = SDL_GL_CreateContext(window);
+    if (state.openGLContext && SDL_GL_MakeCurrent(window, state.openGLContext) == 0 && glGetString(GL_VERSION))
+        return true;
+    if (state.openGLContext)
+        SDL_GL_DeleteContext(state.openGLContext);
+    state.openGLContext = nullptr;
+    return false;
+}
+
+// The compositor took no window or no GL context: the same window on X11, which
+// a Wayland desktop mostly offers too.
+SDL_Window *openOnX11Instead(const char *title, int width, int height, int16_t depth, bool windowed) {
+    reportVideoFailure("wayland", state.hwnd ? "make a GL context" : "open a window", SDL_GetError(),
+                       "trying x11");
+    if (state.hwnd)
+        SDL_DestroyWindow(state.hwnd);
+    if (state.driverPreloaded)
+        SDL_GL_UnloadLibrary();
+    state.driverPreloaded = false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+    state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    return state.videoStarted ? openGameWindow(title, width, height, depth, windowed, state.use3d) : nullptr;
+}
+
 // Drivers that show nothing: SDL falls back on them when there is no display,
 // and a game window there could never be seen nor come to the front.
 bool isInvisibleDriver() {
@@ -528,8 +631,7 @@ KWindow::~KWindow() {
 // Loading the GL driver (a software renderer maps a whole compiler) is most of the time
 // a first window takes; done here, it can overlap with something the player looks at.
 void KWindow::prepareDisplay() {
-    if (!state.videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
-        state.videoStarted = true;
+    startVideo(false);
     if (state.videoStarted && !state.driverPreloaded && !isInvisibleDriver())
         state.driverPreloaded = SDL_GL_LoadLibrary(nullptr) == 0;
 }
@@ -544,9 +646,8 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     KFrame::showNext();
     state.fullscreen = !windowed;
 
-    if (!state.videoStarted && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (!startVideo(true))
         return false;
-    state.videoStarted = true;
     if (isInvisibleDriver())
         return false;
     SDL_DisplayMode desktop;
@@ -554,8 +655,17 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
         _sourceScreenDepth = int16_t(SDL_BITSPERPIXEL(desktop.format));
 
     state.hwnd = openGameWindow(title, width, height, depth, windowed, state.use3d);
-    if (!state.hwnd)
+    if (videoDriverIs("wayland") && !contextWorks(state.hwnd))
+        state.hwnd = openOnX11Instead(title, width, height, depth, windowed);
+    if (!state.hwnd) {
+        reportVideoFailure(SDL_GetCurrentVideoDriver(), "open a window", SDL_GetError(),
+                           otherDriver(SDL_GetCurrentVideoDriver()));
         return false;
+    }
+    // Tests make sure which driver the window is on.
+    const char *say = SDL_getenv("BROLIX_SHOW_VIDEO_DRIVER");
+    if (say && *say && std::strcmp(say, "0") != 0)
+        std::fprintf(stderr, "brolix: video driver %s\n", SDL_GetCurrentVideoDriver());
     _windowID = int32_t(SDL_GetWindowID(state.hwnd));
     state.gameWindowID = SDL_GetWindowID(state.hwnd);
     state.everFocused = false;
@@ -583,7 +693,7 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
 
     if (attached) {
         state.framebuffers = loadFramebufferApi();
-        loadCopySubBuffer();
+        loadPartialPresent();
     }
     KGraphic::setScreenSize(width, height, depth);
     updateScaling(state.hwnd, width, height);
@@ -614,8 +724,11 @@ bool KWindow::AttachOpenGLToWindow(int16_t depth) {
     }
     state.isAccelerated = state.pixelFormat == ACCELERATED_FORMAT;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    state.openGLContext = SDL_GL_CreateContext(state.hwnd);
+    if (!state.openGLContext)
+        state.openGLContext = SDL_GL_CreateContext(state.hwnd);
     if (!state.openGLContext) {
+        reportVideoFailure(SDL_GetCurrentVideoDriver(), "make a GL context", SDL_GetError(),
+                           otherDriver(SDL_GetCurrentVideoDriver()));
         KMiscTools::messageBox("Could not create openGL Context", "OpenGl error");
         return false;
     }
