@@ -14,6 +14,7 @@
 
 #include "game_local.h"
 #include "record.h"
+#include "storage.h"
 #include "KMiscTools.h"
 
 namespace {
@@ -28,26 +29,6 @@ bool downWritten = false;       // the left button as last written
 uint32_t lastFlushMs = 0;
 bool wasPaused = false;
 bool unwritable = false;        // said once; the session plays on without a journal
-
-// $XDG_STATE_HOME, by default ~/.local/state; a folder the game saves into itself
-// (a build or portable folder) keeps it with the other saves.
-std::string journalFolder() {
-    if (!KMiscTools::savesPerUser()) {
-        const std::string save = KMiscTools::makeSavePath("journal");
-        return save.substr(0, save.find_last_of('/'));
-    }
-    const char *state = std::getenv("XDG_STATE_HOME");
-    if (state && state[0] == '/') return std::string(state) + "/brolix";
-    const char *home = std::getenv("HOME");
-    return std::string(home && home[0] == '/' ? home : "/tmp") + "/.local/state/brolix";
-}
-
-void makeFolders(const std::string &folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        mkdir(folder.substr(0, slash).c_str(), 0700);
-        if (slash == std::string::npos) return;
-    }
-}
 
 void writeAll(const std::string &bytes) {
     for (size_t done = 0; done < bytes.size();) {
@@ -112,7 +93,7 @@ void pauseResumed() {
 } // namespace
 
 std::string journalPath(long gameMode, int32_t difficulty) {
-    return journalFolder() + "/brolix" + std::to_string(gameMode) + "dif" + std::to_string(difficulty) + ".journal";
+    return KMiscTools::stateFolder() + "/brolix" + std::to_string(gameMode) + "dif" + std::to_string(difficulty) + ".journal";
 }
 
 bool resumeJournal(long gameMode, int32_t difficulty) {

@@ -83,13 +83,6 @@ void removeStaleTemporaries(const std::string &path) {
     closedir(folder);
 }
 
-void makeFolders(const std::string &folder) {
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        mkdir(folder.substr(0, slash).c_str(), 0700);
-        if (slash == std::string::npos) return;
-    }
-}
-
 // Said once per file and run: a failing file would otherwise speak at every save.
 void reportOnce(const std::string &path, const std::string &text) {
     static std::set<std::string> reported;
@@ -101,6 +94,13 @@ void reportUnreadable(const std::string &path, int error) {
 }
 
 } // namespace
+
+void makeFolders(const std::string &folder) {
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        mkdir(folder.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos) return;
+    }
+}
 
 bool writeFileAtomically(const char *path, const void *data, size_t size) {
     const std::string target = followLinks(path);

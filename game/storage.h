@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 
 // Small raw files of the game (preferences, score tables, start-up settings).
 // Writes go to a temporary file beside the target, are synced, then renamed over
@@ -7,6 +8,7 @@
 // truncated mix.
 
 bool writeFileAtomically(const char *path, const void *data, size_t size); // false when nothing could be written (errno says why); the old file then stays. A link is written through to its target; the file keeps its permission bits
+void makeFolders(const std::string &folder);                                // the folder and those above it, for this user only (0700)
 long readFileBytes(const char *path, void *data, size_t size);              // reads at most size bytes into data; bytes read, or -1 when the file cannot be opened or read (errno says why)
 
 // The same by the game's own file names ("prefs.raw", "data\\s60"), where saves

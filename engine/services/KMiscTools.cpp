@@ -60,9 +60,10 @@ bool isWritable(const std::string &path) { return faccessat(AT_FDCWD, path.c_str
 
 bool isDataName(const char *name) { return std::strncmp(name, "data", 4) == 0 && (name[4] == '\\' || name[4] == '/'); }
 
-// $XDG_DATA_HOME, by default ~/.local/share; empty when there is no home at all.
-std::string userDataHome() {
-    const char *xdg = std::getenv("XDG_DATA_HOME");
+// An XDG base folder ($XDG_DATA_HOME, $XDG_STATE_HOME), by default the given folder
+// below the home; empty when there is no home at all.
+std::string userFolder(const char *variable, const char *belowHome) {
+    const char *xdg = std::getenv(variable);
     if (xdg && xdg[0] == '/')
         return xdg;
     const char *home = std::getenv("HOME");
@@ -70,8 +71,10 @@ std::string userDataHome() {
         const passwd *user = getpwuid(getuid());
         home = user ? user->pw_dir : nullptr;
     }
-    return home && home[0] == '/' ? std::string(home) + "/.local/share" : "";
+    return home && home[0] == '/' ? std::string(home) + belowHome : "";
 }
+
+std::string userDataHome() { return userFolder("XDG_DATA_HOME", "/.local/share"); }
 
 void toSlashes(char *path) {
     for (char *c = path; *c; c++) {
@@ -134,6 +137,14 @@ char *KMiscTools::makeSavePath(const char *fileName) {
     appendCut(filePathResult, (folder + "/brolix/").c_str());
     appendCut(filePathResult, name);
     return filePathResult;
+}
+
+std::string KMiscTools::stateFolder() {
+    const std::string state = savesPerUser() ? userFolder("XDG_STATE_HOME", "/.local/state") : "";
+    if (!state.empty())
+        return state + "/brolix";
+    const std::string save = makeSavePath("state");
+    return save.substr(0, save.find_last_of('/'));
 }
 
 void KMiscTools::messageBox(const char *title, const char *text) { KPlatform::calls.messageBox(title, text); }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 #include "KLog.h"
 
 // The engine's toolbox: paths beside the executable, clocks, message boxes,
@@ -13,6 +14,7 @@ public:
     static void initMiscTools();                        // find the executable's folder, start the clock; without /proc the working folder
     static char *makeFilePath(const char *fileName);    // folder + '/' + name in one shared buffer (overwritten by each call); "data\\..." names the data folder in use; cut at PATH_SIZE - 1 characters
     static char *makeSavePath(const char *fileName);    // a file the game writes: as makeFilePath, or its bare name in the per-user folder; same buffer
+    static std::string stateFolder();                   // what may be lost without harm (a game in progress): $XDG_STATE_HOME/brolix, or the saves' folder when they stay beside the executable
     static bool savesPerUser();                         // saves go to $XDG_DATA_HOME/brolix: installed data, or a folder beside that cannot be written
     static void messageBox(const char *title, const char *text);  // modal OK box, title first; without a display, one line on standard error
     static uint32_t getTheTicks();                      // same as getMilliseconds
