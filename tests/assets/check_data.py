@@ -24,6 +24,7 @@ FIXED = ['internet.tga', 'bomb.tga', 'horiz.tga', 'verti.tga', 'question.tga', '
 SOUNDS = ['click.wav', 'nohint.wav', 'good.ogg', 'gameover.ogg', 'swap.ogg', 'hint.ogg', 'thunder.ogg',
           'bomb.ogg', 'lifeup.ogg']
 VISIBLE = 24  # alpha that counts as seen
+GEM_SETS = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
 
 
 def read_tga(path):
@@ -45,11 +46,6 @@ def pic(name):
 
 
 class DataFolder(unittest.TestCase):
-    def assertFilled(self, pixels, what):
-        """Something visible, and more than one flat colour."""
-        seen = pixels[pixels[..., 3] >= VISIBLE][:, :3].astype(int)
-        self.assertTrue(len(seen) and np.ptp(seen, axis=0).max() > 20, '%s is empty or flat' % what)
-
     def test_every_file_in_its_form(self):
         names = [f % s for f in SKIN_FILES for s in range(3)] + FIXED + ['audio/' + s for s in SOUNDS]
         self.assertEqual([n for n in names if not os.path.isfile(os.path.join(DATA, n))], [])
@@ -63,26 +59,25 @@ class DataFolder(unittest.TestCase):
             self.assertEqual((img.format, img.mode), ('JPEG' if name.endswith('jpg') else 'BMP', 'RGB'), name)
 
     def test_regions_the_game_draws_are_filled(self):
-        lit = layout.LIT
+        def lit(r):
+            return r[0], r[1] + layout.LIT, r[2], r[3] + layout.LIT
+        menu = [lit(layout.PLAY), layout.PANEL1_SRC, layout.PANEL2_SRC, layout.PANEL3_SRC, layout.KNOB_SRC,
+                layout.RESET_LIT_SRC, layout.VOLUME_FILL_SRC] + [lit(r) for r, _ in layout.MAIN_BUTTONS]
+        game = [layout.PAUSE_SRC, layout.ZAP_SRC] + [m[0] for m in layout.MODE_LABELS]
+        game += [lit(r) for r, _ in layout.GAME_BUTTONS]
         for s in range(3):
-            menu, game = pic('menu%d.tga' % s), pic('ingame%d.tga' % s)
-            x1, y1, x2, y2 = layout.PLAY
-            regions = [(menu, r) for r in [(x1, y1 + lit, x2, y2 + lit), layout.PANEL1_SRC, layout.PANEL2_SRC,
-                                           layout.PANEL3_SRC, layout.KNOB_SRC, layout.RESET_LIT_SRC,
-                                           layout.VOLUME_FILL_SRC]]
-            regions += [(menu, (x1, y1 + lit, x2, y2 + lit)) for (x1, y1, x2, y2), _ in layout.MAIN_BUTTONS]
-            regions += [(game, r) for r in [layout.PAUSE_SRC, layout.ZAP_SRC] + [m[0] for m in layout.MODE_LABELS]]
-            regions += [(game, (x1, y1 + lit, x2, y2 + lit)) for (x1, y1, x2, y2), _ in layout.GAME_BUTTONS]
-            for picture, (x1, y1, x2, y2) in regions:
+            shown, played = pic('menu%d.tga' % s), pic('ingame%d.tga' % s)
+            for picture, (x1, y1, x2, y2) in [(shown, r) for r in menu] + [(played, r) for r in game]:
+                part = picture[y1:y2, x1:x2]
+                seen = part[part[..., 3] >= VISIBLE][:, :3].astype(int)
                 with self.subTest(skin=s, region=(x1, y1, x2, y2)):
-                    self.assertFilled(picture[y1:y2, x1:x2], 'region')
+                    self.assertTrue(len(seen) and np.ptp(seen, axis=0).max() > 20, 'empty or flat')
 
     def test_gem_sets_fit_their_cell_and_one_tells_colours_by_shape(self):
-        sets = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
-        self.assertGreaterEqual(len(sets), 3)
+        self.assertGreaterEqual(len(GEM_SETS), 3)
         menu_font = {t[0] for t in glyphs.MENU}
         distinct = []
-        for folder in sets:
+        for folder in GEM_SETS:
             gems = [pic('gems/%s/gem0%d.tga' % (folder, i)) for i in range(1, 8)]
             name = open(os.path.join(DATA, 'gems', folder, 'name.txt'), 'rb').read().decode('ascii')
             with self.subTest(folder):
@@ -97,14 +92,13 @@ class DataFolder(unittest.TestCase):
     def test_board_cursor_stands_out_on_every_gem(self):
         """Dark and light ink, so it shows on light, dark and see-through gems; over each
         gem, where it lies, it changes what the player sees."""
-        sets = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
         ox, oy = (-v for v in layout.CURSOR_AT)
         for s in range(3):
             frame = pic('cursor%d.tga' % s).astype(float)
             self.assertEqual(frame.shape[1::-1], layout.CURSOR_SIZE)
             ink = frame[frame[..., 3] >= 200][:, :3].mean(axis=1)
             self.assertTrue((ink < 60).any() and (ink > 200).any(), 'cursor %d: one tone only' % s)
-            for folder, i in ((f, i) for f in sets for i in range(1, 8)):
+            for folder, i in ((f, i) for f in GEM_SETS for i in range(1, 8)):
                 gem = pic('gems/%s/gem0%d.tga' % (folder, i)).astype(float)
                 h, w = gem.shape[:2]
                 under = gem[..., :3] * gem[..., 3:] / 255 + 128 * (1 - gem[..., 3:] / 255)   # on a grey board
@@ -153,9 +147,6 @@ class DataFolder(unittest.TestCase):
             for fresh, built in ((digest(tmp + '/d'), digest(DATA)), (digest(tmp + '/g'), digest(GENERATED))):
                 self.assertEqual([n for n, h in fresh.items() if built.get(n) != h], [], 'stale or not reproducible')
 
-
-
-# ---- the 2x and 3x siblings -------------------------------------------------------
 
 DENSER = (2, 3)
 BUDGET = 64 << 20  # the data folder as installed
@@ -209,12 +200,6 @@ def sibling_faults(root):
     return faults
 
 
-def premultiplied(pixels):
-    out = pixels.astype(np.float32)
-    out[..., :3] *= out[..., 3:] / 255
-    return out
-
-
 class DenserPictures(unittest.TestCase):
     def test_every_picture_has_its_siblings_and_the_folder_fits_its_budget(self):
         self.assertEqual(sibling_faults(DATA), [])
@@ -241,11 +226,15 @@ class DenserPictures(unittest.TestCase):
         """Each sibling averaged down to 1x matches the 1x picture in every 16-pixel
         square: a region drawn or copied to the wrong place at one density stands out
         far above what finer edges and re-hinted text differ by (below 26)."""
+        def premultiplied(path):
+            out = read_any(os.path.join(DATA, path))[0].astype(np.float32)
+            out[..., :3] *= out[..., 3:] / 255
+            return out
         for name in one_x_pictures(DATA):
-            one = premultiplied(read_any(os.path.join(DATA, name))[0])
+            one = premultiplied(name)
             h, w = one.shape[:2]
             for n in DENSER:
-                dense = premultiplied(read_any(os.path.join(DATA, sibling(name, n)))[0])
+                dense = premultiplied(sibling(name, n))
                 down = dense.reshape(h, n, w, n, 4).mean(axis=(1, 3))
                 diff = np.zeros((-(-h // 16) * 16, -(-w // 16) * 16))
                 diff[:h, :w] = np.abs(down - one).mean(axis=2)
