@@ -12,6 +12,7 @@
 #include "x11_probe.h"
 #include "../game/input_script.h"
 #include "game_window.h"
+#include "gl_window.h"
 #include "../game/spies.h"
 #include "game.h"
 #include "game_local.h"
@@ -75,18 +76,17 @@ Pixels drawnFrame(const std::function<void(bool)> &draw, bool changed, int width
 // The largest difference of a colour channel's mean over 16 x 16 tiles of the logical
 // screen between the 1x frame and a denser one: every blit in its place, smoothly scaled.
 int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
-    const int tile = 16, width = 640 * scale;
+    const auto mean = [](const Pixels &p, int scale, int tx, int ty, int c) {   // of a tile at this scale
+        long sum = 0;
+        for (int y = ty * scale; y < (ty + 16) * scale; y++)
+            for (int x = tx * scale; x < (tx + 16) * scale; x++) sum += p[(size_t(y) * 640 * scale + x) * 4 + c];
+        return sum / (256 * scale * scale);
+    };
     int worst = 0;
-    for (int ty = 0; ty < 480; ty += tile)
-        for (int tx = 0; tx < 640; tx += tile)
-            for (int c = 0; c < 3; c++) {
-                long small = 0, big = 0;
-                for (int y = ty; y < ty + tile; y++)
-                    for (int x = tx; x < tx + tile; x++) small += oneX[(size_t(y) * 640 + x) * 4 + c];
-                for (int y = ty * scale; y < (ty + tile) * scale; y++)
-                    for (int x = tx * scale; x < (tx + tile) * scale; x++) big += dense[(size_t(y) * width + x) * 4 + c];
-                worst = std::max(worst, int(std::abs(small / (tile * tile) - big / (tile * tile * scale * scale))));
-            }
+    for (int ty = 0; ty < 480; ty += 16)
+        for (int tx = 0; tx < 640; tx += 16)
+            for (int c = 0; c < 3; c++)
+                worst = std::max(worst, int(std::abs(mean(oneX, 1, tx, ty, c) - mean(dense, scale, tx, ty, c))));
     return worst;
 }
 
@@ -196,17 +196,14 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key) {
         set(pad, control, value), until(key, true), set(pad, control, 0), until(key, false);
     };
-    const auto button = [&](SDL_GameControllerButton b, EKeyboardLayout key) {
-        hold(SDL_JoystickSetVirtualButton, b, 1, key);
-    };
     EXPECT_FALSE(focusOn(layout::MODE_ROWS[0])) << "a focus before the pad was used";
-    button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, K_VK_DOWN);   // shows the focus where it starts
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN);   // shows the focus where it starts
     EXPECT_TRUE(focusOn(layout::MODE_ROWS[0]));
-    button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, K_VK_DOWN);
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN);
     hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN);
     EXPECT_TRUE(focusOn(layout::MODE_ROWS[2]));
     EXPECT_EQ(prefs.gameMode, 0);
-    button(SDL_CONTROLLER_BUTTON_A, K_VK_RETURN);
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN);
     EXPECT_EQ(prefs.gameMode, 2);
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
     frames(1, 601);
@@ -252,15 +249,8 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
         }
         KFrame::setRecording(true);
         for (int frame = 0; frame < 3; frame++) {   // the first, a changed one, the changed one again
-            if (frame == 2) {
-                glClearColor(1, 0, 1, 1);
-                glClear(GL_COLOR_BUFFER_BIT);
-                glClearColor(0, 0, 0, 1);
-            }
-            for (int flip = 0; flip < 5; flip++) {   // a late loop leaves at most four in a row undrawn
-                draw(frame > 0);
-                KWindow::flipBackBuffer(true);
-            }
+            if (frame == 2) clearBack({255, 0, 255});
+            drawnFrame(draw, frame > 0, 640);
             glFinish();
             EXPECT_TRUE(x11probe::eventually([&] { return rightmostChange(direct[frame > 0], windowPixels()) < 0; }))
                 << screen << " frame " << frame;
@@ -290,17 +280,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     };
     const auto transitionFrames = check("transition step", transition);
 
-    KGraphic **pictures[] = {&surf_fond, &surf_select, &surf_highscore, &surf_bomb, &surf_horiz, &surf_verti,
-                             &surf_xzap, &surf_rand};
-    const char *files[] = {"data\\ingame0.tga", "data\\select0.tga", "data\\entername0.tga", "data\\bomb.tga",
-                           "data\\horiz.tga", "data\\verti.tga", "data\\xzap.tga", "data\\question.tga"};
-    auto loadBoard = [&] {
-        for (int i = 0; i < 8; i++) {
-            delete *pictures[i];
-            (*pictures[i] = new KGraphic)->loadPicture(KMiscTools::makeFilePath(files[i]), true, false, true);
-        }
-    };
-    loadBoard();
+    loadSession(modeFiveMinutes);   // the board's pictures, spun in
     auto board = [](bool changed) {
         tokenAt(3, 1).selected = !changed;   // the selection moves on, a clearing token fades on
         tokenAt(4, 1).selected = changed;
@@ -328,7 +308,8 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
         SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
         const Pixels softMenu = drawnFrame(menu, false, 640 * scale), softEntry = drawnFrame(entry, false, 640 * scale);
         freeMenuGraphics(), delete highscoreText, highscoreText = nullptr;
-        loadMenuGraphics(), loadBubbleSet(0), loadBoard();
+        loadMenuGraphics(), endSession();
+        loadSession(modeFiveMinutes);
         EXPECT_GT(edgeEnergy(drawnFrame(menu, false, 640 * scale), 640 * scale), 1.5 * edgeEnergy(softMenu, 640 * scale))
             << "menu at " << scale << "x";
         EXPECT_GT(edgeEnergy(drawnFrame(entry, false, 640 * scale), 640 * scale), 1.5 * edgeEnergy(softEntry, 640 * scale))
@@ -342,7 +323,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
         expectScaled("name entry", entryFrames, scale, entry);
     }
     gameOver = false;
-    for (KGraphic **picture : pictures) delete *picture, *picture = nullptr;
+    endSession();
 }
 
 }  // namespace
