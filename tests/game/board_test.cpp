@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "spies.h"
@@ -89,10 +90,8 @@ TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
 }
 
 TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
-    EXPECT_TRUE(isPointInCell(0, 0, 71, 90));
-    EXPECT_TRUE(isPointInCell(0, 0, 112, 131));
-    EXPECT_FALSE(isPointInCell(0, 0, 113, 100));
-    EXPECT_FALSE(isPointInCell(0, 0, 80, 132));
+    for (auto [x, y, in] : {std::tuple{71, 90, true}, {112, 131, true}, {113, 100, false}, {80, 132, false}})
+        EXPECT_EQ(isPointInCell(0, 0, x, y), in) << x << "," << y;
     for (long x = 0; x < boardColumns; x++) EXPECT_FALSE(isHint(x, 7));
     // Diagonal neighbours never exchange, even to make a line.
     for (auto [x, y] : {std::pair{0L, 0L}, {1L, 0L}, {3L, 1L}}) tokenAt(x, y).color = 6;

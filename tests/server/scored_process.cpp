@@ -1,5 +1,8 @@
 #include "scored_process.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <poll.h>
 #include <sys/wait.h>
@@ -55,4 +58,34 @@ int ScoredProcess::stop(int signal) {
         waitpid(_pid, &status, 0);
     _pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A connection from this address whose reads wait four times the second the server promises.
+int connectFrom(uint32_t from, int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const timeval patience{4, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_in a{AF_INET, 0, {htonl(from)}, {}}, to{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    return fd;
+}
+
+// Sends the bytes exactly as written and reads until the server closes.
+Reply sendRaw(int port, const std::string &bytes, uint32_t from) {
+    const int fd = connectFrom(from, port);
+    std::string in;
+    char buffer[4096];
+    ssize_t n = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    while (n > 0 && (n = recv(fd, buffer, sizeof buffer, 0)) > 0)
+        in.append(buffer, size_t(n));
+    close(fd);
+    const size_t body = in.find("\r\n\r\n");
+    if (n < 0 || in.compare(0, 9, "HTTP/1.1 ") != 0 || body == std::string::npos)
+        return {};
+    return {std::atoi(in.c_str() + 9), in.substr(body + 4), in.substr(0, body)};
+}
+
+Reply get(int port, const std::string &target, const std::string &method) {
+    return sendRaw(port, method + " " + target + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
 }

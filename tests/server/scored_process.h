@@ -3,6 +3,8 @@
 #include "temp_dir.h"
 
 #include <csignal>
+#include <cstdint>
+#include <netinet/in.h>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -28,3 +30,11 @@ private:
     pid_t _pid = -1;
     int _port = 0;
 };
+
+// Plain HTTP/1.1 to the server, byte for byte as a client sends it.
+struct Reply { int status = 0; std::string body, head; }; // status 0: no answer
+// A connection from this loopback address whose reads wait four times the second the server promises.
+int connectFrom(uint32_t from, int port);
+// Sends the bytes exactly as written and reads until the server closes.
+Reply sendRaw(int port, const std::string &bytes, uint32_t from = INADDR_LOOPBACK);
+Reply get(int port, const std::string &target, const std::string &method = "GET");
