@@ -60,7 +60,6 @@ int ScoredProcess::stop(int signal) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A connection from this address whose reads wait four times the second the server promises.
 int connectFrom(uint32_t from, int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     const timeval patience{4, 0};
@@ -71,7 +70,6 @@ int connectFrom(uint32_t from, int port) {
     return fd;
 }
 
-// Sends the bytes exactly as written and reads until the server closes.
 Reply sendRaw(int port, const std::string &bytes, uint32_t from) {
     const int fd = connectFrom(from, port);
     std::string in;
@@ -88,4 +86,24 @@ Reply sendRaw(int port, const std::string &bytes, uint32_t from) {
 
 Reply get(int port, const std::string &target, const std::string &method) {
     return sendRaw(port, method + " " + target + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
+}
+
+static std::string path(const char *name, int mode, int difficulty, const std::string &query) {
+    return "/scoring/" + std::string(name) + (mode == 2 ? "desc" : "") + ".php?" + query + "gamename=brolix" +
+           std::to_string(mode) + "dif" + std::to_string(difficulty);
+}
+std::string ask(int mode, int difficulty, long long score) {
+    return path("ishighscore", mode, difficulty, "submtdscore=" + std::to_string(score) + "&");
+}
+std::string submit(int mode, int difficulty, const std::string &name, long long score) {
+    return path("scoresubmitter", mode, difficulty,
+                "name=" + name + "&score=" + std::to_string(score) + "&computer=M&");
+}
+
+Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
+                 const std::string &record, uint32_t from) {
+    const std::string query = path("", mode, difficulty, "name=" + name + "&score=" + std::to_string(score) + "&computer=M&");
+    return sendRaw(port, "POST /scoring/scorerecord" + query.substr(query.find('.')) +
+                             " HTTP/1.1\r\nHost: t\r\nConnection: close\r\nContent-Length: " +
+                             std::to_string(record.size()) + "\r\n\r\n" + record, from);
 }

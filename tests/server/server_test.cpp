@@ -14,44 +14,6 @@
 
 namespace {
 
-// The game's two requests; the million mode (2) takes the "desc" paths.
-std::string path(const char *name, int mode, int difficulty, const std::string &query) {
-    return "/scoring/" + std::string(name) + (mode == 2 ? "desc" : "") + ".php?" + query + "gamename=brolix" +
-           std::to_string(mode) + "dif" + std::to_string(difficulty);
-}
-std::string ask(int mode, int difficulty, long long score) {
-    return path("ishighscore", mode, difficulty, "submtdscore=" + std::to_string(score) + "&");
-}
-std::string submit(int mode, int difficulty, const std::string &name, long long score) {
-    return path("scoresubmitter", mode, difficulty,
-                "name=" + name + "&score=" + std::to_string(score) + "&computer=M&");
-}
-
-// The first column of each row.
-std::vector<std::string> rows(const std::string &dbPath, const char *sql) {
-    std::vector<std::string> out;
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const auto add = [](void *to, int, char **values, char **) {
-        static_cast<std::vector<std::string> *>(to)->push_back(values[0] ? values[0] : "");
-        return 0;
-    };
-    sqlite3_exec(db, sql, add, &out, nullptr);
-    sqlite3_close(db);
-    return out;
-}
-
-// The record path's POST with the body as sent; from another address when the
-// per-address connection limit would be in the way.
-Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
-                 const std::string &record, uint32_t from = INADDR_LOOPBACK) {
-    const std::string request = "POST /scoring/scorerecord.php?name=" + name + "&score=" + std::to_string(score) +
-                                "&computer=M&gamename=brolix" + std::to_string(mode) + "dif" +
-                                std::to_string(difficulty) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
-                                "Content-Length: " + std::to_string(record.size()) + "\r\n\r\n" + record;
-    return sendRaw(port, request, from);
-}
-
 // A whole sixty-seconds game of the scripted player, its record and its result.
 std::pair<std::string, int32_t> playedGame(int difficulty, uint32_t seed) {
     PlayedGame g(modeSixtySeconds, difficulty, seed, seed);
