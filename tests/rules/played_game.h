@@ -44,24 +44,18 @@ public:
         hand.*key = false;
         frame();
     }
-    void clickCell(long cell) {
+    // The button goes down over a cell (button -1) or a button (cell -1), and up.
+    void click(long cell, int button) {
         hand.cell = int8_t(cell);
-        hand.button = -1;
-        hand.down = true;
-        clicked = true;
-        frame();
-        hand.down = false;
-        frame();
-    }
-    void clickButton(int button) {
-        hand.cell = -1;
         hand.button = int8_t(button);
-        hand.down = true;
-        frame();
-        hand.down = false;
-        frame();
+        press(&FrameInput::down);
         hand.button = -1;
     }
+    void clickCell(long cell) {
+        clicked = true;
+        click(cell, -1);
+    }
+    void clickButton(int button) { click(-1, button); }
     static bool atRest() { return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken(); }
     void settle(int limit = 3000) {
         for (int i = 0; i < limit && !atRest(); i++) frame();
@@ -77,11 +71,7 @@ public:
         settle();
         return true;
     }
-    int count(Cue c) const {
-        int n = 0;
-        for (Cue h : heard) n += h == c;
-        return n;
-    }
+    int count(Cue c) const { return int(std::count(heard.begin(), heard.end(), c)); }
 
 private:
     std::mt19937 player;

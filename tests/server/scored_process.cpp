@@ -1,5 +1,8 @@
 #include "scored_process.h"
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <poll.h>
 #include <sys/wait.h>
@@ -55,4 +58,52 @@ int ScoredProcess::stop(int signal) {
         waitpid(_pid, &status, 0);
     _pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int connectFrom(uint32_t from, int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const timeval patience{4, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_in a{AF_INET, 0, {htonl(from)}, {}}, to{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    return fd;
+}
+
+Reply sendRaw(int port, const std::string &bytes, uint32_t from) {
+    const int fd = connectFrom(from, port);
+    std::string in;
+    char buffer[4096];
+    ssize_t n = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    while (n > 0 && (n = recv(fd, buffer, sizeof buffer, 0)) > 0)
+        in.append(buffer, size_t(n));
+    close(fd);
+    const size_t body = in.find("\r\n\r\n");
+    if (n < 0 || in.compare(0, 9, "HTTP/1.1 ") != 0 || body == std::string::npos)
+        return {};
+    return {std::atoi(in.c_str() + 9), in.substr(body + 4), in.substr(0, body)};
+}
+
+Reply get(int port, const std::string &target, const std::string &method) {
+    return sendRaw(port, method + " " + target + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
+}
+
+static std::string path(const char *name, int mode, int difficulty, const std::string &query) {
+    return "/scoring/" + std::string(name) + (mode == 2 ? "desc" : "") + ".php?" + query + "gamename=brolix" +
+           std::to_string(mode) + "dif" + std::to_string(difficulty);
+}
+std::string ask(int mode, int difficulty, long long score) {
+    return path("ishighscore", mode, difficulty, "submtdscore=" + std::to_string(score) + "&");
+}
+std::string submit(int mode, int difficulty, const std::string &name, long long score) {
+    return path("scoresubmitter", mode, difficulty,
+                "name=" + name + "&score=" + std::to_string(score) + "&computer=M&");
+}
+
+Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
+                 const std::string &record, uint32_t from) {
+    const std::string query = path("", mode, difficulty, "name=" + name + "&score=" + std::to_string(score) + "&computer=M&");
+    return sendRaw(port, "POST /scoring/scorerecord" + query.substr(query.find('.')) +
+                             " HTTP/1.1\r\nHost: t\r\nConnection: close\r\nContent-Length: " +
+                             std::to_string(record.size()) + "\r\n\r\n" + record, from);
 }

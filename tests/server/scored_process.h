@@ -2,7 +2,11 @@
 // Test support: the real brolix-scored on a loopback port it picks itself.
 #include "temp_dir.h"
 
+#include <sqlite3.h>
+
 #include <csignal>
+#include <cstdint>
+#include <netinet/in.h>
 #include <string>
 #include <vector>
 #include <sys/types.h>
@@ -28,3 +32,33 @@ private:
     pid_t _pid = -1;
     int _port = 0;
 };
+
+// Plain HTTP/1.1 to the server, byte for byte as a client sends it.
+struct Reply { int status = 0; std::string body, head; }; // status 0: no answer
+// A connection from this loopback address whose reads wait four times the second the server promises.
+int connectFrom(uint32_t from, int port);
+// Sends the bytes exactly as written and reads until the server closes.
+Reply sendRaw(int port, const std::string &bytes, uint32_t from = INADDR_LOOPBACK);
+Reply get(int port, const std::string &target, const std::string &method = "GET");
+
+// The game's two requests as targets; the million mode (2) takes the "desc" paths.
+std::string ask(int mode, int difficulty, long long score);
+std::string submit(int mode, int difficulty, const std::string &name, long long score);
+// The record path's POST with the body as sent; from another address when the
+// per-address connection limit would be in the way.
+Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
+                 const std::string &record, uint32_t from = INADDR_LOOPBACK);
+
+// The first column of each row the query gives in this database.
+inline std::vector<std::string> rows(const std::string &dbPath, const char *sql) {
+    std::vector<std::string> out;
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const auto add = [](void *to, int, char **values, char **) {
+        static_cast<std::vector<std::string> *>(to)->push_back(values[0] ? values[0] : "");
+        return 0;
+    };
+    sqlite3_exec(db, sql, add, &out, nullptr);
+    sqlite3_close(db);
+    return out;
+}
