@@ -19,16 +19,18 @@ layout::Rect cell(int x, int y) {
     return {left, top, left + layout::CELL, top + layout::CELL};
 }
 
-// Colour of each cell: the gem picture whose middle matches best.
+// Colour of each cell: of the game's first colours, the gem picture whose middle matches best.
 typedef std::array<std::array<int, 8>, 12> Board;
-Board readBoard(const Image &screen, const std::vector<Image> &gems) {
+Board readBoard(const Image &screen, const GameFolder &game, int colours) {
     Board board{};
+    std::vector<Image> gems;
+    for (int c = 1; c <= colours; c++) gems.push_back(game.picture("gems/set0/gem0" + std::to_string(c) + ".tga"));
     for (int x = 0; x < 12; x++)
         for (int y = 0; y < 8; y++) {
             double best = 1e9;
-            for (int c = 0; c < int(gems.size()); c++) {
-                const double d = difference(screen, layout::BOARD_X + layout::CELL * x + 14, layout::BOARD_Y + layout::CELL * y + 14, gems[c], gems[c].width / 2 - 4,
-                                            gems[c].height / 2 - 4, 8, 8);
+            for (int c = 0; c < colours; c++) {
+                const Image &g = gems[c];
+                const double d = difference(screen, cell(x, y).x1 + 14, cell(x, y).y1 + 14, g, g.width / 2 - 4, g.height / 2 - 4, 8, 8);
                 if (d < best) best = d, board[x][y] = c;
             }
         }
@@ -38,8 +40,7 @@ Board readBoard(const Image &screen, const std::vector<Image> &gems) {
 bool hasLine(const Board &b) {
     for (int x = 0; x < 12; x++)
         for (int y = 0; y < 8; y++)
-            if ((x < 10 && b[x][y] == b[x + 1][y] && b[x][y] == b[x + 2][y]) ||
-                (y < 6 && b[x][y] == b[x][y + 1] && b[x][y] == b[x][y + 2]))
+            if ((x < 10 && b[x][y] == b[x + 1][y] && b[x][y] == b[x + 2][y]) || (y < 6 && b[x][y] == b[x][y + 1] && b[x][y] == b[x][y + 2]))
                 return true;
     return false;
 }
@@ -102,15 +103,35 @@ void clickSeen(GameRun &run, const Image &mouse, const layout::Rect &r) {
     ASSERT_TRUE(frameSince(run, mouse, r)) << "release not seen";
 }
 
-// The buttons' press flag outlives a session: after the menu button ends a game, the next
-// game's buttons act only once a frame has seen one with the button up. So the press waits
-// until the game draws the button lit under the pointer (its left end: the cursor is not there).
+// The buttons' press flag outlives a session: after the menu button ends a game, the next game's
+// buttons act only once a frame has seen the button up. So the press waits until the game draws
+// the button lit under the pointer (its left end: the cursor is not there).
 void clickGameButton(GameRun &run, const Image &inGame, int id) {
     const layout::Rect &b = layout::GAME_BUTTONS[id];
     run.pointAt(b);
     ASSERT_TRUE(waitUntil([&] { return run.shows(inGame, b.x1, b.y1, b.x1, b.y1 + layout::LIT, 24, b.y2 - b.y1); }))
         << "button " << id << " not lit";
     run.click(b);
+}
+
+// The pause panel over the board.
+bool pausedNow(const GameRun &run, const Image &inGame) {
+    const layout::Rect &pause = layout::PAUSE_SRC;
+    return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
+}
+
+// A tap of P pauses the game, a second one resumes it.
+void expectPauseTaps(const GameRun &run, const Image &inGame) {
+    tap("p");
+    EXPECT_TRUE(waitUntil([&] { return pausedNow(run, inGame); })) << "a tap of P did not pause";
+    tap("p");
+    EXPECT_TRUE(waitUntil([&] { return !pausedNow(run, inGame); })) << "a tap of P did not resume";
+}
+
+std::string fetch(const std::string &url) {
+    KWeb web;
+    const char *page = web.callURL(url.c_str(), false);
+    return page ? page : "";
 }
 
 // Skin 1 and the box ticked in the stored settings; difficulty 0 chosen in the menu.
@@ -122,77 +143,50 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_TRUE(waitUntil([&] { return game.read("output.txt").find("listening on http://") != std::string::npos; }));
     const std::string said = game.read("output.txt");
     const std::string host = said.substr(said.find("//") + 2, said.find("/\n") - said.find("//") - 2);
-    auto leaderboard = [&] {
-        KWeb web;
-        const char *page = web.callURL(("http://" + host + "/").c_str(), false);
-        return std::string(page ? page : "");
-    };
     game.write("data/fullscreen.stt", "\1");   // without it the skin file is not read
     game.write("data/skin.stt", std::string("\1\0\0\0", 4));
     game.write("data/gamepad.stt", "\1");
     game.write("data/srelx", std::string(324, '\0'));
     const Image menu = game.picture("menu1.tga"), inGame = game.picture("ingame1.tga");
     const Image entry = game.picture("entername1.tga"), mouse = loadImage(game.path("data/mouse.tga"), true);
-    std::vector<Image> gems;
-    for (int c = 1; c <= 7; c++) gems.push_back(game.picture("gems/set0/gem0" + std::to_string(c) + ".tga"));
 
     GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1", "BROLIX_TEST_SCORE_HOST=" + host});
     ASSERT_EQ(reachMenu(run, menu), "");
-    // The software cursor: its picture three pixels up and left of the pointer.
-    run.pointAt(300, 300);
-    EXPECT_TRUE(waitUntil([&] { return cursorAt(run, mouse, 300, 300); })) << "no cursor at the pointer";
-
     run.click(layout::DIFF_BOXES[0]);
     run.click(layout::PLAY);
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace"));
-    const std::string row = "<td>ada lovelace</td><td class=\"num\">";
-    EXPECT_TRUE(waitUntil([&] { return leaderboard().find(row + "0</td>") != std::string::npos; })) << "not on the server";
+    const std::string row = "<td>ada lovelace</td><td class=\"num\">", site = "http://" + host;
+    EXPECT_TRUE(waitUntil([&] { return fetch(site + "/").find(row + "0</td>") != std::string::npos; })) << "not on the server";
     // Ranked, which takes a record that replays to the score; the record is there to watch.
-    const std::string board = leaderboard(), link = "href=\"/scoring/record.php?id=";
+    const std::string board = fetch(site + "/"), link = "href=\"/scoring/record.php?id=";
     ASSERT_NE(board.find(link, board.find(row)), std::string::npos) << "ranked without its record";
     const size_t id = board.find(link, board.find(row)) + link.size();
-    KWeb web;
-    const char *record = web.callURL(("http://" + host + "/scoring/record.php?id=" +
-                                      board.substr(id, board.find('"', id) - id)).c_str(), false);
-    EXPECT_EQ(std::string(record ? record : "").substr(0, 4), "BRXR");
+    EXPECT_EQ(fetch(site + "/scoring/record.php?id=" + board.substr(id, board.find('"', id) - id)).substr(0, 4), "BRXR");
     ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.click(layout::MODE_ROWS[3]);   // relax
     // PLAY lies over cell (9, 6). Held until the board rests, the press selects that cell,
     // as it does for a player who keeps the button down; a second click takes it back.
     Image last;
-    auto settled = [&] {
-        return waitUntil([&] {
-            const Image now = run.capture();
-            return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
-        });
-    };
     run.pointAt(layout::PLAY);
     xdotool("mousedown 1");
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
-    ASSERT_TRUE(settled());
+    ASSERT_TRUE(run.waitStill(last));
     xdotool("mouseup 1");
     ASSERT_TRUE(frameSince(run, mouse, layout::PLAY)) << "release not seen";
     ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, layout::PLAY));
     run.pointAt(620, 10);
-    ASSERT_TRUE(settled());
-    const layout::Rect &pause = layout::PAUSE_SRC;
-    const auto paused = [&] {
-        return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, pause.y2 - pause.y1);
-    };
-    tap("p");
-    EXPECT_TRUE(waitUntil(paused)) << "a tap of P did not pause";
-    tap("p");
-    EXPECT_TRUE(waitUntil([&] { return !paused(); })) << "a tap of P did not resume";
-    ASSERT_TRUE(settled());
-    const std::array<int, 4> move = findMove(readBoard(last, gems));
+    ASSERT_TRUE(run.waitStill(last));
+    expectPauseTaps(run, inGame);
+    ASSERT_TRUE(run.waitStill(last));
+    const std::array<int, 4> move = findMove(readBoard(last, game, 7));
     ASSERT_GE(move[0], 0) << "no move found on the board";
     ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, cell(move[0], move[1])));
     ASSERT_NO_FATAL_FAILURE(clickSeen(run, mouse, cell(move[2], move[3])));
     run.pointAt(620, 10);
     // Points shown, then the screen at rest: the result is taken at the next tick, 75 quick frames on.
     ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 430, 440, last, 430, 440, 170, 30) > 2; }));
-    ASSERT_TRUE(settled());
+    ASSERT_TRUE(run.waitStill(last));
     ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // a relax game ends at the menu button, with its game-over screen first
     // The field offers the name typed last; Enter alone takes it.
     ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), ""));
@@ -211,18 +205,15 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     std::string prefs(20, '\0');
     prefs[0] = 100, prefs[4] = 3;
     EXPECT_EQ(game.read("prefs.raw"), prefs) << "volume 100, relax, difficulty 0";
-    EXPECT_EQ(leaderboard().find(row + std::to_string(points)), std::string::npos) << "a relax game was sent";
+    EXPECT_EQ(fetch(site + "/").find(row + std::to_string(points)), std::string::npos) << "a relax game was sent";
     EXPECT_EQ(game.read("opened.txt"), "") << "nothing opened in a browser";
     const std::string wave = game.read("sound.wav");
-    EXPECT_TRUE(wave.size() > 44 && std::any_of(wave.begin() + 44, wave.end(), [](char b) { return b != 0; }))
-        << "nothing was heard";
+    EXPECT_TRUE(wave.size() > 44 && std::any_of(wave.begin() + 44, wave.end(), [](char b) { return b != 0; })) << "nothing was heard";
 }
 
-// A relax game from the menu to the stored result by the keyboard alone: the pointer never
-// moves; the board cursor and Shift+arrow make three exchanges found on the screen, H a
-// hint, P pauses and goes on, Escape ends it into the name entry. (That keys and the mouse
-// play one game to the same score and frame count is shown frame for frame by
-// session_test; here the two would differ in when their presses land.)
+// A relax game from the menu to the stored result by the keyboard alone: the board cursor and
+// Shift+arrow make three exchanges found on the screen, H a hint, P pauses and goes on, Escape
+// ends it into the name entry. (Keys against the mouse is compared frame for frame in session_test.)
 TEST(Evening, ARelaxGameByKeysAloneIsStored) {
     GameFolder game;
     game.write("data/fullscreen.stt", "\1");
@@ -230,52 +221,41 @@ TEST(Evening, ARelaxGameByKeysAloneIsStored) {
     game.write("data/srelx", std::string(324, '\0'));
     const Image menu = game.picture("menu0.tga"), inGame = game.picture("ingame0.tga");
     const Image frame = loadImage(game.path("data/cursor0.tga"), true);
-    std::vector<Image> gems;
-    for (int c = 1; c <= 7; c++) gems.push_back(game.picture("gems/set0/gem0" + std::to_string(c) + ".tga"));
     GameRun run(game, {"BROLIX_TEST_SEED=25"});   // paced frames: a tap is one press, in the menu too
-    const std::string start = reachMenu(run, menu);
-    ASSERT_EQ(start, "");
-    for (const char *k : {"Tab", "Down", "Down", "Down", "Return", "Escape"}) tap(k);   // relax, back to its button
-    for (int i = 0; i < 6; i++) tap("Down");   // on to PLAY
+    ASSERT_EQ(reachMenu(run, menu), "");
+    const auto focusOn = [&](const layout::Rect &r) { return run.capture().at(r.x1 - 3, r.y1 - 3)[0] > 240; };
+    EXPECT_FALSE(focusOn(layout::MODE_ROWS[3])) << "a focus before any key";
+    for (const char *k : {"Tab", "Down", "Down", "Down"}) tap(k);
+    EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MODE_ROWS[3]); })) << "no focus on relax";
+    tap("Return");
+    tap("Escape");   // in a panel: back to its main button, the game stays
+    EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MAIN_BUTTONS[0]); })) << "Escape did not go back";
+    for (int i = 0; i < 6; i++) tap("Down");   // the other main buttons, then PLAY
     tap("Return");
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
     Image last;
-    auto settled = [&] {
-        return waitUntil([&] {
-            const Image now = run.capture();
-            return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
-        });
-    };
     int cx = 0, cy = 0;
-    tap("Right");   // shows the cursor at (0, 0)
-    EXPECT_TRUE(waitUntil([&] { return cursorAt(run, frame, cell(0, 0).x1 + 1, cell(0, 0).y1 + 1); }));
     // Two taps within one frame would be one: each waits for the cursor to move.
     const auto step = [&](const std::string &key, int x, int y) {
         tap(key);
         EXPECT_TRUE(waitUntil([&] { return cursorAt(run, frame, cell(x, y).x1 + 1, cell(x, y).y1 + 1); })) << key;
         cx = x, cy = y;
     };
+    step("Right", 0, 0);   // shows the cursor at (0, 0)
+    const auto boardChanged = [&] { return difference(run.capture(), 71, 90, last, 71, 90, 504, 336) > 0; };
     for (int n = 0; n < 3; n++) {
-        EXPECT_TRUE(settled());
-        const std::array<int, 4> move = findMove(readBoard(last, gems));
+        EXPECT_TRUE(run.waitStill(last));
+        const std::array<int, 4> move = findMove(readBoard(last, game, 7));
         ASSERT_GE(move[0], 0) << "no move";
         while (cx != move[0]) step(cx < move[0] ? "Right" : "Left", cx + (cx < move[0] ? 1 : -1), cy);
         while (cy != move[1]) step(cy < move[1] ? "s" : "w", cx, cy + (cy < move[1] ? 1 : -1));
         step(move[2] > move[0] ? "shift+Right" : "shift+Down", move[2], move[3]);
-        EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 71, 90, last, 71, 90, 504, 336) > 0; }))
-            << "move " << n << " not made";
+        EXPECT_TRUE(waitUntil(boardChanged)) << "move " << n << " not made";
     }
-    EXPECT_TRUE(settled());
+    EXPECT_TRUE(run.waitStill(last));
     tap("h");
-    EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 71, 90, last, 71, 90, 504, 336) > 0; })) << "no hint";
-    const layout::Rect &pause = layout::PAUSE_SRC;
-    const auto paused = [&] {
-        return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
-    };
-    tap("p");
-    EXPECT_TRUE(waitUntil(paused)) << "no pause";
-    tap("p");
-    EXPECT_TRUE(waitUntil([&] { return !paused(); })) << "no resume";
+    EXPECT_TRUE(waitUntil(boardChanged)) << "no hint";
+    expectPauseTaps(run, inGame);
     tap("Escape");
     enterName(run, game.picture("enternamer0.bmp"), "keys");
     EXPECT_TRUE(waitUntil([&] { return game.read("data/srelx").find("keys") != std::string::npos; })) << "not stored";
@@ -289,9 +269,12 @@ TEST(Evening, ARelaxGameByKeysAloneIsStored) {
     EXPECT_EQ(run.waitExit(), 0);
 }
 
-// A game of this mode at difficulty 0 from the menu's PLAY (the press ends during the spin).
-void playFromMenu(GameRun &run, const GameFolder &game, int mode) {
-    ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "");
+// A game of this mode at difficulty 0 from the menu's PLAY (the press ends during the spin),
+// the menu reached first from the start-up dialog unless it shows already.
+void playFromMenu(GameRun &run, const GameFolder &game, int mode, bool start = true) {
+    if (start) {
+        ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "");
+    }
     run.click(layout::MODE_ROWS[mode]);
     run.click(layout::DIFF_BOXES[0]);
     run.click(layout::PLAY);
@@ -310,11 +293,6 @@ bool settled(GameRun &run, Image &last) {
     });
 }
 
-bool pausedNow(GameRun &run, const GameFolder &game) {
-    const layout::Rect &pause = layout::PAUSE_SRC;
-    return run.shows(game.picture("ingame0.tga"), layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
-}
-
 // What the game showed when it was killed: its board at rest, and its timer over the last
 // two seconds, each picture with when it was taken.
 struct Killed {
@@ -323,12 +301,12 @@ struct Killed {
 };
 
 // One exchange that scores, the board at rest, two seconds of play, then kill -9.
-Killed playThenKill(GameRun &run, const GameFolder &game, std::vector<Image> &gems) {
+Killed playThenKill(GameRun &run, const GameFolder &game) {
     Killed killed;
     const Image mouse = loadImage(game.path("data/mouse.tga"), true);
     run.pointAt(5, 250);
     EXPECT_TRUE(settled(run, killed.screen));
-    const std::array<int, 4> move = findMove(readBoard(killed.screen, gems));
+    const std::array<int, 4> move = findMove(readBoard(killed.screen, game, 5));
     EXPECT_GE(move[0], 0) << "no move found on the board";
     clickSeen(run, mouse, cell(move[0], move[1]));
     clickSeen(run, mouse, cell(move[2], move[3]));
@@ -344,72 +322,62 @@ Killed playThenKill(GameRun &run, const GameFolder &game, std::vector<Image> &ge
     kill(run.pid(), SIGKILL);
     const auto at = std::chrono::steady_clock::now();
     EXPECT_EQ(run.waitExit(), -1);
-    killed.timers.erase(std::remove_if(killed.timers.begin(), killed.timers.end(), [&](auto &t) { return at - t.first > std::chrono::milliseconds(1300); }),
-                        killed.timers.end());
+    const auto old = [&](auto &t) { return at - t.first > std::chrono::milliseconds(1300); };
+    killed.timers.erase(std::remove_if(killed.timers.begin(), killed.timers.end(), old), killed.timers.end());
     return killed;
 }
 
 // The killed game back, paused, with its score, its timer as shown in its last second
 // of play, and, once P is tapped, its board.
-void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed, std::vector<Image> &gems) {
+void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed) {
+    const Image inGame = game.picture("ingame0.tga");
     // The in-game picture spun in looks paused: the score shows once the game does.
-    EXPECT_TRUE(waitUntil([&] { return pausedNow(run, game) && run.shows(killed.screen, 435, 442, 435, 442, 150, 26); }))
-        << "not paused with the same score";
+    const auto sameScore = [&] { return run.shows(killed.screen, 435, 442, 435, 442, 150, 26); };
+    EXPECT_TRUE(waitUntil([&] { return pausedNow(run, inGame) && sameScore(); })) << "not paused with the same score";
     Image now;   // the screen standing still: the first frames after the spin may not be the game's yet
-    EXPECT_TRUE(settled(run, now) && pausedNow(run, game));
-    EXPECT_TRUE(std::any_of(killed.timers.begin(), killed.timers.end(), [&](auto &t) {
-        return difference(now, 560, 37, t.second, 560, 37, 75, 28) < 2;
-    })) << "the timer is not one shown in the last second of play";
+    EXPECT_TRUE(settled(run, now) && pausedNow(run, inGame));
+    const auto shown = [&](auto &t) { return difference(now, 560, 37, t.second, 560, 37, 75, 28) < 2; };
+    EXPECT_TRUE(std::any_of(killed.timers.begin(), killed.timers.end(), shown)) << "the timer is not one shown in the last second of play";
     tap("p");
-    ASSERT_TRUE(waitUntil([&] { return !pausedNow(run, game); }));
+    ASSERT_TRUE(waitUntil([&] { return !pausedNow(run, inGame); }));
     Image board;
     ASSERT_TRUE(settled(run, board));
-    EXPECT_EQ(readBoard(board, gems), readBoard(killed.screen, gems)) << "another board";
+    EXPECT_EQ(readBoard(board, game, 5), readBoard(killed.screen, game, 5)) << "another board";
 }
 
-// Killed in the middle of a five-minutes game, then of a million game: the next PLAY of
-// each brings it back, paused. Escape ends a game and its journal. A damaged journal and
-// one of other rules are set aside, said once each, and a new game starts.
+// Killed in the middle of a five-minutes game, then of a million game: the next PLAY of each brings
+// it back, paused. Escape ends a game and its journal. A damaged journal and one of other rules are
+// set aside, said once each, and a new game starts.
 TEST(Resume, KilledGamesComeBackAtTheNextPlay) {
     GameFolder game;
-    std::vector<Image> gems;
-    for (int c = 1; c <= 5; c++) gems.push_back(game.picture("gems/set0/gem0" + std::to_string(c) + ".tga"));
     game.write("brolix2dif0.journal", std::string("BRXR\1\0\1\0\2\0\5\x60\0\0\0\0\0\0\0\0\0\x05\x09\x01", 24));   // unknown input
     std::string other = writeRecordHeader(RecordHeader{});
     other[6] = 9;
     game.write("brolix0dif0.journal", other);
-    Killed fiveMinutes, million;
+    const Image inGame = game.picture("ingame0.tga");
+    Killed killed;
     {
         GameRun run(game);
         ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 1));
-        fiveMinutes = playThenKill(run, game, gems);
+        killed = playThenKill(run, game);
     }
     ASSERT_FALSE(game.read("brolix1dif0.journal").empty());
-    {
+    // Each killed game back and ended; then a set-aside journal's mode starts anew: million, killed in turn, then sixty seconds.
+    for (const auto &[mode, next] : {std::pair{1, 2}, std::pair{2, 0}}) {
         GameRun run(game);
-        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 1));
-        expectResumed(run, game, fiveMinutes, gems);
+        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, mode));
+        expectResumed(run, game, killed);
         run.key("Escape");
         ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
-        EXPECT_FALSE(std::filesystem::exists(game.path("brolix1dif0.journal"))) << "Escape leaves the journal";
-        run.click(layout::MODE_ROWS[2]);
-        run.click(layout::PLAY);
-        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+        const std::string journal = "brolix" + std::to_string(mode) + "dif0.journal";
+        EXPECT_FALSE(std::filesystem::exists(game.path(journal))) << "Escape leaves " << journal;
+        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, next, false));
         Image board;
-        EXPECT_TRUE(settled(run, board) && !pausedNow(run, game)) << "a damaged journal is continued";
-        million = playThenKill(run, game, gems);
-    }
-    {
-        GameRun run(game);
-        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 2));
-        expectResumed(run, game, million, gems);
-        run.key("Escape");
-        ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
-        run.click(layout::MODE_ROWS[0]);
-        run.click(layout::PLAY);
-        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
-        Image board;
-        EXPECT_TRUE(settled(run, board) && !pausedNow(run, game)) << "a journal of other rules is continued";
+        EXPECT_TRUE(settled(run, board) && !pausedNow(run, inGame)) << "a set-aside journal is continued, mode " << next;
+        if (next == 2) {
+            killed = playThenKill(run, game);
+            continue;
+        }
         run.key("Escape");
         ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
         tap("Escape");
@@ -441,13 +409,14 @@ TEST(Replay, ARecordIsShownThenEndsAndBadFilesAreRefused) {
     other[6] = 9;
     game.write("other.brxr", other);
     const std::string watch = game.path("brolix");
+    const Image inGame = game.picture("ingame0.tga");
     for (bool escape : {false, true}) {
         GameRun run(game, {}, {watch, "--replay", game.path("game.brxr")});
         ASSERT_TRUE(run.waitWindow("Brolix"));
-        ASSERT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
         tap(escape ? "Escape" : "p");
         if (!escape) {
-            EXPECT_TRUE(waitUntil([&] { return pausedNow(run, game); }, 5000)) << "P did not pause";
+            EXPECT_TRUE(waitUntil([&] { return pausedNow(run, inGame); }, 5000)) << "P did not pause";
             EXPECT_TRUE(run.running());
             tap("p");
         }
@@ -477,8 +446,7 @@ TEST(StartUpDialog, EveryChoiceThenPlay) {
     xdotool("key shift+Tab space shift+Tab Down shift+Tab space Return");
     ASSERT_TRUE(run.waitWindow("Brolix"));
     EXPECT_EQ(run.width, 640) << "not windowed";
-    EXPECT_EQ(game.read("data/fullscreen.stt") + game.read("data/skin.stt") + game.read("data/gamepad.stt"),
-              std::string("\1\2\0\0\0\1", 6));
+    EXPECT_EQ(game.read("data/fullscreen.stt") + game.read("data/skin.stt") + game.read("data/gamepad.stt"), std::string("\1\2\0\0\0\1", 6));
     // The driver page's download button opens the page and ends the game.
     ASSERT_TRUE(run.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page";
     run.click(layout::DRIVER_DOWNLOAD);
@@ -492,45 +460,21 @@ TEST(StartUpDialog, EveryChoiceThenPlay) {
 TEST(Installed, PlaysFromTheInstallAndSavesInThePlayersFolder) {
     GameFolder tools;   // the opener and the sound file
     const std::string stage = tools.path("stage");
-    ASSERT_EQ(std::system(("'" BROLIX_CMAKE_COMMAND "' --install '" BROLIX_BINARY_DIR "' --prefix '" + stage +
-                           "' >/dev/null").c_str()), 0);
-    EXPECT_EQ(std::system(("desktop-file-validate " + stage + "/share/applications/org.brolix.Brolix.desktop && " +
-                           "appstreamcli validate --no-net " + stage + "/share/metainfo/org.brolix.Brolix.metainfo.xml" +
-                           " >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system(("'" BROLIX_CMAKE_COMMAND "' --install '" BROLIX_BINARY_DIR "' --prefix '" + stage + "' >/dev/null").c_str()), 0);
+    EXPECT_EQ(std::system(("desktop-file-validate " + stage + "/share/applications/org.brolix.Brolix.desktop && appstreamcli " +
+                           "validate --no-net " + stage + "/share/metainfo/org.brolix.Brolix.metainfo.xml >/dev/null").c_str()), 0);
     tools.write("installed", "");
     {
-        // Frames paced as a player has them, and from the menu on the keyboard alone.
-        GameRun run(tools, {"XDG_DATA_HOME=" + tools.path("xdg")}, {stage + "/games/brolix"});
-        const Image menu = tools.picture("menu0.tga"), inGame = tools.picture("ingame0.tga");
-        ASSERT_EQ(reachMenu(run, menu), "");
-        const layout::Rect &row = layout::MODE_ROWS[1];
-        const auto focusOn = [&](const layout::Rect &r) { return run.capture().at(r.x1 - 3, r.y1 - 3)[0] > 240; };
-        EXPECT_FALSE(focusOn(row)) << "a focus before any key";
-        run.key("Tab"), run.key("Down");
-        EXPECT_TRUE(waitUntil([&] { return focusOn(row); })) << "no focus on the second mode";
-        run.key("Return");   // five minutes
-        run.key("Escape");   // in a panel: back to its main button, the game stays
-        EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MAIN_BUTTONS[0]); })) << "Escape did not go back";
-        EXPECT_TRUE(run.running());
-        for (int i = 0; i < 6; i++) run.key("Down");   // the other main buttons, then PLAY
-        run.key("Return");
-        const layout::Rect &pause = layout::PAUSE_SRC;
-        const auto paused = [&] {
-            return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
-        };
-        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
-        tap("p");
-        EXPECT_TRUE(waitUntil(paused, 5000)) << "a tap of P did not pause";
-        tap("p");
-        EXPECT_TRUE(waitUntil([&] { return !paused(); }, 5000)) << "a tap of P did not resume";
+        GameRun run(tools, {"XDG_DATA_HOME=" + tools.path("xdg")}, {stage + "/games/brolix"});   // frames paced
+        ASSERT_NO_FATAL_FAILURE(playFromMenu(run, tools, 1));   // five minutes
         run.key("Escape");
-        ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "not back in the menu";
-        tap("Escape");   // the focus is on PLAY, outside any panel: Escape leaves
+        ASSERT_TRUE(run.waitShows(tools.picture("menu0.tga"), 0, 0, 640, 100)) << "not back in the menu";
+        tap("Escape");   // outside any panel: Escape leaves
         EXPECT_EQ(run.waitExit(), 0);
     }
     EXPECT_EQ(commandOutput("find '" + stage + "' -newer '" + tools.path("installed") + "'"), "") << "written to";
     EXPECT_EQ(tools.read("xdg/brolix/prefs.raw").size() + tools.read("xdg/brolix/s60").size(), 20u + 324u);
-    EXPECT_EQ(tools.read("xdg/brolix/prefs.raw")[4], 1) << "five minutes, chosen by keys";
+    EXPECT_EQ(tools.read("xdg/brolix/prefs.raw")[4], 1) << "five minutes";
     EXPECT_EQ(tools.read("xdg/brolix/fullscreen.stt"), "\1");
 }
 
@@ -542,8 +486,7 @@ void expectRepaintedAfterCover(GameRun &run, const char *when, bool hide = true)
     XWindowAttributes at{};
     XGetWindowAttributes(d, run.window(), &at);
     const Image before = run.capture();
-    const Window cover = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x, at.y, at.width, at.height, 0, 0,
-                                             WhitePixel(d, DefaultScreen(d)));
+    const Window cover = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x, at.y, at.width, at.height, 0, 0, WhitePixel(d, 0));
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     XChangeWindowAttributes(d, cover, CWOverrideRedirect, &attributes);
@@ -552,20 +495,20 @@ void expectRepaintedAfterCover(GameRun &run, const char *when, bool hide = true)
     EXPECT_TRUE(waitUntil([&] { return run.capture().rgb[1000] == 255; })) << when << ": not covered";
     XDestroyWindow(d, cover);
     XCloseDisplay(d);
-    EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 0, 0, before, 0, 0, 640, 480) < 1; })) << when << ": covered";
+    const auto restored = [&] { return difference(run.capture(), 0, 0, before, 0, 0, 640, 480) < 1; };
+    EXPECT_TRUE(waitUntil(restored)) << when << ": covered";
     if (!hide) return;
     const std::string window = std::to_string(run.window());
     xdotool("windowunmap --sync " + window + " windowmap --sync " + window + " windowfocus --sync " + window);
-    EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), 0, 0, before, 0, 0, 640, 480) < 1; })) << when << ": hidden";
+    EXPECT_TRUE(waitUntil(restored)) << when << ": hidden";
 }
 
 std::string focusedWindow() { return commandOutput("xdotool getwindowfocus"); }
 
-// A 1920x1080 desktop (the test's own Xvfb): the window opens at 2x, centred. Resized to
-// no whole scale, the pointer still selects the gem under it; F11 goes full screen, and
-// that choice and the window's size survive a restart. Covered, hidden and shown again
-// while the game waits (the driver page, a held key, another window in front), the window
-// shows its picture again; a click into it ends the wait for the foreground.
+// A 1920x1080 desktop (the test's own Xvfb): the window opens at 2x, centred. Resized to no whole
+// scale, the pointer still selects the gem under it; F11 goes full screen, and that choice and the
+// window's size survive a restart. Covered, hidden and shown again while the game waits (the driver
+// page, a held key, another window in front), it shows its picture again; a click gives it the focus.
 TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
     GameFolder game;
     game.write("data/fullscreen.stt", "\1");
@@ -587,31 +530,26 @@ TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
         run.measure();
         ASSERT_EQ(run.width, 1000);
         run.click(layout::MODE_ROWS[3]);   // relax
-        run.pointAt(layout::PLAY);   // held until the board rests, the press selects the cell under PLAY
-        xdotool("mousedown 1");
+        run.click(layout::PLAY);
         ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game at 1000x700";
         Image last;
-        auto settled = [&] { return run.waitStill(last); };
-        ASSERT_TRUE(settled());
-        xdotool("mouseup 1");
-        run.click(layout::PLAY);
         run.pointAt(620, 10);
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(run.waitStill(last));
         const layout::Rect gem = cell(2, 2), still = cell(5, 4);
         run.click(gem);
         run.pointAt(620, 10);
-        EXPECT_TRUE(waitUntil([&] { return difference(run.capture(), gem.x1, gem.y1, last, gem.x1, gem.y1, 40, 40) > 8; }))
-            << "the gem under the pointer is not selected";
-        EXPECT_LT(difference(run.capture(), still.x1, still.y1, last, still.x1, still.y1, 40, 40), 1);
+        const auto changed = [&](const layout::Rect &r) { return difference(run.capture(), r.x1, r.y1, last, r.x1, r.y1, 40, 40); };
+        EXPECT_TRUE(waitUntil([&] { return changed(gem) > 8; })) << "the gem under the pointer is not selected";
+        EXPECT_LT(changed(still), 1);
         run.click(gem);   // taken back
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(run.waitStill(last));
 
         xdotool("windowfocus --sync " + window + " keydown p");   // the game waits for its release
         expectRepaintedAfterCover(run, "key wait", false);   // hidden, it would lose the key
         xdotool("keyup p");
         ASSERT_TRUE(waitUntil([&] { return difference(run.capture(), 0, 0, last, 0, 0, 640, 480) > 2; })) << "no pause";
         run.key("p");
-        ASSERT_TRUE(settled());
+        ASSERT_TRUE(run.waitStill(last));
 
         Display *d = XOpenDisplay(nullptr);   // another program takes the focus
         const Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, 0, 0);
@@ -629,7 +567,7 @@ TEST(Screens, FittedResizedSwitchedAndRepaintedWhileWaiting) {
         ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game at full screen";
         run.key("Escape");
         ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
-        ASSERT_TRUE(settled());   // the menu scrolls in, and takes no key till it is still
+        ASSERT_TRUE(run.waitStill(last));   // the menu scrolls in, and takes no key till it is still
         run.key("Escape");
         EXPECT_EQ(run.waitExit(), 0);
     }
