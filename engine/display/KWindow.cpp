@@ -353,6 +353,11 @@ SDL_Window *createWindowWithPixelFormat(const char *title, const Rect &place, Ui
     return SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags);
 }
 
+// Room left for a window manager's frame before the window exists: its real size is
+// known only once the window is mapped, often later than the first size check, and a
+// window exactly as tall as the work area would then hang below it.
+constexpr int kFrameAllowanceWidth = 16, kFrameAllowanceHeight = 48;
+
 // The largest whole scale whose window, frame included, fits the work area; beyond
 // 3x the art is no finer and the window would leave the desktop little room.
 int fittingScale(const SDL_Rect &area, int frameWidth, int frameHeight, int width, int height) {
@@ -374,7 +379,7 @@ Rect windowedPlace(int width, int height) {
     if (p.width >= kMinimumWidth && p.height >= kMinimumHeight && SDL_IntersectRect(&remembered, &area, &seen) &&
         seen.w >= kMinimumWidth / 2 && seen.h >= kMinimumHeight / 2)
         return {remembered.x, remembered.y, remembered.w, remembered.h};
-    const int scale = fittingScale(area, 0, 0, width, height);
+    const int scale = fittingScale(area, kFrameAllowanceWidth, kFrameAllowanceHeight, width, height);
     const int centred = int(SDL_WINDOWPOS_CENTERED_DISPLAY(display));
     return {centred, centred, width * scale, height * scale};
 }
