@@ -1,9 +1,9 @@
 // Sound files and volumes with no sound card: the WAV chunk scan reads only what
-// is there, bad files leave the sound empty, volumes stay in the table.
+// is there, volumes stay in the table. (Refused files are the device test's: with no
+// device every load fails.)
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <random>
 
 #include "sound_files.h"
 
@@ -14,6 +14,7 @@ const bool kNoDevice = (useSoundConfig("[general]\ndrivers=no-such-sound-card\n"
 std::vector<unsigned char> bytes(const std::string &s) { return {s.begin(), s.end()}; }
 
 TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
+    ASSERT_TRUE(kNoDevice);
     KSound s;
     const std::string fmt = chunk("fmt ", pcmFormat(1, 8000, 16)), data = chunk("data", "\1\2\3\4\5\6");
     struct Case {
@@ -41,38 +42,6 @@ TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
         EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44)) << n;
         EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36) << "cut to " << n;
     }
-}
-
-TEST(SoundFiles, MissingCutOrGarbageFilesLeaveTheSoundEmptyAndSilent) {
-    ASSERT_TRUE(kNoDevice);
-    TempDir dir;
-    ASSERT_TRUE(writeToneOgg(dir, "whole.ogg", 8000, 2, 44100));
-    const std::string wav = toneWav(2000, 2, 44100), ogg = dir.read("whole.ogg");
-    std::vector<std::pair<std::string, std::string>> files = {{"empty.wav", ""}, {"empty.ogg", ""}};
-    for (size_t n = 0; n < wav.size(); n += 97)
-        files.emplace_back("cut.wav", wav.substr(0, n));
-    for (size_t n = 0; n < ogg.size(); n += ogg.size() / 23 + 1)
-        files.emplace_back("cut.ogg", ogg.substr(0, n));
-    std::mt19937 random(7);
-    for (int round = 0; round < 20; round++) {
-        std::string noise(1 + random() % 3000, '\0'), damaged = ogg;
-        for (char &b : noise)
-            b = char(random());
-        for (int k = 0; k < 40; k++)  // Ogg pages with their insides scrambled
-            damaged[60 + random() % (damaged.size() - 60)] ^= char(1 + random() % 255);
-        files.insert(files.end(), {{"noise.wav", noise}, {"noise.ogg", noise}, {"damaged.ogg", damaged}});
-    }
-    KSound s;
-    for (const auto &f : files) {
-        dir.write(f.first, f.second);
-        EXPECT_FALSE(s.loadSample(dir.path(f.first).c_str(), 200, false)) << f.first << " of " << f.second.size();
-        EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr);
-        s.playSample();
-        EXPECT_FALSE(s.isPlaying());
-    }
-    for (const std::string &name : {dir.path("missing.wav"), dir.path("missing.ogg"), dir.path("")})
-        EXPECT_FALSE(s.loadSample(name.c_str(), 100, false)) << name;
-    EXPECT_FALSE(s.loadSample(nullptr, 100, false));
 }
 
 TEST(Volume, AnyMasterAndChannelPickAStepOfTheTable) {
