@@ -182,7 +182,8 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     ASSERT_EQ(sqlite3_open(db.c_str(), &old), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(old, "CREATE TABLE scores (id INTEGER PRIMARY KEY, gamename TEXT NOT NULL, name TEXT NOT NULL,"
                                 " score INTEGER NOT NULL, computer TEXT NOT NULL, submitted INTEGER NOT NULL);"
-                                "INSERT INTO scores VALUES (1, 'brolix0dif1', 'veteran', 99999, 'M', 0)",
+                                "INSERT INTO scores VALUES (1, 'brolix0dif1', 'veteran', 99999, 'M', 0),"
+                                " (2, 'brolix1dif2', '<b>bold</b><script>x</script>', 9, 'M', 0)",
                            nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(old);
     auto server = std::make_unique<ScoredProcess>(db);
@@ -237,6 +238,9 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     EXPECT_LT(trusting.find("veteran"), trusting.find("forger"));
     EXPECT_LT(trusting.find("forger"), trusting.find("<td>ada</td>"));
     EXPECT_NE(trusting.find("unverified"), std::string::npos);
+    // The server refuses such a name; one written by another tool is still shown as text.
+    EXPECT_TRUE(trusting.find("<td>&lt;b&gt;bold&lt;/b&gt;&lt;script&gt;x&lt;/script&gt;</td>") != std::string::npos &&
+                trusting.find("<b>") == std::string::npos);
 }
 
 // A flood of long records: past the queue they are turned away at once with a time to
