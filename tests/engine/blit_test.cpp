@@ -132,7 +132,7 @@ TEST_F(Blit, AlphaAdditiveFadedZoomedAndTurnedBlits) {
     EXPECT_EQ(backgroundMisses(480, 380, 80, 80), 0u);
 }
 
-TEST_F(Blit, RectanglesBlackOutOrAddAndGrabsReproduceTheFrame) {
+TEST_F(Blit, RectanglesBlackOutOrAddAndAFreedGrabGivesItsMemoryBack) {
     KGraphic picture;
     load(picture, patternTga(640, 480));
     picture.blitRect(0, 0, 640, 480, 0, 0);
@@ -142,14 +142,9 @@ TEST_F(Blit, RectanglesBlackOutOrAddAndGrabsReproduceTheFrame) {
     EXPECT_EQ(backPixel(15, 41), pattern(15, 41));
     KGraphic::drawRect(100, 100, 110, 110, 1, 0, 0, 0.5f);  // translucent colour adds
     EXPECT_TRUE(backPixel(105, 105).near({pattern(105, 105).r + 128, 105, 100}, 1)) << backPixel(105, 105);
-    const auto frame = backRegion(0, 0, 640, 480);
-    const int64_t memory = KGraphic::getVideoMemory();
+    const int64_t memory = KGraphic::getVideoMemory();  // what a grab shows is the menu test's
     KGraphic grab;
     ASSERT_TRUE(grab.grabBackBuffer());
-    KGraphic::setDefaultWorldView();  // the grab reset the matrix
-    clearBack(kBackground);
-    grab.blitRect(0, 0, 640, 480, 0, 0);
-    EXPECT_TRUE(backRegion(0, 0, 640, 480) == frame);
     grab.freePicture();
     EXPECT_EQ(KGraphic::getVideoMemory(), memory);
 }

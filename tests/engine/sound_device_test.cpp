@@ -58,6 +58,9 @@ TEST(SoundDevice, WavsTheDeviceCannotPlayAreRefusedAndLeaveTheSoundEmpty) {
     std::string badAlign = fmt;
     badAlign[12] = 3;
     ASSERT_TRUE(writeToneOgg(folder(), "silent.ogg", 0, 1, 44100));  // decodes to nothing
+    std::string noise(3000, '\0');
+    for (size_t i = 0; i < noise.size(); i++)
+        noise[i] = char(i * 7919 % 251);
     const std::pair<const char *, std::string> cases[] = {
         {"no-fmt.wav", riff(chunk("data", pcm))},
         {"empty-data.wav", riff(chunk("fmt ", fmt) + chunk("data", ""))},
@@ -68,6 +71,10 @@ TEST(SoundDevice, WavsTheDeviceCannotPlayAreRefusedAndLeaveTheSoundEmpty) {
         {"float.wav", riff(chunk("fmt ", pcmFormat(1, 44100, 32, 3)) + chunk("data", pcm))},
         {"zero-rate.wav", riff(chunk("fmt ", pcmFormat(1, 0, 16)) + chunk("data", pcm))},
         {"silent.ogg", folder().read("silent.ogg")},
+        {"empty.wav", ""},
+        {"empty.ogg", ""},
+        {"noise.wav", noise},
+        {"noise.ogg", noise},
     };
     folder().write("good.wav", toneWav(100, 1, 44100));
     KSound s;
@@ -78,6 +85,12 @@ TEST(SoundDevice, WavsTheDeviceCannotPlayAreRefusedAndLeaveTheSoundEmpty) {
         EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr) << c.first;
         s.playSample();
         EXPECT_FALSE(s.isPlaying()) << c.first;
+    }
+    const std::string missing = folder().path("missing.ogg");
+    for (const char *path : {missing.c_str(), folder().root().c_str(), static_cast<const char *>(nullptr)}) {
+        ASSERT_TRUE(s.loadSample(folder().path("good.wav").c_str(), 100, false));
+        EXPECT_FALSE(s.loadSample(path, 100, false)) << (path ? path : "no name");  // a folder opens too
+        EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr);
     }
 }
 

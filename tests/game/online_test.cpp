@@ -58,7 +58,11 @@ protected:
     std::vector<std::string> asked;
 };
 
-TEST_F(Online, OnlyALowerCaseYesRanksAndEachGameAsksOnce) {
+// Each game asks once, and only a lower-case yes ranks. The million mode asks its own
+// paths, and a server that does not take records gets the score alone. (The sixty-seconds
+// game's requests, an encoded name and its record among them, reach the real server in
+// brolix_e2e_test.)
+TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicken) {
     const struct {
         std::string reply;
         bool ranks;
@@ -72,12 +76,7 @@ TEST_F(Online, OnlyALowerCaseYesRanksAndEachGameAsksOnce) {
         EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << "the first answer holds for the game";
     }
     EXPECT_EQ(asked.size(), 6u);
-}
-
-// The sixty-seconds game's requests, an encoded name and its record among them, reach the
-// real server in brolix_e2e_test; the million mode asks its own paths, and a server that
-// does not take records gets the score alone.
-TEST_F(Online, TheMillionModeAsksItsOwnPathsAndANamelessPlayerIsAChicken) {
+    asked.clear();
     endGame(2, 3600);
     postStatus = 404;
     isOnlineScore(gameDescription);
@@ -89,7 +88,8 @@ TEST_F(Online, TheMillionModeAsksItsOwnPathsAndANamelessPlayerIsAChicken) {
     EXPECT_EQ(asked, expected);
 }
 
-TEST_F(Online, RelaxGamesAndAnUntickedBoxSendNothing) {
+// A server that never answers gives KWeb's same nothing, after its time limit (kweb_test).
+TEST_F(Online, RelaxGamesAndAnUntickedBoxSendNothingAndAFailingServerIsAskedOnce) {
     reply = "yes";
     endGame(3, 5000);
     EXPECT_FALSE(isOnlineScore(gameDescription));
@@ -101,10 +101,6 @@ TEST_F(Online, RelaxGamesAndAnUntickedBoxSendNothing) {
     EXPECT_TRUE(asked.empty());
     gOnlineScores = true;
     EXPECT_TRUE(isOnlineScore(gameDescription)) << "ticking the box later still asks, once";
-}
-
-// A server that never answers gives KWeb's same nothing, after its time limit (kweb_test).
-TEST_F(Online, AServerThatFailsGivesNoAnswerAndTheGameGoesOn) {
     use("127.0.0.1:" + std::to_string(unusedLoopbackPort()));
     endGame(1, 400);
     EXPECT_FALSE(isOnlineScore(gameDescription));

@@ -22,7 +22,6 @@ public:
     FrameInput hand;
     bool offerEntry = false;            // the answer to "worth a place?" in relax
     std::vector<Cue> heard;             // every cue of the game, in order
-    int cascades = 0;                   // points won with no click since the last points
 
     void frame() {
         static PlayedGame *self;
@@ -31,9 +30,6 @@ public:
         Cue cues[maxCues];
         const int n = takeCues(cues);
         heard.insert(heard.end(), cues, cues + n);
-        const bool replaced = std::find(cues, cues + n, Cue::zapAttack) != cues + n;
-        if (score > lastScore && !replaced) cascades += !clicked, clicked = false;
-        lastScore = score;
     }
     void frames(int n) {
         for (int i = 0; i < n; i++) frame();
@@ -51,10 +47,7 @@ public:
         press(&FrameInput::down);
         hand.button = -1;
     }
-    void clickCell(long cell) {
-        clicked = true;
-        click(cell, -1);
-    }
+    void clickCell(long cell) { click(cell, -1); }
     void clickButton(int button) { click(-1, button); }
     static bool atRest() { return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken(); }
     void settle(int limit = 3000) {
@@ -75,8 +68,6 @@ public:
 
 private:
     std::mt19937 player;
-    uint32_t lastScore = 0;
-    bool clicked = false;
 
     // The search leaves the board as it found it, so the live game is not touched.
     bool pickMove(long &a, long &b) {
