@@ -176,9 +176,14 @@ public:
         return waitUntil([&] { return shows(picture, x, y, x, y, w, h); });
     }
 
-    // Nothing moves on screen: two captures in a row alike, the last one kept in last.
-    bool waitStill(Image &last) const {
+    // Nothing moves on screen: two captures alike, at least gapMs apart (some twenty frames
+    // outlast a pause in the falls), the last one kept in last.
+    bool waitStill(Image &last, int gapMs = 0) const {
+        auto taken = std::chrono::steady_clock::now();
+        last = capture();
         return waitUntil([&] {
+            if (msSince(taken) < gapMs) return false;
+            taken = std::chrono::steady_clock::now();
             const Image now = capture();
             return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
         });
