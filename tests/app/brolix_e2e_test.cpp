@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "game_run.h"
-#include "played_game.h"
-#include "KWeb.h"
 #include "makers.h"
+#include "played_game.h"
+#include "scored_process.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 
 void enterName(GameRun &run, const Image &entry, const std::string &name) {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
-    run.type(name.substr(0, name.size() - 1));
+    for (size_t i = 0; i + 1 < name.size(); i++) run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
     if (!name.empty()) tap(name.substr(name.size() - 1));
     run.key("Return");
 }
@@ -118,21 +118,15 @@ bool pausedNow(const GameRun &run, const Image &inGame) {
     return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
 }
 
-std::string fetch(const std::string &url) {
-    KWeb web;
-    const char *page = web.callURL(url.c_str(), false);
-    return page ? page : "";
-}
 
 // Skin 1 and the box ticked in the stored settings; difficulty 0 chosen in the menu.
 // The sixty-seconds game scores nothing and only the server ranks it, verified by its record; the relax game
 // that follows scores and ranks in its blank local table, and is never sent.
 TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     GameFolder game(BROLIX_E2E_GAME);
-    GameRun server(game, {}, {BROLIX_SCORED, "--port", "0", "--db", game.path("scores.db")});
-    ASSERT_TRUE(waitUntil([&] { return game.read("output.txt").find("listening on http://") != std::string::npos; }));
-    const std::string said = game.read("output.txt");
-    const std::string host = said.substr(said.find("//") + 2, said.find("/\n") - said.find("//") - 2);
+    ScoredProcess server(game.path("scores.db"));
+    ASSERT_TRUE(server.ok());
+    const auto fetch = [&](const std::string &target) { return get(server.port(), target).body; };
     game.write("data/fullscreen.stt", "\1");   // without it the skin file is not read
     game.write("data/skin.stt", std::string("\1\0\0\0", 4));
     game.write("data/gamepad.stt", "\1");
@@ -140,19 +134,19 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     const Image menu = game.picture("menu1.tga"), inGame = game.picture("ingame1.tga");
     const Image entry = game.picture("entername1.tga"), mouse = loadImage(game.path("data/mouse.tga"), true);
 
-    GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1", "BROLIX_TEST_SCORE_HOST=" + host});
+    GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1", "BROLIX_TEST_SCORE_HOST=" + server.host()});
     ASSERT_EQ(reachMenu(run, menu), "");
     run.click(layout::DIFF_BOXES[0]);
     run.click(layout::PLAY);
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace"));
-    const std::string row = "<td>ada lovelace</td><td class=\"num\">", site = "http://" + host;
+    const std::string row = "<td>ada lovelace</td><td class=\"num\">";
     std::string board;
-    EXPECT_TRUE(waitUntil([&] { return (board = fetch(site + "/")).find(row + "0</td>") != std::string::npos; })) << "not on the server";
+    EXPECT_TRUE(waitUntil([&] { return (board = fetch("/")).find(row + "0</td>") != std::string::npos; })) << "not on the server";
     // Ranked, which takes a record that replays to the score; the record is there to watch.
     const std::string link = "href=\"/scoring/record.php?id=";
     ASSERT_NE(board.find(link, board.find(row)), std::string::npos) << "ranked without its record";
     const size_t id = board.find(link, board.find(row)) + link.size();
-    EXPECT_EQ(fetch(site + "/scoring/record.php?id=" + board.substr(id, board.find('"', id) - id)).substr(0, 4), "BRXR");
+    EXPECT_EQ(fetch("/scoring/record.php?id=" + board.substr(id, board.find('"', id) - id)).substr(0, 4), "BRXR");
     ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
     ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.click(layout::MODE_ROWS[3]);   // relax
@@ -193,7 +187,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     std::string prefs(20, '\0');
     prefs[0] = 100, prefs[4] = 3;
     EXPECT_EQ(game.read("prefs.raw"), prefs) << "volume 100, relax, difficulty 0";
-    EXPECT_EQ(fetch(site + "/").find(row + std::to_string(points)), std::string::npos) << "a relax game was sent";
+    EXPECT_EQ(fetch("/").find(row + std::to_string(points)), std::string::npos) << "a relax game was sent";
     EXPECT_EQ(game.read("opened.txt"), "") << "nothing opened in a browser";
     const std::string wave = game.read("sound.wav");
     EXPECT_TRUE(wave.size() > 44 && std::any_of(wave.begin() + 44, wave.end(), [](char b) { return b != 0; })) << "nothing was heard";
@@ -418,9 +412,8 @@ TEST(Replay, ARecordIsShownThenEndsAndBadFilesAreRefused) {
 // is to keep the focus) the game's window hidden, then shown and focused as a window
 // manager restores it: it shows what it showed before, though nothing in the game changed.
 void expectRepaintedAfterCover(GameRun &run, const char *when, bool hide = true) {
-    Display *d = XOpenDisplay(nullptr);
-    XWindowAttributes at{};
-    XGetWindowAttributes(d, run.window(), &at);
+    Display *d = x11probe::display();
+    const x11probe::Geometry at = x11probe::geometryOf(run.window());
     const Image before = run.capture();
     const Window cover = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x, at.y, at.width, at.height, 0, 0, WhitePixel(d, 0));
     XSetWindowAttributes attributes{};
@@ -430,7 +423,6 @@ void expectRepaintedAfterCover(GameRun &run, const char *when, bool hide = true)
     XSync(d, False);
     EXPECT_TRUE(waitUntil([&] { return run.capture().rgb[1000] == 255; })) << when << ": not covered";
     XDestroyWindow(d, cover);
-    XCloseDisplay(d);
     const auto restored = [&] { return difference(run.capture(), 0, 0, before, 0, 0, 640, 480) < 1; };
     EXPECT_TRUE(waitUntil(restored)) << when << ": covered";
     if (!hide) return;
@@ -492,7 +484,7 @@ TEST(Screens, ChosenFittedResizedSwitchedAndRepaintedWhileWaiting) {
         run.key("p");
         ASSERT_TRUE(run.waitStill(last));
 
-        Display *d = XOpenDisplay(nullptr);   // another program takes the focus
+        Display *d = x11probe::display();   // another program takes the focus
         const Window other = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 50, 50, 0, 0, 0);
         XMapRaised(d, other);
         XSync(d, False);
@@ -501,7 +493,6 @@ TEST(Screens, ChosenFittedResizedSwitchedAndRepaintedWhileWaiting) {
         run.click(gem);
         EXPECT_TRUE(waitUntil([&] { return commandOutput("xdotool getwindowfocus") == window + "\n"; })) << "the click gave no focus";
         XDestroyWindow(d, other);
-        XCloseDisplay(d);
 
         run.key("F11");
         EXPECT_TRUE(waitUntil([&] { return run.measure(), run.width == 1920 && run.height == 1080; })) << "not full screen";
