@@ -4,13 +4,17 @@
 #include <chrono>
 #include <cstdio>
 #include <vector>
-#include "board_rules.h"
 #include "game_local.h"
+#include "rules.h"
 
 static volatile bool sink;
 
+// One frame in the game loop's order, with no input; nothing is heard, so the cues are dropped.
 static void ruleFrame() {
-    stepBoardRules();
+    advanceBoard();
+    rules::checkForMatches();
+    Cue unheard[maxCues];
+    takeCues(unheard);
     sink = isThereAPossibilityLeft();
 }
 

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "game_run.h"
+#include "game_measure.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ struct Memory {
 };
 
 Memory memoryOf(pid_t pid) {
-    return {GameRun::statusKiB(pid, "VmRSS:") / 1024.0, GameRun::statusKiB(pid, "RssAnon:") / 1024.0};
+    return {gamemeasure::statusKiB(pid, "VmRSS:") / 1024.0, gamemeasure::statusKiB(pid, "RssAnon:") / 1024.0};
 }
 
 // The process that shows the start-up dialog.
@@ -44,7 +44,7 @@ public:
     explicit AnonPeak(pid_t pid)
         : poller_([this, pid] {
               while (!stop_) {
-                  peak_ = std::max<long>(peak_, GameRun::statusKiB(pid, "RssAnon:"));
+                  peak_ = std::max<long>(peak_, gamemeasure::statusKiB(pid, "RssAnon:"));
                   sleepMs(2);
               }
           }) {}
@@ -99,7 +99,7 @@ bool measure(const char *folder, int secondsAtMenu, Run &result) {
     if (!run.waitShows(inGame, 60, 432, 280, 36)) return false;
     sleepMs(3000);
     result.inGame = memoryOf(run.pid());
-    result.peakRss = GameRun::statusKiB(run.pid(), "VmHWM:") / 1024.0;
+    result.peakRss = gamemeasure::statusKiB(run.pid(), "VmHWM:") / 1024.0;
     result.peakAnon = anonPeak.finish();
     run.key("Escape");
     if (!run.waitShows(menu, 0, 0, 640, 100)) return false;

@@ -23,6 +23,15 @@ using Clock = std::chrono::steady_clock;
 
 inline void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// A memory field of /proc/PID/status ("VmRSS:", "RssAnon:", "VmHWM:"), in KiB; -1 when gone.
+inline long statusKiB(pid_t pid, const std::string &field) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
+    return -1;
+}
+
 // User plus system clock ticks of a process or thread stat line (the name may hold blanks).
 inline long ticksOf(const std::string &statPath, std::string *name = nullptr) {
     std::string line;
@@ -98,8 +107,8 @@ struct Memory {
     void wait(int ms) {
         const Clock::time_point start = Clock::now();
         do {
-            peakAnonKiB = std::max(peakAnonKiB, GameRun::statusKiB(pid, "RssAnon:"));
-            peakResidentKiB = std::max(peakResidentKiB, GameRun::statusKiB(pid, "VmHWM:"));
+            peakAnonKiB = std::max(peakAnonKiB, statusKiB(pid, "RssAnon:"));
+            peakResidentKiB = std::max(peakResidentKiB, statusKiB(pid, "VmHWM:"));
             sleepMs(std::min(100, std::max(1, ms - int(msSince(start)))));
         } while (msSince(start) < ms);
     }

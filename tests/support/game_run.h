@@ -1,19 +1,15 @@
 #pragma once
 // The real game played on the X display of DISPLAY as a person would, for the end-to-end
 // tests and the benchmarks: xdotool moves the pointer and presses keys, and the window's
-// pixels are compared with the game's own pictures. Coordinates are the game's logical
+// pixels are compared, region by region, with the game's own pictures. Coordinates are the game's logical
 // 640x480 whatever the window's size, whole scale or not. Waits poll with a deadline that only bounds a hang.
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include <SDL_image.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <fstream>
-#include <functional>
-#include <thread>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -21,7 +17,6 @@
 #include <sys/wait.h>
 
 #include "brolix_layout.h"
-#include "screen_image.h"
 #include "temp_dir.h"
 #include "x11_probe.h"
 
@@ -29,12 +24,37 @@ extern char **environ;
 
 using x11probe::xdotool;
 
-inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition())
-        if (std::chrono::steady_clock::now() > end) return false;
-        else std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return true;
+// RGB (or RGBA) pixels, rows top first.
+struct Image {
+    int width = 0, height = 0, channels = 3;
+    std::vector<unsigned char> rgb;
+    const unsigned char *at(int x, int y) const { return &rgb[(size_t(y) * width + x) * channels]; }
+};
+
+inline Image loadImage(const std::string &path, bool withAlpha = false) {
+    Image image;
+    SDL_Surface *loaded = IMG_Load(path.c_str());
+    const Uint32 format = withAlpha ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24;
+    SDL_Surface *pixels = loaded ? SDL_ConvertSurfaceFormat(loaded, format, 0) : nullptr;
+    SDL_FreeSurface(loaded);
+    if (!pixels) return image;
+    image = {pixels->w, pixels->h, withAlpha ? 4 : 3, {}};
+    for (int y = 0; y < pixels->h; y++) {
+        const auto *row = static_cast<const unsigned char *>(pixels->pixels) + y * pixels->pitch;
+        image.rgb.insert(image.rgb.end(), row, row + pixels->w * image.channels);
+    }
+    SDL_FreeSurface(pixels);
+    return image;
+}
+
+// Mean difference per channel between a region of the screen at (x, y) and of a picture at (sx, sy).
+inline double difference(const Image &screen, int x, int y, const Image &picture, int sx, int sy, int w, int h) {
+    if (screen.width < x + w || screen.height < y + h || picture.width < sx + w || picture.height < sy + h) return 255;
+    double sum = 0;
+    for (int j = 0; j < h; j++)
+        for (int i = 0; i < w; i++)
+            for (int c = 0; c < 3; c++) sum += std::abs(screen.at(x + i, y + j)[c] - picture.at(sx + i, sy + j)[c]);
+    return sum / (double(w) * h * 3);
 }
 
 inline double msSince(std::chrono::steady_clock::time_point start) {
@@ -87,11 +107,9 @@ public:
         started = std::chrono::steady_clock::now();
         if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
-        display_ = XOpenDisplay(nullptr);
     }
     ~GameRun() {
         if (running()) kill(pid_, SIGKILL), waitpid(pid_, nullptr, 0);
-        if (display_) XCloseDisplay(display_);
     }
     GameRun(const GameRun &) = delete;
     GameRun &operator=(const GameRun &) = delete;
@@ -111,14 +129,6 @@ public:
     int waitExit() {
         return waitUntil([&] { return !running(); }) && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
-    // A memory field of /proc/PID/status ("VmRSS:", "RssAnon:", "VmHWM:"), in KiB; -1 when gone.
-    static long statusKiB(pid_t pid, const std::string &field) {
-        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + field.size());
-        return -1;
-    }
     // Window id of a visible window with exactly this title, 0 when none.
     static unsigned long findWindow(const std::string &title) {
         return std::strtoul(commandOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").c_str(),
@@ -135,13 +145,10 @@ public:
 
     // Where the window is now and where the 4:3 picture lies in it, at any scale, bars around it.
     void measure() {
-        XWindowAttributes a{};
-        XGetWindowAttributes(display_, window_, &a);
-        Window child;
-        XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &left_, &top_, &child);
-        width = a.width, height = a.height;
-        scale_ = std::max(1e-3, std::min(a.width / 640.0, a.height / 480.0));
-        barX_ = int(std::lround((a.width - 640 * scale_) / 2)), barY_ = int(std::lround((a.height - 480 * scale_) / 2));
+        const x11probe::Geometry g = x11probe::geometryOf(window_);
+        left_ = g.x, top_ = g.y, width = g.width, height = g.height;
+        scale_ = std::max(1e-3, std::min(width / 640.0, height / 480.0));
+        barX_ = int(std::lround((width - 640 * scale_) / 2)), barY_ = int(std::lround((height - 480 * scale_) / 2));
     }
     unsigned long window() const { return window_; }
 
@@ -152,7 +159,7 @@ public:
         Image image{640, 480, 3, std::vector<unsigned char>(640 * 480 * 3)};
         const auto edge = [&](int i) { return int(std::lround(i * scale_)); };
         const int top = edge(y0), rows = std::max(edge(y0 + h), top + 1) - top;
-        XImage *x = XGetImage(display_, DefaultRootWindow(display_), left_ + barX_, top_ + barY_ + top, std::max(edge(640), 1),
+        XImage *x = XGetImage(x11probe::display(), DefaultRootWindow(x11probe::display()), left_ + barX_, top_ + barY_ + top, std::max(edge(640), 1),
                               rows, AllPlanes, ZPixmap);
         for (int y = y0; x && y < y0 + h; y++)
             for (int i = 0; i < 640; i++) {
@@ -176,9 +183,14 @@ public:
         return waitUntil([&] { return shows(picture, x, y, x, y, w, h); });
     }
 
-    // Nothing moves on screen: two captures in a row alike, the last one kept in last.
-    bool waitStill(Image &last) const {
+    // Nothing moves on screen: two captures alike, at least gapMs apart (some twenty frames
+    // outlast a pause in the falls), the last one kept in last.
+    bool waitStill(Image &last, int gapMs = 0) const {
+        auto taken = std::chrono::steady_clock::now();
+        last = capture();
         return waitUntil([&] {
+            if (msSince(taken) < gapMs) return false;
+            taken = std::chrono::steady_clock::now();
             const Image now = capture();
             return difference(now, 0, 0, std::exchange(last, now), 0, 0, 640, 480) == 0;
         });
@@ -198,15 +210,11 @@ public:
     void key(const std::string &name, int holdMs = 150) const {
         xdotool("keydown " + name + " sleep " + std::to_string(holdMs / 1000.0) + " keyup " + name + " sleep 0.03");
     }
-    void type(const std::string &text) const {
-        for (char c : text) key(c == ' ' ? "space" : std::string(1, c));
-    }
 
 private:
     pid_t pid_ = -1;
     bool exited_ = false;
     int status_ = 0;
-    Display *display_ = nullptr;
     Window window_ = 0;
     int left_ = 0, top_ = 0, barX_ = 0, barY_ = 0;
     double scale_ = 1;

@@ -8,8 +8,18 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
+
+// Polls a condition until it holds; the deadline only bounds a hang.
+inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition())
+        if (std::chrono::steady_clock::now() > end) return false;
+        else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return true;
+}
 
 namespace x11probe {
 
@@ -63,15 +73,6 @@ inline bool xdotool(const std::string &arguments) {
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Polls a condition for up to a second: X events reach SDL asynchronously.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 200; i++) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return condition();
-}
-
+// X events reach SDL asynchronously, within a second.
+inline bool eventually(const std::function<bool()> &condition) { return waitUntil(condition, 1000); }
 }  // namespace x11probe
