@@ -22,6 +22,7 @@ public:
     bool ok() const { return _port > 0; }
     int port() const { return _port; }
     pid_t pid() const { return _pid; }
+    std::string host() const { return "127.0.0.1:" + std::to_string(_port); }
     int terminate() { return stop(SIGTERM); } // exit status, or -1 when it died of a signal
     void kill9() { stop(SIGKILL); }
 
