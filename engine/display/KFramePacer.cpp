@@ -1,8 +1,10 @@
 #include "KFramePacer.h"
 
+#include <algorithm>
+
 namespace {
 const int kMostUndrawn = 4;   // in a row; then one frame is drawn however late
-const int kMostLate = 6;      // periods; later than that is a stall, not slow drawing
+const int kMostLate = 6;      // periods caught up at most; a flip starting later followed a stall, not drawing
 const int64_t kMostMadeUp = 500000;   // ns of a late return the next frame makes up for
 }  // namespace
 
@@ -20,9 +22,13 @@ int64_t KFramePacer::finishFlip(int64_t now, bool drew) {
         due += period;
         return wake;
     }
-    const bool drawingMadeItLate = drew && flipStarted <= due;
-    catchingUp = due != 0 && now - due < kMostLate * period && (drawingMadeItLate || catchingUp);
-    due = catchingUp ? due + period : now + period;
+    // However long the drawing took (that of a frame drawn while catching up too), the
+    // frames it made late go undrawn; of a drawing longer than kMostLate periods, no more
+    // than that many are caught up.
+    const bool onTime = flipStarted <= due || (catchingUp && flipStarted - due < kMostLate * period);
+    const bool drawingMadeItLate = drew && onTime;
+    catchingUp = due != 0 && (drawingMadeItLate || (catchingUp && now - due < kMostLate * period));
+    due = catchingUp ? std::max(due + period, now - (kMostLate - 1) * period) : now + period;
     return now;
 }
 

@@ -166,10 +166,15 @@ class PictureRecord {
 public:
     PictureRecord(const unsigned char *bytes, size_t size) : bytes_(bytes), size_(size) {}
     PictureRecord(std::FILE *file, long start, size_t size) : file_(file), start_(start), size_(size) {}
-    // A header apart from its rows (a decoded picture's pixels, turned into rows in place).
-    PictureRecord(const unsigned char *header, const unsigned char *rows, size_t size)
-        : header_(header), rows_(rows), size_(size) {}
+    // A header apart from its rows (a decoded picture's pixels, turned into rows in place,
+    // or left as they are: top row first, R, G, B, A, which a texture takes unconverted).
+    PictureRecord(const unsigned char *header, const unsigned char *rows, size_t size, bool texels)
+        : header_(header), rows_(rows), size_(size), texels_(texels) {}
     size_t size() const { return size_; }
+    // The rows from `top` on, when they are a texture's texels already.
+    const unsigned char *texelRows(uint32_t top, const KPixels::Header &header) const {
+        return texels_ ? rows_ + size_t(top) * header.width * 4 : nullptr;
+    }
     // Room for reads of up to `length` bytes; false when there is no memory for it.
     bool reserve(size_t length) {
         if (bytes_ || header_ || length <= room_)
@@ -196,6 +201,7 @@ private:
     std::FILE *file_ = nullptr;
     long start_ = 0;
     size_t size_ = 0;
+    bool texels_ = false;
     std::unique_ptr<unsigned char[]> scratch_;
     size_t room_ = 0;
 };
@@ -245,16 +251,17 @@ bool KGraphic::loadFile(const char *path, int density, bool withAlpha, bool keep
     File tga;
     Surface decoded;
     unsigned char header[KPixels::kHeaderSize];
+    bool texels = false;
     if (hasTgaExtension(path))
         tga = LoadTGA(path, start, size);
     else
-        decoded = LoadGeneric(path, header, size);
+        decoded = LoadGeneric(path, header, size, texels);
     if (!tga && !decoded) {
         KMiscTools::messageBox(path, "file not found or out of memory");
         return false;
     }
     PictureRecord record = tga ? PictureRecord(tga.get(), start, size)
-                               : PictureRecord(header, static_cast<unsigned char *>(decoded->pixels), size);
+                               : PictureRecord(header, static_cast<unsigned char *>(decoded->pixels), size, texels);
     return uploadRecord(path, record, density, withAlpha, keepPixels, trueColor);
 }
 
@@ -300,8 +307,14 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, int density
     glTexImage2D(layout.target, 0, internalFormat(withAlpha, trueColor), GLsizei(layout.width),
                  GLsizei(layout.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     const KPixels::ColorKey key = {_ckActive, _ckr, _ckg, _ckb};
+    const bool unconverted = !keepPixels && layout.width == header.width && layout.height == header.height;
     for (uint32_t top = 0; top < layout.height; top += bandRows) {
         const uint32_t rows = std::min(bandRows, layout.height - top);
+        if (const unsigned char *ready = unconverted ? record.texelRows(top, header) : nullptr) {
+            glTexSubImage2D(layout.target, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA,
+                            GL_UNSIGNED_BYTE, ready);
+            continue;
+        }
         // Texels outside the picture are transparent black.
         std::memset(texels.get(), 0, size_t(layout.width) * rows * 4);
         const uint32_t pictureRows = top < header.height ? std::min(rows, header.height - top) : 0;
@@ -386,7 +399,7 @@ KGraphic::File KGraphic::LoadTGA(const char *path, long &start, size_t &size) {
     return f;
 }
 
-KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header, size_t &size) {
+KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header, size_t &size, bool &texels) {
     // Each failure names itself as a caption; the path is the text.
     const char *failure = nullptr;
     Surface record;
@@ -406,7 +419,7 @@ KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header,
     else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {
         const bool png = isPng(file.get(), size_t(fileSize));
         file.reset();   // only one copy of the picture at a time
-        record = RenderPicture(picture, png, header, size);
+        record = RenderPicture(picture, png, header, size, texels);
     } else {
         failure = "File is corrupted";
     }
@@ -418,7 +431,10 @@ KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header,
 // A PNG with alpha (the denser art) becomes a 32-bit record, any other picture a 24-bit
 // one as always. Pixels already in a byte order the record takes are turned into its
 // rows in place: a 3x picture is 36 MiB, and a second copy beside the texture is too much.
-KGraphic::Surface KGraphic::RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size) {
+// Rows of R, G, B, A without gaps are left as they are (texels): the texture takes them
+// so, where turning them upside down and back would cost two passes over the picture.
+KGraphic::Surface KGraphic::RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size,
+                                          bool &texels) {
     Surface held(picture);
     const Uint32 format = picture->format->format;
     const bool alpha = png && (SDL_ISPIXELFORMAT_ALPHA(format) || SDL_HasColorKey(picture));
@@ -434,8 +450,12 @@ KGraphic::Surface KGraphic::RenderPicture(SDL_Surface *picture, bool png, unsign
     }
     SDL_Surface *rows = held.get();
     const uint8_t bytes = alpha ? 4 : 3;
-    KPixels::recordInPlace(static_cast<uint8_t *>(rows->pixels), size_t(rows->pitch), uint16_t(rows->w),
-                           uint16_t(rows->h), bytes, rows->format->format == swapped, header);
+    texels = alpha && rows->format->format == swapped && !_ckActive && rows->pitch == rows->w * 4;
+    if (texels)
+        KPixels::writeHeader(uint16_t(rows->w), uint16_t(rows->h), bytes, header);
+    else
+        KPixels::recordInPlace(static_cast<uint8_t *>(rows->pixels), size_t(rows->pitch), uint16_t(rows->w),
+                               uint16_t(rows->h), bytes, rows->format->format == swapped, header);
     size = KPixels::kHeaderSize + size_t(rows->w) * size_t(rows->h) * bytes;
     return held;
 }

@@ -73,8 +73,8 @@ private:
     };
     using Surface = std::unique_ptr<SDL_Surface, SurfaceFreer>;
     // Decoded; its pixels hold the rows of a 24-bit record (32-bit: a PNG with alpha), `header` its header.
-    Surface LoadGeneric(const char *path, unsigned char *header, size_t &size);
-    Surface RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size);   // owns the picture
+    Surface LoadGeneric(const char *path, unsigned char *header, size_t &size, bool &texels);
+    Surface RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size, bool &texels);   // owns the picture; texels: its rows left as texture texels
     bool loadFile(const char *path, int density, bool withAlpha, bool keepPixels, bool trueColor);
     bool uploadRecord(const char *path, PictureRecord &record, int density, bool withAlpha, bool keepPixels,
                       bool trueColor);

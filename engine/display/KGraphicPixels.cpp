@@ -182,12 +182,16 @@ bool declaredSides(const uint8_t *file, size_t size, uint32_t &width, uint32_t &
 
 int densityFor(float renderScale) { return renderScale <= 1 ? 1 : renderScale <= 2 ? 2 : 3; }
 
-void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t bytesPerPixel,
-                   bool swapRedBlue, uint8_t header[kHeaderSize]) {
+void writeHeader(uint16_t width, uint16_t height, uint8_t bytesPerPixel, uint8_t header[kHeaderSize]) {
     std::memset(header, 0, kHeaderSize);
     writeU16(header + 12, width);
     writeU16(header + 14, height);
     header[16] = uint8_t(bytesPerPixel * 8);
+}
+
+void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height, uint8_t bytesPerPixel,
+                   bool swapRedBlue, uint8_t header[kHeaderSize]) {
+    writeHeader(width, height, bytesPerPixel, header);
     const size_t rowBytes = size_t(width) * bytesPerPixel;
     // Packed first (rows only move towards the start), then turned upside down.
     for (uint32_t r = 0; r < height; ++r) {

@@ -45,6 +45,8 @@ uint32_t rowsPerBand(uint32_t texWidth);
 // top-first RGBA texel rows of a texWidth-wide texture; texels beyond the picture are not touched.
 void convertTexels(const uint8_t *rows, const Header &header, uint32_t rowCount, uint32_t texWidth, ColorKey key,
                    uint8_t *texels);
+// The header of a record of width x height pixels of 3 or 4 bytes.
+void writeHeader(uint16_t width, uint16_t height, uint8_t bytesPerPixel, uint8_t header[kHeaderSize]);
 // Turns top-first rows of 3 or 4 bytes a pixel, `pitch` bytes apart (R first when
 // swapRedBlue, else B first), in place into the pixel rows of a 24- or 32-bit record,
 // and writes that record's header: a decoded picture needs no second copy.

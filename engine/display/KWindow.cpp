@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
+#include <numeric>
 #include <string>
 
 #include "K3D.h"
@@ -213,28 +214,56 @@ void loadPartialPresent() {
     }
 }
 
-// Drawn coarser than shown (drawing fell behind): a part of it has no exact place in the window.
+// Drawn coarser than shown (drawing fell behind): the window shows it smoothly enlarged.
 bool drawnAsShown() { return state.renderWidth == state.glView.width && state.renderHeight == state.glView.height; }
+
+// Rendered pixels [from, to) along one side and the window pixels they fill, [shownFrom, shownTo).
+struct Run {
+    int from, to, shownFrom, shownTo;
+};
+
+// A run of rendered pixels widened to whole steps that fill whole window pixels (one
+// pixel when drawn as shown), `margin` steps more on each side, within the surface: a
+// part so cut is enlarged exactly as it is within the whole.
+Run alignedRun(int from, int to, int rendered, int shown, int margin) {
+    const int step = rendered / std::gcd(rendered, shown);
+    const int first = std::max(0, from / step - margin) * step;
+    const int last = std::min(rendered, ((to + step - 1) / step + margin) * step);
+    return {first, last, int(int64_t(first) * shown / rendered), int(int64_t(last) * shown / rendered)};
+}
+
+Run across(int from, int to, int margin) { return alignedRun(from, to, state.renderWidth, state.glView.width, margin); }
+Run upwards(int from, int to, int margin) { return alignedRun(from, to, state.renderHeight, state.glView.height, margin); }
+
+// Rendered pixels to their place in the window's back buffer.
+void blitShown(const Run &x, const Run &y) {
+    const Rect &view = state.glView;
+    state.fb.blitFramebuffer(x.from, y.from, x.to, y.to, view.x + x.shownFrom, view.y + y.shownFrom, view.x + x.shownTo,
+                             view.y + y.shownTo, GL_COLOR_BUFFER_BIT, drawnAsShown() ? GL_NEAREST : GL_LINEAR);
+}
 
 void presentWhole(SDL_Window *window, const EGLint *damage = nullptr);
 
-// Only the part of the picture that changed goes to the window: the rendered
-// screen is the size it is shown, so its pixels are exactly the window's.
+// Only the part of the picture that changed goes to the window. Enlarged smoothly, a
+// window pixel mixes the rendered pixels around it, so one step more around the change
+// is shown; the blit reaches a step further, so that its own edge stays unseen.
 bool presentPart(SDL_Window *window, const KFrameArea &changed) {
-    if (changed.whole || !(state.copySubBuffer || state.swapWithDamage) || !drawnAsShown())
+    if (changed.whole || !(state.copySubBuffer || state.swapWithDamage))
         return false;
     const int left = std::max(changed.x, 0), right = std::min(changed.x + changed.width, state.renderWidth);
     const int bottom = std::max(changed.y, 0), top = std::min(changed.y + changed.height, state.renderHeight);
     if (left >= right || bottom >= top)
         return true;
-    const int x = state.glView.x + left, y = state.glView.y + bottom, w = right - left, h = top - bottom;
+    const int reach = drawnAsShown() ? 0 : 1;
+    const Run x = across(left, right, reach), y = upwards(bottom, top, reach);
+    const EGLint shown[4] = {state.glView.x + x.shownFrom, state.glView.y + y.shownFrom, x.shownTo - x.shownFrom,
+                             y.shownTo - y.shownFrom};
     if (!state.copySubBuffer) {
-        const EGLint damage[4] = {x, y, w, h};
-        presentWhole(window, damage);
+        presentWhole(window, shown);
         return true;
     }
-    state.fb.blitFramebuffer(left, bottom, right, top, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-    state.copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), x, y, w, h);
+    blitShown(across(left, right, 2 * reach), upwards(bottom, top, 2 * reach));
+    state.copySubBuffer(glXGetCurrentDisplay(), glXGetCurrentDrawable(), shown[0], shown[1], shown[2], shown[3]);
     return true;
 }
 
@@ -251,9 +280,7 @@ void presentWhole(SDL_Window *window, const EGLint *damage) {
     glClearColor(0, 0, 0, 1);
     if (state.bars)
         glClear(GL_COLOR_BUFFER_BIT);
-    const Rect &view = state.glView;
-    state.fb.blitFramebuffer(0, 0, state.renderWidth, state.renderHeight, view.x, view.y, view.x + view.width,
-                             view.y + view.height, GL_COLOR_BUFFER_BIT, drawnAsShown() ? GL_NEAREST : GL_LINEAR);
+    blitShown(across(0, state.renderWidth, 0), upwards(0, state.renderHeight, 0));
     if (!damage || !state.swapWithDamage(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW), damage, 1))
         SDL_GL_SwapWindow(window);
 }

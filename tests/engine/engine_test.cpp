@@ -61,12 +61,13 @@ TEST(FramePacing, ASlowFrameIsFollowedByUndrawnFramesUntilTheScheduleIsMet) {
     EXPECT_TRUE(loop.frame(2));
     EXPECT_EQ(loop.now, start + 4 * 14 * PacedLoop::kMs) << "four frames, four periods of real time";
 
-    // Drawing that never keeps up still shows every fifth frame.
-    int undrawn = 0;
+    // Drawing that never keeps up, even by many frames at once, shows every fifth frame.
+    int undrawn = 0, drawn = 0;
     for (int i = 0; i < 40; i++) {
-        undrawn = loop.frame(80) ? 0 : undrawn + 1;
+        undrawn = loop.frame(i < 20 ? 80 : 150) ? (drawn++, 0) : undrawn + 1;
         EXPECT_LE(undrawn, 4);
     }
+    EXPECT_EQ(drawn, 8);
     // A delay that was not drawing (a load, a stall) starts afresh: the next frames wait.
     loop.now += 300 * PacedLoop::kMs;
     EXPECT_TRUE(loop.frame(2));
