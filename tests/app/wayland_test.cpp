@@ -19,17 +19,18 @@ struct Weston {
     std::unique_ptr<GameRun> run;
     unsigned long window = 0;   // weston's own X window, its output
 
-    explicit Weston(GameFolder &game) : folder(game) {
+    // On "x11", weston's window on the test's Xvfb; "headless" shows nothing and has no seat.
+    explicit Weston(GameFolder &game, const std::string &backend = "x11") : folder(game) {
         run = std::make_unique<GameRun>(game, std::vector<std::string>{"XDG_RUNTIME_DIR=" + runtime.root()},
-            std::vector<std::string>{"/usr/bin/weston", "--backend=x11-backend.so", "--use-pixman", "--width=800",
+            std::vector<std::string>{"/usr/bin/weston", "--backend=" + backend + "-backend.so", "--use-pixman", "--width=800",
                                      "--height=600", "--no-config", "--socket=" + socket,
                                      "--log=" + runtime.path("weston.log")});
         const std::regex id("x11 output 800x600, window id ([0-9]+)");
         std::smatch m;
         waitUntil([&] {
             const std::string log = runtime.read("weston.log");
-            return std::filesystem::exists(runtime.path(socket)) && std::regex_search(log, m, id) &&
-                   (window = std::stoul(m[1])) != 0;
+            return std::filesystem::exists(runtime.path(socket)) &&
+                   (backend != "x11" || (std::regex_search(log, m, id) && (window = std::stoul(m[1])) != 0));
         });
     }
     std::vector<std::string> clientEnv() const { return {"WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtime.root()}; }
@@ -102,6 +103,26 @@ TEST(Wayland, NativeFromTheDialogToAGameAndOut) {
     run.key("Escape");
     EXPECT_EQ(run.waitExit(), 0);
     EXPECT_TRUE(dialog && gone(dialog));
+}
+
+// SDL's Wayland driver would crash on a compositor without a seat: the game and its
+// dialog go to X11 instead, and say why.
+TEST(Wayland, WithoutASeatOnX11) {
+    GameFolder game;
+    Weston weston(game, "headless");
+    std::vector<std::string> env = weston.clientEnv();
+    env.push_back("BROLIX_SHOW_VIDEO_DRIVER=1");
+    GameRun run(game, env);
+    ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "") << game.read("output.txt");
+    const std::string said = game.read("output.txt");
+    EXPECT_NE(said.find("brolix: the wayland video driver could not start: the compositor offers no seat"), std::string::npos) << said;
+    EXPECT_NE(said.find("brolix: video driver x11\n"), std::string::npos) << said;
+    run.key("Escape");
+    EXPECT_EQ(run.waitExit(), 0);
+    env.push_back("DISPLAY=");   // and no X display either: no window, and an exit that says so
+    GameRun nowhere(game, env);
+    EXPECT_EQ(nowhere.waitExit(), 1);
+    EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
 }
 
 // However the game ends while its start-up dialog is open, the dialog goes with it.
