@@ -62,7 +62,8 @@ void writeInt32(int32_t value, unsigned char *bytes) {
         bytes[i] = uint8_t(uint32_t(value) >> (8 * i));
 }
 
-// Centred on the screen, sized from the caption bar and the dialog font.
+// Centred on the screen, sized from the caption bar and the dialog font. A Wayland
+// compositor places windows itself: those that centre modal dialogs centre this one.
 void placeDialog(DialogControls *dialog) {
     DialogRect size = dialog->dialogUnitsToPixels({0, 0, 240, dialog->captionHeight() + 120});
     int width = size.right - size.left;
