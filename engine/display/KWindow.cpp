@@ -933,7 +933,8 @@ SDL_Window *KWindow::getWindow() { return state.hwnd; }
 // that offers none (a headless one), where the game could take no input anyway. A display
 // that cannot be reached is left to SDL, which then goes on to X11 by itself.
 bool KWindow::waylandLacksSeat() {
-    wl_display *display = wl_display_connect(nullptr);
+    const char *name = SDL_getenv("WAYLAND_DISPLAY");
+    wl_display *display = name && *name ? wl_display_connect(name) : nullptr;
     if (!display)
         return false;
     bool seat = false;
