@@ -939,8 +939,8 @@ bool KWindow::waylandLacksSeat() {
         return false;
     bool seat = false;
     static const wl_registry_listener listener = {
-        [](void *found, wl_registry *, uint32_t, const char *name, uint32_t) {
-            *static_cast<bool *>(found) |= std::strcmp(name, wl_seat_interface.name) == 0;
+        [](void *found, wl_registry *, uint32_t, const char *offered, uint32_t) {
+            *static_cast<bool *>(found) |= std::strcmp(offered, wl_seat_interface.name) == 0;
         },
         [](void *, wl_registry *, uint32_t) {}};
     wl_registry *registry = wl_display_get_registry(display);
