@@ -122,7 +122,7 @@ int runBrolix(int argc, char **argv) {
         return 2;
     }
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
-    if (!openGameWindow(isWindowed)) return 0;
+    if (!openGameWindow(isWindowed)) return 1;
     if (!KWindow::getAccelerationCap() && NoAcceleration()) {
         closeGameWindow();
         return 0;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <csignal>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,7 +62,8 @@ void writeInt32(int32_t value, unsigned char *bytes) {
         bytes[i] = uint8_t(uint32_t(value) >> (8 * i));
 }
 
-// Centred on the screen, sized from the caption bar and the dialog font.
+// Centred on the screen, sized from the caption bar and the dialog font. A Wayland
+// compositor places windows itself: those that centre modal dialogs centre this one.
 void placeDialog(DialogControls *dialog) {
     DialogRect size = dialog->dialogUnitsToPixels({0, 0, 240, dialog->captionHeight() + 120});
     int width = size.right - size.left;
@@ -116,13 +118,19 @@ struct DialogOutcome {
     int32_t skin;
 };
 
-// A signal that interrupts the read may be the game's end (SIGTERM, SIGINT become a
-// quit event once the video system runs): then stop waiting.
+// The game may be asked to end while it waits (SIGTERM and SIGINT become a quit event
+// once the video system runs, and may come before the wait does): stop then looks.
 bool readWhole(int fd, void *into, size_t size, bool (*stop)() = nullptr) {
     auto *bytes = static_cast<unsigned char *>(into);
     while (size > 0) {
+        pollfd ready = {fd, POLLIN, 0};
+        if (stop && poll(&ready, 1, 100) <= 0) {
+            if (stop())
+                return false;
+            continue;
+        }
         ssize_t got = read(fd, bytes, size);
-        if (got < 0 && errno == EINTR && !(stop && stop()))
+        if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             return false;

@@ -2,6 +2,8 @@
 // position, converted from dialog units through the dialog font's metrics.
 #include "dialog_controls.h"
 
+#include "KWindow.h"
+
 #include <gtk/gtk.h>
 
 #include <map>
@@ -370,6 +372,9 @@ int runDialogGtk(const DialogTemplate &dialog, DialogHandler handler) {
         gtk_disable_setlocale();   // number formats elsewhere in the game stay "C"
         localeKept = true;
     }
+    // Where the game would not open on Wayland, its dialog would not take input there either.
+    if (KWindow::waylandLacksSeat())
+        gdk_set_allowed_backends("x11");
     if (!gtk_init_check(nullptr, nullptr))
         return DLG_FAILED;
     applyStyle(dialog);

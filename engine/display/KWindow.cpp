@@ -5,6 +5,7 @@
 #include <GL/glx.h>
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <wayland-client.h>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -486,28 +487,35 @@ void reportVideoFailure(const char *driver, const char *step, const char *reason
                  reason && *reason ? reason : "no reason given", next);
 }
 
+// Wayland, or X11 when the compositor has no seat or SDL cannot start there.
+bool startWaylandFirst(bool report) {
+    std::string waylandReason = "the compositor offers no seat (no keyboard, no pointer)";
+    if (!KWindow::waylandLacksSeat()) {
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "wayland,x11", SDL_HINT_OVERRIDE);
+        if ((state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0))
+            return true;
+        waylandReason = SDL_GetError();
+    }
+    // SDL goes on to X11 only when Wayland is not there at all, not when it fails to start.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+    state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (state.videoStarted)
+        reportVideoFailure("wayland", "start", waylandReason.c_str(), "using x11");
+    else if (report)
+        std::fprintf(stderr, "brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
+                             "WAYLAND_DISPLAY and DISPLAY\n", waylandReason.c_str(), SDL_GetError());
+    return state.videoStarted;
+}
+
 // A Wayland session gets a native window, X11 being the fallback; a driver the player
 // chose (SDL_VIDEODRIVER) is left alone.
 bool startVideo(bool report) {
     if (state.videoStarted)
         return true;
     const char *chosen = SDL_getenv("SDL_VIDEODRIVER"), *wayland = SDL_getenv("WAYLAND_DISPLAY");
-    const bool ours = !(chosen && *chosen) && wayland && *wayland;
-    if (ours)
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "wayland,x11", SDL_HINT_OVERRIDE);
+    if (!(chosen && *chosen) && wayland && *wayland)
+        return startWaylandFirst(report);
     state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    if (!state.videoStarted && ours) {
-        // SDL goes on to X11 only when Wayland is not there at all, not when it fails to start.
-        const std::string waylandReason = SDL_GetError();
-        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
-        state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-        if (report && state.videoStarted)
-            reportVideoFailure("wayland", "start", waylandReason.c_str(), "using x11");
-        else if (report)
-            std::fprintf(stderr, "brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
-                                 "WAYLAND_DISPLAY and DISPLAY\n", waylandReason.c_str(), SDL_GetError());
-        return state.videoStarted;
-    }
     if (!state.videoStarted && report)
         reportVideoFailure(chosen && *chosen ? chosen : nullptr, "start", SDL_GetError(), otherDriver(chosen));
     return state.videoStarted;
@@ -952,6 +960,28 @@ void KWindow::setWindowIcon(const uint8_t *rgba, int width, int height) {
 }
 
 SDL_Window *KWindow::getWindow() { return state.hwnd; }
+
+// SDL's Wayland driver takes a seat for granted as it starts and crashes on a compositor
+// that offers none (a headless one), where the game could take no input anyway. A display
+// that cannot be reached is left to SDL, which then goes on to X11 by itself.
+bool KWindow::waylandLacksSeat() {
+    const char *name = SDL_getenv("WAYLAND_DISPLAY");
+    wl_display *display = name && *name ? wl_display_connect(name) : nullptr;
+    if (!display)
+        return false;
+    bool seat = false;
+    static const wl_registry_listener listener = {
+        [](void *found, wl_registry *, uint32_t, const char *offered, uint32_t) {
+            *static_cast<bool *>(found) |= std::strcmp(offered, wl_seat_interface.name) == 0;
+        },
+        [](void *, wl_registry *, uint32_t) {}};
+    wl_registry *registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &listener, &seat);
+    const bool answered = wl_display_roundtrip(display) >= 0;
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
+    return answered && !seat;
+}
 
 bool KWindow::isSoftwareRenderer(const char *vendor, const char *renderer) {
     static char lowVendor[2048], lowRenderer[2048];

@@ -44,6 +44,7 @@ public:
     static void setWindowIcon(const uint8_t *rgba, int width, int height);   // icon for the next window (pixels must outlive it); default: a drawn gem; a desktop that refuses it shows its own
     static SDL_Window *getWindow();               // the game window, or none
     static bool isSoftwareRenderer(const char *vendor, const char *renderer);   // GL strings of a renderer without hardware
+    static bool waylandLacksSeat();               // WAYLAND_DISPLAY's compositor answers and has no seat: no input there, X11 instead
 
     // Instance fields, informational only.
     bool _fullscreen;

@@ -143,6 +143,9 @@ public:
         return true;
     }
 
+    // A window found otherwise (a compositor's, the game full screen in it), measured.
+    void useWindow(unsigned long window) { window_ = window, measure(); }
+
     // Where the window is now and where the 4:3 picture lies in it, at any scale, bars around it.
     void measure() {
         const x11probe::Geometry g = x11probe::geometryOf(window_);

@@ -1,0 +1,127 @@
+// The game natively on Wayland: weston on this test's Xvfb (its X11 back end, the pixman
+// renderer: a seat and no GPU). xdotool's input on weston's X window reaches weston's
+// clients, and weston's window shows them, so the X-based driver plays the game there.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+
+#include "game_run.h"
+
+namespace {
+
+// A private compositor: its own runtime folder (0700, as mkdtemp makes it) and socket. On
+// "x11", a window on the test's Xvfb; "headless" shows nothing and has no seat.
+struct Weston {
+    TempDir runtime{"brolix-wayland"};
+    std::string socket = "brolix-" + std::to_string(getpid());
+    GameRun run;
+    unsigned long window = 0;   // weston's own X window, its output
+
+    explicit Weston(GameFolder &game, const std::string &backend = "x11")
+        : run(game, {"XDG_RUNTIME_DIR=" + runtime.root()},
+              {"/usr/bin/weston", "--backend=" + backend + "-backend.so", "--use-pixman", "--width=800", "--height=600",
+               "--no-config", "--socket=" + socket, "--log=" + runtime.path("weston.log")}) {
+        const std::regex id("x11 output 800x600, window id ([0-9]+)");
+        std::smatch m;
+        waitUntil([&] {
+            const std::string log = runtime.read("weston.log");
+            return std::filesystem::exists(runtime.path(socket)) &&
+                   (backend != "x11" || (std::regex_search(log, m, id) && (window = std::stoul(m[1])) != 0));
+        });
+    }
+    std::vector<std::string> clientEnv() const { return {"WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtime.root()}; }
+};
+
+pid_t childOf(pid_t pid) {
+    return pid_t(std::atol(commandOutput("cat /proc/" + std::to_string(pid) + "/task/*/children 2>/dev/null").c_str()));
+}
+// Ended, or a zombie no one reaps: either way off the screen.
+bool gone(pid_t pid) {
+    const std::string stat = commandOutput("cat /proc/" + std::to_string(pid) + "/stat 2>/dev/null");
+    const size_t end = stat.rfind(')');
+    return end == std::string::npos || stat.compare(end + 2, 1, "Z") == 0;
+}
+
+TEST(Wayland, NativeFromTheDialogToAGameAndOut) {
+    GameFolder game;
+    Weston weston(game);
+    ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
+    game.write("data/fullscreen.stt", std::string(1, '\0'));   // full screen: the game covers weston's output
+    std::vector<std::string> env = weston.clientEnv();
+    env.push_back("BROLIX_SHOW_VIDEO_DRIVER=1");
+    GameRun run(game, env);   // DISPLAY stays set: Wayland is to be preferred, not the only choice
+    run.useWindow(weston.window);
+    xdotool("windowfocus --sync " + std::to_string(weston.window));
+    pid_t dialog = 0;
+    EXPECT_TRUE(waitUntil([&] { return (dialog = childOf(run.pid())) != 0; })) << "no dialog process";
+    // Return once weston gives the dialog the keyboard, until the game's first page shows.
+    const Image page = game.picture("page1.jpg"), menu = game.picture("menu0.tga"), inGame = game.picture("ingame0.tga");
+    ASSERT_TRUE(waitUntil([&] { return xdotool("key Return") && waitUntil([&] { return run.shows(page, 0, 0, 0, 0, 640, 480); }, 2000); }, 60000))
+        << "no driver page on weston";
+    EXPECT_NE(game.read("output.txt").find("brolix: video driver wayland\n"), std::string::npos) << game.read("output.txt");
+    EXPECT_EQ(GameRun::findWindow("Brolix"), 0u) << "the game's window is an X window";
+
+    // weston's X11 back end follows the X pointer by its relative motion, and takes its place
+    // only as it enters weston's window: aimed from inside, every click would land elsewhere.
+    xdotool("mousemove 1000 750");
+    run.click(layout::DRIVER_CONTINUE);
+    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+
+    // Partial presents: a button lit under the pointer and put out again leaves the whole
+    // picture as it was, on a back buffer EGL gives back undefined after each swap.
+    const layout::Rect &quit = layout::MAIN_BUTTONS[5], &away = layout::MAIN_BUTTONS[0];
+    run.pointAt(away.x2 + 40, 470);
+    xdotool("click 1");   // a click on nothing, as a player's first: the window has the pointer and the keys
+    Image before = run.capture(), after;
+    ASSERT_TRUE(run.waitStill(before));
+    const auto lit = [&](const Image &now) {
+        return difference(now, quit.x1, quit.y1, before, quit.x1, quit.y1, quit.x2 - quit.x1, quit.y2 - quit.y1);
+    };
+    run.pointAt(quit);
+    EXPECT_TRUE(waitUntil([&] { return lit(run.capture()) > 12; })) << "no hover shown";
+    run.pointAt(away.x2 + 40, 470);
+    EXPECT_TRUE(waitUntil([&] { return lit(after = run.capture()) < 1; })) << "the lit button stayed";
+    ASSERT_TRUE(run.waitStill(after));
+    EXPECT_LT(difference(after, 0, 0, before, 0, 0, 640, 480), 2) << "not the picture it was";
+
+    run.click(layout::PLAY);
+    EXPECT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
+    run.key("Escape");
+    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "not back in the menu";
+    run.key("Escape");
+    EXPECT_EQ(run.waitExit(), 0);
+    EXPECT_TRUE(dialog && gone(dialog));
+}
+
+// SDL's Wayland driver would crash on a compositor without a seat: the game and its dialog
+// go to X11 instead, and say why. However the game ends while the dialog is open, the
+// dialog goes with it; with no X display either, the game says so and fails.
+TEST(Wayland, WithoutASeat) {
+    GameFolder game;
+    Weston weston(game, "headless");
+    std::vector<std::string> env = weston.clientEnv();
+    for (int signal : {SIGTERM, SIGKILL}) {
+        GameRun run(game, env);
+        pid_t dialog = 0;
+        ASSERT_TRUE(waitUntil([&] { return (dialog = childOf(run.pid())) != 0; }));
+        // Once the video system runs (the game prepares it while the dialog shows) SIGTERM is caught: a quit event.
+        const std::string status = "sed -n 's/^SigCgt://p' /proc/" + std::to_string(run.pid()) + "/status";
+        ASSERT_TRUE(waitUntil([&] { return std::strtoul(commandOutput(status).c_str(), nullptr, 16) >> (SIGTERM - 1) & 1; }));
+        kill(run.pid(), signal);
+        EXPECT_TRUE(waitUntil([&] { return !run.running(); })) << strsignal(signal);
+        EXPECT_TRUE(waitUntil([&] { return gone(dialog); })) << "the dialog outlived the game, " << strsignal(signal);
+    }
+    GameRun run(game, env);
+    ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "") << game.read("output.txt");
+    EXPECT_NE(game.read("output.txt").find("could not start: the compositor offers no seat (no keyboard, no pointer); using x11"),
+              std::string::npos) << game.read("output.txt");
+    run.key("Escape");
+    EXPECT_EQ(run.waitExit(), 0);
+    env.push_back("DISPLAY=");
+    GameRun nowhere(game, env);
+    EXPECT_EQ(nowhere.waitExit(), 1);
+    EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
+}
+
+}  // namespace
