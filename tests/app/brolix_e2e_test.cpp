@@ -54,10 +54,11 @@ std::array<int, 4> findMove(const Image &screen, const GameFolder &game, int col
 void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 0.005 keyup --delay 0 " + key + " sleep 0.03"); }
 
 // The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name
-// (its last letter tapped) and Enter.
-void enterName(GameRun &run, const Image &entry, const std::string &name) {
+// (its last letter tapped) and Enter; first the name offered is erased, as long as it is.
+void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "") {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
+    for (char c : offered) run.key("BackSpace"), (void)c;
     for (size_t i = 0; i + 1 < name.size(); i++) run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
     if (!name.empty()) tap(name.substr(name.size() - 1));
     run.key("Return");
@@ -193,19 +194,28 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
 
 // A relax game from the menu to the stored result by the keyboard alone: the board cursor and
 // Shift+arrow make three exchanges found on the screen, H a hint, P pauses and goes on, Escape
-// ends it into the name entry. (Keys against the mouse is compared frame for frame in session_test.)
-void relaxByKeys(GameRun &run, const GameFolder &game) {
+// ends it into the name entry. By the mouse, the same game (the same seed, the same moves made
+// by clicks on the menu, the cells and the buttons) gives the same points and as many frames of
+// a moving board (the others follow the clock). A board is read once it stood still for twenty
+// frames: at the end of a clearing two pictures alike can still be a board that takes no click.
+// Returns the frames of a moving board, replayed from the game's journal.
+int relaxGame(GameRun &run, const GameFolder &game, const std::string &journal, bool mouse) {
     const Image inGame = game.picture("ingame0.tga"), frame = loadImage(game.path("data/cursor0.tga"), true);
+    const Image pointer = loadImage(game.path("data/mouse.tga"), true);
     const auto focusOn = [&](const layout::Rect &r) { return run.capture().at(r.x1 - 3, r.y1 - 3)[0] > 240; };
-    EXPECT_FALSE(focusOn(layout::MODE_ROWS[3])) << "a focus before any key";
-    for (const char *k : {"Tab", "Down", "Down", "Down"}) tap(k);
-    EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MODE_ROWS[3]); })) << "no focus on relax";
-    tap("Return");
-    tap("Escape");   // in a panel: back to its main button, the game stays
-    EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MAIN_BUTTONS[0]); })) << "Escape did not go back";
-    for (int i = 0; i < 6; i++) tap("Down");   // the other main buttons, then PLAY
-    tap("Return");
-    ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
+    if (mouse) {
+        run.click(layout::MODE_ROWS[3]), run.click(layout::PLAY), run.pointAt(620, 10);
+    } else {
+        EXPECT_FALSE(focusOn(layout::MODE_ROWS[3])) << "a focus before any key";
+        for (const char *k : {"Tab", "Down", "Down", "Down"}) tap(k);
+        EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MODE_ROWS[3]); })) << "no focus on relax";
+        tap("Return");
+        tap("Escape");   // in a panel: back to its main button, the game stays
+        EXPECT_TRUE(waitUntil([&] { return focusOn(layout::MAIN_BUTTONS[0]); })) << "Escape did not go back";
+        for (int i = 0; i < 6; i++) tap("Down");   // the other main buttons, then PLAY
+        tap("Return");
+    }
+    EXPECT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
     Image last;
     int cx = 0, cy = 0;
     // Two taps within one frame would be one: each waits for the cursor to move.
@@ -214,28 +224,36 @@ void relaxByKeys(GameRun &run, const GameFolder &game) {
         EXPECT_TRUE(waitUntil([&] { return cursorAt(run, frame, cell(x, y).x1 + 1, cell(x, y).y1 + 1); })) << key;
         cx = x, cy = y;
     };
-    step("Right", 0, 0);   // shows the cursor at (0, 0)
+    if (!mouse) step("Right", 0, 0);   // shows the cursor at (0, 0)
     const auto boardChanged = [&] { return difference(run.capture(), 71, 90, last, 71, 90, 504, 336) > 0; };
     for (int n = 0; n < 3; n++) {
-        EXPECT_TRUE(run.waitStill(last));
+        EXPECT_TRUE(run.waitStill(last, 300));
         const std::array<int, 4> move = findMove(last, game, 7);
-        ASSERT_GE(move[0], 0) << "no move";
-        while (cx != move[0]) step(cx < move[0] ? "Right" : "Left", cx + (cx < move[0] ? 1 : -1), cy);
-        while (cy != move[1]) step(cy < move[1] ? "s" : "w", cx, cy + (cy < move[1] ? 1 : -1));
-        step(move[2] > move[0] ? "shift+Right" : "shift+Down", move[2], move[3]);
+        if (move[0] < 0) return ADD_FAILURE() << "no move", 0;
+        for (int end = 0; mouse && end < 4; end += 2) clickSeen(run, pointer, cell(move[end], move[end + 1]));
+        while (!mouse && cx != move[0]) step(cx < move[0] ? "Right" : "Left", cx + (cx < move[0] ? 1 : -1), cy);
+        while (!mouse && cy != move[1]) step(cy < move[1] ? "s" : "w", cx, cy + (cy < move[1] ? 1 : -1));
+        if (!mouse) step(move[2] > move[0] ? "shift+Right" : "shift+Down", move[2], move[3]);
+        if (mouse) run.pointAt(620, 10);   // a moving pointer hides the board cursor
         EXPECT_TRUE(waitUntil(boardChanged)) << "move " << n << " not made";
     }
-    EXPECT_TRUE(run.waitStill(last));
-    tap("h");
+    EXPECT_TRUE(run.waitStill(last, 300));
+    mouse ? clickGameButton(run, inGame, 1) : tap("h");
     EXPECT_TRUE(waitUntil(boardChanged)) << "no hint";
     tap("p");
     EXPECT_TRUE(waitUntil([&] { return pausedNow(run, inGame); })) << "a tap of P did not pause";
     tap("p");
     EXPECT_TRUE(waitUntil([&] { return !pausedNow(run, inGame); })) << "a tap of P did not resume";
-    tap("Escape");
-    enterName(run, game.picture("enternamer0.bmp"), "keys");
+    GameRecord played;
+    std::string error, journaled = game.read(journal);
+    EXPECT_TRUE(readRecordInProgress(journaled.data(), journaled.size(), played, error)) << error;
+    int moving = 0;
+    for (RecordPlayer replay(played); replay.frame();) moving += isThereAnIncomingToken() || isThereAMovingToken() || isThereAFadingToken();
+    mouse ? clickGameButton(run, inGame, 2) : tap("Escape");
+    enterName(run, game.picture("enternamer0.bmp"), mouse ? "mouse" : "keys", mouse ? "keys" : "");
     tap("Escape");
     EXPECT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
+    return moving;
 }
 
 // A game of this mode at difficulty 0 from the menu's PLAY (the press ends during the spin),
@@ -303,7 +321,7 @@ void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed) {
 }
 
 // Installed into a prefix and started by a player with a fresh home: a relax game by the keys
-// alone, then killed in the middle of a five-minutes game, and of a million game: the next PLAY
+// alone and again by the mouse, then killed in the middle of a five-minutes game, and of a million game: the next PLAY
 // of each brings it back, paused. Escape ends a game and its journal. A damaged journal and one
 // of other rules are set aside, said once each, and a new game starts. The install stays as it
 // was and every save lands in the player's folders, the relax result though the game was killed.
@@ -328,7 +346,8 @@ TEST(Installed, KeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     {
         GameRun run(game, env, installed);
         ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "");
-        ASSERT_NO_FATAL_FAILURE(relaxByKeys(run, game));
+        const int byKeys = relaxGame(run, game, "state/brolix/brolix3dif1.journal", false);
+        EXPECT_EQ(relaxGame(run, game, "state/brolix/brolix3dif1.journal", true), byKeys) << "frames of a moving board";
         ASSERT_NO_FATAL_FAILURE(playFromMenu(run, game, 1, false));
         killed = playThenKill(run, game);
     }
@@ -364,7 +383,9 @@ TEST(Installed, KeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     EXPECT_EQ(commandOutput("find '" + stage + "' -newer '" + game.path("installed") + "'"), "") << "written to";
     EXPECT_EQ(game.read("xdg/brolix/prefs.raw").size() + game.read("xdg/brolix/s60").size(), 20u + 324u);
     EXPECT_EQ(game.read("xdg/brolix/fullscreen.stt"), "\1");
-    EXPECT_GT(pointsOf(game.read("xdg/brolix/srelx"), "keys"), 0u) << "the relax result was lost with the killed game";
+    const std::string relax = game.read("xdg/brolix/srelx");
+    EXPECT_GT(pointsOf(relax, "keys"), 0u) << "the relax result was lost with the killed game";
+    EXPECT_EQ(pointsOf(relax, "mouse"), pointsOf(relax, "keys")) << "the same game by the mouse";
 }
 
 // A record watched: the game shows, the watcher's P pauses it, it ends by itself or at
