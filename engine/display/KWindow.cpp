@@ -381,10 +381,11 @@ SDL_Window *createWindowWithPixelFormat(const char *title, const Rect &place, Ui
     return SDL_CreateWindow(title, place.x, place.y, place.width, place.height, flags);
 }
 
-// Room left for a window manager's frame before the window exists: its real size is
-// known only once the window is mapped, often later than the first size check, and a
-// window exactly as tall as the work area would then hang below it.
-constexpr int kFrameAllowanceWidth = 16, kFrameAllowanceHeight = 48;
+// Room left for a window manager's title bar before the window exists: the frame's real
+// size is known only once the window is mapped, often later than the first size check,
+// and a window exactly as tall as the work area would then hang below it. Side borders
+// are a pixel or two: a window as wide as the desktop keeps its scale.
+constexpr int kTitleBarAllowance = 48;
 
 // The largest whole scale whose window, frame included, fits the work area; beyond
 // 3x the art is no finer and the window would leave the desktop little room.
@@ -407,7 +408,7 @@ Rect windowedPlace(int width, int height) {
     if (p.width >= kMinimumWidth && p.height >= kMinimumHeight && SDL_IntersectRect(&remembered, &area, &seen) &&
         seen.w >= kMinimumWidth / 2 && seen.h >= kMinimumHeight / 2)
         return {remembered.x, remembered.y, remembered.w, remembered.h};
-    const int scale = fittingScale(area, kFrameAllowanceWidth, kFrameAllowanceHeight, width, height);
+    const int scale = fittingScale(area, 0, kTitleBarAllowance, width, height);
     const int centred = int(SDL_WINDOWPOS_CENTERED_DISPLAY(display));
     return {centred, centred, width * scale, height * scale};
 }
