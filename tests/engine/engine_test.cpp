@@ -155,7 +155,6 @@ TEST(TextLayout, PenWidthAndCentringRules) {
     EXPECT_EQ(KTextLayout::centredStart(100, 200, 40), 130);
     EXPECT_EQ(KTextLayout::centredStart(100, 200, 41), 129);  // rounds toward zero
     EXPECT_EQ(KTextLayout::centredStart(100, 200, 121), 90);  // wider than the gap: starts left of x1
-    EXPECT_EQ(KTextLayout::centredStart(100, 200, 103), 99);
 }
 
 // The game's file names become paths beside the executable, never past the buffer.
@@ -170,7 +169,6 @@ TEST(FilePath, GameNamesBecomePathsBesideTheExecutableCutToTheBuffer) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(std::string(KMiscTools::makeFilePath(c.first)), c.second) << c.first;
-    EXPECT_EQ(KMiscTools::makeFilePath("a"), KMiscTools::makeFilePath("b"));  // one shared buffer
 }
 
 // Broken picture files never read past their end.
