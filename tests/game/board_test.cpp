@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "spies.h"
+#include "still_board.h"
 #include "game_home.h"
 #include "game_local.h"
 #include "gemsets.h"
@@ -52,37 +53,19 @@ protected:
         _unitScore = 1;
         score = 0;
         gameOver = false;
-        deal();
-    }
-    static void deal() {
-        for (long y = 0; y < boardRows; y++)
-            for (long x = 0; x < boardColumns; x++) {
-                tokenAt(x, y) = sToken{};
-                tokenAt(x, y).color = int16_t((x + 2 * y) % 5);   // no line, no move
-                tokenAt(x, y).fade = 1;
-                tokenAt(x, y).alive = true;
-            }
-    }
-    static uint32_t award(std::initializer_list<std::pair<long, long>> cells) {
-        deal();
-        for (auto [x, y] : cells) tokenAt(x, y).color = 6;
-        const uint32_t before = score;
-        checkForMatches();
-        return score - before;
-    }
-    static uint32_t fire(long x, long y, BonusMark mark) {
-        tokenAt(x, y).bonusType = mark;
-        const uint32_t before = score;
-        fadeOut(x, y);
-        return score - before;
+        dealStill();
     }
 };
 
 // What marks score and clear in mid-board the scripted games of every mode pin.
 TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
-    EXPECT_EQ(award({{9, 0}, {9, 1}, {9, 2}, {9, 3}, {9, 4}, {9, 5}, {9, 6}}), 640u) << "four windows and more";
-    deal();
-    EXPECT_EQ(fire(11, 7, bonusBomb), 109u);
+    for (long y = 0; y < 7; y++) tokenAt(9, y).color = 6;
+    checkForMatches();
+    EXPECT_EQ(score, 640u) << "four windows and more";
+    dealStill();
+    tokenAt(11, 7).bonusType = bonusBomb;
+    fadeOut(11, 7);
+    EXPECT_EQ(score, 640u + 109);
     EXPECT_EQ(clearing(), 4) << "a bomb in a corner clears what lies on the board";
 }
 

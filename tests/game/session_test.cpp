@@ -13,6 +13,7 @@
 #include <set>
 
 #include "spies.h"
+#include "still_board.h"
 #include "game_local.h"
 #include "game_window.h"
 #include "highscores.h"
@@ -29,21 +30,10 @@ namespace {
 const int transitionFrames = 41;
 const int lastFrame = 4575;   // the sixty seconds end at the 61st tick of 75 frames
 
-// Base pattern (x + 2y) mod 5: no line, no move. Colours 5 and 6 make the lines.
-void dealBase() {
-    for (long y = 0; y < boardRows; y++)
-        for (long x = 0; x < boardColumns; x++) {
-            tokenAt(x, y) = sToken{};
-            tokenAt(x, y).color = int16_t((x + 2 * y) % 5);
-            tokenAt(x, y).fade = 1;
-            tokenAt(x, y).alive = true;
-        }
-}
-
 // Exchanging (2, 0) and (3, 0) makes a row of 6 through a bomb; the bomb reaches a row
 // mark, which reaches a column mark.
 void dealScenarioBoard() {
-    dealBase();
+    dealStill();
     for (long x : {0, 1, 3}) tokenAt(x, 0).color = 6;
     tokenAt(1, 0).bonusType = bonusBomb;
     tokenAt(2, 1).bonusType = bonusRow;
@@ -147,7 +137,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     click(402, 220, 450);
     on(403, [] {
         EXPECT_EQ(spies::plays(snd_nohint), 1);
-        dealBase();
+        dealStill();
     });
     // A board without a move is dealt again with a bonus and the label spins in.
     on(404, [] {
