@@ -131,8 +131,6 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     on(401, [] {
         EXPECT_EQ(score, 0u);
         EXPECT_EQ(spies::plays(snd_hint), 1);
-        const auto pulses = [](const sToken &t) { return t.sinusSpeed != 0; };
-        EXPECT_EQ(std::count_if(std::begin(tokenTable), std::end(tokenTable), pulses), 1) << "one token pulses";
     });
     click(402, 220, 450);
     on(403, [] {
@@ -157,9 +155,8 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
         EXPECT_EQ(gameOverFade, 1.0f);
         inputScript::setKey(K_VK_BACK, true);
     });
-    const char typed[] = "abcdefghijklmnopqrstu";
-    for (int i = 0; i < 21; i++)
-        on(lastFrame + 61 + i, [i, typed] { inputScript::setKey(EKeyboardLayout(K_VK_A + typed[i] - 'a'), true); });
+    for (int i = 0; i < 21; i++)   // a to u
+        on(lastFrame + 61 + i, [i] { inputScript::setKey(EKeyboardLayout(K_VK_A + i), true); });
     // Then as on a pad: left takes the "u" back, up held turns the "r" on once and again
     // after the repeat delay, right adds an "a", down twice turns it back round to "z".
     const std::pair<int, std::vector<EKeyboardLayout>> pad[] = {
@@ -247,8 +244,7 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoes) {
         }
         tap(400, K_VK_ESCAPE);
         play(modeRelax);
-        const uint32_t played = score, frames = frameCount;
-        return Result{played, frames, replayRecord(gameRecord), spies::plays(snd_hint)};
+        return Result{score, frameCount, replayRecord(gameRecord), spies::plays(snd_hint)};   // read in this order
     };
     const Result byKeys = game(true), byMouse = game(false);
     for (const Result &r : {byKeys, byMouse}) {

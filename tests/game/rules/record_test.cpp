@@ -38,7 +38,6 @@ void playTheMiddle(PlayedGame &g, GameMode mode) {
     EXPECT_TRUE(gameTimer == timer && subTimer == sub && uint32_t(boardDigest()) == digest) << "a paused game stands still";
     g.press(&FrameInput::p);
     EXPECT_FALSE(gamePaused);
-    EXPECT_EQ(g.count(Cue::hint), 2) << "the hint button works in a pause";
     for (int i = 0; i < 10; i++) g.exchange();
 }
 
@@ -53,7 +52,6 @@ void playTheEnd(PlayedGame &g, GameMode mode) {
         break;
     case modeFiveMinutes:
         g.press(&FrameInput::f1);
-        EXPECT_TRUE(score == 0 && gameTimer == 300) << "F1 starts a new game";
         for (int i = 0; i < 20; i++) g.exchange();
         break;
     case modeMillion:
