@@ -39,9 +39,7 @@ void playTheEnd(PlayedGame &g, GameMode mode) {
     switch (mode) {
     case modeSixtySeconds:
         while (!gameOver) g.frame();
-        EXPECT_EQ(gameTimer, 0);
         g.frames(100);
-        EXPECT_EQ(_realScore, int32_t(score));
         break;
     case modeFiveMinutes:
         g.press(&FrameInput::f1);
@@ -49,7 +47,6 @@ void playTheEnd(PlayedGame &g, GameMode mode) {
         break;
     case modeMillion:
         g.frames(75 * 3);
-        EXPECT_FALSE(gameOver);
         break;
     case modeRelax:
         g.offerEntry = true;
