@@ -7,16 +7,13 @@
 #include <tuple>
 #include <vector>
 
-#include "spies.h"
 #include "still_board.h"
 #include "game_home.h"
 #include "game_local.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "prefs.h"
-#include "sounds.h"
 #include "KPlatform.h"
-#include "KSound.h"
 
 namespace {
 
@@ -42,13 +39,7 @@ bool lineStanding() {
 class Board : public ::testing::Test {
 protected:
     KPlatform::Scope platform;
-    static void SetUpTestSuite() {
-        for (KSound **s : {&snd_click, &snd_good, &snd_lose, &snd_swap, &snd_hint, &snd_nohint, &snd_zap, &snd_bomb,
-                           &snd_zapattack})
-            *s = new KSound();
-    }
     void SetUp() override {
-        spies::reset();
         gameDifficulty = 2;
         _unitScore = 1;
         score = 0;
@@ -78,7 +69,6 @@ TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     tokenAt(3, 1).selected = tokenAt(2, 0).selected = true;
     MoveSelection();
     EXPECT_FALSE(tokenAt(2, 0).beingSwapped);
-    EXPECT_EQ(spies::plays(snd_swap), 0);
     // In relax any two neighbours exchange, with no line to be made.
     _gameMode = modeRelax;
     tokenAt(5, 5).selected = tokenAt(5, 6).selected = true;
