@@ -5,10 +5,10 @@
 
 #include <cstring>
 #include <tuple>
-#include <vector>
 
 #include "still_board.h"
 #include "game_home.h"
+#include "gl_window.h"
 #include "game_local.h"
 #include "gemsets.h"
 #include "highscores.h"
@@ -145,14 +145,13 @@ TEST(HighScores, ResultsRankInTheirBlockAndAreSavedAtOnce) {
     EXPECT_EQ(folder.read("data/smil"), std::string(reinterpret_cast<const char *>(&scoreMillion), sizeof scoreMillion));
     resetScores();
     // No gem set at all: the chosen one falls back to set 0, whose absence is said once.
-    static std::vector<std::string> boxes;
-    KPlatform::Scope platform;
-    KPlatform::calls.messageBox = [](const char *title, const char *text) { boxes.push_back(title + (": " + std::string(text))); };
+    BoxRecorder boxes;
     prefs.bubbleset = 3;
     loadChosenBubbleSet(), loadChosenBubbleSet();
     EXPECT_EQ(prefs.bubbleset, 0);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("Could not open file: " + folder.root(), 0), 0u) << boxes[0];
+    ASSERT_EQ(shownBoxes().size(), 1u);
+    EXPECT_EQ(shownBoxes()[0].first, "Could not open file");
+    EXPECT_EQ(shownBoxes()[0].second.rfind(folder.root(), 0), 0u) << shownBoxes()[0].second;
 }
 
 // Every fresh board is free of lines and shows one free hint when it has a move, found
