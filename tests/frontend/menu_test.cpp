@@ -140,9 +140,7 @@ TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
         EXPECT_EQ(frame(int(sBoutons[i].x1 + sBoutons[i].x2) / 2, int(sBoutons[i].y1 + sBoutons[i].y2) / 2, true),
                   actions[i]) << i;
     EXPECT_EQ(spies::plays(snd_click), 1) << "dragged across with the button held: one press";
-    gCurrentMenu = 0;
     using namespace layout;
-    EXPECT_EQ(frame((PLAY.x1 + PLAY.x2) / 2, (PLAY.y1 + PLAY.y2) / 2, true), 1) << "play";
     const int hard = (DIFF_BOXES[2].x1 + DIFF_BOXES[2].x2) / 2, sliderY = (VOLUME_SLIDER.y1 + VOLUME_SLIDER.y2) / 2;
     const struct {
         int panel, x, y;
@@ -242,7 +240,6 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModePlaysAndIsPulledOut) {
     EXPECT_GT(frameCount, unpluggedAt + 30) << "played on";
     EXPECT_EQ(KGamepad::count(), 0);
     EXPECT_FALSE(KWindow::isQuit());
-    EXPECT_EQ(prefs.gameMode, 2);
 }
 
 TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {
@@ -290,7 +287,6 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     gCurrentMenu = 2;
     auto menu = [](bool changed) { frame(changed ? 450 : 600, changed ? 205 : 470, false); };   // a button lit
     const auto menuFrames = check("menu", menu);
-    const Pixels &menuFrame = menuFrames[0];
 
     // As before a transition: the frame is still pending when its pictures are freed.
     menu(false);
@@ -300,7 +296,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     grab.grabBackBuffer();
     KFrame::setRecording(false);
     grab.blitRect(0, 0, 640, 480, 0, 0);
-    EXPECT_LT(rightmostChange(backBuffer(), menuFrame), 0);
+    EXPECT_LT(rightmostChange(backBuffer(), menuFrames[0]), 0);
     auto transition = [&](bool changed) {
         const float f = changed ? 0.3f : 0.25f;
         KGraphic::setWorldView(0, 0, 0, 1, true);
@@ -310,7 +306,12 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     const auto transitionFrames = check("transition step", transition);
 
     loadSession(modeFiveMinutes);   // the board's pictures, spun in
-    auto board = [](bool changed) {
+    for (long cell = 0; cell < boardCells; cell++)
+        tokenTable[cell] = {int16_t(cell % 5), 0, 0, 0, 0, 0, 0, 1, 0, true, false, false, 0, 0, int32_t(cell % 7)};
+    _gameMode = modeFiveMinutes, _realScore = 5000, gameOverFade = 1;
+    gameOver = true, ghighscoreProcessed = false;
+    std::strcpy(buffer, "brolix");
+    auto entry = [](bool changed) {
         tokenAt(3, 1).selected = !changed;   // the selection moves on, a clearing token fades on
         tokenAt(4, 1).selected = changed;
         tokenAt(5, 2).fade = changed ? 0.4f : 0.5f;
@@ -318,14 +319,6 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
         surf_fond->blitRect(0, 0, 640, 480, 0, 0);
         displayTokens();
         displayGameMode(modeSixtySeconds);
-    };
-    for (long cell = 0; cell < boardCells; cell++)
-        tokenTable[cell] = {int16_t(cell % 5), 0, 0, 0, 0, 0, 0, 1, 0, true, false, false, 0, 0, int32_t(cell % 7)};
-    _gameMode = modeFiveMinutes, _realScore = 5000, gameOverFade = 1;
-    gameOver = true, ghighscoreProcessed = false;
-    std::strcpy(buffer, "brolix");
-    auto entry = [&](bool changed) {
-        board(changed);
         blinker = changed ? 40 : 10;   // the text cursor shows, or not
         displayGameOver();
     };

