@@ -1,7 +1,7 @@
 // The real game under Xvfb, played with xdotool as a person would: a sixty-seconds game from the
 // start-up dialog to the saved name, scored online against the real score server, then a relax
-// game by the mouse; the installed game played by the keys alone, killed and resumed; a record
-// watched; every start-up choice, and the window fitted, resized, switched and repainted.
+// game by the mouse; the installed game played by the keys alone and by the mouse, killed and
+// resumed; a record watched; every start-up choice, and the window fitted, resized, switched and repainted.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,7 +58,7 @@ void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 
 void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "") {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
-    for (char c : offered) run.key("BackSpace"), (void)c;
+    for (size_t i = 0; i < offered.size(); i++) run.key("BackSpace");
     for (size_t i = 0; i + 1 < name.size(); i++) run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
     if (!name.empty()) tap(name.substr(name.size() - 1));
     run.key("Return");
