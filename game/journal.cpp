@@ -5,8 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,11 +96,12 @@ std::string journalPath(long gameMode, int32_t difficulty) {
 
 bool resumeJournal(long gameMode, int32_t difficulty) {
     const std::string path = journalPath(gameMode, difficulty);
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes, error;
+    if (const char *unread = readWholeFile(path, bytes)) {
+        if (std::strcmp(unread, "cannot be opened") != 0) setAside(path, unread);
+        return false;
+    }
     GameRecord record;
-    std::string error;
     if (!readRecordInProgress(bytes.data(), bytes.size(), record, error)) {
         setAside(path, error);
         return false;

@@ -97,12 +97,6 @@ static void drawBackground() {
     surf_fond->blitRect(0, 0, surf_fond->getWidth(), surf_fond->getHeight(), 0, 0);
 }
 
-static void presentFrame() {
-    displayMouseCursor();
-    KWindow::flipBackBuffer(true);
-    KWindow::processEvents();
-}
-
 // The board is hidden; the buttons keep working.
 void drawPause(const FrameInput &in) {
     drawBackground();
@@ -141,25 +135,29 @@ void drawPlay(const FrameInput &in) {
     displayMouseCursor();
 }
 
+// What the rules decided, drawn and sounded, then shown.
+void showFrame(const FrameInput &in, bool paused) {
+    if (paused) {
+        drawPause(in);
+        displayMouseCursor();
+    } else {
+        drawPlay(in);
+    }
+    playCues();
+    if (!KWindow::isQuit()) KWindow::flipBackBuffer(true);
+    KWindow::processEvents();
+}
+
 // One frame: the rules step on what the player does, then the frame shows what they
 // decided and sounds it; false when the session is over.
 static bool playFrame() {
     const FrameInput in = readFrameInput();
     const bool goesOn = stepFrame(in, isHighScore);
-    if (gamePaused) {
-        drawPause(in);
-        playCues();
-        presentFrame();
-        return !KWindow::isQuit();
-    }
-    if (!goesOn) {
+    if (!goesOn && !gamePaused) {
         playCues();
         return false;
     }
-    drawPlay(in);
-    playCues();
-    if (!KWindow::isQuit()) KWindow::flipBackBuffer(true);
-    KWindow::processEvents();
+    showFrame(in, gamePaused);
     return !KWindow::isQuit();
 }
 

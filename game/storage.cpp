@@ -127,6 +127,17 @@ long readFileBytes(const char *path, void *data, size_t size) {
     return unreadable ? -1 : static_cast<long>(count);
 }
 
+const char *readWholeFile(const std::string &path, std::string &bytes) {
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) return "cannot be opened";
+    bytes.clear();
+    char block[16384];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
+    const bool failed = std::ferror(file);
+    std::fclose(file);
+    return failed ? "cannot be read" : nullptr;
+}
+
 long loadStoredFile(const char *name, void *data, size_t size) {
     const std::string path = followLinks(KMiscTools::makeSavePath(name));
     removeStaleTemporaries(path);

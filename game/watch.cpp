@@ -1,23 +1,16 @@
 #include "watch.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "game_local.h"
+#include "storage.h"
 #include "KInput.h"
 #include "KWindow.h"
 
 bool watchingRecord = false;
 
 bool loadRecordFile(const char *path, GameRecord &record, std::string &fault) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        fault = "cannot be opened";
-        return false;
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        fault = "cannot be read";
+    std::string bytes;
+    if (const char *unread = readWholeFile(path, bytes)) {
+        fault = unread;
         return false;
     }
     return readRecord(bytes.data(), bytes.size(), record, fault);
@@ -35,13 +28,7 @@ static bool watchFrame(RecordPlayer &player, bool &held) {
         KInput::waitForKeyRelease(K_VK_P);
     }
     if (!held && !player.frame()) return false;
-    if (held || gamePaused)
-        drawPause(player.input());
-    else
-        drawPlay(player.input());
-    playCues();
-    KWindow::flipBackBuffer(true);
-    KWindow::processEvents();
+    showFrame(player.input(), held || gamePaused);
     return !KWindow::isQuit();
 }
 
