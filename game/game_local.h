@@ -12,11 +12,6 @@ void steerFrameInput(FrameInput &in);   // keys and pads in the place of the mou
 void drawBoardCursor();                 // the keys' cursor on the board, or their focus in a pause
 void playCues();                        // sounds and waits the rules asked for, in order
 
-// The rules with their sounds.
-void checkForMatches();                 // at rest: clear every line and award its windows
-void fadeOut(long x, long y);           // start clearing a token and fire its mark
-void MoveSelection();                   // exchange the two selected tokens when allowed
-
 // ------------------------------------------------ score, timer, display ----
 
 void ShowTimer(long gameMode, bool decompte); // count a frame when decompte, apply the mode's end rule at each tick, draw

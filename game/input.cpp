@@ -82,21 +82,6 @@ void playCues() {
         }
 }
 
-void checkForMatches() {
-    rules::checkForMatches();
-    playCues();
-}
-
-void fadeOut(long x, long y) {
-    rules::fadeOut(x, y);
-    playCues();
-}
-
-void MoveSelection() {
-    rules::MoveSelection();
-    playCues();
-}
-
 void waitForButton(bool down) {
     while (KInput::getLeftButtonState() != down && !KWindow::isQuit()) {
         KWindow::processEvents();

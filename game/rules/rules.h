@@ -164,7 +164,7 @@ struct FrameInput {
     int16_t clock = 0;                  // minutes since local midnight
 };
 
-// The rule parts of the board's input; the game adds their sounds.
+// The board's input, step by step; their sounds wait as cues (takeCues).
 namespace rules {
 void checkForMatches();                 // at rest: clear every line and award its windows
 void fadeOut(long x, long y);           // start clearing a token and fire its mark

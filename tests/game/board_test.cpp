@@ -51,11 +51,11 @@ protected:
 // What marks score and clear in mid-board the scripted games of every mode pin.
 TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
     for (long y = 0; y < 7; y++) tokenAt(9, y).color = 6;
-    checkForMatches();
+    rules::checkForMatches();
     EXPECT_EQ(score, 640u) << "four windows and more";
     dealStill();
     tokenAt(11, 7).bonusType = bonusBomb;
-    fadeOut(11, 7);
+    rules::fadeOut(11, 7);
     EXPECT_EQ(score, 640u + 109);
     EXPECT_EQ(clearing(), 4) << "a bomb in a corner clears what lies on the board";
 }
@@ -67,12 +67,12 @@ TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     // Diagonal neighbours never exchange, even to make a line.
     for (auto [x, y] : {std::pair{0L, 0L}, {1L, 0L}, {3L, 1L}}) tokenAt(x, y).color = 6;
     tokenAt(3, 1).selected = tokenAt(2, 0).selected = true;
-    MoveSelection();
+    rules::MoveSelection();
     EXPECT_FALSE(tokenAt(2, 0).beingSwapped);
     // In relax any two neighbours exchange, with no line to be made.
     _gameMode = modeRelax;
     tokenAt(5, 5).selected = tokenAt(5, 6).selected = true;
-    MoveSelection();
+    rules::MoveSelection();
     EXPECT_TRUE(tokenAt(5, 5).beingSwapped && tokenAt(5, 6).beingSwapped);
     _gameMode = modeSixtySeconds;
     for (int difficulty : {-7, 1000}) {
