@@ -14,8 +14,7 @@ using namespace layout;
 namespace {
 bool steering = false;   // keys or a pad moved the focus since the mouse last did
 Rect focused = {};       // the control with the focus; kept by place, as panels open and close
-int16_t mouseX = 0, mouseY = 0;
-bool mouseSeen = false;
+MouseWatch mouse;
 const int kVolumeStep = 6;
 const int kRightColumn = 7;   // the main buttons and PLAY
 
@@ -43,13 +42,6 @@ int indexOf(const std::vector<Rect> &list, const Rect &r) {
     return at == list.end() ? 0 : int(at - list.begin());
 }
 
-// The mouse takes over as soon as it moves or clicks.
-bool mouseMoved(int16_t x, int16_t y, bool down) {
-    const bool moved = mouseSeen && (x != mouseX || y != mouseY);
-    mouseX = x, mouseY = y, mouseSeen = true;
-    return moved || down;
-}
-
 // This frame's keys, each asked once so that a tap is taken once and a repeat counts right.
 struct Keys {
     int step = 0;     // -1, 0, +1 along the focus order
@@ -59,8 +51,7 @@ struct Keys {
 
 Keys readKeys() {
     Keys k;
-    const bool back = KInput::isPressed(K_VK_L_SHIFT) || KInput::isPressed(K_VK_R_SHIFT);
-    k.step = (KInput::isTyped(K_VK_TAB) ? (back ? -1 : 1) : 0) + KInput::isTyped(K_VK_DOWN) - KInput::isTyped(K_VK_UP);
+    k.step = (KInput::isTyped(K_VK_TAB) ? (shiftHeld() ? -1 : 1) : 0) + KInput::isTyped(K_VK_DOWN) - KInput::isTyped(K_VK_UP);
     k.across = KInput::isTyped(K_VK_RIGHT) - KInput::isTyped(K_VK_LEFT);
     k.press = KInput::isTyped(K_VK_RETURN) | KInput::isTyped(K_VK_SPACE);
     return k;
@@ -73,7 +64,7 @@ MenuPointer readMenuPointer() {
     const int16_t x = KInput::getMouseX(), y = KInput::getMouseY();
     const bool down = KInput::getLeftButtonState();
     const Keys keys = readKeys();
-    if (mouseMoved(x, y, down)) {
+    if (mouse.tookOver(x, y, down)) {
         steering = false;
         return {x, y, down};
     }

@@ -21,8 +21,7 @@ Click queue[4];            // clicks to make, one after the other
 int queued = 0;
 bool pressing = false;     // the virtual button is down on queue[0]
 bool hintWasDown = false, newGameWasDown = false;
-int16_t mouseX = 0, mouseY = 0;
-bool mouseSeen = false;
+MouseWatch mouse;
 
 void enqueue(Click click) {
     if (queued < int(std::size(queue))) queue[queued++] = click;
@@ -36,13 +35,6 @@ void dropFirst() {
     pressing = false;
 }
 
-bool mouseTookOver(const FrameInput &in) {
-    const int16_t x = KInput::getMouseX(), y = KInput::getMouseY();
-    const bool moved = mouseSeen && (x != mouseX || y != mouseY);
-    mouseX = x, mouseY = y, mouseSeen = true;
-    return moved || in.down;
-}
-
 // A command acts once per press, as a click does, however long it is held.
 bool pressedNow(EKeyboardLayout key, bool &wasDown) {
     const bool down = KInput::isCommand(key);
@@ -53,7 +45,7 @@ int typedEither(EKeyboardLayout a, EKeyboardLayout b) { return KInput::isTyped(a
 
 // An arrow moves the cursor; with Shift it also asks for the exchange toward there.
 void steerBoard(int dx, int dy, bool press) {
-    const bool shift = KInput::isPressed(K_VK_L_SHIFT) || KInput::isPressed(K_VK_R_SHIFT);
+    const bool shift = shiftHeld();
     const long x = std::clamp(cursorX + dx, 0L, boardColumns - 1), y = std::clamp(cursorY + dy, 0L, boardRows - 1);
     if (shift && (x != cursorX || y != cursorY)) {
         if (!tokenAt(cursorX, cursorY).selected) clickCell(cursorX, cursorY);
@@ -76,8 +68,7 @@ void readKeys() {
         return;
     }
     if (!gamePaused) return steerBoard(dx, dy, press);
-    const bool back = KInput::isPressed(K_VK_L_SHIFT) || KInput::isPressed(K_VK_R_SHIFT);
-    pauseFocus = (pauseFocus + std::clamp(dx + dy + (back ? -tab : tab), -1, 1) + 3) % 3;
+    pauseFocus = (pauseFocus + std::clamp(dx + dy + (shiftHeld() ? -tab : tab), -1, 1) + 3) % 3;
     if (press) enqueue({-1, int8_t(pauseFocus)});
 }
 
@@ -105,7 +96,7 @@ void pointVirtually(FrameInput &in) {
 }  // namespace
 
 void steerFrameInput(FrameInput &in) {
-    if (mouseTookOver(in)) {
+    if (mouse.tookOver(KInput::getMouseX(), KInput::getMouseY(), in.down)) {
         steering = pressing = false;
         queued = 0;
         return;
@@ -115,6 +106,14 @@ void steerFrameInput(FrameInput &in) {
         steering = true;
         pointVirtually(in);
     }
+}
+
+bool shiftHeld() { return KInput::isPressed(K_VK_L_SHIFT) || KInput::isPressed(K_VK_R_SHIFT); }
+
+bool MouseWatch::tookOver(int16_t nowX, int16_t nowY, bool down) {
+    const bool moved = seen && (nowX != x || nowY != y);
+    x = nowX, y = nowY, seen = true;
+    return moved || down;
 }
 
 void drawFocusRing(const layout::Rect &r) {

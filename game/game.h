@@ -56,4 +56,11 @@ extern KFont scoretableNumbers[13];     // score glyphs of "numbers.tga"
 void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
 void spinTo(KGraphic *next);            // the last frame spins out and next (if any) in, 41 frames
 void drawFocusRing(const layout::Rect &r); // the keys' focus round a control
+bool shiftHeld();                       // either Shift key down
+// Keys and pads steer until the mouse moves or clicks: then it takes over.
+struct MouseWatch {
+    bool tookOver(int16_t x, int16_t y, bool down);   // moved since the last call, or down
+    int16_t x = 0, y = 0;
+    bool seen = false;
+};
 void waitForButton(bool down);          // until the left button is down (true) or up (false), or the window closes
