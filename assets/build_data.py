@@ -21,12 +21,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 from tool import fonts, gems, ingame, marks, menu, pages, resources, scene, sounds  # noqa: E402
-from tool.imagefile import density, write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
+from tool.imagefile import DENSITIES, density, write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
 
 
 RGBA, RGB = 'rgba', 'rgb'   # kept alpha or opaque
-DENSITIES = (1, 2, 3)
 
 
 def pictures():

@@ -12,6 +12,10 @@ import numpy as np
 from PIL import Image
 
 
+# Every picture of the data folder is drawn at each of these; the game loads the
+# smallest at or above its render scale (the largest above them all).
+DENSITIES = (1, 2, 3)
+
 _density = 1
 
 
