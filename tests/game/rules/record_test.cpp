@@ -124,6 +124,32 @@ TEST(Leaving, EscapeLeavesAtTheNextFramesCheckUnlessANewGameStartsFirst) {
     expectSame(replayRecord(readBytes(writeRecord(gameRecord))), live);
 }
 
+// Forged as the issue found them: Escape at frame 1 leaves the game, and the record
+// plays on. In sixty seconds it scores while the clock stands until a stuck board is
+// replaced; in the million mode Escape again after every replaced board keeps the
+// clock at a second while the score passes a million. Each replays to the frame it
+// was left on, with nothing scored.
+std::string forgedRecord(GameMode mode) {
+    PlayedGame g(mode, 2, seed, seed);
+    g.frame();
+    g.press(&FrameInput::escape);
+    while (!gameOver && frameCount < 400000) {
+        if (mode == modeMillion && !endPlay && score <= 1000000) g.press(&FrameInput::escape);
+        if (!g.exchange()) g.frame();
+    }
+    EXPECT_TRUE(gameOver && (mode == modeMillion ? _realScore <= 1 : _realScore > 3000)) << _realScore;
+    return writeRecord(gameRecord);
+}
+
+TEST(Forged, AGameLeftAtFrameOneEndsThere) {
+    for (GameMode mode : {modeSixtySeconds, modeMillion}) {
+        const std::string forged = forgedRecord(mode);
+        const ReplayResult replayed = replayRecord(readBytes(forged));
+        EXPECT_TRUE(replayed.frames == 2 && replayed.score == 0 && !replayed.gameOver)
+            << "mode " << mode << ": " << replayed.frames << " frames, " << replayed.score << " points";
+    }
+}
+
 // A short game's record, to damage.
 std::string shortRecord() {
     PlayedGame g(modeFiveMinutes, 1, 3, 3);
