@@ -1,11 +1,38 @@
-// Headless replay: a scripted five-minute game is recorded, then replayed through the
-// rules as fast as they go. Prints frames per second, milliseconds per game and the
-// record's size per minute of play.
+// Headless replay, in processor time on one core: a five-minute game of a quick scripted
+// player (frames per second, bytes per minute of play), the idle frame, and the costliest
+// records built within the caps: per byte (a million game nobody plays, to its cap), per
+// frame (a relax game that swaps two gems back and forth and asks a hint after each swap:
+// each hint searches a changed board), and that game spread over the whole frame cap at
+// the pace the input cap allows.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 #include "played_game.h"
+
+static double processorSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// The median of a few replays of bytes, in seconds; the record's frames and result.
+static double replaySeconds(const std::string &bytes, ReplayResult &result, int runs = 5) {
+    GameRecord record;
+    std::string error;
+    if (!readRecord(bytes.data(), bytes.size(), record, error)) {
+        std::fprintf(stderr, "bench_replay: %s\n", error.c_str());
+        std::exit(1);
+    }
+    std::vector<double> seconds;
+    for (int run = 0; run < runs; run++) {
+        const double start = processorSeconds();
+        result = replayRecord(record);
+        seconds.push_back(processorSeconds() - start);
+    }
+    std::nth_element(seconds.begin(), seconds.begin() + runs / 2, seconds.end());
+    return seconds[runs / 2];
+}
 
 // Plays a whole five-minute game: exchanges as they come, a hint now and then.
 static std::string fiveMinuteRecord(uint32_t seed) {
@@ -14,32 +41,63 @@ static std::string fiveMinuteRecord(uint32_t seed) {
         if (!g.exchange()) g.frame();
         if (moves % 40 == 39) g.clickButton(1);
     }
-    g.frames(75);
     return writeRecord(gameRecord);
 }
 
+static std::string idleRecord(GameMode mode, uint32_t frames) {
+    GameRecord idle;
+    idle.header.mode = mode;
+    idle.frames = frames;
+    return writeRecord(idle);
+}
+
+// Two neighbours swapped and swapped back (relax takes any exchange), a hint after each
+// swap; idle frames between the rounds, until the game ends at a cap.
+static std::string swapAndHint(int idleFrames) {
+    PlayedGame g(modeRelax, 2, 1, 1);
+    long a = -1;
+    for (long i = 0; i < boardCells - 1 && a < 0; i++) {
+        if (i % boardColumns == boardColumns - 1 || tokenTable[i].color == tokenTable[i + 1].color) continue;
+        if (!isAPossibleMatch(i % boardColumns, i / boardColumns, i % boardColumns + 1, i / boardColumns)) a = i;
+    }
+    const auto click = [&](int8_t cell, int8_t button) {
+        g.hand.cell = cell, g.hand.button = button, g.hand.down = true;
+        g.frame();
+        g.hand.down = false;
+        g.frame();
+    };
+    while (!playEnded()) {
+        click(int8_t(a), -1);
+        click(int8_t(a + 1), -1);
+        g.frames(2);
+        click(-1, 1);
+        g.frames(idleFrames);
+    }
+    return writeRecord(gameRecord);
+}
+
+static void report(const char *what, const std::string &bytes) {
+    ReplayResult r;
+    const double s = replaySeconds(bytes, r);
+    std::printf("bench_replay: %s: %zu bytes, %u frames: %.3f s, %.3f us a frame, %.1f us a byte\n", what, bytes.size(),
+                r.frames, s, s / r.frames * 1e6, s / bytes.size() * 1e6);
+}
+
 int main() {
-    const std::string bytes = fiveMinuteRecord(42);
-    GameRecord record;
-    std::string error;
-    if (!readRecord(bytes.data(), bytes.size(), record, error)) {
-        std::fprintf(stderr, "bench_replay: %s\n", error.c_str());
-        return 1;
-    }
-    const ReplayResult live = currentResult();
-    std::vector<double> ms;
-    for (int run = 0; run < 21; run++) {
-        const auto start = std::chrono::steady_clock::now();
-        const ReplayResult replayed = replayRecord(record);
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        if (replayed.boardDigest != live.boardDigest || replayed.score != live.score) return 1;
-    }
-    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
-    const double median = ms[ms.size() / 2], minutes = record.frames / 75.0 / 60.0;
-    std::printf("bench_replay: five-minute game, %u frames, score %u, %zu events\n", record.frames, live.score,
-                record.events.size());
-    std::printf("bench_replay: replay %8.2f ms per game, %10.0f frames per second (median of %zu runs, one core)\n",
-                median, record.frames / median * 1000, ms.size());
-    std::printf("bench_replay: record %zu bytes, %.0f bytes per minute of play\n", bytes.size(), bytes.size() / minutes);
+    const std::string game = fiveMinuteRecord(42);
+    ReplayResult live;
+    const double median = replaySeconds(game, live, 21), minutes = live.frames / 75.0 / 60.0;
+    std::printf("bench_replay: five-minute game, %u frames, score %u: replay %.2f ms, %.0f frames a second; "
+                "record %zu bytes, %.0f bytes a minute of play\n",
+                live.frames, live.score, median * 1000, live.frames / median, game.size(), game.size() / minutes);
+    std::printf("bench_replay: caps: %u frames (sixty seconds), %u (five minutes), %u (million, relax); %u inputs; %zu bytes\n",
+                recordFrameCap(modeSixtySeconds), recordFrameCap(modeFiveMinutes), recordFrameCap(modeMillion),
+                recordInputCap, recordByteCap);
+    ReplayResult idle;
+    const double idleSeconds = replaySeconds(idleRecord(modeMillion, 100000), idle);
+    std::printf("bench_replay: idle frame: %.3f us\n", idleSeconds / idle.frames * 1e6);
+    report("worst per byte, a million game nobody plays to its cap", idleRecord(modeMillion, recordFrameCap(modeMillion)));
+    report("worst per frame, swap, swap back and hint in relax to its input cap", swapAndHint(0));
+    report("the same spread over the frame cap", swapAndHint(34));
     return 0;
 }

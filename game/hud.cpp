@@ -10,7 +10,7 @@ KFont tableNumbers[13] = GLYPHS_TIMER;
 KFont scoretableNumbers[13] = GLYPHS_SCORE;
 
 void ShowTimer(long gameMode, bool decompte) {
-    tickTimer(gameMode, decompte, minutesOfDay());
+    tickTimer(gameMode, decompte, minutesOfDay);
     drawTimer();
 }
 

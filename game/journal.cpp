@@ -97,7 +97,7 @@ std::string journalPath(long gameMode, int32_t difficulty) {
 bool resumeJournal(long gameMode, int32_t difficulty) {
     const std::string path = journalPath(gameMode, difficulty);
     std::string bytes, error;
-    if (const char *unread = readWholeFile(path, bytes)) {
+    if (const char *unread = readRegularFile(path, bytes, recordByteCap)) {
         if (std::strcmp(unread, "cannot be opened") != 0) setAside(path, unread);
         return false;
     }
@@ -110,8 +110,11 @@ bool resumeJournal(long gameMode, int32_t difficulty) {
         setAside(path, "a game of another mode or difficulty");
         return false;
     }
-    const ReplayResult result = replayRecord(record);
-    if (result.gameOver || endPlay) {
+    if (replayRecord(record).pastTheEnd) {
+        setAside(path, "inputs after the end of its game");
+        return false;
+    }
+    if (playEnded()) {
         unlink(path.c_str());   // nothing left to play
         return false;
     }
@@ -133,14 +136,14 @@ void flushJournal() {
 }
 
 void keepJournal() {
-    if (gameOver) return removeJournal();
+    if (playEnded()) return removeJournal();
     const bool paused = gamePaused && !wasPaused;
     wasPaused = gamePaused;
     if ((file < 0 && !unwritable) || paused || KMiscTools::getMilliseconds() - lastFlushMs >= flushEveryMs) flushJournal();
 }
 
 void closeJournal(bool keep) {
-    if (keep && !gameOver && file >= 0) {
+    if (keep && !playEnded() && file >= 0) {
         flushJournal();
         close(file);
         file = -1;

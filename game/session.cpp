@@ -45,7 +45,8 @@ static void loadMarks() {
     loadInto(surf_xzap, "data\\xzap.tga");
 }
 
-// Tests deal a known board with BROLIX_TEST_SEED=n in the environment.
+// The one place a new game's seed is chosen (PLAY, F1, the new-game button; a resumed
+// game keeps its own). Tests deal a known board with BROLIX_TEST_SEED=n in the environment.
 static uint32_t sessionSeed() {
     const char *seed = std::getenv("BROLIX_TEST_SEED");
     return seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : KMiscTools::getTheTicks();
@@ -68,10 +69,15 @@ void loadSession(long gameMode) {
 
 // A game the program did not live to end goes on.
 static void startSession(long gameMode) {
-    const uint32_t seed = sessionSeed();
     loadSession(gameMode);
-    if (!resumeJournal(gameMode, prefs.difficulty)) startGame(gameMode, prefs.difficulty, seed);
+    if (!resumeJournal(gameMode, prefs.difficulty)) startGame(gameMode, prefs.difficulty, sessionSeed());
     KWindow::setFocusLossCall(flushJournal);
+}
+
+// F1 and the new-game button end a game; the next is a record and a journal of its own.
+static void startNextGame() {
+    closeJournal(false);
+    startGame(_gameMode, gameDifficulty, sessionSeed());
 }
 
 // The gem set stays loaded for the menu and the next game.
@@ -152,12 +158,12 @@ void showFrame(const FrameInput &in, bool paused) {
 // decided and sounds it; false when the session is over.
 static bool playFrame() {
     const FrameInput in = readFrameInput();
-    const bool goesOn = stepFrame(in, isHighScore);
-    if (!goesOn && !gamePaused) {
+    if (!stepFrame(in, isHighScore)) {
         playCues();
         return false;
     }
     showFrame(in, gamePaused);
+    if (newGameAsked) startNextGame();
     return !KWindow::isQuit();
 }
 

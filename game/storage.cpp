@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -127,15 +128,32 @@ long readFileBytes(const char *path, void *data, size_t size) {
     return unreadable ? -1 : static_cast<long>(count);
 }
 
-const char *readWholeFile(const std::string &path, std::string &bytes) {
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file) return "cannot be opened";
+// Non-blocking, so a FIFO or a device does not wait for a writer; only a regular file
+// is read, and never more than limit bytes of it.
+const char *readRegularFile(const std::string &path, std::string &bytes, size_t limit) {
     bytes.clear();
+    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file < 0) return "cannot be opened";
+    struct stat about;
+    const char *fault = nullptr;
+    if (fstat(file, &about) != 0)
+        fault = "cannot be read";
+    else if (!S_ISREG(about.st_mode))
+        fault = "is not a regular file";
+    else if (uint64_t(about.st_size) > limit)
+        fault = "is larger than any record";
     char block[16384];
-    for (size_t n; (n = std::fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, n);
-    const bool failed = std::ferror(file);
-    std::fclose(file);
-    return failed ? "cannot be read" : nullptr;
+    while (!fault) {
+        const ssize_t n = read(file, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fault = "cannot be read";
+        if (n <= 0) break;
+        if (bytes.size() + size_t(n) > limit) fault = "is larger than any record";   // it grew
+        bytes.append(block, size_t(n));
+    }
+    close(file);
+    if (fault) bytes.clear();
+    return fault;
 }
 
 long loadStoredFile(const char *name, void *data, size_t size) {

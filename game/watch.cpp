@@ -7,17 +7,23 @@
 
 bool watchingRecord = false;
 
+// A record of these rules is replayed once unseen first: what the server would refuse
+// (frames after its game ended, inputs the game does not write) is not shown either.
 bool loadRecordFile(const char *path, GameRecord &record, std::string &fault) {
     std::string bytes;
-    if (const char *unread = readWholeFile(path, bytes)) {
+    if (const char *unread = readRegularFile(path, bytes, recordByteCap)) {
         fault = unread;
         return false;
     }
-    return readRecord(bytes.data(), bytes.size(), record, fault);
+    if (!readRecordToWatch(bytes.data(), bytes.size(), record, fault)) return false;
+    if (record.header.rules < rulesVersion) return true;
+    replayRecord(record);
+    fault = rewriteFault(bytes);
+    return fault.empty();
 }
 
 // The watcher's own P stops the record where it is; the recorded game's pauses show as
-// they were played.
+// they were played. No button is lit: a record knows the pointer only as the rules read it.
 static bool watchFrame(RecordPlayer &player, bool &held) {
     if (KInput::isPressed(K_VK_ESCAPE)) {
         KInput::waitForKeyRelease(K_VK_ESCAPE);
@@ -28,7 +34,9 @@ static bool watchFrame(RecordPlayer &player, bool &held) {
         KInput::waitForKeyRelease(K_VK_P);
     }
     if (!held && !player.frame()) return false;
-    showFrame(player.input(), held || gamePaused);
+    FrameInput shown = player.input();
+    shown.button = -1;
+    showFrame(shown, held || gamePaused);
     return !KWindow::isQuit();
 }
 

@@ -8,7 +8,8 @@
 
 extern bool watchingRecord;             // a record is being watched: no game earns a place
 
-// Reads a record file strictly; false with the fault ("cannot be opened", "truncated header", ...).
+// Reads a record file strictly (rules version 1 too); false with the fault ("cannot be
+// opened", "is not a regular file", "truncated header", "its game ended at frame ...").
 bool loadRecordFile(const char *path, GameRecord &record, std::string &fault);
 // Plays it at the game's pace until it ends; P pauses, Escape leaves.
 void watchRecord(const GameRecord &record);

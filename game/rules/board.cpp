@@ -1,7 +1,7 @@
+#include <algorithm>
 #include "rules.h"
 
 sToken tokenTable[boardCells];
-sToken calculationTokenTable[boardCells];
 
 uint64_t randomState = 0x853c49e6748fea9bULL;
 
@@ -50,8 +50,10 @@ bool removeMatches() {
     });
 }
 
+// The cheap look first: an idle board has no empty top cell.
 void appearTokens() {
-    if (isThereAMovingToken()) return;
+    if (std::all_of(tokenTable, tokenTable + boardColumns, [](const sToken &t) { return t.alive; }) || isThereAMovingToken())
+        return;
     long colors = colorCount();
     for (long x = 0; x < boardColumns; x++) {
         sToken &t = tokenAt(x, 0);

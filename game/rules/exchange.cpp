@@ -51,12 +51,11 @@ void fallTokens() {
 
 // Only colour and mark change cells; fade, pulse and selection stay where they are.
 void doSwapTokens() {
-    if (isThereAnIncomingToken() || isThereAFallingToken()) return;
     sToken *pair[2];
     int found = 0;
     for (sToken &t : tokenTable)
         if (t.alive && t.beingSwapped && found < 2) pair[found++] = &t;
-    if (found < 2) return;
+    if (found < 2 || isThereAnIncomingToken() || isThereAFallingToken()) return;
     sToken &a = *pair[0], &b = *pair[1];
     a.dx += a.speedX;
     a.dy += a.speedY;

@@ -44,14 +44,15 @@ bool rules::doInput(const FrameInput &in) {
         replaceStuckBoard();
         return false;
     }
-    if (!in.down) {
+    if (!readHand(RecordInput::down, in.down)) {
         oldButton = false;
         return false;
     }
     if (oldButton) return false;
     oldButton = true;
-    if (in.cell >= 0 && in.cell < boardCells) {
-        tokenTable[in.cell].selected = !tokenTable[in.cell].selected;
+    const int16_t cell = readHand(RecordInput::cell, in.cell);
+    if (cell >= 0 && cell < boardCells) {
+        tokenTable[cell].selected = !tokenTable[cell].selected;
         cue(Cue::click);
     }
     MoveSelection();
@@ -100,10 +101,19 @@ void rules::MoveSelection() {
     startExchange(xa, ya, xb, yb);
 }
 
+// The first rules began the new game inside the frame that asked for it and recorded
+// it on; now that frame ends the game, and the game starts the next with its own seed.
+static void newGame() {
+    if (playedRulesVersion == 1)
+        resetTokenTable(true);
+    else
+        newGameAsked = true;
+}
+
 // The button is held down through the new deal, so it cannot act twice.
 static void newGameButton() {
     cue(Cue::click);
-    resetTokenTable(true);
+    newGame();
     cue(Cue::buttonHeld);
 }
 
@@ -128,15 +138,19 @@ static void menuButton() {
         endPlay = true;
 }
 
-// The press is tracked only over a button: one dragged onto it acts as a click.
+// The press is tracked only over a button: one dragged onto it acts as a click. Which
+// button the pointer is over is read only when it matters, so the record holds no more.
 void rules::handleInterface(const FrameInput &in) {
-    if (in.button < 0) return;
-    if (!in.down || oldbt) {
-        oldbt = in.down;
+    const bool down = readHand(RecordInput::down, in.down);
+    if (down == oldbt) return;
+    if (!down) {
+        if (readHandSet(RecordInput::button, in.button)) oldbt = false;
         return;
     }
+    const int16_t button = readHand(RecordInput::button, in.button);
+    if (button < 0) return;
     oldbt = true;
-    switch (in.button) {
+    switch (button) {
     case buttonNewGame: newGameButton(); break;
     case buttonHint: hintButton(); break;
     case buttonMenu: menuButton(); break;
@@ -144,10 +158,15 @@ void rules::handleInterface(const FrameInput &in) {
     }
 }
 
+// The relax timer's clock, read (and recorded) at its ticks only.
+static std::function<int32_t()> clockOf(const FrameInput &in) {
+    return [&in] { return readHand(RecordInput::clock, in.clock); };
+}
+
 // The board is hidden and stands still; the buttons keep working.
 static void pauseFrame(const FrameInput &in) {
     rules::handleInterface(in);
-    tickTimer(_gameMode, false, in.clock);
+    tickTimer(_gameMode, false, clockOf(in));
 }
 
 // In relax a result worth a place ends the game with the name entry instead.
@@ -167,45 +186,70 @@ void advanceBoard() {
     doSwapTokens();
 }
 
-// Escape's way out is taken at the next frame's check, so a new game started first
-// (F1, the new-game button) keeps the session going.
-static bool playFrame(const FrameInput &in, bool (*worthAPlace)()) {
+// The first rules played a frame on after the game ended, and left for the menu only at
+// the next frame's check.
+static bool endsHere() { return playedRulesVersion > 1 && playEnded(); }
+
+static void playFrame(const FrameInput &in, bool (*worthAPlace)()) {
     advanceBoard();
     rules::doInput(in);
     rules::checkForMatches();
     rules::handleInterface(in);
-    if (endPlay) return false;
-    tickTimer(_gameMode, true, in.clock);
+    if (endPlay || endsHere()) return;
+    tickTimer(_gameMode, true, clockOf(in));
+    if (endsHere()) return;
     stepZapAttack();
-    if (in.escape) escapeKey(worthAPlace);
-    return true;
+    if (readHand(RecordInput::escape, in.escape)) escapeKey(worthAPlace);
 }
 
 // A pause starts before the frame's play and ends into it: the frame that ends it
 // neither starts a new game on F1 nor pauses again.
-static bool stepRules(const FrameInput &in, bool (*worthAPlace)()) {
+static void stepRules(const FrameInput &in, bool (*worthAPlace)()) {
     if (gamePaused) {
-        if (!endPlay && !in.p) {
-            pauseFrame(in);
-            return true;
-        }
+        const bool p = readHand(RecordInput::p, in.p);
+        if (!endPlay && !p) return pauseFrame(in);
         gamePaused = false;
-        if (in.p) cue(Cue::pauseKeyHeld);
+        if (p) cue(Cue::pauseKeyHeld);
     } else {
-        if (in.f1) resetTokenTable(true);
-        if (in.p && !gameOver) {
+        if (readHand(RecordInput::f1, in.f1)) newGame();
+        if (endsHere()) return;
+        if (!gameOver && readHand(RecordInput::p, in.p)) {
             gamePaused = true;
             cue(Cue::pauseKeyHeld);
-            pauseFrame(in);
-            return true;
+            return pauseFrame(in);
         }
     }
-    return playFrame(in, worthAPlace);
+    playFrame(in, worthAPlace);
+}
+
+// An ended game's board, points and clock stand; the game-over screen still takes F1,
+// the buttons and Escape (the buttons' press flag goes on, as the player's hand does).
+static void endedFrame(const FrameInput &in, bool (*worthAPlace)()) {
+    if (!gameOver) return;
+    if (readHand(RecordInput::f1, in.f1)) return newGame();
+    rules::handleInterface(in);
+    if (!endPlay && !newGameAsked && readHand(RecordInput::escape, in.escape)) escapeKey(worthAPlace);
+}
+
+// A game whose record reaches a cap ends there: a relax game as the menu button ends
+// it, with its result; any other is left unfinished.
+static void capRecord() {
+    if (playedRulesVersion < 2 || playEnded()) return;
+    if (frameCount < recordFrameCap(_gameMode) && gameRecord.events.size() < recordInputCap) return;
+    gamePaused = false;
+    if (_gameMode == modeRelax)
+        gameOver = true;
+    else
+        endPlay = true;
 }
 
 bool stepFrame(const FrameInput &in, bool (*worthAPlace)()) {
-    recordInput(in);
-    const bool goesOn = stepRules(in, worthAPlace);
+    if (endsHere()) {
+        endedFrame(in, worthAPlace);
+        return !endPlay;
+    }
+    stepRules(in, worthAPlace);
     endRecordedFrame();
-    return goesOn;
+    capRecord();
+    return !endPlay;
 }

@@ -18,9 +18,10 @@ static uint32_t windowAward(long windows) {
 }
 
 // Cleared tokens keep alive and colour until their fade ends, so the column
-// scan still sees tokens the row scan has just started to clear.
+// scan still sees tokens the row scan has just started to clear. A board the move
+// search saw without a line has none to clear: an idle board is not scanned again.
 void rules::checkForMatches() {
-    if (isThereAnIncomingToken() || isThereAMovingToken() || isThereAFadingToken()) return;
+    if (knownWithoutLine() || isThereAnIncomingToken() || isThereAMovingToken() || isThereAFadingToken()) return;
     long windows = 0;
     findWindow([&windows](long x1, long y1, long x2, long y2, long x3, long y3) {
         if (isMatching(x1, y1, x2, y2, x3, y3)) {

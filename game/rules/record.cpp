@@ -1,45 +1,54 @@
 #include "record.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 GameRecord gameRecord;
+uint16_t playedRulesVersion = rulesVersion;
 
-// What the rules last read, as recorded: a change is an event.
-static FrameInput recorded;
+// What the rules last read of each input, as recorded: a change is an input.
+static int16_t recorded[uint8_t(RecordInput::decision) + 1];
 
 static const char magic[4] = {'B', 'R', 'X', 'R'};
 static const size_t headerSize = 21;
 static const uint8_t endMark = 0;
 static const int16_t minutesPerDay = 24 * 60;
 
+// Every input at rest: no cell, no button, everything up, clock 0.
+static void restHand(int16_t *hand) {
+    for (int i = 0; i <= int(RecordInput::decision); i++) hand[i] = 0;
+    hand[int(RecordInput::cell)] = hand[int(RecordInput::button)] = -1;
+}
+
 void startRecord(uint32_t seed) {
     gameRecord = GameRecord{};
-    gameRecord.header = {_gameMode, gameDifficulty, static_cast<int32_t>(colorCount()), seed, frameCount, oldButton, oldbt};
+    gameRecord.header = {_gameMode, gameDifficulty, static_cast<int32_t>(colorCount()), seed, frameCount, oldButton, oldbt, playedRulesVersion};
     gameRecord.frames = frameCount;
-    recorded = FrameInput{};
+    restHand(recorded);
 }
 
-static void noteChange(RecordInput input, int16_t was, int16_t now) {
-    if (was != now) gameRecord.events.push_back({frameCount, input, now});
+// Nothing is recorded of a game that has ended (the first rules played on).
+static bool recording() { return playedRulesVersion < 2 || !playEnded(); }
+
+int16_t readHand(RecordInput input, int16_t value) {
+    int16_t &last = recorded[int(input)];
+    if (value != last && recording()) {
+        gameRecord.events.push_back({frameCount, input, value});
+        last = value;
+    }
+    return value;
 }
 
-// The cell is read only while the button is down, so a wandering pointer costs nothing.
-void recordInput(const FrameInput &in) {
-    FrameInput now = in;
-    if (!now.down) now.cell = -1;
-    noteChange(RecordInput::down, recorded.down, now.down);
-    noteChange(RecordInput::cell, recorded.cell, now.cell);
-    noteChange(RecordInput::button, recorded.button, now.button);
-    noteChange(RecordInput::f1, recorded.f1, now.f1);
-    noteChange(RecordInput::p, recorded.p, now.p);
-    noteChange(RecordInput::escape, recorded.escape, now.escape);
-    noteChange(RecordInput::clock, recorded.clock, now.clock);
-    recorded = now;
+// Which it is stays unrecorded, so that a record cannot say it two ways.
+bool readHandSet(RecordInput input, int16_t value) {
+    const bool set = value >= 0;
+    if ((recorded[int(input)] >= 0) != set) readHand(input, set ? 0 : -1);
+    return set;
 }
 
 bool recordDecision(bool offerEntry) {
-    gameRecord.events.push_back({frameCount, RecordInput::decision, offerEntry});
+    if (recording()) gameRecord.events.push_back({frameCount, RecordInput::decision, offerEntry});
     return offerEntry;
 }
 
@@ -62,10 +71,13 @@ static void putLittle(std::string &out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; i++) out += char(v >> (8 * i) & 0xFF);
 }
 
+// Each rules version has its own format: version 1 records held whole runs of games.
+static uint32_t formatOf(uint32_t rules) { return rules == 1 ? 1 : recordFormatVersion; }
+
 std::string writeRecordHeader(const RecordHeader &h) {
     std::string out(magic, sizeof magic);
-    putLittle(out, recordFormatVersion, 2);
-    putLittle(out, rulesVersion, 2);
+    putLittle(out, formatOf(h.rules), 2);
+    putLittle(out, h.rules, 2);
     for (int32_t b : {h.mode, h.difficulty, h.colours, int32_t(boardCells)}) out += char(b);
     putLittle(out, h.seed, 4);
     putLittle(out, h.startFrame, 4);
@@ -122,16 +134,20 @@ struct Reader {
 
 bool inRange(long v, long low, long high) { return v >= low && v <= high; }
 
-bool readHeader(Reader &in, RecordHeader &h) {
+// Which versions a reader takes: a submission or a journal only the current one.
+enum class Versions { current, withOld };
+
+bool readHeader(Reader &in, RecordHeader &h, Versions versions) {
     if (in.end - in.at < long(headerSize)) return in.fail("truncated header");
     if (std::memcmp(in.at, magic, sizeof magic) != 0) return in.fail("not a game record (bad magic)");
     in.at += sizeof magic;
     uint32_t format = 0, rules = 0, mode = 0, difficulty = 0, colours = 0, cells = 0;
     in.little(format, 2, "header");
     in.little(rules, 2, "header");
-    if (format != recordFormatVersion) return in.fail("unknown record format version " + std::to_string(format));
-    if (rules != rulesVersion) return in.fail("recorded under rules version " + std::to_string(rules) +
-                                              ", these are version " + std::to_string(rulesVersion));
+    if (rules != rulesVersion && !(rules == 1 && versions == Versions::withOld))
+        return in.fail("recorded under rules version " + std::to_string(rules) + ", these are version " +
+                       std::to_string(rulesVersion));
+    if (format != formatOf(rules)) return in.fail("unknown record format version " + std::to_string(format));
     in.little(mode, 1, "header"), in.little(difficulty, 1, "header");
     in.little(colours, 1, "header"), in.little(cells, 1, "header");
     uint32_t held = 0;
@@ -141,8 +157,11 @@ bool readHeader(Reader &in, RecordHeader &h) {
     if (colours != 5 + difficulty) return in.fail("colour count does not match the difficulty");
     if (cells != boardCells) return in.fail("board size out of range");
     if (held > 3) return in.fail("held buttons out of range");
+    if (rules > 1 && h.startFrame != 0) return in.fail("a game's record starts at frame 0");
+    if (rules > 1 && held != 0) return in.fail("a game starts with no button held");
     h.oldButton = held & 1, h.oldbt = held & 2;
     h.mode = int32_t(mode), h.difficulty = int32_t(difficulty), h.colours = int32_t(colours);
+    h.rules = uint16_t(rules);
     return true;
 }
 
@@ -169,7 +188,9 @@ bool readEvent(Reader &in, uint8_t kind, RecordEvent &e) {
 }  // namespace
 
 // A record in progress ends where its bytes do: an input cut short there is dropped.
+// No frame may pass the mode's cap, so a record's cost is known before it is replayed.
 static bool readInputs(Reader &in, GameRecord &record, bool inProgress) {
+    const uint32_t cap = recordFrameCap(record.header.mode);
     uint32_t last = record.header.startFrame;
     for (;;) {
         RecordEvent e{};
@@ -182,6 +203,9 @@ static bool readInputs(Reader &in, GameRecord &record, bool inProgress) {
         }
         if (!whole) return false;
         if (e.frame < last) return in.fail("frame stamps go backwards at frame " + std::to_string(e.frame));
+        if (e.frame > cap || (e.frame == cap && kind != endMark))
+            return in.fail("frame " + std::to_string(e.frame) + " is past the longest game of its mode (" +
+                           std::to_string(cap) + " frames)");
         if (kind == endMark) {
             if (inProgress) return in.fail("the game has ended");
             record.frames = e.frame;
@@ -196,12 +220,17 @@ static bool readInputs(Reader &in, GameRecord &record, bool inProgress) {
     return true;
 }
 
-static bool readAny(const void *data, size_t size, GameRecord &record, std::string &error, bool inProgress) {
+static bool readAny(const void *data, size_t size, GameRecord &record, std::string &error, bool inProgress,
+                    Versions versions = Versions::current) {
     error.clear();
     record = GameRecord{};
+    if (size > recordByteCap) {
+        error = "longer than the largest record (" + std::to_string(recordByteCap) + " bytes)";
+        return false;
+    }
     const uint8_t *bytes = static_cast<const uint8_t *>(data);
     Reader in{bytes, bytes + size, error};
-    return readHeader(in, record.header) && readInputs(in, record, inProgress);
+    return readHeader(in, record.header, versions) && readInputs(in, record, inProgress);
 }
 
 bool readRecord(const void *data, size_t size, GameRecord &record, std::string &error) {
@@ -210,6 +239,10 @@ bool readRecord(const void *data, size_t size, GameRecord &record, std::string &
 
 bool readRecordInProgress(const void *data, size_t size, GameRecord &record, std::string &error) {
     return readAny(data, size, record, error, true);
+}
+
+bool readRecordToWatch(const void *data, size_t size, GameRecord &record, std::string &error) {
+    return readAny(data, size, record, error, false, Versions::withOld);
 }
 
 // ---------------------------------------------------------------- replay ----
@@ -238,7 +271,7 @@ ReplayResult replayRecord(GameRecord record) { return replayRecord(std::move(rec
 ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGoing, uint32_t every) {
     RecordPlayer player(record);
     Cue played[maxCues];
-    for (uint32_t sinceAsked = 0; frameCount < record.frames; sinceAsked++) {
+    for (uint32_t sinceAsked = 0;; sinceAsked++) {
         if (sinceAsked == every) {
             sinceAsked = 0;
             if (!keepGoing()) {
@@ -247,22 +280,46 @@ ReplayResult replayRecord(GameRecord record, const std::function<bool()> &keepGo
                 return stopped;
             }
         }
-        player.frame();
+        if (!player.frame()) break;
         takeCues(played);
     }
-    return currentResult();
+    ReplayResult result = currentResult();
+    result.pastTheEnd = frameCount < record.frames;
+    return result;
+}
+
+std::string rewriteFault(const std::string &bytes) {
+    const std::string again = writeRecord(gameRecord);
+    if (again == bytes) return "";
+    GameRecord sent;
+    std::string error;
+    if (!readRecordToWatch(bytes.data(), bytes.size(), sent, error)) return error;
+    if (sent.frames > gameRecord.frames)
+        return "its game ended at frame " + std::to_string(gameRecord.frames - 1) + ", the record goes on to frame " +
+               std::to_string(sent.frames - 1);
+    const size_t at = size_t(std::mismatch(again.begin(), again.end(), bytes.begin()).first - again.begin());
+    if (at < headerSize) return "its header is not the one the game writes";
+    const auto alike = [](const RecordEvent &a, const RecordEvent &b) {
+        return a.frame == b.frame && a.input == b.input && a.value == b.value;
+    };
+    size_t same = 0;
+    while (same < sent.events.size() && same < gameRecord.events.size() && alike(sent.events[same], gameRecord.events[same])) same++;
+    const uint32_t frame = same < sent.events.size() ? sent.events[same].frame : sent.frames;
+    return "at frame " + std::to_string(frame) + " it holds an input other than what the rules read";
 }
 
 RecordPlayer::RecordPlayer(const GameRecord &played) : record(played) {
     const RecordHeader &h = record.header;
-    oldButton = h.oldButton;
-    oldbt = h.oldbt;
     startGame(h.mode, h.difficulty, h.seed);
+    // The header is recorded again from the game as it starts, not copied.
+    playedRulesVersion = gameRecord.header.rules = h.rules;
+    oldButton = gameRecord.header.oldButton = h.oldButton;
+    oldbt = gameRecord.header.oldbt = h.oldbt;
     frameCount = gameRecord.header.startFrame = gameRecord.frames = h.startFrame;
 }
 
 bool RecordPlayer::frame() {
-    if (frameCount >= record.frames) return false;
+    if (frameCount >= record.frames || (playedRulesVersion > 1 && playEnded())) return false;
     replayedDecision = false;
     for (; next < record.events.size() && record.events[next].frame == frameCount; next++)
         apply(record.events[next], in);

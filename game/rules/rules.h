@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 // The rules of the game: the board, its moves, points and clock, and what a frame of
 // play decides from what the player did. Nothing here draws, plays or asks a device,
@@ -60,6 +61,7 @@ extern int32_t gameDifficulty;          // 0..2
 extern char gameDescription[260];       // "brolix<mode>dif<difficulty>"
 extern bool gameOver;                   // the game has ended
 extern bool endPlay;                    // leave the game for the menu
+extern bool newGameAsked;               // F1 or the new-game button ended this game: the next one starts
 extern bool gamePaused;                 // the board is hidden and stands still
 extern float gameOverFade;              // opacity of the game-over screen
 extern bool ghighscoreProcessed;        // this game's high score has been handled
@@ -74,7 +76,9 @@ extern float blendAttack;               // label alpha
 extern bool oldButton;                  // left button seen down by the board
 extern bool oldbt;                      // left button seen down by the buttons
 
-extern sToken calculationTokenTable[boardCells];   // scratch board of the move search
+// Over, left or given up for a new one: from the frame it ended on, a game changes no
+// more (no exchange, no points, no clock) and its record is complete.
+inline bool playEnded() { return gameOver || endPlay || newGameAsked; }
 
 inline sToken &tokenAt(long x, long y) { return tokenTable[y * boardColumns + x]; }
 long colorCount();                      // colours in play: 5 + difficulty (clamped to 0..2)
@@ -123,12 +127,10 @@ void fallTokens();                      // move tokens down into empty cells
 void doSwapTokens();                    // advance and complete the running exchange
 void advanceBoard();                    // the four above, in a frame's order: the board's own motion
 
-void swapForHint(long x1, long y1, long x2, long y2);   // exchange colours on the scratch board
-bool isMatchingForHint(long x1, long y1, long x2, long y2, long x3, long y3);
-bool checkForPossibility();             // the scratch board holds a line
 bool isAPossibleMatch(long x1, long y1, long x2, long y2); // would this exchange form a line?
 bool isHint(long x, long y);            // the token has a move with a neighbour
 bool isThereAPossibilityLeft();         // any token has a move
+bool knownWithoutLine();                // the last search saw this board, and no line of three on it
 void showHint();                        // make one token with a move pulse
 
 void doBonus(long bonusType, long x, long y); // effect of a bomb, row or column mark
@@ -136,10 +138,11 @@ void startZapAttack();                  // announce a replaced board
 void clearZapAttack();                  // no label
 bool stepZapAttack();                   // advance the label; true when it shows this frame
 
+constexpr int32_t framesPerTick = 75;   // counted frames of one timer step
 void resetTimer(long gameMode);         // start the timer of a mode; the game is not over
 // Counts a frame when decompte and applies the mode's end rule at each tick; the relax
-// mode's timer shows clock, minutes since local midnight.
-void tickTimer(long gameMode, bool decompte, int32_t clock);
+// mode's timer shows clock(), minutes since local midnight, asked at its ticks only.
+void tickTimer(long gameMode, bool decompte, const std::function<int32_t()> &clock);
 
 // ----------------------------------------------------------------- cues ----
 
@@ -175,11 +178,12 @@ void handleInterface(const FrameInput &in); // the action of a click on a button
 
 // ---------------------------------------------------------------- a game ----
 
-// A new session of a mode: seeds the random source, deals, starts the record.
+// A new game of a mode: seeds the random source, deals, no button held, starts its record.
 void startGame(long gameMode, int32_t difficulty, uint32_t seed);
 
-// One frame of play; false when the session leaves for the menu (endPlay stood at the
-// check after the buttons, and nothing more of the frame is played). worthAPlace answers
-// whether the result earns a name entry; it is asked only when Escape ends a relax game,
-// and its answer goes into the record.
+// One frame of play; false when the game is left for the menu (endPlay). The frame that
+// ends a game plays nothing after the end. Once over, a game takes only F1, the buttons
+// and Escape, which ask for a new game or leave; nothing of that is recorded. worthAPlace
+// answers whether the result earns a name entry; it is asked only when Escape ends a
+// relax game, and its answer goes into the record.
 bool stepFrame(const FrameInput &in, bool (*worthAPlace)());

@@ -10,6 +10,7 @@ int32_t gameDifficulty = 1;
 char gameDescription[260] = "";
 bool gameOver = false;
 bool endPlay = false;
+bool newGameAsked = false;
 bool gamePaused = false;
 uint32_t frameCount = 0;
 float gameOverFade = 0;
@@ -34,19 +35,22 @@ void resetGameState(GameReset scope, long gameMode) {
         _onlineProcessed = false;
         resetTimer(_gameMode);   // also clears gameOver and ghighscoreProcessed
     }
-    endPlay = false;
+    endPlay = newGameAsked = false;
     gameOverFade = 0;
     dealFreshBoard();
 }
 
 void resetTokenTable(bool resetScore) { resetGameState(resetScore ? GameReset::game : GameReset::board, _gameMode); }
 
-// The buttons stay as last seen, so a press held over from the last session counts once.
+// Nothing of the game before carries over: each game is one record from its own seed,
+// and a press held into it acts once the board rests, as in the first game of a run.
 void startGame(long gameMode, int32_t difficulty, uint32_t seed) {
     gameDifficulty = difficulty < 0 ? 0 : difficulty > 2 ? 2 : difficulty;
     seedRandom(seed);
     resetGameState(GameReset::session, gameMode);
     gamePaused = false;
+    oldButton = oldbt = false;
+    playedRulesVersion = rulesVersion;
     frameCount = 0;
     Cue dropped[maxCues];
     takeCues(dropped);

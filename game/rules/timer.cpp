@@ -3,7 +3,6 @@
 int32_t gameTimer = 0;
 int32_t subTimer = 0;
 
-static const int32_t framesPerTick = 75;
 static const uint32_t millionTarget = 1000000;
 
 void resetTimer(long gameMode) {
@@ -15,7 +14,7 @@ void resetTimer(long gameMode) {
 
 // Ticks go on after the end, so points of clears still running count until
 // the high score is handled; the million mode keeps its time.
-static void timerTick(long gameMode, int32_t clock) {
+static void timerTick(long gameMode, const std::function<int32_t()> &clock) {
     switch (gameMode) {
     case modeSixtySeconds:
     case modeFiveMinutes:
@@ -37,14 +36,14 @@ static void timerTick(long gameMode, int32_t clock) {
         break;
     case modeRelax:
         _realScore = static_cast<int32_t>(score);
-        gameTimer = clock;
+        gameTimer = clock();
         break;
     default:
         break;
     }
 }
 
-void tickTimer(long gameMode, bool decompte, int32_t clock) {
+void tickTimer(long gameMode, bool decompte, const std::function<int32_t()> &clock) {
     if (decompte) subTimer++;
     if (subTimer >= framesPerTick) {
         subTimer = 0;

@@ -102,9 +102,8 @@ void clickSeen(GameRun &run, const Image &mouse, const layout::Rect &r) {
     ASSERT_TRUE(frameSince(run, mouse, r)) << "release not seen";
 }
 
-// The buttons' press flag outlives a session: after the menu button ends a game, the next game's
-// buttons act only once a frame has seen the button up. So the press waits until the game draws
-// the button lit under the pointer (its left end: the cursor is not there).
+// The press waits until the game draws the button lit under the pointer (its left end: the
+// cursor is not there), so a game frame reads it.
 void clickGameButton(GameRun &run, const Image &inGame, int id) {
     const layout::Rect &b = layout::GAME_BUTTONS[id];
     run.pointAt(b);
@@ -335,7 +334,7 @@ TEST(Installed, KeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     std::filesystem::create_directories(state);
     std::filesystem::create_directories(game.path("xdg/brolix"));
     game.write("xdg/brolix/srelx", std::string(324, '\0'));
-    game.write("state/brolix/brolix2dif0.journal", std::string("BRXR\1\0\1\0\2\0\5\x60\0\0\0\0\0\0\0\0\0\x05\x09\x01", 24));   // unknown input
+    game.write("state/brolix/brolix2dif0.journal", std::string("BRXR\2\0\2\0\2\0\5\x60\0\0\0\0\0\0\0\0\0\x05\x09\x01", 24));   // unknown input
     std::string other = writeRecordHeader(RecordHeader{});
     other[6] = 9;
     game.write("state/brolix/brolix0dif0.journal", other);

@@ -15,7 +15,6 @@
 class PlayedGame {
 public:
     PlayedGame(GameMode mode, int32_t difficulty, uint32_t seed, uint32_t playerSeed) : player(playerSeed) {
-        oldButton = oldbt = false;   // as a program's first game finds them
         startGame(mode, difficulty, seed);
     }
 

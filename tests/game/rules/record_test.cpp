@@ -1,6 +1,6 @@
 // Scripted games of every mode, played through the rules frame by frame as the game
-// session plays them, recorded and replayed without a window; and the record reader
-// against damaged records.
+// session plays them, recorded and replayed without a window; forged, respelled and
+// damaged records against the reader and the replay; the caps; an old record.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,28 +34,27 @@ void playTheMiddle(PlayedGame &g) {
     for (int i = 0; i < 10; i++) g.exchange();
 }
 
-// The end of each mode's game.
+// The end of each mode's game (the million game goes on; the sixty seconds ran out in
+// the middle). After it the game-over screen takes its way out, and nothing more is
+// played or recorded.
 void playTheEnd(PlayedGame &g, GameMode mode) {
     switch (mode) {
-    case modeSixtySeconds:
-        while (!gameOver) g.frame();
-        g.frames(100);
-        break;
-    case modeFiveMinutes:
-        g.press(&FrameInput::f1);
-        for (int i = 0; i < 20; i++) g.exchange();
-        break;
-    case modeMillion:
-        g.frames(75 * 3);
-        break;
+    case modeSixtySeconds: while (!gameOver) g.frame(); break;
+    case modeFiveMinutes: g.press(&FrameInput::f1); break;
+    case modeMillion: g.frames(75 * 3); return;
     case modeRelax:
         g.offerEntry = true;
         g.press(&FrameInput::escape);
         EXPECT_TRUE(gameOver && !endPlay) << "a result worth a place takes the name entry";
-        g.clickButton(2);
-        EXPECT_TRUE(endPlay);
         break;
     }
+    const std::string ended = writeRecord(gameRecord);
+    const uint32_t points = score;
+    if (gameOver) g.clickButton(2);
+    g.exchange();
+    EXPECT_TRUE(endPlay || newGameAsked);
+    EXPECT_EQ(writeRecord(gameRecord), ended);
+    EXPECT_EQ(score, points);
 }
 
 GameRecord readBytes(const std::string &bytes) {
@@ -80,57 +79,54 @@ TEST_P(EachMode, AScriptedGameReplaysToTheSameBoardScoreAndFrame) {
     playTheMiddle(g);
     playTheEnd(g, mode);
     EXPECT_GT(g.count(Cue::bomb) + g.count(Cue::zap), 0) << "a bonus mark fires";
-    const ReplayResult live = currentResult();
+    const ReplayResult ended = currentResult();
     const std::string bytes = writeRecord(gameRecord);
 
-    expectSame(replayRecord(readBytes(bytes)), live);
-    EXPECT_EQ(writeRecord(gameRecord), bytes) << "the replay reads what the game read";
+    const ReplayResult replayed = replayRecord(readBytes(bytes));
+    expectSame(replayed, ended);
+    EXPECT_EQ(rewriteFault(bytes), "") << "the replay reads what the game read";
     // A rule that changes a result must raise rulesVersion: old records replay to other games.
-    EXPECT_EQ(std::tuple(live.score, live.realScore, live.frames, live.boardDigest), pinned);
+    EXPECT_EQ(std::tuple(ended.score, ended.realScore, ended.frames, ended.boardDigest), pinned);
 }
 
 INSTANTIATE_TEST_SUITE_P(Record, EachMode,
-                         ::testing::Values(std::pair{modeSixtySeconds, Pinned{2987, 2987, 4970, 0x451a5fe0cd96b577}},
-                                           std::pair{modeFiveMinutes, Pinned{400, 0, 7270, 0x1743fd3c7ecb33f7}},
+                         ::testing::Values(std::pair{modeSixtySeconds, Pinned{2987, 2987, 4779, 0x118381fca4797407}},
+                                           std::pair{modeFiveMinutes, Pinned{3017, 0, 5311, 0xe4d4e1e3e1e4e03d}},
                                            std::pair{modeMillion, Pinned{113600, 0, 5535, 0x3bc089b6f188db86}},
-                                           std::pair{modeRelax, Pinned{2057, 2057, 4723, 0x55c8020a1ce77be6}}));
+                                           std::pair{modeRelax, Pinned{2057, 2057, 4720, 0x55c8020a1ce77be6}}));
 
-// Escape asks to leave; the session leaves at the next frame's check after the buttons,
-// so F1 or the new-game button held into that frame starts a new game instead. The menu
-// button leaves at once, a pause included. The way out replays like any other frame.
-TEST(Leaving, EscapeLeavesAtTheNextFramesCheckUnlessANewGameStartsFirst) {
-    PlayedGame g(modeFiveMinutes, 1, seed, seed);
-    g.exchange();
-    ASSERT_GT(score, 0u);
-    const auto step = [](FrameInput in) { return stepFrame(in, [] { return false; }); };
-    FrameInput escape, f1, newGame, menu, none;
+// Escape, the menu button (in a pause too), the new-game button and F1 each end the
+// game on the frame they are taken; the replay ends there too.
+TEST(Ending, EachWayOutEndsTheGameOnItsFrame) {
+    FrameInput escape, menu, newGame, f1;
     escape.escape = f1.f1 = true;
-    newGame.button = menu.button = 0, newGame.down = menu.down = true;
-    menu.button = 2;
-    EXPECT_TRUE(step(escape) && endPlay) << "the frame of Escape is played out";
-    EXPECT_TRUE(step(f1) && !endPlay && score == 0) << "F1 first: a new game goes on";
-    EXPECT_TRUE(step(escape) && endPlay);
-    EXPECT_TRUE(step(newGame) && !endPlay && score == 0) << "the new-game button first";
-    EXPECT_TRUE(step(none));
-    EXPECT_TRUE(step(escape) && endPlay);
-    EXPECT_FALSE(step(none)) << "left at the next frame";
-
-    PlayedGame paused(modeFiveMinutes, 1, seed, seed);
-    paused.press(&FrameInput::p);
-    ASSERT_TRUE(gamePaused);
-    EXPECT_TRUE(step(menu) && endPlay) << "a paused frame shows before the session leaves";
-    EXPECT_FALSE(step(menu));
-    const ReplayResult live = currentResult();
-    expectSame(replayRecord(readBytes(writeRecord(gameRecord))), live);
+    menu.button = 2, newGame.button = 0;
+    menu.down = newGame.down = true;
+    const std::vector<std::tuple<FrameInput, bool, bool>> ways = {
+        {escape, false, true}, {menu, true, true}, {newGame, false, false}, {f1, false, false}};
+    for (const auto &[hand, paused, left] : ways) {
+        PlayedGame g(modeFiveMinutes, 1, seed, seed);
+        g.exchange();
+        if (paused) g.press(&FrameInput::p);
+        const uint32_t last = frameCount;
+        g.hand = hand;
+        g.frame();
+        EXPECT_TRUE(left ? endPlay && !newGameAsked : newGameAsked && !endPlay) << last;
+        EXPECT_EQ(gameRecord.frames, last + 1);
+        const std::string bytes = writeRecord(gameRecord);
+        const ReplayResult live = currentResult();
+        expectSame(replayRecord(readBytes(bytes)), live);
+        EXPECT_EQ(rewriteFault(bytes), "");
+    }
 }
 
-// Forged as the issue found them: Escape at frame 1 leaves the game, and the record
-// plays on. In sixty seconds it scores while the clock stands until a stuck board is
-// replaced; in the million mode Escape again after every replaced board keeps the
-// clock at a second while the score passes a million. Each replays to the frame it
-// was left on, with nothing scored.
+// Forged as the issue found them, on the rules as they were: Escape at frame 1 leaves
+// the game, and the record plays on. In sixty seconds it scores while the clock stands
+// until a stuck board is replaced; in the million mode Escape again after every
+// replaced board keeps the clock at a second while the score passes a million.
 std::string forgedRecord(GameMode mode) {
     PlayedGame g(mode, 2, seed, seed);
+    playedRulesVersion = 1;
     g.frame();
     g.press(&FrameInput::escape);
     while (!gameOver && frameCount < 400000) {
@@ -144,54 +140,101 @@ std::string forgedRecord(GameMode mode) {
 TEST(Forged, AGameLeftAtFrameOneEndsThere) {
     for (GameMode mode : {modeSixtySeconds, modeMillion}) {
         const std::string forged = forgedRecord(mode);
-        const ReplayResult replayed = replayRecord(readBytes(forged));
-        EXPECT_TRUE(replayed.frames == 2 && replayed.score == 0 && !replayed.gameOver)
+        const GameRecord record = readBytes(forged);
+        const ReplayResult replayed = replayRecord(record);
+        EXPECT_TRUE(replayed.frames == 2 && replayed.score == 0 && !replayed.gameOver && replayed.pastTheEnd)
             << "mode " << mode << ": " << replayed.frames << " frames, " << replayed.score << " points";
+        EXPECT_EQ(rewriteFault(forged),
+                  "its game ended at frame 1, the record goes on to frame " + std::to_string(record.frames - 1));
     }
 }
 
-// A short game's record, to damage.
-std::string shortRecord() {
-    PlayedGame g(modeFiveMinutes, 1, 3, 3);
-    for (int i = 0; i < 3; i++) g.exchange();
-    return writeRecord(gameRecord);
-}
-
-std::string readError(const std::string &bytes) {
+// The first fault of a record: the reader's, else what its replay writes otherwise.
+std::string faultOf(const std::string &bytes) {
     GameRecord record;
     std::string error;
-    EXPECT_FALSE(readRecord(bytes.data(), bytes.size(), record, error)) << "accepted";
-    return error;
+    if (!readRecord(bytes.data(), bytes.size(), record, error)) return error;
+    replayRecord(record);
+    return rewriteFault(bytes);
 }
 
-TEST(RecordReader, RefusesDamageNamingTheFaultAndReadsAJournalCutAnywhere) {
-    const std::string good = shortRecord();
-    for (size_t n = 0; n < good.size(); n++)
-        EXPECT_NE(readError(good.substr(0, n)).find("truncated"), std::string::npos) << n;
-    // The first events: at frame 1 the button goes down over a cell.
-    ASSERT_EQ(good.substr(21, 5), std::string("\1\3\1\1\1", 5));
-    const std::vector<std::tuple<size_t, std::string, std::string>> damage = {
-        {0, "G", "not a game record (bad magic)"}, {4, "\2", "unknown record format version 2"},
-        {6, "\x09", "recorded under rules version 9, these are version 1"}, {8, "\4", "game mode out of range"},
-        {9, "\3\x08", "difficulty out of range"}, {10, "\7", "colour count does not match the difficulty"},
-        {20, "\4", "held buttons out of range"}, {22, "\x09", "unknown input kind 9"},
-        {26, "\x60", "input value out of range at frame 1"}, {26, "\xFE", "input value out of range at frame 1"},
-        {16, "\5", "frame stamps go backwards at frame 1"}, // the start frame after the first input
-        {21, "\xFF\xFF\xFF\xFF\x7F", "frame stamp beyond 32 bits"},
-        {21, std::string("\x81\0", 2), "frame stamp written longer than it needs"},
-        {good.size(), "x", "bytes after the end mark"}};
-    for (const auto &[at, bytes, expected] : damage) {
-        std::string s = good;
-        EXPECT_EQ(readError(s.replace(at, bytes.size(), bytes)), expected) << "at " << at;
-    }
-    GameRecord ended = gameRecord; // the end mark at its last input's frame
-    ended.frames = ended.events.back().frame;
-    EXPECT_EQ(readError(writeRecord(ended)), "an input after the last frame");
+// A short game, ended by the menu button, and ways to spell it otherwise.
+GameRecord honestGame() {
+    PlayedGame g(modeFiveMinutes, 1, 3, 3);
+    for (int i = 0; i < 3; i++) g.exchange();
+    g.clickButton(1);
+    g.clickButton(2);
+    return gameRecord;
+}
+
+std::string with(GameRecord record, RecordEvent added) {
+    const auto at = std::find_if(record.events.begin(), record.events.end(), [&](const RecordEvent &e) { return e.frame > added.frame; });
+    record.events.insert(at, added);
+    return writeRecord(record);
+}
+
+std::string patched(std::string bytes, size_t at, const std::string &part) { return bytes.replace(at, part.size(), part); }
+
+// Every refusal names its fault; after all of them the honest game still replays to its
+// result. Respellings of the game read well but replay to a game that writes otherwise.
+TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
+    const GameRecord honest = honestGame();
+    const ReplayResult result = currentResult();
+    const std::string good = writeRecord(honest);
+    ASSERT_TRUE(endPlay);
+    ASSERT_EQ(faultOf(good), "");
+    for (size_t n = 0; n < good.size(); n++) EXPECT_EQ(faultOf(good.substr(0, n)).find("truncated"), 0u) << n;
+    // Its first input: at frame 1 the button goes down (over a cell, read next).
+    const RecordEvent first = honest.events.front();
+    ASSERT_EQ(good.substr(21, 3), "\1\3\1");
+    GameRecord longer = honest, later = honest, swapped = honest;
+    longer.frames++;
+    for (RecordEvent &e : later.events) e.frame += 1000;
+    later.frames += 1000;
+    const auto pair = std::adjacent_find(swapped.events.begin(), swapped.events.end(),
+                                         [](const RecordEvent &a, const RecordEvent &b) { return a.frame == b.frame; });
+    ASSERT_NE(pair, swapped.events.end());
+    std::iter_swap(pair, pair + 1);
+    const uint32_t fiveMinutes = recordFrameCap(modeFiveMinutes);
+    GameRecord beyond = honest;
+    beyond.frames = fiveMinutes + 1;
+    const std::string past = "frame " + std::to_string(fiveMinutes + 1) + " is past the longest game of its mode (" +
+                             std::to_string(fiveMinutes) + " frames)";
+    const std::string otherInput = " it holds an input other than what the rules read";
+    const std::vector<std::pair<std::string, std::string>> hostile = {
+        {patched(good, 0, "G"), "not a game record (bad magic)"},
+        {patched(good, 4, "\3"), "unknown record format version 3"},
+        {patched(good, 6, "\x09"), "recorded under rules version 9, these are version 2"},
+        {patched(good, 8, "\4"), "game mode out of range"},
+        {patched(good, 9, "\3\x08"), "difficulty out of range"},
+        {patched(good, 10, "\7"), "colour count does not match the difficulty"},
+        {patched(good, 20, "\4"), "held buttons out of range"},
+        {patched(good, 22, "\x09"), "unknown input kind 9"},
+        {patched(good, 23, "\2"), "input value out of range at frame 1"},
+        {patched(good, 21, "\xFF\xFF\xFF\xFF\x7F"), "frame stamp beyond 32 bits"},
+        {patched(good, 21, std::string("\x80\0", 2)), "frame stamp written longer than it needs"},
+        {good + "x", "bytes after the end mark"},
+        {std::string(recordByteCap + 1, 'x'), "longer than the largest record (" + std::to_string(recordByteCap) + " bytes)"},
+        {writeRecord(beyond), past},
+        // Nine other spellings of the game.
+        {writeRecord(longer), "its game ended at frame " + std::to_string(honest.frames - 1) + ", the record goes on to frame " +
+                                  std::to_string(honest.frames)},
+        {patched(good, 20, "\3"), "a game starts with no button held"},
+        {writeRecord(later).replace(16, 4, std::string("\xe8\3\0\0", 4)), "a game's record starts at frame 0"},
+        {with(honest, {first.frame, RecordInput::escape, 0}), "at frame 1" + otherInput},                // changes nothing
+        {with(honest, {2, RecordInput::cell, 17}), "at frame 2" + otherInput},                             // the button up
+        {with(honest, {3, RecordInput::clock, 600}), "at frame 3" + otherInput},                           // not relax
+        {with(honest, {4, RecordInput::decision, 1}), "at frame 4" + otherInput},                          // not asked
+        {with(honest, {first.frame + 1, first.input, first.value}), "at frame 2" + otherInput},          // said twice
+        {writeRecord(swapped), "at frame " + std::to_string(pair->frame) + otherInput},                    // out of order
+    };
+    for (const auto &[bytes, fault] : hostile) EXPECT_EQ(faultOf(bytes), fault);
+    expectSame(replayRecord(readBytes(good)), result);
 
     // A journal is the record without its end mark, cut anywhere after its header: it reads
     // as the game up to its last whole input, and replays to that frame of the game.
-    std::string journal = writeRecordHeader(gameRecord.header);
-    for (const RecordEvent &e : gameRecord.events) writeRecordInput(journal, e);
+    std::string journal = writeRecordHeader(honest.header);
+    for (const RecordEvent &e : honest.events) writeRecordInput(journal, e);
     ASSERT_EQ(good.compare(0, journal.size(), journal), 0);
     GameRecord record;
     std::string error;
@@ -202,19 +245,74 @@ TEST(RecordReader, RefusesDamageNamingTheFaultAndReadsAJournalCutAnywhere) {
         inputs = record.events.size();
         EXPECT_EQ(record.frames, inputs ? record.events.back().frame + 1 : 0u);
     }
-    EXPECT_EQ(inputs, gameRecord.events.size());
+    EXPECT_EQ(inputs, honest.events.size());
     const ReplayResult resumed = replayRecord(record);
     // A bounded replay stops where it is told, after a whole stride of frames.
     const ReplayResult there = replayRecord(readBytes(good), [] { return false; }, resumed.frames);
     expectSame(there, resumed);
     EXPECT_TRUE(there.stopped && !resumed.stopped);
-    EXPECT_FALSE(readRecordInProgress(journal.data(), 20, record, error));
-    EXPECT_EQ(error, "truncated header");
-    journal[22] = 9;
-    EXPECT_FALSE(readRecordInProgress(journal.data(), journal.size(), record, error));
-    EXPECT_EQ(error, "unknown input kind 9");
+    // The journal that made a game spin for hours: one input stamped at frame 0xFFFFFFFE.
+    const std::string spinning = writeRecordHeader(honest.header) + std::string("\xfe\xff\xff\xff\x0f\3\1", 7);
+    EXPECT_FALSE(readRecordInProgress(spinning.data(), spinning.size(), record, error));
+    EXPECT_EQ(error, "frame 4294967294 is past the longest game of its mode (" + std::to_string(fiveMinutes) + " frames)");
     EXPECT_FALSE(readRecordInProgress(good.data(), good.size(), record, error));
     EXPECT_EQ(error, "the game has ended");
+}
+
+// A game ends on the frame its record reaches a cap, so none is ever written past them:
+// the idle million game is left there, the relax game is over with its result; a game
+// of P tapped every frame ends at the inputs' cap.
+TEST(Caps, AGameEndsAtItsCapsAndARecordPastThemIsRefused) {
+    for (GameMode mode : {modeMillion, modeRelax}) {
+        GameRecord idle;
+        idle.header.mode = mode;
+        idle.frames = recordFrameCap(mode);
+        const ReplayResult r = replayRecord(readBytes(writeRecord(idle)));
+        EXPECT_EQ(r.frames, recordFrameCap(mode));
+        EXPECT_EQ(mode == modeRelax ? r.gameOver && !endPlay : endPlay && !r.gameOver, true) << mode;
+        EXPECT_EQ(rewriteFault(writeRecord(idle)), "");
+        idle.frames++;
+        GameRecord record;
+        std::string error;
+        EXPECT_FALSE(readRecord(writeRecord(idle).data(), writeRecord(idle).size(), record, error));
+    }
+    PlayedGame g(modeMillion, 0, 1, 1);
+    while (!playEnded()) {
+        g.hand.p = !g.hand.p;
+        g.frame();
+    }
+    EXPECT_TRUE(endPlay && gameRecord.events.size() == recordInputCap);
+    const std::string bytes = writeRecord(gameRecord);
+    EXPECT_LE(bytes.size(), recordByteCap);
+    EXPECT_EQ(faultOf(bytes), "");
+}
+
+// A record of the first rules: a whole run, F1 and the new-game button starting games
+// inside it, a frame played after Escape, played on after the menu button, a held button
+// kept from the game before. Written by those rules, it replays as they replayed it.
+TEST(OldRecord, IsWatchedAsItWasPlayedButNotTakenAsAGame) {
+    const std::string hex =
+        "42525852010001000101066003000000000000000201030101012b0203000201ff0303010301370403000401ff7c0301"
+        "7c01087d03007d01ff7e03017e01147f03007f01ffbe010301be01010abf010300bf0101ffc0010301c0010116c10103"
+        "00c10101ffc8010401c9010400cb010301cb010110cc010300cc0101ffcd010301cd01011cce010300ce0101ffbc0203"
+        "01bc020132bd020300bd0201ffbe020301be02013ebf020300bf0201ffc6020601c7020301c702013ec7020200c70206"
+        "00c8020300c80201ffc90202ff8d0303018d03012f8e0303008e0301ff8f0303018f03013b90030300900301ff970305"
+        "019803050099030301990302019a0303009b0303019b0302029c0303009d0302ffee030301ee030108ef030300ef0301"
+        "fff0030301f0030109f1030300f10301ffab040301ab040127ac040300ac0401ffad040301ad040128ae040300ae0401"
+        "ff990500";
+    std::string bytes;
+    for (size_t i = 0; i < hex.size(); i += 2) bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    GameRecord record;
+    std::string error;
+    EXPECT_FALSE(readRecord(bytes.data(), bytes.size(), record, error));
+    EXPECT_EQ(error, "recorded under rules version 1, these are version 2");
+    ASSERT_TRUE(readRecordToWatch(bytes.data(), bytes.size(), record, error)) << error;
+    const ReplayResult r = replayRecord(record);
+    EXPECT_EQ(std::tuple(r.score, r.realScore, r.frames, r.gameTimer, r.gameOver, r.boardDigest),
+              std::tuple(60u, 0, 665u, 299, false, uint64_t(0x96e4a2915df69e5e)));
+    EXPECT_TRUE(endPlay && !r.pastTheEnd);
+    EXPECT_FALSE(readRecordToWatch(patched(bytes, 4, "\2").data(), bytes.size(), record, error));
+    EXPECT_EQ(error, "unknown record format version 2");
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+// A journal or a record to watch is read only when the game can bound it: a regular file,
+// no larger than the largest record, no frame past its mode's cap. A journal that is not
+// is set aside by name and a new game starts: PLAY neither waits nor spins.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "game_home.h"
+#include "journal.h"
+#include "record.h"
+#include "storage.h"
+#include "watch.h"
+
+namespace {
+
+TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnce) {
+    GameHome home;
+    const std::string path = journalPath(modeFiveMinutes, 0), folder = path.substr(0, path.find_last_of('/'));
+    makeFolders(folder);
+    RecordHeader header;
+    header.mode = modeFiveMinutes;
+    // The journal that made PLAY spin for hours: one input stamped at frame 0xFFFFFFFE.
+    const std::string spinning = writeRecordHeader(header) + std::string("\xfe\xff\xff\xff\x0f\3\1", 7);
+    const std::vector<std::pair<std::function<void()>, std::string>> files = {
+        {[&] { std::ofstream(path, std::ios::binary) << spinning; },
+         "frame 4294967294 is past the longest game of its mode (" + std::to_string(recordFrameCap(modeFiveMinutes)) + " frames)"},
+        {[&] { std::ofstream(path).close(), std::filesystem::resize_file(path, 256u << 20); }, "is larger than any record"},
+        {[&] { mkfifo(path.c_str(), 0600); }, "is not a regular file"},
+        {[&] { std::filesystem::create_directory(path); }, "is not a regular file"}};
+    for (const auto &[make, fault] : files) {
+        make();
+        GameRecord record;
+        std::string watched;
+        EXPECT_FALSE(loadRecordFile(path.c_str(), record, watched));
+        EXPECT_EQ(watched, fault);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(resumeJournal(modeFiveMinutes, 0));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(path + ": " + fault + "; set aside as "), std::string::npos) << said;
+        EXPECT_FALSE(std::filesystem::exists(path));
+        std::filesystem::remove_all(folder);
+        makeFolders(folder);
+    }
+}
+
+}  // namespace
