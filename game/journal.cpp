@@ -51,7 +51,7 @@ void appendPending(std::string &out) {
         noteWritten({frameCount - 1, RecordInput::down, downWritten}, out);
 }
 
-// A new journal of the whole session so far.
+// A new journal of the game so far.
 void startJournal() {
     openPath = journalPath(_gameMode, gameDifficulty);
     makeFolders(openPath.substr(0, openPath.find_last_of('/')));

@@ -68,7 +68,7 @@ extern bool ghighscoreProcessed;        // this game's high score has been handl
 extern bool _onlineProcessed;           // this game's score went to the server
 extern int32_t gameTimer;               // seconds left / taken, or time of day
 extern int32_t subTimer;                // frames toward the next tick
-extern uint32_t frameCount;             // frames stepped since the session started
+extern uint32_t frameCount;             // frames stepped since the game started
 extern uint64_t randomState;           // the board's random source, seeded by startGame
 extern float zapAttack;                 // replaced-board label angle and clock; negative: no label
 extern float zoomAttack;                // label zoom
@@ -91,7 +91,7 @@ long randomMod(long n);                 // random integer 0..n-1
 enum class GameReset {
     board,                              // a new board: score, timer and label go on
     game,                               // a new game in the same mode: score, result, timer, end flags
-    session,                            // a game of another mode: also its name, point unit and label
+    session,                            // a game started anew (startGame): also its name, point unit and label
 };
 void resetGameState(GameReset scope, long gameMode);
 void resetTokenTable(bool resetScore);  // a new game (resetScore) or only a new board

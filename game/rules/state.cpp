@@ -19,7 +19,8 @@ bool _onlineProcessed = false;
 
 // The one place that says what a game's state is (rules.h lists it under one heading):
 // a stored or resumed game must hold exactly what this sets. Only the random source,
-// the difficulty, the pause and the frame count are set elsewhere, by startGame.
+// the difficulty, the pause, the held buttons, the rules version and the frame count are
+// set elsewhere, by startGame.
 void resetGameState(GameReset scope, long gameMode) {
     if (scope == GameReset::session) {
         std::snprintf(gameDescription, sizeof gameDescription, "brolix%lddif%d", gameMode, gameDifficulty);
