@@ -18,8 +18,8 @@ if [ "$target" = record ]; then
     mkdir -p "$out/record_corpus"
     clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root/game/rules" \
         "$root"/game/rules/*.cpp "$root/tests/fuzz/record_fuzz.cpp" -o "$out/record_fuzz"
-    # Seed: a header and a few inputs of a relax game.
-    printf 'BRXR\1\0\1\0\3\2\7\140\1\0\0\0\0\0\0\0\0\1\3\1\1\1\5\2\3\0\3\6\1\10\1\12\0' \
+    # Seed: a header and a few inputs of a relax game: a press on cell 5, Escape and its decision.
+    printf 'BRXR\2\0\2\0\3\2\7\140\1\0\0\0\0\0\0\0\0\1\3\1\1\1\5\2\3\0\3\6\1\3\10\1\4\0' \
         >"$out/record_corpus/seed.rec"
     cd "$out"
     exec ./record_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 record_corpus

@@ -154,13 +154,23 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     // after the repeat delay, right adds an "a", down twice turns it back round to "z".
     const std::pair<int, std::vector<EKeyboardLayout>> pad[] = {
         {82, {K_VK_LEFT}}, {83, {K_VK_UP}}, {111, {K_VK_RIGHT}}, {112, {K_VK_DOWN}}, {113, {}}, {114, {K_VK_DOWN}},
-        {115, {K_VK_RETURN}}, {116, {K_VK_ESCAPE}}};
+        {115, {K_VK_RETURN}}, {116, {}}, {120, {K_VK_ESCAPE}}};
     for (const auto &[frame, keys] : pad)
         on(lastFrame + frame, [keys = keys] {
             for (EKeyboardLayout k : {K_VK_LEFT, K_VK_UP, K_VK_RIGHT, K_VK_DOWN, K_VK_RETURN, K_VK_ESCAPE})
                 inputScript::setKey(k, std::find(keys.begin(), keys.end(), k) != keys.end());
         });
+    // F1 on the game-over screen: the ended game's record stays as it was, the next game is
+    // a record of its own from frame 0, with the test's seed.
+    GameRecord ended;
+    on(lastFrame + 116, [&] { ended = gameRecord, setenv("BROLIX_TEST_SEED", "25", 1), inputScript::setKey(K_VK_F1, true); });
+    on(lastFrame + 117, [] { inputScript::setKey(K_VK_F1, false); });
+    on(lastFrame + 119, [&] {
+        EXPECT_EQ(ended.frames, uint32_t(lastFrame)) << "ended on the frame the clock ran out";
+        EXPECT_TRUE(!gameOver && score == 0 && frameCount == 2 && gameRecord.header.seed == 25);
+    });
     play(modeSixtySeconds);
+    unsetenv("BROLIX_TEST_SEED");
 
     EXPECT_EQ(labelFrames, 193) << "the 194th step of the label is transparent";
     const sHighEntry &third = score60sec.players[scoreTable + 2];
