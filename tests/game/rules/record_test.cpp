@@ -34,14 +34,17 @@ void playTheMiddle(PlayedGame &g) {
     for (int i = 0; i < 10; i++) g.exchange();
 }
 
-// The end of each mode's game (the million game goes on; the sixty seconds ran out in
-// the middle). After it the game-over screen takes its way out, and nothing more is
-// played or recorded.
+// The end of each mode's game: the clock (it ran out in the middle), the menu button in
+// a pause, F1, Escape taking the name entry. After it the game-over screen still takes a
+// new game or the way out, and nothing more is played or recorded.
 void playTheEnd(PlayedGame &g, GameMode mode) {
     switch (mode) {
     case modeSixtySeconds: while (!gameOver) g.frame(); break;
-    case modeFiveMinutes: g.press(&FrameInput::f1); break;
-    case modeMillion: g.frames(75 * 3); return;
+    case modeFiveMinutes:
+        g.press(&FrameInput::p);
+        g.clickButton(2);
+        break;
+    case modeMillion: g.press(&FrameInput::f1); break;
     case modeRelax:
         g.offerEntry = true;
         g.press(&FrameInput::escape);
@@ -50,9 +53,9 @@ void playTheEnd(PlayedGame &g, GameMode mode) {
     }
     const std::string ended = writeRecord(gameRecord);
     const uint32_t points = score;
-    if (gameOver) g.clickButton(2);
     g.exchange();
-    EXPECT_TRUE(endPlay || newGameAsked);
+    if (gameOver) g.clickButton(mode == modeRelax ? 0 : 2);
+    EXPECT_TRUE(mode == modeFiveMinutes || mode == modeSixtySeconds ? endPlay : newGameAsked) << mode;
     EXPECT_EQ(writeRecord(gameRecord), ended);
     EXPECT_EQ(score, points);
 }
@@ -91,34 +94,9 @@ TEST_P(EachMode, AScriptedGameReplaysToTheSameBoardScoreAndFrame) {
 
 INSTANTIATE_TEST_SUITE_P(Record, EachMode,
                          ::testing::Values(std::pair{modeSixtySeconds, Pinned{2987, 2987, 4779, 0x118381fca4797407}},
-                                           std::pair{modeFiveMinutes, Pinned{3017, 0, 5311, 0xe4d4e1e3e1e4e03d}},
-                                           std::pair{modeMillion, Pinned{113600, 0, 5535, 0x3bc089b6f188db86}},
+                                           std::pair{modeFiveMinutes, Pinned{3017, 0, 5313, 0xe4d4e1e3e1e4e03d}},
+                                           std::pair{modeMillion, Pinned{113600, 0, 5311, 0xe4d4e1e3e1e4e03d}},
                                            std::pair{modeRelax, Pinned{2057, 2057, 4720, 0x55c8020a1ce77be6}}));
-
-// Escape, the menu button (in a pause too), the new-game button and F1 each end the
-// game on the frame they are taken; the replay ends there too.
-TEST(Ending, EachWayOutEndsTheGameOnItsFrame) {
-    FrameInput escape, menu, newGame, f1;
-    escape.escape = f1.f1 = true;
-    menu.button = 2, newGame.button = 0;
-    menu.down = newGame.down = true;
-    const std::vector<std::tuple<FrameInput, bool, bool>> ways = {
-        {escape, false, true}, {menu, true, true}, {newGame, false, false}, {f1, false, false}};
-    for (const auto &[hand, paused, left] : ways) {
-        PlayedGame g(modeFiveMinutes, 1, seed, seed);
-        g.exchange();
-        if (paused) g.press(&FrameInput::p);
-        const uint32_t last = frameCount;
-        g.hand = hand;
-        g.frame();
-        EXPECT_TRUE(left ? endPlay && !newGameAsked : newGameAsked && !endPlay) << last;
-        EXPECT_EQ(gameRecord.frames, last + 1);
-        const std::string bytes = writeRecord(gameRecord);
-        const ReplayResult live = currentResult();
-        expectSame(replayRecord(readBytes(bytes)), live);
-        EXPECT_EQ(rewriteFault(bytes), "");
-    }
-}
 
 // Forged as the issue found them, on the rules as they were: Escape at frame 1 leaves
 // the game, and the record plays on. In sixty seconds it scores while the clock stands
