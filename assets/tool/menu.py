@@ -144,27 +144,17 @@ def _markers(ctx, skin):
 def _panel1(ctx, skin):
     x0, y0 = L.PANEL1_AT
     theme.heading(ctx, skin, 'how to play', 233, y0 + 20, 18, 'center')
-    # Two gems trading places.
-    for i, k in enumerate((2, 0, 2, 2)):
-        ctx.set_source_surface(from_rgba(jewel(k)), 150 + i * 40, y0 + 38)
-        ctx.paint()
-    ctx.move_to(208, y0 + 84)
-    ctx.curve_to(214, y0 + 94, 226, y0 + 94, 232, y0 + 84)
-    P.stroke_path(ctx, skin['heading'], 2)
-    P.polygon(ctx, [(232, y0 + 80), (236, y0 + 88), (228, y0 + 88)])
-    P.fill_path(ctx, skin['heading'])
     y = P.paragraph(ctx, 'Click two neighbouring gems to swap them. Every line of three or more '
-                    'of a colour vanishes, and the gems above fall into the gap.',
-                    80, y0 + 114, 306, P.SANS, 12, skin['text'])
-    y = P.paragraph(ctx, 'Longer lines and cascades score more.', 80, y + 4, 306, P.SANS, 12, skin['text'])
-    theme.heading(ctx, skin, 'bonus marks', 233, y + 8, 14, 'center')
-    y += 26
+                    'of a colour vanishes, and the gems above fall into the gap. Longer lines '
+                    'and cascades score more.', 80, y0 + 46, 306, P.SANS, 12, skin['text'])
+    theme.heading(ctx, skin, 'bonus marks', 233, y + 3, 14, 'center')
+    y += 18
     items = [('bomb.tga', 'the 3 x 3 square'), ('horiz.tga', 'the whole row'),
              ('verti.tga', 'the whole column'), ('xzap.tga', 'row and column'),
              ('question.tga', 'a surprise')]
     for i, (mark, caption) in enumerate(items):
         col, row = i % 2, i // 2
-        mx, my = 80 + col * 156, y + row * 30
+        mx, my = 80 + col * 156, y + row * 28
         ctx.set_source_surface(from_rgba(jewel((1, 4, 3, 6, 5)[i])), mx, my - 4)
         ctx.paint_with_alpha(0.95)
         pic = MARKS[mark]()
@@ -172,9 +162,27 @@ def _panel1(ctx, skin):
         ctx.set_source_surface(from_rgba(pic), mx + 18 - w / 2, my + 14 - h / 2)
         ctx.paint_with_alpha(0.75)
         P.paragraph(ctx, caption, mx + 40, my + 18, 112, P.SANS, 11, skin['text'])
-    y += 3 * 30 + 12
-    P.paragraph(ctx, 'Stuck? The hint button shows a move for 50 points. '
-                'Keys: F1 new board, P pause, Escape menu.', 80, y, 306, P.SANS, 11, skin['text_dim'])
+    # Beside the last mark, where the second column has none.
+    P.paragraph(ctx, 'Stuck? The hint button shows a move for 50 points.', 236, y + 67, 152,
+                P.SANS, 10, skin['text_dim'], leading=1.3)
+    _keys(ctx, skin, y + 94)
+
+
+def _keys(ctx, skin, y):
+    """Every key and pad button, as the help page lists them: two columns of a key and
+    what it does, then the pad's buttons."""
+    theme.heading(ctx, skin, 'keys', 233, y + 4, 14, 'center')
+    columns = ((80, 176, [('arrows, WASD', 'move the cursor'), ('Space, Enter', 'pick the gem'),
+                          ('Shift+arrow', 'swap that way'), ('Tab', 'pause buttons'),
+                          ('F11, Alt+Enter', 'full screen')]),
+               (274, 320, [('H', 'hint'), ('N, F1', 'new game'), ('P', 'pause'), ('Escape', 'menu')]))
+    for key_x, what_x, rows in columns:
+        for i, (key, what) in enumerate(rows):
+            row_y = y + 24 + i * 13
+            P.text(ctx, key, key_x, row_y, P.SANS, 10, skin['heading'], bold=True, middle=False)
+            P.text(ctx, what, what_x, row_y, P.SANS, 10, skin['text'], bold=False, middle=False)
+    P.paragraph(ctx, 'Pad: d-pad or stick moves, A picks, B is Escape, X hint, Y new game, '
+                'Start pause.', 80, y + 24 + 5 * 13 + 1, 306, P.SANS, 10, skin['text_dim'], leading=1.3)
 
 
 # ---- panel 2: options ---------------------------------------------------------------
