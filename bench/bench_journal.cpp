@@ -1,12 +1,16 @@
 // The journal of a five-minute game played by a quick scripted player: written once a
 // second of play (75 frames) as the game writes it, each time synced to the disk of
 // $TMPDIR. Prints its bytes per minute of play and what a write costs the frame it
-// falls on.
+// falls on; then how long PLAY's resume takes with a journal it cannot bound.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "journal.h"
 #include "played_game.h"
@@ -35,4 +39,23 @@ int main() {
                 minutes, bytes, bytes / minutes);
     std::printf("bench_journal: a write with its sync: median %.3f ms, worst %.3f ms; %.4f %% of the game's time\n",
                 ms[ms.size() / 2], ms.back(), total / (minutes * 60000) * 100);
+
+    // Each of these once made PLAY spin for hours, wait for ever or read 256 MiB.
+    const std::string path = journalPath(modeFiveMinutes, 1);
+    RecordHeader header;
+    header.mode = modeFiveMinutes, header.difficulty = 1, header.colours = 6;
+    const std::pair<const char *, std::function<void()>> journals[] = {
+        {"28 bytes, an input at frame 0xFFFFFFFE",
+         [&] { std::ofstream(path) << writeRecordHeader(header) + std::string("\xfe\xff\xff\xff\x0f\3\1", 7); }},
+        {"256 MiB", [&] { std::ofstream(path).close(), std::filesystem::resize_file(path, 256u << 20); }},
+        {"a FIFO", [&] { mkfifo(path.c_str(), 0600); }}};
+    for (const auto &[what, make] : journals) {
+        make();
+        const auto start = std::chrono::steady_clock::now();
+        const bool resumed = resumeJournal(modeFiveMinutes, 1);
+        const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        std::printf("bench_journal: PLAY with a journal of %s: %s after %.3f ms\n", what, resumed ? "resumed" : "set aside", took);
+        for (const auto &file : std::filesystem::directory_iterator(path.substr(0, path.find_last_of('/'))))
+            if (file.path().string().rfind(path + ".bad-", 0) == 0) std::filesystem::remove(file.path());
+    }
 }
