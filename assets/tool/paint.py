@@ -1,7 +1,11 @@
 """Drawing helpers shared by every picture: shapes, gradients, text, bevels."""
+import contextlib
 import math
 
 import cairo
+
+from . import imagefile
+from .words import current
 
 SANS, SERIF, MONO = 'DejaVu Sans', 'DejaVu Serif', 'DejaVu Sans Mono'
 
@@ -28,6 +32,12 @@ def with_alpha(colour, alpha):
 def context(surface):
     ctx = cairo.Context(surface)
     ctx.set_font_options(_FONT_OPTIONS)
+    boxes = imagefile.clip_boxes(surface)
+    if boxes:
+        n = surface.get_device_scale()[0]
+        for x1, y1, x2, y2 in boxes:
+            ctx.rectangle(x1 / n, y1 / n, (x2 - x1) / n, (y2 - y1) / n)
+        ctx.clip()
     return ctx
 
 
@@ -168,20 +178,184 @@ def text_path(ctx, text, x, y, tracking=0.0):
         x += ctx.text_extents(ch).x_advance + tracking
 
 
+# ---- words in their boxes ------------------------------------------------------
+# Every word drawn into a picture has a box, the room it may take. A word that does
+# not fit gets a smaller size or a second line; the box's outermost pixel stays clear,
+# so a picture for another language can be cut along the boxes without cutting a letter.
+
+LEADING = 1.15          # line height of a word on two lines, in sizes
+SMALLEST = 0.5          # no word is drawn below half its size
+
+
+def _cjk(ch):
+    return ord(ch) >= 0x2E80
+
+
+# Kana and punctuation a line never starts with, and brackets it never ends with.
+NO_LINE_START = set('、。，．・：；？！ー）」』】〕…々ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮ,.;:!?)')
+NO_LINE_END = set('（「『【〔(')
+
+
+def _units(s):
+    """s as [separator before, unit]: words, and each CJK character with the punctuation
+    that must stay beside it; the breaks between units are where a line may break."""
+    units, sep = [], ''
+    for ch in s:
+        if ch == ' ':
+            sep = ' '
+            continue
+        last = units[-1][1][-1] if units else ''
+        if units and not sep and ((not _cjk(ch) and not _cjk(last)) or ch in NO_LINE_START or last in NO_LINE_END):
+            units[-1][1] += ch
+        else:
+            units.append([sep if units else '', ch])
+        sep = ''
+    return units
+
+
+def _joined(units):
+    return ''.join((sep if i else '') + unit for i, (sep, unit) in enumerate(units))
+
+
+def wrap(ctx, s, width):
+    """Greedy wrap for the current font, breaking between words or CJK characters."""
+    lines, line = [], []
+    for unit in _units(s):
+        if line and ctx.text_extents(_joined(line + [unit])).x_advance > width:
+            lines.append(_joined(line))
+            line = [['', unit[1]]]
+        else:
+            line.append(unit)
+    if line:
+        lines.append(_joined(line))
+    return lines
+
+
+def _two_lines(ctx, s):
+    """s on two lines as even as its breaks allow; None when it has no break."""
+    units = _units(s)
+    splits = [(_joined(units[:i]), _joined([['', units[i][1]]] + units[i + 1:])) for i in range(1, len(units))]
+    return min(splits, key=lambda p: max(ctx.text_extents(p[0]).x_advance, ctx.text_extents(p[1]).x_advance),
+               default=None)
+
+
+def _placed(ctx, lines, x, y, lead, align, tracking, middle):
+    """(start x, baseline) of each line, lead apart: centred on y as a block when middle,
+    else from baseline y."""
+    ascent = ctx.text_extents('X').height
+    first = y + ascent / 2 - (len(lines) - 1) * lead / 2 if middle else y
+    out = []
+    for i, line in enumerate(lines):
+        width = text_width(ctx, line, tracking)
+        out.append((x - {'left': 0, 'center': width / 2, 'right': width}[align], first + i * lead))
+    return out
+
+
+def _ink(ctx, lines, places, tracking):
+    """Extents of the ink of lines drawn at places, in user space."""
+    ctx.new_path()
+    for line, (lx, base) in zip(lines, places):
+        text_path(ctx, line, lx, base, tracking)
+    extents = ctx.fill_extents()
+    ctx.new_path()
+    return extents
+
+
+def _fits(ink, box, pad):
+    x0, y0, x1, y1 = ink
+    bx1, by1, bx2, by2 = box
+    return x0 - pad[0] >= bx1 + 1 and y0 - pad[1] >= by1 + 1 and x1 + pad[2] <= bx2 - 1 and y1 + pad[3] <= by2 - 1
+
+
+def fitted(ctx, s, x, y, family, size, bold, align, tracking, middle, box, pad, leading=None):
+    """(size, lines) of s drawn in box, lines leading apart (in sizes: LEADING): its own
+    size on its own lines when they fit; else one line (s without a line break) made up
+    to a fifth smaller, or the larger of two lines and one. Lines s breaks itself are
+    only made smaller."""
+    lead = leading / size if leading else LEADING
+
+    def attempt(sz, two):
+        set_font(ctx, family, sz, bold)
+        lines = s.split('\n') if '\n' in s else _two_lines(ctx, s) if two else (s,)
+        if not lines:
+            return None
+        places = _placed(ctx, lines, x, y, sz * lead, align, tracking, middle)
+        return (sz, list(lines)) if _fits(_ink(ctx, lines, places, tracking), box, pad) else None
+    steps = [size * (1 - k / 40) for k in range(int(40 * (1 - SMALLEST)) + 1)]
+    tries = ((False, SMALLEST),) if '\n' in s else ((False, 0.8), (True, SMALLEST), (False, SMALLEST))
+    for two, low in tries:
+        for sz in steps:
+            if sz >= size * low - 1e-9 and (found := attempt(sz, two)):
+                if current() == 'en' and found != (size, s.split('\n')):
+                    set_font(ctx, family, size, bold)
+                    lines = s.split('\n')
+                    ink = _ink(ctx, lines, _placed(ctx, lines, x, y, size * lead, align, tracking, middle), tracking)
+                    raise ValueError('English %r does not fit its box %r: ink %r, pad %r' % (s, box, ink, pad))
+                return found
+    raise ValueError('%r (%s) does not fit its box %r even at half its size' % (s, current(), box))
+
+
+def note_box(ctx, box):
+    """Notes box (user space) as carrying words; drawing boxes, fills it. True then."""
+    _noted(ctx, box)
+    if _marking:
+        _mark(ctx, box)
+    return _marking
+
+
+def _noted(ctx, box):
+    """The box as pixels of the surface drawn on, noted as carrying words."""
+    corners = [ctx.user_to_device(bx, by) for bx in (box[0], box[2]) for by in (box[1], box[3])]
+    surface = ctx.get_target()
+    w, h = surface.get_width(), surface.get_height()
+    rect = (max(0, math.floor(min(c[0] for c in corners))), max(0, math.floor(min(c[1] for c in corners))),
+            min(w, math.ceil(max(c[0] for c in corners))), min(h, math.ceil(max(c[1] for c in corners))))
+    imagefile.note_box(surface, rect)
+    return rect
+
+
+_marking = False
+
+
+@contextlib.contextmanager
+def marking_boxes():
+    """Draws each box that carries words as a flat patch instead of its words: where the
+    boxes land in a finished picture."""
+    global _marking
+    _marking = True
+    try:
+        yield
+    finally:
+        _marking = False
+
+
+def _mark(ctx, box):
+    ctx.save()
+    ctx.rectangle(box[0], box[1], box[2] - box[0], box[3] - box[1])
+    ctx.set_source_rgba(1, 0, 1, 1)
+    ctx.fill()
+    ctx.restore()
+
+
 def text(ctx, s, x, y, family, size, fill, bold=True, align='left', outline=None,
-         outline_width=2.0, shadow=None, shadow_offset=(0, 1.5), tracking=0.0, middle=True):
-    """A line of text; y is its optical middle when middle is set, else its baseline."""
+         outline_width=2.0, shadow=None, shadow_offset=(0, 1.5), tracking=0.0, middle=True, box=None,
+         leading=None):
+    """A line of text, or lines broken at its line breaks, leading pixels apart; y is the
+    optical middle of the block when middle is set, else the first baseline. With a box
+    (x1, y1, x2, y2), the text is fitted inside it (see fitted)."""
+    lines, lead = s.split('\n'), (leading or size * LEADING) / size
+    if box:
+        if note_box(ctx, box):
+            return 0
+        grow = outline_width if outline else 0
+        sx, sy = shadow_offset if shadow else (0, 0)
+        pad = (grow + max(0, -sx), grow + max(0, -sy), grow + max(0, sx), grow + max(0, sy))
+        size, lines = fitted(ctx, s, x, y, family, size, bold, align, tracking, middle, box, pad, leading)
     set_font(ctx, family, size, bold)
-    width = text_width(ctx, s, tracking)
-    if align == 'center':
-        x -= width / 2
-    elif align == 'right':
-        x -= width
-    if middle:
-        ascent = ctx.text_extents('X').height
-        y += ascent / 2
+    places = _placed(ctx, lines, x, y, size * lead, align, tracking, middle)
     if shadow:
-        text_path(ctx, s, x + shadow_offset[0], y + shadow_offset[1], tracking)
+        for line, (lx, base) in zip(lines, places):
+            text_path(ctx, line, lx + shadow_offset[0], base + shadow_offset[1], tracking)
         if outline:
             ctx.set_line_width(outline_width * 2)
             ctx.set_line_join(cairo.LINE_JOIN_ROUND)
@@ -190,33 +364,27 @@ def text(ctx, s, x, y, family, size, fill, bold=True, align='left', outline=None
         ctx.set_source_rgba(*shadow)
         ctx.fill()
     if outline:
-        text_path(ctx, s, x, y, tracking)
+        for line, (lx, base) in zip(lines, places):
+            text_path(ctx, line, lx, base, tracking)
         ctx.set_line_width(outline_width * 2)
         ctx.set_line_join(cairo.LINE_JOIN_ROUND)
         ctx.set_source_rgba(*outline)
         ctx.stroke()
-    text_path(ctx, s, x, y, tracking)
+    for line, (lx, base) in zip(lines, places):
+        text_path(ctx, line, lx, base, tracking)
     fill_path(ctx, fill)
-    return width
+    return max(text_width(ctx, line, tracking) for line in lines)
 
 
-def wrap(ctx, s, width):
-    """Greedy word wrap for the current font."""
-    lines, line = [], ''
-    for word in s.split():
-        trial = word if not line else line + ' ' + word
-        if line and ctx.text_extents(trial).x_advance > width:
-            lines.append(line)
-            line = word
-        else:
-            line = trial
-    if line:
-        lines.append(line)
-    return lines
-
-
-def paragraph(ctx, s, x, y, width, family, size, colour, bold=False, leading=1.35):
-    """Wrapped left-aligned text from the baseline y; returns the y after it."""
+def paragraph(ctx, s, x, y, width, family, size, colour, bold=False, leading=1.35, bottom=None):
+    """Wrapped left-aligned text from the baseline y; returns the y after it. With a
+    bottom, the text is kept above it, smaller when it must be, in the box from x and
+    a line above y to x + width and bottom."""
+    if bottom is not None:
+        box = (x - 1, y - size - 1, x + width + 1, bottom)
+        if note_box(ctx, box):
+            return bottom
+        size = _paragraph_size(ctx, s, x, y, width, family, size, bold, leading, box)
     set_font(ctx, family, size, bold)
     for line in wrap(ctx, s, width):
         ctx.move_to(x, y)
@@ -224,3 +392,15 @@ def paragraph(ctx, s, x, y, width, family, size, colour, bold=False, leading=1.3
         ctx.show_text(line)
         y += size * leading
     return y
+
+
+def _paragraph_size(ctx, s, x, y, width, family, size, bold, leading, box):
+    for k in range(int(40 * (1 - SMALLEST)) + 1):
+        sz = size * (1 - k / 40)
+        set_font(ctx, family, sz, bold)
+        lines = wrap(ctx, s, width)
+        if _fits(_ink(ctx, lines, [(x, y + i * sz * leading) for i in range(len(lines))], 0), box, (0, 0, 0, 0)):
+            if k and current() == 'en':
+                raise ValueError('English %r does not fit above %r' % (s, box[3]))
+            return sz
+    raise ValueError('%r (%s) does not fit its box %r even at half its size' % (s, current(), box))
