@@ -106,8 +106,7 @@ def _zap_label(ctx, skin):
     x1, y1, x2, y2 = L.ZAP_SRC
     cx, cy = (x1 + x2) / 2, (y1 + y2) / 2
     box = (x1 + 1, y1 + 1, x2 - 1, y2 - 1)
-    if P.note_box(ctx, box):
-        return
+    P.note_box(ctx, box)
     # TRANSLATORS: flashed over the board when no move is left and it is replaced
     caption = word('NO MOVES: ZAP!')
     size, lines = P.fitted(ctx, caption, cx, cy, P.SANS, 30, True, 'center', 1, True, box, (4, 4, 4, 4))
@@ -127,6 +126,7 @@ def _zap_label(ctx, skin):
     top, base = places[0][1] - ext.height, places[-1][1]
     P.fill_path(ctx, P.vertical_gradient(top, base, [(0, P.rgb('#ffffff')), (0.5, P.rgb('#ffe14a')),
                                                      (1, P.rgb('#ff7a00'))]))
+    P.mark_box(ctx, box)
 
 
 def ingame_picture(skin):

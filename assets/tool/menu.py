@@ -176,12 +176,12 @@ def _panel1(ctx, skin):
     P.fill_path(ctx, skin['heading'])
     y = y0 + 114
     end = _english_end(ctx, HOW_TO, y, 306, 12)
-    P.paragraph(ctx, word(HOW_TO), 80, y, 306, P.SANS, 12, skin['text'], bottom=end - 9)
+    P.paragraph(ctx, word(HOW_TO), 80, y, 306, P.SANS, 12, skin['text'], box=(y - 13, end - 9))
     y = end + 4
     end = _english_end(ctx, LONGER, y, 306, 12)
-    P.paragraph(ctx, word(LONGER), 80, y, 306, P.SANS, 12, skin['text'], bottom=end - 1)
+    P.paragraph(ctx, word(LONGER), 80, y, 306, P.SANS, 12, skin['text'], box=(y - 13, end - 1))
     y = end
-    theme.heading(ctx, skin, word('bonus marks'), 233, y + 8, 14, 'center', box=(80, y - 1, 386, y + 17))
+    theme.heading(ctx, skin, word('bonus marks'), 233, y + 8, 14, 'center', box=(79, y - 1, 387, y + 17))
     y += 26
     for i, (mark, caption) in enumerate(MARK_CAPTIONS):
         col, row = i % 2, i // 2
@@ -192,9 +192,10 @@ def _panel1(ctx, skin):
         h, w = pic.shape[0] / px(1), pic.shape[1] / px(1)
         ctx.set_source_surface(from_rgba(pic), mx + 18 - w / 2, my + 14 - h / 2)
         ctx.paint_with_alpha(0.75)
-        P.paragraph(ctx, word(caption), mx + 40, my + 18, 112, P.SANS, 11, skin['text'], bottom=my + 33)
+        P.paragraph(ctx, word(caption), mx + 40, my + 18, 112, P.SANS, 11, skin['text'], box=(my + 4, my + 29),
+                    centred=True)
     y += 3 * 30 + 12
-    P.paragraph(ctx, word(STUCK), 80, y, 306, P.SANS, 11, skin['text_dim'], bottom=L.PANEL1_AT[1] + 343)
+    P.paragraph(ctx, word(STUCK), 80, y, 306, P.SANS, 11, skin['text_dim'], box=(y - 11, L.PANEL1_AT[1] + 343))
 
 
 # ---- panel 2: options ---------------------------------------------------------------

@@ -88,8 +88,8 @@ def driver_page():
     with language(None):
         P.set_font(ctx, P.SANS, 14, False)
         y = 164 + len(P.wrap(ctx, body, 528)) * 14 * 1.35
-    P.paragraph(ctx, word(body), 56, 164, 528, P.SANS, 14, s['text'], bottom=y - 5)
-    P.paragraph(ctx, word(body2), 56, y + 10, 528, P.SANS, 14, s['text_dim'], bottom=286)
+    P.paragraph(ctx, word(body), 56, 164, 528, P.SANS, 14, s['text'], box=(149, y - 5))
+    P.paragraph(ctx, word(body2), 56, y + 10, 528, P.SANS, 14, s['text_dim'], box=(y - 5, 286))
     _gem_row(ctx, 165, 418, 0.9)
     # TRANSLATORS: the driver page's two big buttons: a title and two short lines under it
     _choice(ctx, DRIVER_CONTINUE, word('continue'), word('play with the\nsoftware renderer'), icons.play, True)

@@ -156,10 +156,30 @@ def glow(ctx, draw_path, colour, spread, steps=8):
 
 # ---- text -------------------------------------------------------------------
 
+# DejaVu draws Latin, Greek and Cyrillic; Japanese and Chinese words are drawn in the
+# Noto CJK face of their language, whose Han characters take that language's forms.
+CJK_FACES = {'ja': 'JP', 'zh_CN': 'SC'}
+
+
+def _face(family):
+    region = CJK_FACES.get(current())
+    if not region:
+        return family
+    return {SANS: 'Noto Sans CJK ', SERIF: 'Noto Serif CJK ', MONO: 'Noto Sans Mono CJK '}[family] + region
+
+
 def set_font(ctx, family, size, bold=True):
-    ctx.select_font_face(family, cairo.FONT_SLANT_NORMAL,
+    ctx.select_font_face(_face(family), cairo.FONT_SLANT_NORMAL,
                          cairo.FONT_WEIGHT_BOLD if bold else cairo.FONT_WEIGHT_NORMAL)
     ctx.set_font_size(size)
+
+
+def check_glyphs(ctx, s):
+    """Raises when the font set lacks a character of s: it would draw an empty box."""
+    glyphs = ctx.get_scaled_font().text_to_glyphs(0, 0, s, False)
+    missing = [ch for ch, g in zip(s, glyphs) if g.index == 0 and not ch.isspace()]
+    if missing:
+        raise ValueError('%s: no glyph for %r in %r' % (current(), ''.join(missing), s))
 
 
 def text_width(ctx, text, tracking=0.0):
@@ -252,12 +272,15 @@ def _placed(ctx, lines, x, y, lead, align, tracking, middle):
 
 
 def _ink(ctx, lines, places, tracking):
-    """Extents of the ink of lines drawn at places, in user space."""
+    """Extents of the ink of lines drawn at places, in user space, wherever the clip is."""
+    ctx.save()
+    ctx.reset_clip()
     ctx.new_path()
     for line, (lx, base) in zip(lines, places):
         text_path(ctx, line, lx, base, tracking)
     extents = ctx.fill_extents()
     ctx.new_path()
+    ctx.restore()
     return extents
 
 
@@ -296,20 +319,30 @@ def fitted(ctx, s, x, y, family, size, bold, align, tracking, middle, box, pad, 
 
 
 def note_box(ctx, box):
-    """Notes box (user space) as carrying words; drawing boxes, fills it. True then."""
+    """Notes box (user space) as carrying words."""
     _noted(ctx, box)
+
+
+def mark_box(ctx, box):
+    """Drawing boxes, covers the words just drawn in box with a flat patch. Words are
+    drawn first so that what they leave set for later drawing stays as it was."""
     if _marking:
-        _mark(ctx, box)
-    return _marking
+        ctx.save()
+        ctx.rectangle(box[0], box[1], box[2] - box[0], box[3] - box[1])
+        ctx.set_source_rgba(1, 0, 1, 1)
+        ctx.fill()
+        ctx.restore()
 
 
 def _noted(ctx, box):
     """The box as pixels of the surface drawn on, noted as carrying words."""
-    corners = [ctx.user_to_device(bx, by) for bx in (box[0], box[2]) for by in (box[1], box[3])]
+    # Whole logical pixels: the rectangles found at 1x hold every pixel the box touches.
     surface = ctx.get_target()
+    n = int(surface.get_device_scale()[0])
+    corners = [ctx.user_to_device(bx, by) for bx in (box[0], box[2]) for by in (box[1], box[3])]
     w, h = surface.get_width(), surface.get_height()
-    rect = (max(0, math.floor(min(c[0] for c in corners))), max(0, math.floor(min(c[1] for c in corners))),
-            min(w, math.ceil(max(c[0] for c in corners))), min(h, math.ceil(max(c[1] for c in corners))))
+    rect = (max(0, n * math.floor(min(c[0] for c in corners))), max(0, n * math.floor(min(c[1] for c in corners))),
+            min(w, n * math.ceil(max(c[0] for c in corners))), min(h, n * math.ceil(max(c[1] for c in corners))))
     imagefile.note_box(surface, rect)
     return rect
 
@@ -329,14 +362,6 @@ def marking_boxes():
         _marking = False
 
 
-def _mark(ctx, box):
-    ctx.save()
-    ctx.rectangle(box[0], box[1], box[2] - box[0], box[3] - box[1])
-    ctx.set_source_rgba(1, 0, 1, 1)
-    ctx.fill()
-    ctx.restore()
-
-
 def text(ctx, s, x, y, family, size, fill, bold=True, align='left', outline=None,
          outline_width=2.0, shadow=None, shadow_offset=(0, 1.5), tracking=0.0, middle=True, box=None,
          leading=None):
@@ -345,13 +370,14 @@ def text(ctx, s, x, y, family, size, fill, bold=True, align='left', outline=None
     (x1, y1, x2, y2), the text is fitted inside it (see fitted)."""
     lines, lead = s.split('\n'), (leading or size * LEADING) / size
     if box:
-        if note_box(ctx, box):
-            return 0
+        note_box(ctx, box)
         grow = outline_width if outline else 0
         sx, sy = shadow_offset if shadow else (0, 0)
         pad = (grow + max(0, -sx), grow + max(0, -sy), grow + max(0, sx), grow + max(0, sy))
         size, lines = fitted(ctx, s, x, y, family, size, bold, align, tracking, middle, box, pad, leading)
     set_font(ctx, family, size, bold)
+    for line in lines:
+        check_glyphs(ctx, line)
     places = _placed(ctx, lines, x, y, size * lead, align, tracking, middle)
     if shadow:
         for line, (lx, base) in zip(lines, places):
@@ -373,34 +399,43 @@ def text(ctx, s, x, y, family, size, fill, bold=True, align='left', outline=None
     for line, (lx, base) in zip(lines, places):
         text_path(ctx, line, lx, base, tracking)
     fill_path(ctx, fill)
+    if box:
+        mark_box(ctx, box)
     return max(text_width(ctx, line, tracking) for line in lines)
 
 
-def paragraph(ctx, s, x, y, width, family, size, colour, bold=False, leading=1.35, bottom=None):
-    """Wrapped left-aligned text from the baseline y; returns the y after it. With a
-    bottom, the text is kept above it, smaller when it must be, in the box from x and
-    a line above y to x + width and bottom."""
-    if bottom is not None:
-        box = (x - 1, y - size - 1, x + width + 1, bottom)
-        if note_box(ctx, box):
-            return bottom
-        size = _paragraph_size(ctx, s, x, y, width, family, size, bold, leading, box)
+def paragraph(ctx, s, x, y, width, family, size, colour, bold=False, leading=1.35, box=None, centred=False):
+    """Wrapped left-aligned text from the baseline y; returns the y after it. With a box
+    (top, bottom), the text is kept inside x - 1 .. x + width + 1 and top .. bottom,
+    smaller when it must be; centred, its lines are centred on the baseline y."""
+    lines = None
+    if box:
+        box = (x - 1, box[0], x + width + 1, box[1])
+        note_box(ctx, box)
+        size, lines = _paragraph_fitted(ctx, s, x, y, width, family, size, bold, leading, box, centred)
     set_font(ctx, family, size, bold)
-    for line in wrap(ctx, s, width):
+    lines = lines or wrap(ctx, s, width)
+    for line in lines:
+        check_glyphs(ctx, line)
+    y -= (len(lines) - 1) * size * leading / 2 if centred else 0
+    for line in lines:
         ctx.move_to(x, y)
         ctx.set_source_rgba(*colour)
         ctx.show_text(line)
         y += size * leading
+    if box:
+        mark_box(ctx, box)
     return y
 
 
-def _paragraph_size(ctx, s, x, y, width, family, size, bold, leading, box):
+def _paragraph_fitted(ctx, s, x, y, width, family, size, bold, leading, box, centred):
     for k in range(int(40 * (1 - SMALLEST)) + 1):
         sz = size * (1 - k / 40)
         set_font(ctx, family, sz, bold)
         lines = wrap(ctx, s, width)
-        if _fits(_ink(ctx, lines, [(x, y + i * sz * leading) for i in range(len(lines))], 0), box, (0, 0, 0, 0)):
+        first = y - ((len(lines) - 1) * sz * leading / 2 if centred else 0)
+        if _fits(_ink(ctx, lines, [(x, first + i * sz * leading) for i in range(len(lines))], 0), box, (0, 0, 0, 0)):
             if k and current() == 'en':
-                raise ValueError('English %r does not fit above %r' % (s, box[3]))
-            return sz
+                raise ValueError('English %r does not fit its box %r' % (s, box))
+            return sz, lines
     raise ValueError('%r (%s) does not fit its box %r even at half its size' % (s, current(), box))

@@ -10,7 +10,7 @@ import io
 import os
 import subprocess
 
-PO = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), 'po')
+PO = os.environ.get('BROLIX_PO') or os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), 'po')
 
 
 def languages():
