@@ -146,9 +146,8 @@ def _markers(ctx, skin):
 # ---- panel 1: how to play ---------------------------------------------------------
 
 HOW_TO = N_('Click two neighbouring gems to swap them. Every line of three or more of a colour vanishes, '
-            'and the gems above fall into the gap.')
-LONGER = N_('Longer lines and cascades score more.')
-STUCK = N_('Stuck? The hint button shows a move for 50 points. Keys: F1 new board, P pause, Escape menu.')
+            'and the gems above fall into the gap. Longer lines and cascades score more.')
+STUCK = N_('Stuck? The hint button shows a move for 50 points.')
 MARK_CAPTIONS = [('bomb.tga', N_('the 3 x 3 square')), ('horiz.tga', N_('the whole row')),
                  ('verti.tga', N_('the whole column')), ('xzap.tga', N_('row and column')),
                  ('question.tga', N_('a surprise'))]
@@ -164,38 +163,55 @@ def _english_end(ctx, s, y, width, size):
 
 def _panel1(ctx, skin):
     x0, y0 = L.PANEL1_AT
-    theme.heading(ctx, skin, word('how to play'), 233, y0 + 20, 18, 'center', box=(80, y0 + 8, 386, y0 + 33))
-    # Two gems trading places.
-    for i, k in enumerate((2, 0, 2, 2)):
-        ctx.set_source_surface(from_rgba(jewel(k)), 150 + i * 40, y0 + 38)
-        ctx.paint()
-    ctx.move_to(208, y0 + 84)
-    ctx.curve_to(214, y0 + 94, 226, y0 + 94, 232, y0 + 84)
-    P.stroke_path(ctx, skin['heading'], 2)
-    P.polygon(ctx, [(232, y0 + 80), (236, y0 + 88), (228, y0 + 88)])
-    P.fill_path(ctx, skin['heading'])
-    y = y0 + 114
+    theme.heading(ctx, skin, word('how to play'), 233, y0 + 20, 18, 'center', box=(79, y0 + 8, 387, y0 + 33))
+    y = y0 + 46
     end = _english_end(ctx, HOW_TO, y, 306, 12)
-    P.paragraph(ctx, word(HOW_TO), 80, y, 306, P.SANS, 12, skin['text'], box=(y - 13, end - 9))
-    y = end + 4
-    end = _english_end(ctx, LONGER, y, 306, 12)
-    P.paragraph(ctx, word(LONGER), 80, y, 306, P.SANS, 12, skin['text'], box=(y - 13, end - 1))
+    P.paragraph(ctx, word(HOW_TO), 80, y, 306, P.SANS, 12, skin['text'], box=(y0 + 33, end - 5))
     y = end
-    theme.heading(ctx, skin, word('bonus marks'), 233, y + 8, 14, 'center', box=(79, y - 1, 387, y + 17))
-    y += 26
+    theme.heading(ctx, skin, word('bonus marks'), 233, y + 3, 14, 'center', box=(79, y - 5, 387, y + 11))
+    y += 18
     for i, (mark, caption) in enumerate(MARK_CAPTIONS):
         col, row = i % 2, i // 2
-        mx, my = 80 + col * 156, y + row * 30
+        mx, my = 80 + col * 156, y + row * 28
         ctx.set_source_surface(from_rgba(jewel((1, 4, 3, 6, 5)[i])), mx, my - 4)
         ctx.paint_with_alpha(0.95)
         pic = MARKS[mark]()
         h, w = pic.shape[0] / px(1), pic.shape[1] / px(1)
         ctx.set_source_surface(from_rgba(pic), mx + 18 - w / 2, my + 14 - h / 2)
         ctx.paint_with_alpha(0.75)
-        P.paragraph(ctx, word(caption), mx + 40, my + 18, 112, P.SANS, 11, skin['text'], box=(my + 4, my + 29),
+        P.paragraph(ctx, word(caption), mx + 40, my + 18, 112, P.SANS, 11, skin['text'], box=(my + 4, my + 27),
                     centred=True)
-    y += 3 * 30 + 12
-    P.paragraph(ctx, word(STUCK), 80, y, 306, P.SANS, 11, skin['text_dim'], box=(y - 11, L.PANEL1_AT[1] + 343))
+    # Beside the last mark, where the second column has none.
+    P.paragraph(ctx, word(STUCK), 236, y + 67, 152, P.SANS, 10, skin['text_dim'], leading=1.3,
+                box=(y + 57, y + 88))
+    _keys(ctx, skin, y + 94)
+
+
+KEYS = [[(N_('arrows, WASD'), N_('move the cursor')), (N_('Space, Enter'), N_('pick the gem')),
+         (N_('Shift+arrow'), N_('swap that way')), (N_('Tab'), N_('pause buttons')),
+         (N_('F11, Alt+Enter'), N_('full screen'))],
+        [(N_('H'), N_('hint')), (N_('N, F1'), N_('new game')), (N_('P'), N_('pause')), (N_('Escape'), N_('menu'))]]
+PAD = N_('Pad: d-pad or stick moves, A picks, B is Escape, X hint, Y new game, Start pause.')
+
+
+def _keys(ctx, skin, y):
+    """Every key and pad button, as the help page lists them: two columns of a key and
+    what it does, then the pad's buttons. Their boxes tile one rectangle."""
+    theme.heading(ctx, skin, word('keys'), 233, y + 4, 14, 'center', box=(79, y - 4, 387, y + 15))
+    for (key_x, what_x, end_x), rows in zip(((80, 176, 272), (274, 320, 387)), KEYS):
+        for i in range(len(KEYS[0])):
+            row_y = y + 24 + i * 13
+            if i == len(rows):
+                P.note_box(ctx, (key_x - 2, row_y - 9, end_x, row_y + 4))
+                P.mark_box(ctx, (key_x - 2, row_y - 9, end_x, row_y + 4))
+                continue
+            key, what = rows[i]
+            P.text(ctx, word(key), key_x, row_y, P.SANS, 10, skin['heading'], bold=True, middle=False,
+                   box=(min(key_x - 1, 272), row_y - 9, what_x - 2, row_y + 4))
+            P.text(ctx, word(what), what_x, row_y, P.SANS, 10, skin['text'], bold=False, middle=False,
+                   box=(what_x - 2, row_y - 9, end_x, row_y + 4))
+    P.paragraph(ctx, word(PAD), 80, y + 24 + 5 * 13 + 1, 306, P.SANS, 10, skin['text_dim'], leading=1.3,
+                box=(y + 24 + 4 * 13 + 4, L.PANEL1_AT[1] + 344))
 
 
 # ---- panel 2: options ---------------------------------------------------------------
