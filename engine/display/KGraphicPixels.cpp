@@ -1,7 +1,9 @@
 #include "KGraphicPixels.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace KPixels {
@@ -203,6 +205,50 @@ void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height,
     }
     for (uint32_t r = 0; r < height / 2u; ++r)
         std::swap_ranges(rows + r * rowBytes, rows + (r + 1) * rowBytes, rows + (height - 1 - r) * rowBytes);
+}
+
+bool overlayRects(const uint8_t *png, size_t size, std::vector<OverlayRect> &rects) {
+    static const char key[] = "rects";   // keyword and its NUL
+    rects.clear();
+    if (size < 8 || std::memcmp(png, pngSignature, 8) != 0)
+        return false;
+    for (size_t at = 8; at + 12 <= size;) {
+        const uint32_t length = readBE32(png + at);
+        if (length > size - at - 12)
+            return false;
+        const uint8_t *type = png + at + 4, *data = png + at + 8;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            break;
+        if (std::memcmp(type, "tEXt", 4) == 0 && length >= sizeof key && std::memcmp(data, key, sizeof key) == 0) {
+            const std::string text(reinterpret_cast<const char *>(data) + sizeof key, length - sizeof key);
+            for (size_t from = 0; from < text.size(); ++from) {
+                const size_t end = std::min(text.find(';', from), text.size());
+                OverlayRect r;
+                char tail = 0;
+                unsigned long v[4];
+                if (std::sscanf(text.substr(from, end - from).c_str(), "%5lu %5lu %5lu %5lu%c", &v[0], &v[1], &v[2], &v[3],
+                                &tail) != 4 || v[2] == 0 || v[3] == 0 || rects.size() == kMaxOverlayRects)
+                    return false;
+                r.x = uint32_t(v[0]), r.y = uint32_t(v[1]), r.w = uint32_t(v[2]), r.h = uint32_t(v[3]);
+                rects.push_back(r);
+                from = end;
+            }
+            return !rects.empty();
+        }
+        at += 12 + size_t(length);
+    }
+    return false;
+}
+
+bool overlayFits(const std::vector<OverlayRect> &rects, uint32_t density, uint32_t width, uint32_t height,
+                 uint32_t atlasWidth, uint32_t atlasHeight) {
+    uint64_t stacked = 0;
+    for (const OverlayRect &r : rects) {
+        if (uint64_t(r.x) + r.w > width || uint64_t(r.y) + r.h > height || uint64_t(r.w) * density > atlasWidth)
+            return false;
+        stacked += uint64_t(r.h) * density;
+    }
+    return stacked == atlasHeight;
 }
 
 void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels) {
