@@ -62,11 +62,10 @@ def dense_path(name, n):
     return os.path.join(folder, '%dx' % n, stem + ('.jpg' if ext == '.jpg' else '.png'))
 
 
-def overlay_path(name, n, code):
-    """Where the words of picture name in language code lie at density n: under
-    lang/CODE/, the path of the picture's n-times-denser sibling, always a PNG."""
-    path = name if n == 1 else dense_path(name, n)
-    return os.path.join('lang', code, os.path.splitext(path)[0] + '.png')
+def overlay_path(name, code):
+    """Where the words of picture name in language code lie: under lang/CODE/, the
+    picture's own path, always a PNG."""
+    return os.path.join('lang', code, os.path.splitext(name)[0] + '.png')
 
 
 def write_picture(out, name, draw, form, n):
@@ -82,12 +81,14 @@ def write_picture(out, name, draw, form, n):
         write_tga(path, pixels, form == RGBA)
     else:
         (write_jpeg if name.endswith('.jpg') else write_bmp)(path, pixels)
-    if any(recorded.boxes):
+    if any(recorded.boxes) and n == max(DENSITIES):
         write_overlays(out, name, draw, form, n, drawn, recorded.boxes)
 
 
 def write_overlays(out, name, draw, form, n, english, boxes):
-    """Each language's words of the picture, where they differ from the English ones."""
+    """Each language's words of the picture, where they differ from the English ones,
+    drawn at the densest density n: the game scales them down to the density it loads.
+    Drawn at every density they would take three times the room."""
     def drawn(code):
         with density(n):
             pixels = overlays.redrawn(draw, boxes, code)
@@ -105,7 +106,7 @@ def write_overlays(out, name, draw, form, n, english, boxes):
     for code in languages():
         rects_parts = overlays.changed(rects, drawn(code), shown, n)
         if rects_parts:
-            path = os.path.join(out, overlay_path(name, n, code))
+            path = os.path.join(out, overlay_path(name, code))
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, 'wb') as f:
                 f.write(overlays.packed(*rects_parts))

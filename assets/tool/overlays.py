@@ -1,10 +1,12 @@
 """A picture's words in another language: the rectangles of the shared (English) picture
-that carry words, drawn again in that language and packed into one PNG per density.
+that carry words, drawn again in that language at the densest density and packed into
+one PNG.
 
 An overlay is a PNG whose text chunk 'rects' lists the rectangles, in logical pixels of
-the shared picture, as 'x y w h' separated by ';' (and 'boxes' the word box each lies in). The picture stacks them in that order
-from its top, each at its left edge, at the overlay's density: N times their size under
-an Nx/ folder. The game lays them over the shared picture it loads at that density."""
+the shared picture, as 'x y w h' separated by ';' (and 'boxes' the word box each lies in).
+The picture stacks them in that order from its top, each at its left edge, N times
+their size: N, the overlay's density, is its height over theirs. The game scales them
+to the density of the picture it loads (averaging areas) and lays them over it."""
 import io
 
 import numpy as np
@@ -99,3 +101,23 @@ def read(path):
         pixels = np.asarray(image.convert('RGBA'))
     listed = [[tuple(int(v) for v in r.split()) for r in text.split(';') if r] for text in texts]
     return (pixels,) + tuple([(x, y, x + w, y + h) for x, y, w, h in rects] for rects in listed)
+
+
+def density_of(pixels, rects):
+    """The density an overlay was drawn at: its height over its rectangles'."""
+    return pixels.shape[0] // sum(y2 - y1 for _, y1, _, y2 in rects)
+
+
+def scaled_parts(path, n):
+    """[(rect, RGBA part at density n)] of an overlay file, scaled down as the game does."""
+    pixels, rects, _ = read(path)
+    d = density_of(pixels, rects)
+    out, top = [], 0
+    for x1, y1, x2, y2 in rects:
+        part = pixels[top:top + (y2 - y1) * d, :(x2 - x1) * d]
+        top += (y2 - y1) * d
+        if d != n:
+            part = np.asarray(Image.fromarray(np.ascontiguousarray(part), 'RGBA').resize(
+                ((x2 - x1) * n, (y2 - y1) * n), Image.Resampling.BOX))
+        out.append(((x1, y1, x2, y2), part))
+    return out

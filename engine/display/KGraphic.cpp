@@ -246,7 +246,7 @@ bool KGraphic::loadPicture(const char *path, bool withAlpha, bool keepPixels, bo
     const int density = KPixels::densityFor(float(renderWidth) / float(screenWidth > 0 ? screenWidth : renderWidth));
     const std::string denser = density > 1 ? denserSibling(file.c_str(), density) : std::string();
     if (!denser.empty() && loadFile(denser.c_str(), density, withAlpha, keepPixels, trueColor)) {
-        layOverlay(denser, density);
+        layOverlay(file, density);
         return true;
     }
     if (!loadFile(file.c_str(), 1, withAlpha, keepPixels, trueColor))
@@ -265,9 +265,9 @@ void KGraphic::setLanguage(const char *code) {
     language = code;
 }
 
-// FOLDER/STEM.EXT of the data folder is covered by data/lang/CODE/FOLDER/STEM.png: the
-// picture's path below the data folder, the density's folder included. The overlay is
-// read whole, its rectangles checked against the picture, and copied into the texture
+// FOLDER/STEM.EXT of the data folder is covered by data/lang/CODE/FOLDER/STEM.png, drawn
+// at one density whatever the density loaded. The overlay is read whole, its rectangles
+// checked against the picture, scaled to the density loaded and copied into the texture
 // (and the kept pixels); a broken one leaves the picture English and says so.
 void KGraphic::layOverlay(const std::string &picture, int density) {
     if (language.empty())
@@ -292,8 +292,10 @@ void KGraphic::layOverlay(const std::string &picture, int density) {
             atlas.reset(SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_RGBA32, 0));
             SDL_FreeSurface(decoded);
         }
-    if (!atlas || !KPixels::overlayFits(rects, uint32_t(density), uint32_t(fimageWidth), uint32_t(fimageHeight),
-                                        uint32_t(atlas->w), uint32_t(atlas->h))) {
+    const uint32_t drawn = atlas ? KPixels::overlayDensity(rects, uint32_t(fimageWidth), uint32_t(fimageHeight),
+                                                           uint32_t(atlas->w), uint32_t(atlas->h))
+                                 : 0;
+    if (drawn == 0) {
         std::fprintf(stderr, "brolix: %s: not an overlay of %s, left out\n", path.c_str(), picture.c_str());
         return;
     }
@@ -306,17 +308,24 @@ void KGraphic::layOverlay(const std::string &picture, int density) {
                 t[3] = 0;
     glBindTexture(_glEnum, texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
+    std::vector<uint8_t> scaled;
     uint32_t top = 0;
     for (const KPixels::OverlayRect &r : rects) {
         const uint32_t x = r.x * uint32_t(density), y = r.y * uint32_t(density);
         const uint32_t w = r.w * uint32_t(density), h = r.h * uint32_t(density);
-        glTexSubImage2D(_glEnum, 0, GLint(x), GLint(y), GLsizei(w), GLsizei(h), GL_RGBA, GL_UNSIGNED_BYTE,
-                        texels + size_t(top) * pitch);
+        const uint8_t *part = texels + size_t(top) * pitch;
+        size_t partPitch = pitch;
+        if (drawn != uint32_t(density)) {
+            scaled.resize(size_t(w) * h * 4);
+            KPixels::scaleArea(part, r.w * drawn, r.h * drawn, pitch, scaled.data(), w, h);
+            part = scaled.data(), partPitch = size_t(w) * 4;
+        }
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(partPitch / 4));
+        glTexSubImage2D(_glEnum, 0, GLint(x), GLint(y), GLsizei(w), GLsizei(h), GL_RGBA, GL_UNSIGNED_BYTE, part);
         for (uint32_t row = 0; _pixels && row < h; ++row)
-            std::memcpy(_pixels + ((size_t(y) + row) * size_t(_ftextureWIDTH) + x) * 4, texels + (size_t(top) + row) * pitch,
+            std::memcpy(_pixels + ((size_t(y) + row) * size_t(_ftextureWIDTH) + x) * 4, part + row * partPitch,
                         size_t(w) * 4);
-        top += h;
+        top += r.h * drawn;
     }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
