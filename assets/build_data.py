@@ -81,14 +81,14 @@ def write_picture(out, name, draw, form, n):
         write_tga(path, pixels, form == RGBA)
     else:
         (write_jpeg if name.endswith('.jpg') else write_bmp)(path, pixels)
-    if any(recorded.boxes) and n == max(DENSITIES):
+    if any(recorded.boxes) and n == overlays.DENSITY:
         write_overlays(out, name, draw, form, n, drawn, recorded.boxes)
 
 
 def write_overlays(out, name, draw, form, n, english, boxes):
     """Each language's words of the picture, where they differ from the English ones,
-    drawn at the densest density n: the game scales them down to the density it loads.
-    Drawn at every density they would take three times the room."""
+    drawn at density n alone: the game scales them to the density it loads. Drawn at
+    every density they would take three times the room."""
     def drawn(code):
         with density(n):
             pixels = overlays.redrawn(draw, boxes, code)

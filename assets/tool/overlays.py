@@ -13,10 +13,13 @@ import numpy as np
 from PIL import Image, PngImagePlugin
 
 from . import paint as P
-from .imagefile import Regions, density, regions
+from .imagefile import DENSITIES, Regions, density, regions
 from .words import language
 
 KEY, BOXES = 'rects', 'boxes'
+# Words are drawn at the densest density up to 3x: denser, the fourteen languages would
+# take the data folder past its budget; 4x screens scale 3x words up.
+DENSITY = min(max(DENSITIES), 3)
 
 
 def word_rects(draw):

@@ -305,16 +305,17 @@ def fitted(ctx, s, x, y, family, size, bold, align, tracking, middle, box, pad, 
         places = _placed(ctx, lines, x, y, sz * lead, align, tracking, middle)
         return (sz, list(lines)) if _fits(_ink(ctx, lines, places, tracking), box, pad) else None
     steps = [size * (1 - k / 40) for k in range(int(40 * (1 - SMALLEST)) + 1)]
-    tries = ((False, SMALLEST),) if '\n' in s else ((False, 0.8), (True, SMALLEST), (False, SMALLEST))
-    for two, low in tries:
-        for sz in steps:
-            if sz >= size * low - 1e-9 and (found := attempt(sz, two)):
-                if current() == 'en' and found != (size, s.split('\n')):
-                    set_font(ctx, family, size, bold)
-                    lines = s.split('\n')
-                    ink = _ink(ctx, lines, _placed(ctx, lines, x, y, size * lead, align, tracking, middle), tracking)
-                    raise ValueError('English %r does not fit its box %r: ink %r, pad %r' % (s, box, ink, pad))
-                return found
+    # One line down to 4/5 of the size; then, size by size, one line or else two.
+    tries = [(sz, False) for sz in steps if sz >= size * 0.8 - 1e-9 or '\n' in s]
+    tries += [(sz, two) for sz in steps if sz < size * 0.8 - 1e-9 and '\n' not in s for two in (False, True)]
+    for sz, two in tries:
+        if (found := attempt(sz, two)):
+            if current() == 'en' and found != (size, s.split('\n')):
+                set_font(ctx, family, size, bold)
+                lines = s.split('\n')
+                ink = _ink(ctx, lines, _placed(ctx, lines, x, y, size * lead, align, tracking, middle), tracking)
+                raise ValueError('English %r does not fit its box %r: ink %r, pad %r' % (s, box, ink, pad))
+            return found
     raise ValueError('%r (%s) does not fit its box %r even at half its size' % (s, current(), box))
 
 

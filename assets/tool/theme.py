@@ -168,7 +168,7 @@ def button(ctx, skin, x, y, w, h, caption, lit=False, size=13, icon=None):
     P.set_font(ctx, skin['label_family'], size)
     tw = max(P.text_width(ctx, line) for line in lines)
     icon(ctx, cx - tw / 2 - 4 - icon_w / 2, y + h / 2, icon_w, text_colour)
-    P.text(ctx, caption, cx, y + h / 2, skin['label_family'], size, text_colour, align='center',
+    P.text(ctx, '\n'.join(lines), cx, y + h / 2, skin['label_family'], size, text_colour, align='center',
            shadow=shadow, shadow_offset=(0, 1), box=(cx - room, y + 1, cx + room, y + h - 1))
     P.mark_box(ctx, inside)
 

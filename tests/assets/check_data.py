@@ -239,28 +239,26 @@ class MenuFont(unittest.TestCase):
 
 class LanguageOverlays(unittest.TestCase):
     def test_words_stay_inside_their_boxes_in_overlays_of_pictures_there_are(self):
-        """Each overlay under lang/CODE/ covers a picture of the data folder at a density it
-        has, holds exactly the stack of its rectangles, each inside the picture and inside
-        its word box, clear of the box's outermost pixels: a word that overflows its box
-        changes them. A language stays under its budget; the sizes are printed."""
+        """Each overlay under lang/CODE/ covers a picture of the data folder, holds exactly
+        the stack of its rectangles at the overlays' density, each inside the picture and
+        inside its word box, clear of the box's outermost pixels: a word that overflows
+        its box changes them. A language stays under its budget; the sizes are printed."""
         sizes = {}
         for code in sorted(os.listdir(os.path.join(DATA, 'lang'))):
             root = os.path.join(DATA, 'lang', code)
             for base, _, files in os.walk(root):
                 for f in files:
-                    below = os.path.relpath(os.path.join(base, f), root)
-                    folder, stem = os.path.split(below)[0], os.path.splitext(f)[0]
-                    n = int(os.path.basename(folder)[:-1]) if re.fullmatch(r'\d+x', os.path.basename(folder)) else 1
-                    shared = [p for p in (os.path.join(folder, stem + e) for e in ('.tga', '.bmp', '.jpg', '.png'))
-                              if os.path.isfile(os.path.join(DATA, p))]
+                    below = os.path.splitext(os.path.relpath(os.path.join(base, f), root))[0]
+                    shared = [below + e for e in ('.tga', '.bmp', '.jpg') if os.path.isfile(os.path.join(DATA, below + e))]
                     sizes[code] = sizes.get(code, 0) + os.path.getsize(os.path.join(base, f))
                     with self.subTest(code=code, overlay=below):
                         self.assertEqual(len(shared), 1, 'no picture under it')
                         pixels, rects, boxes = overlays.read(os.path.join(base, f))
-                        picture = read_any(os.path.join(DATA, shared[0]))[0]
-                        self.assertEqual((pixels.shape[0], len(boxes)), (n * sum(y2 - y1 for _, y1, _, y2 in rects), len(rects)))
+                        h, w = read_any(os.path.join(DATA, shared[0]))[0].shape[:2]
+                        self.assertEqual((pixels.shape[0], len(boxes)), (overlays.DENSITY * sum(y2 - y1 for _, y1, _, y2 in rects),
+                                                                         len(rects)))
                         for (x1, y1, x2, y2), (bx1, by1, bx2, by2) in zip(rects, boxes):
-                            self.assertTrue(x2 * n <= picture.shape[1] and y2 * n <= picture.shape[0], (x1, y1, x2, y2))
+                            self.assertTrue(x2 <= w and y2 <= h, (x1, y1, x2, y2))
                             self.assertTrue(bx1 < x1 and by1 < y1 and x2 < bx2 and y2 < by2,
                                             'words at the edge of box %r: %r' % ((bx1, by1, bx2, by2), (x1, y1, x2, y2)))
         print('\nbytes each language adds: %s' % ', '.join('%s %d' % kv for kv in sorted(sizes.items())))
