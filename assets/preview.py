@@ -71,22 +71,24 @@ def language_screens(data, k):
             ('zap', scene.zap(data, k))]
 
 
-def language_sheets(root, out):
-    """Per language, the screens with words at 1x and 2x, a skin a row pair."""
+def language_sheets(root, out, skins=range(len(SKINS)), screens=None, each=True):
+    """Per language, the screens with words (those named in screens, else all) at 1x and
+    2x, a skin a row pair; each: every screen at full size too."""
     os.makedirs(os.path.join(out, 'languages'), exist_ok=True)
     for code in ('en',) + languages():
         tiles = []
-        for k in range(len(SKINS)):
+        for k in skins:
             for n in (1, 2):
                 scene.N = n
                 data = scene.Data(root, code)
-                shown = language_screens(data, k)
+                shown = [(c, s) for c, s in language_screens(data, k) if not screens or c.split(',')[0] in screens]
                 tiles += [('%s %dx skin %d: %s' % (code, n, k, caption), screen) for caption, screen in shown]
-                for caption, screen in shown:
+                for caption, screen in shown if each else ():
                     name = '%s-skin%d-%dx-%s.png' % (code, k, n, caption.split(',')[0].replace(' ', '-'))
                     Image.fromarray(scene.to_uint8(screen)).save(os.path.join(out, 'languages', name))
         scene.N = 1
-        sheet(tiles, os.path.join(out, 'languages', 'sheet-%s.jpg' % code), columns=9, scale=0.375)
+        sheet(tiles, os.path.join(out, 'languages', 'sheet-%s.jpg' % code), columns=len(tiles) // len(skins) // 2,
+              scale=0.375)
 
 
 def sheet(tiles, path, columns=3, scale=0.5):
