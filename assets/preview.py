@@ -8,7 +8,7 @@ half size), sheet-common.png (gem sets, marks, cursor, pages), sheet-density.png
 (crops of pictures at 1x, 2x and 3x side by side, each pixel shown as a square),
 every screen at full size under screens/, and under languages/ a sheet per language
 (sheet-LANG.jpg: the screens with words, drawn at 1x and at 2x with that language's
-overlays, each skin in turn) and those screens at full size.
+overlays, each skin in turn).
 """
 import argparse
 import os
@@ -71,7 +71,7 @@ def language_screens(data, k):
             ('zap', scene.zap(data, k))]
 
 
-def language_sheets(root, out, skins=range(len(SKINS)), screens=None, each=True):
+def language_sheets(root, out, skins=range(len(SKINS)), screens=None, each=False):
     """Per language, the screens with words (those named in screens, else all) at 1x and
     2x, a skin a row pair; each: every screen at full size too."""
     os.makedirs(os.path.join(out, 'languages'), exist_ok=True)
