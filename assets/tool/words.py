@@ -1,6 +1,6 @@
 """Words drawn into the pictures, from the catalogs of po/.
 
-Drawing code writes every word as word('...'); inside language(code) it comes back in
+Drawing code writes every word through word(); inside language(code) it comes back in
 that language, outside it in English. A message a catalog lacks (or marks fuzzy) stays
 English, so a picture never shows an empty place."""
 import contextlib
