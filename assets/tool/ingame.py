@@ -149,7 +149,7 @@ def ingame_picture(skin):
     for rect, _, caption in L.MODE_LABELS:
         ctx.save()
         x1, y1, x2, y2 = rect
-        ctx.rectangle(x1, y1, x2 - x1, y2 - y1)
+        ctx.rectangle(x1, y1 - 1, x2 - x1, y2 - y1 + 2)   # the label's box, a row above and below it
         ctx.clip()
         _mode_label(ctx, skin, rect, caption)
         ctx.restore()

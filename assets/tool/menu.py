@@ -163,12 +163,12 @@ def _english_end(ctx, s, y, width, size):
 
 def _panel1(ctx, skin):
     x0, y0 = L.PANEL1_AT
-    theme.heading(ctx, skin, word('how to play'), 233, y0 + 20, 18, 'center', box=(79, y0 + 8, 387, y0 + 33))
+    theme.heading(ctx, skin, word('how to play'), 233, y0 + 20, 18, 'center', box=(78, y0 + 8, 387, y0 + 33))
     y = y0 + 46
     end = _english_end(ctx, HOW_TO, y, 306, 12)
     P.paragraph(ctx, word(HOW_TO), 80, y, 306, P.SANS, 12, skin['text'], box=(y0 + 33, end - 5))
     y = end
-    theme.heading(ctx, skin, word('bonus marks'), 233, y + 3, 14, 'center', box=(79, y - 5, 387, y + 11))
+    theme.heading(ctx, skin, word('bonus marks'), 233, y + 3, 14, 'center', box=(78, y - 5, 387, y + 11))
     y += 18
     for i, (mark, caption) in enumerate(MARK_CAPTIONS):
         col, row = i % 2, i // 2
@@ -197,7 +197,7 @@ PAD = N_('Pad: d-pad or stick moves, A picks, B is Escape, X hint, Y new game, S
 def _keys(ctx, skin, y):
     """Every key and pad button, as the help page lists them: two columns of a key and
     what it does, then the pad's buttons. Their boxes tile one rectangle."""
-    theme.heading(ctx, skin, word('keys'), 233, y + 4, 14, 'center', box=(79, y - 4, 387, y + 15))
+    theme.heading(ctx, skin, word('keys'), 233, y + 4, 14, 'center', box=(78, y - 4, 387, y + 15))
     for (key_x, what_x, end_x), rows in zip(((80, 176, 272), (274, 320, 387)), KEYS):
         for i in range(len(KEYS[0])):
             row_y = y + 24 + i * 13
@@ -207,7 +207,7 @@ def _keys(ctx, skin, y):
                 continue
             key, what = rows[i]
             P.text(ctx, word(key), key_x, row_y, P.SANS, 10, skin['heading'], bold=True, middle=False,
-                   box=(min(key_x - 1, 272), row_y - 9, what_x - 2, row_y + 4))
+                   box=(key_x - 2, row_y - 9, what_x - 2, row_y + 4))
             P.text(ctx, word(what), what_x, row_y, P.SANS, 10, skin['text'], bold=False, middle=False,
                    box=(what_x - 2, row_y - 9, end_x, row_y + 4))
     P.paragraph(ctx, word(PAD), 80, y + 24 + 5 * 13 + 1, 306, P.SANS, 10, skin['text_dim'], leading=1.3,

@@ -407,11 +407,12 @@ def text(ctx, s, x, y, family, size, fill, bold=True, align='left', outline=None
 
 def paragraph(ctx, s, x, y, width, family, size, colour, bold=False, leading=1.35, box=None, centred=False):
     """Wrapped left-aligned text from the baseline y; returns the y after it. With a box
-    (top, bottom), the text is kept inside x - 1 .. x + width + 1 and top .. bottom,
-    smaller when it must be; centred, its lines are centred on the baseline y."""
+    (top, bottom), the text is kept inside x - 2 .. x + width + 1 and top .. bottom,
+    smaller when it must be (a line may start with a letter reaching a hair left of x:
+    T, Y, V); centred, its lines are centred on the baseline y."""
     lines = None
     if box:
-        box = (x - 1, box[0], x + width + 1, box[1])
+        box = (x - 2, box[0], x + width + 1, box[1])
         note_box(ctx, box)
         size, lines = _paragraph_fitted(ctx, s, x, y, width, family, size, bold, leading, box, centred)
     set_font(ctx, family, size, bold)
@@ -435,9 +436,7 @@ def _paragraph_fitted(ctx, s, x, y, width, family, size, bold, leading, box, cen
         set_font(ctx, family, sz, bold)
         lines = wrap(ctx, s, width)
         first = y - ((len(lines) - 1) * sz * leading / 2 if centred else 0)
-        # A line may start with a letter reaching a hair left of x (T, Y, V).
-        if _fits(_ink(ctx, lines, [(x, first + i * sz * leading) for i in range(len(lines))], 0), box,
-                 (-0.5, 0, -0.5, 0)):
+        if _fits(_ink(ctx, lines, [(x, first + i * sz * leading) for i in range(len(lines))], 0), box, (0, 0, 0, 0)):
             if k and current() == 'en':
                 raise ValueError('English %r does not fit its box %r' % (s, box))
             return sz, lines
