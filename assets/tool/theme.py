@@ -73,7 +73,9 @@ def _carbon(ctx, skin, w, h, rng):
 def logo(ctx, skin, cx, cy, size):
     """The game's name, lettered in the skin's style, centred on (cx, cy)."""
     word = 'BROLIX' if skin['title_upper'] else 'Brolix'
-    P.set_font(ctx, skin['title_family'], size)
+    # The name, in the skin's own face whatever the language.
+    ctx.select_font_face(skin['title_family'], cairo.FONT_SLANT_NORMAL, cairo.FONT_WEIGHT_BOLD)
+    ctx.set_font_size(size)
     track = skin['title_tracking']
     width = P.text_width(ctx, word, track)
     ext = ctx.text_extents('B')
