@@ -20,9 +20,10 @@ import numpy as np
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
-from tool import fonts, gems, ingame, marks, menu, pages, resources, scene, sounds  # noqa: E402
-from tool.imagefile import DENSITIES, density, write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
+from tool import fonts, gems, ingame, marks, menu, overlays, pages, resources, scene, sounds  # noqa: E402
+from tool.imagefile import DENSITIES, Regions, density, regions, write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
+from tool.words import languages  # noqa: E402
 
 
 RGBA, RGB = 'rgba', 'rgb'   # kept alpha or opaque
@@ -61,11 +62,17 @@ def dense_path(name, n):
     return os.path.join(folder, '%dx' % n, stem + ('.jpg' if ext == '.jpg' else '.png'))
 
 
+def overlay_path(name, code):
+    """Where the words of picture name in language code lie: under lang/CODE/, the
+    picture's own path, always a PNG."""
+    return os.path.join('lang', code, os.path.splitext(name)[0] + '.png')
+
+
 def write_picture(out, name, draw, form, n):
-    with density(n):
-        pixels = draw()
-    if form == RGB:
-        pixels = pixels[..., :3]
+    recorded = Regions()
+    with density(n), regions(recorded):
+        drawn = draw()
+    pixels = drawn[..., :3] if form == RGB else drawn
     path = os.path.join(out, name if n == 1 else dense_path(name, n))
     os.makedirs(os.path.dirname(path), exist_ok=True)
     if n > 1:
@@ -74,10 +81,41 @@ def write_picture(out, name, draw, form, n):
         write_tga(path, pixels, form == RGBA)
     else:
         (write_jpeg if name.endswith('.jpg') else write_bmp)(path, pixels)
+    if any(recorded.boxes) and n == overlays.DENSITY:
+        write_overlays(out, name, draw, form, n, drawn, recorded.boxes)
+
+
+def write_overlays(out, name, draw, form, n, english, boxes):
+    """Each language's words of the picture, where they differ from the English ones,
+    drawn at density n alone: the game scales them to the density it loads. Drawn at
+    every density they would take three times the room."""
+    def drawn(code):
+        with density(n):
+            pixels = overlays.redrawn(draw, boxes, code)
+        if form == RGB:
+            pixels[..., 3] = 255
+        return overlays.crops(pixels, rects, n)
+    rects = overlays.word_rects(draw)
+    if form == RGB:
+        english[..., 3] = 255
+    # Drawn inside the boxes alone, cairo's edges may come out a few levels apart.
+    shown = drawn(None)
+    if any(np.abs(a.astype(int) - b).max() > 16 or np.abs(a.astype(int) - b).mean() > 0.5
+           for a, b in zip(shown, overlays.crops(english, rects, n))):
+        raise ValueError('%s at %dx: drawn again inside its word boxes, it is not the picture' % (name, n))
+    for code in languages():
+        rects_parts = overlays.changed(rects, drawn(code), shown, n)
+        if rects_parts:
+            path = os.path.join(out, overlay_path(name, code))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, 'wb') as f:
+                f.write(overlays.packed(*rects_parts))
 
 
 def build_pictures(out):
-    """Densest first, on two processes: the 3x screens are most of the work."""
+    """Densest first, on two processes: the 3x screens are most of the work. The
+    languages' words are written beside each picture, so the folder of them starts empty."""
+    shutil.rmtree(os.path.join(out, 'lang'), ignore_errors=True)
     jobs = [(out, name, draw, form, n) for n in sorted(DENSITIES, reverse=True)
             for name, draw, form in pictures()]
     with multiprocessing.Pool(min(2, os.cpu_count() or 1)) as pool:

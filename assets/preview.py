@@ -5,8 +5,10 @@ usage: preview.py DATA_DIR OUT_DIR
 
 OUT_DIR receives sheet-skin0.png .. sheet-skin2.png (every screen of a skin at
 half size), sheet-common.png (gem sets, marks, cursor, pages), sheet-density.png
-(crops of pictures at 1x, 2x and 3x side by side, each pixel shown as a square) and
-every screen at full size under screens/.
+(crops of pictures at 1x, 2x and 3x side by side, each pixel shown as a square),
+every screen at full size under screens/, and under languages/ a sheet per language
+(sheet-LANG.jpg: the screens with words, drawn at 1x and at 2x with that language's
+overlays, each skin in turn).
 """
 import argparse
 import os
@@ -14,14 +16,16 @@ import sys
 
 import cairo
 import numpy as np
+from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from build_data import dense_path  # noqa: E402
 from tool import paint as P  # noqa: E402
 from tool import scene  # noqa: E402
-from tool.imagefile import flatten, from_rgba, read_picture  # noqa: E402
+from tool.imagefile import flatten, from_rgba, read_picture, to_rgba  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
+from tool.words import languages  # noqa: E402
 
 
 LONG = 'w' * 19   # the widest name the entry takes
@@ -55,6 +59,38 @@ def skin_screens(data, k):
     ]
 
 
+def language_screens(data, k):
+    return [('menu', scene.cursor(scene.menu(data, k, 0, 'play'), data, 480, 360)),
+            ('how to play', scene.menu(data, k, 1)),
+            ('options, reset lit', scene.menu(data, k, 2, 'reset', gem_set=k)),
+            ('credits', scene.menu(data, k, 4, ('main', 2))),
+            ('board, hint lit', scene.game(data, k, gem_set=k, hover=1)),
+            ('paused', scene.paused(data, k)),
+            ('game over', scene.game_over(data, k)),
+            ('name entry', scene.name_entry(data, k)),
+            ('zap', scene.zap(data, k))]
+
+
+def language_sheets(root, out, skins=range(len(SKINS)), screens=None, each=False):
+    """Per language, the screens with words (those named in screens, else all) at 1x and
+    2x, a skin a row pair; each: every screen at full size too."""
+    os.makedirs(os.path.join(out, 'languages'), exist_ok=True)
+    for code in ('en',) + languages():
+        tiles = []
+        for k in skins:
+            for n in (1, 2):
+                scene.N = n
+                data = scene.Data(root, code)
+                shown = [(c, s) for c, s in language_screens(data, k) if not screens or c.split(',')[0] in screens]
+                tiles += [('%s %dx skin %d: %s' % (code, n, k, caption), screen) for caption, screen in shown]
+                for caption, screen in shown if each else ():
+                    name = '%s-skin%d-%dx-%s.png' % (code, k, n, caption.split(',')[0].replace(' ', '-'))
+                    Image.fromarray(scene.to_uint8(screen)).save(os.path.join(out, 'languages', name))
+        scene.N = 1
+        sheet(tiles, os.path.join(out, 'languages', 'sheet-%s.jpg' % code), columns=len(tiles) // len(skins) // 2,
+              scale=0.375)
+
+
 def sheet(tiles, path, columns=3, scale=0.5):
     """Tiles of (caption, HxWx3 array) on a grid, captions underneath."""
     tw, th = int(640 * scale), int(480 * scale)
@@ -75,7 +111,10 @@ def sheet(tiles, path, columns=3, scale=0.5):
         ctx.paint()
         ctx.restore()
         P.text(ctx, caption, x, y + th + 11, P.SANS, 12, (0.9, 0.9, 0.9, 1), bold=False)
-    surf.write_to_png(path)
+    if path.endswith('.jpg'):
+        Image.fromarray(to_rgba(surf)[..., :3]).save(path, 'JPEG', quality=85)
+    else:
+        surf.write_to_png(path)
 
 
 def _on(background, pic, scale=1):
@@ -210,6 +249,7 @@ def main():
                   1, 1.0)
     sheet(common_tiles(data), os.path.join(args.out_dir, 'sheet-common.png'), 2, 0.75)
     density_sheet(args.data_dir, os.path.join(args.out_dir, 'sheet-density.png'))
+    language_sheets(args.data_dir, args.out_dir)
     print('contact sheets written to', args.out_dir)
 
 

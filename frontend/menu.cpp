@@ -35,6 +35,7 @@ KGraphic *surf_menu = nullptr;
 KGraphic *surf_credits = nullptr;
 
 KFont theFont[39] = GLYPHS_MENU;
+KGlyph theFontBeyondAscii[GLYPHS_MENU_WIDE_COUNT] = GLYPHS_MENU_WIDE;
 
 const char *const makersWebPage = BROLIX_WEB_PAGE;
 const char *const makersMailLink = "mailto:" BROLIX_MAIL_ADDRESS "?subject=Brolix";
@@ -251,7 +252,10 @@ void ScrollTheMenu() { spinTo(surf_menu); }
 void loadMenuGraphics() {
     surf_menu = loadSkinPicture("data\\menu%d.tga");
     surf_credits = loadSkinPicture("data\\credits%d.tga");
-    if (!highscoreText) highscoreText = new KText(KMiscTools::makeFilePath("data\\highscalp.tga"), theFont);
+    if (highscoreText)
+        return;
+    highscoreText = new KText(KMiscTools::makeFilePath("data\\highscalp.tga"), theFont);
+    highscoreText->addGlyphs(KMiscTools::makeFilePath("data\\highscalpw.tga"), theFontBeyondAscii);
 }
 
 void freeMenuGraphics() {

@@ -24,6 +24,7 @@ extern KGraphic *surf_credits;  // credits panel; only while the menu runs
 // The menu font is highscoreText (gameover.h): loaded here once, drawn also by the score
 // panel and the name entry, freed at exit.
 extern KFont theFont[39];       // glyphs of the menu font, ended by a zero record
+extern KGlyph theFontBeyondAscii[];   // what the catalogs' words drawn with it add, in a picture of their own
 
 extern const char *const makersWebPage;    // opened by the credits' web link; empty: the help's index
 extern const char *const makersMailLink;   // "mailto:" link of the credits, with a subject

@@ -3,14 +3,18 @@ import cairo
 import numpy as np
 
 from . import paint as P
-from .glyphs import MENU, SCORE, TIMER
+from .glyphs import MENU, MENU_WIDE_PICTURE, SCORE, TIMER, menu_wide, wide_size
 from .imagefile import new_surface, px, to_rgba
 
 FONTS = {  # file, table, picture size, ink height, style
     'timenmb.tga': (TIMER, (128, 64), 12.5, 'timer'),
     'numbers.tga': (SCORE, (256, 32), 21, 'score'),
     'highscalp.tga': (MENU, (128, 128), 8, 'menu'),
+    MENU_WIDE_PICTURE: (menu_wide(), wide_size(), 8, 'menu'),
 }
+MENU_ASCII = {g[0] for g in MENU}
+# Han characters and kana, from the face whose forms Japanese readers expect.
+CJK_FACE = 'Noto Sans CJK JP'
 
 
 def own_box(table, index):
@@ -104,7 +108,8 @@ def _menu_glyph(ch):
     if ch == '1':
         one = np.array([[{'.': 0, '+': 150, '#': 255}[c] for c in row] for row in MENU_ONE], np.float32)
         return np.kron(one, np.ones((px(1), px(1)), np.float32))
-    size, cap = MENU_DIGIT if ch.isdigit() else MENU_LETTER
+    cjk = ord(ch) >= 0x2E80
+    size, cap = MENU_DIGIT if ch.isdigit() else (12, 11) if cjk else MENU_LETTER
     baseline, cap = px(24, cap)
     surf = new_surface(48, 48)
     ctx = cairo.Context(surf)
@@ -113,13 +118,23 @@ def _menu_glyph(ch):
     opts.set_hint_style(cairo.HINT_STYLE_FULL)
     opts.set_hint_metrics(cairo.HINT_METRICS_ON)
     ctx.set_font_options(opts)
-    P.set_font(ctx, P.SANS, size)
+    if cjk:
+        ctx.select_font_face(CJK_FACE, cairo.FONT_SLANT_NORMAL, cairo.FONT_WEIGHT_BOLD)
+        ctx.set_font_size(size)
+    else:
+        P.set_font(ctx, P.SANS, size)
     ctx.move_to(10, 24)
     ctx.set_source_rgba(1, 1, 1, 1)
     ctx.show_text(ch.upper())
     alpha = to_rgba(surf)[..., 3].astype(np.float32)
+    if cjk:   # the whole em square, so a dash stays in the middle and a small kana small
+        return _resample(alpha[px(13):px(25), px(10):px(22)], cap, 0)
     cols = np.nonzero(alpha.max(axis=0))[0]
     rows = np.nonzero(alpha.max(axis=1))[0]
+    if ch not in MENU_ASCII and (rows[0] < baseline - cap or rows[-1] >= baseline):
+        # An accent above or a cedilla below: squeezed with the letter into the cap height and a row.
+        glyph = alpha[min(rows[0], baseline - cap):max(baseline, rows[-1] + 1), cols[0]:cols[-1] + 1]
+        return _resample(glyph, cap + px(1), 0)
     glyph = alpha[baseline - cap:max(baseline, rows[-1] + 1), cols[0]:cols[-1] + 1]
     if glyph.shape[0] > cap:
         glyph = _resample(glyph, cap, 0)

@@ -5,6 +5,7 @@ import math
 import cairo
 
 from . import paint as P
+from .glyphs import SET_NAMES
 from .imagefile import new_surface, to_rgba
 from .layout import GEM
 
@@ -17,7 +18,7 @@ MARBLE_COLOURS = ['#d42432', '#5ade6e', '#2358e0', '#ffd23a', '#c98af5', '#e9eef
 # Colour-blind-safe hues, each with its own silhouette and a dark inner symbol.
 CLEAR_COLOURS = ['#d55e00', '#00b386', '#56b4e9', '#f0e442', '#e690c0', '#f4f4f4', '#a0d83a']
 
-SETS = [('jewels', 'jewel'), ('marbles', 'marble'), ('clear shapes', 'clear')]
+SETS = list(zip(SET_NAMES, ('jewel', 'marble', 'clear')))
 
 
 _HALF_HEART = [(0.0, 1.08), (0.55, 0.5), (0.92, 0.02), (1.02, -0.4), (0.86, -0.78), (0.5, -0.95),

@@ -25,6 +25,49 @@ MENU = [('a', 10, 8, 18, 17, 9, 10), ('b', 22, 8, 30, 17, 9, 10), ('c', 32, 8, 4
         ('6', 8, 101, 18, 115, 11, 13), ('7', 22, 101, 31, 115, 10, 12), ('9', 50, 101, 60, 115, 11, 13),
         (':', 64, 101, 69, 115, 6, 12), (' ', 106, 100, 118, 111, 6, 12)]
 
+try:
+    from .words import N_, catalog, languages
+except ImportError:   # run as a script to write the header
+    from words import N_, catalog, languages
+
+# Words the game draws at run time with the menu font, from the catalogs: the built-in
+# gem sets' names (lower case: the font draws small capitals).
+SET_NAMES = [N_('jewels'), N_('marbles'), N_('clear shapes')]
+
+# What the catalogs add to the menu font comes beside it, in a picture of its own: one
+# cell per character, in rows, CJK characters a little wider and taller than letters.
+MENU_WIDE_PICTURE = 'highscalpw.tga'
+WIDE_COLUMNS, WIDE_CELL, WIDE_CJK_CELL = 10, (12, 12), (13, 14)
+
+
+def _cjk(ch):
+    return ord(ch) >= 0x2E80
+
+
+def menu_wide_characters():
+    """Every character the languages' set names need that the menu font lacks."""
+    ascii_font = {g[0] for g in MENU}
+    needed = {ch for code in languages() for name in SET_NAMES for ch in catalog(code).gettext(name).lower()}
+    return sorted(ch for ch in needed if ch not in ascii_font and not ch.isspace())
+
+
+def menu_wide():
+    """(character, x1, y1, x2, y2, advance, height) of each, as the other tables."""
+    table = []
+    for i, ch in enumerate(menu_wide_characters()):
+        col, row = i % WIDE_COLUMNS, i // WIDE_COLUMNS
+        w, h = WIDE_CJK_CELL if _cjk(ch) else WIDE_CELL
+        x, y = col * WIDE_CJK_CELL[0], row * WIDE_CJK_CELL[1]
+        table.append((ch, x + 1, y + 1, x + w - 1, y + h - 2, w - 1, h - 3))
+    return table
+
+
+def wide_size():
+    """The picture's logical size: whole rows of cells, at least one."""
+    rows = max(1, -(-len(menu_wide_characters()) // WIDE_COLUMNS))
+    return WIDE_COLUMNS * WIDE_CJK_CELL[0] + 2, rows * WIDE_CJK_CELL[1]
+
+
 TABLES = {'GLYPHS_TIMER': TIMER, 'GLYPHS_SCORE': SCORE, 'GLYPHS_MENU': MENU}
 
 
@@ -41,11 +84,19 @@ def _cpp_macro(name, table):
     return '// %d glyphs and the end record\n#define %s { \\\n    %s}' % (len(table), name, ', \\\n    '.join(rows))
 
 
+def _wide_macro(table):
+    records = ['{0x%04X, %s}' % (ord(g[0]), ', '.join(map(str, g[1:]))) for g in table] + ['{0, 0, 0, 0, 0, 0, 0}']
+    rows = [', '.join(records[i:i + 3]) for i in range(0, len(records), 3)]
+    return ('// %d glyphs beyond ASCII, in %s, and the end record\n#define GLYPHS_MENU_WIDE_COUNT %d\n'
+            '#define GLYPHS_MENU_WIDE { \\\n    %s}' % (len(table), MENU_WIDE_PICTURE, len(table) + 1, ', \\\n    '.join(rows)))
+
+
 def cpp_header():
     return ('// Glyph tables of the bitmap fonts, by the names of assets/tool/glyphs.py, which\n'
             '// writes this file at build time; the font pictures are drawn from the same tables.\n'
-            '// Each is the initialiser of a KFont array.\n'
-            '#pragma once\n\n%s\n' % '\n\n'.join(_cpp_macro(n, t) for n, t in TABLES.items()))
+            '// Each is the initialiser of a KFont array; GLYPHS_MENU_WIDE, of a KGlyph array.\n'
+            '#pragma once\n\n%s\n\n%s\n' % ('\n\n'.join(_cpp_macro(n, t) for n, t in TABLES.items()),
+                                           _wide_macro(menu_wide())))
 
 
 if __name__ == '__main__':

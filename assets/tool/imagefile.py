@@ -44,7 +44,61 @@ def _scaled(surface):
 
 def new_surface(width, height):
     """A surface of width x height logical pixels."""
-    return _scaled(cairo.ImageSurface(cairo.FORMAT_ARGB32, width * _density, height * _density))
+    surface = _scaled(cairo.ImageSurface(cairo.FORMAT_ARGB32, width * _density, height * _density))
+    if _regions:
+        _regions.made(surface)
+    return surface
+
+
+class Regions:
+    """The boxes that carry words on each surface a picture's drawing makes, in the order
+    it makes them, as pixel rectangles (x1, y1, x2, y2). Recorded while the picture is
+    drawn once; drawn again under the recorded boxes, a surface that has some is drawn
+    and read only inside them, so another language's words cost their boxes alone."""
+
+    def __init__(self, recorded=None):
+        self.recording = recorded is None
+        self.boxes = [] if recorded is None else recorded
+        self._made = {}   # surface: its index; holding it keeps its pixels' address unique
+
+    def made(self, surface):
+        self._made[surface] = len(self._made)
+        if self.recording:
+            self.boxes.append([])
+
+    def of(self, surface):
+        """The boxes of a surface made under these regions; empty when it has none."""
+        i = self._made.get(surface)
+        return self.boxes[i] if i is not None and i < len(self.boxes) else []
+
+    def add(self, surface, rect):
+        if self.recording and surface in self._made:
+            self.boxes[self._made[surface]].append(rect)
+
+
+_regions = None
+
+
+@contextlib.contextmanager
+def regions(r):
+    """Surfaces made inside are numbered in r, recording boxes or drawn inside r's."""
+    global _regions
+    before, _regions = _regions, r
+    try:
+        yield r
+    finally:
+        _regions = before
+
+
+def note_box(surface, rect):
+    """rect, in surface pixels, carries words."""
+    if _regions:
+        _regions.add(surface, rect)
+
+
+def clip_boxes(surface):
+    """The boxes a surface is drawn inside, when drawn again under recorded regions."""
+    return _regions.of(surface) if _regions and not _regions.recording else []
 
 
 # Straight colour of every (alpha, premultiplied colour) pair, rounded; 0 where alpha is 0.
@@ -53,13 +107,29 @@ _STRAIGHT = np.where(_A > 0, np.minimum((_C * 255 + _A // 2) // np.maximum(_A, 1
 
 
 def to_rgba(surface):
-    """Straight (not premultiplied) RGBA array, top row first."""
+    """Straight (not premultiplied) RGBA array, top row first; under recorded regions only
+    a surface's boxes are read (the rest is clear)."""
     surface.flush()
     w, h, stride = surface.get_width(), surface.get_height(), surface.get_stride()
     bgra = np.frombuffer(surface.get_data(), np.uint8).reshape(h, stride // 4, 4)[:, :w]
+    boxes = clip_boxes(surface)
+    if boxes:
+        out = np.zeros((h, w, 4), np.uint8)
+        for x1, y1, x2, y2 in boxes:
+            out[y1:y2, x1:x2] = _straight(bgra[y1:y2, x1:x2])
+        return out
+    return _straight(bgra)
+
+
+def _straight(bgra):
+    h, w = bgra.shape[:2]
     out = np.empty((h, w, 4), np.uint8)
     out[..., 3] = bgra[..., 3]
-    np.take(_STRAIGHT, (bgra[..., 3:].astype(np.uint16) << 8) | bgra[..., 2::-1], out=out[..., :3])
+    out[..., :3] = bgra[..., 2::-1]
+    # Opaque and clear pixels are the same straight; only the partly covered need the table.
+    partial = (bgra[..., 3] != 0) & (bgra[..., 3] != 255)
+    part = bgra[partial]
+    out[partial, :3] = _STRAIGHT[(part[:, 3:].astype(np.uint16) << 8) | part[:, 2::-1]]
     return out
 
 

@@ -6,6 +6,7 @@ from . import layout as L
 from . import paint as P
 from . import theme
 from .imagefile import new_surface, px, to_rgba
+from .words import word
 
 BOARD = (L.BOARD_X - 3, L.BOARD_Y - 3, L.BOARD_X - 3 + L.COLS * L.CELL, L.BOARD_Y - 3 + L.ROWS * L.CELL)
 SCORE_PLATE = (425, 436, 602, 473)
@@ -43,10 +44,10 @@ def _hud(ctx, skin):
     _plate(ctx, skin, TIMER_PLATE)
     _plate(ctx, skin, SCORE_PLATE)
     colour = skin['text'] if skin['number'] != 1 else skin['heading']
-    P.text(ctx, 'score', 418, 455, skin['label_family'], 13, colour, align='right',
-           shadow=(0, 0, 0, 0.4) if skin['number'] != 1 else (1, 1, 1, 0.7))
-    P.text(ctx, 'time', 544, 45, skin['label_family'], 12, colour, align='right',
-           shadow=(0, 0, 0, 0.4) if skin['number'] != 1 else (1, 1, 1, 0.7))
+    P.text(ctx, word('score'), 418, 455, skin['label_family'], 13, colour, align='right',
+           shadow=(0, 0, 0, 0.4) if skin['number'] != 1 else (1, 1, 1, 0.7), box=(336, 441, 422, 470))
+    P.text(ctx, word('time'), 544, 45, skin['label_family'], 12, colour, align='right',
+           shadow=(0, 0, 0, 0.4) if skin['number'] != 1 else (1, 1, 1, 0.7), box=(400, 32, 547, 59))
 
 
 GAME_ICONS = [icons.refresh, icons.bulb, icons.house]
@@ -57,7 +58,7 @@ def _buttons(ctx, skin, lit):
         if not lit:
             P.soft_shadow(ctx, lambda: P.shape(ctx, skin['shape'], x1, y1 + 2, x2 - x1, y2 - y1,
                                                skin['radius']), (0, 0, 0, 0.35), 2, 3)
-        theme.button(ctx, skin, x1, y1, x2 - x1, y2 - y1, caption, lit, 12,
+        theme.button(ctx, skin, x1, y1, x2 - x1, y2 - y1, word(caption), lit, 12,
                      icon=icon if x2 - x1 > 60 else None)
 
 
@@ -86,31 +87,46 @@ def _pause(ctx, skin):
     cx, cy = x + w / 2, y + h / 2
     theme.card(ctx, skin, cx - 150, cy - 70, 300, 140, 14)
     icons.pause(ctx, cx, cy - 32, 34, skin['heading'])
-    theme.heading(ctx, skin, 'paused', cx, cy + 12, 30, 'center')
-    P.text(ctx, 'press P to play on', cx, cy + 44, P.SANS, 13, skin['text'], align='center', bold=False)
+    theme.heading(ctx, skin, word('paused'), cx, cy + 12, 30, 'center', box=(cx - 146, cy - 10, cx + 146, cy + 33))
+    # TRANSLATORS: P is the key that pauses and plays on, whatever the language
+    P.text(ctx, word('press P to play on'), cx, cy + 44, P.SANS, 13, skin['text'], align='center', bold=False,
+           box=(cx - 146, cy + 33, cx + 146, cy + 66))
 
 
 def _mode_label(ctx, skin, rect, caption):
     x1, y1, x2, y2 = rect
     colour = skin['accent'] if skin['number'] != 1 else P.rgb('#ff8cc6')
-    P.text(ctx, caption, (x1 + x2) / 2, (y1 + y2) / 2, skin['label_family'], 12, colour, align='center',
-           outline=(0, 0, 0, 0.85), outline_width=1.6)
+    # Kept a column off the neighbours it touches; the outline may reach the top and
+    # bottom rows, which the game still shows.
+    P.text(ctx, word(caption), (x1 + x2) / 2, (y1 + y2) / 2, skin['label_family'], 12, colour, align='center',
+           outline=(0, 0, 0, 0.85), outline_width=1.6, box=(x1 + 1, y1 - 1, x2 - 1, y2 + 1))
 
 
 def _zap_label(ctx, skin):
     x1, y1, x2, y2 = L.ZAP_SRC
     cx, cy = (x1 + x2) / 2, (y1 + y2) / 2
-    word = 'NO MOVES: ZAP!'
-    P.set_font(ctx, P.SANS, 30)
-    width = P.text_width(ctx, word, 1)
+    box = (x1 + 1, y1 + 1, x2 - 1, y2 - 1)
+    P.note_box(ctx, box)
+    # TRANSLATORS: flashed over the board when no move is left and it is replaced
+    caption = word('NO MOVES: ZAP!')
+    size, lines = P.fitted(ctx, caption, cx, cy, P.SANS, 30, True, 'center', 1, True, box, (4, 4, 4, 4))
+    P.set_font(ctx, P.SANS, size)
     ext = ctx.text_extents('Z')
-    bx, base = cx - width / 2, cy + ext.height / 2
-    P.glow(ctx, lambda: P.text_path(ctx, word, bx, base, 1), P.rgb('#ffe066'), 4, 4)
-    P.text_path(ctx, word, bx, base, 1)
+    lead = size * P.LEADING
+    places = [(cx - P.text_width(ctx, line, 1) / 2, cy + ext.height / 2 + (i - (len(lines) - 1) / 2) * lead)
+              for i, line in enumerate(lines)]
+
+    def path():
+        for line, (bx, base) in zip(lines, places):
+            P.text_path(ctx, line, bx, base, 1)
+    P.glow(ctx, path, P.rgb('#ffe066'), 4, 4)
+    path()
     P.stroke_path(ctx, P.rgb('#2a0a00'), 4)
-    P.text_path(ctx, word, bx, base, 1)
-    P.fill_path(ctx, P.vertical_gradient(base - ext.height, base, [(0, P.rgb('#ffffff')), (0.5, P.rgb('#ffe14a')),
-                                                                   (1, P.rgb('#ff7a00'))]))
+    path()
+    top, base = places[0][1] - ext.height, places[-1][1]
+    P.fill_path(ctx, P.vertical_gradient(top, base, [(0, P.rgb('#ffffff')), (0.5, P.rgb('#ffe14a')),
+                                                     (1, P.rgb('#ff7a00'))]))
+    P.mark_box(ctx, box)
 
 
 def ingame_picture(skin):
@@ -133,7 +149,7 @@ def ingame_picture(skin):
     for rect, _, caption in L.MODE_LABELS:
         ctx.save()
         x1, y1, x2, y2 = rect
-        ctx.rectangle(x1, y1, x2 - x1, y2 - y1)
+        ctx.rectangle(x1, y1 - 1, x2 - x1, y2 - y1 + 2)   # the label's box, a row above and below it
         ctx.clip()
         _mode_label(ctx, skin, rect, caption)
         ctx.restore()
@@ -162,10 +178,12 @@ def gameover_picture(skin):
     surf = new_surface(w, h)
     ctx = P.context(surf)
     _panel(ctx, skin, w, h, False)
-    theme.heading(ctx, skin, 'game over', w / 2, 62, 40, 'center')
-    P.text(ctx, 'thanks for playing!', w / 2, 108, P.SANS, 15, skin['text'], align='center')
-    P.text(ctx, 'new game plays again,', w / 2, 140, P.SANS, 12, skin['text_dim'], align='center', bold=False)
-    P.text(ctx, 'menu goes back to the menu', w / 2, 158, P.SANS, 12, skin['text_dim'], align='center', bold=False)
+    theme.heading(ctx, skin, word('game over'), w / 2, 62, 40, 'center', box=(14, 36, w - 14, 90))
+    P.text(ctx, word('thanks for playing!'), w / 2, 108, P.SANS, 15, skin['text'], align='center',
+           box=(14, 94, w - 14, 122))
+    # TRANSLATORS: "new game" and "menu" are the buttons below the board; two lines
+    P.text(ctx, word('new game plays again,\nmenu goes back to the menu'), w / 2, 149, P.SANS, 12, skin['text_dim'],
+           align='center', bold=False, leading=18, box=(14, 128, w - 14, 172))
     return to_rgba(surf)
 
 
@@ -175,9 +193,9 @@ def entry_picture(skin, square=False):
     surf = new_surface(w, h)
     ctx = P.context(surf)
     _panel(ctx, skin, w, h, square)
-    theme.heading(ctx, skin, 'new high score!', w / 2, 46, 28, 'center')
-    P.text(ctx, 'relax mode' if square else 'you made the table', w / 2, 82, P.SANS, 13, skin['text'],
-           align='center')
+    theme.heading(ctx, skin, word('new high score!'), w / 2, 46, 28, 'center', box=(14, 26, w - 14, 66))
+    P.text(ctx, word('relax mode') if square else word('you made the table'), w / 2, 82, P.SANS, 13, skin['text'],
+           align='center', box=(14, 70, w - 14, 94))
     for dx, size in ((-46, 9), (0, 34), (46, 9)):
         (icons.trophy if dx == 0 else _star)(ctx, w / 2 + dx, 128 + (8 if dx else 0), size, skin['heading'])
     ex, ey = L.entry_at(L.ENTRY_SIZE)
@@ -185,11 +203,13 @@ def entry_picture(skin, square=False):
     # Centred on the panel; the widest name (19 letters of 11 pixels) and the cursor
     # after it end by x 448, the pencil fills the room left of the name.
     fx, fw = nx - 56, 282
-    P.text(ctx, 'your name:', fx + 4, ny - 22, P.SANS, 12, skin['text_dim'], bold=True)
+    P.text(ctx, word('your name:'), fx + 4, ny - 22, P.SANS, 12, skin['text_dim'], bold=True,
+           box=(fx + 2, ny - 33, fx + fw, ny - 10))
     _name_field(ctx, skin, fx, ny - 8, fw, 27)
     icons.pencil(ctx, nx - 29, ny + 5, 22, (1, 1, 1, 0.85))
-    P.text(ctx, 'type your name, then press Enter', w / 2, ny + 42, P.SANS, 12, skin['text_dim'],
-           align='center', bold=False)
+    # TRANSLATORS: Enter is the key; the name itself takes only the letters A to Z
+    P.text(ctx, word('type your name, then press Enter'), w / 2, ny + 42, P.SANS, 12, skin['text_dim'],
+           align='center', bold=False, box=(14, ny + 31, w - 14, ny + 54))
     return to_rgba(surf)
 
 

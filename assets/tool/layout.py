@@ -4,14 +4,20 @@ Rectangles are (x1, y1, x2, y2), right and bottom edges exclusive, unless noted.
 """
 LIT = 480  # lit states sit this far below the place they are shown
 
+
+def N_(caption):
+    """Marks a caption for the catalogs; the art tool draws it through word()."""
+    return caption
+
+
 # Menu picture ---------------------------------------------------------------
 MAIN_BUTTONS = [  # edges inclusive on screen; the lit copy spans x1..x2, y1..y2
-    ((415, 137, 533, 160), 'game mode'),
-    ((415, 164, 561, 189), 'how to play'),
-    ((415, 193, 521, 216), 'options'),
-    ((415, 222, 561, 245), 'high scores'),
-    ((415, 249, 509, 274), 'credits'),
-    ((415, 278, 470, 301), 'quit'),
+    ((415, 137, 533, 160), N_('game mode')),
+    ((415, 164, 561, 189), N_('how to play')),
+    ((415, 193, 521, 216), N_('options')),
+    ((415, 222, 561, 245), N_('high scores')),
+    ((415, 249, 509, 274), N_('credits')),
+    ((415, 278, 470, 301), N_('quit')),
 ]
 PLAY = (431, 342, 553, 405)             # lit copy from (431, 822)
 PLAY_DISC = (467, 346, 511, 382)        # hot zones of the play button
@@ -20,11 +26,11 @@ WELL = (58, 76, 406, 440)               # frame that holds every panel
 
 PANEL0 = (105, 138, 354, 384)           # screen; source is 480 lower
 MODE_ROWS = [(105, 138, 360, 176), (105, 190, 360, 229), (105, 242, 360, 280), (105, 295, 360, 334)]
-MODE_NAMES = ['sixty seconds', 'five minutes', 'million', 'relax']
-MODE_HINTS = ['score all you can in one minute', 'score all you can in five minutes',
-              'reach 1 000 000 points, fast', 'no clock, no pressure']
+MODE_NAMES = [N_('sixty seconds'), N_('five minutes'), N_('million'), N_('relax')]
+MODE_HINTS = [N_('score all you can in one minute'), N_('score all you can in five minutes'),
+              N_('reach 1 000 000 points, fast'), N_('no clock, no pressure')]
 DIFF_BOXES = [(131, 359, 188, 385), (198, 359, 280, 385), (293, 359, 345, 385)]
-DIFF_NAMES = ['easy', 'normal', 'hard']
+DIFF_NAMES = [N_('easy'), N_('normal'), N_('hard')]
 MODE_MARKERS = [(86, 141), (86, 194), (86, 245), (86, 299)]      # 20 x 18
 MODE_MARKER_SIZE = [(20, 18), (20, 19), (20, 20), (20, 18)]
 DIFF_MARKERS = [(149, 384), (230, 384), (311, 384)]
@@ -42,7 +48,7 @@ VOLUME_SLIDER = (182, 250, 299, 269)   # screen, open bounds; the volume is x - 
 RESET_LIT_SRC, RESET_AT = (679, 997, 892, 1023), (105, 138)
 RESET_BUTTON = (101, 149, 316, 176)    # screen, open bounds
 HIGH_TABS = [(105, 117, 168, 137), (169, 117, 233, 137), (234, 117, 297, 137), (300, 117, 363, 137)]
-TAB_NAMES = ['60 s', '5 min', 'million', 'relax']
+TAB_NAMES = [N_('60 s'), N_('5 min'), N_('million'), N_('relax')]
 TAB_LIT = [((x1 + 575, 358, x2 + 572, 382), (x1 + 4, 113)) for x1, _, x2, _ in HIGH_TABS]  # picture, screen
 HIGH_NAME_Y = [151, 175, 198, 233, 257, 280, 315, 339, 362]
 HIGH_NAME_X, HIGH_SCORE_RIGHT, HIGH_NAME_GAP = 110, 360, 6   # scores end at the right; names stop short of them
@@ -60,12 +66,12 @@ CREDITS_WEB = (161, 315, 343, 399)
 CELL, BOARD_X, BOARD_Y, COLS, ROWS = 42, 71, 90, 12, 8
 GEM = 36
 CURSOR_SIZE, CURSOR_AT = (46, 46), (-2, -2)   # board cursor's frame picture, placed from its cell's corner
-GAME_BUTTONS = [((70, 438, 170, 465), 'new game'), ((200, 438, 247, 465), 'hint'),
-                ((265, 438, 330, 465), 'menu')]
+GAME_BUTTONS = [((70, 438, 170, 465), N_('new game')), ((200, 438, 247, 465), N_('hint')),
+                ((265, 438, 330, 465), N_('menu'))]
 SCORE_AT, TIMER_AT = (435, 442), (560, 37)
 PAUSE_SRC, PAUSE_AT = (69, 498, 571, 832), (69, 88)
-MODE_LABELS = [((675, 20, 713, 36), (25, 37), '60 s'), ((716, 20, 776, 36), (20, 37), '5 min'),
-               ((776, 20, 833, 36), (20, 37), 'million'), ((833, 20, 883, 36), (20, 37), 'relax')]
+MODE_LABELS = [((675, 20, 713, 36), (25, 37), N_('60 s')), ((716, 20, 776, 36), (20, 37), N_('5 min')),
+               ((776, 20, 833, 36), (20, 37), N_('million')), ((833, 20, 883, 36), (20, 37), N_('relax'))]
 ZAP_SRC, ZAP_AT = (671, 231, 1011, 277), (150, 200)
 
 # Driver page ----------------------------------------------------------------
@@ -156,7 +162,7 @@ def _cpp_line(name, value):
 
 
 def cpp_header():
-    names = [n for n, v in globals().items() if n.isupper() and not isinstance(v, str)]
+    names = [n for n, v in globals().items() if n.isupper() and not isinstance(v, str) and not callable(v)]
     lines = [line for line in (_cpp_line(n, globals()[n]) for n in names) if line]
     return ('// Screen regions and picture places, by the names of assets/tool/layout.py, which\n'
             '// writes this file at build time; the art is drawn from the same table.\n'

@@ -7,6 +7,7 @@ from . import paint as P
 from . import theme
 from .imagefile import new_surface, to_rgba
 from .layout import CELL, CURSOR_AT, CURSOR_SIZE, GEM, mark_size
+from .words import word
 
 OUTLINE = (0.05, 0.05, 0.08, 1)
 WHITE = (1, 1, 1, 1)
@@ -212,8 +213,9 @@ def internet():
         ctx.move_to(cx - half, cy + dy)
         ctx.line_to(cx + half, cy + dy)
     ctx.stroke()
-    P.text(ctx, 'score server', 48, cy - 7, P.SANS, 13, P.rgb('#ffffff'))
-    P.text(ctx, 'one moment please...', 48, cy + 9, P.SANS, 11, P.rgb('#a9cdf5'), bold=False)
+    P.text(ctx, word('score server'), 48, cy - 7, P.SANS, 13, P.rgb('#ffffff'), box=(46, 8, 204, 28))
+    P.text(ctx, word('one moment please...'), 48, cy + 9, P.SANS, 11, P.rgb('#a9cdf5'), bold=False,
+           box=(46, 28, 204, 47))
     return to_rgba(surf)
 
 

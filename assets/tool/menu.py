@@ -11,6 +11,7 @@ from . import theme
 from .gems import jewel
 from .imagefile import from_rgba, new_surface, px, to_rgba
 from .marks import MARKS
+from .words import N_, language, word
 
 
 def _screen(skin, draw):
@@ -33,14 +34,14 @@ def _chrome(ctx, skin, lit):
         if not lit:
             P.soft_shadow(ctx, lambda: P.shape(ctx, skin['shape'], x1, y1 + 2, x2 - x1, y2 - y1,
                                                skin['radius']), (0, 0, 0, 0.3), 2, 3)
-        theme.button(ctx, skin, x1, y1, x2 - x1, y2 - y1, caption, lit, 13)
+        theme.button(ctx, skin, x1, y1, x2 - x1, y2 - y1, word(caption), lit, 13)
     _play_button(ctx, skin, lit)
     if not lit:
         _ornament(ctx, skin)
         for y in (100, 425):
             _flourish(ctx, skin, 232, y)
-        P.text(ctx, skin['tagline'], 320, 462, skin['label_family'], 11, skin['text_dim'] if skin['number'] != 1
-               else skin['text'], bold=False, align='center', tracking=1.0)
+        P.text(ctx, word(skin['tagline']), 320, 462, skin['label_family'], 11, skin['text_dim'] if skin['number'] != 1
+               else skin['text'], bold=False, align='center', tracking=1.0, box=(20, 450, 620, 476))
 
 
 def _play_button(ctx, skin, lit):
@@ -53,8 +54,9 @@ def _play_button(ctx, skin, lit):
     else:
         P.soft_shadow(ctx, lambda: P.rounded_rect(ctx, 438, 384, 100, 19, 9.5), (0, 0, 0, 0.35), 3, 3)
     theme.button(ctx, skin, 438, 381, 100, 19, '', lit)
-    P.text(ctx, 'PLAY', 489, 391, skin['label_family'], 12, skin['lit_text'] if lit else skin['btn_text'],
-           align='center', tracking=2)
+    # TRANSLATORS: the play button's bar, under its disc: one short word, capitals
+    P.text(ctx, word('PLAY'), 489, 391, skin['label_family'], 12, skin['lit_text'] if lit else skin['btn_text'],
+           align='center', tracking=2, box=(439, 382, 537, 400))
     ctx.arc(489, 363, 19, 0, 2 * math.pi)
     P.fill_path(ctx, P.radial_gradient(489, 363, 19, [(0, P.mix(top, (1, 1, 1, 1), 0.4)), (0.7, bottom),
                                                       (1, P.mix(bottom, (0, 0, 0, 1), 0.3))],
@@ -103,11 +105,13 @@ def _panel0(ctx, skin):
         mid = my + L.MODE_MARKER_SIZE[i][1] / 2
         theme.card(ctx, skin, 108, y1, 244, y2 - y1)
         MODE_ICONS[i](ctx, 124, (y1 + y2) / 2, 18, skin['heading'])
-        P.text(ctx, L.MODE_NAMES[i], 140, mid, P.SANS, 14, skin['text'])
-        P.text(ctx, L.MODE_HINTS[i], 140, mid + 16, P.SANS, 10, skin['text_dim'], bold=False)
-    P.text(ctx, 'difficulty', 238, 347, P.SANS, 11, skin['text_dim'], align='center', tracking=1)
+        P.text(ctx, word(L.MODE_NAMES[i]), 140, mid, P.SANS, 14, skin['text'], box=(138, y1 + 1, 350, mid + 10))
+        P.text(ctx, word(L.MODE_HINTS[i]), 140, mid + 16, P.SANS, 10, skin['text_dim'], bold=False,
+               box=(138, mid + 10, 350, y2 - 1))
+    P.text(ctx, word('difficulty'), 238, 347, P.SANS, 11, skin['text_dim'], align='center', tracking=1,
+           box=(110, 338, 352, 357))
     for (x1, y1, x2, y2), name in zip(L.DIFF_BOXES, L.DIFF_NAMES):
-        theme.button(ctx, skin, x1, y1, x2 - x1, 384 - y1 - 1, name, False, 12)
+        theme.button(ctx, skin, x1, y1, x2 - x1, 384 - y1 - 1, word(name), False, 12)
 
 
 def _markers(ctx, skin):
@@ -141,18 +145,32 @@ def _markers(ctx, skin):
 
 # ---- panel 1: how to play ---------------------------------------------------------
 
+HOW_TO = N_('Click two neighbouring gems to swap them. Every line of three or more of a colour vanishes, '
+            'and the gems above fall into the gap. Longer lines and cascades score more.')
+STUCK = N_('Stuck? The hint button shows a move for 50 points.')
+MARK_CAPTIONS = [('bomb.tga', N_('the 3 x 3 square')), ('horiz.tga', N_('the whole row')),
+                 ('verti.tga', N_('the whole column')), ('xzap.tga', N_('row and column')),
+                 ('question.tga', N_('a surprise'))]
+
+
+def _english_end(ctx, s, y, width, size):
+    """The baseline after s as an English paragraph from y: every language's panel keeps
+    the English places, its words made smaller where they need more room."""
+    with language(None):
+        P.set_font(ctx, P.SANS, size, False)
+        return y + len(P.wrap(ctx, s, width)) * size * 1.35
+
+
 def _panel1(ctx, skin):
     x0, y0 = L.PANEL1_AT
-    theme.heading(ctx, skin, 'how to play', 233, y0 + 20, 18, 'center')
-    y = P.paragraph(ctx, 'Click two neighbouring gems to swap them. Every line of three or more '
-                    'of a colour vanishes, and the gems above fall into the gap. Longer lines '
-                    'and cascades score more.', 80, y0 + 46, 306, P.SANS, 12, skin['text'])
-    theme.heading(ctx, skin, 'bonus marks', 233, y + 3, 14, 'center')
+    theme.heading(ctx, skin, word('how to play'), 233, y0 + 20, 18, 'center', box=(78, y0 + 8, 387, y0 + 33))
+    y = y0 + 46
+    end = _english_end(ctx, HOW_TO, y, 306, 12)
+    P.paragraph(ctx, word(HOW_TO), 80, y, 306, P.SANS, 12, skin['text'], box=(y0 + 33, end - 5))
+    y = end
+    theme.heading(ctx, skin, word('bonus marks'), 233, y + 3, 14, 'center', box=(78, y - 5, 387, y + 11))
     y += 18
-    items = [('bomb.tga', 'the 3 x 3 square'), ('horiz.tga', 'the whole row'),
-             ('verti.tga', 'the whole column'), ('xzap.tga', 'row and column'),
-             ('question.tga', 'a surprise')]
-    for i, (mark, caption) in enumerate(items):
+    for i, (mark, caption) in enumerate(MARK_CAPTIONS):
         col, row = i % 2, i // 2
         mx, my = 80 + col * 156, y + row * 28
         ctx.set_source_surface(from_rgba(jewel((1, 4, 3, 6, 5)[i])), mx, my - 4)
@@ -161,28 +179,39 @@ def _panel1(ctx, skin):
         h, w = pic.shape[0] / px(1), pic.shape[1] / px(1)
         ctx.set_source_surface(from_rgba(pic), mx + 18 - w / 2, my + 14 - h / 2)
         ctx.paint_with_alpha(0.75)
-        P.paragraph(ctx, caption, mx + 40, my + 18, 112, P.SANS, 11, skin['text'])
+        P.paragraph(ctx, word(caption), mx + 40, my + 18, 112, P.SANS, 11, skin['text'], box=(my + 4, my + 27),
+                    centred=True)
     # Beside the last mark, where the second column has none.
-    P.paragraph(ctx, 'Stuck? The hint button shows a move for 50 points.', 236, y + 67, 152,
-                P.SANS, 10, skin['text_dim'], leading=1.3)
+    P.paragraph(ctx, word(STUCK), 236, y + 67, 152, P.SANS, 10, skin['text_dim'], leading=1.3,
+                box=(y + 57, y + 88))
     _keys(ctx, skin, y + 94)
+
+
+KEYS = [[(N_('arrows, WASD'), N_('move the cursor')), (N_('Space, Enter'), N_('pick the gem')),
+         (N_('Shift+arrow'), N_('swap that way')), (N_('Tab'), N_('pause buttons')),
+         (N_('F11, Alt+Enter'), N_('full screen'))],
+        [(N_('H'), N_('hint')), (N_('N, F1'), N_('new game')), (N_('P'), N_('pause')), (N_('Escape'), N_('menu'))]]
+PAD = N_('Pad: d-pad or stick moves, A picks, B is Escape, X hint, Y new game, Start pause.')
 
 
 def _keys(ctx, skin, y):
     """Every key and pad button, as the help page lists them: two columns of a key and
-    what it does, then the pad's buttons."""
-    theme.heading(ctx, skin, 'keys', 233, y + 4, 14, 'center')
-    columns = ((80, 176, [('arrows, WASD', 'move the cursor'), ('Space, Enter', 'pick the gem'),
-                          ('Shift+arrow', 'swap that way'), ('Tab', 'pause buttons'),
-                          ('F11, Alt+Enter', 'full screen')]),
-               (274, 320, [('H', 'hint'), ('N, F1', 'new game'), ('P', 'pause'), ('Escape', 'menu')]))
-    for key_x, what_x, rows in columns:
-        for i, (key, what) in enumerate(rows):
+    what it does, then the pad's buttons. Their boxes tile one rectangle."""
+    theme.heading(ctx, skin, word('keys'), 233, y + 4, 14, 'center', box=(78, y - 4, 387, y + 15))
+    for (key_x, what_x, end_x), rows in zip(((80, 176, 272), (274, 320, 387)), KEYS):
+        for i in range(len(KEYS[0])):
             row_y = y + 24 + i * 13
-            P.text(ctx, key, key_x, row_y, P.SANS, 10, skin['heading'], bold=True, middle=False)
-            P.text(ctx, what, what_x, row_y, P.SANS, 10, skin['text'], bold=False, middle=False)
-    P.paragraph(ctx, 'Pad: d-pad or stick moves, A picks, B is Escape, X hint, Y new game, '
-                'Start pause.', 80, y + 24 + 5 * 13 + 1, 306, P.SANS, 10, skin['text_dim'], leading=1.3)
+            if i == len(rows):
+                P.note_box(ctx, (key_x - 2, row_y - 9, end_x, row_y + 4))
+                P.mark_box(ctx, (key_x - 2, row_y - 9, end_x, row_y + 4))
+                continue
+            key, what = rows[i]
+            P.text(ctx, word(key), key_x, row_y, P.SANS, 10, skin['heading'], bold=True, middle=False,
+                   box=(key_x - 2, row_y - 9, what_x - 2, row_y + 4))
+            P.text(ctx, word(what), what_x, row_y, P.SANS, 10, skin['text'], bold=False, middle=False,
+                   box=(what_x - 2, row_y - 9, end_x, row_y + 4))
+    P.paragraph(ctx, word(PAD), 80, y + 24 + 5 * 13 + 1, 306, P.SANS, 10, skin['text_dim'], leading=1.3,
+                box=(y + 24 + 4 * 13 + 4, L.PANEL1_AT[1] + 344))
 
 
 # ---- panel 2: options ---------------------------------------------------------------
@@ -191,16 +220,18 @@ def _panel2(ctx, skin, reset_lit=False, volume_filled=False):
     """Options, centred on the well like the other panels. The reset button must
     fill its lit region (105..318), so a trophy to its right balances the row."""
     _flourish(ctx, skin, 232, 100)
-    P.text(ctx, 'high scores', 232, 124, P.SANS, 11, skin['text_dim'], align='center', tracking=1)
-    theme.button(ctx, skin, 105, 142, 213, 22, 'reset high scores', reset_lit, 12, icon=icons.refresh)
+    P.text(ctx, word('high scores'), 232, 124, P.SANS, 11, skin['text_dim'], align='center', tracking=1,
+           box=(80, 113, 384, 135))
+    theme.button(ctx, skin, 105, 142, 213, 22, word('reset high scores'), reset_lit, 12, icon=icons.refresh)
     icons.trophy(ctx, 344, 153, 22, skin['heading'])
     _divider(ctx, skin, 190)
-    P.text(ctx, 'sound volume', 232, 220, P.SANS, 12, skin['text'], align='center')
+    P.text(ctx, word('sound volume'), 232, 220, P.SANS, 12, skin['text'], align='center', box=(90, 200, 374, 238))
     icons.speaker(ctx, 162, 254, 14, skin['heading'], waves=0)
     icons.speaker(ctx, 318, 254, 16, skin['heading'], waves=3)
     _volume_track(ctx, skin, volume_filled)
     _divider(ctx, skin, 277)
-    P.text(ctx, 'gem set: click to change', 232, 288, P.SANS, 11, skin['text'], align='center')
+    P.text(ctx, word('gem set: click to change'), 232, 288, P.SANS, 11, skin['text'], align='center',
+           box=(90, 279, 374, 297))
     _dark_tray(ctx, skin, 86, 298, 306, 72)
 
 
@@ -237,7 +268,7 @@ def _dark_tray(ctx, skin, x, y, w, h):
 def _panel3(ctx, skin, lit_tabs=False):
     for (x1, y1, x2, y2), name in zip(L.HIGH_TABS, L.TAB_NAMES):
         tx1, tx2 = x1 + 4, x2 + 1
-        theme.button(ctx, skin, tx1, 114, tx2 - tx1, 24, name, lit_tabs, 11)
+        theme.button(ctx, skin, tx1, 114, tx2 - tx1, 24, word(name), lit_tabs, 11)
     _dark_tray(ctx, skin, 76, 140, 308, 264)
     for block, name in enumerate(L.DIFF_NAMES):
         ys = L.HIGH_NAME_Y[block * 3:block * 3 + 3]
@@ -250,23 +281,29 @@ def _panel3(ctx, skin, lit_tabs=False):
         ctx.save()
         ctx.translate(86, (ys[0] + ys[2]) / 2 + 5)
         ctx.rotate(-math.pi / 2)
-        P.text(ctx, name, 0, 0, P.SANS, 9, skin['accent'] if skin['number'] != 1 else P.rgb('#ffc2e0'),
-               align='center')
+        half = (ys[2] - ys[0]) / 2 + 10
+        P.text(ctx, word(name), 0, 0, P.SANS, 9, skin['accent'] if skin['number'] != 1 else P.rgb('#ffc2e0'),
+               align='center', box=(-half, -9, half, 7))
         ctx.restore()
 
 
 def _credits(ctx, skin):
     ox, oy = L.CREDITS_AT
     theme.logo(ctx, skin, 236, oy + 28, 34)
-    theme.button(ctx, skin, 84, 193, 172, 31, 'write to us', False, 13, icon=icons.envelope)
-    lines = ['Brolix was designed, drawn, scored', 'and built by the Brolix team.',
-             'Tell us what you think, or find news', 'and more games on our web site.', 'Thank you for playing!']
-    for i, line in enumerate(lines):
-        P.text(ctx, line, 236, 242 + i * 14, P.SANS, 10.5, skin['text'], bold=(i == 4), align='center')
+    theme.button(ctx, skin, 84, 193, 172, 31, word('write to us'), False, 13, icon=icons.envelope)
+    # TRANSLATORS: two lines; break them where it reads best
+    P.text(ctx, word('Brolix was designed, drawn, scored\nand built by the Brolix team.'), 236, 249, P.SANS, 10.5,
+           skin['text'], bold=False, align='center', leading=14, box=(76, 234, 396, 264))
+    # TRANSLATORS: two lines; break them where it reads best
+    P.text(ctx, word('Tell us what you think, or find news\nand more games on our web site.'), 236, 277, P.SANS,
+           10.5, skin['text'], bold=False, align='center', leading=14, box=(76, 264, 396, 292))
+    P.text(ctx, word('Thank you for playing!'), 236, 298, P.SANS, 10.5, skin['text'], align='center',
+           box=(76, 292, 396, 306))
     theme.button(ctx, skin, 165, 320, 174, 74, '', False)
     icons.globe(ctx, 196, 357, 34, skin['btn_text'])
-    P.text(ctx, 'visit our', 268, 346, P.SANS, 13, skin['btn_text'], align='center')
-    P.text(ctx, 'web site', 268, 366, P.SANS, 16, skin['btn_text'], align='center')
+    # TRANSLATORS: the web site button's two lines, the second in larger letters
+    P.text(ctx, word('visit our'), 268, 346, P.SANS, 13, skin['btn_text'], align='center', box=(216, 324, 336, 356))
+    P.text(ctx, word('web site'), 268, 366, P.SANS, 16, skin['btn_text'], align='center', box=(216, 356, 336, 390))
 
 
 def _copy(dst, src, rect, at):

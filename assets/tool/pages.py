@@ -6,6 +6,7 @@ from .gems import jewel
 from .imagefile import from_rgba, new_surface, to_rgba
 from .layout import DRIVER_CONTINUE, DRIVER_DOWNLOAD
 from .skins import CLASSIC
+from .words import N_, language, word
 
 MARGIN, BOTTOM_MARGIN = 30, 20    # the well's side margin; the buttons' distance from the bottom
 CHOICE_WIDTH = 104
@@ -29,7 +30,8 @@ def loading_picture():
     theme.background(ctx, CLASSIC)
     theme.logo(ctx, CLASSIC, 320, 190, 96)
     _gem_row(ctx, 320, 290)
-    P.text(ctx, 'loading...', 320, 360, P.SANS, 18, CLASSIC['text'], align='center', tracking=2)
+    P.text(ctx, word('loading...'), 320, 360, P.SANS, 18, CLASSIC['text'], align='center', tracking=2,
+           box=(100, 344, 540, 378))
     return to_rgba(surf)
 
 
@@ -54,9 +56,9 @@ def _choice(ctx, rect, title, lines, icon, primary):
     ctx.fill()
     ctx.restore()
     icon(ctx, x + w / 2, y + 24, 28, colour)
-    P.text(ctx, title, x + w / 2, y + 52, P.SANS, 14, colour, align='center')
-    for i, line in enumerate(lines):
-        P.text(ctx, line, x + w / 2, y + 69 + i * 12, P.SANS, 10, colour, align='center', bold=False)
+    P.text(ctx, title, x + w / 2, y + 52, P.SANS, 14, colour, align='center', box=(x + 3, y + 42, x + w - 3, y + 62))
+    P.text(ctx, lines, x + w / 2, y + 75, P.SANS, 10, colour, align='center', bold=False, leading=12,
+           box=(x + 3, y + 62, x + w - 3, y + h - 3))
 
 
 def _download_icon(ctx, cx, cy, s, colour):
@@ -76,15 +78,21 @@ def driver_page():
     theme.background(ctx, s)
     theme.logo(ctx, s, 320, 48, 56)
     theme.well(ctx, s, 30, 96, 580, 196)
-    theme.heading(ctx, s, 'Your graphics run in software', 320, 128, 22, 'center')
-    body = ('Brolix found no hardware-accelerated OpenGL driver on this computer, so every picture '
-            'is drawn by the processor instead of the graphics card. The game still works, but it may '
-            'run slowly and feel less smooth.')
-    y = P.paragraph(ctx, body, 56, 164, 528, P.SANS, 14, s['text'])
-    body2 = ('Installing the driver made for your graphics card usually fixes this. Choose below: play now '
-             'with the software renderer, or open the page that helps you find a driver.')
-    P.paragraph(ctx, body2, 56, y + 10, 528, P.SANS, 14, s['text_dim'])
+    theme.heading(ctx, s, word('Your graphics run in software'), 320, 128, 22, 'center', box=(40, 108, 600, 148))
+    body = N_('Brolix found no hardware-accelerated OpenGL driver on this computer, so every picture '
+              'is drawn by the processor instead of the graphics card. The game still works, but it may '
+              'run slowly and feel less smooth.')
+    body2 = N_('Installing the driver made for your graphics card usually fixes this. Choose below: play now '
+               'with the software renderer, or open the page that helps you find a driver.')
+    # Every language keeps the English places.
+    with language(None):
+        P.set_font(ctx, P.SANS, 14, False)
+        y = 164 + len(P.wrap(ctx, body, 528)) * 14 * 1.35
+    P.paragraph(ctx, word(body), 56, 164, 528, P.SANS, 14, s['text'], box=(149, y - 5))
+    P.paragraph(ctx, word(body2), 56, y + 10, 528, P.SANS, 14, s['text_dim'], box=(y - 5, 286))
     _gem_row(ctx, 165, 418, 0.9)
-    _choice(ctx, DRIVER_CONTINUE, 'continue', ['play with the', 'software renderer'], icons.play, True)
-    _choice(ctx, DRIVER_DOWNLOAD, 'get a driver', ['open the download', 'page, then quit'], _download_icon, False)
+    # TRANSLATORS: the driver page's two big buttons: a title and two short lines under it
+    _choice(ctx, DRIVER_CONTINUE, word('continue'), word('play with the\nsoftware renderer'), icons.play, True)
+    _choice(ctx, DRIVER_DOWNLOAD, word('get a driver'), word('open the download\npage, then quit'), _download_icon,
+            False)
     return to_rgba(surf)

@@ -3,35 +3,52 @@ import os
 
 import numpy as np
 
-from . import fonts
+from . import fonts, overlays
 from . import layout as L
 from .imagefile import read_picture
 
 
-class Data:
-    """Pictures of a data folder, read on first use."""
+N = 1   # pixels per logical pixel of the screens drawn: the density of the pictures read
 
-    def __init__(self, root):
-        self.root = root
+
+class Data:
+    """Pictures of a data folder at density N, read on first use; with a language, its
+    overlays laid over them as the game lays them."""
+
+    def __init__(self, root, language=None):
+        self.root, self.language = root, language
         self._cache = {}
 
     def __getitem__(self, name):
-        if name not in self._cache:
-            self._cache[name] = read_picture(os.path.join(self.root, name)).astype(np.float32)
-        return self._cache[name]
+        if (name, N) not in self._cache:
+            path = name if N == 1 else dense_path(name, N)
+            pic = read_picture(os.path.join(self.root, path)).astype(np.float32)
+            lang = self.language and os.path.join(self.root, 'lang', self.language, os.path.splitext(name)[0] + '.png')
+            if lang and os.path.isfile(lang):
+                for (x1, y1, x2, y2), part in overlays.scaled_parts(lang, N):
+                    pic[y1 * N:y2 * N, x1 * N:x2 * N] = part
+            self._cache[name, N] = pic
+        return self._cache[name, N]
+
+
+def dense_path(name, n):
+    """The n-times-denser sibling of picture name (as the art tool writes it)."""
+    folder, file = os.path.split(name)
+    stem, ext = os.path.splitext(file)
+    return os.path.join(folder, '%dx' % n, stem + ('.jpg' if ext == '.jpg' else '.png'))
 
 
 def blank():
-    return np.zeros((480, 640, 3), np.float32)
+    return np.zeros((480 * N, 640 * N, 3), np.float32)
 
 
 def blit(dst, pic, src, at, alpha=None):
     """blitRect (alpha None: opaque) or blitAlphaRect with an extra alpha factor."""
-    sx1, sy1, sx2, sy2 = [int(v) for v in src]
-    dx, dy = at
+    sx1, sy1, sx2, sy2 = [int(v) * N for v in src]
+    dx, dy = at[0] * N, at[1] * N
     w, h = sx2 - sx1, sy2 - sy1
     x0, y0 = max(dx, 0), max(dy, 0)
-    x1, y1 = min(dx + w, 640), min(dy + h, 480)
+    x1, y1 = min(dx + w, 640 * N), min(dy + h, 480 * N)
     if x1 <= x0 or y1 <= y0:
         return
     part = pic[sy1 + y0 - dy:sy1 + y1 - dy, sx1 + x0 - dx:sx1 + x1 - dx]
@@ -43,7 +60,7 @@ def blit(dst, pic, src, at, alpha=None):
 
 
 def whole(pic):
-    return (0, 0, pic.shape[1], pic.shape[0])
+    return (0, 0, pic.shape[1] // N, pic.shape[0] // N)
 
 
 def text(dst, data, font, s, x, y, align='left'):
@@ -105,7 +122,7 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
         blit(out, m, L.PANEL2_SRC, L.PANEL2_AT)
         for j in range(1, 8):
             gem = data['gems/set%d/gem0%d.tga' % (gem_set, j)]
-            w = gem.shape[1]
+            w = gem.shape[1] // N
             blit(out, gem, whole(gem), ((w + 4) * j + L.GEM_ROW_X, L.GEM_ROW_Y), 1.0)
         with open(os.path.join(data.root, 'gems/set%d/name.txt' % gem_set)) as f:
             name = f.read()
@@ -128,7 +145,7 @@ def menu(data, skin, panel, hover=None, gem_set=0, volume=100, mode=0, difficult
             text(out, data, 'highscalp.tga', score, L.HIGH_SCORE_RIGHT, y - 1, 'right')
     elif panel == 4:
         c = data['credits%d.tga' % skin]
-        blit(out, c, (8, 0, c.shape[1], c.shape[0]), L.CREDITS_AT)
+        blit(out, c, (8, 0, c.shape[1] // N, c.shape[0] // N), L.CREDITS_AT)
     if panel <= 4:
         _lit_main(out, m, panel)
     return out
@@ -200,17 +217,17 @@ def paused(data, skin, mode=1):
 def game_over(data, skin):
     out = game(data, skin, selected=None, timer='00:00')
     pic = data['gameover%d.tga' % skin]
-    blit(out, pic, whole(pic), L.centred_at((pic.shape[1], pic.shape[0])), 1.0)
+    blit(out, pic, whole(pic), L.centred_at(whole(pic)[2:]), 1.0)
     return out
 
 
 def name_entry(data, skin, relax=False, name='player one'):
     out = game(data, skin, selected=None, mode=3 if relax else 0, timer='21:05' if relax else '00:00')
     pic = data[('enternamer%d.bmp' if relax else 'entername%d.tga') % skin]
-    blit(out, pic, whole(pic), L.entry_at((pic.shape[1], pic.shape[0])), 1.0)
+    blit(out, pic, whole(pic), L.entry_at(whole(pic)[2:]), 1.0)
     text(out, data, 'highscalp.tga', name, 232, 314)
     w = width(name, 'highscalp.tga') if name else -1
-    out[314:323, w + 233:w + 239] = 0
+    out[314 * N:323 * N, (w + 233) * N:(w + 239) * N] = 0
     return out
 
 

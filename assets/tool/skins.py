@@ -1,5 +1,6 @@
 """The three skins: palette, shapes and lettering of each."""
 from .paint import MONO, SANS, SERIF, rgb
+from .words import N_
 
 CLASSIC = dict(
     number=0, name='Classic', seed=11,
@@ -17,7 +18,7 @@ CLASSIC = dict(
     accent=rgb('#f2c14e'), accent2=rgb('#5fd3ff'),
     title_family=SERIF, title_fill=(rgb('#fff6c9'), rgb('#f2c14e'), rgb('#b47a16')),
     title_outline=rgb('#3a2205'), title_tracking=1.0, title_upper=False,
-    label_family=SANS, tagline='a jewel of a puzzle',
+    label_family=SANS, tagline=N_('a jewel of a puzzle'),
 )
 
 FOR_HER = dict(
@@ -36,7 +37,7 @@ FOR_HER = dict(
     accent=rgb('#e0609f'), accent2=rgb('#9b7fe0'),
     title_family=SERIF, title_fill=(rgb('#ffffff'), rgb('#ff9fcd'), rgb('#d94791')),
     title_outline=rgb('#8e1d57'), title_tracking=1.5, title_upper=False,
-    label_family=SANS, tagline='sweet, sparkling, relaxing',
+    label_family=SANS, tagline=N_('sweet, sparkling, relaxing'),
 )
 
 FOR_HIM = dict(
@@ -55,7 +56,7 @@ FOR_HIM = dict(
     accent=rgb('#ff7a1a'), accent2=rgb('#3fd0ff'),
     title_family=SANS, title_fill=(rgb('#ffffff'), rgb('#c5ccd4'), rgb('#6d7781')),
     title_outline=rgb('#000000'), title_tracking=4.0, title_upper=True,
-    label_family=MONO, tagline='PRECISION  POWER  SPEED',
+    label_family=MONO, tagline=N_('PRECISION  POWER  SPEED'),
 )
 
 SKINS = [CLASSIC, FOR_HER, FOR_HIM]

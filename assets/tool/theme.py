@@ -73,7 +73,9 @@ def _carbon(ctx, skin, w, h, rng):
 def logo(ctx, skin, cx, cy, size):
     """The game's name, lettered in the skin's style, centred on (cx, cy)."""
     word = 'BROLIX' if skin['title_upper'] else 'Brolix'
-    P.set_font(ctx, skin['title_family'], size)
+    # The name, in the skin's own face whatever the language.
+    ctx.select_font_face(skin['title_family'], cairo.FONT_SLANT_NORMAL, cairo.FONT_WEIGHT_BOLD)
+    ctx.set_font_size(size)
     track = skin['title_tracking']
     width = P.text_width(ctx, word, track)
     ext = ctx.text_extents('B')
@@ -119,15 +121,10 @@ def card(ctx, skin, x, y, w, h, radius=None):
     P.stroke_path(ctx, skin['card_border'], 1)
 
 
-def heading(ctx, skin, s, x, y, size=15, align='left'):
+def heading(ctx, skin, s, x, y, size=15, align='left', box=None):
     shadow = (0, 0, 0, 0.5) if skin['number'] != 1 else (1, 1, 1, 0.8)
     return P.text(ctx, s, x, y, skin['title_family'], size, skin['heading'], align=align,
-                  shadow=shadow, shadow_offset=(0, 1.2))
-
-
-def label(ctx, skin, s, x, y, size=11, align='left', dim=False, bold=True):
-    return P.text(ctx, s, x, y, P.SANS, size, skin['text_dim'] if dim else skin['text'],
-                  bold=bold, align=align)
+                  shadow=shadow, shadow_offset=(0, 1.2), box=box)
 
 
 def button(ctx, skin, x, y, w, h, caption, lit=False, size=13, icon=None):
@@ -154,15 +151,28 @@ def button(ctx, skin, x, y, w, h, caption, lit=False, size=13, icon=None):
     ctx.restore()
     text_colour = skin['lit_text'] if lit else skin['btn_text']
     shadow = skin['lit_shadow'] if lit else skin['btn_shadow']
+    if not caption:
+        return
+    # The caption, and an icon before it, keep off the button's edge; the icon stands
+    # before the caption as drawn, so a caption made smaller keeps it close.
+    inside = (x + 1, y + 1, x + w - 1, y + h - 1)
     cx = x + w / 2
-    if icon:
-        P.set_font(ctx, skin['label_family'], size)
-        tw = P.text_width(ctx, caption)
-        icon_w = h * 0.55
-        cx += (icon_w + 4) / 2
-        icon(ctx, cx - tw / 2 - 4 - icon_w / 2, y + h / 2, icon_w, text_colour)
-    P.text(ctx, caption, cx, y + h / 2, skin['label_family'], size, text_colour, align='center',
-           shadow=shadow, shadow_offset=(0, 1))
+    if not icon:
+        P.text(ctx, caption, cx, y + h / 2, skin['label_family'], size, text_colour, align='center',
+               shadow=shadow, shadow_offset=(0, 1), box=inside)
+        return
+    icon_w = h * 0.55
+    cx += (icon_w + 4) / 2
+    room = (w - 2 - icon_w - 4) / 2 - 1
+    P.note_box(ctx, inside)
+    size, lines = P.fitted(ctx, caption, cx, y + h / 2, skin['label_family'], size, True, 'center', 0, True,
+                           (cx - room, y + 1, cx + room, y + h - 1), (0, 0, 0, 1))
+    P.set_font(ctx, skin['label_family'], size)
+    tw = max(P.text_width(ctx, line) for line in lines)
+    icon(ctx, cx - tw / 2 - 4 - icon_w / 2, y + h / 2, icon_w, text_colour)
+    P.text(ctx, '\n'.join(lines), cx, y + h / 2, skin['label_family'], size, text_colour, align='center',
+           shadow=shadow, shadow_offset=(0, 1), box=(cx - room, y + 1, cx + room, y + h - 1))
+    P.mark_box(ctx, inside)
 
 
 def knob(ctx, skin, cx, cy, r):

@@ -158,6 +158,9 @@ std::string denserSibling(const char *path, int density) {
     return sibling;
 }
 
+// The language whose words the pictures carry; empty: English.
+std::string language;
+
 }  // namespace
 
 // A picture record (18-byte header, then rows bottom row first) on its way to a texture:
@@ -239,10 +242,92 @@ int64_t KGraphic::textureBytes() const {
 }
 
 bool KGraphic::loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor) {
+    const std::string file(path);   // often makeFilePath's buffer, which finding an overlay reuses
     const int density = KPixels::densityFor(float(renderWidth) / float(screenWidth > 0 ? screenWidth : renderWidth));
-    const std::string denser = density > 1 ? denserSibling(path, density) : std::string();
-    return (!denser.empty() && loadFile(denser.c_str(), density, withAlpha, keepPixels, trueColor)) ||
-           loadFile(path, 1, withAlpha, keepPixels, trueColor);
+    const std::string denser = density > 1 ? denserSibling(file.c_str(), density) : std::string();
+    if (!denser.empty() && loadFile(denser.c_str(), density, withAlpha, keepPixels, trueColor)) {
+        layOverlay(file, density);
+        return true;
+    }
+    if (!loadFile(file.c_str(), 1, withAlpha, keepPixels, trueColor))
+        return false;
+    layOverlay(file, 1);
+    return true;
+}
+
+void KGraphic::setLanguage(const char *code) {
+    language.clear();
+    if (!code || std::strcmp(code, "en") == 0 || std::strlen(code) > 32)
+        return;
+    for (const char *c = code; *c; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_' && *c != '@')
+            return;
+    language = code;
+}
+
+// FOLDER/STEM.EXT of the data folder is covered by data/lang/CODE/FOLDER/STEM.png, drawn
+// at one density whatever the density loaded. The overlay is read whole, its rectangles
+// checked against the picture, scaled to the density loaded and copied into the texture
+// (and the kept pixels); a broken one leaves the picture English and says so.
+void KGraphic::layOverlay(const std::string &picture, int density) {
+    if (language.empty())
+        return;
+    const std::string data = KMiscTools::makeFilePath("data\\");
+    if (picture.compare(0, data.size(), data) != 0)
+        return;
+    const size_t dot = picture.find_last_of('.');
+    const std::string below = picture.substr(data.size(), dot == std::string::npos || dot < data.size()
+                                                              ? std::string::npos : dot - data.size());
+    const std::string path = data + "lang/" + language + "/" + below + ".png";
+    File f(std::fopen(path.c_str(), "rb"));
+    const long size = f ? regularFileSize(f.get()) : -1;
+    if (size < 0)
+        return;   // no words of this language on the picture
+    std::vector<unsigned char> bytes(size_t(size > 0 ? size : 0));
+    std::vector<KPixels::OverlayRect> rects;
+    Surface atlas;
+    if (size > 0 && readAll(f.get(), bytes.data(), bytes.size()) && KPixels::overlayRects(bytes.data(), bytes.size(), rects) &&
+        KPixels::decodableSize(bytes.data(), bytes.size(), textureSideLimit()))
+        if (SDL_Surface *decoded = decodePicture(bytes.data(), bytes.size())) {
+            atlas.reset(SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_RGBA32, 0));
+            SDL_FreeSurface(decoded);
+        }
+    const uint32_t drawn = atlas ? KPixels::overlayDensity(rects, uint32_t(fimageWidth), uint32_t(fimageHeight),
+                                                           uint32_t(atlas->w), uint32_t(atlas->h))
+                                 : 0;
+    if (drawn == 0) {
+        std::fprintf(stderr, "brolix: %s: not an overlay of %s, left out\n", path.c_str(), picture.c_str());
+        return;
+    }
+    const KPixels::ColorKey key = {_ckActive, _ckr, _ckg, _ckb};
+    auto *texels = static_cast<uint8_t *>(atlas->pixels);
+    const size_t pitch = size_t(atlas->pitch);
+    for (int y = 0; y < atlas->h; ++y)
+        for (uint8_t *t = texels + size_t(y) * pitch, *end = t + size_t(atlas->w) * 4; key.active && t < end; t += 4)
+            if (t[0] == key.r && t[1] == key.g && t[2] == key.b)
+                t[3] = 0;
+    glBindTexture(_glEnum, texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    std::vector<uint8_t> scaled;
+    uint32_t top = 0;
+    for (const KPixels::OverlayRect &r : rects) {
+        const uint32_t x = r.x * uint32_t(density), y = r.y * uint32_t(density);
+        const uint32_t w = r.w * uint32_t(density), h = r.h * uint32_t(density);
+        const uint8_t *part = texels + size_t(top) * pitch;
+        size_t partPitch = pitch;
+        if (drawn != uint32_t(density)) {
+            scaled.resize(size_t(w) * h * 4);
+            KPixels::scaleArea(part, r.w * drawn, r.h * drawn, pitch, scaled.data(), w, h);
+            part = scaled.data(), partPitch = size_t(w) * 4;
+        }
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(partPitch / 4));
+        glTexSubImage2D(_glEnum, 0, GLint(x), GLint(y), GLsizei(w), GLsizei(h), GL_RGBA, GL_UNSIGNED_BYTE, part);
+        for (uint32_t row = 0; _pixels && row < h; ++row)
+            std::memcpy(_pixels + ((size_t(y) + row) * size_t(_ftextureWIDTH) + x) * 4, part + row * partPitch,
+                        size_t(w) * 4);
+        top += r.h * drawn;
+    }
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
 bool KGraphic::loadFile(const char *path, int density, bool withAlpha, bool keepPixels, bool trueColor) {

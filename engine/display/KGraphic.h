@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 struct KDrawStep;
 struct tgaBitmap;
@@ -19,6 +20,10 @@ public:
     static void setWorldView(float x, float y, float angle, float zoom, bool clear);  // shift (y up), then zoom and turn about the centre
     static void setGraphicQuality(bool quality);                                // linear (true) or nearest filtering, last bound pictures and later loads
     static void setRenderSize(int16_t width, int16_t height);                   // the pixels the logical screen is drawn into
+    // Pictures loaded from now on carry the words of this language: the overlay under
+    // data/lang/CODE/ is laid over each at the density it loads. nullptr, "en" or a code
+    // that is no plain name (letters, digits, '_', '@'): English, the pictures as they are.
+    static void setLanguage(const char *code);
 
     // --- pictures ---
     KGraphic();                         // warns when the screen size is not set yet
@@ -76,6 +81,7 @@ private:
     Surface LoadGeneric(const char *path, unsigned char *header, size_t &size, bool &texels);
     Surface RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size, bool &texels);   // owns the picture; texels: its rows left as texture texels
     bool loadFile(const char *path, int density, bool withAlpha, bool keepPixels, bool trueColor);
+    void layOverlay(const std::string &picture, int density);  // this language's words over the picture just loaded
     bool uploadRecord(const char *path, PictureRecord &record, int density, bool withAlpha, bool keepPixels,
                       bool trueColor);
     KDrawStep step(uint32_t kind);                              // this picture under the world view; now the bound one

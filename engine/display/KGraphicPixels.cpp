@@ -1,8 +1,11 @@
 #include "KGraphicPixels.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace KPixels {
 
@@ -203,6 +206,86 @@ void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height,
     }
     for (uint32_t r = 0; r < height / 2u; ++r)
         std::swap_ranges(rows + r * rowBytes, rows + (r + 1) * rowBytes, rows + (height - 1 - r) * rowBytes);
+}
+
+bool overlayRects(const uint8_t *png, size_t size, std::vector<OverlayRect> &rects) {
+    static const char key[] = "rects";   // keyword and its NUL
+    rects.clear();
+    if (size < 8 || std::memcmp(png, pngSignature, 8) != 0)
+        return false;
+    for (size_t at = 8; at + 12 <= size;) {
+        const uint32_t length = readBE32(png + at);
+        if (length > size - at - 12)
+            return false;
+        const uint8_t *type = png + at + 4, *data = png + at + 8;
+        if (std::memcmp(type, "IEND", 4) == 0)
+            break;
+        if (std::memcmp(type, "tEXt", 4) == 0 && length >= sizeof key && std::memcmp(data, key, sizeof key) == 0) {
+            const std::string text(reinterpret_cast<const char *>(data) + sizeof key, length - sizeof key);
+            for (size_t from = 0; from < text.size(); ++from) {
+                const size_t end = std::min(text.find(';', from), text.size());
+                OverlayRect r;
+                char tail = 0;
+                unsigned long v[4];
+                if (std::sscanf(text.substr(from, end - from).c_str(), "%5lu %5lu %5lu %5lu%c", &v[0], &v[1], &v[2], &v[3],
+                                &tail) != 4 || v[2] == 0 || v[3] == 0 || rects.size() == kMaxOverlayRects)
+                    return false;
+                r.x = uint32_t(v[0]), r.y = uint32_t(v[1]), r.w = uint32_t(v[2]), r.h = uint32_t(v[3]);
+                rects.push_back(r);
+                from = end;
+            }
+            return !rects.empty();
+        }
+        at += 12 + size_t(length);
+    }
+    return false;
+}
+
+uint32_t overlayDensity(const std::vector<OverlayRect> &rects, uint32_t width, uint32_t height, uint32_t atlasWidth,
+                        uint32_t atlasHeight) {
+    uint64_t stacked = 0, widest = 0;
+    for (const OverlayRect &r : rects) {
+        if (uint64_t(r.x) + r.w > width || uint64_t(r.y) + r.h > height)
+            return 0;
+        stacked += r.h;
+        widest = std::max<uint64_t>(widest, r.w);
+    }
+    if (stacked == 0 || atlasHeight % stacked != 0)
+        return 0;
+    const uint64_t density = atlasHeight / stacked;
+    return density <= 8 && widest * density <= atlasWidth ? uint32_t(density) : 0;
+}
+
+// The source pixels, and how much of each, that target pixel i of n covers out of size.
+static std::vector<std::pair<uint32_t, double>> covered(uint32_t i, uint32_t n, uint32_t size) {
+    const double from = double(i) * size / n, to = double(i + 1) * size / n;
+    std::vector<std::pair<uint32_t, double>> out;
+    for (uint32_t s = uint32_t(from); s < size && s < to; ++s)
+        out.emplace_back(s, std::min<double>(to, s + 1) - std::max<double>(from, s));
+    return out;
+}
+
+void scaleArea(const uint8_t *src, uint32_t sw, uint32_t sh, size_t pitch, uint8_t *dst, uint32_t dw, uint32_t dh) {
+    std::vector<std::vector<std::pair<uint32_t, double>>> across(dw);
+    for (uint32_t x = 0; x < dw; ++x)
+        across[x] = covered(x, dw, sw);
+    for (uint32_t y = 0; y < dh; ++y) {
+        const auto down = covered(y, dh, sh);
+        for (uint32_t x = 0; x < dw; ++x) {
+            double sum[4] = {0, 0, 0, 0}, area = 0;
+            for (const auto &[sy, wy] : down)
+                for (const auto &[sx, wx] : across[x]) {
+                    const uint8_t *p = src + sy * pitch + size_t(sx) * 4;
+                    const double w = wx * wy, a = p[3] * w;
+                    sum[0] += p[0] * a, sum[1] += p[1] * a, sum[2] += p[2] * a, sum[3] += a;
+                    area += w;
+                }
+            uint8_t *q = dst + (size_t(y) * dw + x) * 4;
+            for (int c = 0; c < 3; ++c)
+                q[c] = uint8_t(sum[3] > 0 ? std::min(255.0, sum[c] / sum[3] + 0.5) : 0);
+            q[3] = uint8_t(area > 0 ? std::min(255.0, sum[3] / area + 0.5) : 0);
+        }
+    }
 }
 
 void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels) {

@@ -3,6 +3,7 @@
 // A picture record is an 18-byte TGA header followed by the pixel rows, bottom row first.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace KPixels {
 
@@ -60,6 +61,23 @@ int densityFor(float renderScale);
 // largest texture holds, or an uncompressed BMP declares more rows than it holds: a few
 // header bytes must not make the decoder allocate gigabytes. Other formats are left to the decoder.
 bool decodableSize(const uint8_t *file, size_t size, uint32_t maxSide);
+// A language's words over a picture: the rectangles (logical pixels of the picture) a PNG
+// overlay lists in its text chunk "rects" as "x y w h;x y w h...", stacked in the
+// overlay from its top, each at its left edge, at the overlay's density: the overlay's
+// height over theirs.
+struct OverlayRect {
+    uint32_t x = 0, y = 0, w = 0, h = 0;
+};
+constexpr size_t kMaxOverlayRects = 4096;
+// The rectangles of a PNG file's "rects" chunk; false when there is none or it is malformed.
+bool overlayRects(const uint8_t *png, size_t size, std::vector<OverlayRect> &rects);
+// The overlay's density, or 0 unless every rectangle lies in a picture of width x height
+// logical pixels and the overlay (atlasWidth x atlasHeight pixels) holds exactly their stack.
+uint32_t overlayDensity(const std::vector<OverlayRect> &rects, uint32_t width, uint32_t height, uint32_t atlasWidth,
+                        uint32_t atlasHeight);
+// Scales a block of RGBA pixels (`pitch` bytes a row) to dw x dh, each target pixel the
+// average of the source area it covers, colours weighted by their alpha.
+void scaleArea(const uint8_t *src, uint32_t sw, uint32_t sh, size_t pitch, uint8_t *dst, uint32_t dw, uint32_t dh);
 // Copies a bottom-up RGBA screen read-back into top-first RGBA texels (colour only; alpha stays 0).
 void flipScreenRows(const uint8_t *screen, uint32_t width, uint32_t height, uint32_t texWidth, uint8_t *texels);
 

@@ -14,9 +14,18 @@ struct KFont {
     int16_t _h;         // glyph height; informational
 };
 
+// A glyph beyond ASCII, drawn from a second picture: text is UTF-8 once a font has them.
+struct KGlyph {
+    uint32_t _c;        // the character (a Unicode code point); 0 ends the table
+    int16_t _x1, _y1, _x2, _y2, _w, _h;   // as KFont's
+};
+
 class KText {
 public:
     KText(const char *fontPicturePath, KFont *table);   // table is borrowed and must outlive the text; a font picture that fails to load draws nothing (its message box says why)
+    // Characters beyond ASCII from a picture and table of their own (borrowed): the text is
+    // read as UTF-8 from then on; a byte that starts no character it holds is looked up alone.
+    void addGlyphs(const char *picturePath, const KGlyph *table);
     ~KText();
     KText(const KText &) = delete;
     KText &operator=(const KText &) = delete;
@@ -30,5 +39,7 @@ public:
     KFont *_fontTable;      // borrowed glyph table
 
 private:
-    void drawGlyph(int32_t index, int32_t x, int32_t y);
+    KGraphic *_wideFonts = nullptr;     // owned picture of the glyphs beyond ASCII
+    const KGlyph *_wideTable = nullptr;
+    void drawGlyph(const KFont &glyph, bool wide, int32_t x, int32_t y);
 };

@@ -15,7 +15,7 @@ from PIL import Image
 
 DATA, GENERATED, GENERATOR = sys.argv[1:4]
 sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
-from tool import fonts, glyphs, layout  # noqa: E402  the tables the game's regions and fonts come from
+from tool import fonts, glyphs, layout, overlays, words  # noqa: E402  the tables the game's regions and fonts come from
 
 SKIN_FILES = ['menu%d.tga', 'credits%d.tga', 'ingame%d.tga', 'gameover%d.tga', 'entername%d.tga',
               'enternamer%d.bmp', 'select%d.tga', 'cursor%d.tga']
@@ -156,7 +156,7 @@ def read_any(path):
 def one_x_pictures(root):
     """Paths, relative to root, of the pictures the game loads at 1x (the help's are the browser's)."""
     for base, folders, files in os.walk(root):
-        folders[:] = [f for f in folders if not re.fullmatch(r'\d+x', f) and f != 'help']
+        folders[:] = [f for f in folders if not re.fullmatch(r'\d+x', f) and f not in ('help', 'lang')]
         yield from (os.path.relpath(os.path.join(base, f), root) for f in sorted(files)
                     if f.endswith(('.tga', '.bmp', '.jpg')))
 
@@ -199,7 +199,8 @@ class DenserPictures(unittest.TestCase):
                     self.assertLess(worst.max(), 40, 'differs around logical %s' % (
                         tuple(16 * int(v) for v in np.unravel_index(worst.argmax(), worst.shape))[::-1],))
         denser = {os.path.relpath(os.path.join(b, f), DATA) for b, _, files in os.walk(DATA)
-                  if re.fullmatch(r'\d+x', os.path.basename(b)) for f in files}
+                  if re.fullmatch(r'\d+x', os.path.basename(b)) and not b.startswith(os.path.join(DATA, 'lang'))
+                  for f in files}
         self.assertEqual(denser - expected, set(), 'no 1x picture for these')
         size = sum(os.path.getsize(os.path.join(b, f)) for b, _, files in os.walk(DATA) for f in files)
         self.assertLess(size, BUDGET)
@@ -216,6 +217,53 @@ class DenserPictures(unittest.TestCase):
                         self.assertTrue(ch == ' ' or ink >= 4 * n * n, 'blank glyph')
                 with self.subTest(font=name, density=n):
                     self.assertFalse(((font[..., 3] > 0) & ~inside).any(), 'ink outside the glyphs')
+
+
+LANGUAGE_BUDGET = 3 << 19   # what one language may add
+
+
+class MenuFont(unittest.TestCase):
+    def test_the_game_has_a_glyph_for_every_character_of_its_words(self):
+        """The tables the game compiles (brolix_glyphs.h) hold every character of every
+        language's words drawn with the menu font at run time; the font pictures' glyphs
+        are checked for ink below."""
+        header = open(os.path.join(GENERATED, '..', 'layout', 'brolix_glyphs.h'), encoding='utf-8').read()
+        wide = header[header.index('#define GLYPHS_MENU_WIDE {'):]
+        compiled = {chr(int(c, 16)) for c in re.findall(r'\{0x([0-9A-F]+),', wide)} | {g[0] for g in glyphs.MENU}
+        for code in words.languages():
+            for name in glyphs.SET_NAMES:
+                shown = words.catalog(code).gettext(name)
+                with self.subTest(code=code, name=shown):
+                    self.assertEqual(set(shown.lower()) - compiled, set(), 'no glyph')
+
+
+class LanguageOverlays(unittest.TestCase):
+    def test_words_stay_inside_their_boxes_in_overlays_of_pictures_there_are(self):
+        """Each overlay under lang/CODE/ covers a picture of the data folder, holds exactly
+        the stack of its rectangles at the overlays' density, each inside the picture and
+        inside its word box, clear of the box's outermost pixels: a word that overflows
+        its box changes them. A language stays under its budget; the sizes are printed."""
+        sizes = {}
+        for code in sorted(os.listdir(os.path.join(DATA, 'lang'))):
+            root = os.path.join(DATA, 'lang', code)
+            for base, _, files in os.walk(root):
+                for f in files:
+                    below = os.path.splitext(os.path.relpath(os.path.join(base, f), root))[0]
+                    shared = [below + e for e in ('.tga', '.bmp', '.jpg') if os.path.isfile(os.path.join(DATA, below + e))]
+                    sizes[code] = sizes.get(code, 0) + os.path.getsize(os.path.join(base, f))
+                    with self.subTest(code=code, overlay=below):
+                        self.assertEqual(len(shared), 1, 'no picture under it')
+                        pixels, rects, boxes = overlays.read(os.path.join(base, f))
+                        h, w = read_any(os.path.join(DATA, shared[0]))[0].shape[:2]
+                        self.assertEqual((pixels.shape[0], len(boxes)), (overlays.DENSITY * sum(y2 - y1 for _, y1, _, y2 in rects),
+                                                                         len(rects)))
+                        for (x1, y1, x2, y2), (bx1, by1, bx2, by2) in zip(rects, boxes):
+                            self.assertTrue(x2 <= w and y2 <= h, (x1, y1, x2, y2))
+                            self.assertTrue(bx1 < x1 and by1 < y1 and x2 < bx2 and y2 < by2,
+                                            'words at the edge of box %r: %r' % ((bx1, by1, bx2, by2), (x1, y1, x2, y2)))
+        print('\nbytes each language adds: %s' % ', '.join('%s %d' % kv for kv in sorted(sizes.items())))
+        self.assertEqual(set(sizes) - set(words.languages()), set(), 'overlays of a language the game does not ship')
+        self.assertLess(max(sizes.values()), LANGUAGE_BUDGET)
 
 
 if __name__ == '__main__':

@@ -4,7 +4,9 @@
 #include <functional>
 
 #include "KGraphic.h"
+#include "KMiscTools.h"
 #include "KText.h"
+#include "game_home.h"
 #include "gl_window.h"
 
 namespace {
@@ -199,6 +201,52 @@ TEST_F(Blit, PicturesBeyondTheDriverLimitAreRefused) {
     EXPECT_FALSE(g.loadPicture(dir.path("wide.tga").c_str(), true, false, true));
     EXPECT_EQ(shownBoxes(), (Boxes{{"Picture too large", dir.path("wide.tga")}}));
     EXPECT_EQ(g.getWidth(), 3);  // the picture already held stays
+}
+
+// A language's overlay, drawn at 2x: a red rectangle at (2, 3) 4 x 2 and a black and
+// white checker at (10, 0) 2 x 3 of the picture, stacked in an 8 x 10 PNG. Loaded at 1x
+// in that language, each lands in its place, the checker averaged to grey; the English
+// picture shows elsewhere, and everywhere for English, for a code that names a folder,
+// and for an overlay that does not add up to its rectangles.
+TEST_F(Blit, AnOverlayLaysItsLanguagesWordsOverThePicture) {
+    FilesFrom home(dir.root());
+    std::filesystem::create_directories(dir.path("data/lang/xx"));
+    std::filesystem::create_directories(dir.path("data/lang/yy"));
+    dir.write("data/p.tga", patternTga(16, 8));
+    const std::string stack = "-size 8x10 xc:red \\( -size 4x6 pattern:gray50 \\) -geometry +0+4 -composite ";
+    ASSERT_TRUE(convert(stack + "-set rects '2 3 4 2;10 0 2 3' PNG32:" + dir.path("data/lang/xx/p.png")));
+    ASSERT_TRUE(convert(stack + "-set rects '2 3 4 2;10 0 2 4' PNG32:" + dir.path("data/lang/yy/p.png")));
+    std::filesystem::create_directories(dir.path("data/x"));
+    dir.write("data/x/p.png", dir.read("data/lang/xx/p.png"));   // what a code "../x" would name
+    auto shown = [&](const char *code, bool keep) {
+        KGraphic::setLanguage(code);
+        KGraphic g;
+        shownBoxes().clear();
+        EXPECT_TRUE(g.loadPicture(KMiscTools::makeFilePath("data\\p.tga"), true, keep, true));
+        KGraphic::setLanguage(nullptr);
+        clearBack(kBackground);
+        g.blitRect(0, 0, 16, 8, 100, 100);
+        if (keep) {   // the kept pixels carry the words too
+            EXPECT_EQ(std::vector<int>(g._pixels + (3 * size_t(g._ftextureWIDTH) + 2) * 4,
+                                       g._pixels + (3 * size_t(g._ftextureWIDTH) + 2) * 4 + 4),
+                      (std::vector<int>{255, 0, 0, 255}));
+        }
+        EXPECT_TRUE(shownBoxes().empty());
+    };
+    for (bool keep : {false, true}) {
+        shown("xx", keep);
+        EXPECT_EQ(misses(100, 100, 16, 8, [](int x, int y) {
+                      x -= 100, y -= 100;
+                      if (x >= 2 && x < 6 && y >= 3 && y < 5) return Rgb{255, 0, 0};
+                      if (x >= 10 && x < 12 && y < 3) return Rgb{128, 128, 128};
+                      return pattern(x, y);
+                  }, 1), 0u) << "keep " << keep;
+    }
+    for (const char *code : {static_cast<const char *>(nullptr), "en", "../x", "yy", "zz"}) {
+        shown(code, false);
+        EXPECT_EQ(misses(100, 100, 16, 8, [](int x, int y) { return pattern(x - 100, y - 100); }), 0u)
+            << (code ? code : "nullptr");
+    }
 }
 
 TEST_F(Blit, TextDrawsEachGlyphFromItsRectangleAtItsPen) {

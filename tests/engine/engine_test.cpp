@@ -125,31 +125,46 @@ KFont font[] = {{'1', 0, 0, 10, 16, 10, 16}, {'2', 10, 0, 22, 16, 12, 16}, {'A',
                 {'A', 30, 0, 44, 16, 14, 16}, {char(0xE9), 44, 0, 53, 16, 9, 16}, {0, 0, 0, 0, 0, 0, 0},
                 {'z', 0, 0, 5, 5, 5, 5}};
 
-using Placements = std::vector<std::pair<int32_t, int32_t>>;  // glyph index, pen x
+// Beyond ASCII: é and 宝 (U+5B9D), from a second picture.
+const KGlyph wide[] = {{0xE9, 60, 0, 67, 16, 7, 16}, {0x5B9D, 70, 0, 82, 16, 12, 16}, {0, 0, 0, 0, 0, 0, 0}};
+
+using Placements = std::vector<std::pair<int32_t, int32_t>>;  // glyph's x1 (wide: + 1000), pen x
 
 template <class Layout>
-Placements placed(Layout layout, const char *text, int32_t x, int32_t spacing) {
+Placements placed(Layout layout, const char *text, int32_t x, int32_t spacing, const KGlyph *beyond = nullptr) {
     Placements p;
-    layout(font, text, x, spacing, [&](int32_t i, int32_t pen) { p.emplace_back(i, pen); });
+    layout(font, beyond, text, x, spacing,
+           [&](const KTextLayout::Placed &g, int32_t pen) { p.emplace_back(g.glyph._x1 + (g.wide ? 1000 : 0), pen); });
     return p;
 }
 
 TEST(TextLayout, PenWidthAndCentringRules) {
-    auto fromLeft = KTextLayout::fromLeft<std::function<void(int32_t, int32_t)>>;
-    auto fromRight = KTextLayout::fromRight<std::function<void(int32_t, int32_t)>>;
-    EXPECT_EQ(placed(fromLeft, "1?2", 50, 2), (Placements{{0, 50}, {1, 62}}));  // a missing character leaves no gap
-    EXPECT_EQ(placed(fromLeft, "A\xE9", 0, 0), (Placements{{2, 0}, {4, 8}}));
-    EXPECT_EQ(placed(fromRight, "12", 300, 2), (Placements{{1, 286}, {0, 274}}));  // ends spacing before x
+    using Place = std::function<void(const KTextLayout::Placed &, int32_t)>;
+    auto fromLeft = KTextLayout::fromLeft<Place>;
+    auto fromRight = KTextLayout::fromRight<Place>;
+    EXPECT_EQ(placed(fromLeft, "1?2", 50, 2), (Placements{{0, 50}, {10, 62}}));  // a missing character leaves no gap
+    EXPECT_EQ(placed(fromLeft, "A\xE9", 0, 0), (Placements{{22, 0}, {44, 8}}));
+    EXPECT_EQ(placed(fromRight, "12", 300, 2), (Placements{{10, 286}, {0, 274}}));  // ends spacing before x
     EXPECT_EQ(placed(fromRight, "1z", 300, 3), (Placements{{0, 287}}));
     EXPECT_TRUE(placed(fromLeft, "", 50, 2).empty());
     EXPECT_TRUE(placed(fromRight, "", 50, 2).empty());
+    // UTF-8 once there are glyphs beyond ASCII: a character is its whole sequence, from
+    // either end; a byte that starts none (Latin-1 é, an overlong or cut sequence, a
+    // surrogate) is looked up alone, as without them, where é's two bytes find nothing.
+    EXPECT_EQ(placed(fromLeft, "1\xC3\xA9\xE5\xAE\x9D" "2", 0, 1, wide),
+              (Placements{{0, 0}, {1060, 11}, {1070, 19}, {10, 32}}));
+    EXPECT_EQ(placed(fromRight, "\xE5\xAE\x9D" "1", 100, 0, wide), (Placements{{0, 90}, {1070, 78}}));
+    EXPECT_EQ(placed(fromLeft, "\xE9" "A\xC0\xA9\xE0\x83\xA9\xE5\xAE\xED\xA0\x80", 0, 0, wide),
+              (Placements{{44, 0}, {22, 9}}));
+    EXPECT_TRUE(placed(fromLeft, "\xC3\xA9", 0, 0).empty());
+    EXPECT_EQ(KTextLayout::measure(font, wide, "\xE5\xAE\x9D\xE5\xAE\x9D", 1), 26);
 
-    EXPECT_EQ(KTextLayout::measure(font, "1z2", 2), 26);  // spacing after every glyph
-    EXPECT_EQ(KTextLayout::measure(font, "11", -3), 14);
-    EXPECT_EQ(KTextLayout::measure(font, "zz", 2), 0);
-    EXPECT_EQ(KTextLayout::measure(font, "", 2), -1);
-    EXPECT_EQ(KTextLayout::measure(font, nullptr, 2), -1);
-    EXPECT_EQ(KTextLayout::measure(nullptr, "12", 2), -1);
+    EXPECT_EQ(KTextLayout::measure(font, nullptr, "1z2", 2), 26);  // spacing after every glyph
+    EXPECT_EQ(KTextLayout::measure(font, nullptr, "11", -3), 14);
+    EXPECT_EQ(KTextLayout::measure(font, nullptr, "zz", 2), 0);
+    EXPECT_EQ(KTextLayout::measure(font, nullptr, "", 2), -1);
+    EXPECT_EQ(KTextLayout::measure(font, nullptr, nullptr, 2), -1);
+    EXPECT_EQ(KTextLayout::measure(nullptr, nullptr, "12", 2), -1);
     EXPECT_EQ(KTextLayout::getCharIndex(font, '\0'), -1);
 
     EXPECT_EQ(KTextLayout::centredStart(100, 200, 40), 130);
