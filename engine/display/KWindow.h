@@ -53,7 +53,7 @@ public:
     int32_t _windowID;
 
 private:
-    // The window's state is file-local to KWindow.cpp: it exists once per process.
+    // The window's state lives in its files (KWindow_local.h): it exists once per process.
     static void nativeFlip(bool waitForBackWindow);   // flipBackBuffer's real work, behind KPlatform's table
     friend struct KPlatform;
     static bool AttachOpenGLToWindow(int16_t depth);

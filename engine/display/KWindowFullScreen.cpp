@@ -1,0 +1,61 @@
+// Switching between windowed and full screen, by the game or by F11 and Alt+Enter.
+#include "KWindow.h"
+
+#include <SDL.h>
+#include <algorithm>
+
+#include "KWindow_local.h"
+
+using namespace kwindow;
+
+namespace kwindow {
+
+ScreenMode mode;
+
+// Full screen: a borderless window over the whole display (so it covers the screen
+// even where no window manager acts on the full-screen request), then flagged full
+// screen for the ones that do.
+void coverDisplay(SDL_Window *window) {
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &bounds) != 0)
+        return;
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, bounds.x, bounds.y);
+    SDL_SetWindowSize(window, bounds.w, bounds.h);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+void placeWindowed(SDL_Window *window, int width, int height) {
+    const Rect place = windowedPlace(width, height);
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowSize(window, place.width, place.height);
+    SDL_SetWindowPosition(window, place.x, place.y);
+}
+
+}  // namespace kwindow
+
+// F11 or Alt+Enter, at any moment the window has the focus.
+void KWindow::switchOnKeys() {
+    const Uint8 *keys = SDL_GetKeyboardState(nullptr);
+    const bool alt = keys[SDL_SCANCODE_LALT] || keys[SDL_SCANCODE_RALT];
+    const bool down = keys[SDL_SCANCODE_F11] || (alt && (keys[SDL_SCANCODE_RETURN] || keys[SDL_SCANCODE_KP_ENTER]));
+    if (down && !mode.switchKeysDown && win.hwnd && hasFocus(win.hwnd))
+        setFullScreen(!mode.fullscreen);
+    mode.switchKeysDown = down;
+}
+
+void KWindow::setFullScreen(bool fullscreen) {
+    if (!win.hwnd || fullscreen == mode.fullscreen)
+        return;
+    rememberPlace(win.hwnd);
+    if (fullscreen)
+        coverDisplay(win.hwnd);
+    else
+        placeWindowed(win.hwnd, win.windowWidth, win.windowHeight);
+    mode.fullscreen = fullscreen;
+    updateScaling(win.hwnd, win.windowWidth, win.windowHeight);
+    KFrame::showNext();
+}
+
+bool KWindow::isFullScreen() { return mode.fullscreen; }
