@@ -178,6 +178,39 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     EXPECT_EQ(third.score, 1000u);
 }
 
+// H and N act at every press. A hint still pulsing when the game ends runs out on the
+// ended board as it would have in play, and its gem is drawn at its size again.
+TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
+    int games = 1;
+    uint32_t lastCount = 0;
+    for (int g = 1; g <= 600; g++)
+        on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
+    for (int i = 0; i < 3; i++) tap(10 + 30 * i, K_VK_H), tap(100 + 30 * i, K_VK_N);
+    on(190, [&] {
+        EXPECT_EQ(spies::plays(snd_hint), 3);
+        EXPECT_EQ(games, 4) << "N deals a new game at each press";
+    });
+    const auto pulsing = [] {
+        return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
+    };
+    tap(250, K_VK_H);
+    click(260, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
+    on(262, [&] {
+        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
+        EXPECT_GT(pulsing(), 0);
+    });
+    on(520, [&] {
+        EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
+        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
+            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
+        })) << "a gem drawn enlarged";
+    });
+    click(530, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
+    play(modeRelax);
+    EXPECT_EQ(spies::plays(snd_hint), 4);
+    EXPECT_TRUE(endPlay);
+}
+
 // The cursor's frame as drawn at cell (x, y), if it is.
 bool cursorDrawnAt(long x, long y) {
     for (const KDrawStep &s : KFrame::recorded())
