@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -17,6 +19,8 @@
 #include "game_window.h"
 #include "highscores.h"
 #include "input_script.h"
+#include "loopback_http.h"
+#include "online.h"
 #include "prefs.h"
 #include "sounds.h"
 #include "game_home.h"
@@ -144,8 +148,15 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     // Over: a stuck board stays, the panel fades in and takes the name.
     on(lastFrame, [] { EXPECT_TRUE(gameOver); });
     on(lastFrame - 1, [] { EXPECT_FALSE(gameOver); });
-    on(lastFrame + 60, [] {
+    // An arrow and Enter held from the board into the entry type and accept nothing.
+    on(lastFrame - 5, [] { inputScript::setKey(K_VK_UP, true), inputScript::setKey(K_VK_RETURN, true); });
+    on(lastFrame + 59, [] {
         EXPECT_EQ(gameOverFade, 1.0f);
+        EXPECT_STREQ(buffer, "");
+        EXPECT_FALSE(ghighscoreProcessed);
+        inputScript::setKey(K_VK_UP, false), inputScript::setKey(K_VK_RETURN, false);
+    });
+    on(lastFrame + 60, [] {
         inputScript::setKey(K_VK_BACK, true);
     });
     for (int i = 0; i < 21; i++)   // a to u: 19 kept, each past the 19th replacing it
@@ -209,6 +220,38 @@ TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
     play(modeRelax);
     EXPECT_EQ(spies::plays(snd_hint), 4);
     EXPECT_TRUE(endPlay);
+}
+
+std::atomic<int> clicksHeard{0};
+void (*playSpied)(KSound *) = nullptr;
+
+// The sounds of the frame a game ends on are heard before that frame asks the score
+// server, which may take seconds to answer.
+TEST_F(Session, TheFrameAGameEndsOnSoundsBeforeTheServerIsAsked) {
+    playSpied = KPlatform::calls.playSample;
+    KPlatform::calls.playSample = [](KSound *sound) { clicksHeard += sound == snd_click, playSpied(sound); };
+    clicksHeard = 0;
+    std::mutex lock;
+    std::vector<int> heardWhenAsked;
+    LoopbackHttp server;
+    server.server().Get(".*", [&](const httplib::Request &, httplib::Response &rs) {
+        std::lock_guard<std::mutex> hold(lock);
+        heardWhenAsked.push_back(clicksHeard);
+        rs.set_content("no", "text/plain");
+    });
+    ASSERT_TRUE(server.start());
+    const std::string host = server.host();
+    const char *const shippedHost = scoreServerHost;
+    scoreServerHost = host.c_str(), gOnlineScores = true;
+    on(1, [] { gameTimer = 0, subTimer = framesPerTick - 3; });   // the clock runs out in frame 4
+    click(3, cellX(0), cellY(0));
+    on(3, [] { EXPECT_FALSE(gameOver); });
+    on(4, [] { EXPECT_TRUE(gameOver); });
+    tap(10, K_VK_ESCAPE);
+    play(modeSixtySeconds);
+    scoreServerHost = shippedHost, gOnlineScores = false;
+    std::lock_guard<std::mutex> hold(lock);
+    EXPECT_EQ(heardWhenAsked, std::vector<int>{1}) << "the click of the last frame, heard before the question";
 }
 
 // The cursor's frame as drawn at cell (x, y), if it is.
