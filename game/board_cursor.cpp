@@ -38,7 +38,7 @@ void dropFirst() {
 // A command acts once per press, as a click does, however long it is held.
 bool pressedNow(EKeyboardLayout key, bool &wasDown) {
     const bool down = KInput::isCommand(key);
-    return down && !std::exchange(wasDown, down);
+    return !std::exchange(wasDown, down) && down;
 }
 
 int typedEither(EKeyboardLayout a, EKeyboardLayout b) { return KInput::isTyped(a) | KInput::isTyped(b); }

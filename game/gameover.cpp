@@ -22,22 +22,46 @@ static void drawCentred(KGraphic *picture, float dx, float dy, float zoom, float
                              alpha);
 }
 
+// A key still down from the board (an arrow, Enter, H) was pressed for the board: the
+// entry takes it only once it has been let go.
+static bool heldFromBoard[K_VK_COUNT];
+static const EKeyboardLayout otherEntryKeys[] = {K_VK_SPACE, K_VK_RETURN, K_VK_BACK, K_VK_UP, K_VK_DOWN, K_VK_LEFT, K_VK_RIGHT};
+
+static void noteKeysHeldFromBoard() {
+    for (int k = K_VK_A; k <= K_VK_Z; k++) heldFromBoard[k] = KInput::isPressed(EKeyboardLayout(k));
+    for (EKeyboardLayout k : otherEntryKeys) heldFromBoard[k] = KInput::isPressed(k);
+}
+
+static bool entryKeyDown(EKeyboardLayout key) {
+    const bool down = KInput::isPressed(key);
+    if (!down) heldFromBoard[key] = false;
+    return down && !heldFromBoard[key];
+}
+
+// Only a key held from the board is asked twice: a tap's press is latched for one question.
+static bool entryKeyTyped(EKeyboardLayout key) {
+    const bool typed = KInput::isTyped(key);
+    if (!heldFromBoard[key]) return typed;
+    if (!KInput::isPressed(key)) heldFromBoard[key] = false;
+    return false;
+}
+
 enum class NameKey { none, character, accept, erase };
 
 // Later keys in this order override earlier ones.
 static NameKey readNameKey(char &typed) {
     NameKey key = NameKey::none;
     for (int k = K_VK_A; k <= K_VK_Z; k++)
-        if (KInput::isPressed(EKeyboardLayout(k))) {
+        if (entryKeyDown(EKeyboardLayout(k))) {
             typed = char('a' + (k - K_VK_A));
             key = NameKey::character;
         }
-    if (KInput::isPressed(K_VK_SPACE)) {
+    if (entryKeyDown(K_VK_SPACE)) {
         typed = ' ';
         key = NameKey::character;
     }
-    if (KInput::isPressed(K_VK_RETURN)) key = NameKey::accept;
-    if (KInput::isPressed(K_VK_BACK)) key = NameKey::erase;
+    if (entryKeyDown(K_VK_RETURN)) key = NameKey::accept;
+    if (entryKeyDown(K_VK_BACK)) key = NameKey::erase;
     return key;
 }
 
@@ -72,8 +96,8 @@ static void editName(NameKey key, char typed) {
 static void padName() {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz ";
     const int letters = int(sizeof alphabet) - 1;
-    const int turn = KInput::isTyped(K_VK_UP) - KInput::isTyped(K_VK_DOWN);
-    const int move = KInput::isTyped(K_VK_RIGHT) - KInput::isTyped(K_VK_LEFT);
+    const int turn = entryKeyTyped(K_VK_UP) - entryKeyTyped(K_VK_DOWN);
+    const int move = entryKeyTyped(K_VK_RIGHT) - entryKeyTyped(K_VK_LEFT);
     if (move < 0 && bufferPosition > 0) buffer[--bufferPosition] = '\0';
     if ((move > 0 || (turn && bufferPosition == 0)) && bufferPosition < nameLength) {
         buffer[bufferPosition++] = 'a';
@@ -96,7 +120,7 @@ static void drawNameAndCursor() {
 
 static void nameEntry() {
     drawCentred(surf_highscore, -3, -1, gameOverFade, gameOverFade);
-    if (gameOverFade < 1.0f) return;
+    if (gameOverFade < 1.0f) return noteKeysHeldFromBoard();
     char typed = 0;
     const NameKey key = readNameKey(typed);
     if (key == NameKey::accept)

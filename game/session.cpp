@@ -141,15 +141,16 @@ void drawPlay(const FrameInput &in) {
     displayMouseCursor();
 }
 
-// What the rules decided, drawn and sounded, then shown.
+// What the rules decided, sounded, then drawn and shown. The sounds go first: drawing
+// the frame a game ends on asks the score server, which may take seconds to answer.
 void showFrame(const FrameInput &in, bool paused) {
+    playCues();
     if (paused) {
         drawPause(in);
         displayMouseCursor();
     } else {
         drawPlay(in);
     }
-    playCues();
     if (!KWindow::isQuit()) KWindow::flipBackBuffer(true);
     KWindow::processEvents();
 }

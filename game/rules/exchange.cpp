@@ -5,12 +5,19 @@
 static const float pulseEnd = 25.12f;    // radians: 252 frames at the hint step
 static const float fallStep = 7.0f;      // pixels per frame
 
+static void advancePulse(sToken &t) {
+    if (t.sinusSpeed <= 0) return;
+    t.sinus += t.sinusSpeed;
+    if (t.sinus > pulseEnd) t.sinus = t.sinusSpeed = 0;
+}
+
+void settleHints() {
+    for (sToken &t : tokenTable) advancePulse(t);
+}
+
 void animateField() {
     for (sToken &t : tokenTable) {
-        if (t.sinusSpeed > 0) {
-            t.sinus += t.sinusSpeed;
-            if (t.sinus > pulseEnd) t.sinus = t.sinusSpeed = 0;
-        }
+        advancePulse(t);
         if (t.fadeSpeed != 0) {
             t.fade += t.fadeSpeed;
             if (t.fade <= 0) {

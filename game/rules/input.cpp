@@ -222,10 +222,12 @@ static void stepRules(const FrameInput &in, bool (*worthAPlace)()) {
     playFrame(in, worthAPlace);
 }
 
-// An ended game's board, points and clock stand; the game-over screen still takes F1,
-// the buttons and Escape (the buttons' press flag goes on, as the player's hand does).
+// An ended game's board, points and clock stand; a hint's pulse runs out, or its gem
+// would stay enlarged under the game-over screen. That screen still takes F1, the
+// buttons and Escape (the buttons' press flag goes on, as the player's hand does).
 static void endedFrame(const FrameInput &in, bool (*worthAPlace)()) {
     if (!gameOver) return;
+    settleHints();
     if (readHand(RecordInput::f1, in.f1)) return newGame();
     rules::handleInterface(in);
     if (!endPlay && !newGameAsked && readHand(RecordInput::escape, in.escape)) escapeKey(worthAPlace);

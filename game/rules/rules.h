@@ -123,6 +123,7 @@ bool findWindow(Visit visit) {
 bool isMatching(long x1, long y1, long x2, long y2, long x3, long y3); // three alive, same colour
 
 void animateField();                    // advance fades and hint pulses
+void settleHints();                     // advance hint pulses alone: an ended game's board stands, its hint runs out
 void fallTokens();                      // move tokens down into empty cells
 void doSwapTokens();                    // advance and complete the running exchange
 void advanceBoard();                    // the four above, in a frame's order: the board's own motion

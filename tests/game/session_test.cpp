@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -17,6 +19,8 @@
 #include "game_window.h"
 #include "highscores.h"
 #include "input_script.h"
+#include "loopback_http.h"
+#include "online.h"
 #include "prefs.h"
 #include "sounds.h"
 #include "game_home.h"
@@ -144,8 +148,15 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     // Over: a stuck board stays, the panel fades in and takes the name.
     on(lastFrame, [] { EXPECT_TRUE(gameOver); });
     on(lastFrame - 1, [] { EXPECT_FALSE(gameOver); });
-    on(lastFrame + 60, [] {
+    // An arrow and Enter held from the board into the entry type and accept nothing.
+    on(lastFrame - 5, [] { inputScript::setKey(K_VK_UP, true), inputScript::setKey(K_VK_RETURN, true); });
+    on(lastFrame + 59, [] {
         EXPECT_EQ(gameOverFade, 1.0f);
+        EXPECT_STREQ(buffer, "");
+        EXPECT_FALSE(ghighscoreProcessed);
+        inputScript::setKey(K_VK_UP, false), inputScript::setKey(K_VK_RETURN, false);
+    });
+    on(lastFrame + 60, [] {
         inputScript::setKey(K_VK_BACK, true);
     });
     for (int i = 0; i < 21; i++)   // a to u: 19 kept, each past the 19th replacing it
@@ -176,6 +187,71 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     const sHighEntry &third = score60sec.players[scoreTable + 2];
     EXPECT_STREQ(third.name, "abcdefghijklmnopqtz");
     EXPECT_EQ(third.score, 1000u);
+}
+
+// H and N act at every press. A hint still pulsing when the game ends runs out on the
+// ended board as it would have in play, and its gem is drawn at its size again.
+TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
+    int games = 1;
+    uint32_t lastCount = 0;
+    for (int g = 1; g <= 600; g++)
+        on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
+    for (int i = 0; i < 3; i++) tap(10 + 30 * i, K_VK_H), tap(100 + 30 * i, K_VK_N);
+    on(190, [&] {
+        EXPECT_EQ(spies::plays(snd_hint), 3);
+        EXPECT_EQ(games, 4) << "N deals a new game at each press";
+    });
+    const auto pulsing = [] {
+        return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
+    };
+    tap(250, K_VK_H);
+    click(260, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
+    on(262, [&] {
+        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
+        EXPECT_GT(pulsing(), 0);
+    });
+    on(520, [&] {
+        EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
+        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
+            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
+        })) << "a gem drawn enlarged";
+    });
+    click(530, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
+    play(modeRelax);
+    EXPECT_EQ(spies::plays(snd_hint), 4);
+    EXPECT_TRUE(endPlay);
+}
+
+std::atomic<int> clicksHeard{0};
+void (*playSpied)(KSound *) = nullptr;
+
+// The sounds of the frame a game ends on are heard before that frame asks the score
+// server, which may take seconds to answer.
+TEST_F(Session, TheFrameAGameEndsOnSoundsBeforeTheServerIsAsked) {
+    playSpied = KPlatform::calls.playSample;
+    KPlatform::calls.playSample = [](KSound *sound) { clicksHeard += sound == snd_click, playSpied(sound); };
+    clicksHeard = 0;
+    std::mutex lock;
+    std::vector<int> heardWhenAsked;
+    LoopbackHttp server;
+    server.server().Get(".*", [&](const httplib::Request &, httplib::Response &rs) {
+        std::lock_guard<std::mutex> hold(lock);
+        heardWhenAsked.push_back(clicksHeard);
+        rs.set_content("no", "text/plain");
+    });
+    ASSERT_TRUE(server.start());
+    const std::string host = server.host();
+    const char *const shippedHost = scoreServerHost;
+    scoreServerHost = host.c_str(), gOnlineScores = true;
+    on(1, [] { gameTimer = 0, subTimer = framesPerTick - 3; });   // the clock runs out in frame 4
+    click(3, cellX(0), cellY(0));
+    on(3, [] { EXPECT_FALSE(gameOver); });
+    on(4, [] { EXPECT_TRUE(gameOver); });
+    tap(10, K_VK_ESCAPE);
+    play(modeSixtySeconds);
+    scoreServerHost = shippedHost, gOnlineScores = false;
+    std::lock_guard<std::mutex> hold(lock);
+    EXPECT_EQ(heardWhenAsked, std::vector<int>{1}) << "the click of the last frame, heard before the question";
 }
 
 // The cursor's frame as drawn at cell (x, y), if it is.
