@@ -305,7 +305,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     };
     const auto transitionFrames = check("transition step", transition);
 
-    loadSession(modeFiveMinutes);   // the board's pictures, spun in
+    loadSession(modeFiveMinutes);
     for (long cell = 0; cell < boardCells; cell++)
         tokenTable[cell] = {int16_t(cell % 5), 0, 0, 0, 0, 0, 0, 1, 0, true, false, false, 0, 0, int32_t(cell % 7)};
     _gameMode = modeFiveMinutes, _realScore = 5000, gameOverFade = 1;
