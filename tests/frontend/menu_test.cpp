@@ -242,6 +242,51 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModePlaysAndIsPulledOut) {
     EXPECT_FALSE(KWindow::isQuit());
 }
 
+// Keys move the focus; switching to full screen and back moves the pointer on the logical
+// screen though the hand never touched the mouse: the focus stays where it was. The
+// mouse really moved takes over.
+TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
+    KPlatform::calls.getMouseX = KPlatform::native.getMouseX;
+    KPlatform::calls.getMouseY = KPlatform::native.getMouseY;
+    const auto warp = [](int x, int y) {
+        XWarpPointer(x11probe::display(), None, x11probe::windowOf(KWindow::getWindow()), 0, 0, 0, 0, x, y);
+        XSync(x11probe::display(), False);
+    };
+    const auto focusOn = [](const layout::Rect &r) {   // a menu frame, shown; its focus ring there
+        frame(0, 0, false);
+        const auto &steps = KFrame::recorded();
+        const bool drawn = std::any_of(steps.begin(), steps.end(), [&](const KDrawStep &s) {
+            return s.kind == KDrawStep::rectangle && s.x1 == r.x1 - 3 && s.x2 == r.x2 + 3 && s.y1 == 480 - (r.y1 - 3);
+        });
+        KWindow::flipBackBuffer(true);
+        return drawn;
+    };
+    const auto tab = [&](const layout::Rect &to) {
+        inputScript::setKey(K_VK_TAB, true);
+        const bool there = focusOn(to);
+        inputScript::setKey(K_VK_TAB, false);
+        return there && focusOn(to);
+    };
+    const auto pointerLeaves = [&](int x, int y) {   // the switch has reached the pointer's place
+        return x11probe::eventually([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; });
+    };
+    warp(300, 200);
+    ASSERT_TRUE(x11probe::eventually([&] { return focusOn({}), KInput::getMouseX() == 300 && KInput::getMouseY() == 200; }));
+    EXPECT_TRUE(tab(layout::MODE_ROWS[0])) << "the first key shows the focus";
+    EXPECT_TRUE(tab(layout::MODE_ROWS[1]));
+    KWindow::setFullScreen(true);
+    ASSERT_TRUE(pointerLeaves(300, 200));
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[1])) << "full screen";
+    EXPECT_TRUE(tab(layout::MODE_ROWS[2]));
+    const int16_t x = KInput::getMouseX(), y = KInput::getMouseY();
+    KWindow::setFullScreen(false);
+    ASSERT_TRUE(pointerLeaves(x, y));
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[2])) << "windowed again";
+    EXPECT_TRUE(tab(layout::MODE_ROWS[3]));
+    warp(310, 200);
+    EXPECT_TRUE(x11probe::eventually([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
+}
+
 TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {
     gCurrentMenu = 3;
     for (int32_t tab : {0, 2}) {
