@@ -176,34 +176,37 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModePlaysAndIsPulledOut) {
     const auto frames = [](int n, int x = 600) {
         for (int i = 0; i < n; i++) frame(x, 470, false), KWindow::flipBackBuffer(true);
     };
-    const auto focusOn = [](const layout::Rect &r) {
+    const auto focusOn = [](const layout::Rect &r) {   // a menu frame, shown, with the focus there
         frame(600, 470, false);
-        return backBuffer()[4 * ((479 - (r.y1 - 3)) * 640 + r.x1 - 3)] == 255;
+        const bool there = backBuffer()[4 * ((479 - (r.y1 - 3)) * 640 + r.x1 - 3)] == 255;
+        KWindow::flipBackBuffer(true);
+        return there;
     };
     frames(2);
     const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                                  SDL_CONTROLLER_BUTTON_MAX, 0);
     ASSERT_GE(device, 0) << SDL_GetError();
     SDL_Joystick *pad = SDL_JoystickOpen(device);
-    frames(2);
-    ASSERT_EQ(KGamepad::count(), 1);
-    // Frames late on a loaded machine come within one millisecond and share one pump,
-    // so a control is held until the menu has seen it, and let go until it has not.
-    const auto until = [&](EKeyboardLayout key, bool held) {
-        for (int i = 0; i < 100 && KGamepad::holds(key) != held; i++) frames(1);
-    };
-    const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key) {
-        set(pad, control, value), until(key, true), set(pad, control, 0), until(key, false);
+    ASSERT_TRUE(waitUntil([&] { return frames(1), KGamepad::count() == 1; }));
+    // A control is held until the menu shows what it did, then let go until the menu has
+    // seen it up: frames late on a loaded machine share one pump, so the pad's own state
+    // tells nothing of what the menu saw (a stick, unlike a button, latches no press).
+    const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key, const std::function<bool()> &done) {
+        set(pad, control, value);
+        EXPECT_TRUE(waitUntil(done)) << "control " << control;
+        set(pad, control, 0);
+        waitUntil([&] { return frames(1), !KGamepad::holds(key); });
+        frames(1);
     };
     EXPECT_FALSE(focusOn(layout::MODE_ROWS[0])) << "a focus before the pad was used";
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN);   // shows the focus where it starts
-    EXPECT_TRUE(focusOn(layout::MODE_ROWS[0]));
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN);
-    hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN);
-    EXPECT_TRUE(focusOn(layout::MODE_ROWS[2]));
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN,
+         [&] { return focusOn(layout::MODE_ROWS[0]); });   // shows where it starts
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN,
+         [&] { return focusOn(layout::MODE_ROWS[1]); });
+    hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN,
+         [&] { return focusOn(layout::MODE_ROWS[2]); });
     EXPECT_EQ(prefs.gameMode, 0);
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN);
-    EXPECT_EQ(prefs.gameMode, 2);
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN, [&] { return frames(1), prefs.gameMode == 2; });
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
     frames(1, 601);
     EXPECT_FALSE(focusOn(layout::MODE_ROWS[2])) << "the mouse moved: no focus";
@@ -268,10 +271,10 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
         return there && focusOn(to);
     };
     const auto pointerLeaves = [&](int x, int y) {   // the switch has reached the pointer's place
-        return x11probe::eventually([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; });
+        return waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; });
     };
     warp(300, 200);
-    ASSERT_TRUE(x11probe::eventually([&] { return focusOn({}), KInput::getMouseX() == 300 && KInput::getMouseY() == 200; }));
+    ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() == 300 && KInput::getMouseY() == 200; }));
     EXPECT_TRUE(tab(layout::MODE_ROWS[0])) << "the first key shows the focus";
     EXPECT_TRUE(tab(layout::MODE_ROWS[1]));
     KWindow::setFullScreen(true);
@@ -284,7 +287,7 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     EXPECT_TRUE(focusOn(layout::MODE_ROWS[2])) << "windowed again";
     EXPECT_TRUE(tab(layout::MODE_ROWS[3]));
     warp(310, 200);
-    EXPECT_TRUE(x11probe::eventually([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
+    EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
 }
 
 TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {
@@ -323,7 +326,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
             if (frame == 2) clearBack({255, 0, 255});
             drawnFrame(draw, frame > 0, 640);
             glFinish();
-            EXPECT_TRUE(x11probe::eventually([&] { return rightmostChange(direct[frame > 0], windowPixels()) < 0; }))
+            EXPECT_TRUE(waitUntil([&] { return rightmostChange(direct[frame > 0], windowPixels()) < 0; }))
                 << screen << " frame " << frame;
         }
         EXPECT_EQ(backBuffer()[4 * (240 * 640 + 320) + 1], 0) << screen << ": the magenta marker stays";
