@@ -5,7 +5,10 @@ class KWindow;
 
 extern KWindow *fenetre;    // the one game window
 
-int runBrolix(int argc, char **argv);   // the whole program; 0 on every path but a record to watch that cannot be (1) or a wrong command line (2)
+// The whole program. 0 when the player ends it (also from the start-up dialog or the
+// driver page); 1 when no game window opens or a record to watch cannot be read; 2 on
+// a wrong command line.
+int runBrolix(int argc, char **argv);
 bool NoAcceleration();      // driver page; true when the player chose to fetch a driver (the program then ends)
 void showLoadingScreen();   // the loading picture, centred, in both buffers
 void shutDown();            // free fonts and gems, save scores and preferences, free sounds, cursor and window

@@ -9,6 +9,7 @@
 #include "game_local.h"
 #include "KGraphic.h"
 #include "KInput.h"
+#include "KWindow.h"
 
 namespace {
 struct Click {
@@ -110,9 +111,20 @@ void steerFrameInput(FrameInput &in) {
 
 bool shiftHeld() { return KInput::isPressed(K_VK_L_SHIFT) || KInput::isPressed(K_VK_R_SHIFT); }
 
+static std::array<int32_t, 5> windowNow() {
+    const KWindowPlace place = KWindow::getWindowPlace();
+    return {KWindow::isFullScreen(), place.x, place.y, place.width, place.height};
+}
+
+// The pointer may follow the window's change in the same read or, with a window manager
+// in between, in a later one: one jump after the change is the window's.
 bool MouseWatch::tookOver(int16_t nowX, int16_t nowY, bool down) {
-    const bool moved = seen && (nowX != x || nowY != y);
-    x = nowX, y = nowY, seen = true;
+    const std::array<int32_t, 5> nowWindow = windowNow();
+    const bool jumped = seen && (nowX != x || nowY != y);
+    const bool changed = seen && nowWindow != window;
+    if (changed) jumpDue = !jumped;
+    const bool moved = jumped && !changed && !std::exchange(jumpDue, false);
+    x = nowX, y = nowY, window = nowWindow, seen = true;
     return moved || down;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 
 #include "brolix_layout.h"
@@ -57,10 +58,14 @@ void doTheGame(long gameMode);          // one session: load, play frame by fram
 void spinTo(KGraphic *next);            // the last frame spins out and next (if any) in, 41 frames
 void drawFocusRing(const layout::Rect &r); // the keys' focus round a control
 bool shiftHeld();                       // either Shift key down
-// Keys and pads steer until the mouse moves or clicks: then it takes over.
+// Keys and pads steer until the mouse moves or clicks: then it takes over. A switch to or
+// from full screen, or a window moved or resized, moves the pointer on the logical screen
+// with no hand on the mouse: that is no move.
 struct MouseWatch {
     bool tookOver(int16_t x, int16_t y, bool down);   // moved since the last call, or down
     int16_t x = 0, y = 0;
     bool seen = false;
+    std::array<int32_t, 5> window{};   // its mode and place when the pointer was last read
+    bool jumpDue = false;              // the window changed, and the pointer has not yet followed
 };
 void waitForButton(bool down);          // until the left button is down (true) or up (false), or the window closes

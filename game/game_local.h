@@ -25,10 +25,10 @@ void displayGameMode(long gameMode);    // the mode's label from the in-game pic
 
 // -------------------------------------------------------------- session ----
 
-void loadSession(long gameMode);        // the pictures and fonts of a game of this mode, the in-game picture spun in
+void loadSession(long gameMode);        // the pictures and fonts of a game of this mode
 void endSession();                      // frees them
 void drawPlay(const FrameInput &in);    // a frame of play as the rules left it
 void drawPause(const FrameInput &in);   // the pause panel over the hidden board
 void showFrame(const FrameInput &in, bool paused); // drawn as played or paused, its cues sounded, presented
-void ScrollTheGame();                   // spin the last frame out and the in-game picture in (41 frames)
+void ScrollTheGame();                   // spin the last frame out and the game's first in (41 frames)
 void displayGameOver();                 // game-over picture or name entry, faded by gameOverFade

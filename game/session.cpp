@@ -57,7 +57,6 @@ void loadSession(long gameMode) {
     surf_internet = loadPictureFile("data\\internet.tga");
     surf_gameover = loadSkinPicture("data\\gameover%d.tga");
     surf_highscore = loadSkinPicture(gameMode == modeRelax ? "data\\enternamer%d.bmp" : "data\\entername%d.tga");
-    ScrollTheGame();
     loadChosenBubbleSet();
     surf_select = loadSkinPicture("data\\select%d.tga");
     surf_cursor = loadSkinPicture("data\\cursor%d.tga");
@@ -72,6 +71,7 @@ static void startSession(long gameMode) {
     loadSession(gameMode);
     if (!resumeJournal(gameMode, prefs.difficulty)) startGame(gameMode, prefs.difficulty, sessionSeed());
     KWindow::setFocusLossCall(flushJournal);
+    ScrollTheGame();
 }
 
 // F1 and the new-game button end a game; the next is a record and a journal of its own.
@@ -138,19 +138,21 @@ void drawPlay(const FrameInput &in) {
     stepGameOverScreen();
     displayGameMode(_gameMode);
     drawZapAttack();
-    displayMouseCursor();
+}
+
+static void drawScene(const FrameInput &in, bool paused) {
+    if (paused)
+        drawPause(in);
+    else
+        drawPlay(in);
 }
 
 // What the rules decided, sounded, then drawn and shown. The sounds go first: drawing
 // the frame a game ends on asks the score server, which may take seconds to answer.
 void showFrame(const FrameInput &in, bool paused) {
     playCues();
-    if (paused) {
-        drawPause(in);
-        displayMouseCursor();
-    } else {
-        drawPlay(in);
-    }
+    drawScene(in, paused);
+    displayMouseCursor();
     if (!KWindow::isQuit()) KWindow::flipBackBuffer(true);
     KWindow::processEvents();
 }
@@ -176,19 +178,30 @@ void doTheGame(long gameMode) {
     endSession();
 }
 
-void ScrollTheGame() { spinTo(surf_fond); }
-
 // The old frame spins, shrinks and fades out while the next picture spins in.
-void spinTo(KGraphic *next) {
-    KGraphic *lastFrame = new KGraphic;
-    lastFrame->grabBackBuffer();
+static void spin(KGraphic &lastFrame, KGraphic *next) {
     if (snd_swap) snd_swap->playSample();
     for (float f = 0; f < 1.0f; f += scrollStep) {
         KGraphic::setWorldView(0, 0, 0, 1.0f, true);
-        lastFrame->blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
+        lastFrame.blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
         if (next) next->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
         KWindow::flipBackBuffer(true);
         grabVideo();
     }
-    delete lastFrame;
+}
+
+void spinTo(KGraphic *next) {
+    KGraphic lastFrame;
+    lastFrame.grabBackBuffer();
+    spin(lastFrame, next);
+}
+
+// The game's first frame spins in, not the bare in-game picture, which would otherwise
+// show between the spin's end and that frame.
+void ScrollTheGame() {
+    KGraphic lastFrame, firstFrame;
+    lastFrame.grabBackBuffer();
+    drawScene(FrameInput{}, gamePaused);
+    firstFrame.grabBackBuffer();
+    spin(lastFrame, &firstFrame);
 }

@@ -44,6 +44,7 @@ void watchRecord(const GameRecord &record) {
     watchingRecord = true;
     loadSession(record.header.mode);
     RecordPlayer player(record);
+    ScrollTheGame();
     bool held = false;
     while (watchFrame(player, held)) {
     }

@@ -176,34 +176,37 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModePlaysAndIsPulledOut) {
     const auto frames = [](int n, int x = 600) {
         for (int i = 0; i < n; i++) frame(x, 470, false), KWindow::flipBackBuffer(true);
     };
-    const auto focusOn = [](const layout::Rect &r) {
+    const auto focusOn = [](const layout::Rect &r) {   // a menu frame, shown, with the focus there
         frame(600, 470, false);
-        return backBuffer()[4 * ((479 - (r.y1 - 3)) * 640 + r.x1 - 3)] == 255;
+        const bool there = backBuffer()[4 * ((479 - (r.y1 - 3)) * 640 + r.x1 - 3)] == 255;
+        KWindow::flipBackBuffer(true);
+        return there;
     };
     frames(2);
     const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                                  SDL_CONTROLLER_BUTTON_MAX, 0);
     ASSERT_GE(device, 0) << SDL_GetError();
     SDL_Joystick *pad = SDL_JoystickOpen(device);
-    frames(2);
-    ASSERT_EQ(KGamepad::count(), 1);
-    // Frames late on a loaded machine come within one millisecond and share one pump,
-    // so a control is held until the menu has seen it, and let go until it has not.
-    const auto until = [&](EKeyboardLayout key, bool held) {
-        for (int i = 0; i < 100 && KGamepad::holds(key) != held; i++) frames(1);
-    };
-    const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key) {
-        set(pad, control, value), until(key, true), set(pad, control, 0), until(key, false);
+    ASSERT_TRUE(waitUntil([&] { return frames(1), KGamepad::count() == 1; }));
+    // A control is held until the menu shows what it did, then let go until the menu has
+    // seen it up: frames late on a loaded machine share one pump, so the pad's own state
+    // tells nothing of what the menu saw (a stick, unlike a button, latches no press).
+    const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key, const std::function<bool()> &done) {
+        set(pad, control, value);
+        EXPECT_TRUE(waitUntil(done)) << "control " << control;
+        set(pad, control, 0);
+        waitUntil([&] { return frames(1), !KGamepad::holds(key); });
+        frames(1);
     };
     EXPECT_FALSE(focusOn(layout::MODE_ROWS[0])) << "a focus before the pad was used";
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN);   // shows the focus where it starts
-    EXPECT_TRUE(focusOn(layout::MODE_ROWS[0]));
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN);
-    hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN);
-    EXPECT_TRUE(focusOn(layout::MODE_ROWS[2]));
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN,
+         [&] { return focusOn(layout::MODE_ROWS[0]); });   // shows where it starts
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, K_VK_DOWN,
+         [&] { return focusOn(layout::MODE_ROWS[1]); });
+    hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN,
+         [&] { return focusOn(layout::MODE_ROWS[2]); });
     EXPECT_EQ(prefs.gameMode, 0);
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN);
-    EXPECT_EQ(prefs.gameMode, 2);
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN, [&] { return frames(1), prefs.gameMode == 2; });
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
     frames(1, 601);
     EXPECT_FALSE(focusOn(layout::MODE_ROWS[2])) << "the mouse moved: no focus";
@@ -242,6 +245,51 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModePlaysAndIsPulledOut) {
     EXPECT_FALSE(KWindow::isQuit());
 }
 
+// Keys move the focus; switching to full screen and back moves the pointer on the logical
+// screen though the hand never touched the mouse: the focus stays where it was. The
+// mouse really moved takes over.
+TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
+    KPlatform::calls.getMouseX = KPlatform::native.getMouseX;
+    KPlatform::calls.getMouseY = KPlatform::native.getMouseY;
+    const auto warp = [](int x, int y) {
+        XWarpPointer(x11probe::display(), None, x11probe::windowOf(KWindow::getWindow()), 0, 0, 0, 0, x, y);
+        XSync(x11probe::display(), False);
+    };
+    const auto focusOn = [](const layout::Rect &r) {   // a menu frame, shown; its focus ring there
+        frame(0, 0, false);
+        const auto &steps = KFrame::recorded();
+        const bool drawn = std::any_of(steps.begin(), steps.end(), [&](const KDrawStep &s) {
+            return s.kind == KDrawStep::rectangle && s.x1 == r.x1 - 3 && s.x2 == r.x2 + 3 && s.y1 == 480 - (r.y1 - 3);
+        });
+        KWindow::flipBackBuffer(true);
+        return drawn;
+    };
+    const auto tab = [&](const layout::Rect &to) {
+        inputScript::setKey(K_VK_TAB, true);
+        const bool there = focusOn(to);
+        inputScript::setKey(K_VK_TAB, false);
+        return there && focusOn(to);
+    };
+    const auto pointerLeaves = [&](int x, int y) {   // the switch has reached the pointer's place
+        return waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; });
+    };
+    warp(300, 200);
+    ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() == 300 && KInput::getMouseY() == 200; }));
+    EXPECT_TRUE(tab(layout::MODE_ROWS[0])) << "the first key shows the focus";
+    EXPECT_TRUE(tab(layout::MODE_ROWS[1]));
+    KWindow::setFullScreen(true);
+    ASSERT_TRUE(pointerLeaves(300, 200));
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[1])) << "full screen";
+    EXPECT_TRUE(tab(layout::MODE_ROWS[2]));
+    const int16_t x = KInput::getMouseX(), y = KInput::getMouseY();
+    KWindow::setFullScreen(false);
+    ASSERT_TRUE(pointerLeaves(x, y));
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[2])) << "windowed again";
+    EXPECT_TRUE(tab(layout::MODE_ROWS[3]));
+    warp(310, 200);
+    EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
+}
+
 TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {
     gCurrentMenu = 3;
     for (int32_t tab : {0, 2}) {
@@ -278,7 +326,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
             if (frame == 2) clearBack({255, 0, 255});
             drawnFrame(draw, frame > 0, 640);
             glFinish();
-            EXPECT_TRUE(x11probe::eventually([&] { return rightmostChange(direct[frame > 0], windowPixels()) < 0; }))
+            EXPECT_TRUE(waitUntil([&] { return rightmostChange(direct[frame > 0], windowPixels()) < 0; }))
                 << screen << " frame " << frame;
         }
         EXPECT_EQ(backBuffer()[4 * (240 * 640 + 320) + 1], 0) << screen << ": the magenta marker stays";
@@ -305,7 +353,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     };
     const auto transitionFrames = check("transition step", transition);
 
-    loadSession(modeFiveMinutes);   // the board's pictures, spun in
+    loadSession(modeFiveMinutes);
     for (long cell = 0; cell < boardCells; cell++)
         tokenTable[cell] = {int16_t(cell % 5), 0, 0, 0, 0, 0, 0, 1, 0, true, false, false, 0, 0, int32_t(cell % 7)};
     _gameMode = modeFiveMinutes, _realScore = 5000, gameOverFade = 1;

@@ -1,6 +1,6 @@
 // Board rules the scripted games of the record test do not reach: five windows and
 // more, the board's edges, relax exchanges, the million mode's end, what each reset
-// renews, and fresh boards at the least difficulty.
+// renews, fresh boards at the least difficulty, and when the mouse takes over from the keys.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,6 +14,7 @@
 #include "highscores.h"
 #include "prefs.h"
 #include "KPlatform.h"
+#include "KWindow.h"
 
 namespace {
 
@@ -173,3 +174,24 @@ TEST_F(Board, FreshBoardsHaveNoLineOneHintAndTheirDifficultysColours) {
 }
 
 }  // namespace
+
+// Keys steer until the mouse moves or clicks. A window moved, resized or switched moves
+// the pointer on the logical screen in the same read or, behind a window manager, a later
+// one: that one jump is not the mouse.
+TEST(MouseWatch, TheWindowsChangeIsNoMoveOfTheMouse) {
+    const KWindowPlace shipped = KWindow::getWindowPlace();
+    MouseWatch watch;
+    const auto place = [](int32_t x, int32_t width) { KWindow::setWindowPlace({x, 40, width, 480, 0}); };
+    place(100, 640);
+    EXPECT_FALSE(watch.tookOver(300, 200, false)) << "the first read only learns where it is";
+    EXPECT_TRUE(watch.tookOver(301, 200, false));
+    EXPECT_TRUE(watch.tookOver(301, 200, true)) << "a click";
+    place(100, 1280);
+    EXPECT_FALSE(watch.tookOver(150, 100, false)) << "followed in the same read";
+    EXPECT_TRUE(watch.tookOver(151, 100, false));
+    place(0, 1280);
+    EXPECT_FALSE(watch.tookOver(151, 100, false)) << "not followed yet";
+    EXPECT_FALSE(watch.tookOver(201, 100, false)) << "followed a read later";
+    EXPECT_TRUE(watch.tookOver(202, 100, false)) << "only one jump is the window's";
+    KWindow::setWindowPlace(shipped);
+}

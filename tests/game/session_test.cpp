@@ -3,6 +3,8 @@
 // game over and the name entry.
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -25,6 +27,8 @@
 #include "sounds.h"
 #include "game_home.h"
 #include "KFrame.h"
+#include "KGraphic.h"
+#include "pictures.h"
 #include "record.h"
 #include "KPlatform.h"
 
@@ -220,6 +224,48 @@ TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
     play(modeRelax);
     EXPECT_EQ(spies::plays(snd_hint), 4);
     EXPECT_TRUE(endPlay);
+}
+
+using Pixels = std::vector<unsigned char>;
+
+Pixels backBuffer() {   // the frame about to be shown
+    Pixels screen(640 * 480 * 3);
+    KFrame::drawPending();
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, screen.data());
+    return screen;
+}
+
+double meanDifference(const Pixels &a, const Pixels &b) {
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); i++) sum += std::abs(a[i] - b[i]);
+    return sum / double(a.size());
+}
+
+// From the spin straight into the game: no frame shown on the way is the in-game
+// picture without its gems, score, timer and label.
+TEST_F(Session, PlaySpinsIntoTheGamesFirstFrame) {
+    KGraphic *ingame = loadSkinPicture("data\\ingame%d.tga");
+    KGraphic::setDefaultWorldView();
+    ingame->blitRect(0, 0, 640, 480, 0, 0);
+    const Pixels bare = backBuffer();
+    KFrame::drop();
+    delete ingame;
+    KGraphic::drawRect(0, 0, 640, 480, 0, 0, 0, 1);   // the menu's last frame, as far as the spin knows
+    std::vector<double> fromBare;
+    Pixels spinEnd, gameStart;
+    for (int g = 1 - transitionFrames; g <= 2; g++)
+        on(g, [&, g] {
+            const Pixels shown = backBuffer();
+            fromBare.push_back(meanDifference(shown, bare));
+            if (g == 0) spinEnd = shown;
+            if (g == 1) gameStart = shown;
+        });
+    tap(3, K_VK_ESCAPE);
+    play(modeSixtySeconds);
+    ASSERT_EQ(fromBare.size(), size_t(transitionFrames + 2));
+    for (size_t i = 0; i < fromBare.size(); i++) EXPECT_GT(fromBare[i], 8) << "frame " << i << " of the spin and the game";
+    EXPECT_LT(meanDifference(spinEnd, gameStart), 1) << "the spin ends on the game's first frame";
 }
 
 std::atomic<int> clicksHeard{0};
