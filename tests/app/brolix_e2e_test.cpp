@@ -539,4 +539,66 @@ TEST(Screens, ChosenFittedResizedSwitchedAndRepaintedWhileWaiting) {
     EXPECT_EQ(game.read("opened.txt"), index + driverPage + "\n");
 }
 
+// The windowed place as window.stt holds it: x, y, width, height, display.
+std::string placeBytes(int32_t x, int32_t y, int32_t w, int32_t h) {
+    const int32_t fields[5] = {x, y, w, h, 0};
+    return std::string(reinterpret_cast<const char *>(fields), sizeof fields);
+}
+
+// F11 pressed as `xdotool key` does it, for a few milliseconds.
+void tapF11() { xdotool("keydown F11 sleep 0.005 keyup F11"); }
+
+// Under a real window manager (openbox) on a 2560x1440 desktop, which frames the window and
+// places a new or newly framed window by its frame. The window opens where it was left, at
+// every one of five starts; fifteen full-screen round trips by 5 ms taps of F11 each switch and
+// leave it there; maximized, it goes full screen and comes back maximized, and its maximized
+// size is never stored as the windowed one.
+TEST(WindowManager, PlaceKeptAcrossSwitchesRestartsAndMaximize) {
+    GameFolder game;
+    GameRun openbox(game, {}, {"/usr/bin/openbox"});
+    ASSERT_TRUE(waitUntil(x11probe::windowManagerRuns)) << game.read("output.txt");
+    game.write("data/fullscreen.stt", "\1");
+    game.write("data/window.stt", placeBytes(501, 320, 1280, 960));
+    const Image page = game.picture("page1.jpg");
+    for (int start = 1; start <= 5; start++) {
+        GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1"});
+        ASSERT_TRUE(run.waitWindow("Welcome to Brolix !"));
+        xdotool("key Return");
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        const auto placed = [&](int x, int y, int w, int h) {
+            return waitUntil([&] {
+                const x11probe::Geometry g = x11probe::geometryOf(run.window());
+                return g.x == x && g.y == y && g.width == w && g.height == h;
+            });
+        };
+        const auto fullScreen = [&] { return placed(0, 0, 2560, 1440); };
+        EXPECT_TRUE(placed(501, 320, 1280, 960)) << "start " << start << " at " << x11probe::geometryOf(run.window()).x
+                                                 << ", " << x11probe::geometryOf(run.window()).y;
+        run.measure();
+        ASSERT_TRUE(run.waitShows(page, 0, 0, 640, 480)) << "no driver page";
+        for (int trip = 1; start == 1 && trip <= 15; trip++) {
+            tapF11();
+            ASSERT_TRUE(fullScreen()) << "trip " << trip << ": the tap was missed";
+            tapF11();
+            ASSERT_TRUE(placed(501, 320, 1280, 960)) << "trip " << trip << " back at "
+                                                     << x11probe::geometryOf(run.window()).x << ", "
+                                                     << x11probe::geometryOf(run.window()).y;
+        }
+        if (start == 5) {
+            x11probe::askMaximize(run.window());
+            ASSERT_TRUE(waitUntil([&] { return x11probe::isMaximized(run.window()); }));
+            x11probe::Geometry maximized;
+            ASSERT_TRUE(waitUntil([&] { return (maximized = x11probe::geometryOf(run.window())).width > 2000; }));
+            tapF11();
+            ASSERT_TRUE(fullScreen());
+            tapF11();
+            EXPECT_TRUE(placed(maximized.x, maximized.y, maximized.width, maximized.height)) << "not maximized again";
+            EXPECT_TRUE(x11probe::isMaximized(run.window()));
+        }
+        xdotool("windowfocus --sync " + std::to_string(run.window()) + " key alt+F4");
+        EXPECT_EQ(run.waitExit(), 0);
+        EXPECT_EQ(game.read("data/window.stt"), placeBytes(501, 320, 1280, 960)) << "start " << start;
+    }
+}
+
 }  // namespace
