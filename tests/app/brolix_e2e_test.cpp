@@ -53,13 +53,28 @@ std::array<int, 4> findMove(const Image &screen, const GameFolder &game, int col
 // Let go 5 ms after the press, within a frame.
 void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 0.005 keyup --delay 0 " + key + " sleep 0.03"); }
 
+// Alt+Enter to full screen and back, each switch waited for.
+void switchTwiceByAltEnter(const GameRun &run) {
+    const x11probe::Geometry windowed = x11probe::geometryOf(run.window());
+    const auto sized = [&](int w) { return waitUntil([&] { return x11probe::geometryOf(run.window()).width == w; }); };
+    xdotool("key alt+Return");
+    EXPECT_TRUE(sized(DisplayWidth(x11probe::display(), 0))) << "Alt+Enter did not switch";
+    xdotool("key alt+Return");
+    EXPECT_TRUE(sized(windowed.width)) << "Alt+Enter did not switch back";
+}
+
 // The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name
 // (its last letter tapped) and Enter; first the name offered is erased, as long as it is.
-void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "") {
+// Switched halfway by Alt+Enter, the window changes and the name goes on being typed.
+void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "",
+               bool switchHalfway = false) {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
     for (size_t i = 0; i < offered.size(); i++) run.key("BackSpace");
-    for (size_t i = 0; i + 1 < name.size(); i++) run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
+    for (size_t i = 0; i + 1 < name.size(); i++) {
+        if (switchHalfway && i == name.size() / 2) switchTwiceByAltEnter(run);
+        run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
+    }
     if (!name.empty()) tap(name.substr(name.size() - 1));
     run.key("Return");
 }
@@ -193,7 +208,8 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
 
 // A relax game from the menu to the stored result by the keyboard alone: the board cursor and
 // Shift+arrow make three exchanges found on the screen, H a hint, P pauses and goes on, Escape
-// ends it into the name entry. By the mouse, the same game (the same seed, the same moves made
+// ends it into the name entry, where Alt+Enter switches the window and leaves the half-typed name
+// as it was. By the mouse, the same game (the same seed, the same moves made
 // by clicks on the menu, the cells and the buttons) gives the same points and as many frames of
 // a moving board (the others follow the clock). A board is read once it stood still for twenty
 // frames: at the end of a clearing two pictures alike can still be a board that takes no click.
@@ -249,7 +265,7 @@ int relaxGame(GameRun &run, const GameFolder &game, const std::string &journal, 
     int moving = 0;
     for (RecordPlayer replay(played); replay.frame();) moving += isThereAnIncomingToken() || isThereAMovingToken() || isThereAFadingToken();
     mouse ? clickGameButton(run, inGame, 2) : tap("Escape");
-    enterName(run, game.picture("enternamer0.bmp"), mouse ? "mouse" : "keys", mouse ? "keys" : "");
+    enterName(run, game.picture("enternamer0.bmp"), mouse ? "mouse" : "keys", mouse ? "keys" : "", !mouse);
     tap("Escape");
     EXPECT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
     return moving;
