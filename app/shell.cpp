@@ -13,8 +13,10 @@
 #include "watch.h"
 #include "welcome.h"
 #include "brolix_resources.h"
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -33,19 +35,50 @@ void closeGameWindow() {
 
 } // namespace
 
-bool NoAcceleration() {
-    KGraphic *page = loadPictureFile("data\\page1.jpg");
-    for (int buffer = 0; buffer < 2; buffer++) {
+namespace {
+
+bool isInside(const layout::Rect &r, int x, int y) { return inRange(x, r.x1, r.x2) && inRange(y, r.y1, r.y2); }
+
+// Return, Space, Escape: a pad's A and B read as Return and Escape.
+bool anyAnswerKeyDown() {
+    return KInput::isPressed(K_VK_RETURN) || KInput::isPressed(K_VK_SPACE) || KInput::isPressed(K_VK_ESCAPE);
+}
+
+// The driver page until the player answers: a click anywhere (on the download button:
+// fetch a driver), or keys and a pad, which steer a focus between the two buttons (Left,
+// Right, Tab), take the focused one (Return, Space, A; at first "go on") or go on (Escape, B).
+// A key still held as the page shows (the start-up dialog's Return) is no answer.
+bool askDownload(KGraphic *page) {
+    const layout::Rect *buttons[2] = {&layout::DRIVER_CONTINUE, &layout::DRIVER_DOWNLOAD};
+    int focus = 0;
+    bool steering = false, armed = false;
+    while (!KWindow::isQuit()) {
         KGraphic::setDefaultWorldView();
         page->blitRect(0, 0, 640, 480, 0, 0);
+        if (steering) drawFocusRing(*buttons[focus]);
         KWindow::flipBackBuffer(true);
+        if (KInput::getLeftButtonState())
+            return isInside(layout::DRIVER_DOWNLOAD, KInput::getMouseX(), KInput::getMouseY());
+        if (KInput::isTyped(K_VK_LEFT) | KInput::isTyped(K_VK_RIGHT) | KInput::isTyped(K_VK_TAB)) {
+            focus = steering ? 1 - focus : focus;
+            steering = true;
+        }
+        const bool take = KInput::isTyped(K_VK_RETURN) | KInput::isTyped(K_VK_SPACE);
+        const bool goOn = KInput::isTyped(K_VK_ESCAPE);
+        if (armed && (take || goOn)) return take && focus == 1;
+        armed = armed || !anyAnswerKeyDown();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));   // frames without waits in tests
     }
-    waitForButton(true);
+    return false;
+}
+
+} // namespace
+
+bool NoAcceleration() {
+    KGraphic *page = loadPictureFile("data\\page1.jpg");
+    const bool download = askDownload(page);
     delete page;
-    const int x = KInput::getMouseX(), y = KInput::getMouseY();
-    // Anywhere but the download button goes on without acceleration.
-    const layout::Rect &download = layout::DRIVER_DOWNLOAD;
-    if (!inRange(x, download.x1, download.x2) || !inRange(y, download.y1, download.y2)) return false;
+    if (!download) return false;
     KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : KMiscTools::makeFilePath(DRIVER_HELP_FILE), true);
     return true;
 }

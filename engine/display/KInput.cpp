@@ -154,10 +154,30 @@ bool takePress(uint32_t &pressedIn) {
     return frame != 0 && frame + 1 >= frameNumber;
 }
 
+// F11 and Alt+Enter switch the window; held down, they are not the game's either
+// (Enter would accept a half-typed name).
+int windowSwitches = 0;
+bool windowKeyHeld[SDL_NUM_SCANCODES];
+
+bool isWindowSwitch(const SDL_KeyboardEvent &key) {
+    const SDL_Scancode code = key.keysym.scancode;
+    const bool enter = code == SDL_SCANCODE_RETURN || code == SDL_SCANCODE_KP_ENTER;
+    return code == SDL_SCANCODE_F11 || (enter && (key.keysym.mod & KMOD_ALT));
+}
+
+// Still down since it switched the window: not a key of the game's.
+bool heldForWindow(SDL_Scancode code, bool down) {
+    windowKeyHeld[code] = windowKeyHeld[code] && down;
+    return windowKeyHeld[code];
+}
+
 int SDLCALL latchPresses(void *, SDL_Event *event) {
     if (event->type == SDL_KEYDOWN) {
-        if (!event->key.repeat)
-            keyPressedIn[event->key.keysym.scancode] = frameNumber;
+        const SDL_Scancode code = event->key.keysym.scancode;
+        if (isWindowSwitch(event->key))
+            windowKeyHeld[code] = true, windowSwitches += event->key.repeat ? 0 : 1;
+        else if (!event->key.repeat)
+            keyPressedIn[code] = frameNumber;
         return 0;
     }
     if (event->type == SDL_MOUSEBUTTONDOWN) {
@@ -185,6 +205,8 @@ void KInput::initInput(SDL_Window *window) {
     SDL_StopTextInput();
     SDL_ResetKeyboard();
     std::fill(std::begin(keyPressedIn), std::end(keyPressedIn), 0);
+    std::fill(std::begin(windowKeyHeld), std::end(windowKeyHeld), false);
+    windowSwitches = 0;
     std::fill(std::begin(padPressedIn), std::end(padPressedIn), 0);
     leftPressedIn = 0;
     if (window)
@@ -196,6 +218,14 @@ void KInput::initInput(SDL_Window *window) {
 void KInput::frameDone() { frameNumber++; }
 
 void KInput::forgetClick() { leftPressedIn = 0; }
+
+bool KInput::takeWindowSwitch() {
+    KInput::pumpEvents();
+    if (windowSwitches == 0)
+        return false;
+    windowSwitches--;
+    return true;
+}
 
 bool KInput::isTyped(EKeyboardLayout key) {
     if (key >= K_VK_COUNT)
@@ -263,6 +293,8 @@ bool KInput::nativeIsPressed(EKeyboardLayout key) {
         return takePress(keyPressedIn[SDL_SCANCODE_LALT]) | takePress(keyPressedIn[SDL_SCANCODE_RALT]) |
                state[SDL_SCANCODE_LALT] | state[SDL_SCANCODE_RALT] | pad;
     const SDL_Scancode scancode = scancodeOf(key);
+    if (heldForWindow(scancode, state[scancode] != 0))
+        return pad;
     return takePress(keyPressedIn[scancode]) | (state[scancode] != 0) | pad;
 }
 

@@ -76,6 +76,7 @@ private:
     static void setWindowClosed(bool closed);   // asked to close: key waits end
     static void setWaitService(void (*service)());   // run on each turn of a key wait: the window stays painted
     static void frameDone();                    // presses kept for the frame before expire
+    static bool takeWindowSwitch();             // F11 or Alt+Enter was pressed: true once a press; the game never sees those keys
     static void forgetClick();                  // the latched press was the window's, not the game's
     friend class KWindow;
 

@@ -239,6 +239,7 @@ void KWindow::processEvents() {
     if (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
         handleEvent(event);
     switchOnKeys();
+    keepPlace(win.hwnd);
     repaintIfDue();
 }
 

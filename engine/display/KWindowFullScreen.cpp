@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "KWindow_local.h"
+#include "KInput.h"
 
 using namespace kwindow;
 
@@ -25,34 +26,41 @@ void coverDisplay(SDL_Window *window) {
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
+// Back where it was, maximized again if it was: a compositor gives a maximized window
+// its size, and one given another size is a protocol error that ends the connection.
 void placeWindowed(SDL_Window *window, int width, int height) {
     const Rect place = windowedPlace(width, height);
     SDL_SetWindowFullscreen(window, 0);
     SDL_SetWindowBordered(window, SDL_TRUE);
+    if (placing.maximized) {
+        SDL_MaximizeWindow(window);
+        return;
+    }
     SDL_SetWindowSize(window, place.width, place.height);
     SDL_SetWindowPosition(window, place.x, place.y);
+    if (!SDL_WINDOWPOS_ISCENTERED(place.x))
+        settleAt(place.x, place.y);
 }
 
 }  // namespace kwindow
 
-// F11 or Alt+Enter, at any moment the window has the focus.
+// F11 or Alt+Enter, at any moment the window has the focus: one switch a press,
+// however short.
 void KWindow::switchOnKeys() {
-    const Uint8 *keys = SDL_GetKeyboardState(nullptr);
-    const bool alt = keys[SDL_SCANCODE_LALT] || keys[SDL_SCANCODE_RALT];
-    const bool down = keys[SDL_SCANCODE_F11] || (alt && (keys[SDL_SCANCODE_RETURN] || keys[SDL_SCANCODE_KP_ENTER]));
-    if (down && !mode.switchKeysDown && win.hwnd && hasFocus(win.hwnd))
+    if (KInput::takeWindowSwitch() && win.hwnd && hasFocus(win.hwnd))
         setFullScreen(!mode.fullscreen);
-    mode.switchKeysDown = down;
 }
 
 void KWindow::setFullScreen(bool fullscreen) {
     if (!win.hwnd || fullscreen == mode.fullscreen)
         return;
     rememberPlace(win.hwnd);
-    if (fullscreen)
+    if (fullscreen) {
+        placing.maximized = (SDL_GetWindowFlags(win.hwnd) & SDL_WINDOW_MAXIMIZED) != 0;
         coverDisplay(win.hwnd);
-    else
+    } else {
         placeWindowed(win.hwnd, win.windowWidth, win.windowHeight);
+    }
     mode.fullscreen = fullscreen;
     updateScaling(win.hwnd, win.windowWidth, win.windowHeight);
     KFrame::showNext();

@@ -19,6 +19,9 @@ Placing placing;
 // are a pixel or two: a window as wide as the desktop keeps its scale.
 constexpr int kTitleBarAllowance = 48;
 
+// How long a window manager may take to frame a window and say how wide the frame is.
+constexpr Uint32 kSettleMs = 2000;
+
 // The largest whole scale whose window, frame included, fits the work area; beyond
 // 3x the art is no finer and the window would leave the desktop little room.
 int fittingScale(const SDL_Rect &area, int frameWidth, int frameHeight, int width, int height) {
@@ -58,13 +61,38 @@ void fitFrame(SDL_Window *window, int width, int height) {
         SDL_SetWindowSize(window, width * scale, height * scale);
 }
 
+// Maximized, full screen or being placed, the window is not where it sits when windowed.
 void rememberPlace(SDL_Window *window) {
-    if (!window || mode.fullscreen)
+    const Uint32 away = SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    if (!window || mode.fullscreen || placing.settleUntil || (SDL_GetWindowFlags(window) & away))
         return;
     KWindowPlace &p = placing.place;
     SDL_GetWindowPosition(window, &p.x, &p.y);
     SDL_GetWindowSize(window, &p.width, &p.height);
     p.display = std::max(SDL_GetWindowDisplayIndex(window), 0);
+}
+
+void settleAt(int x, int y) {
+    placing.settleX = x, placing.settleY = y;
+    placing.settleUntil = std::max<Uint32>(SDL_GetTicks() + kSettleMs, 1);
+}
+
+// Called at every event pump: moves a window the frame pushed off its place back
+// there once its frame is known; otherwise remembers where the player put it.
+void keepPlace(SDL_Window *window) {
+    if (!window)
+        return;
+    if (!placing.settleUntil) {
+        rememberPlace(window);
+        return;
+    }
+    int x, y, top = 0, left = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    const bool framed = SDL_GetWindowBordersSize(window, &top, &left, nullptr, nullptr) == 0 && (top || left);
+    if (framed && x == placing.settleX + left && y == placing.settleY + top)
+        SDL_SetWindowPosition(window, placing.settleX, placing.settleY);
+    if (SDL_TICKS_PASSED(SDL_GetTicks(), placing.settleUntil))
+        placing.settleUntil = 0;
 }
 
 SDL_Window *openGameWindow(const char *title, int width, int height, int16_t depth, bool windowed, bool use3d) {
@@ -77,6 +105,8 @@ SDL_Window *openGameWindow(const char *title, int width, int height, int16_t dep
     SDL_SetWindowMinimumSize(window, kMinimumWidth, kMinimumHeight);
     if (!windowed)
         coverDisplay(window);
+    else if (!SDL_WINDOWPOS_ISCENTERED(place.x))
+        settleAt(place.x, place.y);
     return window;
 }
 

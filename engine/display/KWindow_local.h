@@ -76,13 +76,18 @@ extern DriverState driver;
 // Where the windowed game sits (KWindowPlace.cpp).
 struct Placing {
     KWindowPlace place;                  // the windowed place asked for, then the last one left
+    // A window manager puts the frame, not the window, where a new or newly framed
+    // window is asked to be: until this deadline (SDL ticks) the window is moved
+    // back if it landed exactly one frame's width off.
+    Uint32 settleUntil = 0;
+    int settleX = 0, settleY = 0;
+    bool maximized = false;              // maximized when it went full screen
 };
 extern Placing placing;
 
 // Windowed or full screen (KWindowFullScreen.cpp).
 struct ScreenMode {
     bool fullscreen = false;             // now, after any switch
-    bool switchKeysDown = false;         // F11 or Alt+Enter held: one switch per press
 };
 extern ScreenMode mode;
 
@@ -132,6 +137,8 @@ const char *glString(GLenum name);
 Rect windowedPlace(int width, int height);
 void fitFrame(SDL_Window *window, int width, int height);
 void rememberPlace(SDL_Window *window);
+void settleAt(int x, int y);
+void keepPlace(SDL_Window *window);
 SDL_Window *openGameWindow(const char *title, int width, int height, int16_t depth, bool windowed, bool use3d);
 
 // KWindowFullScreen.cpp

@@ -53,13 +53,28 @@ std::array<int, 4> findMove(const Image &screen, const GameFolder &game, int col
 // Let go 5 ms after the press, within a frame.
 void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 0.005 keyup --delay 0 " + key + " sleep 0.03"); }
 
+// Alt+Enter to full screen and back, each switch waited for.
+void switchTwiceByAltEnter(const GameRun &run) {
+    const x11probe::Geometry windowed = x11probe::geometryOf(run.window());
+    const auto sized = [&](int w) { return waitUntil([&] { return x11probe::geometryOf(run.window()).width == w; }); };
+    xdotool("key alt+Return");
+    EXPECT_TRUE(sized(DisplayWidth(x11probe::display(), 0))) << "Alt+Enter did not switch";
+    xdotool("key alt+Return");
+    EXPECT_TRUE(sized(windowed.width)) << "Alt+Enter did not switch back";
+}
+
 // The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name
 // (its last letter tapped) and Enter; first the name offered is erased, as long as it is.
-void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "") {
+// Switched halfway by Alt+Enter, the window changes and the name goes on being typed.
+void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "",
+               bool switchHalfway = false) {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
     ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
     for (size_t i = 0; i < offered.size(); i++) run.key("BackSpace");
-    for (size_t i = 0; i + 1 < name.size(); i++) run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
+    for (size_t i = 0; i + 1 < name.size(); i++) {
+        if (switchHalfway && i == name.size() / 2) switchTwiceByAltEnter(run);
+        run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
+    }
     if (!name.empty()) tap(name.substr(name.size() - 1));
     run.key("Return");
 }
@@ -193,7 +208,8 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
 
 // A relax game from the menu to the stored result by the keyboard alone: the board cursor and
 // Shift+arrow make three exchanges found on the screen, H a hint, P pauses and goes on, Escape
-// ends it into the name entry. By the mouse, the same game (the same seed, the same moves made
+// ends it into the name entry, where Alt+Enter switches the window and leaves the half-typed name
+// as it was. By the mouse, the same game (the same seed, the same moves made
 // by clicks on the menu, the cells and the buttons) gives the same points and as many frames of
 // a moving board (the others follow the clock). A board is read once it stood still for twenty
 // frames: at the end of a clearing two pictures alike can still be a board that takes no click.
@@ -249,7 +265,7 @@ int relaxGame(GameRun &run, const GameFolder &game, const std::string &journal, 
     int moving = 0;
     for (RecordPlayer replay(played); replay.frame();) moving += isThereAnIncomingToken() || isThereAMovingToken() || isThereAFadingToken();
     mouse ? clickGameButton(run, inGame, 2) : tap("Escape");
-    enterName(run, game.picture("enternamer0.bmp"), mouse ? "mouse" : "keys", mouse ? "keys" : "");
+    enterName(run, game.picture("enternamer0.bmp"), mouse ? "mouse" : "keys", mouse ? "keys" : "", !mouse);
     tap("Escape");
     EXPECT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
     return moving;
@@ -538,6 +554,68 @@ TEST(Screens, ChosenFittedResizedSwitchedAndRepaintedWhileWaiting) {
     EXPECT_EQ(game.read("data/fullscreen.stt"), "\1");
     const std::string driverPage = *BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : game.path("data/help/driver.html");
     EXPECT_EQ(game.read("opened.txt"), index + driverPage + "\n");
+}
+
+// The windowed place as window.stt holds it: x, y, width, height, display.
+std::string placeBytes(int32_t x, int32_t y, int32_t w, int32_t h) {
+    const int32_t fields[5] = {x, y, w, h, 0};
+    return std::string(reinterpret_cast<const char *>(fields), sizeof fields);
+}
+
+// F11 pressed as `xdotool key` does it, for a few milliseconds.
+void tapF11() { xdotool("keydown F11 sleep 0.005 keyup F11"); }
+
+// Under a real window manager (openbox) on a 2560x1440 desktop, which frames the window and
+// places a new or newly framed window by its frame. The window opens where it was left, at
+// every one of five starts; fifteen full-screen round trips by 5 ms taps of F11 each switch and
+// leave it there; maximized, it goes full screen and comes back maximized, and its maximized
+// size is never stored as the windowed one.
+TEST(WindowManager, PlaceKeptAcrossSwitchesRestartsAndMaximize) {
+    GameFolder game;
+    GameRun openbox(game, {}, {"/usr/bin/openbox"});
+    ASSERT_TRUE(waitUntil(x11probe::windowManagerRuns)) << game.read("output.txt");
+    game.write("data/fullscreen.stt", "\1");
+    game.write("data/window.stt", placeBytes(501, 320, 1280, 960));
+    const Image page = game.picture("page1.jpg");
+    for (int start = 1; start <= 5; start++) {
+        GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1"});
+        ASSERT_TRUE(run.waitWindow("Welcome to Brolix !"));
+        xdotool("key Return");
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        const auto placed = [&](int x, int y, int w, int h) {
+            return waitUntil([&] {
+                const x11probe::Geometry g = x11probe::geometryOf(run.window());
+                return g.x == x && g.y == y && g.width == w && g.height == h;
+            });
+        };
+        const auto fullScreen = [&] { return placed(0, 0, 2560, 1440); };
+        EXPECT_TRUE(placed(501, 320, 1280, 960)) << "start " << start << " at " << x11probe::geometryOf(run.window()).x
+                                                 << ", " << x11probe::geometryOf(run.window()).y;
+        run.measure();
+        ASSERT_TRUE(run.waitShows(page, 0, 0, 640, 480)) << "no driver page";
+        for (int trip = 1; start == 1 && trip <= 15; trip++) {
+            tapF11();
+            ASSERT_TRUE(fullScreen()) << "trip " << trip << ": the tap was missed";
+            tapF11();
+            ASSERT_TRUE(placed(501, 320, 1280, 960)) << "trip " << trip << " back at "
+                                                     << x11probe::geometryOf(run.window()).x << ", "
+                                                     << x11probe::geometryOf(run.window()).y;
+        }
+        if (start == 5) {
+            x11probe::askMaximize(run.window());
+            ASSERT_TRUE(waitUntil([&] { return x11probe::isMaximized(run.window()); }));
+            x11probe::Geometry maximized;
+            ASSERT_TRUE(waitUntil([&] { return (maximized = x11probe::geometryOf(run.window())).width > 2000; }));
+            tapF11();
+            ASSERT_TRUE(fullScreen());
+            tapF11();
+            EXPECT_TRUE(placed(maximized.x, maximized.y, maximized.width, maximized.height)) << "not maximized again";
+            EXPECT_TRUE(x11probe::isMaximized(run.window()));
+        }
+        xdotool("windowfocus --sync " + std::to_string(run.window()) + " key alt+F4");
+        EXPECT_EQ(run.waitExit(), 0);
+        EXPECT_EQ(game.read("data/window.stt"), placeBytes(501, 320, 1280, 960)) << "start " << start;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/Xatom.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -66,6 +67,56 @@ inline void pressCloseButton(Window window) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(d, window, False, NoEventMask, &event);
     XSync(d, False);
+}
+
+// What a window manager's maximize button asks for (EWMH _NET_WM_STATE, add both ways).
+inline void askMaximize(Window window) {
+    Display *d = display();
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;
+    event.xclient.data.l[1] = long(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+    event.xclient.data.l[2] = long(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+    event.xclient.data.l[3] = 1;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(d, False);
+}
+
+// The window manager says the window is maximized both ways.
+inline bool isMaximized(Window window) {
+    Display *d = display();
+    Atom type;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_STATE", False), 0, 32, False, XA_ATOM, &type, &format,
+                           &count, &after, &data) != Success)
+        return false;
+    int both = 0;
+    for (unsigned long i = 0; i < count; i++) {
+        const Atom state = reinterpret_cast<Atom *>(data)[i];
+        both += state == XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False) ||
+                state == XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+    }
+    XFree(data);
+    return both == 2;
+}
+
+// A window manager runs on the display: it has named its check window.
+inline bool windowManagerRuns() {
+    Display *d = display();
+    Atom type;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char *data = nullptr;
+    XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
+                       XA_WINDOW, &type, &format, &count, &after, &data);
+    if (data)
+        XFree(data);
+    return count == 1;
 }
 
 // Runs an xdotool command line; true when it succeeded.

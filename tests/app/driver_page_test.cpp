@@ -1,0 +1,141 @@
+// The driver page (shown where GL has no hardware) in a real window, answered by every hand.
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <SDL.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../game/input_script.h"
+#include "game_window.h"
+#include "brolix_layout.h"
+#include "shell.h"
+#include "KFrame.h"
+#include "KGamepad.h"
+#include "KPlatform.h"
+
+namespace {
+
+std::string opened;
+
+class DriverPage : public ::testing::Test {
+protected:
+    GameWindow window;
+    KPlatform::Scope platform;
+    void SetUp() override {
+        inputScript::reset();
+        opened.clear();
+        KPlatform::calls.launchURL = [](const char *url, bool) { opened += url, opened += "\n"; };
+    }
+    // The page answered under a hand that acts on given flips; the flips it took (a page
+    // that never answers is clicked through at flip 300, on "go on").
+    static int answer(const std::function<void(int)> &hand, bool *download = nullptr) {
+        int flips = 0;
+        inputScript::onFlip([&] {
+            hand(++flips);
+            if (flips == 300) inputScript::pointAt(400, 420), inputScript::setButton(true);
+        });
+        const bool chose = NoAcceleration();
+        inputScript::onFlip(nullptr), inputScript::setButton(false);
+        for (int key = 0; key < K_VK_COUNT; key++) inputScript::setKey(EKeyboardLayout(key), false);
+        if (download) *download = chose;
+        return flips;
+    }
+    // The key held from flip `from` to flip `to`.
+    static std::function<void(int)> press(EKeyboardLayout key, int from = 3, int to = 5) {
+        return [=](int flip) { inputScript::setKey(key, flip >= from && flip < to); };
+    }
+    static bool ringAt(const layout::Rect &r) {   // the white focus ring round a button
+        unsigned char pixel[4];
+        KFrame::drawPending();
+        glReadBuffer(GL_BACK);
+        glReadPixels(r.x1 - 3, 479 - (r.y1 - 3), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        return pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255;
+    }
+};
+
+// Return, Space and Escape go on; Right (or Tab) shows the focus on "go on" and moves it to the
+// download, which Return then takes; Tab twice comes back. A Return still held as the page shows
+// is no answer, its next press is. A click still decides by where it lands.
+TEST_F(DriverPage, KeysAndClicksAnswerIt) {
+    bool download = true;
+    for (EKeyboardLayout key : {K_VK_RETURN, K_VK_SPACE, K_VK_ESCAPE}) {
+        EXPECT_LT(answer(press(key), &download), 10) << "key " << int(key);
+        EXPECT_FALSE(download);
+    }
+    EXPECT_TRUE(opened.empty());
+
+    bool continueRing = false, downloadRing = true;
+    const auto steer = [&](int flip) {
+        inputScript::setKey(K_VK_RIGHT, flip == 3 || flip == 6);
+        if (flip == 5) continueRing = ringAt(layout::DRIVER_CONTINUE), downloadRing = ringAt(layout::DRIVER_DOWNLOAD);
+        inputScript::setKey(K_VK_RETURN, flip == 9);
+    };
+    EXPECT_LT(answer(steer, &download), 15);
+    EXPECT_TRUE(continueRing && !downloadRing) << "the first key shows the focus where it starts";
+    EXPECT_TRUE(download);
+    EXPECT_NE(opened.find("driver"), std::string::npos) << opened;
+
+    const auto tabTwice = [](int flip) {
+        inputScript::setKey(K_VK_TAB, flip == 3 || flip == 5 || flip == 7);
+        inputScript::setKey(K_VK_SPACE, flip == 9);
+    };
+    EXPECT_LT(answer(tabTwice, &download), 15);
+    EXPECT_FALSE(download) << "Tab three times: shown, moved, moved back";
+
+    inputScript::setKey(K_VK_RETURN, true);   // from the start-up dialog
+    const int flips = answer(press(K_VK_RETURN, 20, 22), &download);
+    EXPECT_GE(flips, 20) << "a held Return answered";
+    EXPECT_LT(flips, 30);
+
+    const auto clickAt = [](int x, int y) {
+        return [=](int flip) { inputScript::pointAt(x, y), inputScript::setButton(flip >= 3); };
+    };
+    EXPECT_LT(answer(clickAt(10, 10), &download), 10);
+    EXPECT_FALSE(download);
+    opened.clear();
+    EXPECT_LT(answer(clickAt(570, 420), &download), 10);
+    EXPECT_TRUE(download);
+    EXPECT_FALSE(opened.empty());
+}
+
+// A pad's A and B read as Return and Escape; its d-pad steers as the arrows do.
+TEST_F(DriverPage, APadAnswersIt) {
+    KPlatform::calls.isPressed = KPlatform::native.isPressed;
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");   // the test's window need not have the focus
+    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                 SDL_CONTROLLER_BUTTON_MAX, 0);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    SDL_Joystick *pad = SDL_JoystickOpen(device);
+    // Each button held until the page has seen it and let go until it has not.
+    const auto buttons = [&](std::vector<std::pair<int, EKeyboardLayout>> presses) {
+        return [=](int flip) mutable {
+            if (flip < 3 || presses.empty()) return;   // one held as the page shows is no answer
+            const auto [button, key] = presses.front();
+            const bool down = SDL_JoystickGetButton(pad, button);
+            if (!down && !KGamepad::holds(key)) SDL_JoystickSetVirtualButton(pad, button, 1);
+            else if (down && KGamepad::holds(key)) SDL_JoystickSetVirtualButton(pad, button, 0), presses.erase(presses.begin());
+        };
+    };
+    const int a = SDL_CONTROLLER_BUTTON_A, b = SDL_CONTROLLER_BUTTON_B, right = SDL_CONTROLLER_BUTTON_DPAD_RIGHT;
+    // The page answered as the button went down: let go before the next page.
+    const auto answerAndLetGo = [&](auto hand, bool *download) {
+        const int flips = answer(hand, download);
+        for (int button : {a, b, right}) SDL_JoystickSetVirtualButton(pad, button, 0);
+        return flips;
+    };
+    bool download = true;
+    EXPECT_LT(answerAndLetGo(buttons({{a, K_VK_RETURN}}), &download), 100);
+    EXPECT_FALSE(download);
+    download = true;
+    EXPECT_LT(answerAndLetGo(buttons({{b, K_VK_ESCAPE}}), &download), 100);
+    EXPECT_FALSE(download);
+    EXPECT_LT(answerAndLetGo(buttons({{right, K_VK_RIGHT}, {right, K_VK_RIGHT}, {a, K_VK_RETURN}}), &download), 200);
+    EXPECT_TRUE(download);
+    SDL_JoystickClose(pad);
+    SDL_JoystickDetachVirtual(device);
+}
+
+}  // namespace
