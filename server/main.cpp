@@ -4,6 +4,8 @@
 #include "service.h"
 #include "store.h"
 
+#include "protocol.h"
+
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -23,43 +25,51 @@ struct Options {
     int port = 8080;
     std::string db = "brolix-scores.db";
     bool trustUnverified = false;
+    unsigned submissionsPerMinute = scored::kSubmissionsPerMinute;
     bool help = false;
 };
 
 const char *const kUsage =
     "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE] [--trust-unverified]\n"
+    "                     [--submissions-per-minute N]\n"
     "Runs the Brolix score server and its leaderboard page.\n"
     "  --bind ADDRESS  address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE       SQLite database file, created when missing (default brolix-scores.db)\n"
-    "  --trust-unverified  rank scores sent without a game record too (default: only\n"
-    "                  scores whose record replays to them are ranked)\n"
+    "  --trust-unverified  rank every score, with a record or not, ticket or not (default:\n"
+    "                  only scores whose record replays to them from a seed ticket of ours)\n"
+    "  --submissions-per-minute N  from one address at most (default %u; 0: no limit);\n"
+    "                  more get 429 with Retry-After\n"
     "  --help          show this text\n"
     "The address actually used is printed as the first line on standard output.\n"
     "Limits: only GET is answered (405 otherwise), but for the POST of a game record\n"
-    "to " "/scoring/scorerecord.php; a request with any other body is refused unread (413);\n"
+    "to %s; a request with any other body is refused unread (413);\n"
     "a record at most %zu bytes (413), lasting at most %u, %u and %u frames in the three\n"
-    "modes (413), replayed within %lld ms of processor time (503); at most %zu records\n"
-    "wait for a replay, more get 503 with Retry-After at once; a damaged record or one\n"
-    "of another version gets 400, one that does not replay to its score 422.\n"
-    "Request line and headers at most %zu bytes (414, 431); a connection\n"
-    "silent for %u s is closed; at most %u connections per address and %u in all;\n"
-    "a request the database cannot serve within %lld s gets 503. Refusals and failures\n"
-    "go to standard error, at most %d lines a minute.\n";
+    "modes (400), replayed within %lld ms of processor time (422); at most %zu records\n"
+    "wait for a replay, more get 503 with Retry-After at once; a damaged record, one\n"
+    "of another version or two framing headers get 400, one that does not replay to\n"
+    "its score or is not the one its game writes 422, a bad ticket 403, a game or\n"
+    "ticket ranked before 409. Request line and headers at most %zu bytes (414, 431);\n"
+    "a connection silent for %u s is closed, and so is a request not in within %lld s\n"
+    "plus its body at %zu bytes a second; at most %u connections per address and %u in\n"
+    "all; a request the database cannot serve within %lld s gets 503. Refusals and\n"
+    "failures go to standard error, at most %d lines a minute.\n";
 
 void printUsage(FILE *to) {
-    std::fprintf(to, kUsage, scored::kRecordBytes, scored::kRecordFrames[0], scored::kRecordFrames[1],
-                 scored::kRecordFrames[2], (long long)scored::kReplayTime.count(), scored::kReplayQueue,
-                 scored::kRequestBytes, scored::kReadTimeoutSeconds, scored::kConnectionsPerAddress,
-                 scored::kConnections, (long long)scored::kStorePatience.count(), scored::kLogLinesPerMinute);
+    std::fprintf(to, kUsage, scored::kSubmissionsPerMinute, protocol::recordPath, recordByteCap,
+                 recordFrameCap(modeSixtySeconds), recordFrameCap(modeFiveMinutes), recordFrameCap(modeMillion),
+                 (long long)scored::kReplayTime.count(), scored::kReplayQueue, scored::kRequestBytes,
+                 scored::kReadTimeoutSeconds, (long long)scored::kRequestSeconds.count(), scored::kLeastBytesPerSecond,
+                 scored::kConnectionsPerAddress, scored::kConnections, (long long)scored::kStorePatience.count(),
+                 scored::kLogLinesPerMinute);
 }
 
-bool parsePort(const char *text, int &port) {
+bool parseNumber(const char *text, long max, long &number) {
     char *end = nullptr;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != 0 || value < 0 || value > 65535)
+    if (end == text || *end != 0 || value < 0 || value > max)
         return false;
-    port = int(value);
+    number = value;
     return true;
 }
 
@@ -76,11 +86,16 @@ bool parseOptions(int argc, char **argv, Options &options) {
             options.bind = argv[++i];
         } else if (arg == "--db" && hasValue) {
             options.db = argv[++i];
-        } else if (arg == "--port" && hasValue) {
-            if (!parsePort(argv[++i], options.port)) {
-                std::fprintf(stderr, "brolix-scored: bad port: %s\n", argv[i]);
+        } else if ((arg == "--port" || arg == "--submissions-per-minute") && hasValue) {
+            long value = 0;
+            if (!parseNumber(argv[++i], arg == "--port" ? 65535 : 1000000, value)) {
+                std::fprintf(stderr, "brolix-scored: bad %s: %s\n", arg.c_str() + 2, argv[i]);
                 return false;
             }
+            if (arg == "--port")
+                options.port = int(value);
+            else
+                options.submissionsPerMinute = unsigned(value);
         } else {
             std::fprintf(stderr, "brolix-scored: unknown option or missing value: %s\n", arg.c_str());
             printUsage(stderr);
@@ -159,6 +174,11 @@ int main(int argc, char **argv) {
         return 1;
     }
     store.rankUnverified(options.trustUnverified);
+    const std::optional<std::string> ticketKey = store.ticketKey();
+    if (!ticketKey) {
+        std::fprintf(stderr, "brolix-scored: cannot keep the ticket key in %s\n", options.db.c_str());
+        return 1;
+    }
     int port = options.port;
     bool ipv6 = false;
     const int listener = listenOn(options, port, ipv6);
@@ -166,7 +186,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "brolix-scored: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
         return 1;
     }
-    scored::Service service(store);
+    scored::Service service(store, *ticketKey, {options.submissionsPerMinute});
     if (!service.start(listener, ipv6)) {
         std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d\n", options.bind.c_str(), port);
         close(listener);

@@ -1,5 +1,7 @@
 #include "store.h"
 
+#include "tickets.h"
+
 #include <sqlite3.h>
 
 #include <string>
@@ -17,13 +19,34 @@ const char *const kSchema =
     " computer TEXT NOT NULL,"
     " submitted INTEGER NOT NULL,"
     " verified INTEGER NOT NULL DEFAULT 0,"
-    " record BLOB);"
-    "CREATE INDEX IF NOT EXISTS scores_by_game ON scores (gamename, score);";
+    " record BLOB,"
+    " ranked INTEGER NOT NULL DEFAULT 0,"
+    " seed INTEGER,"
+    " digest TEXT);"
+    "CREATE TABLE IF NOT EXISTS secrets (name TEXT PRIMARY KEY, value BLOB NOT NULL);";
 
-// A database of a server from before records: its scores stay, as unverified.
-const char *const kAddRecords =
-    "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0;"
-    "ALTER TABLE scores ADD COLUMN record BLOB;";
+// Columns a database of an older server lacks: its scores stay, as unverified, and its
+// verified ones (records of whole sessions, seeds of the game's choosing) as unranked.
+struct Migration {
+    const char *column;
+    const char *sql;
+};
+const Migration kMigrations[] = {
+    {"verified", "ALTER TABLE scores ADD COLUMN verified INTEGER NOT NULL DEFAULT 0;"
+                 "ALTER TABLE scores ADD COLUMN record BLOB;"},
+    {"ranked", "ALTER TABLE scores ADD COLUMN ranked INTEGER NOT NULL DEFAULT 0;"
+               "ALTER TABLE scores ADD COLUMN seed INTEGER;"
+               "ALTER TABLE scores ADD COLUMN digest TEXT;"},
+};
+
+// A ticket's seed ranks once in its game, and a record is kept once: a copy posted again,
+// under any name, is refused.
+const char *const kIndexes =
+    "CREATE INDEX IF NOT EXISTS scores_by_game ON scores (gamename, score);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS scores_ranked_seed ON scores (gamename, seed) WHERE ranked;"
+    "CREATE UNIQUE INDEX IF NOT EXISTS scores_record ON scores (digest);";
+
+const char *const kTicketKeyName = "ticket key";
 
 // Short: a locked database should be reported, not waited out past the game's patience.
 const int kBusyMilliseconds = 1000;
@@ -40,6 +63,13 @@ public:
         sqlite3_bind_text(_stmt, index, text.c_str(), int(text.size()), SQLITE_TRANSIENT);
     }
     void bind(int index, int64_t value) { sqlite3_bind_int64(_stmt, index, value); }
+    void bindNull(int index) { sqlite3_bind_null(_stmt, index); }
+    void bindTextOrNull(int index, const std::string &text) {
+        if (text.empty())
+            bindNull(index);
+        else
+            bind(index, text);
+    }
     void bindBlob(int index, const std::string &bytes) {
         if (bytes.empty())
             sqlite3_bind_null(_stmt, index);
@@ -62,12 +92,14 @@ private:
     sqlite3_stmt *_stmt = nullptr;
 };
 
-// ?4: 1 ranks unverified scores too.
+// ?4: 1 ranks every score (among friends); ?5: 1 the verified scores that do not rank instead.
 const char *rankedQuery(const Game &game) {
     return game.fewerIsBetter()
-        ? "SELECT name, score, submitted, id, verified FROM scores WHERE gamename = ?1 AND (verified OR ?4)"
+        ? "SELECT name, score, submitted, id, verified, ranked OR ?4 FROM scores WHERE gamename = ?1"
+          " AND CASE WHEN ?5 THEN verified AND NOT (ranked OR ?4) ELSE ranked OR ?4 END"
           " ORDER BY score ASC, id ASC LIMIT ?2 OFFSET ?3"
-        : "SELECT name, score, submitted, id, verified FROM scores WHERE gamename = ?1 AND (verified OR ?4)"
+        : "SELECT name, score, submitted, id, verified, ranked OR ?4 FROM scores WHERE gamename = ?1"
+          " AND CASE WHEN ?5 THEN verified AND NOT (ranked OR ?4) ELSE ranked OR ?4 END"
           " ORDER BY score DESC, id ASC LIMIT ?2 OFFSET ?3";
 }
 
@@ -89,13 +121,19 @@ Store::Store(const std::string &path) {
     }
     sqlite3_busy_timeout(_db, kBusyMilliseconds);
     // FULL syncs the WAL at every commit: an answered submission survives even a power cut.
-    if (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = FULL") || !exec(kSchema))
+    if (!exec("PRAGMA journal_mode = WAL") || !exec("PRAGMA synchronous = FULL") || !exec(kSchema)) {
         _error = sqlite3_errmsg(_db);
-    else if (!hasColumn(_db, "scores", "verified") &&
-             !exec(("BEGIN IMMEDIATE;" + std::string(kAddRecords) + "COMMIT").c_str())) {
-        _error = sqlite3_errmsg(_db);
-        exec("ROLLBACK");
+        return;
     }
+    for (const Migration &migration : kMigrations)
+        if (!hasColumn(_db, "scores", migration.column) &&
+            !exec(("BEGIN IMMEDIATE;" + std::string(migration.sql) + "COMMIT").c_str())) {
+            _error = sqlite3_errmsg(_db);
+            exec("ROLLBACK");
+            return;
+        }
+    if (!exec(kIndexes))
+        _error = sqlite3_errmsg(_db);
 }
 
 Store::~Store() {
@@ -120,6 +158,7 @@ std::optional<bool> Store::qualifies(const Question &question) {
     tenth.bind(2, int64_t(1));
     tenth.bind(3, int64_t(kTopPlaces - 1));
     tenth.bind(4, int64_t(_rankUnverified));
+    tenth.bind(5, int64_t(0));
     const int step = tenth.step();
     if (step == SQLITE_DONE)
         return true; // fewer than ten entries
@@ -129,49 +168,96 @@ std::optional<bool> Store::qualifies(const Question &question) {
     return question.game.fewerIsBetter() ? question.score < bar : question.score > bar;
 }
 
-bool Store::add(const std::vector<Submission> &submissions, int64_t submitted) {
+std::optional<std::vector<bool>> Store::add(const std::vector<Submission> &submissions, int64_t submitted) {
     std::lock_guard<std::mutex> hold(_lock);
     if (!exec("BEGIN IMMEDIATE"))
-        return false;
-    bool stored;
+        return std::nullopt;
+    std::vector<bool> stored;
+    bool ok;
     {
-        Statement insert(_db, "INSERT INTO scores (gamename, name, score, computer, submitted, verified, record)"
-                              " VALUES (?1, ?2, ?3, 'M', ?4, ?5, ?6)");
-        stored = insert.ok();
-        for (size_t i = 0; stored && i < submissions.size(); ++i) {
-            insert.bind(1, submissions[i].game.name());
-            insert.bind(2, submissions[i].name);
-            insert.bind(3, int64_t(submissions[i].score));
+        Statement insert(_db, "INSERT INTO scores (gamename, name, score, computer, submitted, verified, record,"
+                              " ranked, seed, digest) VALUES (?1, ?2, ?3, 'M', ?4, ?5, ?6, ?7, ?8, ?9)"
+                              " ON CONFLICT DO NOTHING");
+        ok = insert.ok();
+        for (size_t i = 0; ok && i < submissions.size(); ++i) {
+            const Submission &s = submissions[i];
+            insert.bind(1, s.game.name());
+            insert.bind(2, s.name);
+            insert.bind(3, int64_t(s.score));
             insert.bind(4, submitted);
-            insert.bind(5, int64_t(submissions[i].verified));
-            insert.bindBlob(6, submissions[i].record);
-            stored = insert.step() == SQLITE_DONE;
+            insert.bind(5, int64_t(s.verified));
+            insert.bindBlob(6, s.record);
+            insert.bind(7, int64_t(s.ranked));
+            if (s.verified)
+                insert.bind(8, int64_t(s.seed));
+            else
+                insert.bindNull(8);
+            insert.bindTextOrNull(9, s.digest);
+            ok = insert.step() == SQLITE_DONE;
+            stored.push_back(sqlite3_changes(_db) == 1);
             insert.reset();
         }
     } // finalised before the commit
-    if (stored && exec("COMMIT"))
-        return true;
+    if (ok && exec("COMMIT"))
+        return stored;
     exec("ROLLBACK");
-    return false;
+    return std::nullopt;
 }
 
 std::optional<std::vector<Entry>> Store::top(const Game &game) {
     std::lock_guard<std::mutex> hold(_lock);
     std::vector<Entry> entries;
-    Statement ranked(_db, rankedQuery(game));
+    for (const int64_t unranked : {0, 1}) {
+        Statement best(_db, rankedQuery(game));
+        if (!best.ok())
+            return std::nullopt;
+        best.bind(1, game.name());
+        best.bind(2, int64_t(kTopPlaces));
+        best.bind(3, int64_t(0));
+        best.bind(4, int64_t(_rankUnverified));
+        best.bind(5, unranked);
+        int step;
+        while ((step = best.step()) == SQLITE_ROW)
+            entries.push_back({best.text(0), int32_t(best.integer(1)), best.integer(2), best.integer(3),
+                               best.integer(4) != 0, best.integer(5) != 0});
+        if (step != SQLITE_DONE)
+            return std::nullopt;
+    }
+    return entries;
+}
+
+std::optional<std::string> Store::ticketKey() {
+    std::lock_guard<std::mutex> hold(_lock);
+    // Two servers starting on one file at once agree on the first key written.
+    const std::string fresh = randomBytes(kTicketKeyBytes);
+    Statement insert(_db, "INSERT OR IGNORE INTO secrets (name, value) VALUES (?1, ?2)");
+    if (fresh.size() != kTicketKeyBytes || !insert.ok())
+        return std::nullopt;
+    insert.bind(1, std::string(kTicketKeyName));
+    insert.bindBlob(2, fresh);
+    Statement stored(_db, "SELECT value FROM secrets WHERE name = ?1");
+    if (insert.step() != SQLITE_DONE || !stored.ok())
+        return std::nullopt;
+    stored.bind(1, std::string(kTicketKeyName));
+    if (stored.step() != SQLITE_ROW)
+        return std::nullopt;
+    const std::string key = stored.blob(0);
+    if (key.size() < kTicketKeyBytes)
+        return std::nullopt;
+    return key;
+}
+
+std::optional<bool> Store::seedRanked(const Game &game, uint32_t seed) {
+    std::lock_guard<std::mutex> hold(_lock);
+    Statement ranked(_db, "SELECT 1 FROM scores WHERE gamename = ?1 AND seed = ?2 AND ranked");
     if (!ranked.ok())
         return std::nullopt;
     ranked.bind(1, game.name());
-    ranked.bind(2, int64_t(kTopPlaces));
-    ranked.bind(3, int64_t(0));
-    ranked.bind(4, int64_t(_rankUnverified));
-    int step;
-    while ((step = ranked.step()) == SQLITE_ROW)
-        entries.push_back({ranked.text(0), int32_t(ranked.integer(1)), ranked.integer(2), ranked.integer(3),
-                           ranked.integer(4) != 0});
-    if (step != SQLITE_DONE)
+    ranked.bind(2, int64_t(seed));
+    const int step = ranked.step();
+    if (step != SQLITE_ROW && step != SQLITE_DONE)
         return std::nullopt;
-    return entries;
+    return step == SQLITE_ROW;
 }
 
 std::optional<std::string> Store::record(int64_t id) {
