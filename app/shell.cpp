@@ -5,6 +5,7 @@
 #include "game.h"
 #include "gemsets.h"
 #include "highscores.h"
+#include "language.h"
 #include "makers.h"
 #include "menu.h"
 #include "pictures.h"
@@ -15,6 +16,7 @@
 #include "brolix_resources.h"
 #include <cstdio>
 #include <cstring>
+#include "KCatalog.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -46,7 +48,7 @@ bool NoAcceleration() {
     // Anywhere but the download button goes on without acceleration.
     const layout::Rect &download = layout::DRIVER_DOWNLOAD;
     if (!inRange(x, download.x1, download.x2) || !inRange(y, download.y1, download.y2)) return false;
-    KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : KMiscTools::makeFilePath(DRIVER_HELP_FILE), true);
+    KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : localizedFilePath(DRIVER_HELP_FILE), true);
     return true;
 }
 
@@ -103,7 +105,7 @@ static int watchRecordFile(const char *path) {
     GameRecord record;
     std::string fault;
     if (!loadRecordFile(path, record, fault)) {
-        std::fprintf(stderr, "brolix: %s: %s\n", path, fault.c_str());
+        std::fprintf(stderr, _("brolix: %s: %s\n"), path, _(fault.c_str()));
         return 1;
     }
     KWindow::prepareDisplay();
@@ -117,8 +119,10 @@ static int watchRecordFile(const char *path) {
 int runBrolix(int argc, char **argv) {
     KMiscTools::initMiscTools();
     if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) {
+        loadLanguageState();
+        useLanguage(resolveLanguage(gLanguage));
         if (argc == 3) return watchRecordFile(argv[2]);
-        std::fprintf(stderr, "usage: brolix [--replay FILE]\n");
+        std::fprintf(stderr, "%s", _("usage: brolix [--replay FILE]\n"));
         return 2;
     }
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;

@@ -1,5 +1,7 @@
 #include "online.h"
 
+#include "KCatalog.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -87,7 +89,7 @@ void submitOnlineScore(const char *name, const char *description) {
     const char *reply = web.postURL(withRecord, writeRecord(gameRecord), false);
     if (!reply || std::strcmp(reply, "ok") == 0)
         return; // no server to send the score alone to either
-    std::fprintf(stderr, "brolix: the score server did not take the game's record: %.*s\n",
+    std::fprintf(stderr, _("brolix: the score server did not take the game's record: %.*s\n"),
                  int(std::min<size_t>(std::strcspn(reply, "\n"), 200)), reply);
     web.callURL(url, false);
 }

@@ -1,5 +1,7 @@
 #include "KWindow.h"
 
+#include "KCatalog.h"
+
 #include <SDL.h>
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -478,19 +480,20 @@ const char *otherDriver(const char *failed) {
     if (failed && std::strcmp(failed, "wayland") == 0)
         return "try SDL_VIDEODRIVER=x11";
     if (failed && std::strcmp(failed, "x11") == 0)
-        return "try SDL_VIDEODRIVER=wayland, or check DISPLAY";
-    return "try SDL_VIDEODRIVER=x11 or SDL_VIDEODRIVER=wayland";
+        return _("try SDL_VIDEODRIVER=wayland, or check DISPLAY");
+    return _("try SDL_VIDEODRIVER=x11 or SDL_VIDEODRIVER=wayland");
 }
 
 // One line on standard error, the player's way out included, where the display fails.
 void reportVideoFailure(const char *driver, const char *step, const char *reason, const char *next) {
-    std::fprintf(stderr, "brolix: the %s video driver could not %s: %s; %s\n", driver ? driver : "SDL", step,
-                 reason && *reason ? reason : "no reason given", next);
+    // TRANSLATORS: the video driver's name, what it could not do ("start", "open a window"), why, and what to try.
+    std::fprintf(stderr, _("brolix: the %s video driver could not %s: %s; %s\n"), driver ? driver : "SDL", step,
+                 reason && *reason ? reason : _("no reason given"), next);
 }
 
 // Wayland, or X11 when the compositor has no seat or SDL cannot start there.
 bool startWaylandFirst(bool report) {
-    std::string waylandReason = "the compositor offers no seat (no keyboard, no pointer)";
+    std::string waylandReason = _("the compositor offers no seat (no keyboard, no pointer)");
     if (!KWindow::waylandLacksSeat()) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "wayland,x11", SDL_HINT_OVERRIDE);
         if ((state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0))
@@ -501,10 +504,10 @@ bool startWaylandFirst(bool report) {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     state.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (state.videoStarted)
-        reportVideoFailure("wayland", "start", waylandReason.c_str(), "using x11");
+        reportVideoFailure("wayland", _("start"), waylandReason.c_str(), _("using x11"));
     else if (report)
-        std::fprintf(stderr, "brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
-                             "WAYLAND_DISPLAY and DISPLAY\n", waylandReason.c_str(), SDL_GetError());
+        std::fprintf(stderr, _("brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
+                               "WAYLAND_DISPLAY and DISPLAY\n"), waylandReason.c_str(), SDL_GetError());
     return state.videoStarted;
 }
 
@@ -699,14 +702,14 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     if (videoDriverIs("wayland") && !contextWorks(state.hwnd))
         state.hwnd = openOnX11Instead(title, width, height, depth, windowed);
     if (!state.hwnd) {
-        reportVideoFailure(SDL_GetCurrentVideoDriver(), "open a window", SDL_GetError(),
+        reportVideoFailure(SDL_GetCurrentVideoDriver(), _("open a window"), SDL_GetError(),
                            otherDriver(SDL_GetCurrentVideoDriver()));
         return false;
     }
     // Tests make sure which driver the window is on.
     const char *say = SDL_getenv("BROLIX_SHOW_VIDEO_DRIVER");
     if (say && *say && std::strcmp(say, "0") != 0)
-        std::fprintf(stderr, "brolix: video driver %s\n", SDL_GetCurrentVideoDriver());
+        std::fprintf(stderr, "brolix: video driver %s\n", SDL_GetCurrentVideoDriver());   // not for players
     _windowID = int32_t(SDL_GetWindowID(state.hwnd));
     state.gameWindowID = SDL_GetWindowID(state.hwnd);
     state.everFocused = false;
@@ -824,7 +827,7 @@ void KWindow::nativeFlip(bool waitForBackWindow) {
 void KWindow::lowerRenderScale() {
     const double scale = double(state.renderWidth) / state.windowWidth;
     const double lower = std::max(1.0, std::ceil(scale - 1e-6) - 1);
-    std::fprintf(stderr, "brolix: frames drawn at %.4gx took %.0f ms, longer than the %u ms a frame has; drawing at %.4gx from now on\n",
+    std::fprintf(stderr, _("brolix: frames drawn at %.4gx took %.0f ms, longer than the %u ms a frame has; drawing at %.4gx from now on\n"),
                  scale, state.drawingWatch.meanDrawingNs() / 1e6, unsigned(state.maxFrameRate), lower);
     state.mostRenderScale = lower;
     state.drawingWatch.restart();

@@ -14,7 +14,7 @@ import sys
 BELOW = {'engine': set(), 'rules': set(), 'game': {'engine', 'rules'}, 'frontend': {'engine', 'rules', 'game'},
          'app': {'engine', 'rules', 'game', 'frontend'}}
 GENERATED = {'brolix_layout.h': 'game', 'brolix_glyphs.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend',
-             'brolix_resources.h': 'app'}
+             'brolix_resources.h': 'app', 'brolix_languages.h': 'game'}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 
