@@ -28,6 +28,9 @@ public:
     virtual void checkButton(int id, bool ticked) = 0;                    // tick or untick a check box
     virtual bool isButtonChecked(int id) const = 0;                       // is the check box ticked
     virtual void showControl(int id, bool visible) = 0;                   // show or hide a control
+    virtual void setCaption(const char *text) = 0;                        // the dialog's title
+    virtual void setControlText(int id, const char *text) = 0;            // a check box's, label's or button's text
+    virtual void listClear(int id) = 0;                                   // remove every item, select none
     virtual int listAppend(int id, const char *text) = 0;                 // add an item at the end; its index
     virtual void listSetItemData(int id, int index, intptr_t data) = 0;   // attach a value to an item
     virtual void listSetSelection(int id, int index) = 0;                 // select an item (-1: none)

@@ -5,6 +5,7 @@
 #include "game.h"
 #include "gemsets.h"
 #include "highscores.h"
+#include "language.h"
 #include "makers.h"
 #include "menu.h"
 #include "pictures.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include "KCatalog.h"
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -79,7 +81,7 @@ bool NoAcceleration() {
     const bool download = askDownload(page);
     delete page;
     if (!download) return false;
-    KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : KMiscTools::makeFilePath(DRIVER_HELP_FILE), true);
+    KMiscTools::launchURL(*BROLIX_DRIVER_PAGE ? BROLIX_DRIVER_PAGE : localizedFilePath(DRIVER_HELP_FILE), true);
     return true;
 }
 
@@ -136,7 +138,7 @@ static int watchRecordFile(const char *path) {
     GameRecord record;
     std::string fault;
     if (!loadRecordFile(path, record, fault)) {
-        std::fprintf(stderr, "brolix: %s: %s\n", path, fault.c_str());
+        std::fprintf(stderr, _("brolix: %s: %s\n"), path, _(fault.c_str()));
         return 1;
     }
     KWindow::prepareDisplay();
@@ -150,8 +152,10 @@ static int watchRecordFile(const char *path) {
 int runBrolix(int argc, char **argv) {
     KMiscTools::initMiscTools();
     if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) {
+        loadLanguageState();
+        useLanguage(resolveLanguage(gLanguage));
         if (argc == 3) return watchRecordFile(argv[2]);
-        std::fprintf(stderr, "usage: brolix [--replay FILE]\n");
+        std::fprintf(stderr, "%s", _("usage: brolix [--replay FILE]\n"));
         return 2;
     }
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;

@@ -1,13 +1,16 @@
 #include "welcome.h"
 
+#include "KCatalog.h"
 #include "KMiscTools.h"
 #include "KWindow.h"
+#include "language.h"
 #include "makers.h"
 #include "online.h"
 #include "storage.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <csignal>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -16,10 +19,12 @@
 
 bool isWindowed = true;
 bool isGamePad = false;
+std::string gLanguage;
 
-const char *m1 = "Classic";
-const char *m2 = "For Her";
-const char *m3 = "For Him";
+// TRANSLATORS: the skins of the start-up dialog's list; short, the list is narrow.
+const char *m1 = N_("Classic");
+const char *m2 = N_("For Her");
+const char *m3 = N_("For Him");
 int itemCount = 0;
 
 int (*welcomeDialogRunner)(const DialogTemplate &dialog, DialogHandler handler) = runDialogGtk;
@@ -30,19 +35,27 @@ const char *const FULLSCREEN_FILE = "data\\fullscreen.stt";
 const char *const SKIN_FILE = "data\\skin.stt";
 const char *const GAMEPAD_FILE = "data\\gamepad.stt";
 const char *const WINDOW_FILE = "data\\window.stt";
+const char *const LANGUAGE_FILE = "data\\language.stt";
+const long LANGUAGE_SIZE = 15;   // the longest code kept; the file holds the code's letters only
 
+// The texts are English here and shown in the language in use (showWords).
 const DialogControl introControls[] = {
     {IDC_PREVIEW_CLASSIC, ControlKind::Picture, nullptr, 5, 10, 160, 120, 275},
     {IDC_PREVIEW_HER, ControlKind::Picture, nullptr, 5, 10, 160, 120, 276},
     {IDC_PREVIEW_HIM, ControlKind::Picture, nullptr, 5, 10, 160, 120, 277},
-    {IDC_FULLSCREEN, ControlKind::CheckBox, "Play Full Screen", 120, 84, 100, 15, 0},
-    {IDC_INTERNET, ControlKind::CheckBox, "Internet Scoring", 120, 97, 100, 15, 0},
-    {-1, ControlKind::Label, "Skin:", 10, 92, 20, 15, 0},
+    {IDC_FULLSCREEN, ControlKind::CheckBox, N_("Play Full Screen"), 120, 84, 100, 15, 0},
+    {IDC_INTERNET, ControlKind::CheckBox, N_("Internet Scoring"), 120, 97, 100, 15, 0},
+    // TRANSLATORS: the label before the list of skins; about five letters fit.
+    {IDC_SKINLABEL, ControlKind::Label, N_("Skin:"), 10, 92, 20, 15, 0},
     {IDC_SKINLIST, ControlKind::DropList, nullptr, 30, 90, 70, 150, 0},
-    {IDC_PLAY, ControlKind::DefaultButton, "Play", 180, 115, 50, 16, 0},
-    {IDC_QUIT, ControlKind::Button, "Quit", 120, 115, 50, 16, 0},
-    {IDC_HELP, ControlKind::Button, "Help", 5, 115, 50, 16, 0},
+    {IDC_PLAY, ControlKind::DefaultButton, N_("Play"), 180, 115, 50, 16, 0},
+    {IDC_QUIT, ControlKind::Button, N_("Quit"), 120, 115, 50, 16, 0},
+    {IDC_HELP, ControlKind::Button, N_("Help"), 5, 115, 50, 16, 0},
+    // Last, so the focus still starts on "Play Full Screen".
+    {IDC_LANGUAGELABEL, ControlKind::Label, N_("Language:"), 120, 10, 100, 10, 0},
+    {IDC_LANGUAGELIST, ControlKind::DropList, nullptr, 120, 21, 100, 150, 0},
 };
+const int introControlCount = int(sizeof introControls / sizeof introControls[0]);
 
 // Reads one whole setting; a short file counts as no file.
 bool readSetting(const char *name, unsigned char *bytes, long size) {
@@ -79,9 +92,44 @@ void showPreviewOf(DialogControls *dialog, int skin) {
     dialog->showControl(IDC_PREVIEW_CLASSIC + skin, true);
 }
 
+// The languages' list: automatic (the desktop's), English, then the others by their own names.
+void fillLanguageList(DialogControls *dialog) {
+    dialog->listClear(IDC_LANGUAGELIST);
+    const std::string automatic = languageName(resolveLanguage(""));
+    // TRANSLATORS: the first entry of the languages' list: the desktop's language, named in parentheses.
+    std::string text = _("Automatic (%s)");
+    text.replace(text.find("%s") == std::string::npos ? text.size() : text.find("%s"), 2, automatic);
+    dialog->listAppend(IDC_LANGUAGELIST, text.c_str());
+    dialog->listAppend(IDC_LANGUAGELIST, languageName("en").c_str());
+    int selected = gLanguage == "en" ? 1 : 0;
+    for (const ShippedLanguage &language : shippedLanguages()) {
+        const int index = dialog->listAppend(IDC_LANGUAGELIST, language.name.c_str());
+        if (language.code == gLanguage)
+            selected = index;
+    }
+    dialog->listSetSelection(IDC_LANGUAGELIST, selected);
+}
+
+std::string languageAt(int index) {
+    if (index == 1)
+        return "en";
+    const auto &shipped = shippedLanguages();
+    return index >= 2 && index - 2 < int(shipped.size()) ? shipped[size_t(index - 2)].code : "";
+}
+
+// Every text of the dialog again, in the language now in use.
+void showWords(DialogControls *dialog) {
+    dialog->setCaption(_(DIALOGINTRO.caption));
+    for (int i = 0; i < introControlCount; i++)
+        if (introControls[i].text)
+            dialog->setControlText(introControls[i].id, _(introControls[i].text));
+    fillCombo(dialog);
+    fillLanguageList(dialog);
+}
+
 void initDialog(DialogControls *dialog) {
     placeDialog(dialog);
-    fillCombo(dialog);
+    showWords(dialog);
     dialog->checkButton(IDC_FULLSCREEN, !isWindowed);
     dialog->checkButton(IDC_INTERNET, isGamePad);
     showPreviewOf(dialog, gSkin);
@@ -107,6 +155,12 @@ void handleCommand(DialogControls *dialog, int id) {
         gSkin = dialog->listSelection(IDC_SKINLIST);
         showPreviewOf(dialog, gSkin);
         break;
+    case IDC_LANGUAGELIST:
+        // The dialog speaks the language picked at once, as the game will.
+        gLanguage = languageAt(dialog->listSelection(IDC_LANGUAGELIST));
+        useLanguage(resolveLanguage(gLanguage));
+        showWords(dialog);
+        break;
     default:
         break;
     }
@@ -116,6 +170,7 @@ void handleCommand(DialogControls *dialog, int id) {
 struct DialogOutcome {
     unsigned char started, windowed, gamePad, online;
     int32_t skin;
+    char language[LANGUAGE_SIZE + 1];
 };
 
 // The game may be asked to end while it waits (SIGTERM and SIGINT become a quit event
@@ -147,6 +202,7 @@ void answerFromChild(int fd) {
     outcome.gamePad = isGamePad;
     outcome.online = gOnlineScores;
     outcome.skin = gSkin;
+    std::strncpy(outcome.language, gLanguage.c_str(), LANGUAGE_SIZE);
     // A pipe write this small is whole or fails; the parent then sees no answer.
     (void)!write(fd, &outcome, sizeof outcome);
     _exit(0);
@@ -155,8 +211,7 @@ void answerFromChild(int fd) {
 } // namespace
 
 const DialogTemplate DIALOGINTRO = {
-    "Welcome to Brolix !", 250, 150, "MS Sans Serif", 8,
-    introControls, int(sizeof introControls / sizeof introControls[0]),
+    N_("Welcome to Brolix !"), 250, 150, "MS Sans Serif", 8, introControls, introControlCount,
 };
 
 void loadFullScreenState() {
@@ -202,6 +257,14 @@ void saveWindowState() {
     }
 }
 
+void loadLanguageState() {
+    char code[LANGUAGE_SIZE + 1] = {};
+    const long count = loadStoredFile(LANGUAGE_FILE, code, LANGUAGE_SIZE + 1);
+    gLanguage = count >= 0 && count <= LANGUAGE_SIZE && isShippedLanguage(code) ? code : "";
+}
+
+void saveLanguageState() { writeSetting(LANGUAGE_FILE, reinterpret_cast<const unsigned char *>(gLanguage.data()), long(gLanguage.size())); }
+
 void loadGamePadState() {
     unsigned char ticked;
     // Only an exact 1 means ticked, so the stored state always matches what the box shows.
@@ -218,8 +281,9 @@ void fillCombo(DialogControls *dialog) {
     if (gSkin < 0 || gSkin > 2)
         gSkin = 1;
     const char *const items[] = {m1, m2, m3};
+    dialog->listClear(IDC_SKINLIST);
     for (const char *item : items)
-        dialog->listAppend(IDC_SKINLIST, item);
+        dialog->listAppend(IDC_SKINLIST, _(item));
     itemCount = 2;
     for (int index = 0; index <= itemCount; index++)
         dialog->listSetItemData(IDC_SKINLIST, index, index);
@@ -239,7 +303,7 @@ bool DialogProc(DialogControls *dialog, unsigned message, uintptr_t wParam, intp
     }
 }
 
-void ShowHelp() { KMiscTools::launchURL(KMiscTools::makeFilePath(HELP_INDEX_FILE), true); }
+void ShowHelp() { KMiscTools::launchURL(localizedFilePath(HELP_INDEX_FILE), true); }
 
 bool ShowWelcomeDialog() {
     // Tests place the game's folder themselves; computing it again would give the same.
@@ -247,9 +311,12 @@ bool ShowWelcomeDialog() {
         KMiscTools::initMiscTools();
     loadFullScreenState();
     loadGamePadState();
+    loadLanguageState();
+    useLanguage(resolveLanguage(gLanguage));
     int result = welcomeDialogRunner(DIALOGINTRO, DialogProc);
     saveFullScreenState();
     saveGamePadState();
+    saveLanguageState();
     gOnlineScores = isGamePad;   // the box is the player's consent to send scores
     return result != 0;
 }
@@ -286,12 +353,15 @@ bool ShowWelcomeDialogApart(void (*meanwhile)()) {
     while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
     if (!answered) {
-        std::fprintf(stderr, "The start-up dialog ended without an answer.\n");
+        std::fprintf(stderr, "%s", _("The start-up dialog ended without an answer.\n"));
         return false;
     }
     isWindowed = outcome.windowed != 0;
     isGamePad = outcome.gamePad != 0;
     gOnlineScores = outcome.online != 0;
     gSkin = outcome.skin;
+    outcome.language[LANGUAGE_SIZE] = '\0';
+    gLanguage = isShippedLanguage(outcome.language) ? outcome.language : "";
+    useLanguage(resolveLanguage(gLanguage));
     return outcome.started != 0;
 }

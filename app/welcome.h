@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "dialog_controls.h"
 #include "prefs.h"
@@ -10,6 +11,7 @@
 
 extern bool isWindowed;     // true: play in a window; false: full screen
 extern bool isGamePad;      // the "Internet Scoring" check box
+extern std::string gLanguage;  // the language chosen in the dialog's list; "" = the desktop's
 // The skin, the third setting, is gSkin (prefs.h): the game draws with it.
 
 extern const char *m1, *m2, *m3;  // the skin list's item texts
@@ -22,6 +24,7 @@ enum : int {
     IDC_PREVIEW_CLASSIC = 1032, IDC_PREVIEW_HER = 1033, IDC_PREVIEW_HIM = 1034,
     IDC_FULLSCREEN = 105, IDC_INTERNET = 250, IDC_SKINLIST = 251,
     IDC_PLAY = 150, IDC_QUIT = 103, IDC_HELP = 107,
+    IDC_SKINLABEL = 252, IDC_LANGUAGELABEL = 253, IDC_LANGUAGELIST = 254,
 };
 
 bool ShowWelcomeDialog();                 // read the settings, run the dialog, save them, set online scoring; true: start the game
@@ -37,6 +40,8 @@ void loadFullScreenState();   // fullscreen.stt, then skin.stt; a missing first 
 void saveFullScreenState();   // the same files in the same order
 void loadWindowState();       // window.stt (x, y, width, height, display: int32 little-endian) to the engine
 void saveWindowState();       // where the window is, and fullscreen.stt when F11 changed the mode
+void loadLanguageState();     // language.stt: a shipped language's code; "" (automatic) for anything else
+void saveLanguageState();
 void loadGamePadState();      // gamepad.stt
 void saveGamePadState();
 

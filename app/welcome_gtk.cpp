@@ -64,6 +64,9 @@ public:
     void checkButton(int id, bool ticked) override;
     bool isButtonChecked(int id) const override;
     void showControl(int id, bool visible) override;
+    void setCaption(const char *text) override;
+    void setControlText(int id, const char *text) override;
+    void listClear(int id) override;
     int listAppend(int id, const char *text) override;
     void listSetItemData(int id, int index, intptr_t data) override;
     void listSetSelection(int id, int index) override;
@@ -77,6 +80,7 @@ public:
 
 private:
     void measureFont(const DialogTemplate &dialog);
+    void focusFirst();
     GtkWidget *createControl(const DialogControl &control);
     void addControl(const DialogControl &control);
     GtkWidget *control(int id) const;
@@ -94,6 +98,7 @@ private:
     GtkWidget *layout_;
     GMainLoop *loop_;
     std::map<int, GtkWidget *> controls_;
+    std::vector<GtkWidget *> order_;   // as the template lists them
     std::map<int, std::vector<intptr_t>> itemData_;
     int baseX_ = 8, baseY_ = 16;   // pixels per 4 horizontal and per 8 vertical dialog units
     int result_ = 0;
@@ -144,9 +149,19 @@ int GtkDialogControls::run() {
     handler_(this, DLG_INITDIALOG, 0, 0);
     if (!ended_) {
         gtk_widget_show(window_);
+        focusFirst();
         g_main_loop_run(loop_);
     }
     return result_;
+}
+
+// The first control of the template that takes the focus has it, wherever it lies.
+void GtkDialogControls::focusFirst() {
+    for (GtkWidget *widget : order_)
+        if (gtk_widget_get_can_focus(widget) && gtk_widget_get_visible(widget)) {
+            gtk_window_set_focus(GTK_WINDOW(window_), widget);
+            return;
+        }
 }
 
 // The classic base units: average width of the alphabet and the font's line height.
@@ -195,6 +210,12 @@ GtkWidget *GtkDialogControls::createControl(const DialogControl &control) {
     case ControlKind::DropList: {
         GtkWidget *list = gtk_combo_box_text_new();
         g_signal_connect(list, "changed", G_CALLBACK(onListChanged), this);
+        // A long item (a translation, a language's name) ends in an ellipsis rather than
+        // widening the list past its place: four dialog units are a character, the arrow takes four.
+        GList *cells = gtk_cell_layout_get_cells(GTK_CELL_LAYOUT(list));
+        for (GList *cell = cells; cell; cell = cell->next)
+            g_object_set(cell->data, "ellipsize", PANGO_ELLIPSIZE_END, "max-width-chars", control.width / 4 - 4, nullptr);
+        g_list_free(cells);
         return list;
     }
     case ControlKind::DefaultButton:
@@ -217,6 +238,7 @@ void GtkDialogControls::addControl(const DialogControl &control) {
         gtk_widget_set_size_request(widget, area.right - area.left,
                                     control.kind == ControlKind::DropList ? -1 : area.bottom - area.top);
     gtk_fixed_put(GTK_FIXED(layout_), widget, area.left, area.top);
+    order_.push_back(widget);
     g_object_set_data(G_OBJECT(widget), "dialog-id", GINT_TO_POINTER(control.id));
     if (control.id >= 0) {
         gtk_widget_set_name(widget, ("control-" + std::to_string(control.id)).c_str());
@@ -307,6 +329,26 @@ bool GtkDialogControls::isButtonChecked(int id) const {
 void GtkDialogControls::showControl(int id, bool visible) {
     if (GtkWidget *widget = control(id))
         gtk_widget_set_visible(widget, visible);
+}
+
+void GtkDialogControls::setCaption(const char *text) { gtk_window_set_title(GTK_WINDOW(window_), text); }
+
+void GtkDialogControls::setControlText(int id, const char *text) {
+    GtkWidget *widget = control(id);
+    if (widget && GTK_IS_LABEL(widget))
+        gtk_label_set_text(GTK_LABEL(widget), text);
+    else if (widget && GTK_IS_BUTTON(widget))
+        gtk_button_set_label(GTK_BUTTON(widget), text);
+}
+
+void GtkDialogControls::listClear(int id) {
+    GtkWidget *widget = control(id);
+    if (!widget || !GTK_IS_COMBO_BOX_TEXT(widget))
+        return;
+    quiet_ = true;
+    gtk_combo_box_text_remove_all(GTK_COMBO_BOX_TEXT(widget));
+    quiet_ = false;
+    itemData_[id].clear();
 }
 
 int GtkDialogControls::listAppend(int id, const char *text) {

@@ -14,6 +14,7 @@ import os
 import shutil
 import sys
 from functools import partial
+from multiprocessing.pool import ThreadPool
 
 import numpy as np
 
@@ -23,7 +24,11 @@ sys.path.insert(0, HERE)
 from tool import fonts, gems, ingame, marks, menu, overlays, pages, resources, scene, sounds  # noqa: E402
 from tool.imagefile import DENSITIES, Regions, density, regions, write_bmp, write_jpeg, write_png, write_tga  # noqa: E402
 from tool.skins import SKINS  # noqa: E402
+from tool import words  # noqa: E402
 from tool.words import languages  # noqa: E402
+
+sys.path.insert(0, words.PO)
+import catalogs  # noqa: E402
 
 
 RGBA, RGB = 'rgba', 'rgb'   # kept alpha or opaque
@@ -135,14 +140,33 @@ def build_sounds(out):
         sounds.build(recipe, folder)
 
 
+def help_page(job):
+    """One page in one language, from its catalog: index.de.html for German, showing the
+    game in German (screen.de.png)."""
+    page, code, names, folder = job
+    po = os.path.join(words.PO, code + '.po')
+    text = catalogs.translated('xhtml', os.path.join(HERE, 'help', page), po, code)
+    text = text.replace('src="screen.png"', 'src="%s"' % catalogs.page_name('screen.png', code))
+    with open(os.path.join(folder, catalogs.page_name(page, code)), 'w', encoding='utf-8') as f:
+        f.write(catalogs.finish_page(text, code, names))
+
+
 def build_help(out):
-    """Pages and style as written, plus pictures taken from the data just built."""
+    """Pages in every language and the style, plus pictures taken from the data just built."""
     folder = os.path.join(out, 'help')
     os.makedirs(folder, exist_ok=True)
-    for page in sorted(os.listdir(os.path.join(HERE, 'help'))):
-        shutil.copyfile(os.path.join(HERE, 'help', page), os.path.join(folder, page))
+    sources = sorted(os.listdir(os.path.join(HERE, 'help')))
+    for name in sources:
+        if not name.endswith('.html'):
+            shutil.copyfile(os.path.join(HERE, 'help', name), os.path.join(folder, name))
+    names = [('en', catalogs.NAME_ID)] + [(code, catalogs.own_name(words.catalog(code))) for code in languages()]
+    jobs = [(page, code, names, folder) for page in sources if page.endswith('.html') for code, _ in names]
+    with ThreadPool() as pool:   # po4a's start-up is most of the time
+        pool.map(help_page, jobs)
+    for code, _ in names:
+        shown = scene.game(scene.Data(out, None if code == 'en' else code), 0, selected=(5, 4))
+        write_png(os.path.join(folder, catalogs.page_name('screen.png', code)), scene.to_uint8(shown))
     data = scene.Data(out)
-    write_png(os.path.join(folder, 'screen.png'), scene.to_uint8(scene.game(data, 0, selected=(5, 4))))
     for name in scene.MARK_AT:
         write_png(os.path.join(folder, 'mark-' + name.replace('.tga', '.png')), help_mark(data, name))
 

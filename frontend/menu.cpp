@@ -8,6 +8,7 @@
 #include "game.h"
 #include "gemsets.h"
 #include "highscores.h"
+#include "language.h"
 #include "makers.h"
 #include "online.h"
 #include "pictures.h"
@@ -83,7 +84,7 @@ void openAndQuit(const char *url) {
 
 void creditsLinks(int32_t mx, int32_t my, bool bt) {
     if (bt && within(CREDITS_WEB, mx, my))
-        openAndQuit(*makersWebPage ? makersWebPage : KMiscTools::makeFilePath(HELP_INDEX_FILE));
+        openAndQuit(*makersWebPage ? makersWebPage : localizedFilePath(HELP_INDEX_FILE));
     if (bt && within(CREDITS_MAIL, mx, my)) openAndQuit(makersMailLink);
 }
 

@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "KCatalog.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +61,7 @@ void startJournal() {
     eventsWritten = 0, lastStamp = gameRecord.header.startFrame, downWritten = false;
     if (file < 0) {
         unwritable = true;
-        std::fprintf(stderr, "brolix: cannot write %s (%s); this game cannot be resumed\n", openPath.c_str(), std::strerror(errno));
+        std::fprintf(stderr, _("brolix: cannot write %s (%s); this game cannot be resumed\n"), openPath.c_str(), std::strerror(errno));
         return;
     }
     writeAll(writeRecordHeader(gameRecord.header));
@@ -75,7 +77,7 @@ void removeJournal() {
 void setAside(const std::string &path, const std::string &fault) {
     const std::string aside = path + ".bad-" + std::to_string(long(std::time(nullptr)));
     std::rename(path.c_str(), aside.c_str());
-    std::fprintf(stderr, "brolix: %s: %s; set aside as %s, a new game starts\n", path.c_str(), fault.c_str(), aside.c_str());
+    std::fprintf(stderr, _("brolix: %s: %s; set aside as %s, a new game starts\n"), path.c_str(), _(fault.c_str()), aside.c_str());
 }
 
 // Paused as a player pauses, so the record replays to the same pause.

@@ -1,5 +1,7 @@
 #include "online.h"
 
+#include "KCatalog.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -76,7 +78,7 @@ Sent sendRecord(const std::string &target, const std::string &record) {
         return Sent::later;
     if (web.status() == 404)
         return Sent::unknown;
-    std::fprintf(stderr, "brolix: the score server refused the game's record (%ld): %.*s\n", web.status(),
+    std::fprintf(stderr, _("brolix: the score server refused the game's record (%ld): %.*s\n"), web.status(),
                  int(std::min<size_t>(std::strcspn(reply, "\n"), 200)), reply);
     return Sent::refused;
 }
@@ -91,7 +93,7 @@ void keep(const std::string &target, const std::string &record) {
         }
     const std::string bytes = target + "\n" + record;
     if (!writeFileAtomically(keptPath(slot).c_str(), bytes.data(), bytes.size()))
-        std::fprintf(stderr, "brolix: cannot keep the game's record in %s; its score is lost\n", keptPath(slot).c_str());
+        std::fprintf(stderr, _("brolix: cannot keep the game's record in %s; its score is lost\n"), keptPath(slot).c_str());
 }
 
 // Sends what was kept, oldest slot first, until the server is busy again.

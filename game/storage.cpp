@@ -1,5 +1,7 @@
 #include "storage.h"
 
+#include "KCatalog.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -85,13 +87,13 @@ void removeStaleTemporaries(const std::string &path) {
 }
 
 // Said once per file and run: a failing file would otherwise speak at every save.
-void reportOnce(const std::string &path, const std::string &text) {
+void reportOnce(const std::string &path, const char *format, int error) {
     static std::set<std::string> reported;
-    if (reported.insert(path).second) std::fprintf(stderr, "brolix: %s\n", text.c_str());
+    if (reported.insert(path).second) std::fprintf(stderr, format, path.c_str(), std::strerror(error));
 }
 
 void reportUnreadable(const std::string &path, int error) {
-    reportOnce(path, "cannot read " + path + " (" + std::strerror(error) + "); it is left as it is");
+    reportOnce(path, _("brolix: cannot read %s (%s); it is left as it is\n"), error);
 }
 
 } // namespace
@@ -133,22 +135,22 @@ long readFileBytes(const char *path, void *data, size_t size) {
 const char *readRegularFile(const std::string &path, std::string &bytes, size_t limit) {
     bytes.clear();
     const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (file < 0) return "cannot be opened";
+    if (file < 0) return N_("cannot be opened");
     struct stat about;
     const char *fault = nullptr;
     if (fstat(file, &about) != 0)
-        fault = "cannot be read";
+        fault = N_("cannot be read");
     else if (!S_ISREG(about.st_mode))
-        fault = "is not a regular file";
+        fault = N_("is not a regular file");
     else if (uint64_t(about.st_size) > limit)
-        fault = "is larger than any record";
+        fault = N_("is larger than any record");
     char block[16384];
     while (!fault) {
         const ssize_t n = read(file, block, sizeof block);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fault = "cannot be read";
+        if (n < 0) fault = N_("cannot be read");
         if (n <= 0) break;
-        if (bytes.size() + size_t(n) > limit) fault = "is larger than any record";   // it grew
+        if (bytes.size() + size_t(n) > limit) fault = N_("is larger than any record");   // it grew
         bytes.append(block, size_t(n));
     }
     close(file);
@@ -173,6 +175,6 @@ bool saveStoredFile(const char *name, const void *data, size_t size) {
         return false;
     }
     if (writeFileAtomically(path.c_str(), data, size)) return true;
-    reportOnce(path, "could not save " + path + " (" + std::strerror(errno) + ")");
+    reportOnce(path, _("brolix: could not save %s (%s)\n"), errno);
     return false;
 }

@@ -4,8 +4,7 @@
 usage: catalogs.py pot SOURCE_DIR OUT VERSION       the template from POTFILES and the documents
        catalogs.py update SOURCE_DIR BUILT_POT      po/brolix.pot and every LANG.po brought up to date
        catalogs.py languages SOURCE_DIR LOCALE_DIR OUT   the shipped languages as a C++ header
-       catalogs.py document FORMAT MASTER PO LANG LOCALE_DIR OUT VERSION
-                                                    a manual page or help page in one language
+       catalogs.py manual MASTER PO LANG OUT VERSION        the manual page in one language, gzipped
 """
 import gettext
 import gzip
@@ -24,7 +23,7 @@ DOCUMENTS = [('man', 'packaging/brolix.6.in'),
              ('xhtml', 'assets/help/index.html'),
              ('xhtml', 'assets/help/driver.html')]
 # How a language calls itself: the one message the build reads from each catalog.
-NAME_CONTEXT, NAME_ID = 'language name', 'English'
+NAME_ID = 'English'
 # Where the help page lists the shipped languages.
 LANGUAGE_LIST = '<span class="languages"></span>'
 DATE_LINE = re.compile(r'^"POT-Creation-Date: .*\\n"\n', re.M)
@@ -42,7 +41,7 @@ def run(*command, cwd=None):
     if done.returncode != 0 or noise:
         sys.stderr.write('\n'.join(noise) + '\n')
     if done.returncode != 0:
-        sys.exit('%s failed (%d)' % (command[0], done.returncode))
+        raise RuntimeError('%s failed (%d)' % (command[0], done.returncode))
 
 
 def make_pot(source, out, version):
@@ -89,14 +88,24 @@ def catalog(locale, code):
         return gettext.GNUTranslations(f)
 
 
+def own_name(translations):
+    """The catalog's name for its language; until that is translated, the team's English one."""
+    name = translations.gettext(NAME_ID)
+    if name == NAME_ID:
+        team = translations.info().get('language-team', '')
+        name = team.split('<')[0].strip() or translations.info().get('language', NAME_ID)
+    return name
+
+
 def own_names(source, locale):
-    return [(code, catalog(locale, code).pgettext(NAME_CONTEXT, NAME_ID)) for code in linguas(source)]
+    return [(code, own_name(catalog(locale, code))) for code in linguas(source)]
 
 
 def write_languages(source, locale, out):
     rows = ''.join('    {"%s", "%s"},\\\n' % (code, name.replace('"', '\\"')) for code, name in own_names(source, locale))
     text = ('#pragma once\n// Written by po/catalogs.py from po/LINGUAS and each catalog\'s own name for its language.\n'
             '#define BROLIX_LANGUAGES \\\n%s\n' % rows)
+    os.makedirs(os.path.dirname(out), exist_ok=True)
     if not os.path.exists(out) or open(out, encoding='utf-8').read() != text:
         with open(out, 'w', encoding='utf-8') as f:
             f.write(text)
@@ -107,36 +116,46 @@ def page_name(page, code):
     return page if code == 'en' else '%s.%s%s' % (stem, code, ext)
 
 
-def finish_page(text, code, source, locale):
-    """Links between help pages stay within the language; the list of languages links each."""
+def finish_page(text, code, names):
+    """The page says its language; links between help pages stay within it; the list of
+    languages (code, own name) links each one's page."""
+    text = text.replace('<html lang="en">', '<html lang="%s">' % code.replace('_', '-'), 1)
     for page in ('index.html', 'driver.html'):
         text = text.replace('href="%s' % page, 'href="%s' % page_name(page, code))
-    names = [('en', NAME_ID)] + own_names(source, locale)
     items = ', '.join('<a href="%s" lang="%s">%s</a>' % (page_name('index.html', c), c.replace('_', '-'), html.escape(n))
                       for c, n in names)
     return text.replace(LANGUAGE_LIST, '<span class="languages">%s</span>' % items)
 
 
-def document(form, master, po, code, locale, out, version):
-    source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+def translated(form, master, po, code):
+    """A document in one language by po4a: paragraphs the catalog lacks stay English."""
+    if code == 'en':
+        with open(master, encoding='utf-8') as f:
+            return f.read()
     with tempfile.TemporaryDirectory() as tmp:
-        translated = master
-        if code != 'en':
-            translated = os.path.join(tmp, 'page')
-            run('po4a-translate', '--format', form, '--master', master, '--master-charset', 'UTF-8', '--po', po,
-                '--localized', translated, '--localized-charset', 'UTF-8', '--keep', '0')
-        with open(translated, encoding='utf-8') as f:
-            text = f.read().replace('@PROJECT_VERSION@', version)
+        out = os.path.join(tmp, 'document')
+        run('po4a-translate', '--format', form, '--master', master, '--master-charset', 'UTF-8', '--po', po,
+            '--localized', out, '--localized-charset', 'UTF-8', '--keep', '0')
+        with open(out, encoding='utf-8') as f:
+            return f.read()
+
+
+def manual(master, po, code, out, version):
+    """The manual page in one language, gzipped as Debian keeps them: no name, no time."""
+    text = translated('man', master, po, code).replace('@PROJECT_VERSION@', version)
     os.makedirs(os.path.dirname(out), exist_ok=True)
-    if form == 'man':
-        with open(out, 'wb') as f, gzip.GzipFile(filename='', mode='wb', compresslevel=9, fileobj=f, mtime=0) as z:
-            z.write(text.encode('utf-8'))
-    else:
-        with open(out, 'w', encoding='utf-8') as f:
-            f.write(finish_page(text, code, source, locale))
+    with open(out, 'wb') as f, gzip.GzipFile(filename='', mode='wb', compresslevel=9, fileobj=f, mtime=0) as z:
+        z.write(text.encode('utf-8'))
 
 
 def main(argv):
+    try:
+        step_of(argv)
+    except RuntimeError as failed:
+        sys.exit(str(failed))
+
+
+def step_of(argv):
     step, args = argv[1], argv[2:]
     if step == 'pot':
         make_pot(*args)
@@ -144,8 +163,8 @@ def main(argv):
         update(*args)
     elif step == 'languages':
         write_languages(*args)
-    elif step == 'document':
-        document(*args)
+    elif step == 'manual':
+        manual(*args)
     else:
         sys.exit(__doc__)
 

@@ -1,6 +1,8 @@
 // Picture loading: files into RGBA textures whose texel row 0 is the picture's top row.
 #include "KGraphic.h"
 
+#include "KCatalog.h"
+
 #include "KFrame.h"
 #include "KGraphicPixels.h"
 #include "KMiscTools.h"
@@ -296,7 +298,7 @@ void KGraphic::layOverlay(const std::string &picture, int density) {
                                                            uint32_t(atlas->w), uint32_t(atlas->h))
                                  : 0;
     if (drawn == 0) {
-        std::fprintf(stderr, "brolix: %s: not an overlay of %s, left out\n", path.c_str(), picture.c_str());
+        std::fprintf(stderr, _("brolix: %s: not an overlay of %s, left out\n"), path.c_str(), picture.c_str());
         return;
     }
     const KPixels::ColorKey key = {_ckActive, _ckr, _ckg, _ckb};

@@ -3,6 +3,8 @@
 // Owns the logical size.
 #include "KWindow.h"
 
+#include "KCatalog.h"
+
 #include <SDL.h>
 #include <GL/gl.h>
 #include <cmath>
@@ -147,14 +149,14 @@ bool KWindow::createGameWindow(int16_t width, int16_t height, int16_t depth, boo
     if (videoDriverIs("wayland") && !contextWorks(win.hwnd))
         win.hwnd = openOnX11Instead(title, width, height, depth, windowed);
     if (!win.hwnd) {
-        reportVideoFailure(SDL_GetCurrentVideoDriver(), "open a window", SDL_GetError(),
+        reportVideoFailure(SDL_GetCurrentVideoDriver(), _("open a window"), SDL_GetError(),
                            otherDriver(SDL_GetCurrentVideoDriver()));
         return false;
     }
     // Tests make sure which driver the window is on.
     const char *say = SDL_getenv("BROLIX_SHOW_VIDEO_DRIVER");
     if (say && *say && std::strcmp(say, "0") != 0)
-        std::fprintf(stderr, "brolix: video driver %s\n", SDL_GetCurrentVideoDriver());
+        std::fprintf(stderr, "brolix: video driver %s\n", SDL_GetCurrentVideoDriver());   // not for players
     _windowID = int32_t(SDL_GetWindowID(win.hwnd));
     win.gameWindowID = SDL_GetWindowID(win.hwnd);
     win.everFocused = false;

@@ -3,6 +3,8 @@
 // hardware; the application shows its driver page when it is not.
 #include "KWindow.h"
 
+#include "KCatalog.h"
+
 #include <SDL.h>
 #include <GL/gl.h>
 #include <wayland-client.h>
@@ -71,21 +73,22 @@ bool videoDriverIs(const char *name) {
 
 const char *otherDriver(const char *failed) {
     if (failed && std::strcmp(failed, "wayland") == 0)
-        return "try SDL_VIDEODRIVER=x11";
+        return _("try SDL_VIDEODRIVER=x11");
     if (failed && std::strcmp(failed, "x11") == 0)
-        return "try SDL_VIDEODRIVER=wayland, or check DISPLAY";
-    return "try SDL_VIDEODRIVER=x11 or SDL_VIDEODRIVER=wayland";
+        return _("try SDL_VIDEODRIVER=wayland, or check DISPLAY");
+    return _("try SDL_VIDEODRIVER=x11 or SDL_VIDEODRIVER=wayland");
 }
 
 // One line on standard error, the player's way out included, where the display fails.
 void reportVideoFailure(const char *driver, const char *step, const char *reason, const char *next) {
-    std::fprintf(stderr, "brolix: the %s video driver could not %s: %s; %s\n", driver ? driver : "SDL", step,
-                 reason && *reason ? reason : "no reason given", next);
+    // TRANSLATORS: the video driver's name, what it could not do ("start", "open a window"), why, and what to try.
+    std::fprintf(stderr, _("brolix: the %s video driver could not %s: %s; %s\n"), driver ? driver : "SDL", step,
+                 reason && *reason ? reason : _("no reason given"), next);
 }
 
 // Wayland, or X11 when the compositor has no seat or SDL cannot start there.
 bool startWaylandFirst(bool report) {
-    std::string waylandReason = "the compositor offers no seat (no keyboard, no pointer)";
+    std::string waylandReason = _("the compositor offers no seat (no keyboard, no pointer)");
     if (!KWindow::waylandLacksSeat()) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "wayland,x11", SDL_HINT_OVERRIDE);
         if ((driver.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0))
@@ -96,10 +99,10 @@ bool startWaylandFirst(bool report) {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     driver.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (driver.videoStarted)
-        reportVideoFailure("wayland", "start", waylandReason.c_str(), "using x11");
+        reportVideoFailure("wayland", _("start"), waylandReason.c_str(), _("using x11"));
     else if (report)
-        std::fprintf(stderr, "brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
-                             "WAYLAND_DISPLAY and DISPLAY\n", waylandReason.c_str(), SDL_GetError());
+        std::fprintf(stderr, _("brolix: neither the wayland nor the x11 video driver could start: %s, %s; check "
+                               "WAYLAND_DISPLAY and DISPLAY\n"), waylandReason.c_str(), SDL_GetError());
     return driver.videoStarted;
 }
 
@@ -113,7 +116,7 @@ bool startVideo(bool report) {
         return startWaylandFirst(report);
     driver.videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     if (!driver.videoStarted && report)
-        reportVideoFailure(chosen && *chosen ? chosen : nullptr, "start", SDL_GetError(), otherDriver(chosen));
+        reportVideoFailure(chosen && *chosen ? chosen : nullptr, _("start"), SDL_GetError(), otherDriver(chosen));
     return driver.videoStarted;
 }
 
@@ -135,7 +138,7 @@ bool contextWorks(SDL_Window *window) {
 // The compositor took no window or no GL context: the same window on X11, which
 // a Wayland desktop mostly offers too.
 SDL_Window *openOnX11Instead(const char *title, int width, int height, int16_t depth, bool windowed) {
-    reportVideoFailure("wayland", win.hwnd ? "make a GL context" : "open a window", SDL_GetError(),
+    reportVideoFailure("wayland", win.hwnd ? _("make a GL context") : _("open a window"), SDL_GetError(),
                        "trying x11");
     if (win.hwnd)
         SDL_DestroyWindow(win.hwnd);

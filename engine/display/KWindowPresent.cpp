@@ -3,6 +3,8 @@
 // repainting, and the frame pacing of each flip. Owns the render size.
 #include "KWindow.h"
 
+#include "KCatalog.h"
+
 #include <SDL.h>
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -306,7 +308,7 @@ void KWindow::nativeFlip(bool waitForBackWindow) {
 void KWindow::lowerRenderScale() {
     const double scale = double(screen.renderWidth) / win.windowWidth;
     const double lower = std::max(1.0, std::ceil(scale - 1e-6) - 1);
-    std::fprintf(stderr, "brolix: frames drawn at %.4gx took %.0f ms, longer than the %u ms a frame has; drawing at %.4gx from now on\n",
+    std::fprintf(stderr, _("brolix: frames drawn at %.4gx took %.0f ms, longer than the %u ms a frame has; drawing at %.4gx from now on\n"),
                  scale, screen.drawingWatch.meanDrawingNs() / 1e6, unsigned(screen.maxFrameRate), lower);
     screen.mostRenderScale = lower;
     screen.drawingWatch.restart();

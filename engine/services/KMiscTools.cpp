@@ -1,5 +1,7 @@
 #include "KMiscTools.h"
 
+#include "KCatalog.h"
+
 #include <SDL.h>
 #include <climits>
 #include <cstdio>
@@ -193,5 +195,5 @@ void KMiscTools::launchURL(const char *url, bool maximised) { KPlatform::calls.l
 void KMiscTools::nativeLaunchURL(const char *url, bool maximised) {
     (void)maximised;   // the desktop's opener decides the window size
     if (SDL_OpenURL(url) != 0)
-        std::fprintf(stderr, "brolix: could not open %s (%s)\n", url, SDL_GetError());
+        std::fprintf(stderr, _("brolix: could not open %s (%s)\n"), url, SDL_GetError());
 }

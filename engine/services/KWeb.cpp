@@ -1,5 +1,7 @@
 #include "KWeb.h"
 
+#include "KCatalog.h"
+
 #include <curl/curl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -75,7 +77,7 @@ std::string KWeb::escape(const char *text) {
 }
 
 const char *KWeb::fail(const char *url, const char *why) {
-    std::fprintf(stderr, "KWeb: %s %s failed: %s\n", _method, url ? url : "(no URL)", why);
+    std::fprintf(stderr, _("brolix: %s %s failed: %s\n"), _method, url ? url : _("(no URL)"), why);
     freeDataBuffer();
     return nullptr;
 }
@@ -154,7 +156,7 @@ const char *KWeb::openURL(const char *url, bool direct, const std::string *post)
     if (result != CURLE_OK && status == 0)
         return fail(url, curl_easy_strerror(result));
     if (result != CURLE_OK)
-        std::fprintf(stderr, "KWeb: %s %s cut short: %s\n", _method, url, curl_easy_strerror(result));
+        std::fprintf(stderr, _("brolix: %s %s cut short: %s\n"), _method, url, curl_easy_strerror(result));
     _dataBuffer[_dataLength] = 0;
     return _dataBuffer.data();
 }

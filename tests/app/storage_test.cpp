@@ -4,10 +4,12 @@
 // dialog in the end-to-end test).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
 #include <set>
@@ -20,6 +22,7 @@
 #include "KSound.h"
 #include "game_home.h"
 #include "highscores.h"
+#include "language.h"
 #include "online.h"
 #include "prefs.h"
 #include "welcome.h"
@@ -173,10 +176,13 @@ public:
     void checkButton(int id, bool ticked) override { ticked ? void(checked.insert(id)) : void(checked.erase(id)); }
     bool isButtonChecked(int id) const override { return checked.count(id); }
     void showControl(int id, bool visible) override { visible ? void(shown.insert(id)) : void(shown.erase(id)); }
-    int listAppend(int, const char *) override { return 0; }
+    void setCaption(const char *text) override { caption = text; }
+    void setControlText(int id, const char *text) override { texts[id] = text; }
+    void listClear(int id) override { items[id].clear(), selection[id] = -1; }
+    int listAppend(int id, const char *text) override { return items[id].push_back(text), int(items[id].size()) - 1; }
     void listSetItemData(int, int, intptr_t) override {}
-    void listSetSelection(int, int index) override { selection = index; }
-    int listSelection(int) const override { return selection; }
+    void listSetSelection(int id, int index) override { selection[id] = index; }
+    int listSelection(int id) const override { return selection.count(id) ? selection.at(id) : -1; }
     void endDialog(int result) override { ended.push_back(result); }
     int captionHeight() const override { return 20; }
     DialogRect dialogUnitsToPixels(DialogRect u) const override { return {u.left, u.top, u.right * 3 / 2, u.bottom * 2}; }
@@ -189,13 +195,22 @@ public:
         if (id == IDC_FULLSCREEN || id == IDC_INTERNET) checkButton(id, !isButtonChecked(id));
         EXPECT_TRUE(DialogProc(this, DLG_COMMAND, uintptr_t(id), 0));
     }
-    void choose(int index) {
-        selection = index;
-        EXPECT_TRUE(DialogProc(this, DLG_COMMAND, uintptr_t(DLG_CBN_SELCHANGE) << 16 | IDC_SKINLIST, 0));
+    void choose(int index, int list = IDC_SKINLIST) {
+        selection[list] = index;
+        EXPECT_TRUE(DialogProc(this, DLG_COMMAND, uintptr_t(DLG_CBN_SELCHANGE) << 16 | uintptr_t(list), 0));
+    }
+    void chooseLanguage(const std::string &name) {
+        const std::vector<std::string> &list = items[IDC_LANGUAGELIST];
+        const auto found = std::find(list.begin(), list.end(), name);
+        ASSERT_NE(found, list.end()) << name << " is not in the list";
+        choose(int(found - list.begin()), IDC_LANGUAGELIST);
     }
 
     std::set<int> checked, shown = {IDC_PREVIEW_CLASSIC, IDC_PREVIEW_HER, IDC_PREVIEW_HIM};
-    int selection = -1;
+    std::map<int, int> selection;
+    std::map<int, std::vector<std::string>> items;
+    std::map<int, std::string> texts;
+    std::string caption;
     std::vector<int> ended;
 };
 
@@ -264,7 +279,7 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
         c.click(IDC_QUIT);
     };
     EXPECT_FALSE(ShowWelcomeDialog());
-    EXPECT_EQ(seen.selection, 1);
+    EXPECT_EQ(seen.listSelection(IDC_SKINLIST), 1);
     EXPECT_EQ(seen.shown, std::set<int>{IDC_PREVIEW_HER});
     EXPECT_TRUE(seen.isButtonChecked(IDC_FULLSCREEN) && seen.isButtonChecked(IDC_INTERNET));
     EXPECT_TRUE(!isWindowed && isGamePad && gOnlineScores) << "the boxes only count when the player plays";
@@ -288,6 +303,79 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
     player = [](FakeControls &) { raise(SIGKILL); };
     EXPECT_FALSE(ShowWelcomeDialogApart(nullptr));
     EXPECT_EQ(stored(home), std::string("\1|\0\0\0\0|\0", 8));
+}
+
+// A catalog of the test's own in the game's folder: the dialog's words in "German".
+void writeCatalog(const GameHome &home, const std::string &code, const std::string &entries) {
+    std::filesystem::create_directories(home.path("locale/" + code + "/LC_MESSAGES"));
+    home.write("test.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n" + entries);
+    ASSERT_EQ(std::system(("msgfmt -o '" + home.path("locale/" + code + "/LC_MESSAGES/brolix.mo") + "' '" +
+                           home.path("test.po") + "'").c_str()), 0);
+}
+
+// The language picked in the list speaks at once, in every text and the skins' list, and is kept
+// (on Quit too, as the skin is); a stored language not shipped, too long or unreadable is automatic,
+// the desktop's, named in the list's first entry; the dialog in its own process hands the choice back.
+TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
+    GameHome home;
+    writeCatalog(home, "de", "msgid \"Welcome to Brolix !\"\nmsgstr \"Willkommen bei Brolix!\"\n"
+                             "msgid \"Play\"\nmsgstr \"Spielen\"\nmsgid \"For Him\"\nmsgstr \"Für ihn\"\n"
+                             "msgid \"Automatic (%s)\"\nmsgstr \"Automatisch (%s)\"\n");
+    setenv("LC_ALL", "fr_FR.UTF-8", 1), unsetenv("LANGUAGE");
+    const std::string automatic = "Automatic (" + languageName("fr") + ")", german = languageName("de");
+    welcomeDialogRunner = scriptedRun;
+    for (const std::optional<std::string> &bytes : {std::optional<std::string>(), std::optional<std::string>("xx"),
+                                                   std::optional<std::string>(std::string(16, 'd')), std::optional<std::string>("<folder>")}) {
+        std::filesystem::remove_all(home.path("data/language.stt"));
+        if (bytes == "<folder>") std::filesystem::create_directory(home.path("data/language.stt"));
+        else if (bytes) home.write("data/language.stt", *bytes);
+        player = [](FakeControls &c) { c.click(IDC_QUIT); };
+        ShowWelcomeDialog();
+        EXPECT_EQ(seen.caption, "Welcome to Brolix !");
+        EXPECT_EQ(seen.texts[IDC_PLAY], "Play");
+        ASSERT_GE(seen.items[IDC_LANGUAGELIST].size(), 16u);
+        EXPECT_EQ(seen.items[IDC_LANGUAGELIST][0], automatic);
+        EXPECT_EQ(seen.items[IDC_LANGUAGELIST][1], "English");
+        EXPECT_EQ(seen.listSelection(IDC_LANGUAGELIST), 0) << "automatic";
+        EXPECT_EQ(currentLanguage(), "fr");
+    }
+    std::filesystem::remove_all(home.path("data/language.stt"));
+    player = [&](FakeControls &c) {
+        c.choose(2);
+        c.chooseLanguage(german);
+        EXPECT_EQ(c.caption, "Willkommen bei Brolix!");
+        EXPECT_EQ(c.texts[IDC_PLAY], "Spielen");
+        EXPECT_EQ(c.texts[IDC_QUIT], "Quit") << "untranslated words stay English";
+        EXPECT_EQ(c.items[IDC_SKINLIST], (std::vector<std::string>{"Classic", "For Her", "Für ihn"}));
+        EXPECT_EQ(c.listSelection(IDC_SKINLIST), 2) << "the skin chosen stays chosen";
+        EXPECT_EQ(c.items[IDC_LANGUAGELIST][0], "Automatisch (" + languageName("fr") + ")");
+        EXPECT_EQ(c.items[IDC_LANGUAGELIST][c.listSelection(IDC_LANGUAGELIST)], german);
+        c.click(IDC_QUIT);
+    };
+    EXPECT_FALSE(ShowWelcomeDialog());
+    EXPECT_EQ(home.read("data/language.stt"), "de");
+    EXPECT_EQ(currentLanguage(), "de");
+
+    player = [&](FakeControls &c) {
+        EXPECT_EQ(c.caption, "Willkommen bei Brolix!") << "opens in the language kept";
+        c.choose(0, IDC_LANGUAGELIST);
+        EXPECT_EQ(c.caption, "Welcome to Brolix !") << "automatic: French, which has no catalog here";
+        c.click(IDC_PLAY);
+    };
+    EXPECT_TRUE(ShowWelcomeDialog());
+    EXPECT_EQ(gLanguage, "");
+    EXPECT_EQ(currentLanguage(), "fr");
+    EXPECT_EQ(home.read("data/language.stt"), "");
+    // What the dialog's own process chose holds in the game's.
+    player = [&](FakeControls &c) {
+        c.chooseLanguage(german);
+        c.click(IDC_PLAY);
+    };
+    EXPECT_TRUE(ShowWelcomeDialogApart(nullptr));
+    EXPECT_EQ(gLanguage, "de");
+    EXPECT_EQ(currentLanguage(), "de");
+    EXPECT_EQ(home.read("data/language.stt"), "de");
+    unsetenv("LC_ALL");
 }
 
 }  // namespace

@@ -113,14 +113,23 @@ class DataFolder(unittest.TestCase):
                 self.assertTrue(0.02 < len(samples) / channels / rate < 2.0)
                 self.assertTrue(3000 < np.abs(samples.astype(int)).max() < 32767, 'silent or clipped')
 
-    def test_help_works_offline(self):
+    def test_help_works_offline_in_every_language(self):
         folder = os.path.join(DATA, 'help')
+        codes = ['en'] + list(words.languages())
         for page in ('index.html', 'driver.html'):
-            text = open(os.path.join(folder, page), encoding='utf-8').read()
-            for link in re.findall(r'(?:href|src)="([^"#]+)', text):
-                with self.subTest(page=page, link=link):
-                    self.assertNotIn('://', link)
-                    self.assertTrue(os.path.isfile(os.path.join(folder, link)))
+            for code in codes:
+                name = page if code == 'en' else page.replace('.html', '.%s.html' % code)
+                text = open(os.path.join(folder, name), encoding='utf-8').read()
+                with self.subTest(page=name):
+                    self.assertIn('<html lang="%s">' % code.replace('_', '-'), text)
+                    if page == 'index.html':   # links every language's page
+                        self.assertEqual(len(re.findall(r'<a href="index[.a-zA-Z_]*html" lang=', text)), len(codes))
+                    if code != 'en':   # and else stays in its own
+                        self.assertEqual(re.findall(r'href="(?:index|driver)\.html"(?! lang=)', text), [])
+                for link in re.findall(r'(?:href|src)="([^"#]+)', text):
+                    with self.subTest(page=name, link=link):
+                        self.assertNotIn('://', link)
+                        self.assertTrue(os.path.isfile(os.path.join(folder, link)))
 
     def test_compiled_previews_differ_and_icon_has_alpha(self):
         previews = [np.asarray(Image.open(os.path.join(GENERATED, 'preview%d.bmp' % k)), int) for k in range(3)]

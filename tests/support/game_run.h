@@ -81,13 +81,15 @@ public:
 };
 
 // A program run with the folder's opener and sound configuration (no other ALSOFT_
-// setting), its output appended to the folder's output.txt; "NAME=value" entries take
-// the place of the environment's.
+// setting), in English unless LANGUAGE is given, its output appended to the folder's
+// output.txt; "NAME=value" entries take the place of the environment's.
 class GameRun {
 public:
-    GameRun(const GameFolder &game, const std::vector<std::string> &env = {}, std::vector<std::string> argv = {})
+    GameRun(const GameFolder &game, std::vector<std::string> env = {}, std::vector<std::string> argv = {})
         : folder(game) {
         if (argv.empty()) argv = {game.path("brolix")};
+        if (std::none_of(env.begin(), env.end(), [](const std::string &e) { return e.rfind("LANGUAGE=", 0) == 0; }))
+            env.push_back("LANGUAGE=en");
         std::vector<std::string> entries = env;
         entries.push_back("ALSOFT_CONF=" + game.path("alsoft.conf"));
         for (char **e = environ; *e; e++) {

@@ -16,7 +16,7 @@ BELOW = {'engine': set(), 'rules': set(), 'game': {'engine', 'rules'}, 'frontend
          'server': {'rules'},
          'app': {'engine', 'rules', 'game', 'frontend'}}
 GENERATED = {'brolix_layout.h': 'game', 'brolix_glyphs.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend',
-             'brolix_resources.h': 'app'}
+             'brolix_resources.h': 'app', 'brolix_languages.h': 'game'}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 

@@ -1,0 +1,101 @@
+// The game started in the desktop's language on a machine whose only locale is C.UTF-8, as
+// many containers and fresh installs are: the start-up dialog's title, the driver page and the
+// menu's first button read off the screen against the art of that language, and English for a
+// locale no catalog serves. Then the language picked in the dialog wins over the desktop's.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+
+#include "KGraphicPixels.h"
+#include "game_run.h"
+
+namespace {
+
+// The picture as the game shows it in that language: its overlay's rectangles laid over it.
+Image inLanguage(const GameFolder &game, const std::string &name, const std::string &code) {
+    Image picture = game.picture(name);
+    const std::string overlay = "data/lang/" + code + "/" + name.substr(0, name.find_last_of('.')) + ".png";
+    const std::string bytes = game.read(overlay);
+    std::vector<KPixels::OverlayRect> rects;
+    if (bytes.empty() || !KPixels::overlayRects(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), rects))
+        return picture;
+    const Image atlas = loadImage(game.path(overlay), true);
+    const uint32_t density = KPixels::overlayDensity(rects, uint32_t(picture.width), uint32_t(picture.height),
+                                                     uint32_t(atlas.width), uint32_t(atlas.height));
+    EXPECT_GT(density, 0u) << overlay;
+    uint32_t top = 0;
+    for (const KPixels::OverlayRect &r : rects) {
+        std::vector<uint8_t> part(size_t(r.w) * r.h * 4);
+        KPixels::scaleArea(atlas.at(0, int(top)), r.w * density, r.h * density, size_t(atlas.width) * 4, part.data(), r.w, r.h);
+        for (uint32_t y = 0; y < r.h; y++)
+            for (uint32_t x = 0; x < r.w; x++)
+                for (int c = 0; c < 3; c++)
+                    picture.rgb[((size_t(r.y) + y) * picture.width + r.x + x) * 3 + c] = part[(size_t(y) * r.w + x) * 4 + c];
+        top += r.h * density;
+    }
+    return picture;
+}
+
+// What the catalogs beside the game say for a message in that language (gettext's own tool).
+std::string translated(const GameFolder &game, const std::string &code, const std::string &message) {
+    return commandOutput("LC_ALL=C.UTF-8 LANGUAGE=" + code + " TEXTDOMAINDIR='" + game.path("locale") +
+                         "' gettext -d brolix '" + message + "'");
+}
+
+// A region of the screen is that of one picture rather than the other: the picture's region
+// below by lit (a lit button's copy) is what the screen shows there.
+bool showsRather(const GameRun &run, const Image &shown, const Image &other, const layout::Rect &r, int lit = 0) {
+    const int w = r.x2 - r.x1, h = r.y2 - r.y1;
+    const Image screen = run.capture(r.y1, h);
+    const double near = difference(screen, r.x1, r.y1, shown, r.x1, r.y1 + lit, w, h);
+    return near < 12 && difference(screen, r.x1, r.y1, other, r.x1, r.y1 + lit, w, h) > near + 8;
+}
+
+struct Start {
+    std::vector<std::string> env;
+    std::string code;   // the language the game must speak
+};
+
+TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
+    GameFolder game;
+    std::filesystem::copy(BROLIX_RUNTIME_DIR "/locale", game.path("locale"), std::filesystem::copy_options::recursive);
+    ASSERT_EQ(commandOutput("locale -a | grep -ci '^de_DE\\|^ja_JP' || true"), "0\n") << "the locales must not be there";
+    const Image english = game.picture("menu0.tga"), englishDriver = game.picture("page1.jpg");
+    const layout::Rect first = layout::MAIN_BUTTONS[0];
+    const Start starts[] = {
+        {{"LANG=de_DE.UTF-8", "LANGUAGE=de", "LC_ALL=", "LC_MESSAGES="}, "de"},
+        {{"LANG=ja_JP.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="}, "ja"},
+        {{"LANG=xx_YY.UTF-8", "LANGUAGE=", "LC_ALL=", "LC_MESSAGES="}, "en"},
+        // Chosen in the dialog last time: Japanese, whatever the desktop says.
+        {{"LANG=de_DE.UTF-8", "LANGUAGE=de", "LC_ALL=", "LC_MESSAGES="}, "ja"},
+    };
+    for (const Start &start : starts) {
+        SCOPED_TRACE(start.env[0] + " " + start.env[1] + ": " + start.code);
+        if (&start == &starts[3]) game.write("data/language.stt", "ja");
+        const Image menu = inLanguage(game, "menu0.tga", start.code), driver = inLanguage(game, "page1.jpg", start.code);
+        if (start.code != "en") {
+            ASSERT_GT(difference(menu, first.x1, first.y1 + layout::LIT, english, first.x1, first.y1 + layout::LIT, first.x2 - first.x1, first.y2 - first.y1), 8)
+                << "the button's words are English in " << start.code;
+        }
+        GameRun run(game, start.env);
+        const std::string title = translated(game, start.code, "Welcome to Brolix !");
+        ASSERT_TRUE(run.waitWindow(title)) << "no dialog titled " << title;
+        xdotool("key Return");
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        ASSERT_TRUE(run.waitShows(driver, 0, 0, 640, 480)) << "no driver page";
+        if (start.code != "en") {
+            EXPECT_TRUE(showsRather(run, driver, englishDriver, {0, 0, 640, 480}));
+        }
+        run.click(layout::DRIVER_CONTINUE);
+        ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 480)) << "no menu";
+        if (start.code != "en") {
+            EXPECT_TRUE(showsRather(run, menu, english, first, layout::LIT)) << "the first button (lit: its panel is open) is not in its language";
+        }
+        run.key("Escape");
+        EXPECT_EQ(run.waitExit(), 0);
+        EXPECT_EQ(game.read("data/language.stt"), &start == &starts[3] ? "ja" : "") << "the choice is kept as it was";
+    }
+}
+
+}  // namespace
