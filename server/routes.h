@@ -2,6 +2,7 @@
 // The server's requests: the score question and submission (points and time
 // variants), the leaderboard at "/" and the driver help page. Deciding what a
 // request asks for is kept apart from the store's work, which may wait on the disk.
+#include "caching.h"
 #include "requests.h"
 #include "store.h"
 
@@ -22,6 +23,8 @@ struct Answer {
     int retryAfter = 0;      // seconds, told with a 503 that will pass
     std::string attachment;  // a file name: the body is a download
     const char *allow = "GET"; // the method a 405 names
+    std::string etag;        // set: caches may keep the answer a few seconds and revalidate it
+    int64_t lastModified = 0;
 };
 
 struct Request {
@@ -30,9 +33,15 @@ struct Request {
     Query query;
     bool hasBody = false;    // the client announced a body
     long long length = -1;   // its announced length; -1 none or unknown (chunked)
+    Conditions conditions;
 };
 
-struct Leaderboard {};
+// The page at "/", or the feed, of these games.
+struct Leaderboard {
+    std::vector<Game> games;
+    Conditions conditions;
+    bool feed = false;
+};
 // A submission whose record is still to come and be replayed.
 struct RecordClaim {
     Submission submission;
