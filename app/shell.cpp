@@ -118,9 +118,11 @@ int runBrolix(int argc, char **argv) {
     KMiscTools::initMiscTools();
     if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) {
         if (argc == 3) return watchRecordFile(argv[2]);
-        std::fprintf(stderr, "usage: brolix [--replay FILE]\n");
+        std::fprintf(stderr, "usage: brolix [[--replay] FILE]\n");
         return 2;
     }
+    // A record opened from a file manager or a browser's downloads.
+    if (argc == 2 && argv[1][0] != '-') return watchRecordFile(argv[1]);
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
     if (!openGameWindow(isWindowed)) return 1;
     if (!KWindow::getAccelerationCap() && NoAcceleration()) {
