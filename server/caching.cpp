@@ -1,5 +1,7 @@
 #include "caching.h"
 
+#include "pages.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -41,12 +43,7 @@ std::string entityTag(const std::string &body) {
 }
 
 std::string httpDate(int64_t secondsSince1970) {
-    const time_t t = time_t(secondsSince1970);
-    tm utc{};
-    char text[40] = "";
-    if (gmtime_r(&t, &utc))
-        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-    return text;
+    return formatDate(secondsSince1970, "%a, %d %b %Y %H:%M:%S GMT");
 }
 
 std::optional<int64_t> parseHttpDate(const std::string &text) {

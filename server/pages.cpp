@@ -149,12 +149,12 @@ std::string formatDuration(int32_t seconds) {
     return text;
 }
 
-std::string formatDate(int64_t secondsSince1970) {
+std::string formatDate(int64_t secondsSince1970, const char *format) {
     const time_t t = time_t(secondsSince1970);
     tm utc{};
-    char text[16] = "";
+    char text[64] = "";
     if (gmtime_r(&t, &utc))
-        std::strftime(text, sizeof text, "%Y-%m-%d", &utc);
+        std::strftime(text, sizeof text, format, &utc);
     return text;
 }
 

@@ -10,7 +10,8 @@ namespace scored {
 
 std::string escapeHtml(const std::string &text);
 std::string formatDuration(int32_t seconds);        // hh:mm:ss, hours grow past 99
-std::string formatDate(int64_t secondsSince1970);    // yyyy-mm-dd, UTC
+// UTC, by strftime's format; yyyy-mm-dd by default.
+std::string formatDate(int64_t secondsSince1970, const char *format = "%Y-%m-%d");
 
 struct Board {
     Game game;
