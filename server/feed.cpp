@@ -28,12 +28,35 @@ std::string boardJson(const Board &board) {
     return json + "]}";
 }
 
+// The length of the well-formed UTF-8 character at text[at], or 0: names stored by an
+// older server may hold any bytes, and a feed must stay valid JSON.
+size_t characterLength(const std::string &text, size_t at) {
+    const uint8_t lead = uint8_t(text[at]);
+    const size_t n = lead < 0x80 ? 1 : lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (n == 0 || at + n > text.size())
+        return 0;
+    for (size_t i = 1; i < n; ++i)
+        if ((uint8_t(text[at + i]) & 0xC0) != 0x80)
+            return 0;
+    const uint8_t second = n > 1 ? uint8_t(text[at + 1]) : 0;
+    const bool overlongOrSurrogate = (lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+                                     (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90);
+    return overlongOrSurrogate ? 0 : n;
+}
+
 } // namespace
 
 std::string jsonString(const std::string &text) {
     std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        const size_t length = characterLength(text, at);
+        if (length == 0) {
+            out += "\\ufffd";
+        } else if (length > 1) {
+            out.append(text, at, length);
+            at += length - 1;
+        } else if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
         } else if (uint8_t(c) < 0x20) {

@@ -53,7 +53,7 @@ TEST(Feed, HoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
     ASSERT_EQ(sqlite3_open(db.c_str(), &direct), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(direct, "INSERT INTO scores (gamename, name, score, computer, submitted, verified, record) VALUES"
                                    " ('brolix1dif2', 'dee', 42, 'M', 1767225600, 1, X'425258520102'),"
-                                   " ('brolix1dif1', 'q\"u\\o' || char(1), 7, 'M', 1767225600, 0, NULL)",
+                                   " ('brolix1dif1', 'q\"u\\o' || char(1) || CAST(X'FFC3A9E282ACEDA080C3' AS TEXT), 7, 'M', 1767225600, 0, NULL)",
                            nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(direct);
     const std::string dee = rows(db, "SELECT id FROM scores WHERE name = 'dee'").at(0);
@@ -66,7 +66,7 @@ TEST(Feed, HoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
              R"({"place": 1, "name": "bob", "score": 2000, "result": "2000", "date": ")",
              R"({"place": 2, "name": "ann", "score": 500, "result": "500", )",
              R"({"place": 1, "name": "cy", "score": 75, "result": "00:01:15", )",
-             R"("name": "q\"u\\o\u0001", )",
+             R"("name": "q\"u\\o\u0001\ufffdé€\ufffd\ufffd\ufffd\ufffd", )", // stored bytes that are not UTF-8 too
              R"({"place": 1, "name": "dee", "score": 42, "result": "42", "date": "2026-01-01", "submitted": 1767225600, )"
              R"("verified": true, "ranked": true, "record": "/scoring/record.php?id=)"})
         EXPECT_NE(feed.body.find(row), std::string::npos) << row;
