@@ -182,6 +182,8 @@ def game_accepts(command, record, home, env=os.environ):
                 return None
         status = wait_for("the game to leave at Escape", escaped, 60)
         return None if status == "0" else f"exit {status} after Escape"
+    except TimeoutError as waited:
+        return f"no end of waiting for {waited}"
     finally:
         if game.poll() is None:
             game.kill()
