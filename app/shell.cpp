@@ -15,6 +15,7 @@
 #include "brolix_resources.h"
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -98,12 +99,14 @@ static void loadEverything() {
 }
 
 // Read before any window opens, so a bad file is told at once; the settings are read
-// for the sound and the look, and nothing is written back.
-static int watchRecordFile(const char *path) {
+// for the sound and the look, and nothing is written back. A record opened from a file
+// manager or a browser is refused in a box too: nobody reads its standard error.
+static int watchRecordFile(const char *path, bool opened) {
     GameRecord record;
     std::string fault;
     if (!loadRecordFile(path, record, fault)) {
         std::fprintf(stderr, "brolix: %s: %s\n", path, fault.c_str());
+        if (opened) KMiscTools::messageBox("Brolix: game record", (std::string(path) + ": " + fault).c_str());
         return 1;
     }
     KWindow::prepareDisplay();
@@ -117,12 +120,12 @@ static int watchRecordFile(const char *path) {
 int runBrolix(int argc, char **argv) {
     KMiscTools::initMiscTools();
     if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) {
-        if (argc == 3) return watchRecordFile(argv[2]);
+        if (argc == 3) return watchRecordFile(argv[2], false);
         std::fprintf(stderr, "usage: brolix [[--replay] FILE]\n");
         return 2;
     }
     // A record opened from a file manager or a browser's downloads.
-    if (argc == 2 && argv[1][0] != '-') return watchRecordFile(argv[1]);
+    if (argc == 2 && argv[1][0] != '-') return watchRecordFile(argv[1], true);
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
     if (!openGameWindow(isWindowed)) return 1;
     if (!KWindow::getAccelerationCap() && NoAcceleration()) {
