@@ -19,6 +19,7 @@
 #include <cstring>
 #include <thread>
 #include "KCatalog.h"
+#include <string>
 #include "KGraphic.h"
 #include "KInput.h"
 #include "KMiscTools.h"
@@ -133,12 +134,14 @@ static void loadEverything() {
 }
 
 // Read before any window opens, so a bad file is told at once; the settings are read
-// for the sound and the look, and nothing is written back.
-static int watchRecordFile(const char *path) {
+// for the sound and the look, and nothing is written back. A record opened from a file
+// manager or a browser is refused in a box too: nobody reads its standard error.
+static int watchRecordFile(const char *path, bool opened) {
     GameRecord record;
     std::string fault;
     if (!loadRecordFile(path, record, fault)) {
         std::fprintf(stderr, _("brolix: %s: %s\n"), path, _(fault.c_str()));
+        if (opened) KMiscTools::messageBox(_("Brolix: game record"), (std::string(path) + ": " + _(fault.c_str())).c_str());
         return 1;
     }
     KWindow::prepareDisplay();
@@ -151,13 +154,19 @@ static int watchRecordFile(const char *path) {
 
 int runBrolix(int argc, char **argv) {
     KMiscTools::initMiscTools();
-    if (argc > 1 && std::strcmp(argv[1], "--replay") == 0) {
+    const bool replay = argc > 1 && std::strcmp(argv[1], "--replay") == 0;
+    // A record opened from a file manager or a browser's downloads.
+    const bool opened = argc == 2 && argv[1][0] != '-';
+    if (replay || opened) {
         loadLanguageState();
         useLanguage(resolveLanguage(gLanguage));
-        if (argc == 3) return watchRecordFile(argv[2]);
-        std::fprintf(stderr, "%s", _("usage: brolix [--replay FILE]\n"));
+    }
+    if (replay) {
+        if (argc == 3) return watchRecordFile(argv[2], false);
+        std::fprintf(stderr, "%s", _("usage: brolix [[--replay] FILE]\n"));
         return 2;
     }
+    if (opened) return watchRecordFile(argv[1], true);
     if (!ShowWelcomeDialogApart(KWindow::prepareDisplay)) return 0;
     if (!openGameWindow(isWindowed)) return 1;
     if (!KWindow::getAccelerationCap() && NoAcceleration()) {

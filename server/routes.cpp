@@ -1,14 +1,18 @@
 #include "routes.h"
 
+#include "feed.h"
 #include "pages.h"
 #include "replays.h"
 
+#include <algorithm>
+#include <ctime>
 
 namespace scored {
 
 namespace {
 
 const char *const kHtml = "text/html; charset=utf-8";
+const char *const kJson = "application/json";
 // Never says "yes": the game searches every reply for it.
 const char *const kStoreFailed = "the score database failed, try again later";
 
@@ -70,6 +74,28 @@ Work ticketRequest(const Query &query) {
     return TicketRequest{*game};
 }
 
+std::vector<Game> allGames() {
+    std::vector<Game> games;
+    for (int mode = 0; mode < protocol::modes; ++mode)
+        for (int difficulty = 0; protocol::isOnlineMode(mode) && difficulty < protocol::difficulties; ++difficulty)
+            games.push_back({mode, difficulty});
+    return games;
+}
+
+// Every game, or the one ?gamename= names.
+Work feed(const Request &request) {
+    Leaderboard shown{allGames(), request.conditions, true};
+    if (request.query.empty())
+        return shown;
+    if (request.query.size() != 1 || request.query.begin()->first != protocol::gameKey)
+        return refusal(400, "the feed takes gamename alone");
+    const std::optional<Game> game = parseGameName(request.query.begin()->second);
+    if (!game)
+        return refusal(404, "unknown game name");
+    shown.games = {*game};
+    return shown;
+}
+
 Answer download(const Query &query) {
     if (query.size() != 1 || query.begin()->first != "name" || query.begin()->second != "nodriver")
         return refusal(404, "no such download");
@@ -120,21 +146,29 @@ struct Performer {
             return refusal(503, kStoreFailed);
         if (record->empty())
             return refusal(404, "no such record");
-        Answer answer{200, *record, "application/octet-stream"};
-        answer.attachment = "brolix-" + std::to_string(download.id) + ".brxr";
+        Answer answer{200, *record, kRecordType};
+        answer.attachment = recordFileName(download.id);
         return answer;
     }
-    Answer operator()(const Leaderboard &) const {
+    Answer operator()(const Leaderboard &shown) const {
         std::vector<Board> boards;
-        for (int mode = 0; mode < protocol::modes; ++mode)
-            for (int difficulty = 0; protocol::isOnlineMode(mode) && difficulty < protocol::difficulties; ++difficulty) {
-                const Game game{mode, difficulty};
-                std::optional<std::vector<Entry>> entries = store.top(game);
-                if (!entries)
-                    return refusal(503, kStoreFailed);
-                boards.push_back({game, std::move(*entries)});
-            }
-        return {200, leaderboardPage(boards), kHtml};
+        for (const Game &game : shown.games) {
+            std::optional<std::vector<Entry>> entries = store.top(game);
+            if (!entries)
+                return refusal(503, kStoreFailed);
+            boards.push_back({game, std::move(*entries)});
+        }
+        Answer answer = shown.feed ? Answer{200, scoresFeed(boards), kJson} : Answer{200, leaderboardPage(boards), kHtml};
+        answer.etag = entityTag(answer.body);
+        answer.lastModified = serverStarted();
+        for (const Board &board : boards)
+            for (const Entry &entry : board.entries)
+                answer.lastModified = std::max(answer.lastModified, entry.submitted);
+        if (unchanged(shown.conditions, answer.etag, answer.lastModified)) {
+            answer.status = 304;
+            answer.body.clear();
+        }
+        return answer;
     }
 };
 
@@ -164,7 +198,9 @@ Work route(const Request &request) {
         if (request.path == kind.path)
             return scoring(kind, request.query);
     if (request.path == "/")
-        return Leaderboard{};
+        return Leaderboard{allGames(), request.conditions};
+    if (request.path == kFeedPath)
+        return feed(request);
     if (request.path == protocol::recordDownloadPath)
         return recordDownload(request.query);
     if (request.path == protocol::ticketPath)

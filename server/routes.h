@@ -2,6 +2,7 @@
 // The server's requests: the score question and submission (points and time
 // variants), the leaderboard at "/" and the driver help page. Deciding what a
 // request asks for is kept apart from the store's work, which may wait on the disk.
+#include "caching.h"
 #include "requests.h"
 #include "store.h"
 #include "tickets.h"
@@ -24,6 +25,8 @@ struct Answer {
     std::string attachment;  // a file name: the body is a download
     const char *allow = "GET"; // the method a 405 names
     bool close = false;      // the connection must not carry another request
+    std::string etag;        // set: caches may keep the answer a few seconds and revalidate it
+    int64_t lastModified = 0;
 };
 
 struct Request {
@@ -34,9 +37,15 @@ struct Request {
     long long length = -1;   // its announced length; -1 none or unknown (chunked)
     int lengths = 0;         // Content-Length headers
     int transferEncodings = 0;
+    Conditions conditions;
 };
 
-struct Leaderboard {};
+// The page at "/", or the feed, of these games.
+struct Leaderboard {
+    std::vector<Game> games;
+    Conditions conditions;
+    bool feed = false;
+};
 // A submission whose record is still to come and be replayed.
 struct RecordClaim {
     Submission submission;

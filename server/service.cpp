@@ -371,11 +371,15 @@ MHD_Result countFraming(void *request, MHD_ValueKind, const char *key, const cha
 }
 
 Request requestOf(MHD_Connection *connection, const char *method, const char *path) {
-    Request request{method, path, {}, false, -1};
+    Request request{method, path, {}, false, -1, 0, 0, {}};
     MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, addArgument, &request.query);
     MHD_get_connection_values(connection, MHD_HEADER_KIND, countFraming, &request);
     const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
     const bool chunked = request.transferEncodings > 0;
+    for (auto [header, kept] : {std::pair{MHD_HTTP_HEADER_IF_NONE_MATCH, &request.conditions.ifNoneMatch},
+                                std::pair{MHD_HTTP_HEADER_IF_MODIFIED_SINCE, &request.conditions.ifModifiedSince}})
+        if (const char *value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, header))
+            *kept = value;
     request.hasBody = chunked || request.lengths > 1 || (length && std::strspn(length, "0") != std::strlen(length));
     // The library has checked the digits; a length too long for the type counts as huge.
     if (length && !chunked)
@@ -407,7 +411,14 @@ MHD_Result reply(ServiceState &state, MHD_Connection *connection, const Answer &
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.type);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
+    if (answer.etag.empty()) {
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-cache");
+    } else {
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL,
+                                ("public, max-age=" + std::to_string(kFreshSeconds)).c_str());
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, answer.etag.c_str());
+        MHD_add_response_header(response, MHD_HTTP_HEADER_LAST_MODIFIED, httpDate(answer.lastModified).c_str());
+    }
     if (answer.status == MHD_HTTP_METHOD_NOT_ALLOWED)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, answer.allow);
     if (answer.retryAfter > 0)

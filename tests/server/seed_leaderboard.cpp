@@ -1,0 +1,68 @@
+// Fills a score database for the leaderboard's browser test through the server's own
+// store: full, short and empty boards, the longest names and results, verified scores
+// whose records the server accepts, and scores sent without one.
+#include "played_game.h"
+#include "replays.h"
+#include "store.h"
+
+#include <cstdio>
+
+namespace {
+
+const char *const kNames[] = {"bartholomew wimsatt", "ann", "wolfgang wilhelmsen", "mallory", "maximiliana morgans",
+                              "jo", "peggy", "victor", "trent", "olivia", "zoe", "sybil"};
+const int kRows[scored::kModes][scored::kDifficulties] = {{10, 10, 4}, {0, 10, 2}, {10, 1, 10}};
+
+// A whole game of the scripted player, as the game would send it.
+scored::Submission playedGame(const scored::Game &game, uint32_t seed) {
+    PlayedGame played(GameMode(game.mode), game.difficulty, seed, seed);
+    while (!gameOver)
+        if (!played.exchange()) played.frame();
+    scored::Submission claim{game, kNames[seed % 12], _realScore, true, writeRecord(gameRecord)};
+    return claim;
+}
+
+// Results from the widest a score can be down to ordinary ones.
+int32_t unverifiedScore(const scored::Game &game, int row) {
+    if (game.fewerIsBetter())
+        return row == 9 ? 359999 : 75 + row * 61;
+    return row == 0 ? 2147483647 : 900000 - row * 77777;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: seed_leaderboard DATABASE\n");
+        return 2;
+    }
+    scored::Store store(argv[1]);
+    if (!store.error().empty()) {
+        std::fprintf(stderr, "seed_leaderboard: %s\n", store.error().c_str());
+        return 1;
+    }
+    int64_t submitted = 1767225600; // 2026-01-01
+    uint32_t seed = 1;
+    for (int mode = 0; mode < scored::kModes; ++mode)
+        for (int difficulty = 0; difficulty < scored::kDifficulties; ++difficulty) {
+            const scored::Game game{mode, difficulty};
+            std::vector<scored::Submission> scores;
+            for (int row = 0; row < kRows[mode][difficulty]; ++row)
+                scores.push_back({game, kNames[row % 12], unverifiedScore(game, row), false, ""});
+            // The million takes the scripted player too long: its boards hold scores sent without records.
+            if (!game.fewerIsBetter() && !scores.empty()) {
+                scores.back() = playedGame(game, seed++);
+                const scored::Verdict verdict = scored::verifyRecord(scores.back());
+                if (verdict.status != 200) {
+                    std::fprintf(stderr, "seed_leaderboard: the server refuses its record: %s\n", verdict.reason.c_str());
+                    return 1;
+                }
+            }
+            for (const scored::Submission &score : scores)
+                if (!store.add({score}, submitted += 86400 + 3600)) {
+                    std::fprintf(stderr, "seed_leaderboard: cannot store a score\n");
+                    return 1;
+                }
+        }
+    return 0;
+}
