@@ -164,6 +164,8 @@ struct Performer {
         for (const Board &board : boards)
             for (const Entry &entry : board.entries)
                 answer.lastModified = std::max(answer.lastModified, entry.submitted);
+        // Never later than now: a score may be stamped before the clock was set back.
+        answer.lastModified = std::min(answer.lastModified, int64_t(std::time(nullptr)));
         if (unchanged(shown.conditions, answer.etag, answer.lastModified)) {
             answer.status = 304;
             answer.body.clear();

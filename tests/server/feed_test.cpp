@@ -119,10 +119,18 @@ TEST(Feed, HoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
     const Reply question = get(port, ask(0, 0, 1));
     EXPECT_TRUE(header(question, "Cache-Control") == "no-cache" && header(question, "ETag").empty()) << question.head;
 
-    // A new score is a new copy.
+    // A new score is a new copy; one stamped in the future (the clock set back since) dates it now.
     EXPECT_EQ(get(port, submit(0, 0, "eve", 3000)).body, "ok");
+    ASSERT_EQ(sqlite3_open(db.c_str(), &direct), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(direct, "UPDATE scores SET submitted = 4102444800 WHERE name = 'eve'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(direct);
     const Reply changed = conditional(port, "/scores.json", "If-None-Match: " + tag + "\r\n");
+    const time_t now = std::time(nullptr);
     EXPECT_EQ(changed.status, 200);
     EXPECT_NE(header(changed, "ETag"), tag);
-    EXPECT_NE(changed.body.find(R"({"place": 1, "name": "eve", "score": 3000, )"), std::string::npos);
+    EXPECT_NE(changed.body.find(R"({"place": 1, "name": "eve", "score": 3000, "result": "3000", "date": "2100-01-01", )"),
+              std::string::npos);
+    EXPECT_TRUE(header(changed, "Last-Modified") == httpDate(now) || header(changed, "Last-Modified") == httpDate(now - 1))
+        << header(changed, "Last-Modified");
 }
