@@ -245,9 +245,9 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModePlaysAndIsPulledOut) {
     EXPECT_FALSE(KWindow::isQuit());
 }
 
-// Keys move the focus; switching to full screen and back moves the pointer on the logical
-// screen though the hand never touched the mouse: the focus stays where it was. The
-// mouse really moved takes over.
+// Keys move the focus; switching to full screen and back (fifteen times) moves the pointer
+// on the logical screen though the hand never touched the mouse: the focus stays where it
+// was. The mouse really moved takes over.
 TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     KPlatform::calls.getMouseX = KPlatform::native.getMouseX;
     KPlatform::calls.getMouseY = KPlatform::native.getMouseY;
@@ -286,6 +286,13 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     ASSERT_TRUE(pointerLeaves(x, y));
     EXPECT_TRUE(focusOn(layout::MODE_ROWS[2])) << "windowed again";
     EXPECT_TRUE(tab(layout::MODE_ROWS[3]));
+    for (int trip = 2; trip <= 15; trip++)
+        for (bool full : {true, false}) {
+            const int16_t at[2] = {KInput::getMouseX(), KInput::getMouseY()};
+            KWindow::setFullScreen(full);
+            ASSERT_TRUE(pointerLeaves(at[0], at[1]));
+            EXPECT_TRUE(focusOn(layout::MODE_ROWS[3])) << "round trip " << trip << (full ? ", full screen" : "");
+        }
     warp(310, 200);
     EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
 }

@@ -193,14 +193,18 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     EXPECT_EQ(third.score, 1000u);
 }
 
-// H and N act at every press. A hint still pulsing when the game ends runs out on the
+// H and N act at every press, once however long held. A hint still pulsing when the game ends runs out on the
 // ended board as it would have in play, and its gem is drawn at its size again.
 TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
     int games = 1;
     uint32_t lastCount = 0;
     for (int g = 1; g <= 600; g++)
         on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
-    for (int i = 0; i < 3; i++) tap(10 + 30 * i, K_VK_H), tap(100 + 30 * i, K_VK_N);
+    for (int i = 0; i < 2; i++) tap(10 + 30 * i, K_VK_H), tap(100 + 30 * i, K_VK_N);
+    for (EKeyboardLayout key : {K_VK_H, K_VK_N}) {   // held for 20 frames: one press
+        on(key == K_VK_H ? 70 : 160, [key] { inputScript::setKey(key, true); });
+        on(key == K_VK_H ? 90 : 180, [key] { inputScript::setKey(key, false); });
+    }
     on(190, [&] {
         EXPECT_EQ(spies::plays(snd_hint), 3);
         EXPECT_EQ(games, 4) << "N deals a new game at each press";
