@@ -25,7 +25,8 @@ DOCUMENTS = [('man', 'packaging/brolix.6.in'),
 # How a language calls itself: the one message the build reads from each catalog.
 NAME_ID = 'English'
 # Where the help page lists the shipped languages.
-LANGUAGE_LIST = '<span class="languages"></span>'
+# po4a may wrap a line inside the tag where a language has no spaces of its own to wrap at.
+LANGUAGE_LIST = re.compile(r'<span\s+class="languages"></span>')
 DATE_LINE = re.compile(r'^"POT-Creation-Date: .*\\n"\n', re.M)
 
 
@@ -124,7 +125,7 @@ def finish_page(text, code, names):
         text = text.replace('href="%s' % page, 'href="%s' % page_name(page, code))
     items = ', '.join('<a href="%s" lang="%s">%s</a>' % (page_name('index.html', c), c.replace('_', '-'), html.escape(n))
                       for c, n in names)
-    return text.replace(LANGUAGE_LIST, '<span class="languages">%s</span>' % items)
+    return LANGUAGE_LIST.sub(lambda _: '<span class="languages">%s</span>' % items, text)
 
 
 def translated(form, master, po, code):
