@@ -2,6 +2,7 @@
 // a locked database, a crowd of players and a crash cannot make it lose.
 #include "played_game.h"
 #include "protocol.h"
+#include "replays.h"
 #include "scored_process.h"
 #include "tickets.h"
 
@@ -322,6 +323,14 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
     }
     EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"2"}) << "a refused game was stored";
+    // Past its processor bound a replay is no game the caps allow: refused for good, not "try again".
+    scored::Submission slow;
+    slow.game = {2, 1};
+    slow.score = 5;
+    slow.record = idleRecord(2, recordFrameCap(modeMillion), 1);
+    const scored::Verdict verdict = scored::verifyRecord(slow, std::chrono::nanoseconds(1));
+    EXPECT_EQ(verdict.status, 422);
+    EXPECT_NE(verdict.reason.find("takes longer than any game"), std::string::npos) << verdict.reason;
 
     EXPECT_EQ(postRecord(port, 0, 1, "ada", honest.result, honest.record, INADDR_LOOPBACK, honestTicket).body, "ok");
     EXPECT_EQ(postRecord(port, 0, 1, "eve", offline.result, offline.record).body, "ok") << "no ticket: kept, not ranked";
