@@ -373,7 +373,7 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
                 trusting.find("<b>") == std::string::npos);
 }
 
-// One address's submissions beyond its share are turned away with a time to come back;
+// One address's submissions and tickets beyond its share are turned away with a time to come back;
 // a client sending its body a byte now and then, never silent for long, is cut off at the
 // request's deadline, while the others are served.
 TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
@@ -406,6 +406,9 @@ TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
     EXPECT_TRUE(seconds >= 1 && seconds <= 60) << seconds;
     EXPECT_EQ(sendRaw(server.port(), "GET " + submit(0, 0, "elsewhere", 5) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n",
                       INADDR_LOOPBACK + 1).body, "ok") << "another address has its own share";
+    for (int i = 0; i < 9; ++i) // three times as many tickets: a player changes the game in the menu
+        EXPECT_EQ(get(server.port(), "/scoring/ticket.php?gamename=brolix0dif" + std::to_string(i % 3)).status, 200) << i;
+    EXPECT_EQ(get(server.port(), "/scoring/ticket.php?gamename=brolix0dif0").status, 429);
     EXPECT_LT(slow.get(), 40) << "a body sent a byte a second was waited for past the request's deadline";
     EXPECT_EQ(rows(db, "SELECT name FROM scores ORDER BY id"), (std::vector<std::string>{"often", "often", "often", "elsewhere"}));
 }
