@@ -133,6 +133,10 @@ public:
     }
     // Window id of a visible window with exactly this title, 0 when none.
     static unsigned long findWindow(const std::string &title) {
+        // xdotool matches names in Latin-1 alone: a title in another script is read off the window tree.
+        if (std::any_of(title.begin(), title.end(), [](char c) { return (c & 0x80) != 0; }))
+            return std::strtoul(commandOutput("xwininfo -root -tree | grep -F -m1 " + shellQuoted(" \"" + title + "\": ") +
+                                              " | awk '{print $1}'").c_str(), nullptr, 16);
         return std::strtoul(commandOutput("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null").c_str(),
                             nullptr, 10);
     }

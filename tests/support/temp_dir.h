@@ -37,6 +37,13 @@ private:
     std::string root_;
 };
 
+// One word for the shell, whatever it holds.
+inline std::string shellQuoted(const std::string &text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 inline std::string commandOutput(const std::string &command) {
     std::string out;
     if (FILE *pipe = popen(command.c_str(), "r")) {
