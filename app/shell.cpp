@@ -176,6 +176,7 @@ int runBrolix(int argc, char **argv) {
     loadEverything();
     loadHighScores();
     doMenu();
+    const bool lost = KWindow::isDisplayLost();
     shutDown();
-    return 0;
+    return lost ? 1 : 0;
 }

@@ -1,6 +1,6 @@
 // What the real game costs at each render scale under the software renderer: a
 // windowed game on a desktop where it opens at 1x (1024x768), 2x (1920x1080) and 3x
-// (3840x2160), each in an Xvfb of its own. For each: its share of a core at the menu
+// (3840x2160), and full screen there (4.5x, from the 4x art), each in an Xvfb of its own. For each: its share of a core at the menu
 // with the pointer still and moving, on a resting board and with a board falling in
 // (F1 deals a new one every second); from the press on Play to the first frame that
 // answers it and to the game's own first frame; peak resident and anonymous memory. Figures only, never judged.
@@ -41,7 +41,7 @@ bool playToFirstFrame(GameRun &run, const Pictures &p, Memory &memory) {
 }
 
 bool measure(const std::string &folder, int seconds) {
-    MeasuredGame g(folder, false);
+    MeasuredGame g(folder, std::getenv("BENCH_SCALE_FULL_SCREEN") != nullptr);
     if (!g.atMenu) return false;
     g.sayWindow("  ");
     menuStill(g.memory, seconds);
@@ -66,11 +66,16 @@ int main(int argc, char **argv) {
         return measure(arguments.folder, arguments.seconds) ? 0 : 1;
     }
     int failed = 0;
-    for (const char *desktop : {"1024x768x24", "1920x1080x24", "3840x2160x24"}) {
-        const std::string command = std::string("XVFB_SCREEN=") + desktop + " BENCH_SCALE_INSIDE=1 '" +
+    const struct {
+        const char *desktop;
+        bool fullScreen;
+    } runs[] = {{"1024x768x24", false}, {"1920x1080x24", false}, {"3840x2160x24", false}, {"3840x2160x24", true}};
+    for (const auto &[desktop, fullScreen] : runs) {
+        const std::string command = std::string("XVFB_SCREEN=") + desktop + (fullScreen ? " BENCH_SCALE_FULL_SCREEN=1" : "") +
+                                    " BENCH_SCALE_INSIDE=1 '" +
                                     BROLIX_SOURCE_DIR "/tests/tools/with_xvfb.sh' '" + argv[0] + "' " +
                                     std::to_string(arguments.seconds) + " '" + arguments.folder + "'";
-        std::printf("desktop %s, load %.2f\n", desktop, loadAverage());
+        std::printf("desktop %s%s, load %.2f\n", desktop, fullScreen ? " full screen (4x art)" : "", loadAverage());
         if (std::system(command.c_str()) != 0) {
             std::printf("  (the game did not reach its screens)\n");
             failed++;

@@ -2,7 +2,7 @@
 
 Pictures are drawn in logical pixels (the 640 x 480 screen's). Inside density(n) every
 new surface holds n x n pixels per logical pixel, with cairo's device scale doing the
-rest, so the same drawing code gives the 1x, 2x and 3x pictures; only code that works
+rest, so the same drawing code gives the picture at every density; only code that works
 on pixel arrays must multiply its coordinates, by px()."""
 import contextlib
 import struct
@@ -14,7 +14,7 @@ from PIL import Image
 
 # Every picture of the data folder is drawn at each of these; the game loads the
 # smallest at or above its render scale (the largest above them all).
-DENSITIES = (1, 2, 3)
+DENSITIES = (1, 2, 3, 4)
 
 _density = 1
 

@@ -245,9 +245,13 @@ int64_t KGraphic::textureBytes() const {
 
 bool KGraphic::loadPicture(const char *path, bool withAlpha, bool keepPixels, bool trueColor) {
     const std::string file(path);   // often makeFilePath's buffer, which finding an overlay reuses
-    const int density = KPixels::densityFor(float(renderWidth) / float(screenWidth > 0 ? screenWidth : renderWidth));
-    const std::string denser = density > 1 ? denserSibling(file.c_str(), density) : std::string();
-    if (!denser.empty() && loadFile(denser.c_str(), density, withAlpha, keepPixels, trueColor)) {
+    const int wanted = KPixels::densityFor(float(renderWidth) / float(screenWidth > 0 ? screenWidth : renderWidth));
+    for (int density = wanted; density > 1; density--) {
+        const std::string denser = denserSibling(file.c_str(), density);
+        if (denser.empty())
+            continue;
+        if (!loadFile(denser.c_str(), density, withAlpha, keepPixels, trueColor))
+            break;
         layOverlay(file, density);
         return true;
     }

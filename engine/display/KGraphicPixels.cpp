@@ -1,6 +1,7 @@
 #include "KGraphicPixels.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -183,7 +184,9 @@ bool declaredSides(const uint8_t *file, size_t size, uint32_t &width, uint32_t &
     return true;
 }
 
-int densityFor(float renderScale) { return renderScale <= 1 ? 1 : renderScale <= 2 ? 2 : 3; }
+int densityFor(float renderScale) {
+    return renderScale <= 1 ? 1 : int(std::min(std::ceil(renderScale - 1e-4f), float(kDensest)));
+}
 
 void writeHeader(uint16_t width, uint16_t height, uint8_t bytesPerPixel, uint8_t header[kHeaderSize]) {
     std::memset(header, 0, kHeaderSize);

@@ -55,7 +55,9 @@ void recordInPlace(uint8_t *rows, size_t pitch, uint16_t width, uint16_t height,
                    bool swapRedBlue, uint8_t header[kHeaderSize]);
 // The sides a BMP, PNG or JPEG file declares in its first bytes; false when it declares none there.
 bool declaredSides(const uint8_t *file, size_t size, uint32_t &width, uint32_t &height);
-// The density of art drawn at a render scale: the nearest of 1, 2, 3 at or above it.
+// The density of art wanted at a render scale: the nearest whole one at or above it, at
+// most kDensest. Pictures are looked for from there down to the densest there is.
+constexpr int kDensest = 8;
 int densityFor(float renderScale);
 // False when a BMP, PNG or JPEG file declares a side above maxSide or more pixels than the
 // largest texture holds, or an uncompressed BMP declares more rows than it holds: a few

@@ -6,10 +6,13 @@
 #include "KCatalog.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <wayland-client.h>
 #include <GL/gl.h>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cerrno>
 
 #include "KWindow_local.h"
 #include "K3D.h"
@@ -247,6 +250,7 @@ void KWindow::processEvents() {
 
 void KWindow::handleEvent(const SDL_Event &event) {
     if (event.type == SDL_QUIT) {
+        noteLostDisplay();
         setQuit(true);
     } else if (event.type == SDL_WINDOWEVENT) {
         // Closing only asks: the window stays until the KWindow is deleted.
@@ -257,6 +261,23 @@ void KWindow::handleEvent(const SDL_Event &event) {
         }
     }
 }
+
+// SDL ends a Wayland connection the compositor broke with a quit event, as if the
+// player had closed the window; the player and the exit status hear otherwise.
+void KWindow::noteLostDisplay() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!win.hwnd || !SDL_GetWindowWMInfo(win.hwnd, &info) || info.subsystem != SDL_SYSWM_WAYLAND)
+        return;
+    const int error = wl_display_get_error(info.info.wl.display);
+    if (error == 0 || win.displayLost)
+        return;
+    win.displayLost = true;
+    std::fprintf(stderr, "brolix: the Wayland compositor ended its connection with the game (%s); the game cannot go on\n",
+                 std::strerror(error));
+}
+
+bool KWindow::isDisplayLost() { return win.displayLost; }
 
 bool KWindow::isQuit() { return win.quit; }
 

@@ -31,6 +31,7 @@ public:
     static void processEvents();                  // take at most one pending event
     static void setFocusLossCall(void (*call)()); // called as a flip starts waiting for the focus; nullptr: none
     static bool isQuit();                         // true once the player closed the window or terminate ran
+    static bool isDisplayLost();                  // the display ended the game's connection (said on standard error)
     static void terminate();                      // ask the game to end (isQuit true, a quit event queued)
     static void setTitle(const char *title);      // window caption
     static void setWindowPlace(const KWindowPlace &place);   // where the next window opens when windowed
@@ -65,4 +66,5 @@ private:
     static void repaintIfDue();
     static void lowerRenderScale();                      // drawing fell behind: coarser for the rest of the session
     static void setQuit(bool quit);
+    static void noteLostDisplay();
 };

@@ -15,8 +15,15 @@ ScreenMode mode;
 
 // Full screen: a borderless window over the whole display (so it covers the screen
 // even where no window manager acts on the full-screen request), then flagged full
-// screen for the ones that do.
+// screen for the ones that do. A Wayland compositor always does, and gives the window
+// back its own size or state afterwards: sized by the game there, a maximized window
+// would no longer match and the compositor would end the connection.
 void coverDisplay(SDL_Window *window) {
+    if (videoDriverIs("wayland")) {
+        SDL_RestoreWindow(window);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &bounds) != 0)
         return;
@@ -26,16 +33,18 @@ void coverDisplay(SDL_Window *window) {
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
-// Back where it was, maximized again if it was: a compositor gives a maximized window
-// its size, and one given another size is a protocol error that ends the connection.
+// Back where it was, maximized again if it was.
 void placeWindowed(SDL_Window *window, int width, int height) {
     const Rect place = windowedPlace(width, height);
     SDL_SetWindowFullscreen(window, 0);
-    SDL_SetWindowBordered(window, SDL_TRUE);
+    if (!videoDriverIs("wayland"))
+        SDL_SetWindowBordered(window, SDL_TRUE);
     if (placing.maximized) {
         SDL_MaximizeWindow(window);
         return;
     }
+    if (videoDriverIs("wayland"))
+        return;
     SDL_SetWindowSize(window, place.width, place.height);
     SDL_SetWindowPosition(window, place.x, place.y);
     if (!SDL_WINDOWPOS_ISCENTERED(place.x))

@@ -23,7 +23,7 @@ constexpr int kTitleBarAllowance = 48;
 constexpr Uint32 kSettleMs = 2000;
 
 // The largest whole scale whose window, frame included, fits the work area; beyond
-// 3x the art is no finer and the window would leave the desktop little room.
+// 3x the window would leave the desktop little room (full screen draws finer).
 int fittingScale(const SDL_Rect &area, int frameWidth, int frameHeight, int width, int height) {
     const int fits = std::min((area.w - frameWidth) / width, (area.h - frameHeight) / height);
     return std::max(1, std::min(fits, 3));

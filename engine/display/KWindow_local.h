@@ -51,6 +51,7 @@ struct WindowLife {
     SDL_Window *hwnd = nullptr;
     SDL_GLContext openGLContext = nullptr;
     bool quit = false;
+    bool displayLost = false;            // the compositor ended the connection
     bool use3d = false;                  // ask for a depth buffer
     // Set once the game window has been in front: the foreground wait applies only
     // then, so a desktop that never hands the focus over cannot freeze the start.

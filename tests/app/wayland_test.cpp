@@ -124,4 +124,58 @@ TEST(Wayland, WithoutASeat) {
     EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
 }
 
+// Screen pixels of a region, rows top first.
+std::vector<unsigned long> screenPixels(int x, int y, int w, int h) {
+    std::vector<unsigned long> pixels;
+    XImage *image = XGetImage(x11probe::display(), DefaultRootWindow(x11probe::display()), x, y, w, h, AllPlanes, ZPixmap);
+    for (int j = 0; image && j < h; j++)
+        for (int i = 0; i < w; i++) pixels.push_back(XGetPixel(image, i, j) & 0xFFFFFF);
+    if (image) XDestroyImage(image);
+    return pixels;
+}
+
+// Windowed on weston (800x600 at (0, 0) of the X screen, a 32-pixel panel on top): maximized by
+// weston's own key (Super+Shift+M), full screen by F11 and back by F11, it stays maximized and the
+// game runs on; the driver page goes by Return. When the compositor goes, the game says so and fails,
+// and keeps its windowed size, not the maximized one.
+TEST(Wayland, MaximizedFullScreenAndBackThenTheCompositorGoes) {
+    GameFolder game;
+    Weston weston(game);
+    ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
+    game.write("data/fullscreen.stt", "\1");
+    std::vector<std::string> env = weston.clientEnv();
+    env.push_back("BROLIX_SHOW_VIDEO_DRIVER=1");
+    GameRun run(game, env);
+    run.useWindow(weston.window);
+    xdotool("windowfocus --sync " + std::to_string(weston.window));
+    const Image page = game.picture("page1.jpg");
+    const auto opened = [&] { return game.read("output.txt").find("video driver wayland") != std::string::npos; };
+    ASSERT_TRUE(waitUntil([&] { return xdotool("key Return") && waitUntil(opened, 2000); }, 60000)) << "no game window";
+    const auto fullScreen = [&] { return run.shows(page, 0, 0, 0, 0, 640, 480); };
+    // The dark title bar reaches both edges under the panel: the window is maximized.
+    const auto maximized = [&] {
+        const std::vector<unsigned long> bar = screenPixels(0, 40, 800, 1);
+        const auto dark = [](unsigned long p) { return (p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF) < 100; };
+        return dark(bar.front()) && dark(bar.back());
+    };
+    ASSERT_FALSE(maximized()) << "maximized before it was asked";
+    // Weston's own key, again until the window has the keyboard.
+    ASSERT_TRUE(waitUntil([&] { return xdotool("key super+shift+m") && waitUntil(maximized, 2000); }, 20000)) << "not maximized";
+    xdotool("key F11");
+    ASSERT_TRUE(waitUntil(fullScreen)) << "not full screen";
+    xdotool("key F11");
+    EXPECT_TRUE(waitUntil([&] { return !fullScreen() && maximized(); })) << "not maximized again";
+    ASSERT_TRUE(run.running()) << game.read("output.txt");
+
+    xdotool("key Return");   // the driver page, then the menu
+    run.useArea({0, 32 + 24, 800, 600 - 32 - 24});   // under the panel and the title bar
+    ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100)) << "no menu";
+    kill(weston.run.pid(), SIGTERM);
+    EXPECT_EQ(run.waitExit(), 1) << game.read("output.txt");
+    EXPECT_NE(game.read("output.txt").find("compositor ended its connection"), std::string::npos) << game.read("output.txt");
+    const std::string place = game.read("data/window.stt");
+    ASSERT_EQ(place.size(), 20u);
+    EXPECT_EQ(place.substr(8, 8), std::string("\x80\x02\0\0\xe0\x01\0\0", 8)) << "not the windowed size, 640 x 480";
+}
+
 }  // namespace

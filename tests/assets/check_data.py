@@ -15,7 +15,7 @@ from PIL import Image
 
 DATA, GENERATED, GENERATOR = sys.argv[1:4]
 sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
-from tool import fonts, glyphs, layout, overlays, words  # noqa: E402  the tables the game's regions and fonts come from
+from tool import fonts, glyphs, imagefile, layout, overlays, words  # noqa: E402  the tables the game's regions and fonts come from
 
 SKIN_FILES = ['menu%d.tga', 'credits%d.tga', 'ingame%d.tga', 'gameover%d.tga', 'entername%d.tga',
               'enternamer%d.bmp', 'select%d.tga', 'cursor%d.tga']
@@ -149,7 +149,7 @@ class DataFolder(unittest.TestCase):
                 self.assertEqual([n for n, h in fresh.items() if built.get(n) != h], [], 'stale or not reproducible')
 
 
-DENSER = (2, 3)
+DENSER = tuple(n for n in imagefile.DENSITIES if n > 1)
 BUDGET = 64 << 20  # the data folder as installed
 
 
@@ -184,8 +184,8 @@ def premultiplied(pixels):
 
 class DenserPictures(unittest.TestCase):
     def test_every_picture_in_its_form_with_siblings_showing_what_it_shows(self):
-        """Each 1x picture is in its form (blended TGAs carry alpha) and has a 2x and a 3x
-        sibling, PNG (JPEG for a JPEG) with alpha exactly when the 1x has it, and no sibling
+        """Each 1x picture is in its form (blended TGAs carry alpha) and has a sibling at
+        every denser density, PNG (JPEG for a JPEG) with alpha exactly when the 1x has it, and no sibling
         lacks its 1x. Each sibling averaged down to 1x matches the 1x picture in every
         16-pixel square: a region drawn or copied to the wrong place at one density stands
         out far above what finer edges and re-hinted text differ by (below 26)."""

@@ -153,8 +153,9 @@ public:
     void useWindow(unsigned long window) { window_ = window, measure(); }
 
     // Where the window is now and where the 4:3 picture lies in it, at any scale, bars around it.
-    void measure() {
-        const x11probe::Geometry g = x11probe::geometryOf(window_);
+    void measure() { useArea(x11probe::geometryOf(window_)); }
+    // A part of the screen known to be the window's inside (a compositor's window, drawn in its output).
+    void useArea(const x11probe::Geometry &g) {
         left_ = g.x, top_ = g.y, width = g.width, height = g.height;
         scale_ = std::max(1e-3, std::min(width / 640.0, height / 480.0));
         barX_ = int(std::lround((width - 640 * scale_) / 2)), barY_ = int(std::lround((height - 480 * scale_) / 2));
