@@ -41,10 +41,10 @@ bool lacksRecords(Database &db) {
 }
 
 // Takes the steps this database lacks, in one transaction that other instances starting
-// at the same moment wait for.
-bool migrate(Database &db) {
+// at the same moment wait for. Returns why it failed, or nothing.
+std::string migrate(Database &db) {
     if (!db.begin())
-        return false;
+        return db.error();
     bool ok = db.lockSchema() && db.script("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
     if (ok && db.engine() == Database::Engine::SQLite && lacksRecords(db))
         ok = db.script(kAddRecords);
@@ -54,9 +54,10 @@ bool migrate(Database &db) {
     for (size_t step = ok ? size_t(integerOf(done->rows[0][0])) : steps.size(); ok && step < steps.size(); ++step)
         ok = db.script(steps[step]) && db.run("INSERT INTO schema_version (version) VALUES (?1)", {int64_t(step + 1)});
     if (ok && db.commit())
-        return true;
+        return {};
+    const std::string error = db.error(); // before the rollback clears it
     db.rollback();
-    return false;
+    return error.empty() ? "cannot bring the schema up to date" : error;
 }
 
 // ?4: 1 ranks unverified scores too.
@@ -71,8 +72,8 @@ const char *rankedQuery(const Game &game) {
 } // namespace
 
 Store::Store(const std::string &target) : _db(Database::open(target, _error)) {
-    if (_db && !migrate(*_db))
-        _error = _db->error();
+    if (_db)
+        _error = migrate(*_db);
 }
 
 Store::~Store() = default;
