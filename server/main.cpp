@@ -1,9 +1,11 @@
 // brolix-scored: the score server. Answers the game's score questions and
 // submissions and shows the leaderboard. SIGTERM or SIGINT stops it cleanly.
-#include "replays.h"
+#include "replay_workers.h"
 #include "service.h"
 #include "store.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -23,15 +26,21 @@ struct Options {
     int port = 8080;
     std::string db = "brolix-scores.db";
     bool trustUnverified = false;
+    unsigned replayWorkers = 0; // 0: one per core
     bool help = false;
 };
 
 const char *const kUsage =
-    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE] [--trust-unverified]\n"
+    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE|URI] [--replay-workers N]\n"
+    "                     [--trust-unverified]\n"
     "Runs the Brolix score server and its leaderboard page.\n"
     "  --bind ADDRESS  address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE       SQLite database file, created when missing (default brolix-scores.db)\n"
+    "  --db postgresql://USER@HOST/DATABASE\n"
+    "                  a PostgreSQL database (a libpq URI), which several servers may share\n"
+    "  --replay-workers N  processes replaying records side by side (default: one per\n"
+    "                  processor core of this machine, %u here; 1 to %u)\n"
     "  --trust-unverified  rank scores sent without a game record too (default: only\n"
     "                  scores whose record replays to them are ranked)\n"
     "  --help          show this text\n"
@@ -39,7 +48,8 @@ const char *const kUsage =
     "Limits: only GET is answered (405 otherwise), but for the POST of a game record\n"
     "to " "/scoring/scorerecord.php; a request with any other body is refused unread (413);\n"
     "a record at most %zu bytes (413), lasting at most %u, %u and %u frames in the three\n"
-    "modes (413), replayed within %lld ms of processor time (503); at most %zu records\n"
+    "modes (413), replayed within %lld ms of processor time (503) and %zu MiB of memory\n"
+    "by a worker process of its own; at most %zu records\n"
     "wait for a replay, more get 503 with Retry-After at once; a damaged record or one\n"
     "of another version gets 400, one that does not replay to its score 422.\n"
     "Request line and headers at most %zu bytes (414, 431); a connection\n"
@@ -47,19 +57,31 @@ const char *const kUsage =
     "a request the database cannot serve within %lld s gets 503. Refusals and failures\n"
     "go to standard error, at most %d lines a minute.\n";
 
+const unsigned kMostReplayWorkers = 256;
+
+// The cores this process may run on, which a container or taskset may make fewer than the machine's.
+unsigned coreCount() {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) != 0)
+        return 1;
+    return unsigned(std::max(1, CPU_COUNT(&cores)));
+}
+
 void printUsage(FILE *to) {
-    std::fprintf(to, kUsage, scored::kRecordBytes, scored::kRecordFrames[0], scored::kRecordFrames[1],
-                 scored::kRecordFrames[2], (long long)scored::kReplayTime.count(), scored::kReplayQueue,
+    std::fprintf(to, kUsage, coreCount(), kMostReplayWorkers, scored::kRecordBytes, scored::kRecordFrames[0],
+                 scored::kRecordFrames[1], scored::kRecordFrames[2], (long long)scored::kReplayTime.count(),
+                 scored::kWorkerMemoryBytes >> 20, scored::kReplayQueue,
                  scored::kRequestBytes, scored::kReadTimeoutSeconds, scored::kConnectionsPerAddress,
                  scored::kConnections, (long long)scored::kStorePatience.count(), scored::kLogLinesPerMinute);
 }
 
-bool parsePort(const char *text, int &port) {
+bool parseNumber(const char *text, long least, long most, long &number) {
     char *end = nullptr;
+    errno = 0;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != 0 || value < 0 || value > 65535)
+    if (end == text || *end != 0 || errno != 0 || value < least || value > most)
         return false;
-    port = int(value);
+    number = value;
     return true;
 }
 
@@ -77,10 +99,20 @@ bool parseOptions(int argc, char **argv, Options &options) {
         } else if (arg == "--db" && hasValue) {
             options.db = argv[++i];
         } else if (arg == "--port" && hasValue) {
-            if (!parsePort(argv[++i], options.port)) {
+            long port = 0;
+            if (!parseNumber(argv[++i], 0, 65535, port)) {
                 std::fprintf(stderr, "brolix-scored: bad port: %s\n", argv[i]);
                 return false;
             }
+            options.port = int(port);
+        } else if (arg == "--replay-workers" && hasValue) {
+            long workers = 0;
+            if (!parseNumber(argv[++i], 1, kMostReplayWorkers, workers)) {
+                std::fprintf(stderr, "brolix-scored: --replay-workers takes 1 to %u: %s\n", kMostReplayWorkers,
+                             argv[i]);
+                return false;
+            }
+            options.replayWorkers = unsigned(workers);
         } else {
             std::fprintf(stderr, "brolix-scored: unknown option or missing value: %s\n", arg.c_str());
             printUsage(stderr);
@@ -135,6 +167,8 @@ void raiseFileLimit() {
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && std::string(argv[1]) == "--replay-worker")
+        return scored::serveReplays(STDIN_FILENO, STDOUT_FILENO);
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;
@@ -166,9 +200,10 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "brolix-scored: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
         return 1;
     }
-    scored::Service service(store);
+    scored::Service service(store, {options.replayWorkers ? options.replayWorkers : coreCount(), "/proc/self/exe"});
     if (!service.start(listener, ipv6)) {
-        std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d\n", options.bind.c_str(), port);
+        std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d or start its replay workers\n",
+                     options.bind.c_str(), port);
         close(listener);
         return 1;
     }

@@ -33,13 +33,17 @@ Verdict verifyRecord(const Submission &claim, std::chrono::nanoseconds processor
     const std::chrono::nanoseconds deadline = threadTime() + processorTime;
     const ReplayResult result = replayRecord(record, [&] { return threadTime() < deadline; }, kFramesPerLook);
     if (result.stopped)
-        return {503, "the replay took too long, try again later"};
+        return replayTooLong();
     if (!result.gameOver)
         return {422, "the record does not reach the end of its game"};
     if (result.realScore != claim.score)
         return {422, "the record replays to " + std::to_string(result.realScore) + ", not " +
                          std::to_string(claim.score)};
     return {};
+}
+
+Verdict replayTooLong() {
+    return {503, "the replay took too long, try again later"};
 }
 
 } // namespace scored

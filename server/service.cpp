@@ -1,6 +1,6 @@
 #include "service.h"
 
-#include "replays.h"
+#include "replay_workers.h"
 #include "routes.h"
 
 #include <microhttpd.h>
@@ -82,7 +82,10 @@ public:
     explicit JobQueue(size_t bound = SIZE_MAX) : _bound(bound) {}
     ~JobQueue() { stop(); }
 
-    void serveWith(std::function<void()> worker) { _thread = std::thread(std::move(worker)); }
+    void serveWith(std::function<void()> worker, unsigned threads = 1) {
+        for (unsigned i = 0; i < threads; ++i)
+            _threads.emplace_back(worker);
+    }
 
     // Queues the job, suspending its connection unless it already is.
     bool push(Job *job, bool suspend) {
@@ -95,15 +98,16 @@ public:
         _wake.notify_one();
         return true;
     }
-    // Takes no more, and waits for the worker to finish.
+    // Takes no more, and waits for the workers to finish.
     void stop() {
         {
             std::lock_guard<std::mutex> hold(_lock);
             _stopping = true;
-            _wake.notify_one();
+            _wake.notify_all();
         }
-        if (_thread.joinable())
-            _thread.join();
+        for (std::thread &thread : _threads)
+            if (thread.joinable())
+                thread.join();
     }
     // Waits for jobs and takes them all, or the first; none once stopping with none left.
     std::deque<Job *> pop(bool all, bool &stopping) {
@@ -126,7 +130,7 @@ private:
     std::condition_variable _wake;
     std::deque<Job *> _jobs;
     bool _stopping = false;
-    std::thread _thread;
+    std::vector<std::thread> _threads;
 };
 
 // The store's one thread. A job that has waited past its deadline is answered 503
@@ -180,27 +184,43 @@ private:
     JobQueue _queue;
 };
 
-// The replays' one thread (the rules keep their game in globals), apart from the store's
-// and the network's: a queue of long records delays only other records. A verified
-// claim goes on to the store as a submission.
-class ReplayWorker {
+// The replays' threads, one per worker process, apart from the store's and the network's:
+// a queue of long records delays only other records. A verified claim goes on to the store
+// as a submission.
+class ReplayWorkers {
 public:
-    explicit ReplayWorker(StoreWorker &store) : _store(store) { _queue.serveWith([this] { run(); }); }
-    ~ReplayWorker() { stop(); }
+    ReplayWorkers(StoreWorker &store, const ServiceOptions &options) : _store(store) {
+        for (unsigned i = 0; i < options.replayWorkers; ++i)
+            _processes.push_back(std::make_unique<ReplayProcess>(options.replayProgram));
+    }
+    ~ReplayWorkers() { stop(); }
 
+    // Starts every worker process; false when one cannot be started.
+    bool start() {
+        for (const auto &process : _processes)
+            if (!process->start())
+                return false;
+        for (const auto &process : _processes)
+            _queue.serveWith([this, worker = process.get()] { run(*worker); });
+        return true;
+    }
     // Suspends the job's connection and queues it; false when the queue is full or stopping.
     bool take(Job *job) { return _queue.push(job, true); }
-    void stop() { _queue.stop(); } // finishes the replay in hand; the records waiting are turned away
+    void stop() { // finishes the replays in hand; the records waiting are turned away
+        _queue.stop();
+        for (const auto &process : _processes)
+            process->stop();
+    }
 
 private:
-    void run() {
+    void run(ReplayProcess &process) {
         for (;;) {
             bool stopping;
             const std::deque<Job *> next = _queue.pop(false, stopping);
             if (next.empty())
                 return;
             Job *job = next.front();
-            if (!stopping && verify(job) && _store.take(job, false))
+            if (!stopping && verify(process, job) && _store.take(job, false))
                 continue; // the store resumes it
             if (stopping || job->answer.status == 200)
                 job->answer = refusal(503, "the score server is stopping");
@@ -209,10 +229,10 @@ private:
     }
 
     // True when the claim is verified and now a submission for the store.
-    static bool verify(Job *job) {
+    static bool verify(ReplayProcess &process, Job *job) {
         Submission claim = std::get<RecordClaim>(job->work).submission;
         claim.record = std::move(job->body);
-        const Verdict verdict = verifyRecord(claim);
+        const Verdict verdict = process.verify(claim);
         if (verdict.status != 200) {
             job->answer = refusal(verdict.status, verdict.reason);
             if (verdict.status == 503)
@@ -226,6 +246,7 @@ private:
     }
 
     StoreWorker &_store;
+    std::vector<std::unique_ptr<ReplayProcess>> _processes;
     JobQueue _queue{kReplayQueue};
 };
 
@@ -263,10 +284,10 @@ Request requestOf(MHD_Connection *connection, const char *method, const char *pa
 } // namespace
 
 struct ServiceState {
-    explicit ServiceState(Store &store) : worker(store), replays(worker) {}
+    ServiceState(Store &store, const ServiceOptions &options) : worker(store), replays(worker, options) {}
     Log log;
     StoreWorker worker;
-    ReplayWorker replays;
+    ReplayWorkers replays;
     MHD_Daemon *daemon = nullptr;
     std::atomic<int> unfinished{0}; // requests past their headers whose answer is not yet sent
 };
@@ -371,7 +392,8 @@ void onLibraryMessage(void *cls, const char *format, va_list args) {
 
 } // namespace
 
-Service::Service(Store &store) : _state(std::make_unique<ServiceState>(store)) {}
+Service::Service(Store &store, const ServiceOptions &options)
+    : _state(std::make_unique<ServiceState>(store, options)) {}
 
 Service::~Service() {
     stop();
@@ -381,6 +403,8 @@ bool Service::start(int listenSocket, bool ipv6) {
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
                            MHD_USE_ERROR_LOG | (ipv6 ? MHD_USE_IPv6 : 0);
     ServiceState *state = _state.get();
+    if (!state->replays.start())
+        return false;
     state->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, onRequest, state,
         MHD_OPTION_EXTERNAL_LOGGER, onLibraryMessage, state,

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace scored {
 
@@ -20,14 +21,20 @@ constexpr size_t kRequestBytes = 8192;            // request line and headers, p
 constexpr std::chrono::seconds kStorePatience{1};  // a request the store cannot serve by then gets 503
 constexpr int kLogLinesPerMinute = 60;             // refusals and failures shown on standard error
 
+struct ServiceOptions {
+    unsigned replayWorkers = 1;                   // processes replaying records side by side
+    std::string replayProgram = "/proc/self/exe"; // run with --replay-worker
+};
+
 class Service {
 public:
-    explicit Service(Store &store);
+    Service(Store &store, const ServiceOptions &options);
     ~Service();                                    // stop()
     Service(const Service &) = delete;
     Service &operator=(const Service &) = delete;
 
-    // Serves on a bound, listening socket (which it then owns); false when it cannot.
+    // Starts the replay workers and serves on a bound, listening socket (which it then owns);
+    // false when it cannot.
     bool start(int listenSocket, bool ipv6);
     void stop();                                   // finishes the store's work, closes every connection
 
