@@ -1,0 +1,88 @@
+// Several brolix-scored instances on one PostgreSQL database, as behind a load balancer:
+// what one is told, the other knows; the page is the same from each; and when one is
+// killed in the middle of a flood the other goes on, and nothing acknowledged is lost.
+#include "played_game.h"
+#include "scored_process.h"
+#include "test_databases.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <thread>
+
+namespace {
+
+class Cluster : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Both start at once: the schema is taken on by one of them.
+        auto first = std::async(std::launch::async, [this] { return std::make_unique<ScoredProcess>(db, 0, trust); });
+        b = std::make_unique<ScoredProcess>(db, 0, trust);
+        a = first.get();
+        ASSERT_TRUE(a->ok() && b->ok()) << "an instance did not start";
+    }
+
+    TempDir dir{"cluster"};
+    const std::string db = freshDatabase(Engine::PostgreSQL, dir);
+    const std::vector<std::string> trust{"--trust-unverified", "--replay-workers", "1"};
+    std::unique_ptr<ScoredProcess> a, b;
+};
+
+TEST_F(Cluster, TwoInstancesAnswerAsOne) {
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(get((i % 2 ? a : b)->port(), submit(0, 0, "p" + std::string(1, char('a' + i)), 100 * i)).body, "ok");
+    EXPECT_EQ(get(a->port(), ask(0, 0, 200)).body + get(b->port(), ask(0, 0, 200)).body, "nono");
+    EXPECT_EQ(get(a->port(), ask(0, 0, 201)).body + get(b->port(), ask(0, 0, 201)).body, "yesyes");
+
+    PlayedGame game(modeFiveMinutes, 2, 11, 3);
+    while (!gameOver)
+        if (!game.exchange())
+            game.frame();
+    const Reply verified = postRecord(b->port(), 1, 2, "ada", _realScore, writeRecord(gameRecord));
+    EXPECT_EQ(verified.body, "ok");
+    const std::string page = get(a->port(), "/").body;
+    EXPECT_NE(page.find("<td>ada</td>"), std::string::npos) << "a verified score stored by one, shown by the other";
+    EXPECT_NE(page.find("<td>pl</td>"), std::string::npos);
+    EXPECT_EQ(page, get(b->port(), "/").body);
+    const std::string id = column(db, "SELECT id FROM scores WHERE name = 'ada'").at(0);
+    EXPECT_EQ(get(a->port(), "/scoring/record.php?id=" + id).body, writeRecord(gameRecord));
+}
+
+// Eight players, half on each instance. One instance is killed with SIGKILL during the
+// load; its players go on with the other from their last acknowledged result.
+TEST_F(Cluster, KillingOneInstanceInAFloodLosesNothingAcknowledged) {
+    const int players = 8, each = 400;
+    std::atomic<int> acknowledged{0}, refusedByTheSurvivor{0};
+    std::vector<std::future<void>> running;
+    for (int p = 0; p < players; ++p)
+        running.push_back(std::async(std::launch::async, [&, p] {
+            int port = (p % 2 ? a : b)->port();
+            for (int next = 0; next < each;) {
+                if (get(port, submit(1, p % 3, "player", p * each + next)).body == "ok") {
+                    ++next, ++acknowledged;
+                } else if (port == a->port()) {
+                    port = b->port(); // the balancer takes the dead instance out
+                } else {
+                    ++refusedByTheSurvivor;
+                    return;
+                }
+            }
+        }));
+    for (int i = 0; i < 3000 && acknowledged < 800; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    a->kill9();
+    EXPECT_LT(acknowledged.load(), players * each * 3 / 4) << "the kill came during the load";
+    running.clear(); // waits for every player
+    EXPECT_EQ(refusedByTheSurvivor.load(), 0);
+    EXPECT_EQ(acknowledged.load(), players * each);
+    EXPECT_EQ(get(b->port(), "/").status, 200);
+    // Every acknowledged score once; besides, at most the one each of the killed instance's
+    // players had sent when it died, stored but not acknowledged, and then sent again.
+    const std::vector<std::string> counts = column(
+        db, "SELECT format('%s %s %s', count(DISTINCT score), count(*) <= " + std::to_string(players * each + players / 2) +
+                ", max(score)) FROM scores");
+    EXPECT_EQ(counts, std::vector<std::string>{std::to_string(players * each) + " t " + std::to_string(players * each - 1)});
+}
+
+} // namespace
