@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -113,6 +114,7 @@ void allowProcessorTime(std::chrono::milliseconds allowance) {
 } // namespace
 
 int serveReplays(int in, int out) {
+    prctl(PR_SET_NAME, "brolix-replay"); // told apart from the server in ps and top
     limitWorker();
     if (!writeAll(out, kHello))
         return 0;
