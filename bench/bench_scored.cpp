@@ -9,7 +9,7 @@
 // leaderboard is asked for, printing the 503s and the leaderboard's latencies.
 // Scale: verified submissions per second and the leaderboard's latency meanwhile, with 1
 // and 2 replay workers on SQLite, and with one and two instances on one PostgreSQL
-// database (run under tests/tools/with_postgresql.sh for those).
+// database (run under scripts/with_postgresql.sh for those).
 // Usage: bench_scored [seconds] [clients]
 //        bench_scored --hostile
 //        bench_scored --records

@@ -120,21 +120,4 @@ TEST(PostgresStore, ALostConnectionIsTakenUpAgainAndABadAddressIsReported) {
     EXPECT_NE(Store("postgresql://brolix@127.0.0.1:1/brolix").error(), "");
 }
 
-TEST(SqliteStore, AFileOfAServerFromBeforeRecordsKeepsItsScoresAsUnverified) {
-    TempDir dir{"store"};
-    const std::string target = dir.path("old.db");
-    std::string error;
-    ASSERT_TRUE(scored::Database::open(target, error)->script(
-        "CREATE TABLE scores (id INTEGER PRIMARY KEY, gamename TEXT NOT NULL, name TEXT NOT NULL,"
-        " score INTEGER NOT NULL, computer TEXT NOT NULL, submitted INTEGER NOT NULL);"
-        "INSERT INTO scores VALUES (1, 'brolix0dif0', 'old', 99, 'M', 5)"));
-    Store store(target);
-    ASSERT_EQ(store.error(), "");
-    EXPECT_TRUE(store.top(Game{0, 0})->empty());
-    store.rankUnverified(true);
-    EXPECT_EQ(store.top(Game{0, 0})->at(0).name, "old");
-    EXPECT_TRUE(store.add({verified(Game{0, 0}, "new", 100, "r")}, 6));
-    EXPECT_EQ(Store(dir.path("no/such/folder.db")).error().empty(), false);
-}
-
 } // namespace

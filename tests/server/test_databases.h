@@ -1,6 +1,6 @@
 #pragma once
 // Test support: an empty score database of either engine for each test. PostgreSQL
-// databases live on the throwaway cluster of tests/tools/with_postgresql.sh, which names
+// databases live on the throwaway cluster of scripts/with_postgresql.sh, which names
 // it in BROLIX_TEST_PG; each test creates its own database there.
 #include "database.h"
 #include "temp_dir.h"
@@ -27,7 +27,7 @@ inline std::string freshDatabase(Engine engine, const TempDir &dir) {
     const char *cluster = std::getenv("BROLIX_TEST_PG");
     if (!cluster || !*cluster)
         throw std::runtime_error("BROLIX_TEST_PG is not set: run this test through ctest "
-                                 "(tests/tools/with_postgresql.sh starts the cluster)");
+                                 "(scripts/with_postgresql.sh starts the cluster)");
     std::string error;
     const std::unique_ptr<scored::Database> admin = scored::Database::open(cluster, error);
     if (!admin || !admin->script("CREATE DATABASE " + name))
