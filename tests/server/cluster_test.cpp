@@ -8,10 +8,30 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <thread>
 
 namespace {
+
+// The replay workers a server has started.
+std::vector<pid_t> workersOf(pid_t server) {
+    std::vector<pid_t> workers;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(server) + "/task")) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t child; children >> child;)
+            workers.push_back(child);
+    }
+    return workers;
+}
+
+// Neither running nor waiting to be reaped by whoever inherited it.
+bool gone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    return text.empty() || text.find(") Z ") != std::string::npos;
+}
 
 class Cluster : public ::testing::Test {
 protected:
@@ -71,12 +91,17 @@ TEST_F(Cluster, KillingOneInstanceInAFloodLosesNothingAcknowledged) {
         }));
     for (int i = 0; i < 3000 && acknowledged < 800; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::vector<pid_t> orphans = workersOf(a->pid());
     a->kill9();
     EXPECT_LT(acknowledged.load(), players * each * 3 / 4) << "the kill came during the load";
     running.clear(); // waits for every player
     EXPECT_EQ(refusedByTheSurvivor.load(), 0);
     EXPECT_EQ(acknowledged.load(), players * each);
     EXPECT_EQ(get(b->port(), "/").status, 200);
+    ASSERT_EQ(orphans.size(), 1u);
+    for (int i = 0; i < 1000 && !gone(orphans[0]); ++i) // its worker sees the server's end close
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(gone(orphans[0])) << "a killed server's replay worker outlived it";
     // Every acknowledged score once; besides, at most the one each of the killed instance's
     // players had sent when it died, stored but not acknowledged, and then sent again.
     const std::vector<std::string> counts = column(
