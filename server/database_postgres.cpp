@@ -98,7 +98,13 @@ private:
         return rows;
     }
 
+    // At most one try a second: while the database is unreachable, requests get their 503
+    // at once instead of each waiting out a connection attempt.
     bool reconnect() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - _lastTry < std::chrono::seconds(1))
+            return false;
+        _lastTry = now;
         PQreset(_connection);
         if (PQstatus(_connection) != CONNECTION_OK)
             return false;
@@ -166,6 +172,7 @@ private:
     PGconn *_connection;
     bool _inTransaction = false;
     std::chrono::milliseconds _patience{};
+    std::chrono::steady_clock::time_point _lastTry;
 };
 
 } // namespace
@@ -175,7 +182,7 @@ std::unique_ptr<Database> openPostgres(const std::string &uri, std::string &erro
     // on within seconds instead of the system's TCP time-out of many minutes.
     const char *keys[] = {"connect_timeout", "keepalives_idle", "keepalives_interval", "keepalives_count",
                           "tcp_user_timeout", "application_name", "dbname", nullptr};
-    const char *values[] = {"10", "10", "3", "3", "15000", "brolix-scored", uri.c_str(), nullptr};
+    const char *values[] = {"3", "10", "3", "3", "15000", "brolix-scored", uri.c_str(), nullptr};
     PGconn *connection = PQconnectdbParams(keys, values, 1);
     if (!connection) {
         error = "out of memory";
