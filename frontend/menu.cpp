@@ -9,6 +9,7 @@
 #include "gemsets.h"
 #include "highscores.h"
 #include "makers.h"
+#include "online.h"
 #include "pictures.h"
 #include "prefs.h"
 #include "sounds.h"
@@ -172,6 +173,7 @@ void doMenu() {
         drawMenuScreen();
         if (KInput::isPressed(K_VK_ESCAPE) && !menuFocusBack()) break;
         const int32_t action = doUserInput();
+        fetchTicketAhead(prefs.gameMode, prefs.difficulty); // the seed of the game PLAY would start
         if (action == actionPlay) {
             freeMenuGraphics();
             doTheGame(prefs.gameMode);

@@ -5,6 +5,7 @@
 #include "gemsets.h"
 #include "highscores.h"
 #include "journal.h"
+#include "online.h"
 #include "prefs.h"
 #include "pictures.h"
 #include "sounds.h"
@@ -46,10 +47,15 @@ static void loadMarks() {
 }
 
 // The one place a new game's seed is chosen (PLAY, F1, the new-game button; a resumed
-// game keeps its own). Tests deal a known board with BROLIX_TEST_SEED=n in the environment.
-static uint32_t sessionSeed() {
-    const char *seed = std::getenv("BROLIX_TEST_SEED");
-    return seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : KMiscTools::getTheTicks();
+// game keeps its own): the server's, from a ticket fetched ahead, else the machine's.
+// The next game's ticket is fetched meanwhile. Tests deal a known board with
+// BROLIX_TEST_SEED=n in the environment.
+static uint32_t sessionSeed(long gameMode, int32_t difficulty) {
+    uint32_t seed = KMiscTools::getTheTicks();
+    takeTicket(gameMode, difficulty, seed);
+    fetchTicketAhead(gameMode, difficulty);
+    const char *test = std::getenv("BROLIX_TEST_SEED");
+    return test ? uint32_t(std::strtoul(test, nullptr, 10)) : seed;
 }
 
 void loadSession(long gameMode) {
@@ -70,14 +76,14 @@ void loadSession(long gameMode) {
 // A game the program did not live to end goes on.
 static void startSession(long gameMode) {
     loadSession(gameMode);
-    if (!resumeJournal(gameMode, prefs.difficulty)) startGame(gameMode, prefs.difficulty, sessionSeed());
+    if (!resumeJournal(gameMode, prefs.difficulty)) startGame(gameMode, prefs.difficulty, sessionSeed(gameMode, prefs.difficulty));
     KWindow::setFocusLossCall(flushJournal);
 }
 
 // F1 and the new-game button end a game; the next is a record and a journal of its own.
 static void startNextGame() {
     closeJournal(false);
-    startGame(_gameMode, gameDifficulty, sessionSeed());
+    startGame(_gameMode, gameDifficulty, sessionSeed(_gameMode, gameDifficulty));
 }
 
 // The gem set stays loaded for the menu and the next game.

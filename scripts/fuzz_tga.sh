@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the TGA reader and the decoder's size guard (target tga), or the game record
-# reader and replay (target record), with libFuzzer for a bounded time.
-# Not part of the test suite. Usage: scripts/fuzz_tga.sh [seconds, default 60] [tga|record]
+# Fuzzes the TGA reader and the decoder's size guard (target tga), the game record
+# reader and replay (target record), or the seed ticket's parser and the score server's
+# check of a ticket (target ticket), with libFuzzer for a bounded time.
+# Not part of the test suite. Usage: scripts/fuzz_tga.sh [seconds, default 60] [tga|record|ticket]
 # Installs clang and libclang-rt-14-dev (Debian) when missing. Findings land in build-fuzz/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -23,6 +24,15 @@ if [ "$target" = record ]; then
         >"$out/record_corpus/seed.rec"
     cd "$out"
     exec ./record_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 record_corpus
+fi
+if [ "$target" = ticket ]; then
+    mkdir -p "$out/ticket_corpus"
+    clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root/game/rules" \
+        -I "$root/server" "$root/game/rules/protocol.cpp" "$root/server/tickets.cpp" "$root/server/requests.cpp" \
+        "$root/tests/fuzz/ticket_fuzz.cpp" -lnettle -o "$out/ticket_fuzz"
+    printf 'brolix0dif1.4242.1800000000.%064d' 0 >"$out/ticket_corpus/seed.ticket"
+    cd "$out"
+    exec ./ticket_fuzz -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 ticket_corpus
 fi
 mkdir -p "$out/corpus"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \

@@ -16,7 +16,8 @@ namespace scored {
 struct Bytes {
     std::string data;   // stored as a BLOB or bytea; empty is stored as NULL
 };
-using Value = std::variant<int64_t, std::string, Bytes>;
+struct Null {};
+using Value = std::variant<int64_t, std::string, Bytes, Null>;
 
 // A statement's rows, each column as text (integers in decimal, blobs as their bytes, NULL
 // as empty), and how many rows it inserted, changed or deleted.

@@ -120,7 +120,7 @@ private:
 
     static bool isNull(const Value &value) {
         const Bytes *bytes = std::get_if<Bytes>(&value);
-        return bytes && bytes->data.empty();
+        return std::holds_alternative<Null>(value) || (bytes && bytes->data.empty());
     }
 
     static void addParameter(const Value &value, std::vector<Oid> &types, std::vector<std::string> &texts,
@@ -133,10 +133,14 @@ private:
             types.push_back(0); // the column decides
             texts.push_back(*text);
             formats.push_back(0);
-        } else {
+        } else if (const Bytes *bytes = std::get_if<Bytes>(&value)) {
             types.push_back(kBytea);
-            texts.push_back(std::get<Bytes>(value).data);
+            texts.push_back(bytes->data);
             formats.push_back(1); // raw bytes, no escaping
+        } else {
+            types.push_back(0);
+            texts.emplace_back();
+            formats.push_back(0);
         }
         lengths.push_back(int(texts.back().size()));
     }

@@ -72,10 +72,10 @@ private:
             sqlite3_bind_int64(statement, index, *number);
         else if (const std::string *text = std::get_if<std::string>(&value))
             sqlite3_bind_text(statement, index, text->data(), int(text->size()), SQLITE_TRANSIENT);
-        else if (const Bytes &bytes = std::get<Bytes>(value); bytes.data.empty())
-            sqlite3_bind_null(statement, index);
+        else if (const Bytes *bytes = std::get_if<Bytes>(&value); bytes && !bytes->data.empty())
+            sqlite3_bind_blob(statement, index, bytes->data.data(), int(bytes->data.size()), SQLITE_TRANSIENT);
         else
-            sqlite3_bind_blob(statement, index, bytes.data.data(), int(bytes.data.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_null(statement, index);
     }
 
     static std::vector<std::string> row(sqlite3_stmt *statement) {

@@ -4,6 +4,8 @@
 #include "service.h"
 #include "store.h"
 
+#include "protocol.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -26,38 +28,43 @@ struct Options {
     int port = 8080;
     std::string db = "brolix-scores.db";
     bool trustUnverified = false;
+    unsigned submissionsPerMinute = scored::kSubmissionsPerMinute;
     unsigned replayWorkers = 0; // 0: one per core
     bool help = false;
 };
 
 const char *const kUsage =
-    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE|URI] [--replay-workers N]\n"
-    "                     [--trust-unverified]\n"
+    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE|URI] [--trust-unverified]\n"
+    "                     [--submissions-per-minute N] [--replay-workers N]\n"
     "Runs the Brolix score server and its leaderboard page.\n"
     "  --bind ADDRESS  address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE       SQLite database file, created when missing (default brolix-scores.db)\n"
     "  --db postgresql://USER@HOST/DATABASE\n"
     "                  a PostgreSQL database (a libpq URI), which several servers may share\n"
+    "  --trust-unverified  rank every score, with a record or not, ticket or not (default:\n"
+    "                  only scores whose record replays to them from a seed ticket of ours)\n"
+    "  --submissions-per-minute N  from one address at most (default %u; 0: no limit);\n"
+    "                  more get 429 with Retry-After\n"
     "  --replay-workers N  processes replaying records side by side (default: one per\n"
     "                  processor core of this machine, %u here; 1 to %u)\n"
-    "  --trust-unverified  rank scores sent without a game record too (default: only\n"
-    "                  scores whose record replays to them are ranked)\n"
     "  --help          show this text\n"
     "The address actually used is printed as the first line on standard output.\n"
     "Limits: only GET is answered (405 otherwise), but for the POST of a game record\n"
-    "to " "/scoring/scorerecord.php; a request with any other body is refused unread (413);\n"
+    "to %s; a request with any other body is refused unread (413);\n"
     "a record at most %zu bytes (413), lasting at most %u, %u and %u frames in the three\n"
-    "modes (413), replayed within %lld ms of processor time (503) and %zu MiB of memory\n"
+    "modes (400), replayed within %lld ms of processor time (422) and %zu MiB of memory\n"
     "by a worker process of its own; at most %zu records\n"
-    "wait for a replay, more get 503 with Retry-After at once; a damaged record or one\n"
-    "of another version gets 400, one that does not replay to its score 422.\n"
-    "Request line and headers at most %zu bytes (414, 431); a connection\n"
-    "silent for %u s is closed; at most %u connections per address and %u in all;\n"
-    "a request the database cannot serve within %lld s gets 503. Refusals and failures\n"
-    "go to standard error, at most %d lines a minute.\n";
+    "wait for a replay, more get 503 with Retry-After at once; a damaged record, one\n"
+    "of another version or two framing headers get 400, one that does not replay to\n"
+    "its score or is not the one its game writes 422, a bad ticket 403, a game or\n"
+    "ticket ranked before 409. Request line and headers at most %zu bytes (414, 431);\n"
+    "a connection silent for %u s is closed, and so is a request not in within %lld s\n"
+    "plus its body at %zu bytes a second; at most %u connections per address and %u in\n"
+    "all; a request the database cannot serve within %lld s gets 503. Refusals and\n"
+    "failures go to standard error, at most %d lines a minute.\n";
 
-const unsigned kMostReplayWorkers = 256;
+const long kMostReplayWorkers = 256;
 
 // The cores this process may run on, which a container or taskset may make fewer than the machine's.
 unsigned coreCount() {
@@ -68,11 +75,13 @@ unsigned coreCount() {
 }
 
 void printUsage(FILE *to) {
-    std::fprintf(to, kUsage, coreCount(), kMostReplayWorkers, scored::kRecordBytes, scored::kRecordFrames[0],
-                 scored::kRecordFrames[1], scored::kRecordFrames[2], (long long)scored::kReplayTime.count(),
-                 scored::kWorkerMemoryBytes >> 20, scored::kReplayQueue,
-                 scored::kRequestBytes, scored::kReadTimeoutSeconds, scored::kConnectionsPerAddress,
-                 scored::kConnections, (long long)scored::kStorePatience.count(), scored::kLogLinesPerMinute);
+    std::fprintf(to, kUsage, scored::kSubmissionsPerMinute, coreCount(), unsigned(kMostReplayWorkers),
+                 protocol::recordPath, recordByteCap, recordFrameCap(modeSixtySeconds),
+                 recordFrameCap(modeFiveMinutes), recordFrameCap(modeMillion), (long long)scored::kReplayTime.count(),
+                 scored::kWorkerMemoryBytes >> 20, scored::kReplayQueue, scored::kRequestBytes,
+                 scored::kReadTimeoutSeconds, (long long)scored::kRequestSeconds.count(), scored::kLeastBytesPerSecond,
+                 scored::kConnectionsPerAddress, scored::kConnections, (long long)scored::kStorePatience.count(),
+                 scored::kLogLinesPerMinute);
 }
 
 bool parseNumber(const char *text, long least, long most, long &number) {
@@ -98,21 +107,20 @@ bool parseOptions(int argc, char **argv, Options &options) {
             options.bind = argv[++i];
         } else if (arg == "--db" && hasValue) {
             options.db = argv[++i];
-        } else if (arg == "--port" && hasValue) {
-            long port = 0;
-            if (!parseNumber(argv[++i], 0, 65535, port)) {
-                std::fprintf(stderr, "brolix-scored: bad port: %s\n", argv[i]);
+        } else if ((arg == "--port" || arg == "--submissions-per-minute" || arg == "--replay-workers") && hasValue) {
+            long value = 0;
+            const bool workers = arg == "--replay-workers";
+            if (!parseNumber(argv[++i], workers ? 1 : 0, arg == "--port" ? 65535 : workers ? kMostReplayWorkers : 1000000,
+                             value)) {
+                std::fprintf(stderr, "brolix-scored: bad %s: %s\n", arg.c_str() + 2, argv[i]);
                 return false;
             }
-            options.port = int(port);
-        } else if (arg == "--replay-workers" && hasValue) {
-            long workers = 0;
-            if (!parseNumber(argv[++i], 1, kMostReplayWorkers, workers)) {
-                std::fprintf(stderr, "brolix-scored: --replay-workers takes 1 to %u: %s\n", kMostReplayWorkers,
-                             argv[i]);
-                return false;
-            }
-            options.replayWorkers = unsigned(workers);
+            if (arg == "--port")
+                options.port = int(value);
+            else if (workers)
+                options.replayWorkers = unsigned(value);
+            else
+                options.submissionsPerMinute = unsigned(value);
         } else {
             std::fprintf(stderr, "brolix-scored: unknown option or missing value: %s\n", arg.c_str());
             printUsage(stderr);
@@ -193,6 +201,11 @@ int main(int argc, char **argv) {
         return 1;
     }
     store.rankUnverified(options.trustUnverified);
+    const std::optional<std::string> ticketKey = store.ticketKey();
+    if (!ticketKey) {
+        std::fprintf(stderr, "brolix-scored: cannot keep the ticket key in %s\n", options.db.c_str());
+        return 1;
+    }
     int port = options.port;
     bool ipv6 = false;
     const int listener = listenOn(options, port, ipv6);
@@ -200,7 +213,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "brolix-scored: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
         return 1;
     }
-    scored::Service service(store, {options.replayWorkers ? options.replayWorkers : coreCount(), "/proc/self/exe"});
+    scored::Service service(store, *ticketKey, {options.submissionsPerMinute},
+                            {options.replayWorkers ? options.replayWorkers : coreCount(), "/proc/self/exe"});
     if (!service.start(listener, ipv6)) {
         std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d or start its replay workers\n",
                      options.bind.c_str(), port);

@@ -7,8 +7,8 @@ namespace scored {
 
 namespace {
 
-const char *const kModeTitles[kModes] = {"Sixty seconds", "Five minutes", "Million"};
-const char *const kDifficultyTitles[kDifficulties] = {"Easy", "Normal", "Hard"};
+const char *const kModeTitles[] = {"Sixty seconds", "Five minutes", "Million"};
+const char *const kDifficultyTitles[] = {"Easy", "Normal", "Hard"};
 
 const char *const kStyle = R"(<style>
 :root { color-scheme: light dark; --accent: #b0306a; }
@@ -45,7 +45,7 @@ std::string recordLink(const Entry &entry) {
     if (!entry.verified)
         return "<span class=\"unverified\">unverified</span>";
     return "<a href=\"/scoring/record.php?id=" + std::to_string(entry.id) + "\" download=\"brolix-" +
-           std::to_string(entry.id) + ".brxr\">record</a>";
+           std::to_string(entry.id) + ".brxr\">record</a>" + (entry.ranked ? "" : " <span class=\"unverified\">*</span>");
 }
 
 std::string boardTable(const Board &board) {
@@ -55,7 +55,7 @@ std::string boardTable(const Board &board) {
                        "</th><th>Date</th><th>Game</th></tr></thead>\n<tbody>\n";
     int place = 1;
     for (const Entry &e : board.entries)
-        html += "<tr><td class=\"num\">" + std::to_string(place++) + "</td><td>" + escapeHtml(e.name) +
+        html += "<tr><td class=\"num\">" + (e.ranked ? std::to_string(place++) : "") + "</td><td>" + escapeHtml(e.name) +
                 "</td><td class=\"num\">" + resultText(board.game, e.score) + "</td><td>" +
                 formatDate(e.submitted) + "</td><td>" + recordLink(e) + "</td></tr>\n";
     if (board.entries.empty())
@@ -100,7 +100,8 @@ std::string leaderboardPage(const std::vector<Board> &boards) {
     std::string html = pageHead("Brolix leaderboard") +
                        "<h1>Brolix leaderboard</h1>\n<p class=\"lead\">The ten best results of each game "
                        "and difficulty, each verified by playing its record again; download a record to "
-                       "watch how it was made.</p>\n";
+                       "watch how it was made.</p>\n<p class=\"lead\">* verified but not ranked: played "
+                       "without a seed ticket from this server (offline, or the server was down).</p>\n";
     int shownMode = -1;
     for (const Board &board : boards) {
         if (board.game.mode != shownMode) {

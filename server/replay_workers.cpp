@@ -1,5 +1,7 @@
 #include "replay_workers.h"
 
+#include "record.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,9 +24,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A claim goes out as four 32-bit words (the record's size, mode, difficulty, score) and
-// the record; a verdict comes back as its status, the reason's size and the reason.
+// the record; a verdict comes back as its status, the record's seed and frames, the
+// reason's size and the reason.
 const size_t kClaimHeader = 4 * sizeof(uint32_t);
-const size_t kVerdictHeader = 2 * sizeof(uint32_t);
+const size_t kVerdictHeader = 4 * sizeof(uint32_t);
 const size_t kReasonBytes = 4096;
 // What a worker says once its limits are set, before it takes a claim.
 const char kHello[] = "replay1\n";
@@ -123,7 +126,7 @@ int serveReplays(int in, int out) {
         if (!readAll(in, header, sizeof header))
             return 0; // the server has closed its end
         const uint32_t size = word(header, 0);
-        if (size > kRecordBytes)
+        if (size > recordByteCap)
             return 1; // the server never sends one
         Submission claim;
         claim.game = {int32_t(word(header, 1)), int32_t(word(header, 2))};
@@ -134,7 +137,9 @@ int serveReplays(int in, int out) {
         allowProcessorTime(kReplayTime);
         Verdict verdict = verifyRecord(claim);
         verdict.reason.resize(std::min(verdict.reason.size(), kReasonBytes));
-        if (!writeAll(out, words({uint32_t(verdict.status), uint32_t(verdict.reason.size())}) + verdict.reason))
+        if (!writeAll(out, words({uint32_t(verdict.status), verdict.seed, verdict.frames,
+                                  uint32_t(verdict.reason.size())}) +
+                               verdict.reason))
             return 0;
     }
 }
@@ -198,8 +203,9 @@ Verdict ReplayProcess::verify(const Submission &claim) {
         const bool stuck = Clock::now() >= deadline;
         return lost(stuck ? "its worker was stuck" : "its worker stopped", stuck ? Loss::Stuck : Loss::Died);
     }
-    const uint32_t status = word(header, 0), size = word(header, 1);
-    Verdict verdict{int(status), std::string(std::min<size_t>(size, kReasonBytes), '\0')};
+    const uint32_t status = word(header, 0), size = word(header, 3);
+    Verdict verdict{int(status), std::string(std::min<size_t>(size, kReasonBytes), '\0'), word(header, 1),
+                    word(header, 2)};
     if (status < 200 || status > 599 || size > kReasonBytes || !readAll(_socket, verdict.reason.data(), size, deadline))
         return lost("its worker answered nonsense", Loss::Nonsense);
     return verdict;

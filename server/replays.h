@@ -1,7 +1,8 @@
 #pragma once
 // Checking a submission by its game record: the record is replayed through the game's
-// own rules and must end the game with the claimed result. Replays are bounded in
-// length and processor time, so no record can hold the server for long.
+// own rules, must end the game with the claimed result, and must be the very bytes the
+// game writes for the game it replays to. Replays are bounded in length and processor
+// time, so no record can hold the server for long.
 #include "requests.h"
 
 #include <chrono>
@@ -11,18 +12,17 @@
 
 namespace scored {
 
-constexpr size_t kRecordBytes = 65536;                // a record's body at most
-// Frames a record may last (75 a second), pauses and new games of the run included.
-constexpr uint32_t kRecordFrames[kModes] = {75 * 60 * 30, 75 * 60 * 60, 75 * 60 * 60 * 2};
-// Processor time per replay: the longest record, idle (the costliest frames), takes a
-// few seconds on a busy machine.
-constexpr std::chrono::milliseconds kReplayTime{10000};
+// Processor time per replay. The costliest record within the caps takes well under a
+// second; one that needs more is no game the rules allow, and is refused for good.
+constexpr std::chrono::milliseconds kReplayTime{5000};
 constexpr size_t kReplayQueue = 8;                    // records waiting, all clients together
 constexpr int kRetryAfterSeconds = 10;                // told to a client turned away
 
 struct Verdict {
     int status = 200;                                 // 200: the claim is verified
     std::string reason;
+    uint32_t seed = 0;                                // the record's, when verified
+    uint32_t frames = 0;                              // how long its game lasted
 };
 
 // What a replay over its processor time gets.

@@ -12,7 +12,9 @@ const size_t kMaxScoreDigits = 10;
 const int64_t kMaxScore = INT32_MAX;
 
 // Every key present exactly once and nothing else, or the reason why not.
-std::string checkKeys(const Query &query, const std::vector<std::string> &keys) {
+std::string checkKeys(const Query &query, const std::vector<std::string> &keys, const char *optional = nullptr) {
+    if (optional && query.count(optional) > 1)
+        return "repeated key: " + std::string(optional);
     for (const std::string &key : keys) {
         const size_t n = query.count(key);
         if (n == 0)
@@ -20,7 +22,9 @@ std::string checkKeys(const Query &query, const std::vector<std::string> &keys) 
         if (n > 1)
             return "repeated key: " + key;
     }
-    const std::set<std::string> known(keys.begin(), keys.end());
+    std::set<std::string> known(keys.begin(), keys.end());
+    if (optional)
+        known.insert(optional);
     for (const auto &entry : query)
         if (!known.count(entry.first))
             return "unknown key";
@@ -51,17 +55,11 @@ std::string checkGameAndScore(const std::string &gameText, const std::string &sc
 
 } // namespace
 
-std::string Game::name() const {
-    return "brolix" + std::to_string(mode) + "dif" + std::to_string(difficulty);
-}
-
 std::optional<Game> parseGameName(const std::string &text) {
-    if (text.size() != 11 || text.compare(0, 6, "brolix") != 0 || text.compare(7, 3, "dif") != 0)
+    Game game;
+    if (!protocol::parseGameName(text, game.mode, game.difficulty))
         return std::nullopt;
-    const char mode = text[6], difficulty = text[10];
-    if (mode < '0' || mode >= '0' + kModes || difficulty < '0' || difficulty >= '0' + kDifficulties)
-        return std::nullopt;
-    return Game{mode - '0', difficulty - '0'};
+    return game;
 }
 
 bool isValidPlayerName(const std::string &name) {
@@ -91,39 +89,50 @@ std::optional<int32_t> parseScore(const std::string &text) {
 }
 
 Checked<Question> checkQuestion(const Query &query, bool desc) {
+    using namespace protocol;
     Checked<Question> out;
-    out.reason = checkKeys(query, {"gamename", "submtdscore"});
+    out.reason = checkKeys(query, {gameKey, askScoreKey});
     Question q;
     if (out.reason.empty())
-        out.reason = checkGameAndScore(valueOf(query, "gamename"), valueOf(query, "submtdscore"),
+        out.reason = checkGameAndScore(valueOf(query, gameKey), valueOf(query, askScoreKey),
                                        desc, q.game, q.score);
     if (out.reason.empty())
         out.value = q;
     return out;
 }
 
-Checked<Submission> checkSubmission(const Query &query, bool desc) {
+namespace {
+
+Checked<Submission> checkSubmission(const Query &query, bool desc, const char *optionalKey) {
+    using namespace protocol;
     Checked<Submission> out;
-    out.reason = checkKeys(query, {"name", "score", "computer", "gamename"});
+    out.reason = checkKeys(query, {nameKey, scoreKey, computerKey, gameKey}, optionalKey);
     Submission s;
     if (out.reason.empty())
-        out.reason = checkGameAndScore(valueOf(query, "gamename"), valueOf(query, "score"),
-                                       desc, s.game, s.score);
-    if (out.reason.empty() && !isValidPlayerName(valueOf(query, "name")))
+        out.reason = checkGameAndScore(valueOf(query, gameKey), valueOf(query, scoreKey), desc, s.game, s.score);
+    if (out.reason.empty() && !isValidPlayerName(valueOf(query, nameKey)))
         out.reason = "name must be 1 to 19 characters of a to z and space, with at least one letter";
-    if (out.reason.empty() && valueOf(query, "computer") != "M")
+    if (out.reason.empty() && valueOf(query, computerKey) != computer)
         out.reason = "computer must be M";
     if (out.reason.empty()) {
-        s.name = valueOf(query, "name");
+        s.name = valueOf(query, nameKey);
+        if (optionalKey && query.count(optionalKey))
+            s.ticket = valueOf(query, optionalKey);
         out.value = s;
     }
     return out;
 }
 
+} // namespace
+
+Checked<Submission> checkSubmission(const Query &query, bool desc) {
+    return checkSubmission(query, desc, nullptr);
+}
+
 Checked<Submission> checkRecordSubmission(const Query &query) {
-    const auto game = query.find("gamename");
+    const auto game = query.find(protocol::gameKey);
     const std::optional<Game> parsed = game == query.end() ? std::nullopt : parseGameName(game->second);
-    return checkSubmission(query, parsed && parsed->fewerIsBetter());
+    return checkSubmission(query, parsed && parsed->fewerIsBetter(), protocol::ticketKey);
 }
 
 } // namespace scored

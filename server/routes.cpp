@@ -3,7 +3,6 @@
 #include "pages.h"
 #include "replays.h"
 
-#include <ctime>
 
 namespace scored {
 
@@ -19,10 +18,10 @@ struct Scoring {
     bool desc;
 };
 const Scoring kScoring[] = {
-    {"/scoring/ishighscore.php", false, false},
-    {"/scoring/ishighscoredesc.php", false, true},
-    {"/scoring/scoresubmitter.php", true, false},
-    {"/scoring/scoresubmitterdesc.php", true, true},
+    {protocol::askPath, false, false},
+    {protocol::askTimePath, false, true},
+    {protocol::submitPath, true, false},
+    {protocol::submitTimePath, true, true},
 };
 
 template <typename T> Work checked(const Checked<T> &check) {
@@ -46,8 +45,9 @@ Work recordClaim(const Request &request) {
     }
     if (request.length < 0)
         return refusal(411, "a record must come with its length");
-    if (request.length > static_cast<long long>(kRecordBytes))
-        return refusal(413, "the record is longer than 64 KiB");
+    if (request.length > static_cast<long long>(recordByteCap))
+        return refusal(413, "the record is longer than the largest record (" + std::to_string(recordByteCap) +
+                                " bytes)");
     const Checked<Submission> check = checkRecordSubmission(request.query);
     if (!check.value)
         return refusal(400, check.reason);
@@ -55,11 +55,19 @@ Work recordClaim(const Request &request) {
 }
 
 Work recordDownload(const Query &query) {
-    const std::optional<int32_t> id = query.size() == 1 && query.begin()->first == "id"
+    const std::optional<int32_t> id = query.size() == 1 && query.begin()->first == protocol::idKey
                                           ? parseScore(query.begin()->second) : std::nullopt;
     if (!id)
         return refusal(404, "no such record");
     return RecordDownload{*id};
+}
+
+Work ticketRequest(const Query &query) {
+    const std::optional<Game> game = query.size() == 1 && query.begin()->first == protocol::gameKey
+                                         ? parseGameName(query.begin()->second) : std::nullopt;
+    if (!game)
+        return refusal(400, "a ticket is asked for one online game: gamename=brolix<mode>dif<difficulty>");
+    return TicketRequest{*game};
 }
 
 Answer download(const Query &query) {
@@ -70,17 +78,41 @@ Answer download(const Query &query) {
 
 struct Performer {
     Store &store;
+    const TicketSigner &signer;
+    int64_t now;
 
     Answer operator()(const Answer &answer) const { return answer; }
     Answer operator()(const Question &question) const {
         const std::optional<bool> qualifies = store.qualifies(question);
         if (!qualifies)
             return refusal(503, kStoreFailed);
-        return {200, *qualifies ? "yes" : "no"};
+        return {200, *qualifies ? protocol::yes : protocol::no};
     }
-    bool stored; // the batch's submissions
+    // The batch's submissions, in order: each stored, or refused as a copy; none when the database failed.
+    const std::optional<std::vector<bool>> &stored;
+    mutable size_t nextSubmission = 0;
 
-    Answer operator()(const Submission &) const { return stored ? Answer{200, "ok"} : refusal(503, kStoreFailed); }
+    Answer operator()(const Submission &) const {
+        if (!stored)
+            return refusal(503, kStoreFailed);
+        if (!(*stored)[nextSubmission++])
+            return refusal(409, "this game is on the leaderboard already: its ticket or its record was used before");
+        return {200, protocol::ok};
+    }
+    // A seed never ranked in its game yet: a clash would refuse an honest game.
+    Answer operator()(const TicketRequest &request) const {
+        for (;;) {
+            const std::string bytes = randomBytes(4);
+            uint32_t seed = 0;
+            for (const char b : bytes)
+                seed = seed << 8 | uint8_t(b);
+            const std::optional<bool> taken = store.seedRanked(request.game, seed);
+            if (bytes.size() != 4 || !taken)
+                return refusal(503, kStoreFailed);
+            if (!*taken)
+                return {200, signer.issue(request.game, seed, now).text()};
+        }
+    }
     Answer operator()(const RecordClaim &) const { return refusal(500, "the record was not replayed"); }
     Answer operator()(const RecordDownload &download) const {
         const std::optional<std::string> record = store.record(download.id);
@@ -94,8 +126,8 @@ struct Performer {
     }
     Answer operator()(const Leaderboard &) const {
         std::vector<Board> boards;
-        for (int mode = 0; mode < kModes; ++mode)
-            for (int difficulty = 0; difficulty < kDifficulties; ++difficulty) {
+        for (int mode = 0; mode < protocol::modes; ++mode)
+            for (int difficulty = 0; protocol::isOnlineMode(mode) && difficulty < protocol::difficulties; ++difficulty) {
                 const Game game{mode, difficulty};
                 std::optional<std::vector<Entry>> entries = store.top(game);
                 if (!entries)
@@ -113,7 +145,15 @@ Answer refusal(int status, const std::string &reason) {
 }
 
 Work route(const Request &request) {
-    if (request.path == kRecordPath)
+    // Framing two readers could take apart differently: a proxy in front would see
+    // another request than this server, the one hidden in the body.
+    if (request.lengths > 1 || (request.lengths > 0 && request.transferEncodings > 0)) {
+        Answer refused = refusal(400, request.lengths > 1 ? "more than one Content-Length"
+                                                         : "both Content-Length and Transfer-Encoding");
+        refused.close = true;
+        return refused;
+    }
+    if (request.path == protocol::recordPath)
         return recordClaim(request);
     // The game's other requests carry no body: refuse one before a byte of it is read.
     if (request.hasBody)
@@ -125,22 +165,27 @@ Work route(const Request &request) {
             return scoring(kind, request.query);
     if (request.path == "/")
         return Leaderboard{};
-    if (request.path == "/scoring/record.php")
+    if (request.path == protocol::recordDownloadPath)
         return recordDownload(request.query);
+    if (request.path == protocol::ticketPath)
+        return ticketRequest(request.query);
     if (request.path == "/download.php")
         return download(request.query);
     return refusal(404, "not found");
 }
 
-std::vector<Answer> perform(const std::vector<const Work *> &works, Store &store) {
+std::vector<Answer> perform(const std::vector<const Work *> &works, Store &store, const TicketSigner &signer,
+                            int64_t now) {
     std::vector<Submission> submissions;
     for (const Work *work : works)
         if (const Submission *submission = std::get_if<Submission>(work))
             submissions.push_back(*submission);
-    const bool stored = submissions.empty() || store.add(submissions, int64_t(std::time(nullptr)));
+    const std::optional<std::vector<bool>> stored =
+        submissions.empty() ? std::vector<bool>() : store.add(submissions, now);
+    const Performer performer{store, signer, now, stored};
     std::vector<Answer> answers;
     for (const Work *work : works)
-        answers.push_back(std::visit(Performer{store, stored}, *work));
+        answers.push_back(std::visit(performer, *work));
     return answers;
 }
 

@@ -4,6 +4,7 @@
 // request asks for is kept apart from the store's work, which may wait on the disk.
 #include "requests.h"
 #include "store.h"
+#include "tickets.h"
 
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@ struct Answer {
     int retryAfter = 0;      // seconds, told with a 503 that will pass
     std::string attachment;  // a file name: the body is a download
     const char *allow = "GET"; // the method a 405 names
+    bool close = false;      // the connection must not carry another request
 };
 
 struct Request {
@@ -30,6 +32,8 @@ struct Request {
     Query query;
     bool hasBody = false;    // the client announced a body
     long long length = -1;   // its announced length; -1 none or unknown (chunked)
+    int lengths = 0;         // Content-Length headers
+    int transferEncodings = 0;
 };
 
 struct Leaderboard {};
@@ -40,14 +44,17 @@ struct RecordClaim {
 struct RecordDownload {
     int64_t id = 0;
 };
+struct TicketRequest {
+    Game game;
+};
 // An answer ready at once, or what the replay or the store must do first.
-using Work = std::variant<Answer, Question, Submission, Leaderboard, RecordClaim, RecordDownload>;
+using Work = std::variant<Answer, Question, Submission, Leaderboard, RecordClaim, RecordDownload, TicketRequest>;
 
 Answer refusal(int status, const std::string &reason);  // the reason as one line of text
-constexpr const char *kRecordPath = "/scoring/scorerecord.php";
 Work route(const Request &request);
 // One answer per work, in order; the submissions among them are stored with one commit.
-// 503 when the database fails.
-std::vector<Answer> perform(const std::vector<const Work *> &works, Store &store);
+// 503 when the database fails. Tickets are signed with the signer, at time now.
+std::vector<Answer> perform(const std::vector<const Work *> &works, Store &store, const TicketSigner &signer,
+                            int64_t now);
 
 } // namespace scored

@@ -1,11 +1,15 @@
 #include "service.h"
 
+#include "record.h"
 #include "replay_workers.h"
 #include "routes.h"
+#include "tickets.h"
 
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+#include <strings.h>
+#include <sys/socket.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -19,6 +23,8 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
+#include <set>
 #include <mutex>
 #include <thread>
 
@@ -137,7 +143,9 @@ private:
 // without touching the database, so a locked file cannot make requests queue up.
 class StoreWorker {
 public:
-    explicit StoreWorker(Store &store) : _store(store) { _queue.serveWith([this] { run(); }); }
+    StoreWorker(Store &store, const TicketSigner &signer) : _store(store), _signer(signer) {
+        _queue.serveWith([this] { run(); });
+    }
     ~StoreWorker() { stop(); }
 
     // Queues the job, suspending its connection unless it already is; false once stopping.
@@ -175,12 +183,13 @@ private:
         if (live.empty())
             return;
         _store.waitAtMost(std::chrono::ceil<std::chrono::milliseconds>(firstDeadline - now));
-        const std::vector<Answer> answers = perform(works, _store);
+        const std::vector<Answer> answers = perform(works, _store, _signer, int64_t(std::time(nullptr)));
         for (size_t i = 0; i < live.size(); ++i)
             live[i]->answer = answers[i];
     }
 
     Store &_store;
+    const TicketSigner &_signer;
     JobQueue _queue;
 };
 
@@ -189,7 +198,8 @@ private:
 // as a submission.
 class ReplayWorkers {
 public:
-    ReplayWorkers(StoreWorker &store, const ServiceOptions &options) : _store(store) {
+    ReplayWorkers(StoreWorker &store, const TicketSigner &signer, const ServiceOptions &options)
+        : _store(store), _signer(signer) {
         for (unsigned i = 0; i < options.replayWorkers; ++i)
             _processes.push_back(std::make_unique<ReplayProcess>(options.replayProgram));
     }
@@ -228,26 +238,132 @@ private:
         }
     }
 
-    // True when the claim is verified and now a submission for the store.
-    static bool verify(ReplayProcess &process, Job *job) {
+    // True when the claim is verified and now a submission for the store: ranked when it
+    // came with a good ticket, kept beside the ranks when it came with none.
+    bool verify(ReplayProcess &process, Job *job) const {
         Submission claim = std::get<RecordClaim>(job->work).submission;
         claim.record = std::move(job->body);
         const Verdict verdict = process.verify(claim);
         if (verdict.status != 200) {
             job->answer = refusal(verdict.status, verdict.reason);
-            if (verdict.status == 503)
+            if (verdict.status == 503) // its worker was lost, not the record's fault
                 job->answer.retryAfter = kRetryAfterSeconds;
             return false;
         }
+        if (!claim.ticket.empty()) {
+            const std::string fault =
+                _signer.check(claim.ticket, claim.game, verdict.seed, verdict.frames, int64_t(std::time(nullptr)));
+            if (!fault.empty()) {
+                job->answer = refusal(403, fault);
+                return false;
+            }
+            claim.ranked = true;
+        }
         claim.verified = true;
+        claim.seed = verdict.seed;
+        claim.digest = recordDigest(claim.record);
         job->work = std::move(claim);
         job->deadline = Clock::now() + kStorePatience;
         return true;
     }
 
     StoreWorker &_store;
+    const TicketSigner &_signer;
     std::vector<std::unique_ptr<ReplayProcess>> _processes;
     JobQueue _queue{kReplayQueue};
+};
+
+// Submissions from one address within the last minute, at most so many.
+class SubmissionLimit {
+public:
+    explicit SubmissionLimit(unsigned perMinute) : _perMinute(perMinute) {}
+    // 0 and counted when this one may go; else the seconds until one more may.
+    int retryAfter(const std::string &address, Clock::time_point now) {
+        if (_perMinute == 0)
+            return 0;
+        std::lock_guard<std::mutex> hold(_lock);
+        std::deque<Clock::time_point> &times = _recent[address];
+        while (!times.empty() && now - times.front() >= std::chrono::minutes(1))
+            times.pop_front();
+        if (times.size() < _perMinute) {
+            times.push_back(now);
+            return 0;
+        }
+        return int(std::chrono::ceil<std::chrono::seconds>(times.front() + std::chrono::minutes(1) - now).count());
+    }
+    // Forgets addresses quiet for a minute, so a crowd of them cannot fill the memory.
+    void forgetQuiet(Clock::time_point now) {
+        std::lock_guard<std::mutex> hold(_lock);
+        for (auto at = _recent.begin(); at != _recent.end();)
+            at = at->second.empty() || now - at->second.back() >= std::chrono::minutes(1) ? _recent.erase(at)
+                                                                                          : std::next(at);
+    }
+
+private:
+    const unsigned _perMinute;
+    std::mutex _lock;
+    std::map<std::string, std::deque<Clock::time_point>> _recent;
+};
+
+// What the server knows of a connection: whether a whole request came on it, and when
+// the request now arriving began and must be in.
+struct Connection {
+    MHD_socket fd;
+    bool requested = false;
+    bool waiting = false;             // on the server's own work: not the client's time
+    Clock::time_point started = Clock::now();
+    long long bodyBytes = 0;
+    Clock::time_point deadline() const {
+        return started + kRequestSeconds +
+               std::chrono::milliseconds(bodyBytes * 1000 / static_cast<long long>(kLeastBytesPerSecond));
+    }
+};
+
+// Cuts off connections whose request is not in by its deadline. The library times out
+// only silence, so a client sending a byte now and then would otherwise hold on for ever.
+class DeadlineWatch {
+public:
+    explicit DeadlineWatch(SubmissionLimit &limit) : _limit(limit) { _thread = std::thread([this] { run(); }); }
+    ~DeadlineWatch() {
+        {
+            std::lock_guard<std::mutex> hold(_lock);
+            _stopping = true;
+        }
+        _wake.notify_one();
+        _thread.join();
+    }
+    void add(Connection *c) {
+        std::lock_guard<std::mutex> hold(_lock);
+        _connections.insert(c);
+    }
+    // Before the library closes its socket, so the socket cut off is always this one.
+    void remove(Connection *c) {
+        std::lock_guard<std::mutex> hold(_lock);
+        _connections.erase(c);
+    }
+    template <typename F> void update(Connection *c, F change) {
+        std::lock_guard<std::mutex> hold(_lock);
+        change(*c);
+    }
+
+private:
+    void run() {
+        std::unique_lock<std::mutex> hold(_lock);
+        while (!_wake.wait_for(hold, std::chrono::milliseconds(250), [this] { return _stopping; })) {
+            const Clock::time_point now = Clock::now();
+            for (Connection *c : _connections)
+                if (!c->waiting && c->deadline() < now)
+                    shutdown(c->fd, SHUT_RDWR); // the library sees the end and closes it
+            _limit.forgetQuiet(now);
+        }
+    }
+
+    SubmissionLimit &_limit;
+    std::mutex _lock;
+    std::condition_variable _wake;
+    std::set<Connection *> _connections;
+    bool _stopping = false;
+    std::thread _thread;
 };
 
 std::string addressOf(MHD_Connection *connection) {
@@ -269,12 +385,20 @@ MHD_Result addArgument(void *query, MHD_ValueKind, const char *key, size_t keySi
     return MHD_YES;
 }
 
+MHD_Result countFraming(void *request, MHD_ValueKind, const char *key, const char *) {
+    Request &r = *static_cast<Request *>(request);
+    r.lengths += strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0;
+    r.transferEncodings += strcasecmp(key, MHD_HTTP_HEADER_TRANSFER_ENCODING) == 0;
+    return MHD_YES;
+}
+
 Request requestOf(MHD_Connection *connection, const char *method, const char *path) {
     Request request{method, path, {}, false, -1};
     MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, addArgument, &request.query);
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, countFraming, &request);
     const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
-    const bool chunked = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
-    request.hasBody = chunked || (length && std::strspn(length, "0") != std::strlen(length));
+    const bool chunked = request.transferEncodings > 0;
+    request.hasBody = chunked || request.lengths > 1 || (length && std::strspn(length, "0") != std::strlen(length));
     // The library has checked the digits; a length too long for the type counts as huge.
     if (length && !chunked)
         request.length = std::strlen(length) > 18 ? INT64_MAX : std::atoll(length);
@@ -284,8 +408,13 @@ Request requestOf(MHD_Connection *connection, const char *method, const char *pa
 } // namespace
 
 struct ServiceState {
-    ServiceState(Store &store, const ServiceOptions &options) : worker(store), replays(worker, options) {}
+    ServiceState(Store &store, std::string ticketKey, Limits limits, const ServiceOptions &options)
+        : signer(std::move(ticketKey)), limit(limits.submissionsPerMinute), watch(limit), worker(store, signer),
+          replays(worker, signer, options) {}
     Log log;
+    TicketSigner signer;
+    SubmissionLimit limit;
+    DeadlineWatch watch;
     StoreWorker worker;
     ReplayWorkers replays;
     MHD_Daemon *daemon = nullptr;
@@ -305,6 +434,8 @@ MHD_Result reply(ServiceState &state, MHD_Connection *connection, const Answer &
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, answer.allow);
     if (answer.retryAfter > 0)
         MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, std::to_string(answer.retryAfter).c_str());
+    if (answer.close)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     if (!answer.attachment.empty())
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_DISPOSITION,
                                 ("attachment; filename=\"" + answer.attachment + "\"").c_str());
@@ -316,11 +447,37 @@ MHD_Result reply(ServiceState &state, MHD_Connection *connection, const Answer &
     return queued;
 }
 
-// The connection's flag: has a whole request reached the server on it?
-void markRequested(MHD_Connection *connection) {
+Connection *connectionOf(MHD_Connection *connection) {
     const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
-    if (info && info->socket_context)
-        *static_cast<bool *>(info->socket_context) = true;
+    return info ? static_cast<Connection *>(info->socket_context) : nullptr;
+}
+
+// Whether the server is working on the connection's request, not waiting for its client.
+void setWaiting(ServiceState &state, MHD_Connection *connection, bool waiting) {
+    if (Connection *c = connectionOf(connection))
+        state.watch.update(c, [waiting](Connection &w) { w.waiting = waiting; });
+}
+
+bool isSubmission(const Work &work) {
+    return std::holds_alternative<Submission>(work) || std::holds_alternative<RecordClaim>(work);
+}
+
+// The request's headers are in: its deadline follows from its length; a submission
+// past its address's share is turned away.
+void admit(ServiceState &state, MHD_Connection *connection, const Request &request, Work &work) {
+    if (Connection *c = connectionOf(connection))
+        state.watch.update(c, [&](Connection &w) {
+            w.requested = true;
+            w.bodyBytes = std::clamp(request.length, 0LL, static_cast<long long>(recordByteCap)); // more is refused unread
+        });
+    if (!isSubmission(work))
+        return;
+    const int wait = state.limit.retryAfter(addressOf(connection), Clock::now());
+    if (wait == 0)
+        return;
+    Answer refused = refusal(429, "too many submissions from this address, try again in " + std::to_string(wait) + " s");
+    refused.retryAfter = wait;
+    work = refused;
 }
 
 // Called when the headers are in, then when the whole request is, then after the store's
@@ -330,11 +487,13 @@ MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, co
     ServiceState &state = *static_cast<ServiceState *>(cls);
     Job *job = static_cast<Job *>(*requestState);
     if (!job) {
-        markRequested(connection);
         const Request request = requestOf(connection, method, path);
         Work work = route(request);
-        if (request.hasBody && std::holds_alternative<Answer>(work)) // refused before a byte of it is read
+        admit(state, connection, request, work);
+        if (request.hasBody && std::holds_alternative<Answer>(work)) { // refused before a byte of it is read
+            std::get<Answer>(work).close = true;
             return reply(state, connection, std::get<Answer>(work));
+        }
         *requestState = new Job{connection, std::move(work), Clock::now() + kStorePatience, {}, false, {}};
         ++state.unfinished;
         return MHD_YES; // freed when the request completes
@@ -349,6 +508,7 @@ MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, co
     if (const Answer *answer = std::get_if<Answer>(&job->work))
         return reply(state, connection, *answer);
     job->queued = true;
+    setWaiting(state, connection, true);
     if (std::holds_alternative<RecordClaim>(job->work)) {
         if (state.replays.take(job))
             return MHD_YES;
@@ -362,7 +522,14 @@ MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *path, co
     return reply(state, connection, job->answer);
 }
 
-void onCompleted(void *cls, MHD_Connection *, void **requestState, MHD_RequestTerminationCode) {
+// The next request on the connection has its own time.
+void onCompleted(void *cls, MHD_Connection *connection, void **requestState, MHD_RequestTerminationCode) {
+    if (Connection *c = connectionOf(connection))
+        static_cast<ServiceState *>(cls)->watch.update(c, [](Connection &w) {
+            w.waiting = false;
+            w.started = Clock::now();
+            w.bodyBytes = 0;
+        });
     if (!*requestState)
         return;
     delete static_cast<Job *>(*requestState);
@@ -371,15 +538,21 @@ void onCompleted(void *cls, MHD_Connection *, void **requestState, MHD_RequestTe
 }
 
 void onConnection(void *cls, MHD_Connection *connection, void **socketState, MHD_ConnectionNotificationCode code) {
+    ServiceState &state = *static_cast<ServiceState *>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-        *socketState = new bool(false);
+        const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        Connection *c = new Connection{info ? info->connect_fd : MHD_INVALID_SOCKET};
+        *socketState = c;
+        state.watch.add(c);
         return;
     }
-    bool *requested = static_cast<bool *>(*socketState);
-    if (requested && !*requested)
-        static_cast<ServiceState *>(cls)->log.line(addressOf(connection) +
-                                                   ": closed before a whole request arrived (silent, slow or malformed)");
-    delete requested;
+    Connection *c = static_cast<Connection *>(*socketState);
+    if (!c)
+        return;
+    state.watch.remove(c);
+    if (!c->requested)
+        state.log.line(addressOf(connection) + ": closed before a whole request arrived (silent, slow or malformed)");
+    delete c;
     *socketState = nullptr;
 }
 
@@ -392,8 +565,8 @@ void onLibraryMessage(void *cls, const char *format, va_list args) {
 
 } // namespace
 
-Service::Service(Store &store, const ServiceOptions &options)
-    : _state(std::make_unique<ServiceState>(store, options)) {}
+Service::Service(Store &store, std::string ticketKey, Limits limits, const ServiceOptions &options)
+    : _state(std::make_unique<ServiceState>(store, std::move(ticketKey), limits, options)) {}
 
 Service::~Service() {
     stop();

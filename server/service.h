@@ -20,6 +20,15 @@ constexpr unsigned kConnections = 4096;
 constexpr size_t kRequestBytes = 8192;            // request line and headers, per connection
 constexpr std::chrono::seconds kStorePatience{1};  // a request the store cannot serve by then gets 503
 constexpr int kLogLinesPerMinute = 60;             // refusals and failures shown on standard error
+// A request's whole time, headers and body: this much, and its body's announced length
+// at the least rate. A client slower than that is cut off.
+constexpr std::chrono::seconds kRequestSeconds{10};
+constexpr size_t kLeastBytesPerSecond = 16384;
+constexpr unsigned kSubmissionsPerMinute = 20;     // per address, by default
+
+struct Limits {
+    unsigned submissionsPerMinute = kSubmissionsPerMinute; // from one address; 0: no limit
+};
 
 struct ServiceOptions {
     unsigned replayWorkers = 1;                   // processes replaying records side by side
@@ -28,7 +37,8 @@ struct ServiceOptions {
 
 class Service {
 public:
-    Service(Store &store, const ServiceOptions &options);
+    // Signs tickets with ticketKey.
+    Service(Store &store, std::string ticketKey, Limits limits = {}, const ServiceOptions &options = {});
     ~Service();                                    // stop()
     Service(const Service &) = delete;
     Service &operator=(const Service &) = delete;

@@ -23,6 +23,7 @@ struct Entry {
     int64_t submitted = 0;   // seconds since 1970, UTC
     int64_t id = 0;
     bool verified = false;   // stored with the record it replayed from
+    bool ranked = false;     // on the leaderboard, not only shown beside it
 };
 
 class Store {
@@ -41,9 +42,13 @@ public:
     void waitAtMost(std::chrono::milliseconds patience);
     // Each returns nothing (or false) when the database fails.
     std::optional<bool> qualifies(const Question &question); // would enter the top ten of its game
-    // All committed and synced together with one disk flush, or none.
-    bool add(const std::vector<Submission> &submissions, int64_t submitted);
-    std::optional<std::vector<Entry>> top(const Game &game);  // best first, ten at most
+    // All committed and synced together with one disk flush, or none (nothing returned).
+    // Each is false when its ticket's seed or its record is in the store already.
+    std::optional<std::vector<bool>> add(const std::vector<Submission> &submissions, int64_t submitted);
+    // The ten best that rank, then the ten best verified that do not; each best first.
+    std::optional<std::vector<Entry>> top(const Game &game);
+    std::optional<std::string> ticketKey();        // made and kept at the first call
+    std::optional<bool> seedRanked(const Game &game, uint32_t seed);
     // A verified score's record: nothing when the database fails, an empty string when there is none.
     std::optional<std::string> record(int64_t id);
 

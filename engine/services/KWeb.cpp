@@ -47,6 +47,7 @@ KWeb::~KWeb() {
 
 const char *KWeb::callURL(const char *url, bool direct) {
     _method = "GET";
+    _status = 0;
     if (!canAttemptConnection())
         return fail(url, "libcurl did not start");
     if (!isMachineConnected())
@@ -56,8 +57,9 @@ const char *KWeb::callURL(const char *url, bool direct) {
 
 const char *KWeb::postURL(const char *url, const std::string &body, bool direct) {
     _method = "POST";
-    if (body.size() > maxBody)
-        return fail(url, "the body is longer than 64 KiB");
+    _status = 0;
+    if (body.size() > maxPost)
+        return fail(url, "the body is longer than 4 MiB");
     if (!canAttemptConnection())
         return fail(url, "libcurl did not start");
     if (!isMachineConnected())
@@ -144,6 +146,7 @@ const char *KWeb::openURL(const char *url, bool direct, const std::string *post)
     long status = 0;
     curl_easy_getinfo(_internetSession, CURLINFO_RESPONSE_CODE, &status);
     freeInternetHandles();
+    _status = status;
     // Only the body's cap makes the transfer fail while writing.
     if (result == CURLE_WRITE_ERROR)
         return fail(url, "the reply is longer than 64 KiB");

@@ -24,12 +24,14 @@ public:
     // until the next call or destruction. Raw spaces and bytes beyond ASCII in the
     // URL are percent-encoded. direct: bypass any configured proxy.
     const char *callURL(const char *url, bool direct);
-    // The same with a POST of these bytes (at most maxBody, else nothing is sent).
+    // The same with a POST of these bytes (at most maxPost, else nothing is sent).
     const char *postURL(const char *url, const std::string &body, bool direct);
+    long status() const { return _status; }     // of the last reply; 0 when there was none
 
     static std::string escape(const char *text); // percent-encoded for a query value
     static const char *const userAgent;          // the engine's name, sent with every request
     static const size_t maxBody = 65536;         // far more than a score server's "yes"
+    static const size_t maxPost = 4 << 20;       // more than the longest game record
     static long requestLimitMs;                  // whole request, connection included; tests of the time-outs shorten it
 
 private:
@@ -47,4 +49,5 @@ private:
     std::vector<char> _dataBuffer;      // body + end-of-text mark; empty before a fetch
     uint32_t _dataLength = 0;
     const char *_method = "GET";        // of the request in hand, for its messages
+    long _status = 0;
 };

@@ -4,6 +4,8 @@
 // resumed; a record watched; every start-up choice, and the window fitted, resized, switched and repainted.
 #include <gtest/gtest.h>
 
+#include "loopback_http.h"   // before X11's headers, whose macros clash with it
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -55,9 +57,10 @@ void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 
 
 // The entry panel (its heading: centred on the band y 77..434, 3 left, 1 up), then the name
 // (its last letter tapped) and Enter; first the name offered is erased, as long as it is.
-void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "") {
+void enterName(GameRun &run, const Image &entry, const std::string &name, const std::string &offered = "",
+               int waitMs = 30000) {
     const int x = (640 - entry.width) / 2 - 3, y = int((357 - entry.height) / 2.0 + 77 - 1);
-    ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); })) << "no entry";
+    ASSERT_TRUE(waitUntil([&] { return run.shows(entry, x + 40, y + 12, 40, 12, entry.width - 80, 50); }, waitMs)) << "no entry";
     for (size_t i = 0; i < offered.size(); i++) run.key("BackSpace");
     for (size_t i = 0; i + 1 < name.size(); i++) run.key(name[i] == ' ' ? "space" : name.substr(i, 1));
     if (!name.empty()) tap(name.substr(name.size() - 1));
@@ -119,14 +122,18 @@ bool pausedNow(const GameRun &run, const Image &inGame) {
 }
 
 
-// Skin 1 and the box ticked in the stored settings; difficulty 0 chosen in the menu.
-// The sixty-seconds game scores nothing and only the server ranks it, verified by its record; the relax game
-// that follows scores and ranks in its blank local table.
+// Skin 1 and the box ticked in the stored settings; difficulty 0 chosen in the menu. The menu fetches a
+// seed ticket for that game; the sixty-seconds game, played at its real pace (the server ranks no game
+// older than its ticket), scores nothing and only the server ranks it, verified by its record; that
+// record posted again is refused. The relax game that follows scores and ranks in its blank local table.
 TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     GameFolder game(BROLIX_E2E_GAME);
     ScoredProcess server(game.path("scores.db"));
     ASSERT_TRUE(server.ok());
     const auto fetch = [&](const std::string &target) { return get(server.port(), target).body; };
+    std::string prefs(20, '\0');
+    prefs[0] = 100, prefs[4] = 0, prefs[8] = 0;   // volume 100, sixty seconds, difficulty 0
+    game.write("prefs.raw", prefs);
     game.write("data/fullscreen.stt", "\1");   // without it the skin file is not read
     game.write("data/skin.stt", std::string("\1\0\0\0", 4));
     game.write("data/gamepad.stt", "\1");
@@ -134,21 +141,33 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     const Image menu = game.picture("menu1.tga"), inGame = game.picture("ingame1.tga");
     const Image entry = game.picture("entername1.tga"), mouse = loadImage(game.path("data/mouse.tga"), true);
 
+    {   // the sixty-seconds game at its real pace
+        GameRun run(game, {"BROLIX_TEST_SCORE_HOST=" + server.host()});
+        ASSERT_EQ(reachMenu(run, menu), "");
+        EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(game.path("next.ticket")); })) << "no ticket fetched";
+        run.click(layout::DIFF_BOXES[0]);
+        run.click(layout::PLAY);
+        ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace", "", 2 * 61 * 75 * 14));   // its length, twice over
+        const std::string row = "<td>ada lovelace</td><td class=\"num\">";
+        std::string board;
+        EXPECT_TRUE(waitUntil([&] { return (board = fetch("/")).find(row + "0</td>") != std::string::npos; })) << "not on the server";
+        // Ranked, in first place, which takes a ticket and a record that replays to the score; the
+        // record is there to watch, and posted again it ranks nothing.
+        EXPECT_NE(board.find("<td class=\"num\">1</td>" + row), std::string::npos) << "not ranked";
+        const std::string link = "href=\"/scoring/record.php?id=";
+        ASSERT_NE(board.find(link, board.find(row)), std::string::npos) << "ranked without its record";
+        const size_t id = board.find(link, board.find(row)) + link.size();
+        const std::string record = fetch("/scoring/record.php?id=" + board.substr(id, board.find('"', id) - id));
+        EXPECT_EQ(record.substr(0, 4), "BRXR");
+        EXPECT_EQ(postRecord(server.port(), 0, 0, "thief", 0, record).status, 409);
+        ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
+        ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+        run.key("Escape");
+        ASSERT_EQ(run.waitExit(), 0);
+    }
+    // The relax game at the quick pace the waits below count on.
     GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1", "BROLIX_TEST_SCORE_HOST=" + server.host()});
     ASSERT_EQ(reachMenu(run, menu), "");
-    run.click(layout::DIFF_BOXES[0]);
-    run.click(layout::PLAY);
-    ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace"));
-    const std::string row = "<td>ada lovelace</td><td class=\"num\">";
-    std::string board;
-    EXPECT_TRUE(waitUntil([&] { return (board = fetch("/")).find(row + "0</td>") != std::string::npos; })) << "not on the server";
-    // Ranked, which takes a record that replays to the score; the record is there to watch.
-    const std::string link = "href=\"/scoring/record.php?id=";
-    ASSERT_NE(board.find(link, board.find(row)), std::string::npos) << "ranked without its record";
-    const size_t id = board.find(link, board.find(row)) + link.size();
-    EXPECT_EQ(fetch("/scoring/record.php?id=" + board.substr(id, board.find('"', id) - id)).substr(0, 4), "BRXR");
-    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
     run.click(layout::MODE_ROWS[3]);   // relax
     // PLAY lies over cell (9, 6). Held until the board rests, the press selects that cell,
     // as it does for a player who keeps the button down; a second click takes it back.
@@ -172,8 +191,7 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     ASSERT_TRUE(run.waitStill(last));
     EXPECT_TRUE(std::filesystem::exists(game.path("brolix3dif0.journal"))) << "a game kept beside the program journals there";
     ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // a relax game ends at the menu button, with its game-over screen first
-    // The field offers the name typed last; Enter alone takes it.
-    ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), ""));
+    ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("enternamer1.bmp"), "ada lovelace"));
     // Saved at once, in the place of difficulty 0's first row.
     ASSERT_TRUE(waitUntil([&] { return game.read("data/srelx").rfind("ada lovelace", 0, 13) == 0; }));   // with its NUL
     EXPECT_GT(pointsOf(game.read("data/srelx"), "ada lovelace"), 0u);
@@ -183,12 +201,40 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
     run.key("Escape");
     EXPECT_EQ(run.waitExit(), 0);
 
-    std::string prefs(20, '\0');
-    prefs[0] = 100, prefs[4] = 3;
+    prefs[4] = 3;
     EXPECT_EQ(game.read("prefs.raw"), prefs) << "volume 100, relax, difficulty 0";
     EXPECT_EQ(game.read("opened.txt"), "") << "nothing opened in a browser";
     const std::string wave = game.read("sound.wav");
     EXPECT_TRUE(wave.size() > 44 && std::any_of(wave.begin() + 44, wave.end(), [](char b) { return b != 0; })) << "nothing was heard";
+}
+
+// The score server down when the game starts: PLAY starts the game at once, on the machine's own seed;
+// the server, up by the game's end, gets its record and keeps it verified but not ranked.
+TEST(Evening, TheServerDownAtTheStartGivesAVerifiedUnrankedScore) {
+    GameFolder game(BROLIX_E2E_GAME);
+    const int port = unusedLoopbackPort();
+    std::string prefs(20, '\0');
+    prefs[0] = 100;   // sixty seconds, difficulty 0
+    game.write("prefs.raw", prefs);
+    game.write("data/fullscreen.stt", "\1");
+    game.write("data/gamepad.stt", "\1");
+    const Image inGame = game.picture("ingame0.tga");
+    GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1", "BROLIX_TEST_SCORE_HOST=127.0.0.1:" + std::to_string(port)});
+    ASSERT_EQ(reachMenu(run, game.picture("menu0.tga")), "");
+    run.click(layout::DIFF_BOXES[0]);
+    run.click(layout::PLAY);
+    ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
+    ScoredProcess server(game.path("scores.db"), port);
+    ASSERT_TRUE(server.ok());
+    ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("entername0.tga"), "bob"));
+    const std::string db = game.path("scores.db");
+    ASSERT_TRUE(waitUntil([&] { return !rows(db, "SELECT name FROM scores").empty(); })) << "not on the server";
+    EXPECT_EQ(rows(db, "SELECT printf('%s %d %d', name, verified, ranked) FROM scores"), std::vector<std::string>{"bob 1 0"});
+    EXPECT_NE(get(port, "/").body.find("<td class=\"num\"></td><td>bob</td>"), std::string::npos) << "not shown apart";
+    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
+    ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100));
+    run.key("Escape");
+    EXPECT_EQ(run.waitExit(), 0);
 }
 
 // A relax game from the menu to the stored result by the keyboard alone: the board cursor and

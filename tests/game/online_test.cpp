@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "game.h"
 #include "loopback_http.h"
 #include "online.h"
+#include "protocol.h"
 #include "record.h"
 #include "prefs.h"
 
@@ -24,25 +26,37 @@ void endGame(int32_t mode, int32_t result) {
     _onlineProcessed = false;
 }
 
+// Records kept for a busy server, by file name.
+std::vector<std::string> keptRecords() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(keptRecordFolder(), error))
+        if (entry.path().extension() == ".brxs") names.push_back(entry.path().filename().string());
+    return names;
+}
+
 class Online : public ::testing::Test {
 protected:
     void SetUp() override {
+        for (const std::string &name : keptRecords()) std::filesystem::remove(keptRecordFolder() + "/" + name);
+        std::filesystem::remove(keptRecordFolder() + "/next.ticket");
         gOnlineScores = true;
         http.server().Get(".*", [this](const httplib::Request &rq, httplib::Response &rs) {
             std::lock_guard<std::mutex> hold(lock);
             asked.push_back(rq.target);
-            rs.set_content(reply, "text/plain");
+            rs.set_content(rq.path == protocol::ticketPath ? ticketReply : reply, "text/plain");
         });
         http.server().Post(R"(/scoring/.*)", [this](const httplib::Request &rq, httplib::Response &rs) {
             std::lock_guard<std::mutex> hold(lock);
             asked.push_back("POST " + rq.target + (rq.body == writeRecord(gameRecord) ? " +record" : " ?"));
             rs.status = postStatus;
-            rs.set_content(postStatus == 200 ? "ok" : "not found\n", "text/plain");
+            rs.set_content(postStatus == 200 ? "ok" : "no such thing\n", "text/plain");
         });
         ASSERT_TRUE(http.start());
         use(http.host());
     }
     void TearDown() override {
+        waitForOnlineFetches();
         gOnlineScores = false;
         scoreServerHost = savedHost;
     }
@@ -51,7 +65,7 @@ protected:
         scoreServerHost = hostText.c_str();
     }
     const char *savedHost = scoreServerHost;
-    std::string hostText, reply = "no";
+    std::string hostText, reply = "no", ticketReply;
     int postStatus = 200;
     LoopbackHttp http;
     std::mutex lock;
@@ -66,8 +80,8 @@ TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicke
     const struct {
         std::string reply;
         bool ranks;
-    } cases[] = {{"yes", true}, {"oh yes\n", true}, {"YES", false}, {"no", false}, {"", false},
-                 {std::string("\xff\0yes", 5), false}};
+    } cases[] = {{"yes", true}, {"yes\n", true}, {"oh yes\n", false}, {"yes, but", false}, {"YES", false},
+                 {"no", false}, {"", false}, {std::string("\xff\0yes", 5), false}};
     for (const auto &c : cases) {
         reply = c.reply;
         endGame(0, 100);
@@ -75,7 +89,7 @@ TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicke
         reply = c.ranks ? "no" : "yes";
         EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << "the first answer holds for the game";
     }
-    EXPECT_EQ(asked.size(), 6u);
+    EXPECT_EQ(asked.size(), 8u);
     asked.clear();
     endGame(2, 3600);
     postStatus = 404;
@@ -108,3 +122,70 @@ TEST_F(Online, RelaxGamesAndAnUntickedBoxSendNothingAndAFailingServerIsAskedOnce
 }
 
 }  // namespace
+
+namespace {
+
+// A ticket as the server writes it; only the server can check its signature.
+std::string ticketFor(const std::string &game, uint32_t seed) {
+    return protocol::Ticket{game, seed, 1700000000, std::string(64, 'a')}.text();
+}
+
+} // namespace
+
+// Tickets are fetched only with the box ticked and for an online game, once until used;
+// one for another game is not taken. A game on a ticket sends it with its record; a busy
+// server's answer keeps the record on disk until the next submission sends it, and a
+// refusal for good keeps nothing.
+TEST_F(Online, TicketsAreFetchedAheadSentWithTheirGameAndABusyServersRecordWaitsOnDisk) {
+    gOnlineScores = false;
+    fetchTicketAhead(0, 1);
+    gOnlineScores = true;
+    fetchTicketAhead(3, 1);
+    waitForOnlineFetches();
+    EXPECT_TRUE(asked.empty()) << "a request with the box unticked, or for relax";
+    uint32_t seed = 0;
+    EXPECT_FALSE(takeTicket(0, 1, seed));
+
+    ticketReply = ticketFor("brolix0dif1", 4242);
+    fetchTicketAhead(0, 1);
+    waitForOnlineFetches();
+    fetchTicketAhead(0, 1);   // one is ready: not fetched again
+    waitForOnlineFetches();
+    EXPECT_EQ(asked, std::vector<std::string>{"/scoring/ticket.php?gamename=brolix0dif1"});
+    EXPECT_FALSE(takeTicket(0, 2, seed)) << "another game's ticket";
+    ASSERT_TRUE(takeTicket(0, 1, seed));
+    EXPECT_EQ(seed, 4242u);
+    EXPECT_EQ(gameTicket(), ticketReply);
+    EXPECT_FALSE(takeTicket(0, 1, seed)) << "a ticket serves one game";
+    for (const std::string &wrong : {ticketFor("brolix0dif2", 7), std::string("brolix0dif1.7.1.xyz")}) {
+        ticketReply = wrong;   // for another game than asked, or no ticket at all
+        fetchTicketAhead(1, 1);
+        waitForOnlineFetches();
+        EXPECT_FALSE(takeTicket(1, 1, seed)) << wrong;
+    }
+
+    ticketReply = ticketFor("brolix0dif1", 4242);
+    fetchTicketAhead(0, 1);
+    waitForOnlineFetches();
+    ASSERT_TRUE(takeTicket(0, 1, seed));
+    startGame(modeSixtySeconds, 1, seed);
+    endGame(0, 120);
+    asked.clear();
+    postStatus = 503;
+    submitOnlineScore("ada", gameDescription);
+    const std::string sent = "POST /scoring/scorerecord.php?name=ada&score=120&computer=M&gamename=brolix0dif1&ticket=" +
+                             ticketReply + " +record";
+    EXPECT_EQ(asked, std::vector<std::string>{sent});
+    EXPECT_EQ(keptRecords().size(), 1u) << "a busy server's record is kept";
+    postStatus = 200;
+    asked.clear();
+    startGame(modeSixtySeconds, 1, 77);   // no ticket for this one: its record goes without
+    endGame(0, 30);
+    const std::string kept = sent.substr(0, sent.rfind(" +record")) + " ?";   // the first game's record, not this one
+    submitOnlineScore("ada", gameDescription);
+    EXPECT_EQ(asked, (std::vector<std::string>{kept, "POST /scoring/scorerecord.php?name=ada&score=30&computer=M&gamename=brolix0dif1 +record"}));
+    EXPECT_TRUE(keptRecords().empty());
+    postStatus = 422;
+    submitOnlineScore("ada", gameDescription);
+    EXPECT_TRUE(keptRecords().empty()) << "a record refused for good is not kept";
+}

@@ -4,13 +4,16 @@
 #include "played_game.h"
 #include "scored_process.h"
 #include "test_databases.h"
+#include "tickets.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <thread>
 
 namespace {
@@ -45,7 +48,7 @@ protected:
 
     TempDir dir{"cluster"};
     const std::string db = freshDatabase(Engine::PostgreSQL, dir);
-    const std::vector<std::string> trust{"--trust-unverified", "--replay-workers", "1"};
+    const std::vector<std::string> trust{"--trust-unverified", "--replay-workers", "1", "--submissions-per-minute", "0"};
     std::unique_ptr<ScoredProcess> a, b;
 };
 
@@ -55,18 +58,39 @@ TEST_F(Cluster, TwoInstancesAnswerAsOne) {
     EXPECT_EQ(get(a->port(), ask(0, 0, 200)).body + get(b->port(), ask(0, 0, 200)).body, "nono");
     EXPECT_EQ(get(a->port(), ask(0, 0, 201)).body + get(b->port(), ask(0, 0, 201)).body, "yesyes");
 
-    PlayedGame game(modeFiveMinutes, 2, 11, 3);
+    // A ticket one instance issues is signed with the key both share: the other knows it
+    // for its own, and finds it too young for a game played at once.
+    const std::optional<protocol::Ticket> issued =
+        protocol::parseTicket(get(a->port(), "/scoring/ticket.php?gamename=brolix1dif2").body);
+    ASSERT_TRUE(issued);
+    PlayedGame game(modeFiveMinutes, 2, issued->seed, 3);
     while (!gameOver)
         if (!game.exchange())
             game.frame();
-    const Reply verified = postRecord(b->port(), 1, 2, "ada", _realScore, writeRecord(gameRecord));
-    EXPECT_EQ(verified.body, "ok");
+    const std::string record = writeRecord(gameRecord);
+    const int32_t result = _realScore;
+    const Reply young = postRecord(b->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, issued->text());
+    EXPECT_EQ(young.status, 403);
+    EXPECT_NE(young.body.find("longer than its ticket is old"), std::string::npos) << young.body;
+
+    // The same game with its ticket, as if issued ten minutes ago, posted to both at once: ranked once.
+    const scored::TicketSigner shared(column(db, "SELECT value FROM secrets").at(0));
+    const std::string ticket = shared.issue({1, 2}, issued->seed, std::time(nullptr) - 600).text();
+    auto viaA = std::async(std::launch::async, [&] {
+        return postRecord(a->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, ticket);
+    });
+    const Reply viaB = postRecord(b->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, ticket);
+    const Reply first = viaA.get();
+    EXPECT_EQ((std::multiset<int>{first.status, viaB.status}), (std::multiset<int>{200, 409}))
+        << first.body << viaB.body;
+    EXPECT_EQ(column(db, "SELECT count(*) FROM scores WHERE name = 'ada'"), std::vector<std::string>{"1"});
+
     const std::string page = get(a->port(), "/").body;
-    EXPECT_NE(page.find("<td>ada</td>"), std::string::npos) << "a verified score stored by one, shown by the other";
+    EXPECT_NE(page.find("<td>ada</td>"), std::string::npos) << "a score ranked by one, shown by the other";
     EXPECT_NE(page.find("<td>pl</td>"), std::string::npos);
     EXPECT_EQ(page, get(b->port(), "/").body);
     const std::string id = column(db, "SELECT id FROM scores WHERE name = 'ada'").at(0);
-    EXPECT_EQ(get(a->port(), "/scoring/record.php?id=" + id).body, writeRecord(gameRecord));
+    EXPECT_EQ(get(a->port(), "/scoring/record.php?id=" + id).body, record);
 }
 
 // Eight players, half on each instance. One instance is killed with SIGKILL during the

@@ -24,7 +24,11 @@ Submission playedClaim() {
     while (!gameOver)
         if (!game.exchange())
             game.frame();
-    return {{0, 1}, "ada", _realScore, false, writeRecord(gameRecord)};
+    Submission claim;
+    claim.game = {0, 1};
+    claim.score = _realScore;
+    claim.record = writeRecord(gameRecord);
+    return claim;
 }
 
 // A worker program that greets as a worker does and then does what the shell line says.
@@ -65,7 +69,7 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerAndWhateverEndsAWorkerAnswersOnlyI
         {"kill -SEGV $$", 500, "failed"},                   // a crash: the record would crash it again
         {"exit 0", 500, "failed"},                          // gone without a word
         {"printf 'no verdict at all'", 500, ""},            // a reply that is no verdict
-        {"kill -XCPU $$", 503, "took too long"},            // its processor limit
+        {"kill -XCPU $$", 422, "takes longer"},             // its processor limit: refused for good
         {"kill -TERM $$", 503, "try again later"},          // stopped from outside
     };
     for (const auto &[line, status, reason] : endings) {

@@ -1,5 +1,8 @@
 #include "scored_process.h"
 
+#include "replays.h"
+#include "service.h"
+
 #include <arpa/inet.h>
 #include <sys/socket.h>
 
@@ -62,7 +65,9 @@ int ScoredProcess::stop(int signal) {
 
 int connectFrom(uint32_t from, int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const timeval patience{4, 0};
+    // The longest the server may take: every record ahead in its queue at its processor bound.
+    const auto longest = scored::kReplayTime * (scored::kReplayQueue + 1) + scored::kStorePatience;
+    const timeval patience{std::chrono::duration_cast<std::chrono::seconds>(longest).count() + 10, 0};
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     sockaddr_in a{AF_INET, 0, {htonl(from)}, {}}, to{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
     bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
@@ -101,8 +106,9 @@ std::string submit(int mode, int difficulty, const std::string &name, long long 
 }
 
 Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
-                 const std::string &record, uint32_t from) {
-    const std::string query = path("", mode, difficulty, "name=" + name + "&score=" + std::to_string(score) + "&computer=M&");
+                 const std::string &record, uint32_t from, const std::string &ticket) {
+    const std::string query = path("", mode, difficulty, "name=" + name + "&score=" + std::to_string(score) + "&computer=M&" +
+                                                             (ticket.empty() ? "" : "ticket=" + ticket + "&"));
     return sendRaw(port, "POST /scoring/scorerecord" + query.substr(query.find('.')) +
                              " HTTP/1.1\r\nHost: t\r\nConnection: close\r\nContent-Length: " +
                              std::to_string(record.size()) + "\r\n\r\n" + record, from);

@@ -35,7 +35,8 @@ private:
 
 // Plain HTTP/1.1 to the server, byte for byte as a client sends it.
 struct Reply { int status = 0; std::string body, head; }; // status 0: no answer
-// A connection from this loopback address whose reads wait four times the second the server promises.
+// A connection from this loopback address. Its reads wait for the server's answer, which
+// comes within the server's own deadlines; the bound only turns a hang into a failure.
 int connectFrom(uint32_t from, int port);
 // Sends the bytes exactly as written and reads until the server closes.
 Reply sendRaw(int port, const std::string &bytes, uint32_t from = INADDR_LOOPBACK);
@@ -47,7 +48,7 @@ std::string submit(int mode, int difficulty, const std::string &name, long long 
 // The record path's POST with the body as sent; from another address when the
 // per-address connection limit would be in the way.
 Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
-                 const std::string &record, uint32_t from = INADDR_LOOPBACK);
+                 const std::string &record, uint32_t from = INADDR_LOOPBACK, const std::string &ticket = "");
 
 // The first column of each row the query gives in this database.
 inline std::vector<std::string> rows(const std::string &dbPath, const char *sql) {

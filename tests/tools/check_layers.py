@@ -4,7 +4,8 @@
 usage: check_layers.py SOURCE_DIR
 
 The engine and the rules (game/rules/) are both at the bottom and see nothing of each
-other, so the rules run without a window or a device. A header named *_local.h is for
+other, so the rules run without a window or a device. The score server sees the rules
+alone (it replays records and shares their protocol header), never the game or engine. A header named *_local.h is for
 its own folder only; a header name in two layers is an error of its own.
 """
 import os
@@ -12,6 +13,7 @@ import re
 import sys
 
 BELOW = {'engine': set(), 'rules': set(), 'game': {'engine', 'rules'}, 'frontend': {'engine', 'rules', 'game'},
+         'server': {'rules'},
          'app': {'engine', 'rules', 'game', 'frontend'}}
 GENERATED = {'brolix_layout.h': 'game', 'brolix_glyphs.h': 'game', 'scorehost.h': 'game', 'makers.h': 'frontend',
              'brolix_resources.h': 'app'}
@@ -24,7 +26,7 @@ def layer_of(path, root):
 
 
 def sources(root):
-    for layer in ['engine', 'game', 'frontend', 'app']:   # the rules are walked with game/
+    for layer in ['engine', 'game', 'frontend', 'app', 'server']:   # the rules are walked with game/
         for folder, _, names in os.walk(os.path.join(root, layer)):
             yield from (os.path.join(folder, n) for n in sorted(names) if n.endswith(('.h', '.cpp', '.in')))
 
@@ -53,5 +55,5 @@ def upward_includes(root):
 
 if __name__ == '__main__':
     problems = upward_includes(sys.argv[1])
-    print('\n'.join(problems + ['app -> frontend -> game -> engine, rules: %d wrong-way includes' % len(problems)]))
+    print('\n'.join(problems + ['app -> frontend -> game -> engine, rules; server -> rules: %d wrong-way includes' % len(problems)]))
     sys.exit(1 if problems else 0)
