@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <netdb.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sched.h>
@@ -30,12 +31,13 @@ struct Options {
     bool trustUnverified = false;
     unsigned submissionsPerMinute = scored::kSubmissionsPerMinute;
     unsigned replayWorkers = 0; // 0: one per core
+    std::string proxy;
     bool help = false;
 };
 
 const char *const kUsage =
     "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE|URI] [--trust-unverified]\n"
-    "                     [--submissions-per-minute N] [--replay-workers N]\n"
+    "                     [--submissions-per-minute N] [--replay-workers N] [--proxy ADDRESS]\n"
     "Runs the Brolix score server and its leaderboard page.\n"
     "  --bind ADDRESS  address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
@@ -46,6 +48,8 @@ const char *const kUsage =
     "                  only scores whose record replays to them from a seed ticket of ours)\n"
     "  --submissions-per-minute N  from one address at most (default %u; 0: no limit);\n"
     "                  more get 429 with Retry-After\n"
+    "  --proxy ADDRESS  the reverse proxy in front: its requests count against the\n"
+    "                  address it forwards in X-Forwarded-For (default: none trusted)\n"
     "  --replay-workers N  processes replaying records side by side (default: one per\n"
     "                  processor core of this machine, %u here; 1 to %u)\n"
     "  --help          show this text\n"
@@ -94,6 +98,16 @@ bool parseNumber(const char *text, long least, long most, long &number) {
     return true;
 }
 
+// The address as the server writes it (so "::0001" is "::1"), or empty when it is none.
+std::string numericAddress(const char *text) {
+    unsigned char parsed[sizeof(in6_addr)];
+    char written[INET6_ADDRSTRLEN] = "";
+    for (const int family : {AF_INET, AF_INET6})
+        if (inet_pton(family, text, parsed) == 1 && inet_ntop(family, parsed, written, sizeof written))
+            return written;
+    return {};
+}
+
 // Returns false (after saying why) on an unknown option or a missing value.
 bool parseOptions(int argc, char **argv, Options &options) {
     for (int i = 1; i < argc; ++i) {
@@ -107,6 +121,12 @@ bool parseOptions(int argc, char **argv, Options &options) {
             options.bind = argv[++i];
         } else if (arg == "--db" && hasValue) {
             options.db = argv[++i];
+        } else if (arg == "--proxy" && hasValue) {
+            options.proxy = numericAddress(argv[++i]);
+            if (options.proxy.empty()) {
+                std::fprintf(stderr, "brolix-scored: --proxy takes an IPv4 or IPv6 address: %s\n", argv[i]);
+                return false;
+            }
         } else if ((arg == "--port" || arg == "--submissions-per-minute" || arg == "--replay-workers") && hasValue) {
             long value = 0;
             const bool workers = arg == "--replay-workers";
@@ -213,7 +233,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "brolix-scored: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
         return 1;
     }
-    scored::Service service(store, *ticketKey, {options.submissionsPerMinute},
+    scored::Service service(store, *ticketKey, {options.submissionsPerMinute, options.proxy},
                             {options.replayWorkers ? options.replayWorkers : coreCount(), "/proc/self/exe"});
     if (!service.start(listener, ipv6)) {
         std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d or start its replay workers\n",

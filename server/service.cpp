@@ -409,9 +409,11 @@ Request requestOf(MHD_Connection *connection, const char *method, const char *pa
 
 struct ServiceState {
     ServiceState(Store &store, std::string ticketKey, Limits limits, const ServiceOptions &options)
-        : signer(std::move(ticketKey)), limit(limits.submissionsPerMinute), watch(limit), worker(store, signer),
+        : proxy(limits.proxy), signer(std::move(ticketKey)), limit(limits.submissionsPerMinute), watch(limit),
+          worker(store, signer),
           replays(worker, signer, options) {}
     Log log;
+    const std::string proxy;
     TicketSigner signer;
     SubmissionLimit limit;
     DeadlineWatch watch;
@@ -458,6 +460,23 @@ void setWaiting(ServiceState &state, MHD_Connection *connection, bool waiting) {
         state.watch.update(c, [waiting](Connection &w) { w.waiting = waiting; });
 }
 
+// The player's address: the connection's, or behind the trusted proxy the one it forwards.
+// Only the last entry is the proxy's own word; what comes before it the client wrote.
+std::string clientOf(const ServiceState &state, MHD_Connection *connection) {
+    const std::string peer = addressOf(connection);
+    const char *forwarded = peer == state.proxy
+        ? MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Forwarded-For") : nullptr;
+    if (!forwarded)
+        return peer;
+    std::string last = forwarded;
+    last.erase(0, last.find_last_of(',') + 1);
+    last.erase(0, last.find_first_not_of(" \t"));
+    last.erase(last.find_last_not_of(" \t") + 1);
+    unsigned char parsed[sizeof(in6_addr)];
+    const bool address = inet_pton(AF_INET, last.c_str(), parsed) == 1 || inet_pton(AF_INET6, last.c_str(), parsed) == 1;
+    return address ? last : peer;
+}
+
 bool isSubmission(const Work &work) {
     return std::holds_alternative<Submission>(work) || std::holds_alternative<RecordClaim>(work);
 }
@@ -472,7 +491,7 @@ void admit(ServiceState &state, MHD_Connection *connection, const Request &reque
         });
     if (!isSubmission(work))
         return;
-    const int wait = state.limit.retryAfter(addressOf(connection), Clock::now());
+    const int wait = state.limit.retryAfter(clientOf(state, connection), Clock::now());
     if (wait == 0)
         return;
     Answer refused = refusal(429, "too many submissions from this address, try again in " + std::to_string(wait) + " s");

@@ -28,6 +28,9 @@ constexpr unsigned kSubmissionsPerMinute = 20;     // per address, by default
 
 struct Limits {
     unsigned submissionsPerMinute = kSubmissionsPerMinute; // from one address; 0: no limit
+    // The reverse proxy's address: what comes through it counts against the address it
+    // forwards (the last of X-Forwarded-For), not against the proxy. Empty: none trusted.
+    std::string proxy;
 };
 
 struct ServiceOptions {

@@ -135,3 +135,34 @@ TEST_F(Cluster, KillingOneInstanceInAFloodLosesNothingAcknowledged) {
 }
 
 } // namespace
+
+namespace {
+
+Reply submitThrough(int port, uint32_t from, const std::string &forwarded, int score) {
+    return sendRaw(port, "GET " + submit(0, 0, "player", score) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
+                             "X-Forwarded-For: " + forwarded + "\r\n\r\n", from);
+}
+
+} // namespace
+
+// Behind the reverse proxy every player comes from the proxy's address: each counts
+// against the address the proxy forwards, and nobody else can forward one.
+TEST(BehindAProxy, EachPlayerHasTheirOwnShareAndOnlyTheProxyIsBelieved) {
+    TempDir dir{"proxy"};
+    ScoredProcess server(dir.path("scores.db"), 0, {"--trust-unverified", "--submissions-per-minute", "2", "--proxy",
+                                                    "127.0.0.1"});
+    ASSERT_TRUE(server.ok());
+    const uint32_t proxy = INADDR_LOOPBACK, stranger = INADDR_LOOPBACK + 7;
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.1", i).status, 200);
+        EXPECT_EQ(submitThrough(server.port(), proxy, "198.51.100.9, 10.0.0.2", i).status, 200);
+    }
+    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.1", 9).status, 429);
+    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.9, 10.0.0.2", 9).status, 429) << "the last entry is the player";
+    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.3", 9).status, 200);
+    EXPECT_EQ(submitThrough(server.port(), proxy, "not an address", 9).status, 200) << "counts against the proxy";
+    // A stranger's own header is not believed: its address is its own.
+    for (const char *forged : {"10.0.0.4", "10.0.0.5"})
+        EXPECT_EQ(submitThrough(server.port(), stranger, forged, 9).status, 200);
+    EXPECT_EQ(submitThrough(server.port(), stranger, "10.0.0.6", 9).status, 429);
+}
