@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include "game_local.h"
+#include "online.h"
+#include "protocol.h"
 #include "record.h"
 #include "storage.h"
 #include "KMiscTools.h"
@@ -52,9 +54,15 @@ void appendPending(std::string &out) {
 }
 
 // A new journal of the game so far.
+// The game's seed ticket beside its journal, so that a resumed game still ranks.
+std::string ticketPath(const std::string &journal) { return journal + ".ticket"; }
+
 void startJournal() {
     openPath = journalPath(_gameMode, gameDifficulty);
     makeFolders(openPath.substr(0, openPath.find_last_of('/')));
+    const std::string ticket = gameTicket();
+    if (ticket.empty() || !writeFileAtomically(ticketPath(openPath).c_str(), ticket.data(), ticket.size()))
+        unlink(ticketPath(openPath).c_str());
     file = open(openPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     eventsWritten = 0, lastStamp = gameRecord.header.startFrame, downWritten = false;
     if (file < 0) {
@@ -70,11 +78,13 @@ void removeJournal() {
     close(file);
     file = -1;
     unlink(openPath.c_str());
+    unlink(ticketPath(openPath).c_str());
 }
 
 void setAside(const std::string &path, const std::string &fault) {
     const std::string aside = path + ".bad-" + std::to_string(long(std::time(nullptr)));
     std::rename(path.c_str(), aside.c_str());
+    unlink(ticketPath(path).c_str());
     std::fprintf(stderr, "brolix: %s: %s; set aside as %s, a new game starts\n", path.c_str(), fault.c_str(), aside.c_str());
 }
 
@@ -118,6 +128,9 @@ bool resumeJournal(long gameMode, int32_t difficulty) {
         unlink(path.c_str());   // nothing left to play
         return false;
     }
+    std::string ticket;
+    readRegularFile(ticketPath(path), ticket, protocol::ticketTextCap);
+    resumeTicket(ticket, record.header.seed);
     if (!gamePaused) pauseResumed();
     wasPaused = true;
     startJournal();

@@ -208,6 +208,12 @@ std::string gameTicket() {
     return tickets.current;
 }
 
+void resumeTicket(const std::string &text, uint32_t seed) {
+    const std::optional<protocol::Ticket> ticket = protocol::parseTicket(text);
+    std::lock_guard<std::mutex> hold(tickets.lock);
+    tickets.current = ticket && ticket->seed == seed ? text : "";
+}
+
 void waitForOnlineFetches() {
     std::thread fetcher;
     {

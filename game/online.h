@@ -20,5 +20,8 @@ void fetchTicketAhead(long gameMode, int32_t difficulty);
 // game has none (it is then verified but not ranked).
 bool takeTicket(long gameMode, int32_t difficulty, uint32_t &seed);
 std::string gameTicket();           // of the running game; empty when it has none
+// A game resumed from its journal goes on with the ticket it began with: the ticket, if
+// it is one for this seed, becomes the running game's.
+void resumeTicket(const std::string &text, uint32_t seed);
 void waitForOnlineFetches();        // the background request in flight, if any, ends (bounded by KWeb's limit)
 std::string keptRecordFolder();     // where records the server could not take yet wait

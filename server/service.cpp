@@ -323,7 +323,9 @@ struct Connection {
 // only silence, so a client sending a byte now and then would otherwise hold on for ever.
 class DeadlineWatch {
 public:
-    explicit DeadlineWatch(SubmissionLimit &limit) : _limit(limit) { _thread = std::thread([this] { run(); }); }
+    DeadlineWatch(SubmissionLimit &submissions, SubmissionLimit &tickets) : _submissions(submissions), _tickets(tickets) {
+        _thread = std::thread([this] { run(); });
+    }
     ~DeadlineWatch() {
         {
             std::lock_guard<std::mutex> hold(_lock);
@@ -354,11 +356,12 @@ private:
             for (Connection *c : _connections)
                 if (!c->waiting && c->deadline() < now)
                     shutdown(c->fd, SHUT_RDWR); // the library sees the end and closes it
-            _limit.forgetQuiet(now);
+            _submissions.forgetQuiet(now);
+            _tickets.forgetQuiet(now);
         }
     }
 
-    SubmissionLimit &_limit;
+    SubmissionLimit &_submissions, &_tickets;
     std::mutex _lock;
     std::condition_variable _wake;
     std::set<Connection *> _connections;
@@ -409,13 +412,13 @@ Request requestOf(MHD_Connection *connection, const char *method, const char *pa
 
 struct ServiceState {
     ServiceState(Store &store, std::string ticketKey, Limits limits, const ServiceOptions &options)
-        : proxy(limits.proxy), signer(std::move(ticketKey)), limit(limits.submissionsPerMinute), watch(limit),
-          worker(store, signer),
-          replays(worker, signer, options) {}
+        : proxy(limits.proxy), signer(std::move(ticketKey)), limit(limits.submissionsPerMinute),
+          ticketLimit(limits.submissionsPerMinute * kTicketsPerSubmission), watch(limit, ticketLimit),
+          worker(store, signer), replays(worker, signer, options) {}
     Log log;
     const std::string proxy;
     TicketSigner signer;
-    SubmissionLimit limit;
+    SubmissionLimit limit, ticketLimit;
     DeadlineWatch watch;
     StoreWorker worker;
     ReplayWorkers replays;
@@ -481,20 +484,22 @@ bool isSubmission(const Work &work) {
     return std::holds_alternative<Submission>(work) || std::holds_alternative<RecordClaim>(work);
 }
 
-// The request's headers are in: its deadline follows from its length; a submission
-// past its address's share is turned away.
+// The request's headers are in: its deadline follows from its length; a submission or
+// a ticket past its address's share is turned away.
 void admit(ServiceState &state, MHD_Connection *connection, const Request &request, Work &work) {
     if (Connection *c = connectionOf(connection))
         state.watch.update(c, [&](Connection &w) {
             w.requested = true;
             w.bodyBytes = std::clamp(request.length, 0LL, static_cast<long long>(recordByteCap)); // more is refused unread
         });
-    if (!isSubmission(work))
+    const bool ticket = std::holds_alternative<TicketRequest>(work);
+    if (!ticket && !isSubmission(work))
         return;
-    const int wait = state.limit.retryAfter(clientOf(state, connection), Clock::now());
+    const int wait = (ticket ? state.ticketLimit : state.limit).retryAfter(clientOf(state, connection), Clock::now());
     if (wait == 0)
         return;
-    Answer refused = refusal(429, "too many submissions from this address, try again in " + std::to_string(wait) + " s");
+    Answer refused = refusal(429, std::string("too many ") + (ticket ? "tickets" : "submissions") +
+                                      " from this address, try again in " + std::to_string(wait) + " s");
     refused.retryAfter = wait;
     work = refused;
 }

@@ -25,9 +25,11 @@ constexpr int kLogLinesPerMinute = 60;             // refusals and failures show
 constexpr std::chrono::seconds kRequestSeconds{10};
 constexpr size_t kLeastBytesPerSecond = 16384;
 constexpr unsigned kSubmissionsPerMinute = 20;     // per address, by default
+constexpr unsigned kTicketsPerSubmission = 3;      // tickets per address a minute, for each submission: a player
+                                                   // changing the game in the menu asks for a few
 
 struct Limits {
-    unsigned submissionsPerMinute = kSubmissionsPerMinute; // from one address; 0: no limit
+    unsigned submissionsPerMinute = kSubmissionsPerMinute; // from one address, tickets three times as many; 0: no limit
     // The reverse proxy's address: what comes through it counts against the address it
     // forwards (the last of X-Forwarded-For), not against the proxy. Empty: none trusted.
     std::string proxy;

@@ -53,7 +53,7 @@ std::string TicketSigner::check(const std::string &ticketText, const Game &game,
     if (now - ticket->issued > protocol::ticketLifetimeSeconds)
         return "the ticket has expired";
     const int64_t lasted = int64_t(frames) * protocol::frameMilliseconds / 1000;
-    if (now - ticket->issued < lasted)
+    if (now - ticket->issued + 1 < lasted) // both times are whole seconds: a second's grace
         return "the game lasts " + std::to_string(lasted) + " s, longer than its ticket is old";
     return {};
 }

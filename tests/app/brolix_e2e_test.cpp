@@ -150,7 +150,8 @@ TEST(Evening, OnlineSixtySecondsGameThenALocalRelaxGame) {
         ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace", "", 2 * 61 * 75 * 14));   // its length, twice over
         const std::string row = "<td>ada lovelace</td><td class=\"num\">";
         std::string board;
-        EXPECT_TRUE(waitUntil([&] { return (board = fetch("/")).find(row + "0</td>") != std::string::npos; })) << "not on the server";
+        ASSERT_TRUE(waitUntil([&] { return (board = fetch("/")).find(row + "0</td>") != std::string::npos; }))
+            << "not on the server; the game said: " << game.read("output.txt");
         // Ranked, in first place, which takes a ticket and a record that replays to the score; the
         // record is there to watch, and posted again it ranks nothing.
         EXPECT_NE(board.find("<td class=\"num\">1</td>" + row), std::string::npos) << "not ranked";

@@ -11,6 +11,8 @@
 
 #include "game_home.h"
 #include "journal.h"
+#include "online.h"
+#include "protocol.h"
 #include "record.h"
 #include "storage.h"
 #include "watch.h"
@@ -44,6 +46,27 @@ TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnce) {
         EXPECT_FALSE(std::filesystem::exists(path));
         std::filesystem::remove_all(folder);
         makeFolders(folder);
+    }
+}
+
+// A game killed on a seed ticket goes on with it, so its score still ranks; a ticket for
+// another seed beside the journal is not taken, and the end of the game removes it.
+TEST(Journal, AResumedGameKeepsItsTicket) {
+    GameHome home;
+    const std::string path = journalPath(modeFiveMinutes, 1), ticketPath = path + ".ticket";
+    const std::string ticket = protocol::Ticket{"brolix1dif1", 31337, 1700000000, std::string(64, 'b')}.text();
+    for (const uint32_t seed : {31337u, 31338u}) {
+        startGame(modeFiveMinutes, 1, seed);
+        resumeTicket(ticket, seed);   // its own ticket for the first game only
+        keepJournal();
+        closeJournal(true);   // the program ends with the game in progress
+        EXPECT_EQ(std::filesystem::exists(ticketPath), seed == 31337) << seed;
+        if (seed != 31337) std::ofstream(ticketPath) << ticket;   // another game's, beside this journal
+        resumeTicket("", 0);
+        ASSERT_TRUE(resumeJournal(modeFiveMinutes, 1));
+        EXPECT_EQ(gameTicket(), seed == 31337 ? ticket : "") << seed;
+        closeJournal(false);
+        EXPECT_FALSE(std::filesystem::exists(ticketPath) || std::filesystem::exists(path));
     }
 }
 

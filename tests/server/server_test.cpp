@@ -2,6 +2,7 @@
 // a locked database, a crowd of players and a crash cannot make it lose.
 #include "played_game.h"
 #include "protocol.h"
+#include "replays.h"
 #include "scored_process.h"
 #include "tickets.h"
 
@@ -322,6 +323,14 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
     }
     EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"2"}) << "a refused game was stored";
+    // Past its processor bound a replay is no game the caps allow: refused for good, not "try again".
+    scored::Submission slow;
+    slow.game = {2, 1};
+    slow.score = 5;
+    slow.record = idleRecord(2, recordFrameCap(modeMillion), 1);
+    const scored::Verdict verdict = scored::verifyRecord(slow, std::chrono::nanoseconds(1));
+    EXPECT_EQ(verdict.status, 422);
+    EXPECT_NE(verdict.reason.find("takes longer than any game"), std::string::npos) << verdict.reason;
 
     EXPECT_EQ(postRecord(port, 0, 1, "ada", honest.result, honest.record, INADDR_LOOPBACK, honestTicket).body, "ok");
     EXPECT_EQ(postRecord(port, 0, 1, "eve", offline.result, offline.record).body, "ok") << "no ticket: kept, not ranked";
@@ -364,7 +373,7 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
                 trusting.find("<b>") == std::string::npos);
 }
 
-// One address's submissions beyond its share are turned away with a time to come back;
+// One address's submissions and tickets beyond its share are turned away with a time to come back;
 // a client sending its body a byte now and then, never silent for long, is cut off at the
 // request's deadline, while the others are served.
 TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
@@ -397,6 +406,9 @@ TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
     EXPECT_TRUE(seconds >= 1 && seconds <= 60) << seconds;
     EXPECT_EQ(sendRaw(server.port(), "GET " + submit(0, 0, "elsewhere", 5) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n",
                       INADDR_LOOPBACK + 1).body, "ok") << "another address has its own share";
+    for (int i = 0; i < 9; ++i) // three times as many tickets: a player changes the game in the menu
+        EXPECT_EQ(get(server.port(), "/scoring/ticket.php?gamename=brolix0dif" + std::to_string(i % 3)).status, 200) << i;
+    EXPECT_EQ(get(server.port(), "/scoring/ticket.php?gamename=brolix0dif0").status, 429);
     EXPECT_LT(slow.get(), 40) << "a body sent a byte a second was waited for past the request's deadline";
     EXPECT_EQ(rows(db, "SELECT name FROM scores ORDER BY id"), (std::vector<std::string>{"often", "often", "often", "elsewhere"}));
 }
