@@ -9,11 +9,16 @@
 // then 100 of the records costliest per byte (a million game nobody plays, to its cap)
 // sent at once while the leaderboard is asked for, printing the 503s and the
 // leaderboard's latencies.
+// Scale: verified submissions per second and the leaderboard's latency meanwhile, with 1
+// and 2 replay workers on SQLite, and with one and two instances on one PostgreSQL
+// database (run under scripts/with_postgresql.sh for those).
 // Usage: bench_scored [seconds] [clients]
 //        bench_scored --hostile
 //        bench_scored --records
+//        bench_scored --scale [seconds]
 #include "played_game.h"
 #include "scored_process.h"
+#include "test_databases.h"
 
 #include <httplib.h>
 #include <sqlite3.h>
@@ -27,7 +32,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <netinet/in.h>
 #include <poll.h>
@@ -514,9 +521,129 @@ int records() {
     return held ? 0 : 1;
 }
 
+// ---- scale mode ----
+
+struct ScaleRun {
+    const char *what;
+    bool postgres;
+    int instances, workers;
+};
+
+double processorSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t end = stat.rfind(')');
+    if (end == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(end + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) // utime and stime are fields 14 and 15
+        if (i >= 14)
+            ticks += std::atof(field.c_str());
+    return ticks / double(sysconf(_SC_CLK_TCK));
+}
+
+// The processor time an instance's replay workers have used so far.
+double workerSeconds(pid_t pid) {
+    double total = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto &task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t child; children >> child;)
+            total += processorSeconds(child);
+    }
+    return total;
+}
+
+// Senders post the record for the duration, spread over the instances, while a reader asks
+// each instance in turn for the leaderboard, twenty times a second.
+void scaleRun(const ScaleRun &run, const std::string &game, const std::string &claim, int duration) {
+    const TempDir dir("brolix-bench-scale");
+    std::string target;
+    try {
+        target = freshDatabase(run.postgres ? Engine::PostgreSQL : Engine::SQLite, dir);
+    } catch (const std::exception &e) {
+        std::printf("%-46s skipped: %s\n", run.what, e.what());
+        return;
+    }
+    std::vector<std::unique_ptr<ScoredProcess>> servers;
+    for (int i = 0; i < run.instances; ++i)
+        servers.push_back(std::make_unique<ScoredProcess>(
+            target, 0,
+            std::vector<std::string>{"--replay-workers", std::to_string(run.workers), "--submissions-per-minute", "0"}));
+    for (const auto &server : servers)
+        if (!server->ok()) {
+            std::printf("%-46s failed: an instance did not start\n", run.what);
+            return;
+        }
+    const int senders = 4 * run.instances * run.workers;
+    std::atomic<int> verified{0}, other{0};
+    std::atomic<bool> sending{true};
+    std::vector<double> board;
+    std::thread reader([&] {
+        for (size_t i = 0; sending; ++i) {
+            const auto asked = Clock::now();
+            const Reply r = ::get(servers[i % servers.size()]->port(), "/");
+            board.push_back(r.status == 200 ? micros(Clock::now() - asked) : 1e9);
+            std::this_thread::sleep_until(asked + std::chrono::milliseconds(50));
+        }
+    });
+    const auto used = [&] {
+        double total = 0;
+        for (const auto &server : servers)
+            total += workerSeconds(server->pid());
+        return total;
+    };
+    const double usedBefore = used();
+    const Clock::time_point start = Clock::now(), deadline = start + std::chrono::seconds(duration);
+    std::vector<std::thread> threads;
+    for (int c = 0; c < senders; ++c)
+        threads.emplace_back([&, c] {
+            const int port = servers[size_t(c) % servers.size()]->port();
+            while (Clock::now() < deadline) {
+                // The first is kept; its copies are refused (409) once replayed, which costs the same.
+                const int status = postRecord(port, INADDR_LOOPBACK + 1 + uint32_t(c), claim, game).first;
+                ++(status == 200 || status == 409 ? verified : other);
+            }
+        });
+    for (std::thread &t : threads)
+        t.join();
+    const double elapsed = seconds(Clock::now() - start), processor = used() - usedBefore;
+    sending = false;
+    reader.join();
+    std::sort(board.begin(), board.end());
+    std::printf("%-46s %5.1f verified/s, %5.1f per processor second (%d other answers); "
+                "leaderboard p50 %5.1f ms, p99 %6.1f ms (%zu asked)\n",
+                run.what, verified.load() / elapsed, verified.load() / std::max(processor, 0.01), other.load(),
+                percentile(board, 0.5) / 1000, percentile(board, 0.99) / 1000, board.size());
+}
+
+int scale(int argc, char **argv) {
+    const int duration = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    PlayedGame g(modeFiveMinutes, 1, 42, 42);
+    while (!gameOver)
+        if (!g.exchange()) g.frame();
+    const std::string game = writeRecord(gameRecord), claim = "name=bench&score=" + std::to_string(_realScore) +
+                                                          "&computer=M&gamename=brolix1dif1";
+    std::printf("a five-minute game's record (%zu bytes, %u frames), %d s a run, %u cores\n", game.size(),
+                gameRecord.frames, duration, std::thread::hardware_concurrency());
+    const ScaleRun runs[] = {
+        {"SQLite, 1 instance, 1 replay worker", false, 1, 1},
+        {"SQLite, 1 instance, 2 replay workers", false, 1, 2},
+        {"PostgreSQL, 1 instance, 2 replay workers", true, 1, 2},
+        {"PostgreSQL, 2 instances, 1 replay worker each", true, 2, 1},
+    };
+    for (const ScaleRun &run : runs)
+        scaleRun(run, game, claim, duration);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--scale") == 0)
+        return scale(argc, argv);
     if (argc > 1 && std::strcmp(argv[1], "--hostile") == 0)
         return hostile();
     if (argc > 1 && std::strcmp(argv[1], "--records") == 0)

@@ -1,18 +1,22 @@
 // brolix-scored: the score server. Answers the game's score questions and
 // submissions and shows the leaderboard. SIGTERM or SIGINT stops it cleanly.
-#include "replays.h"
+#include "replay_workers.h"
 #include "service.h"
 #include "store.h"
 
 #include "protocol.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <netdb.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pthread.h>
+#include <sched.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -26,26 +30,35 @@ struct Options {
     std::string db = "brolix-scores.db";
     bool trustUnverified = false;
     unsigned submissionsPerMinute = scored::kSubmissionsPerMinute;
+    unsigned replayWorkers = 0; // 0: one per core
+    std::string proxy;
     bool help = false;
 };
 
 const char *const kUsage =
-    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE] [--trust-unverified]\n"
-    "                     [--submissions-per-minute N]\n"
+    "Usage: brolix-scored [--bind ADDRESS] [--port PORT] [--db FILE|URI] [--trust-unverified]\n"
+    "                     [--submissions-per-minute N] [--replay-workers N] [--proxy ADDRESS]\n"
     "Runs the Brolix score server and its leaderboard page.\n"
     "  --bind ADDRESS  address to listen on (default 127.0.0.1; 0.0.0.0 for every interface)\n"
     "  --port PORT     TCP port (default 8080; 0 picks a free one)\n"
     "  --db FILE       SQLite database file, created when missing (default brolix-scores.db)\n"
+    "  --db postgresql://USER@HOST/DATABASE\n"
+    "                  a PostgreSQL database (a libpq URI), which several servers may share\n"
     "  --trust-unverified  rank every score, with a record or not, ticket or not (default:\n"
     "                  only scores whose record replays to them from a seed ticket of ours)\n"
     "  --submissions-per-minute N  from one address at most (default %u; 0: no limit),\n"
     "                  and three times as many seed tickets; more get 429 with Retry-After\n"
+    "  --proxy ADDRESS  the reverse proxy in front: its requests count against the\n"
+    "                  address it forwards in X-Forwarded-For (default: none trusted)\n"
+    "  --replay-workers N  processes replaying records side by side (default: one per\n"
+    "                  processor core of this machine, %u here; 1 to %u)\n"
     "  --help          show this text\n"
     "The address actually used is printed as the first line on standard output.\n"
     "Limits: only GET is answered (405 otherwise), but for the POST of a game record\n"
     "to %s; a request with any other body is refused unread (413);\n"
     "a record at most %zu bytes (413), lasting at most %u, %u and %u frames in the three\n"
-    "modes (400), replayed within %lld ms of processor time (422); at most %zu records\n"
+    "modes (400), replayed within %lld ms of processor time (422) and %zu MiB of memory\n"
+    "by a worker process of its own; at most %zu records\n"
     "wait for a replay, more get 503 with Retry-After at once; a damaged record, one\n"
     "of another version or two framing headers get 400, one that does not replay to\n"
     "its score or is not the one its game writes 422, a bad ticket 403, a game or\n"
@@ -55,22 +68,44 @@ const char *const kUsage =
     "all; a request the database cannot serve within %lld s gets 503. Refusals and\n"
     "failures go to standard error, at most %d lines a minute.\n";
 
+const long kMostReplayWorkers = 256;
+
+// The cores this process may run on, which a container or taskset may make fewer than the machine's.
+unsigned coreCount() {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) != 0)
+        return 1;
+    return unsigned(std::max(1, CPU_COUNT(&cores)));
+}
+
 void printUsage(FILE *to) {
-    std::fprintf(to, kUsage, scored::kSubmissionsPerMinute, protocol::recordPath, recordByteCap,
-                 recordFrameCap(modeSixtySeconds), recordFrameCap(modeFiveMinutes), recordFrameCap(modeMillion),
-                 (long long)scored::kReplayTime.count(), scored::kReplayQueue, scored::kRequestBytes,
+    std::fprintf(to, kUsage, scored::kSubmissionsPerMinute, coreCount(), unsigned(kMostReplayWorkers),
+                 protocol::recordPath, recordByteCap, recordFrameCap(modeSixtySeconds),
+                 recordFrameCap(modeFiveMinutes), recordFrameCap(modeMillion), (long long)scored::kReplayTime.count(),
+                 scored::kWorkerMemoryBytes >> 20, scored::kReplayQueue, scored::kRequestBytes,
                  scored::kReadTimeoutSeconds, (long long)scored::kRequestSeconds.count(), scored::kLeastBytesPerSecond,
                  scored::kConnectionsPerAddress, scored::kConnections, (long long)scored::kStorePatience.count(),
                  scored::kLogLinesPerMinute);
 }
 
-bool parseNumber(const char *text, long max, long &number) {
+bool parseNumber(const char *text, long least, long most, long &number) {
     char *end = nullptr;
+    errno = 0;
     const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != 0 || value < 0 || value > max)
+    if (end == text || *end != 0 || errno != 0 || value < least || value > most)
         return false;
     number = value;
     return true;
+}
+
+// The address as the server writes it (so "::0001" is "::1"), or empty when it is none.
+std::string numericAddress(const char *text) {
+    unsigned char parsed[sizeof(in6_addr)];
+    char written[INET6_ADDRSTRLEN] = "";
+    for (const int family : {AF_INET, AF_INET6})
+        if (inet_pton(family, text, parsed) == 1 && inet_ntop(family, parsed, written, sizeof written))
+            return written;
+    return {};
 }
 
 // Returns false (after saying why) on an unknown option or a missing value.
@@ -86,14 +121,24 @@ bool parseOptions(int argc, char **argv, Options &options) {
             options.bind = argv[++i];
         } else if (arg == "--db" && hasValue) {
             options.db = argv[++i];
-        } else if ((arg == "--port" || arg == "--submissions-per-minute") && hasValue) {
+        } else if (arg == "--proxy" && hasValue) {
+            options.proxy = numericAddress(argv[++i]);
+            if (options.proxy.empty()) {
+                std::fprintf(stderr, "brolix-scored: --proxy takes an IPv4 or IPv6 address: %s\n", argv[i]);
+                return false;
+            }
+        } else if ((arg == "--port" || arg == "--submissions-per-minute" || arg == "--replay-workers") && hasValue) {
             long value = 0;
-            if (!parseNumber(argv[++i], arg == "--port" ? 65535 : 1000000, value)) {
+            const bool workers = arg == "--replay-workers";
+            if (!parseNumber(argv[++i], workers ? 1 : 0, arg == "--port" ? 65535 : workers ? kMostReplayWorkers : 1000000,
+                             value)) {
                 std::fprintf(stderr, "brolix-scored: bad %s: %s\n", arg.c_str() + 2, argv[i]);
                 return false;
             }
             if (arg == "--port")
                 options.port = int(value);
+            else if (workers)
+                options.replayWorkers = unsigned(value);
             else
                 options.submissionsPerMinute = unsigned(value);
         } else {
@@ -150,6 +195,8 @@ void raiseFileLimit() {
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && std::string(argv[1]) == "--replay-worker")
+        return scored::serveReplays(STDIN_FILENO, STDOUT_FILENO);
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;
@@ -186,9 +233,11 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "brolix-scored: cannot listen on %s:%d\n", options.bind.c_str(), options.port);
         return 1;
     }
-    scored::Service service(store, *ticketKey, {options.submissionsPerMinute});
+    scored::Service service(store, *ticketKey, {options.submissionsPerMinute, options.proxy},
+                            {options.replayWorkers ? options.replayWorkers : coreCount(), "/proc/self/exe"});
     if (!service.start(listener, ipv6)) {
-        std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d\n", options.bind.c_str(), port);
+        std::fprintf(stderr, "brolix-scored: cannot serve on %s:%d or start its replay workers\n",
+                     options.bind.c_str(), port);
         close(listener);
         return 1;
     }

@@ -30,7 +30,7 @@ Verdict verifyRecord(const Submission &claim, std::chrono::nanoseconds processor
     const std::chrono::nanoseconds deadline = threadTime() + processorTime;
     const ReplayResult result = replayRecord(record, [&] { return threadTime() < deadline; }, kFramesPerLook);
     if (result.stopped)
-        return {422, "the replay takes longer than any game within the caps"};
+        return replayTooLong();
     if (result.pastTheEnd)
         return {422, "the record goes on after its game ended, at frame " + std::to_string(result.frames - 1)};
     if (!result.gameOver)
@@ -42,6 +42,10 @@ Verdict verifyRecord(const Submission &claim, std::chrono::nanoseconds processor
         return {422, "the record replays to " + std::to_string(result.realScore) + ", not " +
                          std::to_string(claim.score)};
     return {200, {}, record.header.seed, result.frames};
+}
+
+Verdict replayTooLong() {
+    return {422, "the replay takes longer than any game within the caps"};
 }
 
 } // namespace scored

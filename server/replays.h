@@ -25,6 +25,9 @@ struct Verdict {
     uint32_t frames = 0;                              // how long its game lasted
 };
 
+// What a replay over its processor time gets.
+Verdict replayTooLong();
+
 // Replays claim.record and says whether it ends with claim.score in claim.game.
 // The rules keep their game in globals: call from one thread only.
 Verdict verifyRecord(const Submission &claim, std::chrono::nanoseconds processorTime = kReplayTime);

@@ -1,7 +1,7 @@
 #include "service.h"
 
 #include "record.h"
-#include "replays.h"
+#include "replay_workers.h"
 #include "routes.h"
 #include "tickets.h"
 
@@ -88,7 +88,10 @@ public:
     explicit JobQueue(size_t bound = SIZE_MAX) : _bound(bound) {}
     ~JobQueue() { stop(); }
 
-    void serveWith(std::function<void()> worker) { _thread = std::thread(std::move(worker)); }
+    void serveWith(std::function<void()> worker, unsigned threads = 1) {
+        for (unsigned i = 0; i < threads; ++i)
+            _threads.emplace_back(worker);
+    }
 
     // Queues the job, suspending its connection unless it already is.
     bool push(Job *job, bool suspend) {
@@ -101,15 +104,16 @@ public:
         _wake.notify_one();
         return true;
     }
-    // Takes no more, and waits for the worker to finish.
+    // Takes no more, and waits for the workers to finish.
     void stop() {
         {
             std::lock_guard<std::mutex> hold(_lock);
             _stopping = true;
-            _wake.notify_one();
+            _wake.notify_all();
         }
-        if (_thread.joinable())
-            _thread.join();
+        for (std::thread &thread : _threads)
+            if (thread.joinable())
+                thread.join();
     }
     // Waits for jobs and takes them all, or the first; none once stopping with none left.
     std::deque<Job *> pop(bool all, bool &stopping) {
@@ -132,7 +136,7 @@ private:
     std::condition_variable _wake;
     std::deque<Job *> _jobs;
     bool _stopping = false;
-    std::thread _thread;
+    std::vector<std::thread> _threads;
 };
 
 // The store's one thread. A job that has waited past its deadline is answered 503
@@ -189,29 +193,44 @@ private:
     JobQueue _queue;
 };
 
-// The replays' one thread (the rules keep their game in globals), apart from the store's
-// and the network's: a queue of long records delays only other records. A verified
-// claim goes on to the store as a submission.
-class ReplayWorker {
+// The replays' threads, one per worker process, apart from the store's and the network's:
+// a queue of long records delays only other records. A verified claim goes on to the store
+// as a submission.
+class ReplayWorkers {
 public:
-    ReplayWorker(StoreWorker &store, const TicketSigner &signer) : _store(store), _signer(signer) {
-        _queue.serveWith([this] { run(); });
+    ReplayWorkers(StoreWorker &store, const TicketSigner &signer, const ServiceOptions &options)
+        : _store(store), _signer(signer) {
+        for (unsigned i = 0; i < options.replayWorkers; ++i)
+            _processes.push_back(std::make_unique<ReplayProcess>(options.replayProgram));
     }
-    ~ReplayWorker() { stop(); }
+    ~ReplayWorkers() { stop(); }
 
+    // Starts every worker process; false when one cannot be started.
+    bool start() {
+        for (const auto &process : _processes)
+            if (!process->start())
+                return false;
+        for (const auto &process : _processes)
+            _queue.serveWith([this, worker = process.get()] { run(*worker); });
+        return true;
+    }
     // Suspends the job's connection and queues it; false when the queue is full or stopping.
     bool take(Job *job) { return _queue.push(job, true); }
-    void stop() { _queue.stop(); } // finishes the replay in hand; the records waiting are turned away
+    void stop() { // finishes the replays in hand; the records waiting are turned away
+        _queue.stop();
+        for (const auto &process : _processes)
+            process->stop();
+    }
 
 private:
-    void run() {
+    void run(ReplayProcess &process) {
         for (;;) {
             bool stopping;
             const std::deque<Job *> next = _queue.pop(false, stopping);
             if (next.empty())
                 return;
             Job *job = next.front();
-            if (!stopping && verify(job) && _store.take(job, false))
+            if (!stopping && verify(process, job) && _store.take(job, false))
                 continue; // the store resumes it
             if (stopping || job->answer.status == 200)
                 job->answer = refusal(503, "the score server is stopping");
@@ -221,12 +240,14 @@ private:
 
     // True when the claim is verified and now a submission for the store: ranked when it
     // came with a good ticket, kept beside the ranks when it came with none.
-    bool verify(Job *job) const {
+    bool verify(ReplayProcess &process, Job *job) const {
         Submission claim = std::get<RecordClaim>(job->work).submission;
         claim.record = std::move(job->body);
-        const Verdict verdict = verifyRecord(claim);
+        const Verdict verdict = process.verify(claim);
         if (verdict.status != 200) {
             job->answer = refusal(verdict.status, verdict.reason);
+            if (verdict.status == 503) // its worker was lost, not the record's fault
+                job->answer.retryAfter = kRetryAfterSeconds;
             return false;
         }
         if (!claim.ticket.empty()) {
@@ -248,6 +269,7 @@ private:
 
     StoreWorker &_store;
     const TicketSigner &_signer;
+    std::vector<std::unique_ptr<ReplayProcess>> _processes;
     JobQueue _queue{kReplayQueue};
 };
 
@@ -393,16 +415,17 @@ Request requestOf(MHD_Connection *connection, const char *method, const char *pa
 } // namespace
 
 struct ServiceState {
-    ServiceState(Store &store, std::string ticketKey, Limits limits)
-        : signer(std::move(ticketKey)), limit(limits.submissionsPerMinute),
+    ServiceState(Store &store, std::string ticketKey, Limits limits, const ServiceOptions &options)
+        : proxy(limits.proxy), signer(std::move(ticketKey)), limit(limits.submissionsPerMinute),
           ticketLimit(limits.submissionsPerMinute * kTicketsPerSubmission), watch(limit, ticketLimit),
-          worker(store, signer), replays(worker, signer) {}
+          worker(store, signer), replays(worker, signer, options) {}
     Log log;
+    const std::string proxy;
     TicketSigner signer;
     SubmissionLimit limit, ticketLimit;
     DeadlineWatch watch;
     StoreWorker worker;
-    ReplayWorker replays;
+    ReplayWorkers replays;
     MHD_Daemon *daemon = nullptr;
     std::atomic<int> unfinished{0}; // requests past their headers whose answer is not yet sent
 };
@@ -451,6 +474,23 @@ void setWaiting(ServiceState &state, MHD_Connection *connection, bool waiting) {
         state.watch.update(c, [waiting](Connection &w) { w.waiting = waiting; });
 }
 
+// The player's address: the connection's, or behind the trusted proxy the one it forwards.
+// Only the last entry is the proxy's own word; what comes before it the client wrote.
+std::string clientOf(const ServiceState &state, MHD_Connection *connection) {
+    const std::string peer = addressOf(connection);
+    const char *forwarded = peer == state.proxy
+        ? MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Forwarded-For") : nullptr;
+    if (!forwarded)
+        return peer;
+    std::string last = forwarded;
+    last.erase(0, last.find_last_of(',') + 1);
+    last.erase(0, last.find_first_not_of(" \t"));
+    last.erase(last.find_last_not_of(" \t") + 1);
+    unsigned char parsed[sizeof(in6_addr)];
+    const bool address = inet_pton(AF_INET, last.c_str(), parsed) == 1 || inet_pton(AF_INET6, last.c_str(), parsed) == 1;
+    return address ? last : peer;
+}
+
 bool isSubmission(const Work &work) {
     return std::holds_alternative<Submission>(work) || std::holds_alternative<RecordClaim>(work);
 }
@@ -466,7 +506,7 @@ void admit(ServiceState &state, MHD_Connection *connection, const Request &reque
     const bool ticket = std::holds_alternative<TicketRequest>(work);
     if (!ticket && !isSubmission(work))
         return;
-    const int wait = (ticket ? state.ticketLimit : state.limit).retryAfter(addressOf(connection), Clock::now());
+    const int wait = (ticket ? state.ticketLimit : state.limit).retryAfter(clientOf(state, connection), Clock::now());
     if (wait == 0)
         return;
     Answer refused = refusal(429, std::string("too many ") + (ticket ? "tickets" : "submissions") +
@@ -560,8 +600,8 @@ void onLibraryMessage(void *cls, const char *format, va_list args) {
 
 } // namespace
 
-Service::Service(Store &store, std::string ticketKey, Limits limits)
-    : _state(std::make_unique<ServiceState>(store, std::move(ticketKey), limits)) {}
+Service::Service(Store &store, std::string ticketKey, Limits limits, const ServiceOptions &options)
+    : _state(std::make_unique<ServiceState>(store, std::move(ticketKey), limits, options)) {}
 
 Service::~Service() {
     stop();
@@ -571,6 +611,8 @@ bool Service::start(int listenSocket, bool ipv6) {
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
                            MHD_USE_ERROR_LOG | (ipv6 ? MHD_USE_IPv6 : 0);
     ServiceState *state = _state.get();
+    if (!state->replays.start())
+        return false;
     state->daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, onRequest, state,
         MHD_OPTION_EXTERNAL_LOGGER, onLibraryMessage, state,

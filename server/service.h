@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace scored {
 
@@ -29,17 +30,26 @@ constexpr unsigned kTicketsPerSubmission = 3;      // tickets per address a minu
 
 struct Limits {
     unsigned submissionsPerMinute = kSubmissionsPerMinute; // from one address, tickets three times as many; 0: no limit
+    // The reverse proxy's address: what comes through it counts against the address it
+    // forwards (the last of X-Forwarded-For), not against the proxy. Empty: none trusted.
+    std::string proxy;
+};
+
+struct ServiceOptions {
+    unsigned replayWorkers = 1;                   // processes replaying records side by side
+    std::string replayProgram = "/proc/self/exe"; // run with --replay-worker
 };
 
 class Service {
 public:
     // Signs tickets with ticketKey.
-    Service(Store &store, std::string ticketKey, Limits limits = {});
+    Service(Store &store, std::string ticketKey, Limits limits = {}, const ServiceOptions &options = {});
     ~Service();                                    // stop()
     Service(const Service &) = delete;
     Service &operator=(const Service &) = delete;
 
-    // Serves on a bound, listening socket (which it then owns); false when it cannot.
+    // Starts the replay workers and serves on a bound, listening socket (which it then owns);
+    // false when it cannot.
     bool start(int listenSocket, bool ipv6);
     void stop();                                   // finishes the store's work, closes every connection
 

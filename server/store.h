@@ -1,19 +1,21 @@
 #pragma once
-// The score database: one SQLite file in WAL mode. Every submission is committed
-// (and synced) before add() returns, so an acknowledged score survives a crash.
-// Safe to share between threads: calls are serialised.
+// The score database: one SQLite file in WAL mode, or a PostgreSQL database that any
+// number of instances share. Every submission is committed (and synced) before add()
+// returns, so an acknowledged score survives a crash. Safe to share between threads:
+// calls are serialised.
 #include "requests.h"
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-struct sqlite3;
-
 namespace scored {
+
+class Database;
 
 struct Entry {
     std::string name;
@@ -26,9 +28,10 @@ struct Entry {
 
 class Store {
 public:
-    // Opens or creates the file; check error() before use.
-    explicit Store(const std::string &path);
-    ~Store();                                      // closes; the WAL is folded back in
+    // Opens or creates the file, or connects to "postgresql://..."; brings the schema up to
+    // date. Check error() before use.
+    explicit Store(const std::string &target);
+    ~Store();
     Store(const Store &) = delete;
     Store &operator=(const Store &) = delete;
 
@@ -50,10 +53,8 @@ public:
     std::optional<std::string> record(int64_t id);
 
 private:
-    bool exec(const char *sql);
-
-    sqlite3 *_db = nullptr;
     std::string _error;
+    std::unique_ptr<Database> _db;
     std::mutex _lock;
     bool _rankUnverified = false;
 };

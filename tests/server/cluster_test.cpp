@@ -1,0 +1,168 @@
+// Several brolix-scored instances on one PostgreSQL database, as behind a load balancer:
+// what one is told, the other knows; the page is the same from each; and when one is
+// killed in the middle of a flood the other goes on, and nothing acknowledged is lost.
+#include "played_game.h"
+#include "scored_process.h"
+#include "test_databases.h"
+#include "tickets.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <set>
+#include <thread>
+
+namespace {
+
+// The replay workers a server has started.
+std::vector<pid_t> workersOf(pid_t server) {
+    std::vector<pid_t> workers;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(server) + "/task")) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t child; children >> child;)
+            workers.push_back(child);
+    }
+    return workers;
+}
+
+// Neither running nor waiting to be reaped by whoever inherited it.
+bool gone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    return text.empty() || text.find(") Z ") != std::string::npos;
+}
+
+class Cluster : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Both start at once: the schema is taken on by one of them.
+        auto first = std::async(std::launch::async, [this] { return std::make_unique<ScoredProcess>(db, 0, trust); });
+        b = std::make_unique<ScoredProcess>(db, 0, trust);
+        a = first.get();
+        ASSERT_TRUE(a->ok() && b->ok()) << "an instance did not start";
+    }
+
+    TempDir dir{"cluster"};
+    const std::string db = freshDatabase(Engine::PostgreSQL, dir);
+    const std::vector<std::string> trust{"--trust-unverified", "--replay-workers", "1", "--submissions-per-minute", "0"};
+    std::unique_ptr<ScoredProcess> a, b;
+};
+
+TEST_F(Cluster, TwoInstancesAnswerAsOne) {
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(get((i % 2 ? a : b)->port(), submit(0, 0, "p" + std::string(1, char('a' + i)), 100 * i)).body, "ok");
+    EXPECT_EQ(get(a->port(), ask(0, 0, 200)).body + get(b->port(), ask(0, 0, 200)).body, "nono");
+    EXPECT_EQ(get(a->port(), ask(0, 0, 201)).body + get(b->port(), ask(0, 0, 201)).body, "yesyes");
+
+    // A ticket one instance issues is signed with the key both share: the other knows it
+    // for its own, and finds it too young for a game played at once.
+    const std::optional<protocol::Ticket> issued =
+        protocol::parseTicket(get(a->port(), "/scoring/ticket.php?gamename=brolix1dif2").body);
+    ASSERT_TRUE(issued);
+    PlayedGame game(modeFiveMinutes, 2, issued->seed, 3);
+    while (!gameOver)
+        if (!game.exchange())
+            game.frame();
+    const std::string record = writeRecord(gameRecord);
+    const int32_t result = _realScore;
+    const Reply young = postRecord(b->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, issued->text());
+    EXPECT_EQ(young.status, 403);
+    EXPECT_NE(young.body.find("longer than its ticket is old"), std::string::npos) << young.body;
+
+    // The same game with its ticket, as if issued ten minutes ago, posted to both at once: ranked once.
+    const scored::TicketSigner shared(column(db, "SELECT value FROM secrets").at(0));
+    const std::string ticket = shared.issue({1, 2}, issued->seed, std::time(nullptr) - 600).text();
+    auto viaA = std::async(std::launch::async, [&] {
+        return postRecord(a->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, ticket);
+    });
+    const Reply viaB = postRecord(b->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, ticket);
+    const Reply first = viaA.get();
+    EXPECT_EQ((std::multiset<int>{first.status, viaB.status}), (std::multiset<int>{200, 409}))
+        << first.body << viaB.body;
+    EXPECT_EQ(column(db, "SELECT count(*) FROM scores WHERE name = 'ada'"), std::vector<std::string>{"1"});
+
+    const std::string page = get(a->port(), "/").body;
+    EXPECT_NE(page.find("<td>ada</td>"), std::string::npos) << "a score ranked by one, shown by the other";
+    EXPECT_NE(page.find("<td>pl</td>"), std::string::npos);
+    EXPECT_EQ(page, get(b->port(), "/").body);
+    const std::string id = column(db, "SELECT id FROM scores WHERE name = 'ada'").at(0);
+    EXPECT_EQ(get(a->port(), "/scoring/record.php?id=" + id).body, record);
+}
+
+// Eight players, half on each instance. One instance is killed with SIGKILL during the
+// load; its players go on with the other from their last acknowledged result.
+TEST_F(Cluster, KillingOneInstanceInAFloodLosesNothingAcknowledged) {
+    const int players = 8, each = 400;
+    std::atomic<int> acknowledged{0}, refusedByTheSurvivor{0};
+    std::vector<std::future<void>> running;
+    for (int p = 0; p < players; ++p)
+        running.push_back(std::async(std::launch::async, [&, p] {
+            int port = (p % 2 ? a : b)->port();
+            for (int next = 0; next < each;) {
+                if (get(port, submit(1, p % 3, "player", p * each + next)).body == "ok") {
+                    ++next, ++acknowledged;
+                } else if (port == a->port()) {
+                    port = b->port(); // the balancer takes the dead instance out
+                } else {
+                    ++refusedByTheSurvivor;
+                    return;
+                }
+            }
+        }));
+    for (int i = 0; i < 3000 && acknowledged < 800; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const std::vector<pid_t> orphans = workersOf(a->pid());
+    a->kill9();
+    EXPECT_LT(acknowledged.load(), players * each * 3 / 4) << "the kill came during the load";
+    running.clear(); // waits for every player
+    EXPECT_EQ(refusedByTheSurvivor.load(), 0);
+    EXPECT_EQ(acknowledged.load(), players * each);
+    EXPECT_EQ(get(b->port(), "/").status, 200);
+    ASSERT_EQ(orphans.size(), 1u);
+    for (int i = 0; i < 1000 && !gone(orphans[0]); ++i) // its worker sees the server's end close
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(gone(orphans[0])) << "a killed server's replay worker outlived it";
+    // Every acknowledged score once; besides, at most the one each of the killed instance's
+    // players had sent when it died, stored but not acknowledged, and then sent again.
+    const std::vector<std::string> counts = column(
+        db, "SELECT format('%s %s %s', count(DISTINCT score), count(*) <= " + std::to_string(players * each + players / 2) +
+                ", max(score)) FROM scores");
+    EXPECT_EQ(counts, std::vector<std::string>{std::to_string(players * each) + " t " + std::to_string(players * each - 1)});
+}
+
+} // namespace
+
+namespace {
+
+Reply submitThrough(int port, uint32_t from, const std::string &forwarded, int score) {
+    return sendRaw(port, "GET " + submit(0, 0, "player", score) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
+                             "X-Forwarded-For: " + forwarded + "\r\n\r\n", from);
+}
+
+} // namespace
+
+// Behind the reverse proxy every player comes from the proxy's address: each counts
+// against the address the proxy forwards, and nobody else can forward one.
+TEST(BehindAProxy, EachPlayerHasTheirOwnShareAndOnlyTheProxyIsBelieved) {
+    TempDir dir{"proxy"};
+    ScoredProcess server(dir.path("scores.db"), 0, {"--trust-unverified", "--submissions-per-minute", "2", "--proxy",
+                                                    "127.0.0.1"});
+    ASSERT_TRUE(server.ok());
+    const uint32_t proxy = INADDR_LOOPBACK, stranger = INADDR_LOOPBACK + 7;
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.1", i).status, 200);
+        EXPECT_EQ(submitThrough(server.port(), proxy, "198.51.100.9, 10.0.0.2", i).status, 200);
+    }
+    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.1", 9).status, 429);
+    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.9, 10.0.0.2", 9).status, 429) << "the last entry is the player";
+    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.3", 9).status, 200);
+    EXPECT_EQ(submitThrough(server.port(), proxy, "not an address", 9).status, 200) << "counts against the proxy";
+    // A stranger's own header is not believed: its address is its own.
+    for (const char *forged : {"10.0.0.4", "10.0.0.5"})
+        EXPECT_EQ(submitThrough(server.port(), stranger, forged, 9).status, 200);
+    EXPECT_EQ(submitThrough(server.port(), stranger, "10.0.0.6", 9).status, 429);
+}

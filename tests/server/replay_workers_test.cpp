@@ -1,0 +1,111 @@
+// Replay workers: a record replays in a process of its own, and whatever becomes of that
+// process (a crash, its processor limit, a kill, a hang, a missing program) becomes an
+// answer for that record alone; the next record gets a fresh worker.
+#include "played_game.h"
+#include "replay_workers.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <signal.h>
+#include <sys/stat.h>
+
+namespace {
+
+using scored::ReplayProcess;
+using scored::Submission;
+using scored::Verdict;
+
+// A real record of a sixty-seconds game and its score.
+Submission playedClaim() {
+    PlayedGame game(modeSixtySeconds, 1, 7, 7);
+    while (!gameOver)
+        if (!game.exchange())
+            game.frame();
+    Submission claim;
+    claim.game = {0, 1};
+    claim.score = _realScore;
+    claim.record = writeRecord(gameRecord);
+    return claim;
+}
+
+// A worker program that greets as a worker does and then does what the shell line says.
+std::string fakeWorker(const TempDir &dir, const std::string &name, const std::string &line) {
+    dir.write(name, "#!/bin/sh\nprintf 'replay1\\n'\n" + line + "\n");
+    chmod(dir.path(name).c_str(), 0755);
+    return dir.path(name);
+}
+
+bool running(pid_t pid) {
+    return pid > 0 && kill(pid, 0) == 0;
+}
+
+TEST(ReplayWorkers, AVerdictComesFromTheWorkerAndWhateverEndsAWorkerAnswersOnlyItsOwnRecord) {
+    const Submission honest = playedClaim();
+    ASSERT_GT(honest.score, 0);
+    Submission inflated = honest;
+    inflated.score += 1;
+
+    ReplayProcess real(BROLIX_SCORED_PATH);
+    ASSERT_TRUE(real.start());
+    const pid_t first = real.pid();
+    EXPECT_EQ(real.verify(honest).status, 200);
+    const Verdict refused = real.verify(inflated);
+    EXPECT_EQ(refused.status, 422);
+    EXPECT_NE(refused.reason.find("replays to " + std::to_string(honest.score)), std::string::npos) << refused.reason;
+    EXPECT_EQ(real.pid(), first) << "one worker replays record after record";
+
+    kill(first, SIGKILL); // as the system's out-of-memory killer would, between two records
+    const Verdict killed = real.verify(honest);
+    EXPECT_EQ(killed.status, 503) << killed.reason;
+    EXPECT_FALSE(running(first));
+    EXPECT_EQ(real.verify(honest).status, 200) << "the next record starts a fresh worker";
+    EXPECT_NE(real.pid(), first);
+
+    TempDir dir("workers");
+    const std::vector<std::tuple<std::string, int, std::string>> endings = {
+        {"kill -SEGV $$", 500, "failed"},                   // a crash: the record would crash it again
+        {"exit 0", 500, "failed"},                          // gone without a word
+        {"printf 'no verdict at all'", 500, ""},            // a reply that is no verdict
+        {"kill -XCPU $$", 422, "takes longer"},             // its processor limit: refused for good
+        {"kill -TERM $$", 503, "try again later"},          // stopped from outside
+    };
+    for (const auto &[line, status, reason] : endings) {
+        ReplayProcess worker(fakeWorker(dir, "worker", "head -c 16 >/dev/null; " + line));
+        const Verdict verdict = worker.verify(honest);
+        EXPECT_EQ(verdict.status, status) << line << ": " << verdict.reason;
+        EXPECT_NE(verdict.reason.find(reason), std::string::npos) << line << ": " << verdict.reason;
+        EXPECT_EQ(worker.pid(), -1) << line << ": reaped";
+    }
+    ReplayProcess stuck(fakeWorker(dir, "stuck", "exec sleep 600"), std::chrono::milliseconds(300));
+    ASSERT_TRUE(stuck.start());
+    const pid_t sleeper = stuck.pid();
+    EXPECT_EQ(stuck.verify(honest).status, 503);
+    EXPECT_FALSE(running(sleeper)) << "a stuck worker is killed, not left behind";
+
+    dir.write("old", "#!/bin/sh\nprintf 'replay0\\n'; exec sleep 600\n");
+    chmod(dir.path("old").c_str(), 0755);
+    ReplayProcess missing(dir.path("no-such-program")), notAWorker("/bin/true"), otherVersion(dir.path("old"));
+    EXPECT_FALSE(missing.start());
+    EXPECT_FALSE(notAWorker.start());
+    EXPECT_EQ(otherVersion.verify(honest).status, 503);
+}
+
+TEST(ReplayWorkers, AWorkerRunsUnderItsLimitsAndEndsWithTheServer) {
+    ReplayProcess worker(BROLIX_SCORED_PATH);
+    ASSERT_TRUE(worker.start());
+    std::ifstream limits("/proc/" + std::to_string(worker.pid()) + "/limits");
+    std::string all((std::istreambuf_iterator<char>(limits)), {});
+    EXPECT_NE(all.find("Max core file size        0"), std::string::npos) << all;
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_NE(all.find("Max address space         " + std::to_string(scored::kWorkerMemoryBytes)), std::string::npos)
+        << all;
+#endif
+    const pid_t pid = worker.pid();
+    worker.stop();
+    EXPECT_FALSE(running(pid));
+}
+
+} // namespace
