@@ -24,8 +24,9 @@ DOCUMENTS = [('man', 'packaging/brolix.6.in'),
              ('xhtml', 'assets/help/driver.html')]
 # How a language calls itself: the one message the build reads from each catalog.
 NAME_ID = 'English'
-# Where the help page lists the shipped languages; po4a may break a line inside the tag.
-LANGUAGE_LIST = re.compile(r'<span\s+class="languages">\s*</span>')
+# Where the help page lists the shipped languages.
+# po4a may wrap a line inside the tag where a language has no spaces of its own to wrap at.
+LANGUAGE_LIST = re.compile(r'<span\s+class="languages"></span>')
 DATE_LINE = re.compile(r'^"POT-Creation-Date: .*\\n"\n', re.M)
 
 
@@ -119,7 +120,7 @@ def page_name(page, code):
 def finish_page(text, code, names):
     """The page says its language; links between help pages stay within it; the list of
     languages (code, own name) links each one's page."""
-    text = re.sub(r'<html\s+lang="en">', '<html lang="%s">' % code.replace('_', '-'), text, 1)
+    text = text.replace('<html lang="en">', '<html lang="%s">' % code.replace('_', '-'), 1)
     for page in ('index.html', 'driver.html'):
         text = text.replace('href="%s' % page, 'href="%s' % page_name(page, code))
     items = ', '.join('<a href="%s" lang="%s">%s</a>' % (page_name('index.html', c), c.replace('_', '-'), html.escape(n))
