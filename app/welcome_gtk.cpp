@@ -256,8 +256,17 @@ GtkWidget *GtkDialogControls::control(int id) const {
     return found == controls_.end() ? nullptr : found->second;
 }
 
+// The handler may refill the list that has the focus (a language picked relabels the
+// dialog): GTK drops the focus then, and the keyboard would lose its place.
 void GtkDialogControls::command(int id, int code) {
+    GtkWidget *focus = gtk_window_get_focus(GTK_WINDOW(window_));
+    if (focus)
+        g_object_ref(focus);
     handler_(this, DLG_COMMAND, (uintptr_t(code) << 16) | uintptr_t(id & 0xFFFF), 0);
+    if (focus && !ended_ && gtk_window_get_focus(GTK_WINDOW(window_)) != focus && gtk_widget_get_visible(focus))
+        gtk_widget_grab_focus(focus);
+    if (focus)
+        g_object_unref(focus);
 }
 
 int widgetId(GtkWidget *widget) { return GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "dialog-id")); }
