@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <sstream>
 
 #include "KGraphicPixels.h"
 #include "game_run.h"
@@ -55,20 +54,6 @@ bool showsRather(const GameRun &run, const Image &shown, const Image &other, con
     return near < 12 && difference(screen, r.x1, r.y1, other, r.x1, r.y1 + lit, w, h) > near + 8;
 }
 
-// The dialog, found by its class and then its title: xdotool's search by name misses titles
-// beyond ASCII. Focused, for the keys.
-bool waitDialog(GameRun &run, const std::string &title) {
-    unsigned long found = 0;
-    const bool shown = waitUntil([&] {
-        std::istringstream windows(commandOutput("xdotool search --onlyvisible --classname brolix 2>/dev/null"));
-        for (std::string window; windows >> window;)
-            if (commandOutput("xdotool getwindowname " + window + " 2>/dev/null") == title + "\n") return found = std::stoul(window), true;
-        return false;
-    });
-    if (shown) xdotool("windowfocus --sync " + std::to_string(found)), run.useWindow(found);
-    return shown;
-}
-
 struct Start {
     std::vector<std::string> env;
     std::string dialog;   // the language the dialog opens in
@@ -106,24 +91,17 @@ TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
     for (const Start &start : starts) {
         SCOPED_TRACE(start.env[0] + " " + start.env[1] + ", " + start.keys + ": " + start.code);
         const Image menu = inLanguage(game, "menu0.tga", start.code), driver = inLanguage(game, "page1.jpg", start.code);
-        if (start.code != "en") {
-            ASSERT_GT(difference(menu, first.x1, first.y1 + layout::LIT, english, first.x1, first.y1 + layout::LIT, first.x2 - first.x1, first.y2 - first.y1), 8)
-                << "the button's words are English in " << start.code;
-        }
         GameRun run(game, start.env);
         const std::string title = translated(game, start.dialog, "Welcome to Brolix !");
-        ASSERT_TRUE(waitDialog(run, title)) << "no dialog titled " << title;
+        ASSERT_TRUE(run.waitWindow(title)) << "no dialog titled " << title;
         xdotool("key --delay 100 " + start.keys);
         ASSERT_TRUE(run.waitWindow("Brolix"));
         ASSERT_TRUE(run.waitShows(driver, 0, 0, 640, 480)) << "no driver page";
-        if (start.code != "en") {
-            EXPECT_TRUE(showsRather(run, driver, englishDriver, {0, 0, 640, 480}));
-        }
+        if (start.code != "en") EXPECT_TRUE(showsRather(run, driver, englishDriver, {0, 0, 640, 480}));
         run.click(layout::DRIVER_CONTINUE);
         ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 480)) << "no menu";
-        if (start.code != "en") {
+        if (start.code != "en")
             EXPECT_TRUE(showsRather(run, menu, english, first, layout::LIT)) << "the first button (lit: its panel is open) is not in its language";
-        }
         run.key("Escape");
         EXPECT_EQ(run.waitExit(), 0);
         EXPECT_EQ(game.read("data/language.stt"), start.kept);

@@ -30,7 +30,11 @@ struct Weston {
                    (backend != "x11" || (std::regex_search(log, m, id) && (window = std::stoul(m[1])) != 0));
         });
     }
-    std::vector<std::string> clientEnv() const { return {"WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtime.root()}; }
+    std::vector<std::string> clientEnv() const {
+        return {"WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtime.root(), "BROLIX_SHOW_VIDEO_DRIVER=1"};
+    }
+    // The game on weston's output, its keys going there.
+    void focus(GameRun &game) const { game.useWindow(window), xdotool("windowfocus --sync " + std::to_string(window)); }
 };
 
 pid_t childOf(pid_t pid) {
@@ -48,11 +52,8 @@ TEST(Wayland, NativeFromTheDialogToAGameAndOut) {
     Weston weston(game);
     ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
     game.write("data/fullscreen.stt", std::string(1, '\0'));   // full screen: the game covers weston's output
-    std::vector<std::string> env = weston.clientEnv();
-    env.push_back("BROLIX_SHOW_VIDEO_DRIVER=1");
-    GameRun run(game, env);   // DISPLAY stays set: Wayland is to be preferred, not the only choice
-    run.useWindow(weston.window);
-    xdotool("windowfocus --sync " + std::to_string(weston.window));
+    GameRun run(game, weston.clientEnv());   // DISPLAY stays set: Wayland is to be preferred, not the only choice
+    weston.focus(run);
     pid_t dialog = 0;
     EXPECT_TRUE(waitUntil([&] { return (dialog = childOf(run.pid())) != 0; })) << "no dialog process";
     // Return once weston gives the dialog the keyboard, until the game's first page shows.
@@ -124,16 +125,6 @@ TEST(Wayland, WithoutASeat) {
     EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
 }
 
-// Screen pixels of a region, rows top first.
-std::vector<unsigned long> screenPixels(int x, int y, int w, int h) {
-    std::vector<unsigned long> pixels;
-    XImage *image = XGetImage(x11probe::display(), DefaultRootWindow(x11probe::display()), x, y, w, h, AllPlanes, ZPixmap);
-    for (int j = 0; image && j < h; j++)
-        for (int i = 0; i < w; i++) pixels.push_back(XGetPixel(image, i, j) & 0xFFFFFF);
-    if (image) XDestroyImage(image);
-    return pixels;
-}
-
 // Windowed on weston (800x600 at (0, 0) of the X screen, a 32-pixel panel on top): maximized by
 // weston's own key (Super+Shift+M), full screen by F11 and back by F11, it stays maximized and the
 // game runs on; the driver page goes by Return. When the compositor goes, the game says so and fails,
@@ -143,20 +134,17 @@ TEST(Wayland, MaximizedFullScreenAndBackThenTheCompositorGoes) {
     Weston weston(game);
     ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
     game.write("data/fullscreen.stt", "\1");
-    std::vector<std::string> env = weston.clientEnv();
-    env.push_back("BROLIX_SHOW_VIDEO_DRIVER=1");
-    GameRun run(game, env);
-    run.useWindow(weston.window);
-    xdotool("windowfocus --sync " + std::to_string(weston.window));
+    GameRun run(game, weston.clientEnv());
+    weston.focus(run);
     const Image page = game.picture("page1.jpg");
     const auto opened = [&] { return game.read("output.txt").find("video driver wayland") != std::string::npos; };
     ASSERT_TRUE(waitUntil([&] { return xdotool("key Return") && waitUntil(opened, 2000); }, 60000)) << "no game window";
     const auto fullScreen = [&] { return run.shows(page, 0, 0, 0, 0, 640, 480); };
     // The dark title bar reaches both edges under the panel: the window is maximized.
-    const auto maximized = [&] {
-        const std::vector<unsigned long> bar = screenPixels(0, 40, 800, 1);
-        const auto dark = [](unsigned long p) { return (p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF) < 100; };
-        return dark(bar.front()) && dark(bar.back());
+    const auto maximized = [&] {   // weston's whole output: row 32 is its screen row 40, 0 and 639 its edge pixels
+        const Image bar = run.capture(32, 1);
+        const auto dark = [&](int x) { return bar.at(x, 32)[0] + bar.at(x, 32)[1] + bar.at(x, 32)[2] < 100; };
+        return dark(0) && dark(639);
     };
     ASSERT_FALSE(maximized()) << "maximized before it was asked";
     // Weston's own key, again until the window has the keyboard.

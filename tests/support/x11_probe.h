@@ -7,11 +7,13 @@
 #include <X11/Xutil.h>
 #include <X11/Xatom.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Polls a condition until it holds; the deadline only bounds a hang.
 inline bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 30000) {
@@ -55,69 +57,55 @@ inline Geometry geometryOf(Window window) {
     return g;
 }
 
-// What the window manager sends when the player clicks the close button.
-inline void pressCloseButton(Window window) {
+// A client message to a window, as a window manager or a pager sends it.
+inline void sendMessage(Window to, Window about, const char *type, std::initializer_list<long> data, long mask = NoEventMask) {
     Display *d = display();
     XEvent event = {};
     event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    event.xclient.window = about;
+    event.xclient.message_type = XInternAtom(d, type, False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, window, False, NoEventMask, &event);
+    std::copy(data.begin(), data.end(), event.xclient.data.l);
+    XSendEvent(d, to, False, mask, &event);
     XSync(d, False);
 }
 
+// What the window manager sends when the player clicks the close button.
+inline void pressCloseButton(Window window) {
+    sendMessage(window, window, "WM_PROTOCOLS", {long(XInternAtom(display(), "WM_DELETE_WINDOW", False)), CurrentTime});
+}
+
+inline Atom atom(const char *name) { return XInternAtom(display(), name, False); }
+
 // What a window manager's maximize button asks for (EWMH _NET_WM_STATE, add both ways).
 inline void askMaximize(Window window) {
-    Display *d = display();
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(d, "_NET_WM_STATE", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 1;
-    event.xclient.data.l[1] = long(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False));
-    event.xclient.data.l[2] = long(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
-    event.xclient.data.l[3] = 1;
-    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XSync(d, False);
+    sendMessage(DefaultRootWindow(display()), window, "_NET_WM_STATE",
+                {1, long(atom("_NET_WM_STATE_MAXIMIZED_VERT")), long(atom("_NET_WM_STATE_MAXIMIZED_HORZ")), 1},
+                SubstructureRedirectMask | SubstructureNotifyMask);
+}
+
+// The 32-bit items of a window's property (atoms, windows), none when it has none.
+inline std::vector<unsigned long> propertyOf(Window window, const char *name, Atom type) {
+    Atom actual;
+    int format;
+    unsigned long count = 0, after;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(display(), window, atom(name), 0, 32, False, type, &actual, &format, &count, &after, &data) == Success && data)
+        items.assign(reinterpret_cast<unsigned long *>(data), reinterpret_cast<unsigned long *>(data) + count);
+    if (data) XFree(data);
+    return items;
 }
 
 // The window manager says the window is maximized both ways.
 inline bool isMaximized(Window window) {
-    Display *d = display();
-    Atom type;
-    int format;
-    unsigned long count = 0, after;
-    unsigned char *data = nullptr;
-    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_STATE", False), 0, 32, False, XA_ATOM, &type, &format,
-                           &count, &after, &data) != Success)
-        return false;
-    int both = 0;
-    for (unsigned long i = 0; i < count; i++) {
-        const Atom state = reinterpret_cast<Atom *>(data)[i];
-        both += state == XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False) ||
-                state == XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
-    }
-    XFree(data);
-    return both == 2;
+    const std::vector<unsigned long> states = propertyOf(window, "_NET_WM_STATE", XA_ATOM);
+    return std::count(states.begin(), states.end(), atom("_NET_WM_STATE_MAXIMIZED_VERT")) +
+               std::count(states.begin(), states.end(), atom("_NET_WM_STATE_MAXIMIZED_HORZ")) == 2;
 }
 
 // A window manager runs on the display: it has named its check window.
-inline bool windowManagerRuns() {
-    Display *d = display();
-    Atom type;
-    int format;
-    unsigned long count = 0, after;
-    unsigned char *data = nullptr;
-    XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False), 0, 1, False,
-                       XA_WINDOW, &type, &format, &count, &after, &data);
-    if (data)
-        XFree(data);
-    return count == 1;
-}
+inline bool windowManagerRuns() { return propertyOf(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size() == 1; }
 
 // Runs an xdotool command line; true when it succeeded.
 inline bool xdotool(const std::string &arguments) {
