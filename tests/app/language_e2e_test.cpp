@@ -97,11 +97,11 @@ TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
         xdotool("key --delay 100 " + start.keys);
         ASSERT_TRUE(run.waitWindow("Brolix"));
         ASSERT_TRUE(run.waitShows(driver, 0, 0, 640, 480)) << "no driver page";
-        if (start.code != "en") EXPECT_TRUE(showsRather(run, driver, englishDriver, {0, 0, 640, 480}));
+        EXPECT_TRUE(start.code == "en" || showsRather(run, driver, englishDriver, {0, 0, 640, 480}));
         run.click(layout::DRIVER_CONTINUE);
         ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 480)) << "no menu";
-        if (start.code != "en")
-            EXPECT_TRUE(showsRather(run, menu, english, first, layout::LIT)) << "the first button (lit: its panel is open) is not in its language";
+        EXPECT_TRUE(start.code == "en" || showsRather(run, menu, english, first, layout::LIT))
+            << "the first button (lit: its panel is open) is not in its language";
         run.key("Escape");
         EXPECT_EQ(run.waitExit(), 0);
         EXPECT_EQ(game.read("data/language.stt"), start.kept);
