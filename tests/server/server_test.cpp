@@ -259,6 +259,8 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     };
     const std::vector<Case> refused = {
         {"escape at frame 1, then play", forged, honestTicket, 0, honest.result, 422, "goes on after its game ended"},
+        {"an input that changes nothing", respelled(honest.record, [](GameRecord &r) { insertInput(r, {1, RecordInput::p, 0}); }),
+         honestTicket, 0, honest.result, 422, "not the one its game writes"},
         {"a million game nobody plays, to its cap", idleRecord(2, recordFrameCap(modeMillion), 1), "", 2, 5, 422,
          "does not reach the end"},
         {"another score", honest.record, honestTicket, 0, honest.result + 1, 422, "replays to"},
