@@ -243,7 +243,7 @@ TEST(Evening, TheServerDownAtTheStartGivesAVerifiedUnrankedScore) {
     ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
     ScoredProcess server(game.path("scores.db"), port);
     ASSERT_TRUE(server.ok());
-    ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("entername0.tga"), "bob", "", 2 * 61 * 75 * 14));   // its length, twice over
+    ASSERT_NO_FATAL_FAILURE(enterName(run, game.picture("entername0.tga"), "bob", "", false, 2 * 61 * 75 * 14));   // its length, twice over
     const std::string db = game.path("scores.db");
     ASSERT_TRUE(waitUntil([&] { return !rows(db, "SELECT name FROM scores").empty(); })) << "not on the server";
     EXPECT_EQ(rows(db, "SELECT printf('%s %d %d', name, verified, ranked) FROM scores"), std::vector<std::string>{"bob 1 0"});
