@@ -273,7 +273,7 @@ void KWindow::noteLostDisplay() {
     if (error == 0 || win.displayLost)
         return;
     win.displayLost = true;
-    std::fprintf(stderr, "brolix: the Wayland compositor ended its connection with the game (%s); the game cannot go on\n",
+    std::fprintf(stderr, _("brolix: the Wayland compositor ended its connection with the game (%s); the game cannot go on\n"),
                  std::strerror(error));
 }
 

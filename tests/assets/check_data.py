@@ -184,11 +184,8 @@ def premultiplied(pixels):
 
 class DenserPictures(unittest.TestCase):
     def test_every_picture_in_its_form_with_siblings_showing_what_it_shows(self):
-        """Each 1x picture is in its form (blended TGAs carry alpha) and has a sibling at
-        every denser density, PNG (JPEG for a JPEG) with alpha exactly when the 1x has it, and no sibling
-        lacks its 1x. Each sibling averaged down to 1x matches the 1x picture in every
-        16-pixel square: a region drawn or copied to the wrong place at one density stands
-        out far above what finer edges and re-hinted text differ by (below 26)."""
+        """Averaged down to 1x, a sibling matches its 1x picture in every 16-pixel square: a region
+        misplaced at one density stands out far above finer edges and re-hinted text (below 26)."""
         expected = set()
         for name in one_x_pictures(DATA):
             one, form = read_any(os.path.join(DATA, name))
@@ -233,9 +230,7 @@ LANGUAGE_BUDGET = 3 << 19   # what one language may add
 
 class MenuFont(unittest.TestCase):
     def test_the_game_has_a_glyph_for_every_character_of_its_words(self):
-        """The tables the game compiles (brolix_glyphs.h) hold every character of every
-        language's words drawn with the menu font at run time; the font pictures' glyphs
-        are checked for ink below."""
+        """The compiled tables (brolix_glyphs.h), not only the font picture, must hold them."""
         header = open(os.path.join(GENERATED, '..', 'layout', 'brolix_glyphs.h'), encoding='utf-8').read()
         wide = header[header.index('#define GLYPHS_MENU_WIDE {'):]
         compiled = {chr(int(c, 16)) for c in re.findall(r'\{0x([0-9A-F]+),', wide)} | {g[0] for g in glyphs.MENU}
@@ -248,10 +243,7 @@ class MenuFont(unittest.TestCase):
 
 class LanguageOverlays(unittest.TestCase):
     def test_words_stay_inside_their_boxes_in_overlays_of_pictures_there_are(self):
-        """Each overlay under lang/CODE/ covers a picture of the data folder, holds exactly
-        the stack of its rectangles at the overlays' density, each inside the picture and
-        inside its word box, clear of the box's outermost pixels: a word that overflows
-        its box changes them. A language stays under its budget; the sizes are printed."""
+        """Words clear of their box's outermost pixels: a word that overflows its box changes them."""
         sizes = {}
         for code in sorted(os.listdir(os.path.join(DATA, 'lang'))):
             root = os.path.join(DATA, 'lang', code)

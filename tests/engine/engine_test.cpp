@@ -1,8 +1,5 @@
-// The engine without a display or a sound device (also run under the sanitizers): frame
-// pacing, the software-renderer rule, key identifiers, where bitmap-font glyphs land, the
-// game's file names as paths; broken picture files failing with their message boxes before
-// GL is needed; the WAV chunk scan and the volume table. Picture and sound files are made
-// at run time; refused sound files are the device test's (with no device every load fails).
+// The engine without a display or a sound device (also run under the sanitizers). Refused
+// sound files are the device test's: with no device every load fails.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -16,7 +16,6 @@ TempDir &folder() {
 
 const bool kWaveWriter = (useWaveWriter(folder().path("heard.wav")), true);
 
-// Plays the file once at the volumes and returns what came out.
 Heard playOnce(const std::string &name, int master, int channel) {
     {
         KSound::setGlobalVolumes(-1, master);

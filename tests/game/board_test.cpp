@@ -1,6 +1,4 @@
-// Board rules the scripted games of the record test do not reach: five windows and
-// more, the board's edges, relax exchanges, the million mode's end, what each reset
-// renews, fresh boards at the least difficulty, and when the mouse takes over from the keys.
+// Board rules the scripted games of the record test do not reach.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -91,7 +89,6 @@ int framesUntilOver(GameMode mode, int limit) {
     return limit + 1;
 }
 
-// Only a score above the million ends that mode, and its result is the time taken.
 TEST_F(Board, TheMillionModeEndsAboveAMillionWithItsTime) {
     resetTimer(modeMillion);
     score = 1000000;

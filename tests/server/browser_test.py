@@ -2,12 +2,8 @@
 """The leaderboard in a real browser: Chromium, driven through its WebDriver, against
 brolix-scored on a seeded database. From 320 to 2560 pixels wide, light and dark, every name sits
 on one line, no header cell runs into another, no table is wider than its section and
-every text is readable; every record link downloads a file the game accepts.
-
-usage: browser_test.py --scored PATH --seed PATH --brolix PATH --cmake PATH --build DIR
-                       [--shots DIR --tag NAME]
-(needs an X display for the game; Chromium runs headless; the last record is opened by
-xdg-open with the game installed from the build folder into a scratch desktop)"""
+every text is readable; every record link downloads a file the game accepts (the last
+opened by xdg-open, the game installed into a scratch desktop; needs an X display)."""
 import argparse
 import base64
 import json

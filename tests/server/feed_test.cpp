@@ -1,6 +1,7 @@
 // The leaderboard as JSON, and what lets browsers and proxies keep it and the page for a
 // few seconds: tags, dates and the 304 that saves sending them again.
 #include "scored_process.h"
+#include "test_databases.h"
 
 #include <gtest/gtest.h>
 
@@ -49,13 +50,11 @@ TEST(Feed, HoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
     EXPECT_EQ(get(port, submit(0, 0, "ann", 500)).body, "ok");
     EXPECT_EQ(get(port, submit(0, 0, "bob", 2000)).body, "ok");
     EXPECT_EQ(get(port, submit(2, 1, "cy", 75)).body, "ok");
-    sqlite3 *direct = nullptr;
-    ASSERT_EQ(sqlite3_open(db.c_str(), &direct), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(direct, "INSERT INTO scores (gamename, name, score, computer, submitted, verified, record) VALUES"
+    std::string error;
+    const std::unique_ptr<scored::Database> direct = scored::Database::open(db, error);
+    ASSERT_TRUE(direct && direct->script("INSERT INTO scores (gamename, name, score, computer, submitted, verified, record) VALUES"
                                    " ('brolix1dif2', 'dee', 42, 'M', 1767225600, 1, X'425258520102'),"
-                                   " ('brolix1dif1', 'q\"u\\o' || char(1) || CAST(X'FFC3A9E282ACEDA080C3' AS TEXT), 7, 'M', 1767225600, 0, NULL)",
-                           nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(direct);
+                                   " ('brolix1dif1', 'q\"u\\o' || char(1) || CAST(X'FFC3A9E282ACEDA080C3' AS TEXT), 7, 'M', 1767225600, 0, NULL)")) << error;
     const std::string dee = rows(db, "SELECT id FROM scores WHERE name = 'dee'").at(0);
 
     const Reply feed = get(port, "/scores.json");
@@ -121,10 +120,7 @@ TEST(Feed, HoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
 
     // A new score is a new copy; one stamped in the future (the clock set back since) dates it now.
     EXPECT_EQ(get(port, submit(0, 0, "eve", 3000)).body, "ok");
-    ASSERT_EQ(sqlite3_open(db.c_str(), &direct), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(direct, "UPDATE scores SET submitted = 4102444800 WHERE name = 'eve'", nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(direct);
+    ASSERT_TRUE(direct->script("UPDATE scores SET submitted = 4102444800 WHERE name = 'eve'"));
     const Reply changed = conditional(port, "/scores.json", "If-None-Match: " + tag + "\r\n");
     const time_t now = std::time(nullptr);
     EXPECT_EQ(changed.status, 200);

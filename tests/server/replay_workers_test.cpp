@@ -20,10 +20,7 @@ using scored::Verdict;
 
 // A real record of a sixty-seconds game and its score.
 Submission playedClaim() {
-    PlayedGame game(modeSixtySeconds, 1, 7, 7);
-    while (!gameOver)
-        if (!game.exchange())
-            game.frame();
+    PlayedGame(modeSixtySeconds, 1, 7, 7).playOut();
     Submission claim;
     claim.game = {0, 1};
     claim.score = _realScore;

@@ -16,9 +16,7 @@ const int kRows[protocol::modes][protocol::difficulties] = {{10, 10, 4}, {0, 10,
 
 // A whole game of the scripted player, as the game would send it.
 scored::Submission playedGame(const scored::Game &game, uint32_t seed) {
-    PlayedGame played(GameMode(game.mode), game.difficulty, seed, seed);
-    while (!gameOver)
-        if (!played.exchange()) played.frame();
+    PlayedGame(GameMode(game.mode), game.difficulty, seed, seed).playOut();
     scored::Submission claim;
     claim.game = game;
     claim.name = kNames[seed % 12];

@@ -86,6 +86,15 @@ inline std::vector<Rgb> backRegion(int x, int y, int w, int h) {
 
 inline Rgb backPixel(int x, int y) { return backRegion(x, y, 1, 1)[0]; }
 
+// The whole frame about to be shown, recorded steps drawn: RGBA rows from the bottom.
+inline std::vector<unsigned char> backBuffer() {
+    std::vector<unsigned char> screen(640 * 480 * 4);
+    KFrame::drawPending();
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, screen.data());
+    return screen;
+}
+
 inline void clearBack(const Rgb &c) {
     glClearColor(c.r / 255.0f, c.g / 255.0f, c.b / 255.0f, 1);
     glClear(GL_COLOR_BUFFER_BIT);

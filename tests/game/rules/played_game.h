@@ -62,6 +62,11 @@ public:
         settle();
         return true;
     }
+    // Exchanges while there are any, else waits for the clock or a new board, to the game's end.
+    void playOut() {
+        while (!gameOver)
+            if (!exchange()) frame();
+    }
     int count(Cue c) const { return int(std::count(heard.begin(), heard.end(), c)); }
 
 private:

@@ -240,7 +240,7 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
 // A game ends on the frame its record reaches a cap, so none is ever written past them:
 // the idle million game is left there, the relax game is over with its result; a game
 // of P tapped every frame ends at the inputs' cap.
-TEST(Caps, AGameEndsAtItsCapsAndARecordPastThemIsRefused) {
+TEST(Caps, AGameEndsAtItsCaps) {
     for (GameMode mode : {modeMillion, modeRelax}) {
         GameRecord idle;
         idle.header.mode = mode;
@@ -249,10 +249,6 @@ TEST(Caps, AGameEndsAtItsCapsAndARecordPastThemIsRefused) {
         EXPECT_EQ(r.frames, recordFrameCap(mode));
         EXPECT_EQ(mode == modeRelax ? r.gameOver && !endPlay : endPlay && !r.gameOver, true) << mode;
         EXPECT_EQ(rewriteFault(writeRecord(idle)), "");
-        idle.frames++;
-        GameRecord record;
-        std::string error;
-        EXPECT_FALSE(readRecord(writeRecord(idle).data(), writeRecord(idle).size(), record, error));
     }
     PlayedGame g(modeMillion, 0, 1, 1);
     while (!playEnded()) {
