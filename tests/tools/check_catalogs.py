@@ -30,7 +30,8 @@ def sources():
             for name in sorted(files):
                 if name.endswith(('.cpp', '.h', '.py')):
                     path = os.path.join(base, name)
-                    yield os.path.relpath(path, SOURCE), open(path, encoding='utf-8').read()
+                    with open(path, encoding='utf-8') as source:
+                        yield os.path.relpath(path, SOURCE), source.read()
 
 
 def statement(text, start):
