@@ -38,7 +38,7 @@ inline std::string freshDatabase(Engine engine, const TempDir &dir) {
 }
 
 // The first column of each row the query gives in this database.
-inline std::vector<std::string> column(const std::string &target, const std::string &sql) {
+inline std::vector<std::string> rows(const std::string &target, const std::string &sql) {
     std::string error;
     const std::unique_ptr<scored::Database> db = scored::Database::open(target, error);
     std::vector<std::string> out;
