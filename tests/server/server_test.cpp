@@ -282,14 +282,14 @@ Played playSixty(uint32_t seed, uint32_t player) {
     return {writeRecord(gameRecord), _realScore};
 }
 
-// The game left by Escape at frame 1, its play going on after.
-std::string leftAtFrameOne(const std::string &bytes) {
+// The game with these inputs put in among its own.
+std::string withInputs(const std::string &bytes, const std::vector<RecordEvent> &inputs) {
     GameRecord record;
     std::string error;
     EXPECT_TRUE(readRecord(bytes.data(), bytes.size(), record, error)) << error;
-    for (const RecordEvent &escape : {RecordEvent{1, RecordInput::escape, 1}, RecordEvent{2, RecordInput::escape, 0}})
+    for (const RecordEvent &input : inputs)
         record.events.insert(std::find_if(record.events.begin(), record.events.end(),
-                                          [&](const RecordEvent &e) { return e.frame > escape.frame; }), escape);
+                                          [&](const RecordEvent &e) { return e.frame > input.frame; }), input);
     return writeRecord(record);
 }
 
@@ -329,33 +329,34 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     const Played honest = playSixty(issued->seed, 7), other = playSixty(issued->seed, 8), offline = playSixty(99, 9);
     ASSERT_NE(honest.record, other.record);
     const std::string honestTicket = ticket(issued->seed, 120);
-    const std::string forged = leftAtFrameOne(honest.record);
+    const std::string forged = withInputs(honest.record, {{1, RecordInput::escape, 1}, {2, RecordInput::escape, 0}});
     struct Case {
         const char *what;
         std::string record, ticket;
-        int mode;
         int32_t score;
         int status;
         std::string reason;
     };
     const std::vector<Case> refused = {
-        {"escape at frame 1, then play", forged, honestTicket, 0, honest.result, 422, "goes on after its game ended"},
-        {"another score", honest.record, honestTicket, 0, honest.result + 1, 422, "replays to"},
-        {"truncated", honest.record.substr(0, honest.record.size() - 1), honestTicket, 0, honest.result, 400,
+        {"escape at frame 1, then play", forged, honestTicket, honest.result, 422, "goes on after its game ended"},
+        {"an input that changes nothing", withInputs(honest.record, {{1, RecordInput::p, 0}}), honestTicket,
+         honest.result, 422, "not the one its game writes"},
+        {"another score", honest.record, honestTicket, honest.result + 1, 422, "replays to"},
+        {"truncated", honest.record.substr(0, honest.record.size() - 1), honestTicket, honest.result, 400,
          "truncated"},
-        {"a foreign ticket", honest.record, signedBy(foreign, issued->seed, 120, {0, 1}), 0, honest.result, 403,
+        {"a foreign ticket", honest.record, signedBy(foreign, issued->seed, 120, {0, 1}), honest.result, 403,
          "not signed by this server"},
-        {"an expired ticket", honest.record, ticket(issued->seed, protocol::ticketLifetimeSeconds + 10), 0,
+        {"an expired ticket", honest.record, ticket(issued->seed, protocol::ticketLifetimeSeconds + 10),
          honest.result, 403, "expired"},
-        {"a ticket younger than its game", honest.record, fetched.body, 0, honest.result, 403,
+        {"a ticket younger than its game", honest.record, fetched.body, honest.result, 403,
          "longer than its ticket is old"},
-        {"another seed's ticket", honest.record, ticket(issued->seed + 1, 120), 0, honest.result, 403,
+        {"another seed's ticket", honest.record, ticket(issued->seed + 1, 120), honest.result, 403,
          "seed is not its ticket's"},
-        {"another game's ticket", honest.record, signedBy(ours, issued->seed, 120, {0, 2}), 0, honest.result, 403,
+        {"another game's ticket", honest.record, signedBy(ours, issued->seed, 120, {0, 2}), honest.result, 403,
          "for brolix0dif2"},
-        {"a mangled ticket", honest.record, honestTicket.substr(1), 0, honest.result, 403, "not one this server"}};
+        {"a mangled ticket", honest.record, honestTicket.substr(1), honest.result, 403, "not one this server"}};
     for (const Case &c : refused) {
-        const Reply r = postRecord(port, c.mode, 1, "cheat", c.score, c.record, INADDR_LOOPBACK, c.ticket);
+        const Reply r = postRecord(port, 0, 1, "cheat", c.score, c.record, INADDR_LOOPBACK, c.ticket);
         EXPECT_EQ(r.status, c.status) << c.what << ": " << r.body;
         EXPECT_NE(r.body.find(c.reason), std::string::npos) << c.what << ": " << r.body;
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
