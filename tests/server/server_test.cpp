@@ -169,7 +169,8 @@ TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies
              R"({"place": 1, "name": "dee", "score": 42, "result": "42", "date": "2026-01-01", "submitted": 1767225600, )"
              R"("verified": true, "ranked": true, "record": "/scoring/record.php?id=)"})
         EXPECT_NE(feed.body.find(row), std::string::npos) << row;
-    EXPECT_EQ(count(feed.body, R"("verified": false, "ranked": true, "record": null})"), 5u);   // scores sent alone rank: the server trusts them
+    // Scores sent alone rank: the server trusts them.
+    EXPECT_EQ(count(feed.body, R"("verified": false, "ranked": true, "record": null})"), 5u);
     const Reply one = get("/scores.json?gamename=brolix2dif1");
     EXPECT_TRUE(one.status == 200 && count(one.body, "\"gamename\": ") == 1 &&
                 one.body.find(R"({"gamename": "brolix2dif1", "mode": "Million", "difficulty": "Normal", "order": "fewest seconds")") !=
