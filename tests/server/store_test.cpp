@@ -142,7 +142,7 @@ TEST_P(StoreOn, InstancesStartingAtOnceShareOneSchemaAndABatchThatCannotCommitSt
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, StoreOn, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto &info) { return std::string(engineName(info.param)); });
+                         [](const auto &info) { return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL"; });
 
 TEST(PostgresStore, ALostConnectionIsTakenUpAgainAndABadAddressIsReported) {
     TempDir dir{"store"};

@@ -14,10 +14,6 @@
 
 using Engine = scored::Database::Engine;
 
-inline const char *engineName(Engine engine) {
-    return engine == Engine::SQLite ? "SQLite" : "PostgreSQL";
-}
-
 // Where to reach a new empty database: a file in dir, or a database created on the cluster.
 inline std::string freshDatabase(Engine engine, const TempDir &dir) {
     static std::atomic<int> made{0};
