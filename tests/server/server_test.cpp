@@ -21,13 +21,11 @@
 
 namespace {
 
-// A record of a game nobody plays: its header and an end mark at this frame.
-std::string idleRecord(int mode, uint32_t frames, int difficulty = 0) {
+// A million game nobody plays, to its cap: of all records, the costliest to replay per byte.
+std::string idleMillion() {
     GameRecord record;
-    record.header.mode = mode;
-    record.header.difficulty = difficulty;
-    record.header.colours = 5 + difficulty;
-    record.frames = frames;
+    record.header.mode = modeMillion;
+    record.frames = recordFrameCap(modeMillion);
     return writeRecord(record);
 }
 
@@ -365,9 +363,9 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"2"}) << "a refused game was stored";
     // Past its processor bound a replay is no game the caps allow: refused for good, not "try again".
     scored::Submission slow;
-    slow.game = {2, 1};
+    slow.game = {2, 0};
     slow.score = 5;
-    slow.record = idleRecord(2, recordFrameCap(modeMillion), 1);
+    slow.record = idleMillion();
     const scored::Verdict verdict = scored::verifyRecord(slow, std::chrono::nanoseconds(1));
     EXPECT_EQ(verdict.status, 422);
     EXPECT_NE(verdict.reason.find("takes longer than any game"), std::string::npos) << verdict.reason;
@@ -464,7 +462,7 @@ TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
 // plays, to its cap): past the queue they are turned away at once with a time to come
 // back, the others are replayed and refused, and the leaderboard is served all along.
 TEST_F(ScoreServer, AFloodOfLongRecordsIsTurnedAwayWhileTheLeaderboardAnswers) {
-    const std::string longRecord = idleRecord(2, recordFrameCap(modeMillion));
+    const std::string longRecord = idleMillion();
     std::vector<std::future<Reply>> flood;
     for (uint32_t i = 0; i < 100; i++)
         flood.push_back(std::async(std::launch::async, [&, i] {
