@@ -20,6 +20,7 @@ class GameWindow : public ::testing::Test {
 protected:
     BoxRecorder boxes;
     void open(bool windowed) {
+        window.reset();   // one window at a time: the engine's state is its own
         window.reset(new KWindow);
         ASSERT_TRUE(window->createGameWindow(640, 480, 16, windowed, "Brolix window test"));
         KFrame::setRecording(false);
