@@ -124,6 +124,16 @@ protected:
         surf_menu->blitRect(0, 0, 640, 480, 0, 0);
         return doUserInput();
     }
+    // A menu frame, shown: whether its focus ring was drawn around r.
+    static bool focusOn(const layout::Rect &r) {
+        frame(600, 470, false);
+        const auto &steps = KFrame::recorded();
+        const bool drawn = std::any_of(steps.begin(), steps.end(), [&](const KDrawStep &s) {
+            return s.kind == KDrawStep::rectangle && s.x1 == r.x1 - 3 && s.x2 == r.x2 + 3 && s.y1 == 480 - (r.y1 - 3);
+        });
+        KWindow::flipBackBuffer(true);
+        return drawn;
+    }
 };
 
 TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
@@ -167,12 +177,6 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     const auto frames = [](int n) {
         for (int i = 0; i < n; i++) frame(600, 470, false), KWindow::flipBackBuffer(true);
     };
-    const auto focusOn = [](const layout::Rect &r) {   // a menu frame, shown, with the focus there
-        frame(600, 470, false);
-        const bool there = backBuffer()[4 * ((479 - (r.y1 - 3)) * 640 + r.x1 - 3)] == 255;
-        KWindow::flipBackBuffer(true);
-        return there;
-    };
     frames(2);
     const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
                                                  SDL_CONTROLLER_BUTTON_MAX, 0);
@@ -214,15 +218,6 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     const auto warp = [](int x, int y) {
         XWarpPointer(x11probe::display(), None, x11probe::windowOf(KWindow::getWindow()), 0, 0, 0, 0, x, y);
         XSync(x11probe::display(), False);
-    };
-    const auto focusOn = [](const layout::Rect &r) {   // a menu frame, shown; its focus ring there
-        frame(0, 0, false);
-        const auto &steps = KFrame::recorded();
-        const bool drawn = std::any_of(steps.begin(), steps.end(), [&](const KDrawStep &s) {
-            return s.kind == KDrawStep::rectangle && s.x1 == r.x1 - 3 && s.x2 == r.x2 + 3 && s.y1 == 480 - (r.y1 - 3);
-        });
-        KWindow::flipBackBuffer(true);
-        return drawn;
     };
     const auto tab = [&](const layout::Rect &to) {
         inputScript::setKey(K_VK_TAB, true);
