@@ -136,7 +136,7 @@ protected:
     }
 };
 
-TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
+TEST_F(Menu, ButtonsModesDifficultiesVolumeScoresAndCredits) {
     const int32_t actions[6] = {0, 2, 4, 5, 3, 10};
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(frame(int(sBoutons[i].x1 + sBoutons[i].x2) / 2, int(sBoutons[i].y1 + sBoutons[i].y2) / 2, true),
@@ -162,6 +162,24 @@ TEST_F(Menu, ButtonsModesDifficultiesAndTheVolumeSlider) {
         frame(c.x, c.y, c.down);
         EXPECT_EQ(*c.field, c.value) << c.x << "," << c.y;
         if (c.heard != -2) { EXPECT_EQ(spies::effectVolume(), c.heard) << c.x << "," << c.y; }
+    }
+    // The score panel cuts a long name before its score.
+    gCurrentMenu = 3;
+    for (int32_t tab : {0, 2}) {
+        sHighEntry &entry = highScoreTable(prefs.scoretab = tab)->players[0];
+        entry.score = tab == 2 ? 35999 : 9999;   // 09:59:59 and four digits
+        char text[60] = {};
+        formatHighScore(tab, entry.score, text, sizeof text);
+        const int scoreLeft = 360 - highscoreText->getStringWidth(text, 0);
+        entry.name[0] = '\0';
+        frame(600, 470, false);
+        const Pixels plain = backBuffer();
+        std::strcpy(entry.name, std::string(31, 'w').c_str());
+        frame(600, 470, false);
+        const int nameRight = rightmostChange(plain, backBuffer());
+        EXPECT_LT(nameRight, scoreLeft) << "tab " << tab;
+        EXPECT_GT(nameRight, scoreLeft - 20) << "tab " << tab << ": one more letter would have fitted";
+        EXPECT_EQ(std::strlen(entry.name), 31u) << "the table keeps the whole name";
     }
     gCurrentMenu = 4;
     frame((CREDITS_WEB.x1 + CREDITS_WEB.x2) / 2, (CREDITS_WEB.y1 + CREDITS_WEB.y2) / 2, true);
@@ -245,26 +263,6 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
         }
     warp(310, 200);
     EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
-}
-
-TEST_F(Menu, ScorePanelCutsALongNameBeforeItsScore) {
-    gCurrentMenu = 3;
-    for (int32_t tab : {0, 2}) {
-        sHighEntry &entry = highScoreTable(prefs.scoretab = tab)->players[0];
-        entry.score = tab == 2 ? 35999 : 9999;   // 09:59:59 and four digits
-        char text[60] = {};
-        formatHighScore(tab, entry.score, text, sizeof text);
-        const int scoreLeft = 360 - highscoreText->getStringWidth(text, 0);
-        entry.name[0] = '\0';
-        frame(600, 470, false);
-        const Pixels plain = backBuffer();
-        std::strcpy(entry.name, std::string(31, 'w').c_str());
-        frame(600, 470, false);
-        const int nameRight = rightmostChange(plain, backBuffer());
-        EXPECT_LT(nameRight, scoreLeft) << "tab " << tab;
-        EXPECT_GT(nameRight, scoreLeft - 20) << "tab " << tab << ": one more letter would have fitted";
-        EXPECT_EQ(std::strlen(entry.name), 31u) << "the table keeps the whole name";
-    }
 }
 
 // Each screen drawn straight to GL and through the frame record shows the same pixels,
