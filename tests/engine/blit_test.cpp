@@ -108,7 +108,7 @@ TEST_F(Blit, DecodedFormatsAndColourKeyedTgaDrawUprightAndNoneBeyondTheDriverLim
     EXPECT_EQ(keyed.getWidth(), 3);  // the picture already held stays
 }
 
-TEST_F(Blit, AlphaAdditiveFadedZoomedAndTurnedBlits) {
+TEST_F(Blit, AlphaAdditiveFadedZoomedTurnedBlitsAndRectangles) {
     KGraphic clear, half, solid;
     load(clear, patternTga(40, 40, 0), "clear.tga");
     load(half, patternTga(40, 40, 128), "half.tga");
@@ -141,9 +141,8 @@ TEST_F(Blit, AlphaAdditiveFadedZoomedAndTurnedBlits) {
     solid.blitAlphaRectFx(0, 0, 40, 40, 500, 400, 30, 1, 0);
     solid.blitAlphaRectFx(0, 0, 40, 40, 500, 400, 0, 0, 1);
     EXPECT_EQ(backgroundMisses(480, 380, 80, 80), 0u);
-}
 
-TEST_F(Blit, RectanglesBlackOutOrAddAndAFreedGrabGivesItsMemoryBack) {
+    // Rectangles black out or add, and a freed grab gives its memory back.
     KGraphic picture;
     load(picture, patternTga(640, 480));
     picture.blitRect(0, 0, 640, 480, 0, 0);

@@ -280,7 +280,7 @@ const bool kNoDevice = (useSoundConfig("[general]\ndrivers=no-such-sound-card\n"
 
 std::vector<unsigned char> bytes(const std::string &s) { return {s.begin(), s.end()}; }
 
-TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
+TEST(Sound, WavScanNeverReadsPastTheEndAndAnyVolumePicksAStep) {
     ASSERT_TRUE(kNoDevice);
     KSound s;
     const std::string fmt = chunk("fmt ", pcmFormat(1, 8000, 16)), data = chunk("data", "\1\2\3\4\5\6");
@@ -309,14 +309,13 @@ TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
         EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44)) << n;
         EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36) << "cut to " << n;
     }
-}
-
-TEST(Volume, AnyMasterAndChannelPickAStepOfTheTable) {
-    struct Case {
+    // Any master and channel volume, out of range too, picks a step of the table.
+    struct Volumes {
         int master, channel, step;
     };
-    for (Case c : {Case{100, 100, 100}, Case{85, 200, 100}, Case{25, 200, 50}, Case{50, 3, 1}, Case{99, 1, 0},
-                   Case{-1, 50, 0}, Case{-100, 100, 0}, Case{INT_MAX, INT_MAX, 100}, Case{INT_MIN, INT_MAX, 0}})
+    const Volumes volumes[] = {{100, 100, 100}, {85, 200, 100}, {25, 200, 50}, {50, 3, 1}, {99, 1, 0},
+                               {-1, 50, 0}, {-100, 100, 0}, {INT_MAX, INT_MAX, 100}, {INT_MIN, INT_MAX, 0}};
+    for (Volumes c : volumes)
         EXPECT_EQ(KSoundTestAccess::fechnerIndex(c.master, c.channel), c.step) << c.master << " x " << c.channel;
 }
 
