@@ -217,7 +217,8 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN,
          [&] { return focusOn(layout::MODE_ROWS[1]); });
     EXPECT_EQ(prefs.gameMode, 0);
-    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN, [&] { return frames(1), prefs.gameMode == 1; });
+    hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN,
+         [&] { return frames(1), prefs.gameMode == 1; });
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
     // Pulled out, it leaves the menu running (in a game its keys are the keyboard's: the
     // driver page's and session tests).
