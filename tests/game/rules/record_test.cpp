@@ -150,6 +150,7 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
         return "its game ended at frame " + std::to_string(ended) + ", the record goes on to frame " + std::to_string(to);
     };
     const std::string otherInput = " it holds an input other than what the rules read";
+    const std::string escaped = with(honest, {first.frame, RecordInput::escape, 1});
     const std::vector<std::pair<std::string, std::string>> hostile = {
         {patched(good, 0, "G"), "not a game record (bad magic)"},
         {patched(good, 4, "\3"), "unknown record format version 3"},
@@ -168,7 +169,7 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
          "frame " + std::to_string(cap + 1) + " is past the longest game of its mode (" + std::to_string(cap) + " frames)"},
         // Ten other spellings of the game; the first two play on after it ended, as the forged records did.
         {respelt(honest, [](GameRecord &r) { r.frames++; }), goesOn(honest.frames - 1, honest.frames)},
-        {with(honest, {first.frame, RecordInput::escape, 1}), goesOn(1, honest.frames - 1)},
+        {escaped, goesOn(1, honest.frames - 1)},
         {patched(good, 20, "\3"), "a game starts with no button held"},
         {respelt(honest, [](GameRecord &r) {
              for (RecordEvent &e : r.events) e.frame += 1000;
@@ -184,6 +185,8 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
          "at frame " + std::to_string(pair->frame) + otherInput},   // out of order
     };
     for (const auto &[bytes, fault] : hostile) EXPECT_EQ(faultOf(bytes), fault);
+    const ReplayResult left = replayRecord(readBytes(escaped));
+    EXPECT_TRUE(left.frames == 2 && left.score == 0 && left.pastTheEnd) << left.frames << " frames, " << left.score;
     expectSame(replayRecord(readBytes(good)), result);
 
     // A journal is the record without its end mark, cut anywhere after its header: it reads
