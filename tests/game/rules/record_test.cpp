@@ -147,7 +147,8 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
     const size_t twin = size_t(pair - honest.events.begin());
     const uint32_t cap = recordFrameCap(modeFiveMinutes);
     const auto goesOn = [](uint32_t ended, uint32_t to) {
-        return "its game ended at frame " + std::to_string(ended) + ", the record goes on to frame " + std::to_string(to);
+        return "its game ended at frame " + std::to_string(ended) + ", the record goes on to frame " +
+               std::to_string(to);
     };
     const std::string otherInput = " it holds an input other than what the rules read";
     const std::string escaped = with(honest, {first.frame, RecordInput::escape, 1});
@@ -166,7 +167,8 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
         {good + "x", "bytes after the end mark"},
         {std::string(recordByteCap + 1, 'x'), "longer than the largest record (" + std::to_string(recordByteCap) + " bytes)"},
         {respelt(honest, [&](GameRecord &r) { r.frames = cap + 1; }),
-         "frame " + std::to_string(cap + 1) + " is past the longest game of its mode (" + std::to_string(cap) + " frames)"},
+         "frame " + std::to_string(cap + 1) + " is past the longest game of its mode (" + std::to_string(cap) +
+             " frames)"},
         // Ten other spellings of the game; the first two play on after it ended, as the forged records did.
         {respelt(honest, [](GameRecord &r) { r.frames++; }), goesOn(honest.frames - 1, honest.frames)},
         {escaped, goesOn(1, honest.frames - 1)},
