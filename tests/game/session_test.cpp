@@ -238,9 +238,13 @@ double meanDifference(const Pixels &a, const Pixels &b) {   // of the colour cha
     return sum / double(a.size() / 4 * 3);
 }
 
-// From the spin straight into the game: no frame shown on the way is the in-game
-// picture without its gems, score, timer and label.
-TEST_F(Session, PlaySpinsIntoTheGamesFirstFrame) {
+std::atomic<int> clicksHeard{0};
+void (*playSpied)(KSound *) = nullptr;
+
+// A game of four frames. From the spin straight into it: no frame shown on the way is the
+// in-game picture without its gems, score, timer and label. The sounds of the frame it ends
+// on are heard before that frame asks the score server, which may take seconds to answer.
+TEST_F(Session, PlaySpinsIntoAGameWhoseLastFrameSoundsBeforeTheServerIsAsked) {
     KGraphic *ingame = loadSkinPicture("data\\ingame%d.tga");
     KGraphic::setDefaultWorldView();
     ingame->blitRect(0, 0, 640, 480, 0, 0);
@@ -257,19 +261,6 @@ TEST_F(Session, PlaySpinsIntoTheGamesFirstFrame) {
             if (g == 0) spinEnd = shown;
             if (g == 1) gameStart = shown;
         });
-    tap(3, K_VK_ESCAPE);
-    play(modeSixtySeconds);
-    ASSERT_EQ(fromBare.size(), size_t(transitionFrames + 2));
-    for (size_t i = 0; i < fromBare.size(); i++) EXPECT_GT(fromBare[i], 8) << "frame " << i << " of the spin and the game";
-    EXPECT_LT(meanDifference(spinEnd, gameStart), 1) << "the spin ends on the game's first frame";
-}
-
-std::atomic<int> clicksHeard{0};
-void (*playSpied)(KSound *) = nullptr;
-
-// The sounds of the frame a game ends on are heard before that frame asks the score
-// server, which may take seconds to answer.
-TEST_F(Session, TheFrameAGameEndsOnSoundsBeforeTheServerIsAsked) {
     playSpied = KPlatform::calls.playSample;
     KPlatform::calls.playSample = [](KSound *sound) { clicksHeard += sound == snd_click, playSpied(sound); };
     clicksHeard = 0;
@@ -293,6 +284,9 @@ TEST_F(Session, TheFrameAGameEndsOnSoundsBeforeTheServerIsAsked) {
     tap(10, K_VK_ESCAPE);
     play(modeSixtySeconds);
     scoreServerHost = shippedHost, gOnlineScores = false;
+    ASSERT_EQ(fromBare.size(), size_t(transitionFrames + 2));
+    for (size_t i = 0; i < fromBare.size(); i++) EXPECT_GT(fromBare[i], 8) << "frame " << i << " of the spin and the game";
+    EXPECT_LT(meanDifference(spinEnd, gameStart), 1) << "the spin ends on the game's first frame";
     std::lock_guard<std::mutex> hold(lock);
     EXPECT_EQ(heardWhenAsked, std::vector<int>{1}) << "the click of the last frame, heard before the question";
 }
