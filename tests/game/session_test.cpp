@@ -193,43 +193,6 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     EXPECT_EQ(third.score, 1000u);
 }
 
-// H and N act at every press, once however long held. A hint still pulsing when the game ends runs out on the
-// ended board as it would have in play, and its gem is drawn at its size again.
-TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
-    int games = 1;
-    uint32_t lastCount = 0;
-    for (int g = 1; g <= 600; g++)
-        on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
-    for (int i = 0; i < 2; i++) tap(10 + 30 * i, K_VK_H), tap(100 + 30 * i, K_VK_N);
-    for (EKeyboardLayout key : {K_VK_H, K_VK_N}) {   // held for 20 frames: one press
-        on(key == K_VK_H ? 70 : 160, [key] { inputScript::setKey(key, true); });
-        on(key == K_VK_H ? 90 : 180, [key] { inputScript::setKey(key, false); });
-    }
-    on(190, [&] {
-        EXPECT_EQ(spies::plays(snd_hint), 3);
-        EXPECT_EQ(games, 4) << "N deals a new game at each press";
-    });
-    const auto pulsing = [] {
-        return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
-    };
-    tap(250, K_VK_H);
-    click(260, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
-    on(262, [&] {
-        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
-        EXPECT_GT(pulsing(), 0);
-    });
-    on(520, [&] {
-        EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
-        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
-            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
-        })) << "a gem drawn enlarged";
-    });
-    click(530, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
-    play(modeRelax);
-    EXPECT_EQ(spies::plays(snd_hint), 4);
-    EXPECT_TRUE(endPlay);
-}
-
 using Pixels = std::vector<unsigned char>;
 
 double meanDifference(const Pixels &a, const Pixels &b) {   // of the colour channels
@@ -303,8 +266,10 @@ bool cursorDrawnAt(long x, long y) {
 // A relax game by keys alone: arrows move the cursor (the first only shows it), Shift+arrow
 // asks for the exchange, H shows a hint, Tab and Enter another from the pause panel, and a
 // pressed Space waits for the board to rest, as a held button does. The rules read the
-// clicks a mouse would make there.
-TEST_F(Session, KeysPlayTheBoardAsTheMouseDoes) {
+// clicks a mouse would make there. Then H and N act at every press, once however long
+// held; a hint still pulsing when the game ends runs out on the ended board as it would
+// have in play, and its gem is drawn at its size again.
+TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
     on(1, [] { dealScenarioBoard(), seedRandom(5); });
     for (int g : {2, 4, 6}) tap(g, K_VK_D);
     on(8, [] { EXPECT_TRUE(cursorDrawnAt(2, 0) && !cursorDrawnAt(0, 0)); });
@@ -318,22 +283,54 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoes) {
         EXPECT_TRUE(tokenAt(3, 0).selected);
         inputScript::pointAt(600, 20);   // the mouse moves: the cursor goes
     });
-    on(301, [] { EXPECT_FALSE(cursorDrawnAt(3, 0)); });
-    tap(400, K_VK_ESCAPE);
+    on(301, [] {
+        EXPECT_FALSE(cursorDrawnAt(3, 0));
+        EXPECT_EQ(spies::plays(snd_hint), 2) << "one bought in play, one in the pause";
+        EXPECT_EQ(score, 339u) << "the exchange's lines and marks (334), a line of the refill";
+        // The pointer's button, the cell and the game button under it, as a mouse makes them:
+        // Space holds the button down until the board rests.
+        std::vector<std::tuple<uint32_t, RecordInput, int32_t>> hand;
+        for (const RecordEvent &e : gameRecord.events)
+            if (e.input <= RecordInput::down) hand.push_back({e.frame, e.input, e.value});
+        using I = RecordInput;
+        EXPECT_EQ(hand, (std::vector<std::tuple<uint32_t, RecordInput, int32_t>>{
+                            {40, I::down, 1}, {40, I::cell, 2}, {41, I::down, 0}, {42, I::down, 1}, {42, I::cell, 3},
+                            {43, I::down, 0}, {50, I::down, 1}, {50, I::button, 1}, {51, I::down, 0}, {66, I::down, 1},
+                            {67, I::down, 0}, {80, I::down, 1}, {80, I::button, -1}, {256, I::down, 0}}));
+    });
+    int games = 1;
+    uint32_t lastCount = 0;
+    for (int g = 301; g <= 900; g++)
+        on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
+    for (int i = 0; i < 2; i++) tap(310 + 30 * i, K_VK_H), tap(400 + 30 * i, K_VK_N);
+    for (EKeyboardLayout key : {K_VK_H, K_VK_N}) {   // held for 20 frames: one press
+        on(key == K_VK_H ? 370 : 460, [key] { inputScript::setKey(key, true); });
+        on(key == K_VK_H ? 390 : 480, [key] { inputScript::setKey(key, false); });
+    }
+    on(490, [&] {
+        EXPECT_EQ(spies::plays(snd_hint), 5);
+        EXPECT_EQ(games, 4) << "N deals a new game at each press";
+    });
+    const auto pulsing = [] {
+        return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
+    };
+    tap(550, K_VK_H);
+    const int menuX = (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, menuY = layout::GAME_BUTTONS[2].y1 + 5;
+    click(560, menuX, menuY);
+    on(562, [&] {
+        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
+        EXPECT_GT(pulsing(), 0);
+    });
+    on(820, [&] {
+        EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
+        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
+            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
+        })) << "a gem drawn enlarged";
+    });
+    click(830, menuX, menuY);
     play(modeRelax);
-    EXPECT_EQ(spies::plays(snd_hint), 2) << "one bought in play, one in the pause";
-    EXPECT_EQ(frameCount, 401u) << "Escape ends the game on its frame";
-    EXPECT_EQ(score, 339u) << "the exchange's lines and marks (334), a line of the refill";
-    // The pointer's button, the cell and the game button under it, as a mouse makes them:
-    // Space holds the button down until the board rests.
-    std::vector<std::tuple<uint32_t, RecordInput, int32_t>> hand;
-    for (const RecordEvent &e : gameRecord.events)
-        if (e.input <= RecordInput::down) hand.push_back({e.frame, e.input, e.value});
-    using I = RecordInput;
-    EXPECT_EQ(hand, (std::vector<std::tuple<uint32_t, RecordInput, int32_t>>{
-                        {40, I::down, 1}, {40, I::cell, 2}, {41, I::down, 0}, {42, I::down, 1}, {42, I::cell, 3},
-                        {43, I::down, 0}, {50, I::down, 1}, {50, I::button, 1}, {51, I::down, 0}, {66, I::down, 1},
-                        {67, I::down, 0}, {80, I::down, 1}, {80, I::button, -1}, {256, I::down, 0}}));
+    EXPECT_EQ(spies::plays(snd_hint), 6);
+    EXPECT_TRUE(endPlay);
 }
 
 }  // namespace
