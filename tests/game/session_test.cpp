@@ -294,9 +294,10 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
             if (e.input <= RecordInput::down) hand.push_back({e.frame, e.input, e.value});
         using I = RecordInput;
         EXPECT_EQ(hand, (std::vector<std::tuple<uint32_t, RecordInput, int32_t>>{
-                            {40, I::down, 1}, {40, I::cell, 2}, {41, I::down, 0}, {42, I::down, 1}, {42, I::cell, 3},
-                            {43, I::down, 0}, {50, I::down, 1}, {50, I::button, 1}, {51, I::down, 0}, {66, I::down, 1},
-                            {67, I::down, 0}, {80, I::down, 1}, {80, I::button, -1}, {256, I::down, 0}}));
+                            {40, I::down, 1}, {40, I::cell, 2}, {41, I::down, 0}, {42, I::down, 1},
+                            {42, I::cell, 3}, {43, I::down, 0}, {50, I::down, 1}, {50, I::button, 1},
+                            {51, I::down, 0}, {66, I::down, 1}, {67, I::down, 0}, {80, I::down, 1},
+                            {80, I::button, -1}, {256, I::down, 0}}));
     });
     int games = 1;
     uint32_t lastCount = 0;
@@ -315,8 +316,8 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
         return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
     };
     tap(550, K_VK_H);
-    const int menuX = (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, menuY = layout::GAME_BUTTONS[2].y1 + 5;
-    click(560, menuX, menuY);
+    const layout::Rect &menu = layout::GAME_BUTTONS[2];
+    click(560, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
     on(562, [&] {
         EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
         EXPECT_GT(pulsing(), 0);
@@ -327,7 +328,7 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
             return s.kind == KDrawStep::fxBlit && s.zoom != 1;
         })) << "a gem drawn enlarged";
     });
-    click(830, menuX, menuY);
+    click(830, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
     play(modeRelax);
     EXPECT_EQ(spies::plays(snd_hint), 6);
     EXPECT_TRUE(endPlay);
