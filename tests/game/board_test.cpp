@@ -62,7 +62,6 @@ TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
 TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     for (auto [x, y, in] : {std::tuple{71, 90, true}, {112, 131, true}, {113, 100, false}, {80, 132, false}})
         EXPECT_EQ(isPointInCell(0, 0, x, y), in) << x << "," << y;
-    for (long x = 0; x < boardColumns; x++) EXPECT_FALSE(isHint(x, 7));
     // Diagonal neighbours never exchange, even to make a line.
     for (auto [x, y] : {std::pair{0L, 0L}, {1L, 0L}, {3L, 1L}}) tokenAt(x, y).color = 6;
     tokenAt(3, 1).selected = tokenAt(2, 0).selected = true;
@@ -74,10 +73,6 @@ TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     rules::MoveSelection();
     EXPECT_TRUE(tokenAt(5, 5).beingSwapped && tokenAt(5, 6).beingSwapped);
     _gameMode = modeSixtySeconds;
-    for (int difficulty : {-7, 1000}) {
-        gameDifficulty = difficulty;
-        EXPECT_EQ(colorCount(), difficulty < 0 ? 5 : 7);
-    }
 }
 
 // Counted frames until the game is over; limit + 1 when it never ends.
@@ -98,19 +93,15 @@ TEST_F(Board, TheMillionModeEndsAboveAMillionWithItsTime) {
     EXPECT_EQ(_realScore, 200);
 }
 
-// A new board goes on with the game; a new game starts points, result and clock anew
-// but lets the label run; only a session clears the label and takes a new mode.
+// A new game starts points, result and clock anew but lets the label run; only a session
+// clears the label and takes a new mode. (A new board goes on with the game: the record
+// test's scripted games play on past one, to their pinned points and frames.)
 TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
     auto dirty = [] {
         score = 500, _realScore = 500, gameTimer = 7, gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = true;
-        gameOverFade = 1, tokenAt(0, 0).selected = true;
         startZapAttack();
     };
     _gameMode = modeFiveMinutes;
-    dirty();
-    resetTokenTable(false);
-    EXPECT_TRUE(score == 500 && _realScore == 500 && gameTimer == 7 && gameOver && _onlineProcessed);
-    EXPECT_FALSE(endPlay || ghighscoreProcessed || gameOverFade != 0 || tokenAt(0, 0).selected);
     dirty();
     resetTokenTable(true);
     EXPECT_TRUE(score == 0 && gameTimer == 300 && !gameOver && !_onlineProcessed && !ghighscoreProcessed);

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "spies.h"
 #include "still_board.h"
@@ -192,43 +193,6 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     EXPECT_EQ(third.score, 1000u);
 }
 
-// H and N act at every press, once however long held. A hint still pulsing when the game ends runs out on the
-// ended board as it would have in play, and its gem is drawn at its size again.
-TEST_F(Session, HAndNActEveryTimeAndAHintRunsOutAfterTheEnd) {
-    int games = 1;
-    uint32_t lastCount = 0;
-    for (int g = 1; g <= 600; g++)
-        on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
-    for (int i = 0; i < 2; i++) tap(10 + 30 * i, K_VK_H), tap(100 + 30 * i, K_VK_N);
-    for (EKeyboardLayout key : {K_VK_H, K_VK_N}) {   // held for 20 frames: one press
-        on(key == K_VK_H ? 70 : 160, [key] { inputScript::setKey(key, true); });
-        on(key == K_VK_H ? 90 : 180, [key] { inputScript::setKey(key, false); });
-    }
-    on(190, [&] {
-        EXPECT_EQ(spies::plays(snd_hint), 3);
-        EXPECT_EQ(games, 4) << "N deals a new game at each press";
-    });
-    const auto pulsing = [] {
-        return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
-    };
-    tap(250, K_VK_H);
-    click(260, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
-    on(262, [&] {
-        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
-        EXPECT_GT(pulsing(), 0);
-    });
-    on(520, [&] {
-        EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
-        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
-            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
-        })) << "a gem drawn enlarged";
-    });
-    click(530, (layout::GAME_BUTTONS[2].x1 + layout::GAME_BUTTONS[2].x2) / 2, layout::GAME_BUTTONS[2].y1 + 5);
-    play(modeRelax);
-    EXPECT_EQ(spies::plays(snd_hint), 4);
-    EXPECT_TRUE(endPlay);
-}
-
 using Pixels = std::vector<unsigned char>;
 
 double meanDifference(const Pixels &a, const Pixels &b) {   // of the colour channels
@@ -237,9 +201,13 @@ double meanDifference(const Pixels &a, const Pixels &b) {   // of the colour cha
     return sum / double(a.size() / 4 * 3);
 }
 
-// From the spin straight into the game: no frame shown on the way is the in-game
-// picture without its gems, score, timer and label.
-TEST_F(Session, PlaySpinsIntoTheGamesFirstFrame) {
+std::atomic<int> clicksHeard{0};
+void (*playSpied)(KSound *) = nullptr;
+
+// A game of four frames. From the spin straight into it: no frame shown on the way is the
+// in-game picture without its gems, score, timer and label. The sounds of the frame it ends
+// on are heard before that frame asks the score server, which may take seconds to answer.
+TEST_F(Session, PlaySpinsIntoAGameWhoseLastFrameSoundsBeforeTheServerIsAsked) {
     KGraphic *ingame = loadSkinPicture("data\\ingame%d.tga");
     KGraphic::setDefaultWorldView();
     ingame->blitRect(0, 0, 640, 480, 0, 0);
@@ -256,19 +224,6 @@ TEST_F(Session, PlaySpinsIntoTheGamesFirstFrame) {
             if (g == 0) spinEnd = shown;
             if (g == 1) gameStart = shown;
         });
-    tap(3, K_VK_ESCAPE);
-    play(modeSixtySeconds);
-    ASSERT_EQ(fromBare.size(), size_t(transitionFrames + 2));
-    for (size_t i = 0; i < fromBare.size(); i++) EXPECT_GT(fromBare[i], 8) << "frame " << i << " of the spin and the game";
-    EXPECT_LT(meanDifference(spinEnd, gameStart), 1) << "the spin ends on the game's first frame";
-}
-
-std::atomic<int> clicksHeard{0};
-void (*playSpied)(KSound *) = nullptr;
-
-// The sounds of the frame a game ends on are heard before that frame asks the score
-// server, which may take seconds to answer.
-TEST_F(Session, TheFrameAGameEndsOnSoundsBeforeTheServerIsAsked) {
     playSpied = KPlatform::calls.playSample;
     KPlatform::calls.playSample = [](KSound *sound) { clicksHeard += sound == snd_click, playSpied(sound); };
     clicksHeard = 0;
@@ -292,6 +247,9 @@ TEST_F(Session, TheFrameAGameEndsOnSoundsBeforeTheServerIsAsked) {
     tap(10, K_VK_ESCAPE);
     play(modeSixtySeconds);
     scoreServerHost = shippedHost, gOnlineScores = false;
+    ASSERT_EQ(fromBare.size(), size_t(transitionFrames + 2));
+    for (size_t i = 0; i < fromBare.size(); i++) EXPECT_GT(fromBare[i], 8) << "frame " << i << " of the spin and the game";
+    EXPECT_LT(meanDifference(spinEnd, gameStart), 1) << "the spin ends on the game's first frame";
     std::lock_guard<std::mutex> hold(lock);
     EXPECT_EQ(heardWhenAsked, std::vector<int>{1}) << "the click of the last frame, heard before the question";
 }
@@ -305,76 +263,75 @@ bool cursorDrawnAt(long x, long y) {
     return false;
 }
 
-// The same relax game played once by keys and once by the mouse, frame for frame: arrows
-// move the cursor (the first only shows it), Shift+arrow asks for the exchange, H shows a
-// hint, Tab and Enter another from the pause panel, and a pressed Space waits for the
-// board to rest, as a held button does. Same clicks, same rules, same result and record.
-TEST_F(Session, KeysPlayTheBoardAsTheMouseDoes) {
-    struct Result {
-        uint32_t score, frames;
-        ReplayResult replayed;
-        int hints;
-    };
-    // A board dealt from a seed, so that the record knows it; the first exchange that makes a line.
-    const uint32_t seed = 7;
-    startGame(modeRelax, 2, seed);
-    long mx = 0, my = 0, across = 0;
-    for (long i = 0; i < boardCells && !across; i++)
-        for (long dx : {1L, 0L})
-            if (!across && i % boardColumns + dx < boardColumns && i / boardColumns + 1 - dx < boardRows &&
-                isAPossibleMatch(i % boardColumns, i / boardColumns, i % boardColumns + dx, i / boardColumns + 1 - dx))
-                mx = i % boardColumns, my = i / boardColumns, across = dx + 1;
-    ASSERT_NE(across, 0);
-    const bool right = across == 2;
-    const long nx = mx + right, ny = my + !right;
-    const auto game = [&](bool keys) {
-        at.clear();
-        inputScript::reset();
-        spies::reset();
-        on(1, [] { startGame(modeRelax, 2, seed); });
-        if (keys) {
-            tap(2, K_VK_D);   // only shows the cursor, at (0, 0)
-            for (long step = 0; step < mx; step++) tap(4 + 2 * int(step), K_VK_D);
-            for (long step = 0; step < my; step++) tap(4 + 2 * int(mx + step), K_VK_DOWN);
-            on(4 + 2 * int(mx + my), [=] {
-                EXPECT_TRUE(cursorDrawnAt(mx, my));
-                EXPECT_EQ(cursorDrawnAt(0, 0), mx + my == 0);
-            });
-            tap(40, right ? K_VK_RIGHT : K_VK_S, K_VK_L_SHIFT);
-            tap(50, K_VK_H);
-            tap(60, K_VK_P);
-            tap(62, K_VK_TAB), tap(66, K_VK_RETURN), tap(70, K_VK_P);
-            tap(80, K_VK_SPACE);   // tokens still fade: taken when they rest
-            on(84, [=] { EXPECT_FALSE(tokenAt(nx, ny).selected) << "not before the board rests"; });
-            on(300, [=] {
-                EXPECT_TRUE(tokenAt(nx, ny).selected);
-                inputScript::pointAt(600, 20);   // the mouse moves: the cursor goes
-            });
-            on(301, [=] { EXPECT_FALSE(cursorDrawnAt(nx, ny)); });
-        } else {
-            click(40, cellX(mx), cellY(my));
-            click(42, cellX(nx), cellY(ny));
-            click(50, 220, 450);
-            tap(60, K_VK_P);
-            click(66, 220, 450);
-            tap(70, K_VK_P);
-            on(80, [=] { inputScript::pointAt(cellX(nx), cellY(ny)), inputScript::setButton(true); });
-            on(300, [] { inputScript::setButton(false); });
-        }
-        tap(400, K_VK_ESCAPE);
-        play(modeRelax);
-        return Result{score, frameCount, replayRecord(gameRecord), spies::plays(snd_hint)};   // read in this order
-    };
-    const Result byKeys = game(true), byMouse = game(false);
-    for (const Result &r : {byKeys, byMouse}) {
-        EXPECT_EQ(r.hints, 2) << "one bought in play, one in the pause";
-        EXPECT_EQ(r.frames, 400u) << "Escape ends the game on its frame";
-        EXPECT_EQ(r.replayed.score, r.score) << "each record replays to its game";
-        EXPECT_EQ(r.replayed.frames, r.frames);
+// A relax game by keys alone: arrows move the cursor (the first only shows it), Shift+arrow
+// asks for the exchange, H shows a hint, Tab and Enter another from the pause panel, and a
+// pressed Space waits for the board to rest, as a held button does. The rules read the
+// clicks a mouse would make there. Then H and N act at every press, once however long
+// held; a hint still pulsing when the game ends runs out on the ended board as it would
+// have in play, and its gem is drawn at its size again.
+TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
+    on(1, [] { dealScenarioBoard(), seedRandom(5); });
+    for (int g : {2, 4, 6}) tap(g, K_VK_D);
+    on(8, [] { EXPECT_TRUE(cursorDrawnAt(2, 0) && !cursorDrawnAt(0, 0)); });
+    tap(40, K_VK_RIGHT, K_VK_L_SHIFT);
+    tap(50, K_VK_H);
+    tap(60, K_VK_P);
+    tap(62, K_VK_TAB), tap(66, K_VK_RETURN), tap(70, K_VK_P);
+    tap(80, K_VK_SPACE);   // tokens still fade: taken when they rest
+    on(84, [] { EXPECT_FALSE(tokenAt(3, 0).selected) << "not before the board rests"; });
+    on(300, [] {
+        EXPECT_TRUE(tokenAt(3, 0).selected);
+        inputScript::pointAt(600, 20);   // the mouse moves: the cursor goes
+    });
+    on(301, [] {
+        EXPECT_FALSE(cursorDrawnAt(3, 0));
+        EXPECT_EQ(spies::plays(snd_hint), 2) << "one bought in play, one in the pause";
+        EXPECT_EQ(score, 339u) << "the exchange's lines and marks (334), a line of the refill";
+        // The pointer's button, the cell and the game button under it, as a mouse makes them:
+        // Space holds the button down until the board rests.
+        std::vector<std::tuple<uint32_t, RecordInput, int32_t>> hand;
+        for (const RecordEvent &e : gameRecord.events)
+            if (e.input <= RecordInput::down) hand.push_back({e.frame, e.input, e.value});
+        using I = RecordInput;
+        EXPECT_EQ(hand, (std::vector<std::tuple<uint32_t, RecordInput, int32_t>>{
+                            {40, I::down, 1}, {40, I::cell, 2}, {41, I::down, 0}, {42, I::down, 1},
+                            {42, I::cell, 3}, {43, I::down, 0}, {50, I::down, 1}, {50, I::button, 1},
+                            {51, I::down, 0}, {66, I::down, 1}, {67, I::down, 0}, {80, I::down, 1},
+                            {80, I::button, -1}, {256, I::down, 0}}));
+    });
+    int games = 1;
+    uint32_t lastCount = 0;
+    for (int g = 301; g <= 900; g++)
+        on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
+    for (int i = 0; i < 2; i++) tap(310 + 30 * i, K_VK_H), tap(400 + 30 * i, K_VK_N);
+    for (EKeyboardLayout key : {K_VK_H, K_VK_N}) {   // held for 20 frames: one press
+        on(key == K_VK_H ? 370 : 460, [key] { inputScript::setKey(key, true); });
+        on(key == K_VK_H ? 390 : 480, [key] { inputScript::setKey(key, false); });
     }
-    EXPECT_GT(byKeys.score, 0u);
-    EXPECT_EQ(byKeys.score, byMouse.score);
-    EXPECT_EQ(byKeys.replayed.boardDigest, byMouse.replayed.boardDigest);
+    on(490, [&] {
+        EXPECT_EQ(spies::plays(snd_hint), 5);
+        EXPECT_EQ(games, 4) << "N deals a new game at each press";
+    });
+    const auto pulsing = [] {
+        return std::count_if(tokenTable, tokenTable + boardCells, [](const sToken &t) { return t.sinus != 0; });
+    };
+    tap(550, K_VK_H);
+    const layout::Rect &menu = layout::GAME_BUTTONS[2];
+    click(560, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
+    on(562, [&] {
+        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
+        EXPECT_GT(pulsing(), 0);
+    });
+    on(820, [&] {
+        EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
+        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
+            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
+        })) << "a gem drawn enlarged";
+    });
+    click(830, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
+    play(modeRelax);
+    EXPECT_EQ(spies::plays(snd_hint), 6);
+    EXPECT_TRUE(endPlay);
 }
 
 }  // namespace
