@@ -408,18 +408,13 @@ TEST(Replay, ARecordIsShownThenEndsAndBadFilesAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(game.path("prefs.raw")) || std::filesystem::exists(game.path("data/s5mn")));
     for (const auto &[file, fault] : std::vector<std::pair<std::string, std::string>>{
              {"cut.brxr", "truncated"}, {"none.brxr", "cannot be opened"}}) {
-        // The second as a file manager opens a record, without the option: said in a box too.
-        const bool opened = file == "none.brxr";
-        GameRun run(game, {}, opened ? std::vector<std::string>{watch, game.path(file)}
-                                     : std::vector<std::string>{watch, "--replay", game.path(file)});
-        if (opened) {   // a box whose name xdotool cannot read: found in the window tree
-            std::string box;
-            EXPECT_TRUE(waitUntil([&] {
-                box = commandOutput("xwininfo -root -children | grep '\"Brolix: game record\"' | grep -o '0x[0-9a-f]*'");
-                return !box.empty();
-            })) << "no box";
-            xdotool("windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
-        }
+        GameRun run(game, {}, {watch, game.path(file)});   // as a file manager opens a record: said in a box too
+        std::string box;   // whose name xdotool cannot read: found in the window tree
+        EXPECT_TRUE(waitUntil([&] {
+            box = commandOutput("xwininfo -root -children | grep '\"Brolix: game record\"' | grep -o '0x[0-9a-f]*'");
+            return !box.empty();
+        })) << "no box";
+        xdotool("windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
         EXPECT_EQ(run.waitExit(), 1) << file;
         EXPECT_NE(game.read("output.txt").find("brolix: " + game.path(file) + ": " + fault), std::string::npos) << file;
     }
