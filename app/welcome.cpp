@@ -35,6 +35,7 @@ const char *const FULLSCREEN_FILE = "data\\fullscreen.stt";
 const char *const SKIN_FILE = "data\\skin.stt";
 const char *const GAMEPAD_FILE = "data\\gamepad.stt";
 const char *const WINDOW_FILE = "data\\window.stt";
+constexpr long WINDOW_FILE_SIZE = 24;
 const char *const LANGUAGE_FILE = "data\\language.stt";
 const long LANGUAGE_SIZE = 15;   // the longest code kept; the file holds the code's letters only
 
@@ -235,22 +236,25 @@ void saveFullScreenState() {
     writeSetting(SKIN_FILE, bytes, 4);
 }
 
+// Older games wrote the first five fields alone, and read only those.
 void loadWindowState() {
-    unsigned char bytes[20];
+    unsigned char bytes[WINDOW_FILE_SIZE] = {};
+    const long size = loadStoredFile(WINDOW_FILE, bytes, WINDOW_FILE_SIZE);
     KWindowPlace place;
-    if (readSetting(WINDOW_FILE, bytes, 20))
-        place = {readInt32(bytes), readInt32(bytes + 4), readInt32(bytes + 8), readInt32(bytes + 12), readInt32(bytes + 16)};
+    if (size == WINDOW_FILE_SIZE - 4 || size == WINDOW_FILE_SIZE)
+        place = {readInt32(bytes), readInt32(bytes + 4), readInt32(bytes + 8), readInt32(bytes + 12),
+                 readInt32(bytes + 16), readInt32(bytes + 20) == 1};
     KWindow::setWindowPlace(place);
 }
 
 void saveWindowState() {
     const KWindowPlace place = KWindow::getWindowPlace();
-    unsigned char bytes[20];
-    const int32_t fields[5] = {place.x, place.y, place.width, place.height, place.display};
-    for (int i = 0; i < 5; i++)
+    unsigned char bytes[WINDOW_FILE_SIZE];
+    const int32_t fields[6] = {place.x, place.y, place.width, place.height, place.display, place.maximized};
+    for (int i = 0; i < 6; i++)
         writeInt32(fields[i], bytes + 4 * i);
     if (place.width > 0)
-        writeSetting(WINDOW_FILE, bytes, 20);
+        writeSetting(WINDOW_FILE, bytes, WINDOW_FILE_SIZE);
     if (isWindowed != !KWindow::isFullScreen()) {
         isWindowed = !KWindow::isFullScreen();
         saveFullScreenState();

@@ -38,7 +38,7 @@ void ShowHelp();                          // open data/help/index.html in the de
 
 void loadFullScreenState();   // fullscreen.stt, then skin.stt; a missing first file skips both
 void saveFullScreenState();   // the same files in the same order
-void loadWindowState();       // window.stt (x, y, width, height, display: int32 little-endian) to the engine
+void loadWindowState();       // window.stt (x, y, width, height, display, maximized: int32 little-endian) to the engine
 void saveWindowState();       // where the window is, and fullscreen.stt when F11 changed the mode
 void loadLanguageState();     // language.stt: a shipped language's code; "" (automatic) for anything else
 void saveLanguageState();

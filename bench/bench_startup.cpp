@@ -38,31 +38,6 @@ pid_t dialogOwner() {
             .c_str()));
 }
 
-// The largest anonymous memory of a process while it lives.
-class AnonPeak {
-public:
-    explicit AnonPeak(pid_t pid)
-        : poller_([this, pid] {
-              while (!stop_) {
-                  peak_ = std::max<long>(peak_, gamemeasure::statusKiB(pid, "RssAnon:"));
-                  sleepMs(2);
-              }
-          }) {}
-    ~AnonPeak() { finish(); }
-    AnonPeak(const AnonPeak &) = delete;
-    AnonPeak &operator=(const AnonPeak &) = delete;
-    double finish() {
-        stop_ = true;
-        if (poller_.joinable()) poller_.join();
-        return peak_ / 1024.0;
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::atomic<long> peak_{0};
-    std::thread poller_;
-};
-
 struct Run {
     double dialog = 0, driverPage = 0, menu = 0, total = 0;
     Memory atDialog, dialogProcess, atDriverPage, atMenu, inGame;
@@ -73,7 +48,7 @@ bool measure(const char *folder, int secondsAtMenu, Run &result) {
     GameFolder game(std::string(folder) + "/brolix", std::string(folder) + "/data");
     const Image menu = game.picture("menu0.tga"), page = game.picture("page1.jpg"), inGame = game.picture("ingame0.tga");
     GameRun run(game);
-    AnonPeak anonPeak(run.pid());
+    gamemeasure::AnonPeak anonPeak(run.pid());
     if (!waitUntil([] { return GameRun::findWindow(kDialogTitle) != 0; })) return false;
     result.dialog = msSince(run.started);
     sleepMs(500);

@@ -6,8 +6,10 @@ union SDL_Event;
 
 // Where a windowed game sits: desktop coordinates of the client area, and the
 // display. A width of 0: not known, the window opens fitted to the desktop.
+// Maximized, the window opens maximized and goes back to that place when restored.
 struct KWindowPlace {
     int32_t x = 0, y = 0, width = 0, height = 0, display = 0;
+    bool maximized = false;
 };
 
 // The one game window of the process and its OpenGL context. The logical screen is

@@ -39,7 +39,7 @@ void placeWindowed(SDL_Window *window, int width, int height) {
     SDL_SetWindowFullscreen(window, 0);
     if (!videoDriverIs("wayland"))
         SDL_SetWindowBordered(window, SDL_TRUE);
-    if (placing.maximized) {
+    if (placing.place.maximized) {
         SDL_MaximizeWindow(window);
         return;
     }
@@ -65,7 +65,7 @@ void KWindow::setFullScreen(bool fullscreen) {
         return;
     rememberPlace(win.hwnd);
     if (fullscreen) {
-        placing.maximized = (SDL_GetWindowFlags(win.hwnd) & SDL_WINDOW_MAXIMIZED) != 0;
+        placing.place.maximized = (SDL_GetWindowFlags(win.hwnd) & SDL_WINDOW_MAXIMIZED) != 0;
         coverDisplay(win.hwnd);
     } else {
         placeWindowed(win.hwnd, win.windowWidth, win.windowHeight);

@@ -61,12 +61,16 @@ void fitFrame(SDL_Window *window, int width, int height) {
         SDL_SetWindowSize(window, width * scale, height * scale);
 }
 
-// Maximized, full screen or being placed, the window is not where it sits when windowed.
+// Maximized, full screen or being placed, the window is not where it sits when windowed;
+// whether it is maximized is kept through full screen, as the state to go back to.
 void rememberPlace(SDL_Window *window) {
-    const Uint32 away = SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN | SDL_WINDOW_FULLSCREEN_DESKTOP;
+    const Uint32 away = SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN | SDL_WINDOW_FULLSCREEN_DESKTOP;
     if (!window || mode.fullscreen || placing.settleUntil || (SDL_GetWindowFlags(window) & away))
         return;
     KWindowPlace &p = placing.place;
+    p.maximized = (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0;
+    if (p.maximized)
+        return;
     SDL_GetWindowPosition(window, &p.x, &p.y);
     SDL_GetWindowSize(window, &p.width, &p.height);
     p.display = std::max(SDL_GetWindowDisplayIndex(window), 0);
@@ -98,14 +102,14 @@ void keepPlace(SDL_Window *window) {
 SDL_Window *openGameWindow(const char *title, int width, int height, int16_t depth, bool windowed, bool use3d) {
     const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     Rect place = windowedPlace(width, height);
-    SDL_Window *window =
-        createWindowWithPixelFormat(title, place, flags | (windowed ? 0 : SDL_WINDOW_BORDERLESS), depth, use3d);
+    const Uint32 state = windowed ? (placing.place.maximized ? SDL_WINDOW_MAXIMIZED : 0) : SDL_WINDOW_BORDERLESS;
+    SDL_Window *window = createWindowWithPixelFormat(title, place, flags | state, depth, use3d);
     if (!window)
         return nullptr;
     SDL_SetWindowMinimumSize(window, kMinimumWidth, kMinimumHeight);
     if (!windowed)
         coverDisplay(window);
-    else if (!SDL_WINDOWPOS_ISCENTERED(place.x))
+    else if (!SDL_WINDOWPOS_ISCENTERED(place.x) && !placing.place.maximized)
         settleAt(place.x, place.y);
     return window;
 }

@@ -82,7 +82,6 @@ struct Placing {
     // back if it landed exactly one frame's width off.
     Uint32 settleUntil = 0;
     int settleX = 0, settleY = 0;
-    bool maximized = false;              // maximized when it went full screen
 };
 extern Placing placing;
 

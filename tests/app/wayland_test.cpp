@@ -143,8 +143,9 @@ TEST(Wayland, NativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
     EXPECT_EQ(run.waitExit(), 1) << game.read("output.txt");
     EXPECT_NE(game.read("output.txt").find("compositor ended its connection"), std::string::npos) << game.read("output.txt");
     const std::string place = game.read("data/window.stt");
-    ASSERT_EQ(place.size(), 20u);
+    ASSERT_EQ(place.size(), 24u);
     EXPECT_EQ(place.substr(8, 8), std::string("\x80\x02\0\0\xe0\x01\0\0", 8)) << "not the windowed size, 640 x 480";
+    EXPECT_EQ(place.substr(20), std::string("\1\0\0\0", 4)) << "not kept maximized";
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST_F(Blit, SourceRectanglesLandUprightOnExactPixelsInEveryFlip) {
     EXPECT_EQ(misses(50, 100, 20, 20, [](int x, int y) { return pattern(x - 50, y - 100); }), 0u);
 }
 
-TEST_F(Blit, DecodedFormatsAndColourKeyedTgaDrawUpright) {
+TEST_F(Blit, DecodedFormatsAndColourKeyedTgaDrawUprightAndNoneBeyondTheDriverLimit) {
     std::filesystem::create_directory(dir.path("x.tga.d"));  // ".tga" in a folder's name makes no TGA
     for (const std::string name : {"x.tga.d/p.bmp", "x.tga.d/p.jpg", "x.tga.d/p.png"}) {  // blue top, red bottom
         ASSERT_TRUE(convert("-size 16x16 xc:red -fill blue -draw 'rectangle 0,0 15,7' -quality 100 " + dir.path(name)));
@@ -97,9 +97,18 @@ TEST_F(Blit, DecodedFormatsAndColourKeyedTgaDrawUpright) {
     load(keyed, tgaBytes(3, 2, 24, red + red + red + magenta + red + red));
     keyed.blitAlphaRect(0, 0, 3, 2, 20, 20);
     EXPECT_EQ(misses(20, 20, 3, 2, [](int x, int y) { return x + y == 40 ? kBackground : Rgb{255, 0, 0}; }), 0u);
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+    ASSERT_GE(limit, 8192);
+    const uint16_t width = uint16_t(limit + 1);  // one pixel wider than any texture
+    dir.write("wide.tga", tgaBytes(width, 1, 24, std::string(width * 3u, '\x09')));
+    shownBoxes().clear();
+    EXPECT_FALSE(keyed.loadPicture(dir.path("wide.tga").c_str(), true, false, true));
+    EXPECT_EQ(shownBoxes(), (Boxes{{"Picture too large", dir.path("wide.tga")}}));
+    EXPECT_EQ(keyed.getWidth(), 3);  // the picture already held stays
 }
 
-TEST_F(Blit, AlphaAdditiveFadedZoomedAndTurnedBlits) {
+TEST_F(Blit, AlphaAdditiveFadedZoomedTurnedBlitsAndRectangles) {
     KGraphic clear, half, solid;
     load(clear, patternTga(40, 40, 0), "clear.tga");
     load(half, patternTga(40, 40, 128), "half.tga");
@@ -132,9 +141,8 @@ TEST_F(Blit, AlphaAdditiveFadedZoomedAndTurnedBlits) {
     solid.blitAlphaRectFx(0, 0, 40, 40, 500, 400, 30, 1, 0);
     solid.blitAlphaRectFx(0, 0, 40, 40, 500, 400, 0, 0, 1);
     EXPECT_EQ(backgroundMisses(480, 380, 80, 80), 0u);
-}
 
-TEST_F(Blit, RectanglesBlackOutOrAddAndAFreedGrabGivesItsMemoryBack) {
+    // Rectangles black out or add, and a freed grab gives its memory back.
     KGraphic picture;
     load(picture, patternTga(640, 480));
     picture.blitRect(0, 0, 640, 480, 0, 0);
@@ -187,20 +195,6 @@ TEST_F(Blit, RecordedFramesAreDrawnWhereverTheyDiffer) {
     g.blitAlphaRectFx(0, 0, 5, 5, 150, 200, 45, 8, 1);
     EXPECT_EQ(painted(150), moved) << "as drawn straight to GL";
     EXPECT_GT(moved, 1500u);
-}
-
-TEST_F(Blit, PicturesBeyondTheDriverLimitAreRefused) {
-    GLint limit = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
-    ASSERT_GE(limit, 8192);
-    KGraphic g;
-    load(g, patternTga(3, 2), "held.tga");
-    const uint16_t width = uint16_t(limit + 1);  // one pixel wider than any texture
-    dir.write("wide.tga", tgaBytes(width, 1, 24, std::string(width * 3u, '\x09')));
-    shownBoxes().clear();
-    EXPECT_FALSE(g.loadPicture(dir.path("wide.tga").c_str(), true, false, true));
-    EXPECT_EQ(shownBoxes(), (Boxes{{"Picture too large", dir.path("wide.tga")}}));
-    EXPECT_EQ(g.getWidth(), 3);  // the picture already held stays
 }
 
 // A language's overlay, drawn at 2x: a red rectangle at (2, 3) 4 x 2 and a black and

@@ -47,7 +47,7 @@ struct PacedLoop {
     }
 };
 
-TEST(FramePacing, ASlowFrameIsFollowedByUndrawnFramesUntilTheScheduleIsMet) {
+TEST(FramePacing, LateFramesGoUndrawnAndOnlyDrawingBehindForSecondsIsTooSlow) {
     PacedLoop loop;
     for (int i = 0; i < 3; i++)
         EXPECT_TRUE(loop.frame(2));
@@ -71,13 +71,11 @@ TEST(FramePacing, ASlowFrameIsFollowedByUndrawnFramesUntilTheScheduleIsMet) {
     const int64_t afresh = loop.now;
     EXPECT_TRUE(loop.frame(2));
     EXPECT_EQ(loop.now, afresh + 14 * PacedLoop::kMs);
-}
 
-// The render scale is lowered only for drawing that falls behind through a sustained
-// stretch: not for a fast one, an occasional slow frame, a stretch broken by a second
-// that kept up or by a wait; and then once, with the time a drawn frame took.
-TEST(FramePacing, OnlyDrawingThatFallsBehindForSecondsOnEndIsTooSlow) {
-    PacedLoop loop;
+    // The render scale is lowered only for drawing that falls behind through a sustained
+    // stretch: not for a fast one, an occasional slow frame, a stretch broken by a second
+    // that kept up or by a wait; and then once, with the time a drawn frame took.
+    loop.watch.restart(), loop.tooSlow = 0;
     loop.run(10, 10);
     loop.run(10, 40, 20);   // a load spike now and then
     EXPECT_EQ(loop.tooSlow, 0);
@@ -217,7 +215,7 @@ protected:
     TempDir dir;
 };
 
-TEST_F(BrokenPicture, TgaCutShallowOversizedOrGarbageIsRefused) {
+TEST_F(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) {
     const std::string path = dir.path("x.tga");
     const Boxes outOfData = {{"Out of data to read", path}}, shallow = {{"Non supported Format", path}};
     EXPECT_EQ(load("x.tga", ""), (Boxes{{"file is 0 byte", path}, {path, kNotFound}}));
@@ -242,9 +240,8 @@ TEST_F(BrokenPicture, TgaCutShallowOversizedOrGarbageIsRefused) {
     std::filesystem::create_directory(dir.path("folder.tga"));
     for (const std::string &p : {dir.path("missing.tga"), dir.path("folder.tga")})
         EXPECT_EQ(loadPath(p), (Boxes{{"Could not open file", p}, {p, kNotFound}}));
-}
 
-TEST_F(BrokenPicture, DecodedFilesCutGarbageOrOversizedAreRefused) {
+    // Decoded formats cut, garbage or oversized.
     const std::string drawing = "-size 40x30 gradient:red-blue";
     std::string bmp = encoded("whole.bmp", drawing + " -type TrueColor");
     std::string png = encoded("whole.png", drawing), jpg = encoded("whole.jpg", drawing);
@@ -252,20 +249,20 @@ TEST_F(BrokenPicture, DecodedFilesCutGarbageOrOversizedAreRefused) {
     const size_t scan = jpg.find("\xFF\xDA"), frame = jpg.find("\xFF\xC0");
     ASSERT_NE(scan, std::string::npos);
     ASSERT_NE(frame, std::string::npos);
-    struct Case {
+    struct Cut {
         std::string name, whole;
         size_t longest;
     };
-    for (const Case &c : {Case{"x.bmp", bmp, bmp.size() - 1}, Case{"x.png", png, png.size() / 2},
-                          Case{"x.jpg", jpg, scan}, Case{"x", garbage(900, 1), 900}}) {
-        const std::string path = dir.path(c.name);
+    for (const Cut &c : {Cut{"x.bmp", bmp, bmp.size() - 1}, Cut{"x.png", png, png.size() / 2},
+                         Cut{"x.jpg", jpg, scan}, Cut{"x", garbage(900, 1), 900}}) {
+        const std::string cutPath = dir.path(c.name);
         for (size_t n = 0; n <= c.longest; n += 7) {
             SCOPED_TRACE(c.name + " cut to " + std::to_string(n));
             const Boxes boxes = load(c.name, c.whole.substr(0, n));
             ASSERT_EQ(boxes.size(), 2u);
-            EXPECT_TRUE(boxes[0] == Boxes::value_type("File is corrupted", path) ||
-                        boxes[0] == Boxes::value_type("file is corrupt", path));
-            EXPECT_EQ(boxes[1], Boxes::value_type(path, kNotFound));
+            EXPECT_TRUE(boxes[0] == Boxes::value_type("File is corrupted", cutPath) ||
+                        boxes[0] == Boxes::value_type("file is corrupt", cutPath));
+            EXPECT_EQ(boxes[1], Boxes::value_type(cutPath, kNotFound));
         }
     }
     // Header bytes promising more rows than a texture takes are refused before decoding.
@@ -283,7 +280,7 @@ const bool kNoDevice = (useSoundConfig("[general]\ndrivers=no-such-sound-card\n"
 
 std::vector<unsigned char> bytes(const std::string &s) { return {s.begin(), s.end()}; }
 
-TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
+TEST(Sound, WavScanNeverReadsPastTheEndAndAnyVolumePicksAStep) {
     ASSERT_TRUE(kNoDevice);
     KSound s;
     const std::string fmt = chunk("fmt ", pcmFormat(1, 8000, 16)), data = chunk("data", "\1\2\3\4\5\6");
@@ -312,14 +309,13 @@ TEST(WavScan, FindsFirstFormatAndDataAndNeverReadsPastTheEnd) {
         EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44)) << n;
         EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36) << "cut to " << n;
     }
-}
-
-TEST(Volume, AnyMasterAndChannelPickAStepOfTheTable) {
-    struct Case {
+    // Any master and channel volume, out of range too, picks a step of the table.
+    struct Volumes {
         int master, channel, step;
     };
-    for (Case c : {Case{100, 100, 100}, Case{85, 200, 100}, Case{25, 200, 50}, Case{50, 3, 1}, Case{99, 1, 0},
-                   Case{-1, 50, 0}, Case{-100, 100, 0}, Case{INT_MAX, INT_MAX, 100}, Case{INT_MIN, INT_MAX, 0}})
+    const Volumes volumes[] = {{100, 100, 100}, {85, 200, 100}, {25, 200, 50}, {50, 3, 1}, {99, 1, 0},
+                               {-1, 50, 0}, {-100, 100, 0}, {INT_MAX, INT_MAX, 100}, {INT_MIN, INT_MAX, 0}};
+    for (Volumes c : volumes)
         EXPECT_EQ(KSoundTestAccess::fechnerIndex(c.master, c.channel), c.step) << c.master << " x " << c.channel;
 }
 

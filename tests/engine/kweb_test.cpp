@@ -46,7 +46,7 @@ protected:
     KWeb web;
 };
 
-TEST_F(Web, BodiesOfEverySizeUpToTheCapArriveWhole) {
+TEST_F(Web, BodiesUpToTheCapArriveWholeAndBadOrStalledRequestsGiveNothing) {
     for (size_t size : {0ul, 1ul, 255ul, 256ul, 257ul, 16127ul, 16128ul, 16129ul, 16383ul, 16384ul, 16385ul, 32512ul,
                         32768ul, 65535ul, KWeb::maxBody})
         EXPECT_TRUE(fetch("/size/" + std::to_string(size)) == patterned(size)) << size;
@@ -57,9 +57,8 @@ TEST_F(Web, BodiesOfEverySizeUpToTheCapArriveWhole) {
     EXPECT_EQ(fetch("/with space/x?q=a b\xc3\xa9"), "spaced a b\xc3\xa9");  // raw spaces and bytes beyond ASCII
     EXPECT_EQ(fetch("/with space/x?q=" + KWeb::escape("a&b=c d")), "spaced a&b=c d");
     EXPECT_EQ(fetch("/cut"), patterned(400));  // a broken body keeps what arrived
-}
 
-TEST_F(Web, BadStalledOrRefusedRequestsGiveNothing) {
+    // Bad, stalled or refused requests give nothing.
     dir.write("secret", "not for the web");
     EXPECT_EQ(fetch("/secret").find("not for the web"), std::string::npos);  // no redirect out of HTTP
     for (const std::string &bad : {"file://" + dir.path("secret"), std::string("ftp://127.0.0.1/x"),

@@ -20,6 +20,7 @@ class GameWindow : public ::testing::Test {
 protected:
     BoxRecorder boxes;
     void open(bool windowed) {
+        window.reset();   // one window at a time: the engine's state is its own
         window.reset(new KWindow);
         ASSERT_TRUE(window->createGameWindow(640, 480, 16, windowed, "Brolix window test"));
         KFrame::setRecording(false);
@@ -35,7 +36,7 @@ protected:
     Window xwindow = 0;
 };
 
-TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndClosingQuitsEvenInTheBackground) {
+TEST_F(GameWindow, KeysFollowTheLayoutClosingQuitsAndFullScreenScalesThePointer) {
     open(true);
     const Geometry at = geometryOf(xwindow);
     EXPECT_EQ(at.x, 0);
@@ -75,9 +76,8 @@ TEST_F(GameWindow, WindowedKeysFollowTheLayoutAndClosingQuitsEvenInTheBackground
     EXPECT_TRUE(KWindow::isQuit());
     EXPECT_TRUE(geometryOf(xwindow).viewable);  // until the game deletes it
     XDestroyWindow(display(), other);
-}
 
-TEST_F(GameWindow, FullScreenScalesTheLogicalScreenAndItsPointer) {
+    // Full screen scales the logical screen and its pointer.
     open(false);
     EXPECT_FALSE(KWindow::isQuit());  // a new window after an ended one starts afresh
     // Red, a green 10 x 10 square at the top-left corner: doubled between 32-pixel bars.

@@ -58,20 +58,15 @@ TEST_F(Cluster, TwoInstancesAnswerAsOne) {
     EXPECT_EQ(get(a->port(), ask(0, 0, 200)).body + get(b->port(), ask(0, 0, 200)).body, "nono");
     EXPECT_EQ(get(a->port(), ask(0, 0, 201)).body + get(b->port(), ask(0, 0, 201)).body, "yesyes");
 
-    // A ticket one instance issues is signed with the key both share: the other knows it
-    // for its own, and finds it too young for a game played at once.
+    // A ticket one instance issues is signed with the key both share: the game played on it, its
+    // ticket as if issued ten minutes ago, posted to both at once, ranks once.
     const std::optional<protocol::Ticket> issued =
         protocol::parseTicket(get(a->port(), "/scoring/ticket.php?gamename=brolix1dif2").body);
     ASSERT_TRUE(issued);
     PlayedGame(modeFiveMinutes, 2, issued->seed, 3).playOut();
     const std::string record = writeRecord(gameRecord);
     const int32_t result = _realScore;
-    const Reply young = postRecord(b->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, issued->text());
-    EXPECT_EQ(young.status, 403);
-    EXPECT_NE(young.body.find("longer than its ticket is old"), std::string::npos) << young.body;
-
-    // The same game with its ticket, as if issued ten minutes ago, posted to both at once: ranked once.
-    const scored::TicketSigner shared(column(db, "SELECT value FROM secrets").at(0));
+    const scored::TicketSigner shared(rows(db, "SELECT value FROM secrets").at(0));
     const std::string ticket = shared.issue({1, 2}, issued->seed, std::time(nullptr) - 600).text();
     auto viaA = std::async(std::launch::async, [&] {
         return postRecord(a->port(), 1, 2, "ada", result, record, INADDR_LOOPBACK, ticket);
@@ -80,7 +75,7 @@ TEST_F(Cluster, TwoInstancesAnswerAsOne) {
     const Reply first = viaA.get();
     EXPECT_EQ((std::multiset<int>{first.status, viaB.status}), (std::multiset<int>{200, 409}))
         << first.body << viaB.body;
-    EXPECT_EQ(column(db, "SELECT count(*) FROM scores WHERE name = 'ada'"), std::vector<std::string>{"1"});
+    EXPECT_EQ(rows(db, "SELECT count(*) FROM scores WHERE name = 'ada'"), std::vector<std::string>{"1"});
 
     const std::string page = get(a->port(), "/").body;
     EXPECT_NE(page.find("<td>ada</td>"), std::string::npos) << "a score ranked by one, shown by the other";
@@ -123,36 +118,10 @@ TEST_F(Cluster, KillingOneInstanceInAFloodLosesNothingAcknowledged) {
     EXPECT_TRUE(gone(orphans[0])) << "a killed server's replay worker outlived it";
     // Every acknowledged score once; besides, at most the one each of the killed instance's
     // players had sent when it died, stored but not acknowledged, and then sent again.
-    const std::vector<std::string> counts = column(
+    const std::vector<std::string> counts = rows(
         db, "SELECT format('%s %s %s', count(DISTINCT score), count(*) <= " + std::to_string(players * each + players / 2) +
                 ", max(score)) FROM scores");
     EXPECT_EQ(counts, std::vector<std::string>{std::to_string(players * each) + " t " + std::to_string(players * each - 1)});
 }
 
 } // namespace
-
-// Behind the reverse proxy every player comes from the proxy's address: each counts
-// against the address the proxy forwards, and nobody else can forward one.
-TEST(BehindAProxy, EachPlayerHasTheirOwnShareAndOnlyTheProxyIsBelieved) {
-    TempDir dir{"proxy"};
-    ScoredProcess server(dir.path("scores.db"), 0, {"--trust-unverified", "--submissions-per-minute", "2", "--proxy",
-                                                    "127.0.0.1"});
-    ASSERT_TRUE(server.ok());
-    const auto submitThrough = [](int port, uint32_t from, const std::string &forwarded, int score) {
-        return sendRaw(port, "GET " + submit(0, 0, "player", score) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
-                                 "X-Forwarded-For: " + forwarded + "\r\n\r\n", from);
-    };
-    const uint32_t proxy = INADDR_LOOPBACK, stranger = INADDR_LOOPBACK + 7;
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.1", i).status, 200);
-        EXPECT_EQ(submitThrough(server.port(), proxy, "198.51.100.9, 10.0.0.2", i).status, 200);
-    }
-    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.1", 9).status, 429);
-    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.9, 10.0.0.2", 9).status, 429) << "the last entry is the player";
-    EXPECT_EQ(submitThrough(server.port(), proxy, "10.0.0.3", 9).status, 200);
-    EXPECT_EQ(submitThrough(server.port(), proxy, "not an address", 9).status, 200) << "counts against the proxy";
-    // A stranger's own header is not believed: its address is its own.
-    for (const char *forged : {"10.0.0.4", "10.0.0.5"})
-        EXPECT_EQ(submitThrough(server.port(), stranger, forged, 9).status, 200);
-    EXPECT_EQ(submitThrough(server.port(), stranger, "10.0.0.6", 9).status, 429);
-}

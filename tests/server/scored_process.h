@@ -1,8 +1,6 @@
 #pragma once
 // Test support: the real brolix-scored on a loopback port it picks itself.
-#include "temp_dir.h"
-
-#include <sqlite3.h>
+#include "test_databases.h"
 
 #include <csignal>
 #include <cstdint>
@@ -50,16 +48,3 @@ std::string submit(int mode, int difficulty, const std::string &name, long long 
 Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
                  const std::string &record, uint32_t from = INADDR_LOOPBACK, const std::string &ticket = "");
 
-// The first column of each row the query gives in this database.
-inline std::vector<std::string> rows(const std::string &dbPath, const char *sql) {
-    std::vector<std::string> out;
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const auto add = [](void *to, int, char **values, char **) {
-        static_cast<std::vector<std::string> *>(to)->push_back(values[0] ? values[0] : "");
-        return 0;
-    };
-    sqlite3_exec(db, sql, add, &out, nullptr);
-    sqlite3_close(db);
-    return out;
-}

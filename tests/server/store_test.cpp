@@ -100,7 +100,7 @@ TEST_P(StoreOn, RanksEachGameBestFirstKeepsRecordsByteForByteAndQualifiesOnlyWha
     const scored::Entry best = store.top(points)->front();
     EXPECT_EQ(best.name + std::to_string(best.verified), "unrecorded0");
     EXPECT_EQ(store.record(best.id), "") << "a score without a record offers none";
-    EXPECT_EQ(column(target, "SELECT name FROM scores WHERE score = 1"),
+    EXPECT_EQ(rows(target, "SELECT name FROM scores WHERE score = 1"),
               std::vector<std::string>{"x'); DROP TABLE scores;--"});
 }
 
@@ -116,12 +116,10 @@ TEST_P(StoreOn, InstancesStartingAtOnceShareOneSchemaAndABatchThatCannotCommitSt
     EXPECT_EQ(waiting.get(), "");
 
     Store store(target), other(target);
-    EXPECT_EQ(column(target, "SELECT count(*) FROM schema_version"), std::vector<std::string>{"1"});
+    EXPECT_EQ(rows(target, "SELECT count(*) FROM schema_version"), std::vector<std::string>{"1"});
     const Game game{1, 0};
     ASSERT_TRUE(store.add({verified(game, "ann", 10, "a")}, 1));
     EXPECT_EQ(shown(other, game), std::vector<std::string>{"ann 10"}) << "one instance sees what another stored";
-    const std::optional<std::string> key = store.ticketKey();
-    EXPECT_TRUE(key && key == other.ticketKey()) << "one signing key for all";
     // The same game posted to two instances at the same moment ranks once.
     const Game raced{0, 2};
     for (uint32_t seed = 1; seed <= 10; ++seed) {
@@ -144,7 +142,7 @@ TEST_P(StoreOn, InstancesStartingAtOnceShareOneSchemaAndABatchThatCannotCommitSt
 }
 
 INSTANTIATE_TEST_SUITE_P(BothEngines, StoreOn, ::testing::Values(Engine::SQLite, Engine::PostgreSQL),
-                         [](const auto &info) { return std::string(engineName(info.param)); });
+                         [](const auto &info) { return info.param == Engine::SQLite ? "SQLite" : "PostgreSQL"; });
 
 TEST(PostgresStore, ALostConnectionIsTakenUpAgainAndABadAddressIsReported) {
     TempDir dir{"store"};
@@ -152,7 +150,7 @@ TEST(PostgresStore, ALostConnectionIsTakenUpAgainAndABadAddressIsReported) {
     Store store(target);
     ASSERT_TRUE(store.add({verified(Game{0, 0}, "ann", 10, "a")}, 1));
     // As when the database server restarts: every session of the store is cut.
-    column(target, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity"
+    rows(target, "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity"
                    " WHERE application_name = 'brolix-scored' AND pid <> pg_backend_pid()");
     EXPECT_EQ(store.top(Game{0, 0}).value().size(), 1u);
     EXPECT_TRUE(store.add({verified(Game{0, 0}, "bob", 20, "b")}, 2));

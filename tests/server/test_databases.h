@@ -14,10 +14,6 @@
 
 using Engine = scored::Database::Engine;
 
-inline const char *engineName(Engine engine) {
-    return engine == Engine::SQLite ? "SQLite" : "PostgreSQL";
-}
-
 // Where to reach a new empty database: a file in dir, or a database created on the cluster.
 inline std::string freshDatabase(Engine engine, const TempDir &dir) {
     static std::atomic<int> made{0};
@@ -38,7 +34,7 @@ inline std::string freshDatabase(Engine engine, const TempDir &dir) {
 }
 
 // The first column of each row the query gives in this database.
-inline std::vector<std::string> column(const std::string &target, const std::string &sql) {
+inline std::vector<std::string> rows(const std::string &target, const std::string &sql) {
     std::string error;
     const std::unique_ptr<scored::Database> db = scored::Database::open(target, error);
     std::vector<std::string> out;

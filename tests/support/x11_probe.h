@@ -104,6 +104,17 @@ inline bool isMaximized(Window window) {
                std::count(states.begin(), states.end(), atom("_NET_WM_STATE_MAXIMIZED_HORZ")) == 2;
 }
 
+// Where a window manager puts a maximized window's inside: the work area less the window's frame.
+inline Geometry maximizedPlace(Window window) {
+    const std::vector<unsigned long> area = propertyOf(DefaultRootWindow(display()), "_NET_WORKAREA", XA_CARDINAL);
+    const std::vector<unsigned long> frame = propertyOf(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+    Geometry g;
+    if (area.size() < 4 || frame.size() != 4) return g;
+    g.x = int(area[0] + frame[0]), g.y = int(area[1] + frame[2]);
+    g.width = int(area[2] - frame[0] - frame[1]), g.height = int(area[3] - frame[2] - frame[3]);
+    return g;
+}
+
 // A window manager runs on the display: it has named its check window.
 inline bool windowManagerRuns() { return propertyOf(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size() == 1; }
 
