@@ -34,7 +34,9 @@ struct Weston {
         return {"WAYLAND_DISPLAY=" + socket, "XDG_RUNTIME_DIR=" + runtime.root(), "BROLIX_SHOW_VIDEO_DRIVER=1"};
     }
     // The game on weston's output, its keys going there.
-    void focus(GameRun &game) const { game.useWindow(window), xdotool("windowfocus --sync " + std::to_string(window)); }
+    void focus(GameRun &game) const {
+        game.useArea(x11probe::geometryOf(window)), xdotool("windowfocus --sync " + std::to_string(window));
+    }
 };
 
 pid_t childOf(pid_t pid) {
@@ -45,54 +47,6 @@ bool gone(pid_t pid) {
     const std::string stat = commandOutput("cat /proc/" + std::to_string(pid) + "/stat 2>/dev/null");
     const size_t end = stat.rfind(')');
     return end == std::string::npos || stat.compare(end + 2, 1, "Z") == 0;
-}
-
-TEST(Wayland, NativeFromTheDialogToAGameAndOut) {
-    GameFolder game;
-    Weston weston(game);
-    ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
-    game.write("data/fullscreen.stt", std::string(1, '\0'));   // full screen: the game covers weston's output
-    GameRun run(game, weston.clientEnv());   // DISPLAY stays set: Wayland is to be preferred, not the only choice
-    weston.focus(run);
-    pid_t dialog = 0;
-    EXPECT_TRUE(waitUntil([&] { return (dialog = childOf(run.pid())) != 0; })) << "no dialog process";
-    // Return once weston gives the dialog the keyboard, until the game's first page shows.
-    const Image page = game.picture("page1.jpg"), menu = game.picture("menu0.tga"), inGame = game.picture("ingame0.tga");
-    ASSERT_TRUE(waitUntil([&] { return xdotool("key Return") && waitUntil([&] { return run.shows(page, 0, 0, 0, 0, 640, 480); }, 2000); }, 60000))
-        << "no driver page on weston";
-    EXPECT_NE(game.read("output.txt").find("brolix: video driver wayland\n"), std::string::npos) << game.read("output.txt");
-    EXPECT_EQ(GameRun::findWindow("Brolix"), 0u) << "the game's window is an X window";
-
-    // weston's X11 back end follows the X pointer by its relative motion, and takes its place
-    // only as it enters weston's window: aimed from inside, every click would land elsewhere.
-    xdotool("mousemove 1000 750");
-    run.click(layout::DRIVER_CONTINUE);
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "no menu";
-
-    // Partial presents: a button lit under the pointer and put out again leaves the whole
-    // picture as it was, on a back buffer EGL gives back undefined after each swap.
-    const layout::Rect &quit = layout::MAIN_BUTTONS[5], &away = layout::MAIN_BUTTONS[0];
-    run.pointAt(away.x2 + 40, 470);
-    xdotool("click 1");   // a click on nothing, as a player's first: the window has the pointer and the keys
-    Image before = run.capture(), after;
-    ASSERT_TRUE(run.waitStill(before));
-    const auto lit = [&](const Image &now) {
-        return difference(now, quit.x1, quit.y1, before, quit.x1, quit.y1, quit.x2 - quit.x1, quit.y2 - quit.y1);
-    };
-    run.pointAt(quit);
-    EXPECT_TRUE(waitUntil([&] { return lit(run.capture()) > 12; })) << "no hover shown";
-    run.pointAt(away.x2 + 40, 470);
-    EXPECT_TRUE(waitUntil([&] { return lit(after = run.capture()) < 1; })) << "the lit button stayed";
-    ASSERT_TRUE(run.waitStill(after));
-    EXPECT_LT(difference(after, 0, 0, before, 0, 0, 640, 480), 2) << "not the picture it was";
-
-    run.click(layout::PLAY);
-    EXPECT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
-    run.key("Escape");
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "not back in the menu";
-    run.key("Escape");
-    EXPECT_EQ(run.waitExit(), 0);
-    EXPECT_TRUE(dialog && gone(dialog));
 }
 
 // SDL's Wayland driver would crash on a compositor without a seat: the game and its dialog
@@ -125,20 +79,26 @@ TEST(Wayland, WithoutASeat) {
     EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
 }
 
-// Windowed on weston (800x600 at (0, 0) of the X screen, a 32-pixel panel on top): maximized by
-// weston's own key (Super+Shift+M), full screen by F11 and back by F11, it stays maximized and the
-// game runs on; the driver page goes by Return. When the compositor goes, the game says so and fails,
-// and keeps its windowed size, not the maximized one.
-TEST(Wayland, MaximizedFullScreenAndBackThenTheCompositorGoes) {
+// Windowed on weston (800x600 at (0, 0) of the X screen, a 32-pixel panel on top), natively:
+// maximized by weston's own key (Super+Shift+M), full screen by F11 and back by F11, it stays
+// maximized and the game runs on; the driver page goes by Return. Partial presents: a button lit
+// under the pointer and put out again leaves the whole picture as it was, on a back buffer EGL
+// gives back undefined after each swap. When the compositor goes, the game says so and fails, and
+// keeps its windowed size, not the maximized one.
+TEST(Wayland, NativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
     GameFolder game;
     Weston weston(game);
     ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
     game.write("data/fullscreen.stt", "\1");
-    GameRun run(game, weston.clientEnv());
+    GameRun run(game, weston.clientEnv());   // DISPLAY stays set: Wayland is to be preferred, not the only choice
     weston.focus(run);
-    const Image page = game.picture("page1.jpg");
-    const auto opened = [&] { return game.read("output.txt").find("video driver wayland") != std::string::npos; };
+    pid_t dialog = 0;
+    EXPECT_TRUE(waitUntil([&] { return (dialog = childOf(run.pid())) != 0; })) << "no dialog process";
+    const Image page = game.picture("page1.jpg"), menu = game.picture("menu0.tga");
+    // Return once weston gives the dialog the keyboard, until the game's window opens.
+    const auto opened = [&] { return game.read("output.txt").find("brolix: video driver wayland\n") != std::string::npos; };
     ASSERT_TRUE(waitUntil([&] { return xdotool("key Return") && waitUntil(opened, 2000); }, 60000)) << "no game window";
+    EXPECT_EQ(GameRun::findWindow("Brolix"), 0u) << "the game's window is an X window";
     const auto fullScreen = [&] { return run.shows(page, 0, 0, 0, 0, 640, 480); };
     // The dark title bar reaches both edges under the panel: the window is maximized.
     const auto maximized = [&] {   // weston's whole output: row 32 is its screen row 40, 0 and 639 its edge pixels
@@ -157,7 +117,28 @@ TEST(Wayland, MaximizedFullScreenAndBackThenTheCompositorGoes) {
 
     xdotool("key Return");   // the driver page, then the menu
     run.useArea({0, 32 + 24, 800, 600 - 32 - 24});   // under the panel and the title bar
-    ASSERT_TRUE(run.waitShows(game.picture("menu0.tga"), 0, 0, 640, 100)) << "no menu";
+    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+    EXPECT_TRUE(dialog && gone(dialog));
+    // weston's X11 back end follows the X pointer by its relative motion, and takes its place
+    // only as it enters weston's window: aimed from inside, every click would land elsewhere.
+    xdotool("mousemove 1000 750");
+    const layout::Rect &quit = layout::MAIN_BUTTONS[5], &away = layout::MAIN_BUTTONS[0];
+    run.pointAt(away.x2 + 40, 470);
+    xdotool("click 1");   // a click on nothing, as a player's first: the window has the pointer and the keys
+    Image before = run.capture(), after;
+    ASSERT_TRUE(run.waitStill(before));
+    const auto lit = [&](const Image &now) {
+        return difference(now, quit.x1, quit.y1, before, quit.x1, quit.y1, quit.x2 - quit.x1, quit.y2 - quit.y1);
+    };
+    run.pointAt(quit);
+    EXPECT_TRUE(waitUntil([&] { return lit(run.capture()) > 12; })) << "no hover shown";
+    run.pointAt(away.x2 + 40, 470);
+    EXPECT_TRUE(waitUntil([&] { return lit(after = run.capture()) < 1; })) << "the lit button stayed";
+    ASSERT_TRUE(run.waitStill(after));
+    EXPECT_LT(difference(after, 0, 0, before, 0, 0, 640, 480), 2) << "not the picture it was";
+    run.click(layout::PLAY);
+    EXPECT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+
     kill(weston.run.pid(), SIGTERM);
     EXPECT_EQ(run.waitExit(), 1) << game.read("output.txt");
     EXPECT_NE(game.read("output.txt").find("compositor ended its connection"), std::string::npos) << game.read("output.txt");

@@ -149,9 +149,6 @@ public:
         return true;
     }
 
-    // A window found otherwise (a compositor's, the game full screen in it), measured.
-    void useWindow(unsigned long window) { window_ = window, measure(); }
-
     // Where the window is now and where the 4:3 picture lies in it, at any scale, bars around it.
     void measure() { useArea(x11probe::geometryOf(window_)); }
     // A part of the screen known to be the window's inside (a compositor's window, drawn in its output).
