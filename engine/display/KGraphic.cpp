@@ -97,9 +97,6 @@ SDL_Surface *decodePicture(const unsigned char *data, size_t size) {
     return IMG_Load_RW(rw, 1);
 }
 
-// A texture as large as a 2x sheet (2048 x 2048) or larger.
-constexpr int64_t kLargeTextureBytes = int64_t(16) << 20;
-
 GLint internalFormat(bool withAlpha, bool trueColor) {
     if (withAlpha)
         return trueColor ? GL_RGBA8 : GL_RGBA;
@@ -466,14 +463,9 @@ void KGraphic::freePicture() {
     // Keyed on the texture name so an empty (0-pixel) picture's texture is released too.
     if (texture == 0)
         return;
-    const int64_t bytes = textureBytes();
-    videoMemory -= bytes;
+    videoMemory -= textureBytes();
     KFrame::forgetTexture(texture);
     glDeleteTextures(1, &texture);
-    // Software GL lets a deleted texture's memory go only once the drawing queued with it
-    // is done: at 4x a sheet is 64 MiB, and the next one is decoded and loaded right after.
-    if (bytes >= kLargeTextureBytes)
-        glFinish();
     texture = 0;
     fimageWidth = 0;
     fimageHeight = 0;
