@@ -35,10 +35,13 @@ const size_t kHelloBytes = sizeof kHello - 1;
 // How long a worker may take to start.
 const std::chrono::seconds kStartPatience{10};
 
-bool writeAll(int fd, const std::string &bytes) {
+// Calls move(bytes done so far) until size bytes are moved, again when it was interrupted;
+// false once it moves nothing or fails.
+template <typename Move>
+bool moveAll(size_t size, Move move) {
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    while (done < size) {
+        const ssize_t n = move(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -48,27 +51,27 @@ bool writeAll(int fd, const std::string &bytes) {
     return true;
 }
 
+bool writeAll(int fd, const std::string &bytes) {
+    return moveAll(bytes.size(), [&](size_t done) {
+        return send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    });
+}
+
+// Input ready: above 0; the deadline passed: 0; an error: below 0, with errno.
+int waitForInput(int fd, Clock::time_point deadline) {
+    if (deadline == Clock::time_point::max())
+        return 1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd ready{fd, POLLIN, 0};
+    return left > 0 ? poll(&ready, 1, int(left)) : 0;
+}
+
 // Reads exactly size bytes, waiting until the deadline at most; false on the end, an error or the deadline.
 bool readAll(int fd, char *to, size_t size, Clock::time_point deadline = Clock::time_point::max()) {
-    size_t done = 0;
-    while (done < size) {
-        if (deadline != Clock::time_point::max()) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            pollfd ready{fd, POLLIN, 0};
-            const int polled = left > 0 ? poll(&ready, 1, int(left)) : 0;
-            if (polled < 0 && errno == EINTR)
-                continue;
-            if (polled <= 0)
-                return false;
-        }
-        const ssize_t n = read(fd, to + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
+    return moveAll(size, [&](size_t done) -> ssize_t {
+        const int ready = waitForInput(fd, deadline);
+        return ready > 0 ? read(fd, to + done, size - done) : ready;
+    });
 }
 
 std::string words(std::initializer_list<uint32_t> values) {

@@ -58,17 +58,22 @@ Work recordClaim(const Request &request) {
     return RecordClaim{*check.value};
 }
 
+// The value of a query that holds this key and nothing else; nullptr otherwise.
+const std::string *onlyValue(const Query &query, const std::string &key) {
+    return query.size() == 1 && query.begin()->first == key ? &query.begin()->second : nullptr;
+}
+
 Work recordDownload(const Query &query) {
-    const std::optional<int32_t> id = query.size() == 1 && query.begin()->first == protocol::idKey
-                                          ? parseScore(query.begin()->second) : std::nullopt;
+    const std::string *value = onlyValue(query, protocol::idKey);
+    const std::optional<int32_t> id = value ? parseScore(*value) : std::nullopt;
     if (!id)
         return refusal(404, "no such record");
     return RecordDownload{*id};
 }
 
 Work ticketRequest(const Query &query) {
-    const std::optional<Game> game = query.size() == 1 && query.begin()->first == protocol::gameKey
-                                         ? parseGameName(query.begin()->second) : std::nullopt;
+    const std::string *value = onlyValue(query, protocol::gameKey);
+    const std::optional<Game> game = value ? parseGameName(*value) : std::nullopt;
     if (!game)
         return refusal(400, "a ticket is asked for one online game: gamename=brolix<mode>dif<difficulty>");
     return TicketRequest{*game};
@@ -87,9 +92,10 @@ Work feed(const Request &request) {
     Leaderboard shown{allGames(), request.conditions, true};
     if (request.query.empty())
         return shown;
-    if (request.query.size() != 1 || request.query.begin()->first != protocol::gameKey)
+    const std::string *value = onlyValue(request.query, protocol::gameKey);
+    if (!value)
         return refusal(400, "the feed takes gamename alone");
-    const std::optional<Game> game = parseGameName(request.query.begin()->second);
+    const std::optional<Game> game = parseGameName(*value);
     if (!game)
         return refusal(404, "unknown game name");
     shown.games = {*game};
@@ -97,7 +103,8 @@ Work feed(const Request &request) {
 }
 
 Answer download(const Query &query) {
-    if (query.size() != 1 || query.begin()->first != "name" || query.begin()->second != "nodriver")
+    const std::string *value = onlyValue(query, "name");
+    if (!value || *value != "nodriver")
         return refusal(404, "no such download");
     return {200, driverPage(), kHtml};
 }
