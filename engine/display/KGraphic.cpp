@@ -6,6 +6,7 @@
 #include "KFrame.h"
 #include "KGraphicPixels.h"
 #include "KMiscTools.h"
+#include "KPngRows.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -160,6 +161,41 @@ std::string denserSibling(const char *path, int density) {
     return sibling;
 }
 
+// The storage of the last large picture let go, kept until the next picture loads, which
+// takes it when of the same size and format. The software renderer frees a deleted
+// texture's storage only frames later, so the game's sheet, loaded just after the menu's
+// was let go, would otherwise be held beside it (another 64 MiB at 4x).
+struct SpareTexture {
+    GLuint name = 0;
+    KPixels::TextureLayout layout;
+    GLint format = 0;
+};
+SpareTexture spare;
+constexpr uint64_t kSpareBytes = uint64_t(4) << 20;   // a 1x sheet and up; smaller textures go at once
+
+void deleteSpare() {
+    if (spare.name != 0)
+        glDeleteTextures(1, &spare.name);
+    spare = SpareTexture();
+}
+
+// A texture bound to the layout's target, with room for its texels: the spare's when it fits.
+GLuint newTexture(const KPixels::TextureLayout &layout, GLint format) {
+    GLuint name = 0;
+    if (spare.name != 0 && spare.layout.target == layout.target && spare.layout.width == layout.width &&
+        spare.layout.height == layout.height && spare.format == format) {
+        std::swap(name, spare.name);
+        glBindTexture(layout.target, name);
+        return name;
+    }
+    deleteSpare();
+    glGenTextures(1, &name);
+    glBindTexture(layout.target, name);
+    glTexImage2D(layout.target, 0, format, GLsizei(layout.width), GLsizei(layout.height), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    return name;
+}
+
 // The language whose words the pictures carry; empty: English.
 std::string language;
 
@@ -175,14 +211,21 @@ public:
     // or left as they are: top row first, R, G, B, A, which a texture takes unconverted).
     PictureRecord(const unsigned char *header, const unsigned char *rows, size_t size, bool texels)
         : header_(header), rows_(rows), size_(size), texels_(texels) {}
+    // A header apart from texel rows still being decoded, a band at a time in order.
+    PictureRecord(const unsigned char *header, KPngRows &stream, size_t size)
+        : header_(header), stream_(&stream), size_(size), texels_(true) {}
     size_t size() const { return size_; }
-    // The rows from `top` on, when they are a texture's texels already.
-    const unsigned char *texelRows(uint32_t top, const KPixels::Header &header) const {
+    // `rows` rows from `top` on, when they are a texture's texels already; null when a
+    // decoded stream breaks.
+    const unsigned char *texelRows(uint32_t top, uint32_t rows, const KPixels::Header &header) {
+        if (stream_)
+            return size_t(rows) * header.width * 4 <= room_ && stream_->read(scratch_.get(), rows) ? scratch_.get()
+                                                                                                  : nullptr;
         return texels_ ? rows_ + size_t(top) * header.width * 4 : nullptr;
     }
     // Room for reads of up to `length` bytes; false when there is no memory for it.
     bool reserve(size_t length) {
-        if (bytes_ || header_ || length <= room_)
+        if (bytes_ || (header_ && !stream_) || length <= room_)
             return true;
         scratch_.reset(new (std::nothrow) unsigned char[length]);
         room_ = scratch_ ? length : 0;
@@ -190,6 +233,8 @@ public:
     }
     // `length` bytes from `offset`, within the room reserved; null when the file cannot give them.
     const unsigned char *read(size_t offset, size_t length) {
+        if (stream_)
+            return offset < KPixels::kHeaderSize ? header_ + offset : nullptr;
         if (header_)
             return offset < KPixels::kHeaderSize ? header_ + offset : rows_ + (offset - KPixels::kHeaderSize);
         if (bytes_)
@@ -203,6 +248,7 @@ public:
 private:
     const unsigned char *bytes_ = nullptr;
     const unsigned char *header_ = nullptr, *rows_ = nullptr;
+    KPngRows *stream_ = nullptr;
     std::FILE *file_ = nullptr;
     long start_ = 0;
     size_t size_ = 0;
@@ -341,18 +387,20 @@ bool KGraphic::loadFile(const char *path, int density, bool withAlpha, bool keep
     long start = 0;
     File tga;
     Surface decoded;
+    std::unique_ptr<KPngRows> stream;
     unsigned char header[KPixels::kHeaderSize];
     bool texels = false;
     if (hasTgaExtension(path))
         tga = LoadTGA(path, start, size);
     else
-        decoded = LoadGeneric(path, header, size, texels);
-    if (!tga && !decoded) {
+        decoded = LoadGeneric(path, keepPixels, header, size, texels, stream);
+    if (!tga && !decoded && !stream) {
         KMiscTools::messageBox(path, "file not found or out of memory");
         return false;
     }
-    PictureRecord record = tga ? PictureRecord(tga.get(), start, size)
-                               : PictureRecord(header, static_cast<unsigned char *>(decoded->pixels), size, texels);
+    PictureRecord record = tga      ? PictureRecord(tga.get(), start, size)
+                           : stream ? PictureRecord(header, *stream, size)
+                                    : PictureRecord(header, static_cast<unsigned char *>(decoded->pixels), size, texels);
     return uploadRecord(path, record, density, withAlpha, keepPixels, trueColor);
 }
 
@@ -389,19 +437,16 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, int density
     glLoadIdentity();
     glFlush();
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    GLuint name = 0;
-    glGenTextures(1, &name);
     glDisable(GL_TEXTURE_2D);
     glDisable(KPixels::kTextureRectangle);
     glEnable(layout.target);
-    glBindTexture(layout.target, name);
-    glTexImage2D(layout.target, 0, internalFormat(withAlpha, trueColor), GLsizei(layout.width),
-                 GLsizei(layout.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    const GLint format = internalFormat(withAlpha, trueColor);
+    GLuint name = newTexture(layout, format);
     const KPixels::ColorKey key = {_ckActive, _ckr, _ckg, _ckb};
     const bool unconverted = !keepPixels && layout.width == header.width && layout.height == header.height;
     for (uint32_t top = 0; top < layout.height; top += bandRows) {
         const uint32_t rows = std::min(bandRows, layout.height - top);
-        if (const unsigned char *ready = unconverted ? record.texelRows(top, header) : nullptr) {
+        if (const unsigned char *ready = unconverted ? record.texelRows(top, rows, header) : nullptr) {
             glTexSubImage2D(layout.target, 0, 0, GLint(top), GLsizei(layout.width), GLsizei(rows), GL_RGBA,
                             GL_UNSIGNED_BYTE, ready);
             continue;
@@ -430,12 +475,10 @@ bool KGraphic::uploadRecord(const char *path, PictureRecord &record, int density
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameteri(layout.target, GL_TEXTURE_WRAP_T, GL_REPEAT);
     }
-    if (texture != 0) {   // loaded over a held picture: the old texture goes
-        videoMemory -= textureBytes();
-        KFrame::forgetTexture(texture);
-        glDeleteTextures(1, &texture);
-    }
+    if (texture != 0)   // loaded over a held picture: the old texture goes
+        letTextureGo();
     texture = name;
+    _format = format;
     // Callers measure and cut in logical pixels whatever the density.
     _density = float(density);
     fimageWidth = float(header.width / density);
@@ -463,14 +506,26 @@ void KGraphic::freePicture() {
     // Keyed on the texture name so an empty (0-pixel) picture's texture is released too.
     if (texture == 0)
         return;
-    videoMemory -= textureBytes();
-    KFrame::forgetTexture(texture);
-    glDeleteTextures(1, &texture);
+    letTextureGo();
     texture = 0;
     fimageWidth = 0;
     fimageHeight = 0;
     _density = 1;
 }
+
+void KGraphic::letTextureGo() {
+    videoMemory -= textureBytes();
+    KFrame::forgetTexture(texture);
+    const KPixels::TextureLayout layout = {_glEnum, uint32_t(_ftextureWIDTH), uint32_t(_ftextureHEIGHT)};
+    if (_format == 0 || KPixels::textureBytes(layout) < kSpareBytes) {
+        glDeleteTextures(1, &texture);
+        return;
+    }
+    deleteSpare();
+    spare = {texture, layout, _format};
+}
+
+void KGraphic::dropSpareTexture() { deleteSpare(); }
 
 KGraphic::File KGraphic::LoadTGA(const char *path, long &start, size_t &size) {
     File f(std::fopen(path, "rb"));
@@ -490,7 +545,8 @@ KGraphic::File KGraphic::LoadTGA(const char *path, long &start, size_t &size) {
     return f;
 }
 
-KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header, size_t &size, bool &texels) {
+KGraphic::Surface KGraphic::LoadGeneric(const char *path, bool keepPixels, unsigned char *header, size_t &size,
+                                        bool &texels, std::unique_ptr<KPngRows> &stream) {
     // Each failure names itself as a caption; the path is the text.
     const char *failure = nullptr;
     Surface record;
@@ -507,7 +563,12 @@ KGraphic::Surface KGraphic::LoadGeneric(const char *path, unsigned char *header,
         failure = "File is corrupted";
     else if (!KPixels::decodableSize(file.get(), size_t(fileSize), textureSideLimit()))
         failure = "file is corrupt";
-    else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {
+    else if (streamsTexels(file.get(), size_t(fileSize), keepPixels)) {
+        stream = startStream(std::move(file), size_t(fileSize), header, size);
+        texels = true;
+        if (!stream)
+            failure = "File is corrupted";
+    } else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {
         const bool png = isPng(file.get(), size_t(fileSize));
         file.reset();   // only one copy of the picture at a time
         record = RenderPicture(picture, png, header, size, texels);
@@ -551,6 +612,26 @@ KGraphic::Surface KGraphic::RenderPicture(SDL_Surface *picture, bool png, unsign
     return held;
 }
 
+// A PNG of plain RGBA rows that fill the texture exactly and are not kept goes to the
+// texture a band at a time, never decoded whole.
+bool KGraphic::streamsTexels(const unsigned char *file, size_t size, bool keepPixels) const {
+    uint32_t width = 0, height = 0;
+    if (keepPixels || _ckActive || !KPngRows::suits(file, size) || !KPixels::declaredSides(file, size, width, height))
+        return false;
+    const KPixels::TextureLayout layout = KPixels::textureLayout(width, height, rectangleTextures, anySizeTextures);
+    return layout.width == width && layout.height == height;
+}
+
+std::unique_ptr<KPngRows> KGraphic::startStream(Bytes file, size_t fileSize, unsigned char *header, size_t &size) {
+    auto stream = std::make_unique<KPngRows>(std::move(file), fileSize);
+    uint32_t width = 0, height = 0;
+    if (!stream->start(width, height) || width > 0xFFFF || height > 0xFFFF)
+        return nullptr;
+    KPixels::writeHeader(uint16_t(width), uint16_t(height), 4, header);
+    size = KPixels::kHeaderSize + size_t(width) * height * 4;
+    return stream;
+}
+
 bool KGraphic::grabBackBuffer() {
     KFrame::drawPending();   // the frame drawn so far, not only what reached GL
     const uint32_t sw = uint32_t(renderWidth), sh = uint32_t(renderHeight);
@@ -563,6 +644,7 @@ bool KGraphic::grabBackBuffer() {
     if (!screen || !texels)
         return false;
     _glEnum = layout.target;
+    _format = 0;
     _linear = false;   // nearest whatever the quality setting: the grab must reproduce the frame exactly
     bind();
     _ftextureWIDTH = float(layout.width);

@@ -9,6 +9,7 @@ struct KDrawStep;
 struct tgaBitmap;
 struct SDL_Surface;
 class PictureRecord;
+class KPngRows;
 
 // One picture held as one OpenGL texture, plus the class-wide logical screen
 // and world view under which every picture is drawn.
@@ -78,7 +79,11 @@ private:
     };
     using Surface = std::unique_ptr<SDL_Surface, SurfaceFreer>;
     // Decoded; its pixels hold the rows of a 24-bit record (32-bit: a PNG with alpha), `header` its header.
-    Surface LoadGeneric(const char *path, unsigned char *header, size_t &size, bool &texels);
+    // A PNG that can go to its texture a band at a time comes back as `stream` instead.
+    Surface LoadGeneric(const char *path, bool keepPixels, unsigned char *header, size_t &size, bool &texels,
+                        std::unique_ptr<KPngRows> &stream);
+    bool streamsTexels(const unsigned char *file, size_t size, bool keepPixels) const;
+    static std::unique_ptr<KPngRows> startStream(Bytes file, size_t fileSize, unsigned char *header, size_t &size);
     Surface RenderPicture(SDL_Surface *picture, bool png, unsigned char *header, size_t &size, bool &texels);   // owns the picture; texels: its rows left as texture texels
     bool loadFile(const char *path, int density, bool withAlpha, bool keepPixels, bool trueColor);
     void layOverlay(const std::string &picture, int density);  // this language's words over the picture just loaded
@@ -90,6 +95,8 @@ private:
     static KDrawStep viewStep(uint32_t kind);                   // a step under the world view, nothing else set
     int64_t textureBytes() const;       // what this texture adds to videoMemory
     void bind();                        // now the picture bound to its target: setGraphicQuality reaches it
+    void letTextureGo();                // deleted, or kept as the spare for the next load when large
+    static void dropSpareTexture();     // before the GL context goes
 
     static int16_t screenWidth, screenHeight, screenDepth;
     static int16_t renderWidth, renderHeight;   // the logical screen as drawn
@@ -98,6 +105,7 @@ private:
     static bool _graphicQuality;        // filtering for new textures: linear when true
     static float viewX, viewY, viewAngle, viewZoom;   // world view of later drawing
     bool _linear = false;               // drawn with linear filtering, else nearest
+    int32_t _format = 0;                // internal format of a loaded picture's texture; 0 for a grab
     static KGraphic *boundPicture[2];   // the picture last bound to GL_TEXTURE_2D and to the rectangle target
     static bool rectangleTextures;      // pictures may use rectangle textures; the window sets it
     static bool anySizeTextures;        // the driver takes textures of any size: none is padded

@@ -104,6 +104,7 @@ KWindow::KWindow() : _fullscreen(false), _sourceScreenDepth(0), _gameScreenDepth
 KWindow::~KWindow() {
     KFrame::drop();   // its textures go with the context
     KFrame::showNext();
+    KGraphic::dropSpareTexture();
     deleteLogicalScreen();
     KFrame::setSurfaceKept(false);
     if (win.openGLContext) {
