@@ -66,8 +66,7 @@ Pixels drawnFrame(const std::function<void(bool)> &draw, bool changed, int width
     return rendered;
 }
 
-// The largest difference of a colour channel's mean over 16 x 16 tiles of the logical
-// screen between the 1x frame and a denser one: every blit in its place, smoothly scaled.
+// The largest difference of a colour channel's mean over 16 x 16 logical tiles: every blit in its place.
 int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
     const auto mean = [](const Pixels &p, int scale, int tx, int ty, int c) {   // of a tile at this scale
         long sum = 0;
@@ -92,8 +91,7 @@ double edgeEnergy(const Pixels &p, int width) {
     return sum;
 }
 
-// The window resized so the logical screen is drawn at this scale: the screen drawn
-// whole there, then changed in places (redrawn only there), against the 1x frames.
+// The screen drawn whole at this scale, then changed in places, against the 1x frames.
 void expectScaled(const char *screen, const std::array<Pixels, 2> &oneX, int scale,
                   const std::function<void(bool)> &draw) {
     SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
@@ -116,7 +114,7 @@ protected:
         freeMenuGraphics(), freeSounds(), resetScores();
         delete highscoreText, highscoreText = nullptr;   // its texture dies with this window
     }
-    // One menu frame as doMenu draws it, with the pointer at (x, y) and the button as given.
+    // One menu frame as doMenu draws it.
     static int32_t frame(int x, int y, bool down) {
         inputScript::pointAt(x, y);
         inputScript::setButton(down);
@@ -187,8 +185,7 @@ TEST_F(Menu, ButtonsModesDifficultiesVolumeScoresAndCredits) {
     EXPECT_TRUE(KWindow::isQuit());
 }
 
-// A pad plugged in while the menu runs reads as keys: the d-pad shows the focus, the
-// stick moves it, A chooses the focused mode.
+// A pad plugged in while the menu runs reads as keys.
 TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     KPlatform::calls.isPressed = KPlatform::native.isPressed;
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");   // the test's window need not have the focus
@@ -201,9 +198,8 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     ASSERT_GE(device, 0) << SDL_GetError();
     SDL_Joystick *pad = SDL_JoystickOpen(device);
     ASSERT_TRUE(waitUntil([&] { return frames(1), KGamepad::count() == 1; }));
-    // A control is held until the menu shows what it did, then let go until the menu has
-    // seen it up: frames late on a loaded machine share one pump, so the pad's own state
-    // tells nothing of what the menu saw (a stick, unlike a button, latches no press).
+    // Held until the menu shows it, let go until the menu sees it up: late frames share one
+    // pump, so the pad's own state tells nothing of what the menu saw.
     const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key, const std::function<bool()> &done) {
         set(pad, control, value);
         EXPECT_TRUE(waitUntil(done)) << "control " << control;
@@ -220,17 +216,15 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN,
          [&] { return frames(1), prefs.gameMode == 1; });
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
-    // Pulled out, it leaves the menu running (in a game its keys are the keyboard's: the
-    // driver page's and session tests).
+    // Pulled out, it leaves the menu running.
     SDL_JoystickClose(pad), SDL_JoystickDetachVirtual(device);
     EXPECT_TRUE(waitUntil([&] { return frames(1), KGamepad::count() == 0; }));
     frames(30);
     EXPECT_FALSE(KWindow::isQuit());
 }
 
-// Keys move the focus; switching to full screen and back (fifteen times) moves the pointer
-// on the logical screen though the hand never touched the mouse: the focus stays where it
-// was. The mouse really moved takes over.
+// Switching to full screen and back moves the pointer on the logical screen, not the mouse:
+// the focus stays. The mouse really moved takes over.
 TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     KPlatform::calls.getMouseX = KPlatform::native.getMouseX;
     KPlatform::calls.getMouseY = KPlatform::native.getMouseY;
@@ -266,9 +260,8 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
 }
 
-// Each screen drawn straight to GL and through the frame record shows the same pixels,
-// a frame changed in places included. Drawn again unchanged, it is neither drawn (a
-// marker on the drawing surface stays) nor shown.
+// Each screen drawn straight to GL and through the frame record shows the same pixels; drawn
+// again unchanged, it is neither drawn (a marker on the drawing surface stays) nor shown.
 TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     auto check = [](const char *screen, const std::function<void(bool)> &draw) {
         std::array<Pixels, 2> direct;
@@ -328,8 +321,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     };
     const auto entryFrames = check("board with marks under the name entry", entry);
 
-    // The same screens drawn at 2x, 3x and 4x from the art loaded at that scale, sharper than
-    // the art of the scale before enlarged; the transition reads back the menu at that scale.
+    // At 2x, 3x and 4x from the art of that scale, sharper than the art before it enlarged.
     for (int scale : {2, 3, 4}) {
         SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
         const Pixels softMenu = drawnFrame(menu, false, 640 * scale), softEntry = drawnFrame(entry, false, 640 * scale);

@@ -16,22 +16,13 @@
 
 namespace {
 
-int clearing() {
-    int n = 0;
-    for (const sToken &t : tokenTable) n += t.fadeSpeed < 0;
-    return n;
-}
-
-// Some line of three equal live tokens not all being cleared.
+// Scanned here, not through the rules' own window walk, which the deal itself uses.
 bool lineStanding() {
-    auto line = [](long x, long y, long dx, long dy) {
-        const sToken &a = tokenAt(x, y), &b = tokenAt(x + dx, y + dy), &c = tokenAt(x + 2 * dx, y + 2 * dy);
-        return isMatching(x, y, x + dx, y + dy, x + 2 * dx, y + 2 * dy) &&
-               !(a.fadeSpeed < 0 && b.fadeSpeed < 0 && c.fadeSpeed < 0);
-    };
     for (long y = 0; y < boardRows; y++)
         for (long x = 0; x < boardColumns; x++)
-            if ((x + 2 < boardColumns && line(x, y, 1, 0)) || (y + 2 < boardRows && line(x, y, 0, 1))) return true;
+            if ((x + 2 < boardColumns && isMatching(x, y, x + 1, y, x + 2, y)) ||
+                (y + 2 < boardRows && isMatching(x, y, x, y + 1, x, y + 2)))
+                return true;
     return false;
 }
 
@@ -56,7 +47,7 @@ TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
     tokenAt(11, 7).bonusType = bonusBomb;
     rules::fadeOut(11, 7);
     EXPECT_EQ(score, 640u + 109);
-    EXPECT_EQ(clearing(), 4) << "a bomb in a corner clears what lies on the board";
+    EXPECT_EQ(tokensWhere([](const sToken &t) { return t.fadeSpeed < 0; }), 4) << "a bomb in a corner clears what lies on the board";
 }
 
 TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
@@ -94,8 +85,7 @@ TEST_F(Board, TheMillionModeEndsAboveAMillionWithItsTime) {
 }
 
 // A new game starts points, result and clock anew but lets the label run; only a session
-// clears the label and takes a new mode. (A new board goes on with the game: the record
-// test's scripted games play on past one, to their pinned points and frames.)
+// clears the label and takes a new mode.
 TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
     auto dirty = [] {
         score = 500, _realScore = 500, gameTimer = 7, gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = true;
@@ -151,8 +141,7 @@ TEST_F(Board, FreshBoardsHaveNoLineOneHintAndTheirDifficultysColours) {
     for (int seed = 1; seed <= 100; seed++) {
         seedRandom(seed);
         resetTokenTable(true);
-        int pulsing = 0;
-        for (const sToken &t : tokenTable) pulsing += t.sinusSpeed > 0;
+        const long pulsing = tokensWhere([](const sToken &t) { return t.sinusSpeed > 0; });
         ASSERT_FALSE(lineStanding()) << seed;
         ASSERT_EQ(pulsing, isThereAPossibilityLeft() ? 1 : 0) << "one free hint when a move exists, seed " << seed;
         for (long x = 0; x < boardColumns; x++) tokenAt(x, 0).alive = false;
@@ -163,9 +152,8 @@ TEST_F(Board, FreshBoardsHaveNoLineOneHintAndTheirDifficultysColours) {
 
 }  // namespace
 
-// Keys steer until the mouse moves or clicks. A window moved, resized or switched moves
-// the pointer on the logical screen in the same read or, behind a window manager, a later
-// one: that one jump is not the mouse.
+// A window moved, resized or switched moves the pointer in the same read or, behind a
+// window manager, a later one: that one jump is not the mouse.
 TEST(MouseWatch, TheWindowsChangeIsNoMoveOfTheMouse) {
     const KWindowPlace shipped = KWindow::getWindowPlace();
     MouseWatch watch;

@@ -1,6 +1,4 @@
-// A journal or a record to watch is read only when the game can bound it: a regular file,
-// no larger than the largest record, no frame past its mode's cap. A journal that is not
-// is set aside by name and a new game starts: PLAY neither waits nor spins.
+// A journal or record the game cannot bound is set aside by name: PLAY neither waits nor spins.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>

@@ -1,5 +1,4 @@
-// Online scoring against scripted score servers on loopback: what is asked, how
-// often, how answers are read, and servers that fail.
+// Online scoring against scripted score servers on loopback.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -72,10 +71,8 @@ protected:
     std::vector<std::string> asked;
 };
 
-// Each game asks once, and only a lower-case yes ranks. The million mode asks its own
-// paths, and a server that does not take records gets the score alone. (The sixty-seconds
-// game's requests, an encoded name and its record among them, reach the real server in
-// brolix_e2e_test.)
+// The million mode asks its own paths; a server that does not take records gets the score
+// alone. (The real server's side: brolix_e2e_test.)
 TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicken) {
     const struct {
         std::string reply;
@@ -112,10 +109,8 @@ std::string ticketFor(const std::string &game, uint32_t seed) {
     return protocol::Ticket{game, seed, 1700000000, std::string(64, 'a')}.text();
 }
 
-// Nothing is asked, sent or fetched with the box unticked or for relax. Tickets are fetched
-// ahead for an online game, once until used; one for another game is not taken. A game on a
-// ticket sends it with its record; a busy server's answer keeps the record on disk until the
-// next submission sends it, and a refusal for good keeps nothing.
+// Nothing is asked, sent or fetched with the box unticked or for relax. A busy server's answer
+// keeps the record on disk until the next submission; a refusal for good keeps nothing.
 TEST_F(Online, TicketsAreFetchedAheadSentWithTheirGameAndABusyServersRecordWaitsOnDisk) {
     reply = "yes";
     gOnlineScores = false;
