@@ -82,8 +82,7 @@ int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
     return worst;
 }
 
-// Squared steps between neighbouring pixels across: denser art keeps an edge one pixel
-// wide, enlarged 1x art spreads it over the scale, so this falls with the scale.
+// Squared steps between neighbours: denser art keeps an edge sharp, enlarged art spreads it.
 double edgeEnergy(const Pixels &p, int width) {
     double sum = 0;
     for (size_t i = 4; i < p.size(); i++)
@@ -223,8 +222,7 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     EXPECT_FALSE(KWindow::isQuit());
 }
 
-// Switching to full screen and back moves the pointer on the logical screen, not the mouse:
-// the focus stays. The mouse really moved takes over.
+// A full-screen switch moves the pointer, not the mouse: the focus stays until the mouse moves.
 TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     KPlatform::calls.getMouseX = KPlatform::native.getMouseX;
     KPlatform::calls.getMouseY = KPlatform::native.getMouseY;

@@ -84,8 +84,7 @@ TEST_F(Board, TheMillionModeEndsAboveAMillionWithItsTime) {
     EXPECT_EQ(_realScore, 200);
 }
 
-// A new game starts points, result and clock anew but lets the label run; only a session
-// clears the label and takes a new mode.
+// A new game lets the label run; only a session clears it and takes a new mode.
 TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
     auto dirty = [] {
         score = 500, _realScore = 500, gameTimer = 7, gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = true;
@@ -104,8 +103,7 @@ TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
     _gameMode = modeSixtySeconds;
 }
 
-// A result enters its own block when strictly better than the third (fewer seconds in
-// the million mode) and is saved at once.
+// Strictly better than the third (fewer seconds in the million mode) enters its block, saved at once.
 TEST(HighScores, ResultsRankInTheirBlockAndAreSavedAtOnce) {
     GameHome folder;
     resetScores();
@@ -133,9 +131,7 @@ TEST(HighScores, ResultsRankInTheirBlockAndAreSavedAtOnce) {
     EXPECT_EQ(shownBoxes()[0].second.rfind(folder.root(), 0), 0u) << shownBoxes()[0].second;
 }
 
-// Every fresh board is free of lines and shows one free hint when it has a move, found
-// wherever on the board it lies; at the least difficulty no token, dealt or dropped in,
-// has a colour above 4.
+// At the least difficulty no token, dealt or dropped in, has a colour above 4.
 TEST_F(Board, FreshBoardsHaveNoLineOneHintAndTheirDifficultysColours) {
     gameDifficulty = 0;
     for (int seed = 1; seed <= 100; seed++) {
@@ -152,8 +148,7 @@ TEST_F(Board, FreshBoardsHaveNoLineOneHintAndTheirDifficultysColours) {
 
 }  // namespace
 
-// A window moved, resized or switched moves the pointer in the same read or, behind a
-// window manager, a later one: that one jump is not the mouse.
+// A window change moves the pointer in the same read or, behind a window manager, a later one.
 TEST(MouseWatch, TheWindowsChangeIsNoMoveOfTheMouse) {
     const KWindowPlace shipped = KWindow::getWindowPlace();
     MouseWatch watch;

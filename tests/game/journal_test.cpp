@@ -47,8 +47,7 @@ TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnce) {
     }
 }
 
-// A game killed on a seed ticket goes on with it, so its score still ranks; a ticket for
-// another seed beside the journal is not taken, and the end of the game removes it.
+// A game killed on a seed ticket goes on with it, so its score still ranks; not on another seed's.
 TEST(Journal, AResumedGameKeepsItsTicket) {
     GameHome home;
     const std::string path = journalPath(modeFiveMinutes, 1), ticketPath = path + ".ticket";

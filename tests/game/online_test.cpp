@@ -71,8 +71,7 @@ protected:
     std::vector<std::string> asked;
 };
 
-// The million mode asks its own paths; a server that does not take records gets the score
-// alone. (The real server's side: brolix_e2e_test.)
+// The million mode asks its own paths; a server that takes no records gets the score alone.
 TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicken) {
     const struct {
         std::string reply;

@@ -246,8 +246,7 @@ bool cursorDrawnAt(long x, long y) {
     return false;
 }
 
-// A relax game by keys alone; the rules read the clicks a mouse would make there. A hint
-// still pulsing when the game ends runs out on the ended board, its gem drawn at its size again.
+// Keys play as a mouse's clicks; a hint pulsing when the game ends runs out on the ended board.
 TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
     on(1, [] { dealScenarioBoard(), seedRandom(5); });
     for (int g : {2, 4, 6}) tap(g, K_VK_D);

@@ -1,6 +1,5 @@
 #pragma once
-// What the game asked of the desktop and the sound device, recorded through
-// KPlatform's table in place of the real calls (volumes still reach the engine).
+// What the game asked of the desktop and the sound device (volumes still reach the engine).
 #include <initializer_list>
 #include <string>
 #include <vector>

@@ -1,6 +1,5 @@
 #pragma once
-// A scripted player for the rules alone, one frame at a time through stepFrame, picking
-// its exchanges among the legal ones with its own random source.
+// A scripted player for the rules alone, picking legal exchanges with its own random source.
 #include <algorithm>
 #include <cstring>
 #include <random>

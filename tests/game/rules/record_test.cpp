@@ -15,8 +15,7 @@ using Pinned = std::tuple<uint32_t, int32_t, uint32_t, uint64_t>;
 // Seed 65 at difficulty 2 runs out of moves at frame 4083 under this player.
 const uint32_t seed = 65;
 
-// Exchanges until the board is replaced for want of a move, a hint bought, a pause
-// with the hint button clicked inside it, more exchanges.
+// Exchanges until a board without moves is replaced, a hint bought, one clicked inside a pause.
 void playTheMiddle(PlayedGame &g) {
     while (g.count(Cue::zapAttack) == 0 && frameCount < 4500)
         if (!g.exchange()) g.frame();
@@ -32,8 +31,7 @@ void playTheMiddle(PlayedGame &g) {
     for (int i = 0; i < 10; i++) g.exchange();
 }
 
-// Each mode's own end; after it the game-over screen still takes a new game or the way
-// out, and nothing more is played or recorded.
+// Each mode's own end; after it nothing more is played or recorded.
 void playTheEnd(PlayedGame &g, GameMode mode) {
     switch (mode) {
     case modeSixtySeconds: while (!gameOver) g.frame(); break;
