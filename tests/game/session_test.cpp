@@ -64,7 +64,6 @@ protected:
         prefs.difficulty = 2;
         std::memset(buffer, 0, sizeof buffer);
         bufferPosition = 0;
-        ghighscoreProcessed = false;
     }
     void TearDown() override { freeSounds(); }
 
