@@ -236,18 +236,15 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
         inputScript::setKey(K_VK_TAB, false);
         return there && focusOn(to);
     };
-    const auto pointerLeaves = [&](int x, int y) {   // the switch has reached the pointer's place
-        return waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; });
-    };
     warp(300, 200);
     ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() == 300 && KInput::getMouseY() == 200; }));
     EXPECT_TRUE(tab(layout::MODE_ROWS[0])) << "the first key shows the focus";
     EXPECT_TRUE(tab(layout::MODE_ROWS[1]));
     for (int trip = 1, row = 1; trip <= 15; trip++)
         for (bool full : {true, false}) {
-            const int16_t at[2] = {KInput::getMouseX(), KInput::getMouseY()};
-            KWindow::setFullScreen(full);
-            ASSERT_TRUE(pointerLeaves(at[0], at[1]));
+            const int16_t x = KInput::getMouseX(), y = KInput::getMouseY();
+            KWindow::setFullScreen(full);   // waited for until it reaches the pointer's place
+            ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; }));
             EXPECT_TRUE(focusOn(layout::MODE_ROWS[row])) << "round trip " << trip << (full ? ", full screen" : "");
             if (trip == 1) {   // keys go on after the switch
                 EXPECT_TRUE(tab(layout::MODE_ROWS[row + 1]));

@@ -91,11 +91,10 @@ TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicke
     postStatus = 404;
     isOnlineScore(gameDescription);
     submitOnlineScore("", gameDescription);
-    const std::vector<std::string> expected = {
-        "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
-        "POST /scoring/scorerecord.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1 +record",
-        "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"};
-    EXPECT_EQ(asked, expected);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
+                         "POST /scoring/scorerecord.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1 +record",
+                         "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"}));
     // A server that never answers gives KWeb's same nothing, after its time limit (kweb_test).
     use("127.0.0.1:" + std::to_string(unusedLoopbackPort()));
     endGame(1, 400);
