@@ -83,10 +83,10 @@ protected:
         on(g, [=] { inputScript::pointAt(x, y), inputScript::setButton(true); });
         on(g + 1, [] { inputScript::setButton(false); });
     }
-    // The key (with another held, if given) pressed at frame g and let go at the next.
-    void tap(int g, EKeyboardLayout key, EKeyboardLayout with = K_VK_COUNT) {
+    // The key (with another, if given) pressed at frame g and let go the given frames later.
+    void tap(int g, EKeyboardLayout key, EKeyboardLayout with = K_VK_COUNT, int held = 1) {
         for (bool down : {true, false})
-            on(g + !down, [=] {
+            on(down ? g : g + held, [=] {
                 inputScript::setKey(key, down);
                 if (with < K_VK_COUNT) inputScript::setKey(with, down);
             });
@@ -139,12 +139,11 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
         on(g, [&] { labelFrames += zapLabel() != nullptr; });
     // Over: a stuck board stays, the panel fades in and takes the name.
     // An arrow and Enter held from the board into the entry type and accept nothing.
-    on(lastFrame - 5, [] { inputScript::setKey(K_VK_UP, true), inputScript::setKey(K_VK_RETURN, true); });
+    tap(lastFrame - 5, K_VK_UP, K_VK_RETURN, 64);
     on(lastFrame + 59, [] {
         EXPECT_EQ(gameOverFade, 1.0f);
         EXPECT_STREQ(buffer, "");
         EXPECT_FALSE(ghighscoreProcessed);
-        inputScript::setKey(K_VK_UP, false), inputScript::setKey(K_VK_RETURN, false);
     });
     on(lastFrame + 60, [] { inputScript::setKey(K_VK_BACK, true); });
     for (int i = 0; i < 21; i++)   // a to u: 19 kept, each past the 19th replacing it
@@ -280,10 +279,7 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
     for (int g = 301; g <= 900; g++)
         on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
     for (int i = 0; i < 2; i++) tap(310 + 30 * i, K_VK_H), tap(400 + 30 * i, K_VK_N);
-    for (EKeyboardLayout key : {K_VK_H, K_VK_N}) {   // held for 20 frames: one press
-        on(key == K_VK_H ? 370 : 460, [key] { inputScript::setKey(key, true); });
-        on(key == K_VK_H ? 390 : 480, [key] { inputScript::setKey(key, false); });
-    }
+    tap(370, K_VK_H, K_VK_COUNT, 20), tap(460, K_VK_N, K_VK_COUNT, 20);   // held for 20 frames: one press
     on(490, [&] {
         EXPECT_EQ(spies::plays(snd_hint), 5);
         EXPECT_EQ(games, 4) << "N deals a new game at each press";
