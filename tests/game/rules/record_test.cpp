@@ -97,15 +97,7 @@ std::string faultOf(const std::string &bytes) {
     return rewriteFault(bytes);
 }
 
-// A short game, ended by the menu button, and ways to spell it otherwise.
-GameRecord honestGame() {
-    PlayedGame g(modeFiveMinutes, 1, 3, 3);
-    for (int i = 0; i < 3; i++) g.exchange();
-    g.clickButton(1);
-    g.clickButton(2);
-    return gameRecord;
-}
-
+// Ways to spell a game otherwise.
 template <class Change> std::string respelt(GameRecord record, Change change) {
     change(record);
     return writeRecord(record);
@@ -122,7 +114,11 @@ std::string patched(std::string bytes, size_t at, const std::string &part) { ret
 // Every refusal names its fault; after all of them the honest game still replays to its
 // result. Respellings of the game read well but replay to a game that writes otherwise.
 TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
-    const GameRecord honest = honestGame();
+    PlayedGame g(modeFiveMinutes, 1, 3, 3);   // a short game, ended by the menu button
+    for (int i = 0; i < 3; i++) g.exchange();
+    g.clickButton(1);
+    g.clickButton(2);
+    const GameRecord honest = gameRecord;
     const ReplayResult result = currentResult();
     const std::string good = writeRecord(honest);
     ASSERT_TRUE(endPlay);
