@@ -66,8 +66,7 @@ Pixels drawnFrame(const std::function<void(bool)> &draw, bool changed, int width
     return rendered;
 }
 
-// The largest difference of a colour channel's mean over 16 x 16 tiles of the logical
-// screen between the 1x frame and a denser one: every blit in its place, smoothly scaled.
+// The largest difference of a colour channel's mean over 16 x 16 logical tiles: every blit in its place.
 int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
     const auto mean = [](const Pixels &p, int scale, int tx, int ty, int c) {   // of a tile at this scale
         long sum = 0;
@@ -83,8 +82,7 @@ int worstTile(const Pixels &oneX, const Pixels &dense, int scale) {
     return worst;
 }
 
-// Squared steps between neighbouring pixels across: denser art keeps an edge one pixel
-// wide, enlarged 1x art spreads it over the scale, so this falls with the scale.
+// Squared steps between neighbours: denser art keeps an edge sharp, enlarged art spreads it.
 double edgeEnergy(const Pixels &p, int width) {
     double sum = 0;
     for (size_t i = 4; i < p.size(); i++)
@@ -92,8 +90,7 @@ double edgeEnergy(const Pixels &p, int width) {
     return sum;
 }
 
-// The window resized so the logical screen is drawn at this scale: the screen drawn
-// whole there, then changed in places (redrawn only there), against the 1x frames.
+// The screen drawn whole at this scale, then changed in places, against the 1x frames.
 void expectScaled(const char *screen, const std::array<Pixels, 2> &oneX, int scale,
                   const std::function<void(bool)> &draw) {
     SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
@@ -116,7 +113,7 @@ protected:
         freeMenuGraphics(), freeSounds(), resetScores();
         delete highscoreText, highscoreText = nullptr;   // its texture dies with this window
     }
-    // One menu frame as doMenu draws it, with the pointer at (x, y) and the button as given.
+    // One menu frame as doMenu draws it.
     static int32_t frame(int x, int y, bool down) {
         inputScript::pointAt(x, y);
         inputScript::setButton(down);
@@ -187,8 +184,7 @@ TEST_F(Menu, ButtonsModesDifficultiesVolumeScoresAndCredits) {
     EXPECT_TRUE(KWindow::isQuit());
 }
 
-// A pad plugged in while the menu runs reads as keys: the d-pad shows the focus, the
-// stick moves it, A chooses the focused mode.
+// A pad plugged in while the menu runs reads as keys.
 TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     KPlatform::calls.isPressed = KPlatform::native.isPressed;
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");   // the test's window need not have the focus
@@ -201,9 +197,8 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     ASSERT_GE(device, 0) << SDL_GetError();
     SDL_Joystick *pad = SDL_JoystickOpen(device);
     ASSERT_TRUE(waitUntil([&] { return frames(1), KGamepad::count() == 1; }));
-    // A control is held until the menu shows what it did, then let go until the menu has
-    // seen it up: frames late on a loaded machine share one pump, so the pad's own state
-    // tells nothing of what the menu saw (a stick, unlike a button, latches no press).
+    // Held until the menu shows it, let go until the menu sees it up: late frames share one
+    // pump, so the pad's own state tells nothing of what the menu saw.
     const auto hold = [&](auto set, int control, int16_t value, EKeyboardLayout key, const std::function<bool()> &done) {
         set(pad, control, value);
         EXPECT_TRUE(waitUntil(done)) << "control " << control;
@@ -220,17 +215,14 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
     hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN,
          [&] { return frames(1), prefs.gameMode == 1; });
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
-    // Pulled out, it leaves the menu running (in a game its keys are the keyboard's: the
-    // driver page's and session tests).
+    // Pulled out, it leaves the menu running.
     SDL_JoystickClose(pad), SDL_JoystickDetachVirtual(device);
     EXPECT_TRUE(waitUntil([&] { return frames(1), KGamepad::count() == 0; }));
     frames(30);
     EXPECT_FALSE(KWindow::isQuit());
 }
 
-// Keys move the focus; switching to full screen and back (fifteen times) moves the pointer
-// on the logical screen though the hand never touched the mouse: the focus stays where it
-// was. The mouse really moved takes over.
+// A full-screen switch moves the pointer, not the mouse: the focus stays until the mouse moves.
 TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     KPlatform::calls.getMouseX = KPlatform::native.getMouseX;
     KPlatform::calls.getMouseY = KPlatform::native.getMouseY;
@@ -244,18 +236,15 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
         inputScript::setKey(K_VK_TAB, false);
         return there && focusOn(to);
     };
-    const auto pointerLeaves = [&](int x, int y) {   // the switch has reached the pointer's place
-        return waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; });
-    };
     warp(300, 200);
     ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() == 300 && KInput::getMouseY() == 200; }));
     EXPECT_TRUE(tab(layout::MODE_ROWS[0])) << "the first key shows the focus";
     EXPECT_TRUE(tab(layout::MODE_ROWS[1]));
     for (int trip = 1, row = 1; trip <= 15; trip++)
         for (bool full : {true, false}) {
-            const int16_t at[2] = {KInput::getMouseX(), KInput::getMouseY()};
-            KWindow::setFullScreen(full);
-            ASSERT_TRUE(pointerLeaves(at[0], at[1]));
+            const int16_t x = KInput::getMouseX(), y = KInput::getMouseY();
+            KWindow::setFullScreen(full);   // waited for until it reaches the pointer's place
+            ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; }));
             EXPECT_TRUE(focusOn(layout::MODE_ROWS[row])) << "round trip " << trip << (full ? ", full screen" : "");
             if (trip == 1) {   // keys go on after the switch
                 EXPECT_TRUE(tab(layout::MODE_ROWS[row + 1]));
@@ -266,9 +255,8 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
     EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
 }
 
-// Each screen drawn straight to GL and through the frame record shows the same pixels,
-// a frame changed in places included. Drawn again unchanged, it is neither drawn (a
-// marker on the drawing surface stays) nor shown.
+// Each screen drawn straight to GL and through the frame record shows the same pixels; drawn
+// again unchanged, it is neither drawn (a marker on the drawing surface stays) nor shown.
 TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     auto check = [](const char *screen, const std::function<void(bool)> &draw) {
         std::array<Pixels, 2> direct;
@@ -328,8 +316,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     };
     const auto entryFrames = check("board with marks under the name entry", entry);
 
-    // The same screens drawn at 2x, 3x and 4x from the art loaded at that scale, sharper than
-    // the art of the scale before enlarged; the transition reads back the menu at that scale.
+    // At 2x, 3x and 4x from the art of that scale, sharper than the art before it enlarged.
     for (int scale : {2, 3, 4}) {
         SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
         const Pixels softMenu = drawnFrame(menu, false, 640 * scale), softEntry = drawnFrame(entry, false, 640 * scale);
@@ -339,8 +326,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
         const double menuGain = edgeEnergy(drawnFrame(menu, false, 640 * scale), 640 * scale) / edgeEnergy(softMenu, 640 * scale);
         const double boardGain = edgeEnergy(drawnFrame(entry, false, 640 * scale), 640 * scale) / edgeEnergy(softEntry, 640 * scale);
         std::printf("detail at %dx over the art before: menu %.2f, board %.2f\n", scale, menuGain, boardGain);
-        EXPECT_GT(menuGain, 1.5) << "menu at " << scale << "x";
-        EXPECT_GT(boardGain, 1.5) << "board at " << scale << "x";
+        EXPECT_GT(std::min(menuGain, boardGain), 1.5) << "at " << scale << "x";
         expectScaled("menu", menuFrames, scale, menu);
         menu(false);
         grab.freePicture();

@@ -10,11 +10,6 @@ struct Hand {
 };
 Hand hand;
 
-// The player lets go as soon as the game waits for it.
-void letGo(EKeyboardLayout key) {
-    if (key < K_VK_COUNT) hand.keys[key] = false;
-}
-
 void flip(bool waitForBackWindow) {
     if (hand.flipHook) hand.flipHook();
     KPlatform::native.flipBackBuffer(waitForBackWindow);
@@ -29,7 +24,9 @@ void reset() {
     calls.getMouseY = [] { return int16_t(hand.y); };
     calls.getLeftButtonState = [] { return hand.button; };
     calls.isPressed = [](EKeyboardLayout key) { return key < K_VK_COUNT && hand.keys[key]; };
-    calls.waitForKeyRelease = letGo;
+    calls.waitForKeyRelease = [](EKeyboardLayout key) {   // the player lets go as soon as the game waits for it
+        if (key < K_VK_COUNT) hand.keys[key] = false;
+    };
     calls.flipBackBuffer = flip;
 }
 void pointAt(int x, int y) {

@@ -1,6 +1,5 @@
 #pragma once
-// The player's hand for tests: the pointer, the left button and the keys the game
-// polls come from here (through KPlatform's table), and a hook runs before every flip.
+// The player's hand for tests, through KPlatform's table; a hook runs before every flip.
 #include <functional>
 #include "KInput.h"
 

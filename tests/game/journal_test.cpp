@@ -1,6 +1,4 @@
-// A journal or a record to watch is read only when the game can bound it: a regular file,
-// no larger than the largest record, no frame past its mode's cap. A journal that is not
-// is set aside by name and a new game starts: PLAY neither waits nor spins.
+// A journal or record the game cannot bound is set aside by name: PLAY neither waits nor spins.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -19,7 +17,7 @@
 
 namespace {
 
-TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnce) {
+TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnceAndAResumedGameKeepsItsTicket) {
     GameHome home;
     const std::string path = journalPath(modeFiveMinutes, 0), folder = path.substr(0, path.find_last_of('/'));
     makeFolders(folder);
@@ -47,13 +45,8 @@ TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnce) {
         std::filesystem::remove_all(folder);
         makeFolders(folder);
     }
-}
-
-// A game killed on a seed ticket goes on with it, so its score still ranks; a ticket for
-// another seed beside the journal is not taken, and the end of the game removes it.
-TEST(Journal, AResumedGameKeepsItsTicket) {
-    GameHome home;
-    const std::string path = journalPath(modeFiveMinutes, 1), ticketPath = path + ".ticket";
+    // A game killed on a seed ticket goes on with it, so its score still ranks; not on another seed's.
+    const std::string resumed = journalPath(modeFiveMinutes, 1), ticketPath = resumed + ".ticket";
     const std::string ticket = protocol::Ticket{"brolix1dif1", 31337, 1700000000, std::string(64, 'b')}.text();
     for (const uint32_t seed : {31337u, 31338u}) {
         startGame(modeFiveMinutes, 1, seed);
@@ -66,7 +59,7 @@ TEST(Journal, AResumedGameKeepsItsTicket) {
         ASSERT_TRUE(resumeJournal(modeFiveMinutes, 1));
         EXPECT_EQ(gameTicket(), seed == 31337 ? ticket : "") << seed;
         closeJournal(false);
-        EXPECT_FALSE(std::filesystem::exists(ticketPath) || std::filesystem::exists(path));
+        EXPECT_FALSE(std::filesystem::exists(ticketPath) || std::filesystem::exists(resumed));
     }
 }
 

@@ -1,5 +1,4 @@
-// Online scoring against scripted score servers on loopback: what is asked, how
-// often, how answers are read, and servers that fail.
+// Online scoring against scripted score servers on loopback.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -72,10 +71,7 @@ protected:
     std::vector<std::string> asked;
 };
 
-// Each game asks once, and only a lower-case yes ranks. The million mode asks its own
-// paths, and a server that does not take records gets the score alone. (The sixty-seconds
-// game's requests, an encoded name and its record among them, reach the real server in
-// brolix_e2e_test.)
+// The million mode asks its own paths; a server that takes no records gets the score alone.
 TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicken) {
     const struct {
         std::string reply;
@@ -95,11 +91,10 @@ TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicke
     postStatus = 404;
     isOnlineScore(gameDescription);
     submitOnlineScore("", gameDescription);
-    const std::vector<std::string> expected = {
-        "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
-        "POST /scoring/scorerecord.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1 +record",
-        "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"};
-    EXPECT_EQ(asked, expected);
+    EXPECT_EQ(asked, (std::vector<std::string>{
+                         "/scoring/ishighscoredesc.php?gamename=brolix2dif1&submtdscore=3600",
+                         "POST /scoring/scorerecord.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1 +record",
+                         "/scoring/scoresubmitterdesc.php?name=chicken&score=3600&computer=M&gamename=brolix2dif1"}));
     // A server that never answers gives KWeb's same nothing, after its time limit (kweb_test).
     use("127.0.0.1:" + std::to_string(unusedLoopbackPort()));
     endGame(1, 400);
@@ -112,10 +107,8 @@ std::string ticketFor(const std::string &game, uint32_t seed) {
     return protocol::Ticket{game, seed, 1700000000, std::string(64, 'a')}.text();
 }
 
-// Nothing is asked, sent or fetched with the box unticked or for relax. Tickets are fetched
-// ahead for an online game, once until used; one for another game is not taken. A game on a
-// ticket sends it with its record; a busy server's answer keeps the record on disk until the
-// next submission sends it, and a refusal for good keeps nothing.
+// Nothing is asked, sent or fetched with the box unticked or for relax. A busy server's answer
+// keeps the record on disk until the next submission; a refusal for good keeps nothing.
 TEST_F(Online, TicketsAreFetchedAheadSentWithTheirGameAndABusyServersRecordWaitsOnDisk) {
     reply = "yes";
     gOnlineScores = false;

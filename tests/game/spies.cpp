@@ -29,4 +29,9 @@ void reset() {
 const std::vector<std::string> &openedUrls() { return urls; }
 int effectVolume() { return lastEffectVolume; }
 int plays(KSound *sound) { return playCounts[sound]; }
+std::vector<int> plays(std::initializer_list<KSound *> sounds) {
+    std::vector<int> counts;
+    for (KSound *sound : sounds) counts.push_back(plays(sound));
+    return counts;
+}
 }  // namespace spies

@@ -1,4 +1,6 @@
 #pragma once
+#include <algorithm>
+
 #include "rules.h"
 
 // Every cell a live, shown token in the pattern (x + 2y) mod 5: no line and no move.
@@ -10,3 +12,6 @@ inline void dealStill() {
         tokenTable[i].alive = true;
     }
 }
+
+// How many tokens of the board are so.
+template <class Which> long tokensWhere(Which which) { return std::count_if(tokenTable, tokenTable + boardCells, which); }

@@ -1,8 +1,5 @@
 #pragma once
-// A scripted player for the rules alone: a hand that clicks cells and buttons and
-// presses keys, one frame at a time through stepFrame, and picks its exchanges among
-// the legal ones with its own random source. Shared by the record tests and the
-// replay benchmark.
+// A scripted player for the rules alone, picking legal exchanges with its own random source.
 #include <algorithm>
 #include <cstring>
 #include <random>

@@ -1,6 +1,4 @@
-// Scripted games of every mode, played through the rules frame by frame as the game
-// session plays them, recorded and replayed without a window; forged, respelled and
-// damaged records against the reader and the replay; the caps; an old record.
+// Scripted games of every mode recorded and replayed without a window; hostile records; the caps.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,8 +15,7 @@ using Pinned = std::tuple<uint32_t, int32_t, uint32_t, uint64_t>;
 // Seed 65 at difficulty 2 runs out of moves at frame 4083 under this player.
 const uint32_t seed = 65;
 
-// Exchanges until the board is replaced for want of a move, a hint bought, a pause
-// with the hint button clicked inside it, more exchanges.
+// Exchanges until a board without moves is replaced, a hint bought, one clicked inside a pause.
 void playTheMiddle(PlayedGame &g) {
     while (g.count(Cue::zapAttack) == 0 && frameCount < 4500)
         if (!g.exchange()) g.frame();
@@ -34,9 +31,7 @@ void playTheMiddle(PlayedGame &g) {
     for (int i = 0; i < 10; i++) g.exchange();
 }
 
-// The end of each mode's game: the clock (it ran out in the middle), the menu button in
-// a pause, F1, Escape taking the name entry. After it the game-over screen still takes a
-// new game or the way out, and nothing more is played or recorded.
+// Each mode's own end; after it nothing more is played or recorded.
 void playTheEnd(PlayedGame &g, GameMode mode) {
     switch (mode) {
     case modeSixtySeconds: while (!gameOver) g.frame(); break;
@@ -67,12 +62,7 @@ GameRecord readBytes(const std::string &bytes) {
     return record;
 }
 
-// Two runs of a game ended alike.
-void expectSame(const ReplayResult &a, const ReplayResult &b) {
-    EXPECT_TRUE(a.score == b.score && a.realScore == b.realScore && a.frames == b.frames &&
-                a.gameTimer == b.gameTimer && a.gameOver == b.gameOver && a.boardDigest == b.boardDigest)
-        << a.frames << " " << a.score << " against " << b.frames << " " << b.score;
-}
+auto ending(const ReplayResult &r) { return std::tuple(r.score, r.realScore, r.frames, r.gameTimer, r.gameOver, r.boardDigest); }
 
 class EachMode : public ::testing::TestWithParam<std::pair<GameMode, Pinned>> {};
 
@@ -86,7 +76,7 @@ TEST_P(EachMode, AScriptedGameReplaysToTheSameBoardScoreAndFrame) {
     const std::string bytes = writeRecord(gameRecord);
 
     const ReplayResult replayed = replayRecord(readBytes(bytes));
-    expectSame(replayed, ended);
+    EXPECT_EQ(ending(replayed), ending(ended));
     EXPECT_EQ(rewriteFault(bytes), "") << "the replay reads what the game read";
     // A rule that changes a result must raise rulesVersion: old records replay to other games.
     EXPECT_EQ(std::tuple(ended.score, ended.realScore, ended.frames, ended.boardDigest), pinned);
@@ -107,15 +97,7 @@ std::string faultOf(const std::string &bytes) {
     return rewriteFault(bytes);
 }
 
-// A short game, ended by the menu button, and ways to spell it otherwise.
-GameRecord honestGame() {
-    PlayedGame g(modeFiveMinutes, 1, 3, 3);
-    for (int i = 0; i < 3; i++) g.exchange();
-    g.clickButton(1);
-    g.clickButton(2);
-    return gameRecord;
-}
-
+// Ways to spell a game otherwise.
 template <class Change> std::string respelt(GameRecord record, Change change) {
     change(record);
     return writeRecord(record);
@@ -132,7 +114,11 @@ std::string patched(std::string bytes, size_t at, const std::string &part) { ret
 // Every refusal names its fault; after all of them the honest game still replays to its
 // result. Respellings of the game read well but replay to a game that writes otherwise.
 TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
-    const GameRecord honest = honestGame();
+    PlayedGame g(modeFiveMinutes, 1, 3, 3);   // a short game, ended by the menu button
+    for (int i = 0; i < 3; i++) g.exchange();
+    g.clickButton(1);
+    g.clickButton(2);
+    const GameRecord honest = gameRecord;
     const ReplayResult result = currentResult();
     const std::string good = writeRecord(honest);
     ASSERT_TRUE(endPlay);
@@ -189,10 +175,9 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
     for (const auto &[bytes, fault] : hostile) EXPECT_EQ(faultOf(bytes), fault);
     const ReplayResult left = replayRecord(readBytes(escaped));
     EXPECT_TRUE(left.frames == 2 && left.score == 0 && left.pastTheEnd) << left.frames << " frames, " << left.score;
-    expectSame(replayRecord(readBytes(good)), result);
+    EXPECT_EQ(ending(replayRecord(readBytes(good))), ending(result));
 
-    // A journal is the record without its end mark, cut anywhere after its header: it reads
-    // as the game up to its last whole input. (A bounded replay's stop is the server test's.)
+    // A journal, the record without its end mark, cut anywhere after its header reads up to its last whole input.
     std::string journal = writeRecordHeader(honest.header);
     for (const RecordEvent &e : honest.events) writeRecordInput(journal, e);
     ASSERT_EQ(good.compare(0, journal.size(), journal), 0);
@@ -210,9 +195,7 @@ TEST(Hostile, RecordsAreRefusedByNameAndTheHonestGameStillReplays) {
     EXPECT_EQ(error, "the game has ended");
 }
 
-// A game ends on the frame its record reaches a cap, so none is ever written past them:
-// the idle million game is left there, the relax game is over with its result; a game
-// of P tapped every frame ends at the inputs' cap.
+// A game ends on the frame its record reaches a cap, so none is ever written past them.
 TEST(Caps, AGameEndsAtItsCaps) {
     for (GameMode mode : {modeMillion, modeRelax}) {
         GameRecord idle;
@@ -234,9 +217,8 @@ TEST(Caps, AGameEndsAtItsCaps) {
     EXPECT_EQ(faultOf(bytes), "");
 }
 
-// A record of the first rules: a whole run, F1 and the new-game button starting games
-// inside it, a frame played after Escape, played on after the menu button, a held button
-// kept from the game before. Written by those rules, it replays as they replayed it.
+// A record of the first rules (F1 and new games inside it, play after Escape and the menu
+// button, a button held from the game before) replays as those rules replayed it.
 TEST(OldRecord, IsWatchedAsItWasPlayedButNotTakenAsAGame) {
     const std::string hex =
         "42525852010001000101066003000000000000000201030101012b0203000201ff0303010301370403000401ff7c0301"
@@ -255,8 +237,7 @@ TEST(OldRecord, IsWatchedAsItWasPlayedButNotTakenAsAGame) {
     EXPECT_EQ(error, "recorded under rules version 1, these are version 2");
     ASSERT_TRUE(readRecordToWatch(bytes.data(), bytes.size(), record, error)) << error;
     const ReplayResult r = replayRecord(record);
-    EXPECT_EQ(std::tuple(r.score, r.realScore, r.frames, r.gameTimer, r.gameOver, r.boardDigest),
-              std::tuple(60u, 0, 665u, 299, false, uint64_t(0x96e4a2915df69e5e)));
+    EXPECT_EQ(ending(r), std::tuple(60u, 0, 665u, 299, false, uint64_t(0x96e4a2915df69e5e)));
     EXPECT_TRUE(endPlay && !r.pastTheEnd);
     EXPECT_FALSE(readRecordToWatch(patched(bytes, 4, "\2").data(), bytes.size(), record, error));
     EXPECT_EQ(error, "unknown record format version 2");
