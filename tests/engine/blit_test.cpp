@@ -215,9 +215,8 @@ TEST_F(Blit, AnOverlayLaysItsLanguagesWordsOverThePicture) {
         clearBack(kBackground);
         g.blitRect(0, 0, 16, 8, 100, 100);
         if (keep) {   // the kept pixels carry the words too
-            EXPECT_EQ(std::vector<int>(g._pixels + (3 * size_t(g._ftextureWIDTH) + 2) * 4,
-                                       g._pixels + (3 * size_t(g._ftextureWIDTH) + 2) * 4 + 4),
-                      (std::vector<int>{255, 0, 0, 255}));
+            const unsigned char *at = g._pixels + (3 * size_t(g._ftextureWIDTH) + 2) * 4;
+            EXPECT_EQ(std::vector<int>(at, at + 4), (std::vector<int>{255, 0, 0, 255}));
         }
         EXPECT_TRUE(shownBoxes().empty());
     };
