@@ -27,22 +27,29 @@ VISIBLE = 24  # alpha that counts as seen
 GEM_SETS = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
 
 
-def read_tga(path):
-    """RGBA rows top first of an uncompressed true-colour TGA stored bottom row first, and its depth."""
+def read_any(name):
+    """RGBA rows top first and the form (format, mode) of a picture of the data folder; a TGA
+    must be uncompressed true colour stored bottom row first, all the game reads."""
+    path = os.path.join(DATA, name)
+    if not path.endswith('.tga'):
+        with Image.open(path) as img:
+            return np.asarray(img.convert('RGBA')), (img.format, img.mode)
     data = open(path, 'rb').read()
     w, h, depth, flags = struct.unpack_from('<HHBB', data, 12)
     assert data[:3] == b'\0\0\2' and depth in (24, 32) and not flags & 0x20, '%s: form %r' % (path, data[:3])
     n = depth // 8
     assert len(data) == 18 + w * h * n, '%s: %d bytes for %dx%d' % (path, len(data), w, h)
-    px = np.frombuffer(data, np.uint8, w * h * n, 18).reshape(h, w, n)[::-1]
     out = np.full((h, w, 4), 255, np.uint8)
-    out[..., :3] = px[..., 2::-1]
-    out[..., 3] = px[..., 3] if n == 4 else 255
-    return out, depth
+    out[..., :n] = np.frombuffer(data, np.uint8, w * h * n, 18).reshape(h, w, n)[::-1][..., [2, 1, 0, 3][:n]]
+    return out, ('TGA', 'RGBA' if n == 4 else 'RGB')
 
 
 def pic(name):
-    return read_tga(os.path.join(DATA, name))[0]
+    return read_any(name)[0]
+
+
+def files_below(root):
+    return sorted(os.path.relpath(os.path.join(b, f), root) for b, _, files in os.walk(root) for f in files)
 
 
 class DataFolder(unittest.TestCase):
@@ -141,8 +148,7 @@ class DataFolder(unittest.TestCase):
 
     def test_a_second_build_gives_the_same_bytes(self):
         def digest(root):
-            return {os.path.relpath(os.path.join(b, f), root): hashlib.sha256(open(os.path.join(b, f), 'rb').read())
-                    .hexdigest() for b, _, files in os.walk(root) for f in files}
+            return {n: hashlib.sha256(open(os.path.join(root, n), 'rb').read()).hexdigest() for n in files_below(root)}
         with tempfile.TemporaryDirectory() as tmp:
             subprocess.run([sys.executable, '-B', GENERATOR, tmp + '/d', '--generated', tmp + '/g'], check=True)
             for fresh, built in ((digest(tmp + '/d'), digest(DATA)), (digest(tmp + '/g'), digest(GENERATED))):
@@ -153,21 +159,10 @@ DENSER = tuple(n for n in imagefile.DENSITIES if n > 1)
 BUDGET = 64 << 20  # the data folder as installed
 
 
-def read_any(path):
-    """RGBA rows top first and the form (format, mode) of any picture the game reads."""
-    if path.endswith('.tga'):
-        pixels, depth = read_tga(path)
-        return pixels, ('TGA', 'RGBA' if depth == 32 else 'RGB')
-    with Image.open(path) as img:
-        return np.asarray(img.convert('RGBA')), (img.format, img.mode)
-
-
-def one_x_pictures(root):
-    """Paths, relative to root, of the pictures the game loads at 1x (the help's are the browser's)."""
-    for base, folders, files in os.walk(root):
-        folders[:] = [f for f in folders if not re.fullmatch(r'\d+x', f) and f not in ('help', 'lang')]
-        yield from (os.path.relpath(os.path.join(base, f), root) for f in sorted(files)
-                    if f.endswith(('.tga', '.bmp', '.jpg')))
+def one_x_pictures():
+    """The pictures the game loads at 1x (the help's are the browser's)."""
+    return [n for n in files_below(DATA) if n.endswith(('.tga', '.bmp', '.jpg')) and
+            not any(re.fullmatch(r'\d+x', f) or f in ('help', 'lang') for f in n.split(os.sep)[:-1])]
 
 
 def sibling(name, n):
@@ -187,8 +182,8 @@ class DenserPictures(unittest.TestCase):
         """Averaged down to 1x, a sibling matches its 1x picture in every 16-pixel square: a region
         misplaced at one density stands out far above finer edges and re-hinted text (below 26)."""
         expected = set()
-        for name in one_x_pictures(DATA):
-            one, form = read_any(os.path.join(DATA, name))
+        for name in one_x_pictures():
+            one, form = read_any(name)
             self.assertEqual(form, {'tga': ('TGA', 'RGB' if 'credits' in name else 'RGBA'), 'jpg': ('JPEG', 'RGB'),
                                     'bmp': ('BMP', 'RGB')}[name[-3:]], name)
             one = premultiplied(one)
@@ -196,7 +191,7 @@ class DenserPictures(unittest.TestCase):
             for n in DENSER:
                 expected.add(sibling(name, n))
                 with self.subTest(name, density=n):
-                    dense, dense_form = read_any(os.path.join(DATA, sibling(name, n)))
+                    dense, dense_form = read_any(sibling(name, n))
                     self.assertEqual(dense_form, ('JPEG', 'RGB') if name.endswith('.jpg') else ('PNG', form[1]))
                     down = premultiplied(dense).reshape(h, n, w, n, 4).mean(axis=(1, 3))
                     diff = np.zeros((-(-h // 16) * 16, -(-w // 16) * 16))
@@ -204,17 +199,16 @@ class DenserPictures(unittest.TestCase):
                     worst = diff.reshape(diff.shape[0] // 16, 16, -1, 16).mean(axis=(1, 3))
                     self.assertLess(worst.max(), 40, 'differs around logical %s' % (
                         tuple(16 * int(v) for v in np.unravel_index(worst.argmax(), worst.shape))[::-1],))
-        denser = {os.path.relpath(os.path.join(b, f), DATA) for b, _, files in os.walk(DATA)
-                  if re.fullmatch(r'\d+x', os.path.basename(b)) and not b.startswith(os.path.join(DATA, 'lang'))
-                  for f in files}
+        denser = {n for n in files_below(DATA) if re.fullmatch(r'\d+x', os.path.basename(os.path.dirname(n)))
+                  and not n.startswith('lang' + os.sep)}
         self.assertEqual(denser - expected, set(), 'no 1x picture for these')
-        size = sum(os.path.getsize(os.path.join(b, f)) for b, _, files in os.walk(DATA) for f in files)
+        size = sum(os.path.getsize(os.path.join(DATA, n)) for n in files_below(DATA))
         self.assertLess(size, BUDGET)
 
     def test_glyphs_fill_their_scaled_boxes_and_nothing_else(self):
         for name, (table, *_) in fonts.FONTS.items():
             for n in (1,) + DENSER:
-                font = read_any(os.path.join(DATA, name if n == 1 else sibling(name, n)))[0]
+                font = read_any(name if n == 1 else sibling(name, n))[0]
                 inside = np.zeros(font.shape[:2], bool)
                 for ch, x1, y1, x2, y2, *_ in table:
                     inside[y1 * n:y2 * n, x1 * n:x2 * n] = True
@@ -247,21 +241,20 @@ class LanguageOverlays(unittest.TestCase):
         sizes = {}
         for code in sorted(os.listdir(os.path.join(DATA, 'lang'))):
             root = os.path.join(DATA, 'lang', code)
-            for base, _, files in os.walk(root):
-                for f in files:
-                    below = os.path.splitext(os.path.relpath(os.path.join(base, f), root))[0]
-                    shared = [below + e for e in ('.tga', '.bmp', '.jpg') if os.path.isfile(os.path.join(DATA, below + e))]
-                    sizes[code] = sizes.get(code, 0) + os.path.getsize(os.path.join(base, f))
-                    with self.subTest(code=code, overlay=below):
-                        self.assertEqual(len(shared), 1, 'no picture under it')
-                        pixels, rects, boxes = overlays.read(os.path.join(base, f))
-                        h, w = read_any(os.path.join(DATA, shared[0]))[0].shape[:2]
-                        self.assertEqual((pixels.shape[0], len(boxes)), (overlays.DENSITY * sum(y2 - y1 for _, y1, _, y2 in rects),
-                                                                         len(rects)))
-                        for (x1, y1, x2, y2), (bx1, by1, bx2, by2) in zip(rects, boxes):
-                            self.assertTrue(x2 <= w and y2 <= h, (x1, y1, x2, y2))
-                            self.assertTrue(bx1 < x1 and by1 < y1 and x2 < bx2 and y2 < by2,
-                                            'words at the edge of box %r: %r' % ((bx1, by1, bx2, by2), (x1, y1, x2, y2)))
+            for overlay in files_below(root):
+                below = os.path.splitext(overlay)[0]
+                shared = [below + e for e in ('.tga', '.bmp', '.jpg') if os.path.isfile(os.path.join(DATA, below + e))]
+                sizes[code] = sizes.get(code, 0) + os.path.getsize(os.path.join(root, overlay))
+                with self.subTest(code=code, overlay=below):
+                    self.assertEqual(len(shared), 1, 'no picture under it')
+                    pixels, rects, boxes = overlays.read(os.path.join(root, overlay))
+                    h, w = read_any(shared[0])[0].shape[:2]
+                    self.assertEqual((pixels.shape[0], len(boxes)), (overlays.DENSITY * sum(y2 - y1 for _, y1, _, y2 in rects),
+                                                                     len(rects)))
+                    for (x1, y1, x2, y2), (bx1, by1, bx2, by2) in zip(rects, boxes):
+                        self.assertTrue(x2 <= w and y2 <= h, (x1, y1, x2, y2))
+                        self.assertTrue(bx1 < x1 and by1 < y1 and x2 < bx2 and y2 < by2,
+                                        'words at the edge of box %r: %r' % ((bx1, by1, bx2, by2), (x1, y1, x2, y2)))
         print('\nbytes each language adds: %s' % ', '.join('%s %d' % kv for kv in sorted(sizes.items())))
         self.assertEqual(set(sizes) - set(words.languages()), set(), 'overlays of a language the game does not ship')
         self.assertLess(max(sizes.values()), LANGUAGE_BUDGET)

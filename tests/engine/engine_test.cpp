@@ -6,7 +6,6 @@
 #include <climits>
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,9 +71,8 @@ TEST(FramePacing, LateFramesGoUndrawnAndOnlyDrawingBehindForSecondsIsTooSlow) {
     EXPECT_TRUE(loop.frame(2));
     EXPECT_EQ(loop.now, afresh + 14 * PacedLoop::kMs);
 
-    // The render scale is lowered only for drawing that falls behind through a sustained
-    // stretch: not for a fast one, an occasional slow frame, a stretch broken by a second
-    // that kept up or by a wait; and then once, with the time a drawn frame took.
+    // Only drawing behind for a sustained stretch, unbroken by a second that kept up or a wait,
+    // lowers the render scale: once, with the time a drawn frame took.
     loop.watch.restart(), loop.tooSlow = 0;
     loop.run(10, 10);
     loop.run(10, 40, 20);   // a load spike now and then
@@ -143,9 +141,8 @@ TEST(TextLayout, PenWidthAndCentringRules) {
     EXPECT_EQ(placed(fromRight, "1z", 300, 3), (Placements{{0, 287}}));
     EXPECT_TRUE(placed(fromLeft, "", 50, 2).empty());
     EXPECT_TRUE(placed(fromRight, "", 50, 2).empty());
-    // UTF-8 once there are glyphs beyond ASCII: a character is its whole sequence, from
-    // either end; a byte that starts none (Latin-1 é, an overlong or cut sequence, a
-    // surrogate) is looked up alone, as without them, where é's two bytes find nothing.
+    // With glyphs beyond ASCII a UTF-8 sequence is one character; a byte starting none (Latin-1,
+    // overlong, cut, surrogate) is looked up alone, as without them, where é's bytes find nothing.
     EXPECT_EQ(placed(fromLeft, "1\xC3\xA9\xE5\xAE\x9D" "2", 0, 1, wide),
               (Placements{{0, 0}, {1060, 11}, {1070, 19}, {10, 32}}));
     EXPECT_EQ(placed(fromRight, "\xE5\xAE\x9D" "1", 100, 0, wide), (Placements{{0, 90}, {1070, 78}}));
@@ -182,43 +179,31 @@ TEST(FilePath, GameNamesBecomePathsBesideTheExecutableCutToTheBuffer) {
 }
 
 // Broken picture files never read past their end.
-const std::string kNotFound = "file not found or out of memory";
+Boxes refused(const char *why, const std::string &path) { return {{why, path}, {path, "file not found or out of memory"}}; }
 
-std::string garbage(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char &b : bytes)
-        b = char(random());
-    return bytes;
+// The boxes a load showed; the load must fail and leave nothing.
+Boxes loadPath(const std::string &path) {
+    KGraphic g;  // before the screen size is set: a box of its own
+    shownBoxes().clear();
+    EXPECT_FALSE(g.loadPicture(path.c_str(), true, true, true)) << path;
+    EXPECT_EQ(std::make_pair(g.texture, g.getWidth()), std::make_pair(0u, 0.0f));
+    return shownBoxes();
 }
 
-class BrokenPicture : public ::testing::Test {
-protected:
+TEST(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) {
     BoxRecorder boxes;
-    // The boxes a load of these bytes showed; the load must fail and leave nothing.
-    Boxes load(const std::string &name, const std::string &bytes) {
+    TempDir dir;
+    auto load = [&dir](const std::string &name, const std::string &bytes) {
         dir.write(name, bytes);
         return loadPath(dir.path(name));
-    }
-    Boxes loadPath(const std::string &path) {
-        KGraphic g;  // before the screen size is set: a box of its own
-        shownBoxes().clear();
-        EXPECT_FALSE(g.loadPicture(path.c_str(), true, true, true)) << path;
-        EXPECT_EQ(g.texture, 0u);
-        EXPECT_EQ(g.getWidth(), 0);
-        return shownBoxes();
-    }
-    std::string encoded(const std::string &name, const std::string &drawing) {
+    };
+    auto encoded = [&dir](const std::string &name, const std::string &drawing) {
         EXPECT_TRUE(convert(drawing + " " + dir.path(name)));
         return dir.read(name);
-    }
-    TempDir dir;
-};
-
-TEST_F(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) {
+    };
     const std::string path = dir.path("x.tga");
     const Boxes outOfData = {{"Out of data to read", path}}, shallow = {{"Non supported Format", path}};
-    EXPECT_EQ(load("x.tga", ""), (Boxes{{"file is 0 byte", path}, {path, kNotFound}}));
+    EXPECT_EQ(load("x.tga", ""), refused("file is 0 byte", path));
     for (uint8_t depth : {24, 32}) {
         const std::string whole = tgaBytes(5, 3, depth, garbage(5 * 3 * depth / 8, depth));
         for (size_t n = 1; n < whole.size(); ++n) {
@@ -239,7 +224,7 @@ TEST_F(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) 
     }
     std::filesystem::create_directory(dir.path("folder.tga"));
     for (const std::string &p : {dir.path("missing.tga"), dir.path("folder.tga")})
-        EXPECT_EQ(loadPath(p), (Boxes{{"Could not open file", p}, {p, kNotFound}}));
+        EXPECT_EQ(loadPath(p), refused("Could not open file", p));
 
     // Decoded formats cut, garbage or oversized.
     const std::string drawing = "-size 40x30 gradient:red-blue";
@@ -259,26 +244,19 @@ TEST_F(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) 
         for (size_t n = 0; n <= c.longest; n += 7) {
             SCOPED_TRACE(c.name + " cut to " + std::to_string(n));
             const Boxes boxes = load(c.name, c.whole.substr(0, n));
-            ASSERT_EQ(boxes.size(), 2u);
-            EXPECT_TRUE(boxes[0] == Boxes::value_type("File is corrupted", cutPath) ||
-                        boxes[0] == Boxes::value_type("file is corrupt", cutPath));
-            EXPECT_EQ(boxes[1], Boxes::value_type(cutPath, kNotFound));
+            EXPECT_TRUE(boxes == refused("File is corrupted", cutPath) || boxes == refused("file is corrupt", cutPath));
         }
     }
     // Header bytes promising more rows than a texture takes are refused before decoding.
-    bmp.replace(22, 4, std::string("\x60\xEA\0\0", 4));
-    rle.replace(22, 4, std::string("\x60\xEA\0\0", 4));
-    png.replace(20, 4, std::string("\0\x01\x86\xA0", 4));
-    jpg.replace(frame + 5, 2, "\xFD\xE8");
-    for (const std::string name : {"big.bmp", "big.png", "big.jpg", "rle.bmp"}) {
-        const std::string &bytes = name == "big.bmp" ? bmp : name == "big.png" ? png : name == "big.jpg" ? jpg : rle;
-        EXPECT_EQ(load(name, bytes), (Boxes{{"file is corrupt", dir.path(name)}, {dir.path(name), kNotFound}}));
-    }
+    const std::string rows("\x60\xEA\0\0", 4);
+    const std::pair<std::string, std::string> oversized[] = {
+        {"big.bmp", bmp.replace(22, 4, rows)}, {"rle.bmp", rle.replace(22, 4, rows)},
+        {"big.png", png.replace(20, 4, std::string("\0\x01\x86\xA0", 4))}, {"big.jpg", jpg.replace(frame + 5, 2, "\xFD\xE8")}};
+    for (const auto &[name, bytes] : oversized)
+        EXPECT_EQ(load(name, bytes), refused("file is corrupt", dir.path(name)));
 }
 
 const bool kNoDevice = (useSoundConfig("[general]\ndrivers=no-such-sound-card\n"), true);
-
-std::vector<unsigned char> bytes(const std::string &s) { return {s.begin(), s.end()}; }
 
 TEST(Sound, WavScanNeverReadsPastTheEndAndAnyVolumePicksAStep) {
     ASSERT_TRUE(kNoDevice);
@@ -300,13 +278,13 @@ TEST(Sound, WavScanNeverReadsPastTheEndAndAnyVolumePicksAStep) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(&c - cases);
-        EXPECT_EQ(KSoundTestAccess::parse(s, bytes(c.file)), c.length);
+        EXPECT_EQ(KSoundTestAccess::parse(s, c.file), c.length);
         const KWaveFormat *f = KSoundTestAccess::format(s);
         EXPECT_EQ(f ? f->samplesPerSec : 0, c.rate);
     }
     const std::string wav = toneWav(64, 1, 44100);  // every cut: fmt body ends at 36, samples start at 44
     for (size_t n = 0; n <= wav.size(); n++) {
-        EXPECT_EQ(KSoundTestAccess::parse(s, bytes(wav.substr(0, n))), n < 44 ? -1 : long(n - 44)) << n;
+        EXPECT_EQ(KSoundTestAccess::parse(s, wav.substr(0, n)), n < 44 ? -1 : long(n - 44)) << n;
         EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36) << "cut to " << n;
     }
     // Any master and channel volume, out of range too, picks a step of the table.

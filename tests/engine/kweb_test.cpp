@@ -14,39 +14,33 @@ std::string patterned(size_t size) {  // printable, no NUL, not periodic in 256
     return body;
 }
 
-class Web : public ::testing::Test {
-protected:
-    void SetUp() override {
-        using Rq = const httplib::Request &;
-        using Rs = httplib::Response &;
-        httplib::Server &s = http.server();
-        s.Get(R"(/size/(\d+))", [](Rq rq, Rs rs) { rs.set_content(patterned(std::stoul(rq.matches[1])), "text"); });
-        s.Get("/missing", [](Rq, Rs rs) { rs.status = 404, rs.set_content("missing page", "text/plain"); });
-        s.Get("/old", [](Rq, Rs rs) { rs.set_redirect("/size/5"); });
-        s.Get("/secret", [this](Rq, Rs rs) { rs.set_redirect("file://" + dir.path("secret")); });
-        s.Get("/with space/x", [](Rq rq, Rs rs) { rs.set_content("spaced " + rq.get_param_value("q"), "text"); });
-        s.Get("/forever", [](Rq, Rs rs) {
-            rs.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink &sink) {
-                return sink.write(patterned(1 << 16).data(), 1 << 16);
-            });
+TEST(Web, BodiesUpToTheCapArriveWholeAndBadOrStalledRequestsGiveNothing) {
+    using Rq = const httplib::Request &;
+    using Rs = httplib::Response &;
+    TempDir dir;
+    LoopbackHttp http;
+    httplib::Server &s = http.server();
+    s.Get(R"(/size/(\d+))", [](Rq rq, Rs rs) { rs.set_content(patterned(std::stoul(rq.matches[1])), "text"); });
+    s.Get("/missing", [](Rq, Rs rs) { rs.status = 404, rs.set_content("missing page", "text/plain"); });
+    s.Get("/old", [](Rq, Rs rs) { rs.set_redirect("/size/5"); });
+    s.Get("/secret", [&dir](Rq, Rs rs) { rs.set_redirect("file://" + dir.path("secret")); });
+    s.Get("/with space/x", [](Rq rq, Rs rs) { rs.set_content("spaced " + rq.get_param_value("q"), "text"); });
+    s.Get("/forever", [](Rq, Rs rs) {
+        rs.set_chunked_content_provider("text/plain", [](size_t, httplib::DataSink &sink) {
+            return sink.write(patterned(1 << 16).data(), 1 << 16);
         });
-        s.Get("/cut", [](Rq, Rs rs) {  // 400 of 1000 bytes, then the connection breaks
-            rs.set_content_provider(1000, "text/plain", [](size_t offset, size_t, httplib::DataSink &sink) {
-                return offset == 0 && sink.write(patterned(400).data(), 400);
-            });
+    });
+    s.Get("/cut", [](Rq, Rs rs) {  // 400 of 1000 bytes, then the connection breaks
+        rs.set_content_provider(1000, "text/plain", [](size_t offset, size_t, httplib::DataSink &sink) {
+            return offset == 0 && sink.write(patterned(400).data(), 400);
         });
-        ASSERT_TRUE(http.start());
-    }
-    std::string fetch(const std::string &path) {  // "(nothing)" for no body
+    });
+    ASSERT_TRUE(http.start());
+    KWeb web;
+    auto fetch = [&](const std::string &path) -> std::string {  // "(nothing)" for no body
         const char *body = web.callURL(http.url(path).c_str(), false);
         return body ? body : "(nothing)";
-    }
-    LoopbackHttp http;
-    TempDir dir;
-    KWeb web;
-};
-
-TEST_F(Web, BodiesUpToTheCapArriveWholeAndBadOrStalledRequestsGiveNothing) {
+    };
     for (size_t size : {0ul, 1ul, 255ul, 256ul, 257ul, 16127ul, 16128ul, 16129ul, 16383ul, 16384ul, 16385ul, 32512ul,
                         32768ul, 65535ul, KWeb::maxBody})
         EXPECT_TRUE(fetch("/size/" + std::to_string(size)) == patterned(size)) << size;

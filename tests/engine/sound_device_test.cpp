@@ -53,12 +53,8 @@ TEST(SoundDevice, WavAndOggAreHeardAtTheTablesLevelAndUnplayableFilesRefused) {
 
     // Files the device cannot play are refused and leave the sound empty.
     const std::string pcm = tone(1000, 1, 44100), fmt = pcmFormat(1, 44100, 16);
-    std::string badAlign = fmt;
-    badAlign[12] = 3;
+    const std::string badAlign = fmt.substr(0, 12) + '\3' + fmt.substr(13);
     ASSERT_TRUE(writeToneOgg(folder(), "silent.ogg", 0, 1, 44100));  // decodes to nothing
-    std::string noise(3000, '\0');
-    for (size_t i = 0; i < noise.size(); i++)
-        noise[i] = char(i * 7919 % 251);
     const std::pair<const char *, std::string> cases[] = {
         {"no-fmt.wav", riff(chunk("data", pcm))},
         {"empty-data.wav", riff(chunk("fmt ", fmt) + chunk("data", ""))},
@@ -71,23 +67,19 @@ TEST(SoundDevice, WavAndOggAreHeardAtTheTablesLevelAndUnplayableFilesRefused) {
         {"silent.ogg", folder().read("silent.ogg")},
         {"empty.wav", ""},
         {"empty.ogg", ""},
-        {"noise.wav", noise},
-        {"noise.ogg", noise},
+        {"noise.wav", garbage(3000, 1)},
+        {"noise.ogg", garbage(3000, 1)},
     };
+    std::vector<std::string> paths = {"", folder().path("missing.ogg"), folder().root()};  // "": none; a folder opens
+    for (const auto &c : cases)
+        folder().write(c.first, c.second), paths.push_back(folder().path(c.first));
     KSound s;
-    for (const auto &c : cases) {
+    for (const std::string &path : paths) {
         ASSERT_TRUE(s.loadSample(folder().path("tone.wav").c_str(), 100, false));
-        folder().write(c.first, c.second);
-        EXPECT_FALSE(s.loadSample(folder().path(c.first).c_str(), 100, false)) << c.first;
-        EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr) << c.first;
+        EXPECT_FALSE(s.loadSample(path == "" ? nullptr : path.c_str(), 100, false)) << path;
+        EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr) << path;
         s.playSample();
-        EXPECT_FALSE(s.isPlaying()) << c.first;
-    }
-    const std::string missing = folder().path("missing.ogg");
-    for (const char *path : {missing.c_str(), folder().root().c_str(), static_cast<const char *>(nullptr)}) {
-        ASSERT_TRUE(s.loadSample(folder().path("tone.wav").c_str(), 100, false));
-        EXPECT_FALSE(s.loadSample(path, 100, false)) << (path ? path : "no name");  // a folder opens too
-        EXPECT_EQ(KSoundTestAccess::buffer(s), nullptr);
+        EXPECT_FALSE(s.isPlaying()) << path;
     }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 #include "KGraphic.h"
 #include "KInput.h"
@@ -39,9 +40,7 @@ protected:
 TEST_F(GameWindow, KeysFollowTheLayoutClosingQuitsAndFullScreenScalesThePointer) {
     open(true);
     const Geometry at = geometryOf(xwindow);
-    EXPECT_EQ(at.x, 0);
-    EXPECT_EQ(at.y, (1024 - 960) / 2);
-    EXPECT_EQ(at.height, 960);
+    EXPECT_EQ(std::make_tuple(at.x, at.y, at.height), std::make_tuple(0, (1024 - 960) / 2, 960));
     EXPECT_TRUE(shownBoxes().empty());
     for (Pointer p : {Pointer{0, 0, 0, 0}, {1279, 959, 639, 479}, {40, -30, 20, -15}, {1279, 990, 639, 495}})
         expectPointer({at.x + p.screenX, at.y + p.screenY, p.x, p.y});

@@ -58,8 +58,7 @@ inline bool openWindow() {
 
 struct Rgb {
     int r, g, b;
-    bool operator==(const Rgb &o) const { return r == o.r && g == o.g && b == o.b; }
-    bool operator!=(const Rgb &o) const { return !(*this == o); }
+    bool operator==(const Rgb &o) const { return near(o, 0); }
     bool near(const Rgb &o, int d) const {
         return std::abs(r - o.r) <= d && std::abs(g - o.g) <= d && std::abs(b - o.b) <= d;
     }
@@ -77,10 +76,8 @@ inline std::vector<Rgb> backRegion(int x, int y, int w, int h) {
     glReadPixels(x, 480 - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, gl.data());
     std::vector<Rgb> rows;
     for (int row = h - 1; row >= 0; --row)
-        for (int col = 0; col < w; ++col) {
-            const unsigned char *p = &gl[(size_t(row) * w + col) * 3];
+        for (const unsigned char *p = &gl[size_t(row) * w * 3], *end = p + w * 3; p < end; p += 3)
             rows.push_back({p[0], p[1], p[2]});
-        }
     return rows;
 }
 
