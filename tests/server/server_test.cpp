@@ -1,7 +1,7 @@
 // The real brolix-scored on loopback: what it ranks, keeps and refuses; the leaderboard as JSON
 // and what lets browsers and proxies keep it; and what strangers, a locked database, a crowd
 // of players and a crash cannot make it lose.
-#include "played_game.h"
+#include "played_claim.h"
 #include "protocol.h"
 #include "replays.h"
 #include "scored_process.h"
@@ -270,17 +270,6 @@ namespace {
 // The server's ticket key, read from its database: the test signs tickets of any age with it.
 std::string ticketKeyOf(const std::string &db) { return rows(db, "SELECT value FROM secrets").at(0); }
 
-struct Played {
-    std::string record;
-    int32_t result;
-};
-
-// A whole sixty-seconds game of the scripted player, difficulty 1.
-Played playSixty(uint32_t seed, uint32_t player) {
-    PlayedGame(modeSixtySeconds, 1, seed, player).playOut();
-    return {writeRecord(gameRecord), _realScore};
-}
-
 // The game with these inputs put in among its own.
 std::string withInputs(const std::string &bytes, const std::vector<RecordEvent> &inputs) {
     GameRecord record;
@@ -325,7 +314,8 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     for (const char *bad : {"gamename=brolix3dif1", "gamename=brolix0dif3", "", "gamename=brolix0dif1&gamename=brolix0dif1"})
         EXPECT_EQ(get(port, std::string("/scoring/ticket.php?") + bad).status, 400) << bad;
 
-    const Played honest = playSixty(issued->seed, 7), other = playSixty(issued->seed, 8), offline = playSixty(99, 9);
+    const scored::Submission honest = playedClaim({0, 1}, issued->seed, 7), other = playedClaim({0, 1}, issued->seed, 8),
+                            offline = playedClaim({0, 1}, 99, 9);
     ASSERT_NE(honest.record, other.record);
     const std::string honestTicket = ticket(issued->seed, 120);
     const std::string forged = withInputs(honest.record, {{1, RecordInput::escape, 1}, {2, RecordInput::escape, 0}});
@@ -337,23 +327,23 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
         std::string reason;
     };
     const std::vector<Case> refused = {
-        {"escape at frame 1, then play", forged, honestTicket, honest.result, 422, "goes on after its game ended"},
+        {"escape at frame 1, then play", forged, honestTicket, honest.score, 422, "goes on after its game ended"},
         {"an input that changes nothing", withInputs(honest.record, {{1, RecordInput::p, 0}}), honestTicket,
-         honest.result, 422, "not the one its game writes"},
-        {"another score", honest.record, honestTicket, honest.result + 1, 422, "replays to"},
-        {"truncated", honest.record.substr(0, honest.record.size() - 1), honestTicket, honest.result, 400,
+         honest.score, 422, "not the one its game writes"},
+        {"another score", honest.record, honestTicket, honest.score + 1, 422, "replays to"},
+        {"truncated", honest.record.substr(0, honest.record.size() - 1), honestTicket, honest.score, 400,
          "truncated"},
-        {"a foreign ticket", honest.record, signedBy(foreign, issued->seed, 120, {0, 1}), honest.result, 403,
+        {"a foreign ticket", honest.record, signedBy(foreign, issued->seed, 120, {0, 1}), honest.score, 403,
          "not signed by this server"},
         {"an expired ticket", honest.record, ticket(issued->seed, protocol::ticketLifetimeSeconds + 10),
-         honest.result, 403, "expired"},
-        {"a ticket younger than its game", honest.record, fetched.body, honest.result, 403,
+         honest.score, 403, "expired"},
+        {"a ticket younger than its game", honest.record, fetched.body, honest.score, 403,
          "longer than its ticket is old"},
-        {"another seed's ticket", honest.record, ticket(issued->seed + 1, 120), honest.result, 403,
+        {"another seed's ticket", honest.record, ticket(issued->seed + 1, 120), honest.score, 403,
          "seed is not its ticket's"},
-        {"another game's ticket", honest.record, signedBy(ours, issued->seed, 120, {0, 2}), honest.result, 403,
+        {"another game's ticket", honest.record, signedBy(ours, issued->seed, 120, {0, 2}), honest.score, 403,
          "for brolix0dif2"},
-        {"a mangled ticket", honest.record, honestTicket.substr(1), honest.result, 403, "not one this server"}};
+        {"a mangled ticket", honest.record, honestTicket.substr(1), honest.score, 403, "not one this server"}};
     for (const Case &c : refused) {
         const Reply r = postRecord(port, 0, 1, "cheat", c.score, c.record, INADDR_LOOPBACK, c.ticket);
         EXPECT_EQ(r.status, c.status) << c.what << ": " << r.body;
@@ -370,20 +360,19 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     EXPECT_EQ(verdict.status, 422);
     EXPECT_NE(verdict.reason.find("takes longer than any game"), std::string::npos) << verdict.reason;
 
-    EXPECT_EQ(postRecord(port, 0, 1, "ada", honest.result, honest.record, INADDR_LOOPBACK, honestTicket).body, "ok");
-    EXPECT_EQ(postRecord(port, 0, 1, "eve", offline.result, offline.record).body, "ok") << "no ticket: kept, not ranked";
+    EXPECT_EQ(postRecord(port, 0, 1, "ada", honest.score, honest.record, INADDR_LOOPBACK, honestTicket).body, "ok");
+    EXPECT_EQ(postRecord(port, 0, 1, "eve", offline.score, offline.record).body, "ok") << "no ticket: kept, not ranked";
     // Copies: the same ticket for another game of it, the same record under another name, with its ticket or without.
-    for (const auto &[record, ticketText] : std::vector<std::pair<std::string, std::string>>{
-             {other.record, honestTicket}, {honest.record, honestTicket}, {honest.record, ""}, {offline.record, ""}}) {
-        const int32_t result = record == other.record ? other.result : record == honest.record ? honest.result : offline.result;
-        const Reply copy = postRecord(port, 0, 1, "thief", result, record, INADDR_LOOPBACK, ticketText);
+    for (const auto &[game, ticketText] : std::vector<std::pair<scored::Submission, std::string>>{
+             {other, honestTicket}, {honest, honestTicket}, {honest, ""}, {offline, ""}}) {
+        const Reply copy = postRecord(port, 0, 1, "thief", game.score, game.record, INADDR_LOOPBACK, ticketText);
         EXPECT_EQ(copy.status, 409) << copy.body;
         EXPECT_NE(copy.body.find("used before"), std::string::npos) << copy.body;
     }
     EXPECT_EQ(rows(db, "SELECT printf('%s %d %d %d', name, score, verified, ranked) FROM scores WHERE gamename = 'brolix0dif1'"
                        " ORDER BY id"),
-              (std::vector<std::string>{"veteran 99999 0 0", "ada " + std::to_string(honest.result) + " 1 1",
-                                        "eve " + std::to_string(offline.result) + " 1 0"}));
+              (std::vector<std::string>{"veteran 99999 0 0", "ada " + std::to_string(honest.score) + " 1 1",
+                                        "eve " + std::to_string(offline.score) + " 1 0"}));
 
     // Ranked: ada alone, placed; eve shown unplaced.
     const std::string page = get(port, "/").body;
