@@ -1,6 +1,4 @@
-// Several brolix-scored instances on one PostgreSQL database, as behind a load balancer:
-// what one is told, the other knows; the page is the same from each; and when one is
-// killed in the middle of a flood the other goes on, and nothing acknowledged is lost.
+// Several brolix-scored instances on one PostgreSQL database, as behind a load balancer.
 #include "played_claim.h"
 #include "scored_process.h"
 #include "test_databases.h"
@@ -79,8 +77,7 @@ TEST_F(Cluster, TwoInstancesAnswerAsOne) {
     EXPECT_EQ(page, get(b->port(), "/").body);
 }
 
-// Eight players, half on each instance. One instance is killed with SIGKILL during the
-// load; its players go on with the other from their last acknowledged result.
+// Its players go on with the other instance from their last acknowledged result, as a balancer sends them.
 TEST_F(Cluster, KillingOneInstanceInAFloodLosesNothingAcknowledged) {
     const int players = 8, each = 400;
     std::atomic<int> acknowledged{0}, refusedByTheSurvivor{0};

@@ -1,6 +1,4 @@
-// Replay workers: a record replays in a process of its own, and whatever becomes of that
-// process (a crash, its processor limit, a kill, a hang, a missing program) becomes an
-// answer for that record alone; the next record gets a fresh worker.
+// A record replays in a process of its own: whatever becomes of it answers that record alone.
 #include "played_claim.h"
 #include "replay_workers.h"
 #include "temp_dir.h"

@@ -1,6 +1,4 @@
-// Fills a score database for the leaderboard's browser test through the server's own
-// store: full, short and empty boards, the longest names and results, verified scores
-// whose records the server accepts, and scores sent without one.
+// The browser test's database, through the server's own store: full, short and empty boards, the widest rows.
 #include "played_claim.h"
 #include "replays.h"
 #include "store.h"

@@ -1,6 +1,4 @@
-// The real brolix-scored on loopback: what it ranks, keeps and refuses; the leaderboard as JSON
-// and what lets browsers and proxies keep it; and what strangers, a locked database, a crowd
-// of players and a crash cannot make it lose.
+// The real brolix-scored on loopback, as the game, a browser, a proxy and a stranger meet it.
 #include "played_claim.h"
 #include "protocol.h"
 #include "replays.h"
@@ -138,9 +136,7 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
         EXPECT_EQ(get(target).status, 503) << target;
 }
 
-// One board of each kind: points and times, sent with and without a record, a name the
-// game would never send (an older server's row); the feed and the page kept, revalidated
-// by tag and by date in each form a client may send, and changed by a new score.
+// Rows of every kind, an older server's too, and each form of revalidation a client may send.
 TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
     const int port = server->port();
     EXPECT_EQ(get(submit(0, 0, "ann%20lee", 500)).body, "ok"); // the game percent-encodes its names
@@ -230,8 +226,7 @@ TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies
         << header(changed, "Last-Modified");
 }
 
-// Eight players submit 500 results each. The server is killed with SIGKILL during the
-// load and started again; the players go on from their last acknowledged result.
+// Killed mid-load and started again: the players go on from their last acknowledged result.
 TEST_F(ScoreServer, EveryAcknowledgedScoreOutlivesAKillUnderLoad) {
     const int players = 8, each = 500;
     std::atomic<int> acknowledged{0};
@@ -283,10 +278,7 @@ std::string withInputs(const std::string &bytes, const std::vector<RecordEvent> 
 
 } // namespace
 
-// Every way found to rank what was not played, or rank it twice, each refused with its
-// reason and nothing stored; the honest game beside them ranks, and one played without
-// a ticket is kept as verified but not ranked. A database of an older server keeps its
-// scores, as unverified.
+// Every way found to rank what was not played, or rank it twice; an older server's scores stay, unverified.
 TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     TempDir dir("scored");
     const std::string db = dir.path("old.db");
@@ -393,10 +385,7 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
                 trusting.find("<b>") == std::string::npos);
 }
 
-// One address's submissions and tickets beyond its share are turned away with a time to come back;
-// behind the reverse proxy each player counts against the address it forwards, and nobody else can
-// forward one. A client sending its body a byte now and then, never silent for long, is cut off at
-// the request's deadline, while the others are served.
+// Behind the reverse proxy each player counts against the address it forwards; nobody else can forward one.
 TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
     TempDir dir("scored");
     const std::string db = dir.path("scores.db");
@@ -447,9 +436,7 @@ TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
     EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"11"}) << "a refused one was stored";
 }
 
-// A flood of the records that cost the most to replay per byte (a million game nobody
-// plays, to its cap): past the queue they are turned away at once with a time to come
-// back, the others are replayed and refused, and the leaderboard is served all along.
+// The records costliest to replay per byte: past the queue they are turned away at once.
 TEST_F(ScoreServer, AFloodOfLongRecordsIsTurnedAwayWhileTheLeaderboardAnswers) {
     const std::string longRecord = idleMillion();
     std::vector<std::future<Reply>> flood;
