@@ -16,9 +16,10 @@ using scored::ReplayProcess;
 using scored::Submission;
 using scored::Verdict;
 
-// A worker program that greets as a worker does and then does what the shell line says.
-std::string fakeWorker(const TempDir &dir, const std::string &name, const std::string &line) {
-    dir.write(name, "#!/bin/sh\nprintf 'replay1\\n'\n" + line + "\n");
+// A worker program that greets as a worker of this version does and then does what the shell line says.
+std::string fakeWorker(const TempDir &dir, const std::string &name, const std::string &line,
+                       const std::string &greeting = "replay1") {
+    dir.write(name, "#!/bin/sh\nprintf '" + greeting + "\\n'\n" + line + "\n");
     chmod(dir.path(name).c_str(), 0755);
     return dir.path(name);
 }
@@ -76,9 +77,8 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWork
     EXPECT_EQ(stuck.verify(honest).status, 503);
     EXPECT_FALSE(running(sleeper)) << "a stuck worker is killed, not left behind";
 
-    dir.write("old", "#!/bin/sh\nprintf 'replay0\\n'; exec sleep 600\n");
-    chmod(dir.path("old").c_str(), 0755);
-    ReplayProcess missing(dir.path("no-such-program")), notAWorker("/bin/true"), otherVersion(dir.path("old"));
+    ReplayProcess missing(dir.path("no-such-program")), notAWorker("/bin/true"),
+        otherVersion(fakeWorker(dir, "old", "exec sleep 600", "replay0"));
     EXPECT_FALSE(missing.start());
     EXPECT_FALSE(notAWorker.start());
     EXPECT_EQ(otherVersion.verify(honest).status, 503);

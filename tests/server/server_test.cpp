@@ -110,7 +110,6 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
         EXPECT_TRUE(!r.body.empty() && r.body.find('\n') >= r.body.size() - 1) << "one line: " << r.body;
         EXPECT_EQ(r.body.find("yes"), std::string::npos) << "the game would read a yes";
     }
-    EXPECT_EQ(rows(db, "SELECT count(*) FROM scores WHERE name = 'smuggled'"), std::vector<std::string>{"0"});
     EXPECT_EQ(::get(server->port(), bob, "HEAD").status, 405);
     EXPECT_NE(get("/download.php?name=nodriver").body.find("glxinfo"), std::string::npos);
     const ScoredProcess second(dir.path("second.db"), server->port());
@@ -127,7 +126,7 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
         EXPECT_EQ(reply.get().status, 503) << "no answer in time, or a wrong one";
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     expectOk(submit(0, 0, "unlocked", 5));
-    EXPECT_EQ(rows(db, "SELECT name FROM scores"), (std::vector<std::string>{"punctual", "unlocked"}));
+    EXPECT_EQ(rows(db, "SELECT name FROM scores"), (std::vector<std::string>{"punctual", "unlocked"})) << "nothing smuggled";
     ASSERT_EQ(sqlite3_exec(other, "DROP TABLE scores", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(other);
     for (const std::string &target : {ask(0, 0, 5), submit(0, 0, "after", 20), std::string("/")})
@@ -137,10 +136,9 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
 // Rows of every kind, an older server's too, and each form of revalidation a client may send.
 TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies) {
     const int port = server->port();
-    EXPECT_EQ(get(submit(0, 0, "ann%20lee", 500)).body, "ok"); // the game percent-encodes its names
-    EXPECT_EQ(get(submit(0, 2, "max", 2147483647)).body, "ok");
-    EXPECT_EQ(get(submit(0, 0, "bob", 2000)).body, "ok");
-    EXPECT_EQ(get(submit(2, 1, "cy", 75)).body, "ok");
+    for (const std::string &target : // the game percent-encodes its names
+         {submit(0, 0, "ann%20lee", 500), submit(0, 2, "max", 2147483647), submit(0, 0, "bob", 2000), submit(2, 1, "cy", 75)})
+        expectOk(target);
     std::string error;
     const std::unique_ptr<scored::Database> direct = scored::Database::open(db, error);
     ASSERT_TRUE(direct && direct->script("INSERT INTO scores (gamename, name, score, computer, submitted, verified, record) VALUES"
