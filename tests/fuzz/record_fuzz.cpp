@@ -1,5 +1,4 @@
-// libFuzzer target: the game record readers, and a replay of what they accept. What a
-// replay writes again is itself a record, read and replayed to the same game and bytes.
+// libFuzzer target: the record readers; what a replay writes again replays to the same game and bytes.
 #include <cstddef>
 #include <cstdint>
 #include <string>

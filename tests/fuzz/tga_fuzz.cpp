@@ -1,5 +1,4 @@
-// libFuzzer target: any bytes as a picture file, through the TGA reader and the size
-// guard in front of the picture decoder. Built and run by scripts/fuzz_tga.sh.
+// libFuzzer target of scripts/fuzz_tga.sh: any bytes through the TGA reader and the decoder's size guard.
 #include "KGraphicPixels.h"
 
 #include <cstdlib>

@@ -1,6 +1,4 @@
-// libFuzzer target: the seed ticket's parser and the server's check of a ticket. A ticket
-// is read in the one spelling it is written in or not at all, a refusal always says why,
-// and a ticket the server signs from what was read checks out.
+// libFuzzer target: a ticket reads only in its one spelling, a refusal says why, a re-signed one checks out.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,7 +1,5 @@
-// Replay workers: a record replays in a process of its own, and whatever becomes of that
-// process (a crash, its processor limit, a kill, a hang, a missing program) becomes an
-// answer for that record alone; the next record gets a fresh worker.
-#include "played_game.h"
+// A record replays in a process of its own: whatever becomes of it answers that record alone.
+#include "played_claim.h"
 #include "replay_workers.h"
 #include "temp_dir.h"
 
@@ -18,19 +16,10 @@ using scored::ReplayProcess;
 using scored::Submission;
 using scored::Verdict;
 
-// A real record of a sixty-seconds game and its score.
-Submission playedClaim() {
-    PlayedGame(modeSixtySeconds, 1, 7, 7).playOut();
-    Submission claim;
-    claim.game = {0, 1};
-    claim.score = _realScore;
-    claim.record = writeRecord(gameRecord);
-    return claim;
-}
-
-// A worker program that greets as a worker does and then does what the shell line says.
-std::string fakeWorker(const TempDir &dir, const std::string &name, const std::string &line) {
-    dir.write(name, "#!/bin/sh\nprintf 'replay1\\n'\n" + line + "\n");
+// A worker program that greets as a worker of this version does and then does what the shell line says.
+std::string fakeWorker(const TempDir &dir, const std::string &name, const std::string &line,
+                       const std::string &greeting = "replay1") {
+    dir.write(name, "#!/bin/sh\nprintf '" + greeting + "\\n'\n" + line + "\n");
     chmod(dir.path(name).c_str(), 0755);
     return dir.path(name);
 }
@@ -39,13 +28,20 @@ bool running(pid_t pid) {
     return pid > 0 && kill(pid, 0) == 0;
 }
 
-TEST(ReplayWorkers, AVerdictComesFromTheWorkerAndWhateverEndsAWorkerAnswersOnlyItsOwnRecord) {
-    const Submission honest = playedClaim();
+TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWorkerAnswersOnlyItsOwnRecord) {
+    const Submission honest = playedClaim({0, 1}, 7, 7);
     ASSERT_GT(honest.score, 0);
 
     ReplayProcess real(BROLIX_SCORED_PATH);
     ASSERT_TRUE(real.start());
     const pid_t first = real.pid();
+    std::ifstream limits("/proc/" + std::to_string(first) + "/limits");
+    const std::string all((std::istreambuf_iterator<char>(limits)), {});
+    EXPECT_NE(all.find("Max core file size        0"), std::string::npos) << all;
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_NE(all.find("Max address space         " + std::to_string(scored::kWorkerMemoryBytes)), std::string::npos)
+        << all;
+#endif
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(real.verify(honest).status, 200) << i;
     EXPECT_EQ(real.pid(), first) << "one worker replays record after record";
@@ -55,7 +51,10 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerAndWhateverEndsAWorkerAnswersOnlyI
     EXPECT_EQ(killed.status, 503) << killed.reason;
     EXPECT_FALSE(running(first));
     EXPECT_EQ(real.verify(honest).status, 200) << "the next record starts a fresh worker";
-    EXPECT_NE(real.pid(), first);
+    const pid_t second = real.pid();
+    EXPECT_NE(second, first);
+    real.stop();
+    EXPECT_FALSE(running(second)) << "a worker ends with its server";
 
     TempDir dir("workers");
     const std::vector<std::tuple<std::string, int, std::string>> endings = {
@@ -78,27 +77,11 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerAndWhateverEndsAWorkerAnswersOnlyI
     EXPECT_EQ(stuck.verify(honest).status, 503);
     EXPECT_FALSE(running(sleeper)) << "a stuck worker is killed, not left behind";
 
-    dir.write("old", "#!/bin/sh\nprintf 'replay0\\n'; exec sleep 600\n");
-    chmod(dir.path("old").c_str(), 0755);
-    ReplayProcess missing(dir.path("no-such-program")), notAWorker("/bin/true"), otherVersion(dir.path("old"));
+    ReplayProcess missing(dir.path("no-such-program")), notAWorker("/bin/true"),
+        otherVersion(fakeWorker(dir, "old", "exec sleep 600", "replay0"));
     EXPECT_FALSE(missing.start());
     EXPECT_FALSE(notAWorker.start());
     EXPECT_EQ(otherVersion.verify(honest).status, 503);
-}
-
-TEST(ReplayWorkers, AWorkerRunsUnderItsLimitsAndEndsWithTheServer) {
-    ReplayProcess worker(BROLIX_SCORED_PATH);
-    ASSERT_TRUE(worker.start());
-    std::ifstream limits("/proc/" + std::to_string(worker.pid()) + "/limits");
-    std::string all((std::istreambuf_iterator<char>(limits)), {});
-    EXPECT_NE(all.find("Max core file size        0"), std::string::npos) << all;
-#if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_NE(all.find("Max address space         " + std::to_string(scored::kWorkerMemoryBytes)), std::string::npos)
-        << all;
-#endif
-    const pid_t pid = worker.pid();
-    worker.stop();
-    EXPECT_FALSE(running(pid));
 }
 
 } // namespace

@@ -20,7 +20,6 @@ public:
     bool ok() const { return _port > 0; }
     int port() const { return _port; }
     pid_t pid() const { return _pid; }
-    std::string host() const { return "127.0.0.1:" + std::to_string(_port); }
     int terminate() { return stop(SIGTERM); } // exit status, or -1 when it died of a signal
     void kill9() { stop(SIGKILL); }
 
@@ -43,8 +42,7 @@ Reply get(int port, const std::string &target, const std::string &method = "GET"
 // The game's two requests as targets; the million mode (2) takes the "desc" paths.
 std::string ask(int mode, int difficulty, long long score);
 std::string submit(int mode, int difficulty, const std::string &name, long long score);
-// The record path's POST with the body as sent; from another address when the
-// per-address connection limit would be in the way.
+// From another address when the per-address connection limit would be in the way.
 Reply postRecord(int port, int mode, int difficulty, const std::string &name, long long score,
                  const std::string &record, uint32_t from = INADDR_LOOPBACK, const std::string &ticket = "");
 

@@ -1,7 +1,5 @@
-// Fills a score database for the leaderboard's browser test through the server's own
-// store: full, short and empty boards, the longest names and results, verified scores
-// whose records the server accepts, and scores sent without one.
-#include "played_game.h"
+// The browser test's database, through the server's own store: full, short and empty boards, the widest rows.
+#include "played_claim.h"
 #include "replays.h"
 #include "store.h"
 #include "tickets.h"
@@ -14,35 +12,23 @@ const char *const kNames[] = {"bartholomew wimsatt", "ann", "wolfgang wilhelmsen
                               "jo", "peggy", "victor", "trent", "olivia", "zoe", "sybil"};
 const int kRows[protocol::modes][protocol::difficulties] = {{10, 10, 4}, {0, 10, 2}, {10, 1, 10}, {0, 0, 0}};
 
-// A whole game of the scripted player, as the game would send it.
-scored::Submission playedGame(const scored::Game &game, uint32_t seed) {
-    PlayedGame(GameMode(game.mode), game.difficulty, seed, seed).playOut();
-    scored::Submission claim;
-    claim.game = game;
+// Verified and ranked, as if its seed came from a ticket of the server's.
+scored::Submission rankedGame(const scored::Game &game, uint32_t seed) {
+    scored::Submission claim = playedClaim(game, seed, seed);
     claim.name = kNames[seed % 12];
-    claim.score = _realScore;
     claim.verified = true;
-    claim.record = writeRecord(gameRecord);
-    // As if its seed came from a ticket of the server's: the page ranks it.
     claim.ranked = true;
     claim.seed = seed;
     claim.digest = scored::recordDigest(claim.record);
     return claim;
 }
 
-// Results from the widest a score can be down to ordinary ones.
-int32_t unverifiedScore(const scored::Game &game, int row) {
-    if (game.fewerIsBetter())
-        return row == 9 ? 359999 : 75 + row * 61;
-    return row == 0 ? 2147483647 : 900000 - row * 77777;
-}
-
-// A score sent without a record, as older games do.
+// A score sent without a record, as older games do; from the widest result a board shows down to ordinary ones.
 scored::Submission sentAlone(const scored::Game &game, int row) {
     scored::Submission alone;
     alone.game = game;
     alone.name = kNames[row % 12];
-    alone.score = unverifiedScore(game, row);
+    alone.score = game.fewerIsBetter() ? (row == 9 ? 359999 : 75 + row * 61) : (row == 0 ? 2147483647 : 900000 - row * 77777);
     return alone;
 }
 
@@ -68,7 +54,7 @@ int main(int argc, char **argv) {
                 scores.push_back(sentAlone(game, row));
             // The million takes the scripted player too long: its boards hold scores sent without records.
             if (!game.fewerIsBetter() && !scores.empty()) {
-                scores.back() = playedGame(game, seed++);
+                scores.back() = rankedGame(game, seed++);
                 const scored::Verdict verdict = scored::verifyRecord(scores.back());
                 if (verdict.status != 200) {
                     std::fprintf(stderr, "seed_leaderboard: the server refuses its record: %s\n", verdict.reason.c_str());

@@ -1,5 +1,4 @@
-// The score store on both engines: the same rules whether the scores sit in one SQLite
-// file or in a PostgreSQL database shared by several instances.
+// The score store: the same rules on one SQLite file as on a PostgreSQL database shared by instances.
 #include "store.h"
 #include "test_databases.h"
 
@@ -32,8 +31,7 @@ protected:
     }
 };
 
-// A replayed game: ranked when it came with a ticket for its seed. The name stands for
-// the record's digest, one per record.
+// The name stands for the record's digest, one per record.
 Submission unrecorded(const Game &game, const std::string &name, int32_t score) {
     Submission s;
     s.game = game;
@@ -86,11 +84,9 @@ TEST_P(StoreOn, RanksEachGameBestFirstKeepsRecordsByteForByteAndQualifiesOnlyWha
     EXPECT_EQ(shown(store, million).back(), "m9 1009");
     EXPECT_TRUE(shown(store, Game{1, 1}).empty());
     // The tenth place must be beaten strictly, in each game's own direction.
-    EXPECT_EQ(store.qualifies({points, 300}), false);
-    EXPECT_EQ(store.qualifies({points, 301}), true);
-    EXPECT_EQ(store.qualifies({million, 1009}), false);
-    EXPECT_EQ(store.qualifies({million, 1008}), true);
-    EXPECT_EQ(store.qualifies({Game{1, 1}, 0}), true);
+    for (const auto &[question, qualifies] : std::vector<std::pair<scored::Question, bool>>{
+             {{points, 300}, false}, {{points, 301}, true}, {{million, 1009}, false}, {{million, 1008}, true}, {{Game{1, 1}, 0}, true}})
+        EXPECT_EQ(store.qualifies(question), qualifies) << question.game.name() << " " << question.score;
 
     const scored::Entry first = store.top(points)->front();
     EXPECT_EQ(first.submitted, 1700000000);

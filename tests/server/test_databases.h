@@ -1,7 +1,5 @@
 #pragma once
-// Test support: an empty score database of either engine for each test. PostgreSQL
-// databases live on the throwaway cluster of scripts/with_postgresql.sh, which names
-// it in BROLIX_TEST_PG; each test creates its own database there.
+// Test support: an empty score database of either engine; PostgreSQL's on scripts/with_postgresql.sh's cluster.
 #include "database.h"
 #include "temp_dir.h"
 

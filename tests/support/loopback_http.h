@@ -1,6 +1,5 @@
 #pragma once
-// Test support: an HTTP server inside the test on a free loopback port, answering
-// with whatever handlers the test installs; and a listener that never answers.
+// Test support: the test's own HTTP handlers on a free loopback port; a listener that never answers.
 #include <httplib.h>
 
 #include <string>
