@@ -1,5 +1,4 @@
 #pragma once
-// Shared by the window and menu tests and the benchmarks.
 // What the X server itself says about the game window, independent of SDL's view.
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -44,6 +43,11 @@ struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
     bool viewable = false;
 };
+
+// "x, y wxh": a place to compare and to show.
+inline std::string placeOf(const Geometry &g) {
+    return std::to_string(g.x) + ", " + std::to_string(g.y) + " " + std::to_string(g.width) + "x" + std::to_string(g.height);
+}
 
 inline Geometry geometryOf(Window window) {
     Geometry g;
