@@ -467,9 +467,7 @@ TEST(Screens, ChosenFittedResizedSwitchedAndRepaintedWhileWaiting) {
     EXPECT_EQ(game.read("data/window.stt"), placeBytes({320, 60, 1000, 700}));
 
     GameRun again(game, {"BROLIX_NO_FRAME_WAIT=1"});
-    ASSERT_TRUE(again.waitWindow("Welcome to Brolix !"));
-    xdotool("key Return");   // "Play Full Screen" now ticked
-    ASSERT_TRUE(again.waitWindow("Brolix"));
+    ASSERT_TRUE(again.passDialog());   // "Play Full Screen" now ticked
     EXPECT_EQ(again.width * 1000 + again.height, 1920 * 1000 + 1080);
     ASSERT_TRUE(again.waitShows(game.picture("page1.jpg"), 0, 0, 640, 480)) << "no driver page at full screen";
     again.key("F11");
@@ -492,9 +490,7 @@ TEST(WindowManager, PlaceKeptAcrossSwitchesRestartsAndMaximize) {
     const Image page = game.picture("page1.jpg");
     for (int start = 1; start <= 6; start++) {
         GameRun run(game, {"BROLIX_NO_FRAME_WAIT=1"});
-        ASSERT_TRUE(run.waitWindow("Welcome to Brolix !"));
-        xdotool("key Return");
-        ASSERT_TRUE(run.waitWindow("Brolix"));
+        ASSERT_TRUE(run.passDialog());
         const auto here = [&] { return x11probe::placeOf(x11probe::geometryOf(run.window())); };
         const auto placed = [&](const x11probe::Geometry &g) { return waitUntil([&] { return here() == x11probe::placeOf(g); }); };
         const auto maximized = [&] {   // the frame and the state change in steps

@@ -151,6 +151,11 @@ public:
         return true;
     }
 
+    // Past the start-up dialog by these keys to the game's window; false when either never showed.
+    bool passDialog(const std::string &keys = "Return", const std::string &title = "Welcome to Brolix !") {
+        return waitWindow(title) && xdotool("key --delay 100 " + keys) && waitWindow("Brolix");
+    }
+
     // Where the window is now and where the 4:3 picture lies in it, at any scale, bars around it.
     void measure() { useArea(x11probe::geometryOf(window_)); }
     // A part of the screen known to be the window's inside (a compositor's window, drawn in its output).
@@ -230,9 +235,7 @@ private:
 // Start-up as a player goes through it, past the driver page (Mesa draws in software). Empty once
 // the menu shows, else what did not show.
 inline std::string reachMenu(GameRun &run, const Image &menu) {
-    if (!run.waitWindow("Welcome to Brolix !")) return "no start-up dialog";
-    xdotool("key Return");
-    if (!run.waitWindow("Brolix")) return "no game window";
+    if (!run.passDialog()) return "no start-up dialog or no game window";
     if (!run.waitShows(run.folder.picture("page1.jpg"), 0, 0, 640, 480)) return "no driver page";
     run.click(layout::DRIVER_CONTINUE);
     return run.waitShows(menu, 0, 0, 640, 100) ? "" : "no menu";
