@@ -1,7 +1,5 @@
-// prefs.raw, the four score tables and the start-up settings: read back from every length and
-// bad value, saved whole even when killed mid-way, and kept when they cannot be read; and the
-// start-up dialog's logic on a recording double of its controls (Play is played on the real
-// dialog in the end-to-end test).
+// Stored files read back from every length and bad value, and the start-up dialog's logic on a
+// recording double of its controls (the real dialog is played in the end-to-end test).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -199,12 +197,6 @@ public:
         selection[list] = index;
         EXPECT_TRUE(DialogProc(this, DLG_COMMAND, uintptr_t(DLG_CBN_SELCHANGE) << 16 | uintptr_t(list), 0));
     }
-    void chooseLanguage(const std::string &name) {
-        const std::vector<std::string> &list = items[IDC_LANGUAGELIST];
-        const auto found = std::find(list.begin(), list.end(), name);
-        ASSERT_NE(found, list.end()) << name << " is not in the list";
-        choose(int(found - list.begin()), IDC_LANGUAGELIST);
-    }
 
     std::set<int> checked, shown = {IDC_PREVIEW_CLASSIC, IDC_PREVIEW_HER, IDC_PREVIEW_HIM};
     std::map<int, int> selection;
@@ -268,9 +260,7 @@ TEST(Welcome, SettingsFilesFromEveryLengthAndBadValue) {
         }
 }
 
-// The stored choices shown, changed, then Quit. Then a dialog that cannot be shown starts the game
-// with the settings stored; one in a child process lets the game get ready meanwhile, and a child
-// that dies counts as Quit.
+// A dialog that cannot be shown starts the game with the settings stored; a dialog process that dies counts as Quit.
 TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
     GameHome home;
     home.write("data/fullscreen.stt", std::string(1, '\0'));
@@ -313,22 +303,15 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
     EXPECT_EQ(stored(home), std::string("\1|\0\0\0\0|\0", 8));
 }
 
-// A catalog of the test's own in the game's folder: the dialog's words in "German".
-void writeCatalog(const GameHome &home, const std::string &code, const std::string &entries) {
-    std::filesystem::create_directories(home.path("locale/" + code + "/LC_MESSAGES"));
-    home.write("test.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n" + entries);
-    ASSERT_EQ(std::system(("msgfmt -o '" + home.path("locale/" + code + "/LC_MESSAGES/brolix.mo") + "' '" +
-                           home.path("test.po") + "'").c_str()), 0);
-}
-
-// The language picked in the list speaks at once, in every text and the skins' list, and is kept
-// (on Quit too, as the skin is); with none stored the dialog opens on automatic, the desktop's
-// language, named in the list's first entry.
+// The language picked speaks at once and is kept, on Quit too; none stored is automatic, the desktop's.
 TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
-    GameHome home;
-    writeCatalog(home, "de", "msgid \"Welcome to Brolix !\"\nmsgstr \"Willkommen bei Brolix!\"\n"
-                             "msgid \"Play\"\nmsgstr \"Spielen\"\nmsgid \"For Him\"\nmsgstr \"Für ihn\"\n"
-                             "msgid \"Automatic (%s)\"\nmsgstr \"Automatisch (%s)\"\n");
+    GameHome home;   // with a catalog of its own: the dialog's words in "German"
+    std::filesystem::create_directories(home.path("locale/de/LC_MESSAGES"));
+    home.write("test.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+                          "msgid \"Welcome to Brolix !\"\nmsgstr \"Willkommen bei Brolix!\"\n"
+                          "msgid \"Play\"\nmsgstr \"Spielen\"\nmsgid \"For Him\"\nmsgstr \"Für ihn\"\n"
+                          "msgid \"Automatic (%s)\"\nmsgstr \"Automatisch (%s)\"\n");
+    ASSERT_EQ(std::system(("msgfmt -o '" + home.path("locale/de/LC_MESSAGES/brolix.mo") + "' '" + home.path("test.po") + "'").c_str()), 0);
     setenv("LC_ALL", "fr_FR.UTF-8", 1), unsetenv("LANGUAGE");
     const std::string automatic = "Automatic (" + languageName("fr") + ")", german = languageName("de");
     welcomeDialogRunner = scriptedRun;
@@ -341,7 +324,10 @@ TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
         EXPECT_EQ(c.listSelection(IDC_LANGUAGELIST), 0) << "automatic";
         EXPECT_EQ(currentLanguage(), "fr");
         c.choose(2);
-        c.chooseLanguage(german);
+        const std::vector<std::string> &languages = c.items[IDC_LANGUAGELIST];
+        const auto listed = std::find(languages.begin(), languages.end(), german);
+        ASSERT_NE(listed, languages.end());
+        c.choose(int(listed - languages.begin()), IDC_LANGUAGELIST);
         EXPECT_EQ(c.caption, "Willkommen bei Brolix!");
         EXPECT_EQ(c.texts[IDC_PLAY], "Spielen");
         EXPECT_EQ(c.texts[IDC_QUIT], "Quit") << "untranslated words stay English";

@@ -6,8 +6,7 @@
 #include "KMiscTools.h"
 #include "temp_dir.h"
 
-// The game's files are named from this folder while it lives; the folder in use
-// before comes back after.
+// The game's files are named from this folder while it lives.
 class FilesFrom {
 public:
     explicit FilesFrom(const std::string &folder) : before_(KMiscTools::getGameFolder()) {

@@ -1,8 +1,6 @@
 #pragma once
-// The real game played on the X display of DISPLAY as a person would, for the end-to-end
-// tests and the benchmarks: xdotool moves the pointer and presses keys, and the window's
-// pixels are compared, region by region, with the game's own pictures. Coordinates are the game's logical
-// 640x480 whatever the window's size, whole scale or not. Waits poll with a deadline that only bounds a hang.
+// The real game played on DISPLAY as a person would, its window compared with the game's own
+// pictures. Coordinates are the game's logical 640x480 whatever the window's size.
 
 #include <SDL_image.h>
 
@@ -57,12 +55,17 @@ inline double difference(const Image &screen, int x, int y, const Image &picture
     return sum / (double(w) * h * 3);
 }
 
+// The windowed place as window.stt holds it: x, y, width, height, display, maximized.
+inline std::string placeBytes(const x11probe::Geometry &g, bool maximized = false) {
+    const int32_t fields[6] = {g.x, g.y, g.width, g.height, 0, maximized};
+    return std::string(reinterpret_cast<const char *>(fields), sizeof fields);
+}
+
 inline double msSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
-// A copy of the game as a player has it: the program (as "brolix"), its data folder, an
-// xdg-open that records what it is asked to open, and sound written to a file.
+// A copy of the game as a player has it, with an xdg-open that records and sound written to a file.
 class GameFolder : public TempDir {
 public:
     explicit GameFolder(const std::string &program = BROLIX_RUNTIME_DIR "/brolix",
@@ -80,9 +83,8 @@ public:
     Image picture(const std::string &name) const { return loadImage(path("data/" + name)); }
 };
 
-// A program run with the folder's opener and sound configuration (no other ALSOFT_
-// setting), in English unless LANGUAGE is given, its output appended to the folder's
-// output.txt; "NAME=value" entries take the place of the environment's.
+// A program run with the folder's opener and sound, in English unless LANGUAGE is given, its output
+// appended to output.txt; "NAME=value" entries take the place of the environment's.
 class GameRun {
 public:
     GameRun(const GameFolder &game, std::vector<std::string> env = {}, std::vector<std::string> argv = {})
@@ -149,6 +151,11 @@ public:
         return true;
     }
 
+    // Past the start-up dialog by these keys to the game's window; false when either never showed.
+    bool passDialog(const std::string &keys = "Return", const std::string &title = "Welcome to Brolix !") {
+        return waitWindow(title) && xdotool("key --delay 100 " + keys) && waitWindow("Brolix");
+    }
+
     // Where the window is now and where the 4:3 picture lies in it, at any scale, bars around it.
     void measure() { useArea(x11probe::geometryOf(window_)); }
     // A part of the screen known to be the window's inside (a compositor's window, drawn in its output).
@@ -159,9 +166,8 @@ public:
     }
     unsigned long window() const { return window_; }
 
-    // What the screen shows in the window's place now (another window over it included), in
-    // logical pixels: rows y0 to y0 + h of a 640 x 480 picture, each pixel the mean of the
-    // window pixels it covers, black elsewhere.
+    // What the screen shows in the window's place (another window over it included): rows y0 to
+    // y0 + h of a logical picture, each pixel the mean of those it covers, black elsewhere.
     Image capture(int y0 = 0, int h = 480) const {
         Image image{640, 480, 3, std::vector<unsigned char>(640 * 480 * 3)};
         const auto edge = [&](int i) { return int(std::lround(i * scale_)); };
@@ -190,8 +196,7 @@ public:
         return waitUntil([&] { return shows(picture, x, y, x, y, w, h); });
     }
 
-    // Nothing moves on screen: two captures alike, at least gapMs apart (some twenty frames
-    // outlast a pause in the falls), the last one kept in last.
+    // Two captures alike, at least gapMs apart (some twenty frames outlast a pause in the falls).
     bool waitStill(Image &last, int gapMs = 0) const {
         auto taken = std::chrono::steady_clock::now();
         last = capture();
@@ -227,13 +232,10 @@ private:
     double scale_ = 1;
 };
 
-// Start-up as a player goes through it: Play (the dialog's default button), the driver
-// page (Mesa draws in software) and its continue area, then this menu picture. Empty once
+// Start-up as a player goes through it, past the driver page (Mesa draws in software). Empty once
 // the menu shows, else what did not show.
 inline std::string reachMenu(GameRun &run, const Image &menu) {
-    if (!run.waitWindow("Welcome to Brolix !")) return "no start-up dialog";
-    xdotool("key Return");
-    if (!run.waitWindow("Brolix")) return "no game window";
+    if (!run.passDialog()) return "no start-up dialog or no game window";
     if (!run.waitShows(run.folder.picture("page1.jpg"), 0, 0, 640, 480)) return "no driver page";
     run.click(layout::DRIVER_CONTINUE);
     return run.waitShows(menu, 0, 0, 640, 100) ? "" : "no menu";

@@ -1,6 +1,5 @@
 #pragma once
-// Test support: a private scratch folder under $TMPDIR (else /tmp), removed with
-// everything in it; what a command prints.
+// A private scratch folder under $TMPDIR (else /tmp), removed with everything in it.
 
 #include <cstdio>
 #include <cstdlib>

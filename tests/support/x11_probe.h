@@ -1,5 +1,4 @@
 #pragma once
-// Shared by the window and menu tests and the benchmarks.
 // What the X server itself says about the game window, independent of SDL's view.
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -44,6 +43,11 @@ struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
     bool viewable = false;
 };
+
+// "x, y wxh": a place to compare and to show.
+inline std::string placeOf(const Geometry &g) {
+    return std::to_string(g.x) + ", " + std::to_string(g.y) + " " + std::to_string(g.width) + "x" + std::to_string(g.height);
+}
 
 inline Geometry geometryOf(Window window) {
     Geometry g;
@@ -97,7 +101,6 @@ inline std::vector<unsigned long> propertyOf(Window window, const char *name, At
     return items;
 }
 
-// The window manager says the window is maximized both ways.
 inline bool isMaximized(Window window) {
     const std::vector<unsigned long> states = propertyOf(window, "_NET_WM_STATE", XA_ATOM);
     return std::count(states.begin(), states.end(), atom("_NET_WM_STATE_MAXIMIZED_VERT")) +
@@ -118,7 +121,6 @@ inline Geometry maximizedPlace(Window window) {
 // A window manager runs on the display: it has named its check window.
 inline bool windowManagerRuns() { return propertyOf(DefaultRootWindow(display()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size() == 1; }
 
-// Runs an xdotool command line; true when it succeeded.
 inline bool xdotool(const std::string &arguments) {
     return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
 }
