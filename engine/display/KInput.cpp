@@ -92,13 +92,18 @@ bool onWayland(SDL_Window *window) {
 }
 
 // SDL's window-relative state while the pointer is over the window, else the
-// server's answer; Wayland tells a window nothing of a pointer outside it, so
-// there it stays where it left (or, elsewhere, the desktop position minus the window's).
+// server's answer (or the desktop position minus the window's). Wayland tells a
+// window nothing of a pointer outside it: there it is just away, up and left of the
+// window, so the game draws no pointer where it left.
 PointerState pointerInWindow(SDL_Window *window) {
     PointerState state;
     KInput::pumpEvents();
-    if (window && (SDL_GetMouseFocus() == window || onWayland(window))) {
+    if (window && SDL_GetMouseFocus() == window) {
         state.leftDown = (SDL_GetMouseState(&state.x, &state.y) & SDL_BUTTON_LMASK) != 0;
+        return state;
+    }
+    if (onWayland(window)) {
+        state.x = state.y = -1;
         return state;
     }
     if (queryX11Pointer(window, &state))

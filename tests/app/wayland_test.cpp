@@ -119,11 +119,18 @@ TEST(Wayland, NativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
         return difference(now, quit.x1, quit.y1, before, quit.x1, quit.y1, quit.x2 - quit.x1, quit.y2 - quit.y1);
     };
     run.pointAt(quit);
-    EXPECT_TRUE(waitUntil([&] { return lit(run.capture()) > 12; })) << "no hover shown";
-    run.pointAt(away.x2 + 40, 470);
+    Image hovered;
+    EXPECT_TRUE(waitUntil([&] { return lit(hovered = run.capture()) > 12; })) << "no hover shown";
+    const int px = away.x2 + 40, py = 470;
+    run.pointAt(px, py);
     EXPECT_TRUE(waitUntil([&] { return lit(after = run.capture()) < 1; })) << "the lit button stayed";
     ASSERT_TRUE(run.waitStill(after));
     EXPECT_LT(difference(after, 0, 0, before, 0, 0, 640, 480), 2) << "not the picture it was";
+    // Off the game's window (onto weston's panel), the game's own pointer picture goes with the pointer.
+    const auto pointerDrawn = [&](const Image &now) { return difference(now, px, py, hovered, px, py, 12, 8) > 1; };
+    EXPECT_TRUE(pointerDrawn(after));
+    xdotool("mousemove 400 10");
+    EXPECT_TRUE(waitUntil([&] { return !pointerDrawn(run.capture()); })) << "the pointer picture stayed";
     run.click(layout::PLAY);
     EXPECT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
 
