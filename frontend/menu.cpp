@@ -194,11 +194,12 @@ void doMenu() {
 
 int32_t doUserInput() {
     const MenuPointer pointer = readMenuPointer();
-    const int32_t mx = pointer.x, my = pointer.y;
-    const bool bt = pointer.down;
-    if (bt && !oldBt && snd_click) snd_click->playSample();
-    oldBt = bt;
+    if (pointer.down && !oldBt && snd_click) snd_click->playSample();
+    oldBt = pointer.down;
+    return menuControls(pointer.x, pointer.y, pointer.down);
+}
 
+int32_t menuControls(int32_t mx, int32_t my, bool bt) {
     int32_t action = actionNone;
     mainButtons(mx, my, bt, action);
     playButton(mx, my, bt, action);
@@ -250,7 +251,13 @@ void detectBubbleChange(int32_t mx, int32_t my, bool bt) {
     waitForButton(false);
 }
 
-void ScrollTheMenu() { spinTo(surf_menu); }
+// The menu's first frame as the pointer finds it, nothing pressed.
+void ScrollTheMenu() {
+    spinTo([] {
+        drawMenuScreen();
+        menuControls(KInput::getMouseX(), KInput::getMouseY(), false);
+    });
+}
 
 void loadMenuGraphics() {
     surf_menu = loadSkinPicture("data\\menu%d.tga");

@@ -33,6 +33,7 @@ bool isInside(const sBtn &button, int32_t mx, int32_t my);  // edges included
 
 void doMenu();                  // runs menu frames and games until the player quits or the window closes
 int32_t doUserInput();          // one frame's input and panel; 0 nothing, 1 play, 10 quit, 2..5 panel clicks
+int32_t menuControls(int32_t mx, int32_t my, bool bt);   // the controls drawn as the pointer finds them, acting on a press; as doUserInput
 void ScrollTheMenu();           // spin the last game frame out and the menu in (41 frames)
 void loadMenuGraphics();        // menu and credits pictures of the skin; the menu font once
 void freeMenuGraphics();        // menu and credits pictures; the font stays

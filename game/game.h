@@ -55,7 +55,7 @@ extern KFont scoretableNumbers[13];     // score glyphs of "numbers.tga"
 // ------------------------------------------------------------ the calls ----
 
 void doTheGame(long gameMode);          // one session: load, play frame by frame, free; back to the caller
-void spinTo(KGraphic *next);            // the last frame spins out and next (if any) in, 41 frames
+void spinTo(void (*drawNext)());        // the last frame spins out and the frame drawNext draws spins in, 41 frames
 void drawFocusRing(const layout::Rect &r); // the keys' focus round a control
 bool shiftHeld();                       // either Shift key down
 // Keys and pads steer until the mouse moves or clicks: then it takes over. A switch to or

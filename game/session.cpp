@@ -184,30 +184,24 @@ void doTheGame(long gameMode) {
     endSession();
 }
 
-// The old frame spins, shrinks and fades out while the next picture spins in.
-static void spin(KGraphic &lastFrame, KGraphic *next) {
+// The old frame spins, shrinks and fades out while the next frame spins in: the next
+// screen's first frame, not its bare picture, which would otherwise show between the
+// spin's end and that frame.
+void spinTo(void (*drawNext)()) {
+    KGraphic lastFrame, next;
+    lastFrame.grabBackBuffer();
+    drawNext();
+    next.grabBackBuffer();
     if (snd_swap) snd_swap->playSample();
     for (float f = 0; f < 1.0f; f += scrollStep) {
         KGraphic::setWorldView(0, 0, 0, 1.0f, true);
         lastFrame.blitAlphaRectFx(0, 0, 640, 480, 0, 0, (1 - f) * 360, 1 - f, 1 - f);
-        if (next) next->blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
+        next.blitAlphaRectFx(0, 0, 640, 480, 0, 0, f * 360, f, f);
         KWindow::flipBackBuffer(true);
         grabVideo();
     }
 }
 
-void spinTo(KGraphic *next) {
-    KGraphic lastFrame;
-    lastFrame.grabBackBuffer();
-    spin(lastFrame, next);
-}
-
-// The game's first frame spins in, not the bare in-game picture, which would otherwise
-// show between the spin's end and that frame.
 void ScrollTheGame() {
-    KGraphic lastFrame, firstFrame;
-    lastFrame.grabBackBuffer();
-    drawScene(FrameInput{}, gamePaused);
-    firstFrame.grabBackBuffer();
-    spin(lastFrame, &firstFrame);
+    spinTo([] { drawScene(FrameInput{}, gamePaused); });
 }

@@ -339,4 +339,20 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     endSession();
 }
 
+std::vector<Pixels> shown;   // each frame the window showed
+
+// Back from a game, the spin ends on the menu as it is drawn, not on its bare picture.
+TEST_F(Menu, BackFromAGameTheSpinEndsOnTheMenuAsDrawn) {
+    KPlatform::calls.flipBackBuffer = [](bool wait) { KPlatform::native.flipBackBuffer(wait), shown.push_back(windowPixels()); };
+    gCurrentMenu = 2;
+    frame(600, 470, false);
+    KWindow::flipBackBuffer(true);
+    const Pixels menu = shown.back();
+    KGraphic::drawRect(0, 0, 640, 480, 0, 0, 0, 1);   // the game's last frame, as far as the spin knows
+    shown.clear();
+    ScrollTheMenu();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_LT(rightmostChange(shown.back(), menu), 0);
+}
+
 }  // namespace
