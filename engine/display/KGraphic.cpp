@@ -161,8 +161,8 @@ std::string denserSibling(const char *path, int density) {
     return sibling;
 }
 
-// The storage of the last large picture let go, kept until the next picture loads, which
-// takes it when of the same size and format. The software renderer frees a deleted
+// The storage of the largest picture let go since the last load, kept until the next
+// picture loads, which takes it when of the same size and format. The software renderer frees a deleted
 // texture's storage only frames later, so the game's sheet, loaded just after the menu's
 // was let go, would otherwise be held beside it (another 64 MiB at 4x).
 struct SpareTexture {
@@ -517,7 +517,8 @@ void KGraphic::letTextureGo() {
     videoMemory -= textureBytes();
     KFrame::forgetTexture(texture);
     const KPixels::TextureLayout layout = {_glEnum, uint32_t(_ftextureWIDTH), uint32_t(_ftextureHEIGHT)};
-    if (_format == 0 || KPixels::textureBytes(layout) < kSpareBytes) {
+    const uint64_t bytes = KPixels::textureBytes(layout);
+    if (_format == 0 || bytes < kSpareBytes || (spare.name != 0 && bytes <= KPixels::textureBytes(spare.layout))) {
         glDeleteTextures(1, &texture);
         return;
     }

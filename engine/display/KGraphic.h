@@ -95,7 +95,7 @@ private:
     static KDrawStep viewStep(uint32_t kind);                   // a step under the world view, nothing else set
     int64_t textureBytes() const;       // what this texture adds to videoMemory
     void bind();                        // now the picture bound to its target: setGraphicQuality reaches it
-    void letTextureGo();                // deleted, or kept as the spare for the next load when large
+    void letTextureGo();                // deleted, or kept as the spare for the next load when the largest let go
     static void dropSpareTexture();     // before the GL context goes
 
     static int16_t screenWidth, screenHeight, screenDepth;
