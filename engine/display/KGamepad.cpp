@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <map>
+#include <utility>
 
 namespace {
 // One layout for every pad, as SDL's mapping names the buttons.
@@ -22,6 +23,7 @@ const int kStickDeadZone = 16384;
 
 bool started = false;
 std::map<SDL_JoystickID, SDL_GameController *> pads;
+std::map<std::pair<SDL_JoystickID, uint8_t>, int> stickSides;   // -1, 0 or 1 past the dead zone, by pad and axis
 
 void open(int deviceIndex) {
     if (!SDL_IsGameController(deviceIndex))
@@ -40,6 +42,8 @@ void close(SDL_JoystickID id) {
         return;
     SDL_GameControllerClose(pad->second);
     pads.erase(pad);
+    for (uint8_t axis : {SDL_CONTROLLER_AXIS_LEFTX, SDL_CONTROLLER_AXIS_LEFTY})
+        stickSides.erase({id, axis});
 }
 
 bool stickPoints(SDL_GameController *pad, EKeyboardLayout key) {
@@ -52,6 +56,20 @@ bool stickPoints(SDL_GameController *pad, EKeyboardLayout key) {
     case K_VK_DOWN: return y > kStickDeadZone;
     default: return false;
     }
+}
+int sideOf(int value) { return value < -kStickDeadZone ? -1 : value > kStickDeadZone ? 1 : 0; }
+
+// The arrow a stick has just come to point to; K_VK_COUNT: none. A tilt and its return
+// between two frames still count once, as a tapped button does.
+EKeyboardLayout stickTilted(const SDL_ControllerAxisEvent &motion) {
+    if (motion.axis != SDL_CONTROLLER_AXIS_LEFTX && motion.axis != SDL_CONTROLLER_AXIS_LEFTY)
+        return K_VK_COUNT;
+    const int side = sideOf(motion.value);
+    if (std::exchange(stickSides[{motion.which, motion.axis}], side) == side || side == 0)
+        return K_VK_COUNT;
+    if (motion.axis == SDL_CONTROLLER_AXIS_LEFTX)
+        return side < 0 ? K_VK_LEFT : K_VK_RIGHT;
+    return side < 0 ? K_VK_UP : K_VK_DOWN;
 }
 }  // namespace
 
@@ -84,6 +102,8 @@ bool KGamepad::holds(EKeyboardLayout key) {
 }
 
 EKeyboardLayout KGamepad::keyPressed(const SDL_Event &event) {
+    if (event.type == SDL_CONTROLLERAXISMOTION)
+        return stickTilted(event.caxis);
     if (event.type == SDL_CONTROLLERBUTTONDOWN)
         for (const PadKey &padKey : kPadKeys)
             if (padKey.button == event.cbutton.button)

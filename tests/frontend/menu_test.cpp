@@ -211,9 +211,13 @@ TEST_F(Menu, APadPluggedInWhileTheMenuRunsChoosesAModeAndIsPulledOut) {
          [&] { return focusOn(layout::MODE_ROWS[0]); });   // shows where it starts
     hold(SDL_JoystickSetVirtualAxis, SDL_CONTROLLER_AXIS_LEFTY, 32767, K_VK_DOWN,
          [&] { return focusOn(layout::MODE_ROWS[1]); });
+    // A tilt and its return between two frames still step, as a tapped button does.
+    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 32767), SDL_PumpEvents();
+    SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTY, 0), SDL_PumpEvents();
+    EXPECT_TRUE(focusOn(layout::MODE_ROWS[2])) << "a short tilt was lost";
     EXPECT_EQ(prefs.gameMode, 0);
     hold(SDL_JoystickSetVirtualButton, SDL_CONTROLLER_BUTTON_A, 1, K_VK_RETURN,
-         [&] { return frames(1), prefs.gameMode == 1; });
+         [&] { return frames(1), prefs.gameMode == 2; });
     EXPECT_EQ(spies::plays(snd_click), 1) << "A clicks once";
     // Pulled out, it leaves the menu running.
     SDL_JoystickClose(pad), SDL_JoystickDetachVirtual(device);
