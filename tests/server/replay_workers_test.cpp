@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -32,6 +33,10 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWork
     const Submission honest = playedClaim({0, 1}, 7, 7);
     ASSERT_GT(honest.score, 0);
 
+    rlimit core{};   // a worker would inherit cores allowed, unless the server forbids them
+    getrlimit(RLIMIT_CORE, &core);
+    core.rlim_cur = core.rlim_max;
+    ASSERT_EQ(setrlimit(RLIMIT_CORE, &core), 0);
     ReplayProcess real(BROLIX_SCORED_PATH);
     ASSERT_TRUE(real.start());
     const pid_t first = real.pid();
