@@ -343,11 +343,11 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     endSession();
 }
 
-std::vector<Pixels> shown;   // each frame the window showed
+std::vector<Pixels> shown;   // each frame as it went to the window
 
 // Back from a game, the spin ends on the menu as it is drawn, not on its bare picture.
 TEST_F(Menu, BackFromAGameTheSpinEndsOnTheMenuAsDrawn) {
-    KPlatform::calls.flipBackBuffer = [](bool wait) { KPlatform::native.flipBackBuffer(wait), shown.push_back(windowPixels()); };
+    KPlatform::calls.flipBackBuffer = [](bool wait) { shown.push_back(backBuffer()), KPlatform::native.flipBackBuffer(wait); };
     gCurrentMenu = 2;
     frame(600, 470, false);
     KWindow::flipBackBuffer(true);
