@@ -162,9 +162,9 @@ std::string denserSibling(const char *path, int density) {
 }
 
 // The storage of the largest picture let go since the last load, kept until the next
-// picture loads, which takes it when of the same size and format. The software renderer frees a deleted
-// texture's storage only frames later, so the game's sheet, loaded just after the menu's
-// was let go, would otherwise be held beside it (another 64 MiB at 4x).
+// picture loads, which takes it when of the same size and format. The software renderer
+// frees a deleted texture's storage only frames later, so the game's sheet, loaded just
+// after the menu's was let go, would otherwise be held beside it (another 64 MiB at 4x).
 struct SpareTexture {
     GLuint name = 0;
     KPixels::TextureLayout layout;
