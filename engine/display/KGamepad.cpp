@@ -57,6 +57,7 @@ bool stickPoints(SDL_GameController *pad, EKeyboardLayout key) {
     default: return false;
     }
 }
+
 int sideOf(int value) { return value < -kStickDeadZone ? -1 : value > kStickDeadZone ? 1 : 0; }
 
 // The arrow a stick has just come to point to; K_VK_COUNT: none. A tilt and its return
