@@ -213,7 +213,7 @@ public:
         : header_(header), rows_(rows), size_(size), texels_(texels) {}
     // A header apart from texel rows still being decoded, a band at a time in order.
     PictureRecord(const unsigned char *header, KPngRows &stream, size_t size)
-        : header_(header), stream_(&stream), size_(size), texels_(true) {}
+        : header_(header), stream_(&stream), size_(size) {}
     size_t size() const { return size_; }
     // `rows` rows from `top` on, when they are a texture's texels already; null when a
     // decoded stream breaks.
@@ -566,7 +566,6 @@ KGraphic::Surface KGraphic::LoadGeneric(const char *path, bool keepPixels, unsig
         failure = "file is corrupt";
     else if (streamsTexels(file.get(), size_t(fileSize), keepPixels)) {
         stream = startStream(std::move(file), size_t(fileSize), header, size);
-        texels = true;
         if (!stream)
             failure = "File is corrupted";
     } else if (SDL_Surface *picture = decodePicture(file.get(), size_t(fileSize))) {

@@ -1,15 +1,13 @@
 #include "KPngRows.h"
 
+#include "KGraphicPixels.h"
+
 #include <png.h>
 
 #include <csetjmp>
 #include <cstring>
 
 namespace {
-
-constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-uint32_t bigEndian32(const unsigned char *p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
 // Broken files are said by the caller, once, with the picture's path.
 [[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
@@ -22,7 +20,7 @@ struct KPngRows::Decoder {
     size_t size = 0, at = 0;
     png_structp png = nullptr;
     png_infop info = nullptr;
-    uint32_t width = 0, height = 0, rowsLeft = 0;
+    uint32_t width = 0, rowsLeft = 0;
     bool broken = false;
 
     // A short file fails the decoder at once rather than handing it stale bytes.
@@ -37,9 +35,9 @@ struct KPngRows::Decoder {
 
 bool KPngRows::suits(const unsigned char *file, size_t size) {
     // IHDR comes first: sides, then bit depth, colour type, compression, filter, interlace.
-    return size >= 33 && std::memcmp(file, kSignature, 8) == 0 && bigEndian32(file + 8) == 13 &&
-           std::memcmp(file + 12, "IHDR", 4) == 0 && file[24] == 8 && file[25] == PNG_COLOR_TYPE_RGBA &&
-           file[28] == PNG_INTERLACE_NONE;
+    uint32_t width = 0, height = 0;
+    return size >= 29 && file[0] == 0x89 && KPixels::declaredSides(file, size, width, height) && file[24] == 8 &&
+           file[25] == PNG_COLOR_TYPE_RGBA && file[28] == PNG_INTERLACE_NONE;
 }
 
 KPngRows::KPngRows(std::unique_ptr<unsigned char[]> file, size_t size) : decoder_(new Decoder) {
@@ -66,11 +64,8 @@ bool KPngRows::start(uint32_t &width, uint32_t &height) {
     }
     png_set_read_fn(d.png, &d, Decoder::readFile);
     png_read_info(d.png, d.info);
-    d.width = png_get_image_width(d.png, d.info);
-    d.height = png_get_image_height(d.png, d.info);
-    d.rowsLeft = d.height;
-    width = d.width;
-    height = d.height;
+    width = d.width = png_get_image_width(d.png, d.info);
+    height = d.rowsLeft = png_get_image_height(d.png, d.info);
     return true;
 }
 
