@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -40,8 +38,7 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWork
     ReplayProcess real(BROLIX_SCORED_PATH);
     ASSERT_TRUE(real.start());
     const pid_t first = real.pid();
-    std::ifstream limits("/proc/" + std::to_string(first) + "/limits");
-    const std::string all((std::istreambuf_iterator<char>(limits)), {});
+    const std::string all = commandOutput("cat /proc/" + std::to_string(first) + "/limits");
     EXPECT_NE(all.find("Max core file size        0"), std::string::npos) << all;
 #if !defined(__SANITIZE_ADDRESS__)
     EXPECT_NE(all.find("Max address space         " + std::to_string(scored::kWorkerMemoryBytes)), std::string::npos)
