@@ -89,8 +89,12 @@ Reply sendRaw(int port, const std::string &bytes, uint32_t from) {
     return {std::atoi(in.c_str() + 9), in.substr(body + 4), in.substr(0, body)};
 }
 
-Reply get(int port, const std::string &target, const std::string &method) {
-    return sendRaw(port, method + " " + target + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
+std::string request(const std::string &method, const std::string &target, const std::string &headers) {
+    return method + " " + target + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n";
+}
+
+Reply get(int port, const std::string &target, const std::string &method, const std::string &headers) {
+    return sendRaw(port, request(method, target, headers));
 }
 
 static std::string path(const char *name, int mode, int difficulty, const std::string &query) {
@@ -109,7 +113,6 @@ Reply postRecord(int port, int mode, int difficulty, const std::string &name, lo
                  const std::string &record, uint32_t from, const std::string &ticket) {
     const std::string query = path("", mode, difficulty, "name=" + name + "&score=" + std::to_string(score) + "&computer=M&" +
                                                              (ticket.empty() ? "" : "ticket=" + ticket + "&"));
-    return sendRaw(port, "POST /scoring/scorerecord" + query.substr(query.find('.')) +
-                             " HTTP/1.1\r\nHost: t\r\nConnection: close\r\nContent-Length: " +
-                             std::to_string(record.size()) + "\r\n\r\n" + record, from);
+    return sendRaw(port, request("POST", "/scoring/scorerecord" + query.substr(query.find('.')),
+                                 "Content-Length: " + std::to_string(record.size()) + "\r\n") + record, from);
 }

@@ -37,7 +37,9 @@ struct Reply { int status = 0; std::string body, head; }; // status 0: no answer
 int connectFrom(uint32_t from, int port);
 // Sends the bytes exactly as written and reads until the server closes.
 Reply sendRaw(int port, const std::string &bytes, uint32_t from = INADDR_LOOPBACK);
-Reply get(int port, const std::string &target, const std::string &method = "GET");
+// The head of a request that closes its connection; each extra header ends in "\r\n".
+std::string request(const std::string &method, const std::string &target, const std::string &headers = "");
+Reply get(int port, const std::string &target, const std::string &method = "GET", const std::string &headers = "");
 
 // The game's two requests as targets; the million mode (2) takes the "desc" paths.
 std::string ask(int mode, int difficulty, long long score);

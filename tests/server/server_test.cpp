@@ -7,12 +7,12 @@
 #include "tickets.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <ctime>
 #include <future>
 #include <poll.h>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -31,10 +31,6 @@ std::string header(const Reply &reply, const std::string &name) {
         return "";
     const size_t value = at + name.size() + 4;
     return reply.head.substr(value, reply.head.find("\r\n", value) - value);
-}
-
-Reply conditional(int port, const std::string &target, const std::string &headers) {
-    return sendRaw(port, "GET " + target + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" + headers + "\r\n");
 }
 
 std::string httpDate(time_t t, const char *format = "%a, %d %b %Y %H:%M:%S GMT") {
@@ -78,22 +74,21 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
         EXPECT_TRUE(recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN);
         close(fd);
     }
-    const std::string bob = submit(0, 0, "bob", 1), head = " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n";
+    const std::string bob = submit(0, 0, "bob", 1), smuggled = request("GET", submit(0, 0, "smuggled", 9)),
+                      post = "/scoring/scorerecord.php?name=a&score=1&computer=M&gamename=brolix0dif0";
     std::vector<std::pair<int, std::string>> bad = {
         {400, "/scoring/ishighscore.php?gamename=brolix2dif0&submtdscore=10"}, {400, submit(2, 0, "bob", 0)},
         {400, "/scoring/scoresubmitterdesc.php?name=bob&score=10&computer=M&gamename=brolix0dif0"},
         {400, "/scoring/ishighscore.php?gamename=brolix0dif0"}, {400, bob + "&admin=1"},
-        {404, "/scores.db"}, {404, "/download.php?name=other"}, {405, "POST " + bob + head + "\r\n"},
-        {413, "GET " + bob + head + "Transfer-Encoding: chunked\r\n\r\n"},
-        {413, "POST " + bob + head + "Content-Length: 500000000\r\n\r\n"}, // never sent: refused unread
+        {404, "/scores.db"}, {404, "/download.php?name=other"}, {405, request("POST", bob)},
+        {413, request("GET", bob, "Transfer-Encoding: chunked\r\n")},
+        {413, request("POST", bob, "Content-Length: 500000000\r\n")}, // never sent: refused unread
         {414, bob + "&" + std::string(9000, 'x')},
         // Framing a proxy could read otherwise: the request hidden in the body is never run.
-        {400, "POST /scoring/scorerecord.php?name=a&score=1&computer=M&gamename=brolix0dif0" + head +
-                  "Content-Length: 4\r\nContent-Length: 132\r\n\r\nabcd" + "GET " + submit(0, 0, "smuggled", 9) + head + "\r\n"},
-        {400, "POST /scoring/scorerecord.php?name=a&score=1&computer=M&gamename=brolix0dif0" + head +
-                  "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n" + "GET " + submit(0, 0, "smuggled", 9) + head + "\r\n"},
-        {400, "GET " + submit(0, 0, "smuggled", 9) + head + "Content-Length: 0\r\nContent-Length: 0\r\n\r\n"},
-        {431, "GET " + bob + head + "X: " + std::string(9000, 'x') + "\r\n\r\n"}};
+        {400, request("POST", post, "Content-Length: 4\r\nContent-Length: 132\r\n") + "abcd" + smuggled},
+        {400, request("POST", post, "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n") + "0\r\n\r\n" + smuggled},
+        {400, request("GET", submit(0, 0, "smuggled", 9), "Content-Length: 0\r\nContent-Length: 0\r\n")},
+        {431, request("GET", bob, "X: " + std::string(9000, 'x') + "\r\n")}};
     // Bob's submission with one part changed: one row per way each check could be too lenient.
     for (const auto &[part, by] : std::vector<std::pair<std::string, std::string>>{
              {"=bob", "=bob%27--"}, {"=bob", "=" + std::string(20, 'a')}, {"=bob", "="}, {"=bob", "=Bob"},
@@ -104,9 +99,9 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
         std::string changed = bob;
         bad.push_back({400, changed.replace(changed.find(part), part.size(), by)});
     }
-    for (const auto &[status, request] : bad) {
-        const Reply r = request[0] == '/' ? get(request) : sendRaw(server->port(), request);
-        EXPECT_EQ(r.status, status) << request.substr(0, 120);
+    for (const auto &[status, sent] : bad) {
+        const Reply r = sent[0] == '/' ? get(sent) : sendRaw(server->port(), sent);
+        EXPECT_EQ(r.status, status) << sent.substr(0, 120);
         EXPECT_TRUE(!r.body.empty() && r.body.find('\n') >= r.body.size() - 1) << "one line: " << r.body;
         EXPECT_EQ(r.body.find("yes"), std::string::npos) << "the game would read a yes";
     }
@@ -116,19 +111,18 @@ TEST_F(ScoreServer, ServesThePlayersWhileStrangersHoldConnectionsAndRefusesWhatT
     EXPECT_FALSE(second.ok()) << "a second server on the port would take half of the scores";
 
     // A database that fails answers 503, never ok or yes.
-    sqlite3 *other = nullptr;
-    ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::string error;
+    const std::unique_ptr<scored::Database> other = scored::Database::open(db, error);
+    ASSERT_TRUE(other && other->script("BEGIN EXCLUSIVE")) << error;
     std::vector<std::future<Reply>> replies;
     for (int i = 0; i < 3; ++i)
         replies.push_back(std::async(std::launch::async, [&, i] { return get(submit(0, 0, "locked", i)); }));
     for (std::future<Reply> &reply : replies)
         EXPECT_EQ(reply.get().status, 503) << "no answer in time, or a wrong one";
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    other->rollback();
     expectOk(submit(0, 0, "unlocked", 5));
     EXPECT_EQ(rows(db, "SELECT name FROM scores"), (std::vector<std::string>{"punctual", "unlocked"})) << "nothing smuggled";
-    ASSERT_EQ(sqlite3_exec(other, "DROP TABLE scores", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(other);
+    ASSERT_TRUE(other->script("DROP TABLE scores")) << other->error();
     for (const std::string &target : {ask(0, 0, 5), submit(0, 0, "after", 20), std::string("/")})
         EXPECT_EQ(get(target).status, 503) << target;
 }
@@ -188,7 +182,7 @@ TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies
     EXPECT_EQ(modified, httpDate(newest));
     const Reply page = get("/");
     EXPECT_NE(header(page, "ETag"), tag);
-    EXPECT_EQ(conditional(port, "/", "If-None-Match: " + header(page, "ETag") + "\r\n").status, 304);
+    EXPECT_EQ(::get(port, "/", "GET", "If-None-Match: " + header(page, "ETag") + "\r\n").status, 304);
     for (const auto &[sent, status] : std::vector<std::pair<std::string, int>>{
              {"If-None-Match: " + tag, 304}, {"If-None-Match: W/" + tag, 304}, {"If-None-Match: \"x\", " + tag, 304},
              {"If-None-Match: *", 304}, {"If-None-Match: \"x\"", 200}, {"If-None-Match: " + tag.substr(1), 200},
@@ -198,7 +192,7 @@ TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies
              {"If-Modified-Since: " + httpDate(newest, "%A, %d-%b-%y %H:%M:%S GMT"), 304},
              {"If-Modified-Since: " + httpDate(newest, "%a %b %e %H:%M:%S %Y"), 304},
              {"If-Modified-Since: " + modified + "x", 200}, {"If-Modified-Since: yesterday", 200}}) {
-        const Reply r = conditional(port, "/scores.json", sent + "\r\n");
+        const Reply r = ::get(port, "/scores.json", "GET", sent + "\r\n");
         EXPECT_EQ(r.status, status) << sent;
         if (status == 304)
             EXPECT_TRUE(r.body.empty() && header(r, "ETag") == tag && header(r, "Cache-Control") == "public, max-age=5") << sent;
@@ -212,7 +206,7 @@ TEST_F(ScoreServer, TheFeedHoldsThePagesRowsAndIsKeptBrieflyByBrowsersAndProxies
     // A new score is a new copy; one stamped in the future (the clock set back since) dates it now.
     EXPECT_EQ(get(submit(0, 0, "eve", 3000)).body, "ok");
     ASSERT_TRUE(direct->script("UPDATE scores SET submitted = 4102444800 WHERE name = 'eve'"));
-    const Reply changed = conditional(port, "/scores.json", "If-None-Match: " + tag + "\r\n");
+    const Reply changed = ::get(port, "/scores.json", "GET", "If-None-Match: " + tag + "\r\n");
     const time_t now = std::time(nullptr);
     EXPECT_EQ(changed.status, 200);
     EXPECT_NE(header(changed, "ETag"), tag);
@@ -278,14 +272,7 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     ASSERT_NE(honest.record, other.record);
     const std::string honestTicket = ticket(issued->seed, 120);
     const std::string forged = withInputs(honest.record, {{1, RecordInput::escape, 1}, {2, RecordInput::escape, 0}});
-    struct Case {
-        const char *what;
-        std::string record, ticket;
-        int32_t score;
-        int status;
-        std::string reason;
-    };
-    const std::vector<Case> refused = {
+    const std::vector<std::tuple<const char *, std::string, std::string, int32_t, int, const char *>> refused = {
         {"escape at frame 1, then play", forged, honestTicket, honest.score, 422, "goes on after its game ended"},
         {"an input that changes nothing", withInputs(honest.record, {{1, RecordInput::p, 0}}), honestTicket,
          honest.score, 422, "not the one its game writes"},
@@ -303,10 +290,10 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
         {"another game's ticket", honest.record, signedBy(ours, issued->seed, 120, {0, 2}), honest.score, 403,
          "for brolix0dif2"},
         {"a mangled ticket", honest.record, honestTicket.substr(1), honest.score, 403, "not one this server"}};
-    for (const Case &c : refused) {
-        const Reply r = postRecord(port, 0, 1, "cheat", c.score, c.record, INADDR_LOOPBACK, c.ticket);
-        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.body;
-        EXPECT_NE(r.body.find(c.reason), std::string::npos) << c.what << ": " << r.body;
+    for (const auto &[what, record, ticketText, score, status, reason] : refused) {
+        const Reply r = postRecord(port, 0, 1, "cheat", score, record, INADDR_LOOPBACK, ticketText);
+        EXPECT_EQ(r.status, status) << what << ": " << r.body;
+        EXPECT_NE(r.body.find(reason), std::string::npos) << what << ": " << r.body;
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
     }
     EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"2"}) << "a refused game was stored";
@@ -360,8 +347,8 @@ TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
     ASSERT_TRUE(server.ok());
     std::future<int> slow = std::async(std::launch::async, [&] {
         const int fd = connectFrom(INADDR_LOOPBACK + 7, server.port());
-        const std::string head = "POST /scoring/scorerecord.php?name=slow&score=1&computer=M&gamename=brolix0dif1"
-                                 " HTTP/1.1\r\nHost: t\r\nContent-Length: 100\r\n\r\n";
+        const std::string head = request("POST", "/scoring/scorerecord.php?name=slow&score=1&computer=M&gamename=brolix0dif1",
+                                         "Content-Length: 100\r\n");
         bool open = send(fd, head.data(), head.size(), MSG_NOSIGNAL) > 0;
         int sent = 0;
         for (; open && sent < 60; ++sent) { // a byte a second until the server closes: 60 never finish the body
@@ -374,8 +361,7 @@ TEST(StrictHttp, AnAddressGetsItsShareAndASlowBodyItsDeadline) {
         return sent;
     });
     const auto through = [&](uint32_t from, const std::string &forwarded) {
-        return sendRaw(server.port(), "GET " + submit(0, 0, "player", 1) + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n" +
-                                          "X-Forwarded-For: " + forwarded + "\r\n\r\n", from);
+        return sendRaw(server.port(), request("GET", submit(0, 0, "player", 1), "X-Forwarded-For: " + forwarded + "\r\n"), from);
     };
     // Anyone but the proxy is its own address, whatever it forwards.
     for (const char *forged : {"10.0.0.4", "10.0.0.5", "10.0.0.6"})
