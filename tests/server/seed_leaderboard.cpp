@@ -1,6 +1,5 @@
 // The browser test's database, through the server's own store: full, short and empty boards, the widest rows.
 #include "played_claim.h"
-#include "replays.h"
 #include "store.h"
 #include "tickets.h"
 
@@ -14,13 +13,8 @@ const int kRows[protocol::modes][protocol::difficulties] = {{10, 10, 4}, {0, 10,
 
 // Verified and ranked, as if its seed came from a ticket of the server's.
 scored::Submission rankedGame(const scored::Game &game, uint32_t seed) {
-    scored::Submission claim = playedClaim(game, seed, seed);
-    claim.name = kNames[seed % 12];
-    claim.verified = true;
-    claim.ranked = true;
-    claim.seed = seed;
-    claim.digest = scored::recordDigest(claim.record);
-    return claim;
+    const scored::Submission played = playedClaim(game, seed, seed);
+    return {game, kNames[seed % 12], played.score, true, played.record, "", true, seed, scored::recordDigest(played.record)};
 }
 
 // A score sent without a record, as older games do; from the widest result a board shows down to ordinary ones.
@@ -53,14 +47,8 @@ int main(int argc, char **argv) {
             for (int row = 0; row < kRows[mode][difficulty]; ++row)
                 scores.push_back(sentAlone(game, row));
             // The million takes the scripted player too long: its boards hold scores sent without records.
-            if (!game.fewerIsBetter() && !scores.empty()) {
+            if (!game.fewerIsBetter() && !scores.empty())
                 scores.back() = rankedGame(game, seed++);
-                const scored::Verdict verdict = scored::verifyRecord(scores.back());
-                if (verdict.status != 200) {
-                    std::fprintf(stderr, "seed_leaderboard: the server refuses its record: %s\n", verdict.reason.c_str());
-                    return 1;
-                }
-            }
             for (const scored::Submission &score : scores)
                 if (!store.add({score}, submitted += 86400 + 3600)) {
                     std::fprintf(stderr, "seed_leaderboard: cannot store a score\n");
