@@ -23,9 +23,7 @@ bool LoopbackHttp::start() {
 }
 
 SilentListener::SilentListener() : _fd(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof address;
     if (bind(_fd, reinterpret_cast<sockaddr *>(&address), size) == 0 && listen(_fd, 16) == 0 &&
         getsockname(_fd, reinterpret_cast<sockaddr *>(&address), &size) == 0)
