@@ -2,7 +2,6 @@
 """The leaderboard in Chromium against brolix-scored on a seeded database: laid out and readable
 at every width and scheme, and every record link downloads a file the game shows (needs an X display)."""
 import argparse
-import base64
 import json
 import os
 import select
@@ -18,7 +17,6 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.wait import WebDriverWait
 
 WIDTHS = (320, 390, 1280, 1920, 2560)   # the narrowest phone to a large desktop
-SHOWN = (390, 1280, 1920)               # the widths of the screenshots
 SCHEMES = ("light", "dark")
 
 # Returns one line per fault of the page as laid out now.
@@ -98,8 +96,6 @@ def browser(downloads):
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
                      "--hide-scrollbars", "--window-size=1920,1080"):
         options.add_argument(argument)
-    options.add_experimental_option("prefs", {"download.default_directory": downloads,
-                                              "download.prompt_for_download": False})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
     return driver
@@ -112,16 +108,6 @@ def show(driver, url, width, scheme):
                            {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
     driver.get(url)
     wait_for("the page", lambda: driver.execute_script("return document.readyState") == "complete", 20)
-
-
-def screenshot(driver, path, most=1800):
-    """The top of the page, down to `most` pixels: the first game's boards and the next."""
-    height = min(most, driver.execute_script("return document.documentElement.scrollHeight"))
-    width = driver.execute_script("return document.documentElement.clientWidth")
-    shot = driver.execute_cdp_cmd("Page.captureScreenshot", {
-        "captureBeyondViewport": True, "clip": {"x": 0, "y": 0, "width": width, "height": height, "scale": 1}})
-    with open(path, "wb") as out:
-        out.write(base64.b64decode(shot["data"]))
 
 
 def check_feed(url, driver, say):
@@ -218,8 +204,6 @@ def main():
     parser = argparse.ArgumentParser()
     for name in ("--scored", "--seed", "--brolix", "--cmake", "--build"):
         parser.add_argument(name, required=True)
-    parser.add_argument("--shots")
-    parser.add_argument("--tag", default="after")
     args = parser.parse_args()
     faults = []
     work = tempfile.mkdtemp(prefix="brolix-browser-")
@@ -237,8 +221,6 @@ def main():
                 if driver.execute_script("return document.documentElement.clientWidth") != width:
                     faults.append(f"{width} px {scheme}: the window is not {width} px wide")
                 faults += [f"{width} px {scheme}: {fault}" for fault in driver.execute_script(LAYOUT_FAULTS)]
-                if args.shots and width in SHOWN:
-                    screenshot(driver, os.path.join(args.shots, f"leaderboard-{args.tag}-{width}-{scheme}.png"))
         links = check_feed(url, driver, faults.append)
         check_downloads(url, driver, links, downloads, args, faults.append)
         print(f"{len(WIDTHS) * len(SCHEMES)} layouts and {len(links)} records looked at")
