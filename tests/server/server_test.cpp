@@ -272,28 +272,22 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     ASSERT_NE(honest.record, other.record);
     const std::string honestTicket = ticket(issued->seed, 120);
     const std::string forged = withInputs(honest.record, {{1, RecordInput::escape, 1}, {2, RecordInput::escape, 0}});
-    const std::vector<std::tuple<const char *, std::string, std::string, int32_t, int, const char *>> refused = {
-        {"escape at frame 1, then play", forged, honestTicket, honest.score, 422, "goes on after its game ended"},
-        {"an input that changes nothing", withInputs(honest.record, {{1, RecordInput::p, 0}}), honestTicket,
-         honest.score, 422, "not the one its game writes"},
-        {"another score", honest.record, honestTicket, honest.score + 1, 422, "replays to"},
-        {"truncated", honest.record.substr(0, honest.record.size() - 1), honestTicket, honest.score, 400,
-         "truncated"},
-        {"a foreign ticket", honest.record, signedBy(foreign, issued->seed, 120, {0, 1}), honest.score, 403,
-         "not signed by this server"},
-        {"an expired ticket", honest.record, ticket(issued->seed, protocol::ticketLifetimeSeconds + 10),
-         honest.score, 403, "expired"},
-        {"a ticket younger than its game", honest.record, fetched.body, honest.score, 403,
-         "longer than its ticket is old"},
-        {"another seed's ticket", honest.record, ticket(issued->seed + 1, 120), honest.score, 403,
-         "seed is not its ticket's"},
-        {"another game's ticket", honest.record, signedBy(ours, issued->seed, 120, {0, 2}), honest.score, 403,
-         "for brolix0dif2"},
-        {"a mangled ticket", honest.record, honestTicket.substr(1), honest.score, 403, "not one this server"}};
-    for (const auto &[what, record, ticketText, score, status, reason] : refused) {
+    // Each row changes one part of the honest game's post; the reason the server gives names which.
+    const std::vector<std::tuple<std::string, std::string, int32_t, int, const char *>> refused = {
+        {forged, honestTicket, honest.score, 422, "goes on after its game ended"},
+        {withInputs(honest.record, {{1, RecordInput::p, 0}}), honestTicket, honest.score, 422, "not the one its game writes"},
+        {honest.record, honestTicket, honest.score + 1, 422, "replays to"},
+        {honest.record.substr(0, honest.record.size() - 1), honestTicket, honest.score, 400, "truncated"},
+        {honest.record, signedBy(foreign, issued->seed, 120, {0, 1}), honest.score, 403, "not signed by this server"},
+        {honest.record, ticket(issued->seed, protocol::ticketLifetimeSeconds + 10), honest.score, 403, "expired"},
+        {honest.record, fetched.body, honest.score, 403, "longer than its ticket is old"}, // issued just now
+        {honest.record, ticket(issued->seed + 1, 120), honest.score, 403, "seed is not its ticket's"},
+        {honest.record, signedBy(ours, issued->seed, 120, {0, 2}), honest.score, 403, "for brolix0dif2"},
+        {honest.record, honestTicket.substr(1), honest.score, 403, "not one this server"}};
+    for (const auto &[record, ticketText, score, status, reason] : refused) {
         const Reply r = postRecord(port, 0, 1, "cheat", score, record, INADDR_LOOPBACK, ticketText);
-        EXPECT_EQ(r.status, status) << what << ": " << r.body;
-        EXPECT_NE(r.body.find(reason), std::string::npos) << what << ": " << r.body;
+        EXPECT_EQ(r.status, status) << reason << ": " << r.body;
+        EXPECT_NE(r.body.find(reason), std::string::npos) << reason << ": " << r.body;
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
     }
     EXPECT_EQ(rows(db, "SELECT count(*) FROM scores"), std::vector<std::string>{"2"}) << "a refused game was stored";
