@@ -23,14 +23,8 @@ SCHEMES = ("light", "dark")
 LAYOUT_FAULTS = r"""
 const faults = [];
 const say = (text) => faults.push(text);
-const lines = (el) => {
-  const range = document.createRange();
-  range.selectNodeContents(el);
-  const tops = new Set();
-  for (const r of range.getClientRects()) if (r.width > 0) tops.add(Math.round(r.top));
-  return tops.size;
-};
-const textBox = (el) => { const range = document.createRange(); range.selectNodeContents(el); return range.getBoundingClientRect(); };
+const contents = (el) => { const range = document.createRange(); range.selectNodeContents(el); return range; };
+const lines = (el) => new Set([...contents(el).getClientRects()].filter((r) => r.width > 0).map((r) => Math.round(r.top))).size;
 const label = (el) => el.closest('section').querySelector('h2').textContent + ' / ' +
                       el.closest('table').querySelector('caption').textContent.trim();
 const root = document.documentElement;
@@ -47,7 +41,7 @@ for (const table of document.querySelectorAll('table')) {
   }
   // The header is one row of cells: a text that stays in its own cell runs into no other.
   for (const cell of table.querySelectorAll('thead th, tbody td')) {
-    const text = textBox(cell), box = cell.getBoundingClientRect();
+    const text = contents(cell).getBoundingClientRect(), box = cell.getBoundingClientRect();
     if (text.width > 0 && (text.left < box.left - 0.5 || text.right > box.right + 0.5)) say(`${label(table)}: "${cell.textContent}" spills out of its cell`);
   }
 }
