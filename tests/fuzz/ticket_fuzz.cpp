@@ -16,7 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::optional<scored::Game> game = scored::parseGameName(ticket->game);
     if (!game) __builtin_trap();
     const protocol::Ticket again = signer.issue(*game, ticket->seed, ticket->issued);
-    if (!protocol::parseTicket(again.text())) __builtin_trap();
     if (!signer.check(again.text(), *game, ticket->seed, 0, ticket->issued).empty()) __builtin_trap();
     if (signer.check(again.text(), *game, ticket->seed + 1, 0, ticket->issued).empty()) __builtin_trap();
     return 0;
