@@ -12,8 +12,6 @@
 namespace {
 
 using scored::ReplayProcess;
-using scored::Submission;
-using scored::Verdict;
 
 // A worker program that greets as a worker of this version does and then does what the shell line says.
 std::string fakeWorker(const TempDir &dir, const std::string &name, const std::string &line,
@@ -28,7 +26,7 @@ bool running(pid_t pid) {
 }
 
 TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWorkerAnswersOnlyItsOwnRecord) {
-    const Submission honest = playedClaim({0, 1}, 7, 7);
+    const scored::Submission honest = playedClaim({0, 1}, 7, 7);
     ASSERT_GT(honest.score, 0);
 
     rlimit core{};   // a worker would inherit cores allowed, unless the server forbids them
@@ -49,7 +47,7 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWork
     EXPECT_EQ(real.pid(), first) << "one worker replays record after record";
 
     kill(first, SIGKILL); // as the system's out-of-memory killer would, between two records
-    const Verdict killed = real.verify(honest);
+    const scored::Verdict killed = real.verify(honest);
     EXPECT_EQ(killed.status, 503) << killed.reason;
     EXPECT_FALSE(running(first));
     EXPECT_EQ(real.verify(honest).status, 200) << "the next record starts a fresh worker";
@@ -68,7 +66,7 @@ TEST(ReplayWorkers, AVerdictComesFromTheWorkerUnderItsLimitsAndWhateverEndsAWork
     };
     for (const auto &[line, status, reason] : endings) {
         ReplayProcess worker(fakeWorker(dir, "worker", "head -c 16 >/dev/null; " + line));
-        const Verdict verdict = worker.verify(honest);
+        const scored::Verdict verdict = worker.verify(honest);
         EXPECT_EQ(verdict.status, status) << line << ": " << verdict.reason;
         EXPECT_NE(verdict.reason.find(reason), std::string::npos) << line << ": " << verdict.reason;
         EXPECT_EQ(worker.pid(), -1) << line << ": reaped";
