@@ -148,8 +148,8 @@ def game_accepts(command, record, home, env=os.environ):
             game.wait()
 
 
-def desktop(cmake, build, home, say):
-    """The environment of a scratch desktop with the game installed; says so unless xdg-mime opens records with it."""
+def desktop(cmake, build, home):
+    """The environment of a scratch desktop with the game installed."""
     stage = os.path.join(home, "usr")
     subprocess.run([cmake, "--install", build, "--prefix", stage], check=True, stdout=subprocess.DEVNULL, timeout=300)
     share = os.path.join(stage, "share")
@@ -158,10 +158,6 @@ def desktop(cmake, build, home, say):
                XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_CONFIG_DIRS=os.path.join(home, "config"))
     subprocess.run(["update-mime-database", os.path.join(share, "mime")], env=env, check=True, timeout=60)
     subprocess.run(["update-desktop-database", os.path.join(share, "applications")], env=env, check=True, timeout=60)
-    default = subprocess.run(["xdg-mime", "query", "default", "application/x-brolix-record"], env=env,
-                             capture_output=True, text=True).stdout.strip()
-    if default != "org.brolix.Brolix.desktop":
-        say(f"the installed game does not open records: xdg-mime's default is '{default}'")
     return env
 
 
@@ -169,7 +165,7 @@ def check_downloads(url, driver, links, downloads, args, say):
     home = tempfile.mkdtemp(prefix="brolix-watch-", dir=downloads)
     with open(os.path.join(home, "alsoft.conf"), "w") as conf:
         conf.write(f"[general]\ndrivers=wave\nchannels=mono\nsample-type=int16\n[wave]\nfile={home}/sound.wav\n")
-    installed = desktop(args.cmake, args.build, home, say)
+    installed = desktop(args.cmake, args.build, home)
     show(driver, url, 1280, "light")
     if not links:
         say("no record to download")
@@ -182,11 +178,9 @@ def check_downloads(url, driver, links, downloads, args, say):
         except TimeoutException:
             say(f"{link} did not download as {name}")
             continue
-        # By the option, as a file manager passes it, and (the last) by a double click on the desktop.
+        # By the option, as a file manager passes it, and (the last) by a double click on the desktop:
+        # xdg-open fails unless the installed type and association send the file to the game.
         if i == len(links) - 1:
-            kind = subprocess.run(["xdg-mime", "query", "filetype", path], env=installed, capture_output=True, text=True)
-            if kind.stdout.strip() != "application/x-brolix-record":
-                say(f"{name} is of type '{kind.stdout.strip()}'")
             fault = game_accepts(["xdg-open"], path, home, installed)
         else:
             fault = game_accepts([args.brolix] + (["--replay"] if i % 2 == 0 else []), path, home)
