@@ -91,7 +91,6 @@ TEST(Cluster, TwoInstancesAnswerAsOneAndKillingOneInAFloodLosesNothingAcknowledg
     running.clear(); // waits for every player
     EXPECT_EQ(refusedByTheSurvivor.load(), 0);
     EXPECT_EQ(acknowledged.load(), players * each);
-    EXPECT_EQ(get(b->port(), "/").status, 200);
     ASSERT_EQ(orphans.size(), 1u);
     for (int i = 0; i < 1000 && !gone(orphans[0]); ++i) // its worker sees the server's end close
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
