@@ -101,7 +101,6 @@ def show(driver, url, width, scheme):
     driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
                            {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
     driver.get(url)
-    wait_for("the page", lambda: driver.execute_script("return document.readyState") == "complete", 20)
 
 
 def check_feed(url, driver, say):
