@@ -1,8 +1,6 @@
 // Pictures, blits, rectangles and text drawn into a real window under Xvfb and read back.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "KGraphic.h"
 #include "KMiscTools.h"
 #include "KText.h"
@@ -45,14 +43,6 @@ protected:
     void load(KGraphic &g, const std::string &bytes, const std::string &name = "p.tga") {
         dir.write(name, bytes);
         ASSERT_TRUE(g.loadPicture(dir.path(name).c_str(), true, false, true)) << name;
-    }
-    // Pixels of the region that differ from expected(x, y) by more than the tolerance.
-    size_t misses(int x0, int y0, int w, int h, const std::function<Rgb(int, int)> &expected, int tolerance = 0) {
-        const auto px = backRegion(x0, y0, w, h);
-        size_t wrong = 0;
-        for (size_t i = 0; i < px.size(); ++i)
-            wrong += !px[i].near(expected(x0 + int(i) % w, y0 + int(i) / w), tolerance);
-        return wrong;
     }
     size_t backgroundMisses(int x0, int y0, int w, int h) {
         return misses(x0, y0, w, h, [](int, int) { return kBackground; });
