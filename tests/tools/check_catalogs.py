@@ -19,11 +19,6 @@ LITERAL = re.compile(r'"(?:[^"\\\n]|\\.)*"')
 MARKING = re.compile(r'\b(?:N?C?_)\(\s*(?:"(?:[^"\\\n]|\\.)*"\s*,?\s*)+\)')
 
 
-def lines(name):
-    with open(os.path.join(SOURCE, 'po', name), encoding='utf-8') as f:
-        return [w for line in f if not line.startswith('#') for w in line.split()]
-
-
 def sources():
     for top in ('app', 'game', 'frontend', 'engine', 'assets'):
         for base, _, files in os.walk(os.path.join(SOURCE, top)):
@@ -76,9 +71,9 @@ class Catalogs(unittest.TestCase):
         self.assertEqual(unmarked_on_stderr('fputs("lost", stderr);\nstd::cerr << "gone" << x;'), ['"lost"', '"gone"'])
         self.assertEqual(unmarked_on_stderr('fprintf(stderr, "shown %d", n);   ' + EXEMPT), [])
 
-
     def test_marked_words_reach_the_template(self):
-        listed = set(lines('POTFILES'))
+        with open(os.path.join(SOURCE, 'po', 'POTFILES'), encoding='utf-8') as f:
+            listed = {w for line in f if not line.startswith('#') for w in line.split()}
         for path, text in sources():
             with self.subTest(path):
                 self.assertFalse(MARKED.search(text) and path not in listed, 'marks words but is not in po/POTFILES')
