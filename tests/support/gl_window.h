@@ -1,7 +1,6 @@
 #pragma once
-// Picture files and message boxes for the picture tests; for GL tests one 640x480
-// window per binary whose BACK buffer is read before any swap (Xvfb's front
-// buffer reads back black).
+// Picture files and message boxes; one 640x480 GL window per binary, whose BACK buffer is
+// read before any swap (Xvfb's front buffer reads back black).
 #include <GL/gl.h>
 
 #include <cstdlib>

@@ -1,7 +1,5 @@
 #!/usr/bin/python3
-"""The catalogs against the code: every marked word reaches po/brolix.pot (the file is
-listed in POTFILES and the committed template is the one the sources give) and words a
-player reads on standard error are marked. check_complete.sh holds each language to the template.
+"""Every marked word reaches po/brolix.pot and words a player reads on standard error are marked.
 usage: check_catalogs.py SOURCE_DIR BUILT_POT"""
 import os
 import re
