@@ -138,7 +138,6 @@ TEST(TextLayout, PenWidthAndCentringRules) {
     EXPECT_EQ(placed(fromLeft, "1?2", 50, 2), (Placements{{0, 50}, {10, 62}}));  // a missing character leaves no gap
     EXPECT_EQ(placed(fromLeft, "A\xE9", 0, 0), (Placements{{22, 0}, {44, 8}}));
     EXPECT_EQ(placed(fromRight, "12", 300, 2), (Placements{{10, 286}, {0, 274}}));  // ends spacing before x
-    EXPECT_EQ(placed(fromRight, "1z", 300, 3), (Placements{{0, 287}}));
     // With glyphs beyond ASCII a UTF-8 sequence is one character; a byte starting none (Latin-1,
     // overlong, cut, surrogate) is looked up alone, as without them, where é's bytes find nothing.
     EXPECT_EQ(placed(fromLeft, "1\xC3\xA9\xE5\xAE\x9D" "2", 0, 1, wide),
@@ -215,9 +214,8 @@ TEST(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) {
         uint8_t depth;
         const Boxes &boxes;
     };
-    for (Case c : {Case{4, 4, 8, shallow}, Case{4, 4, 16, shallow}, Case{4, 4, 23, shallow},
-                   Case{65535, 65535, 16, shallow}, Case{65535, 65535, 32, outOfData}, Case{65535, 1, 27, outOfData},
-                   Case{65535, 65535, 255, outOfData}}) {
+    for (Case c : {Case{4, 4, 23, shallow}, Case{65535, 65535, 16, shallow}, Case{65535, 65535, 32, outOfData},
+                   Case{65535, 1, 27, outOfData}, Case{65535, 65535, 255, outOfData}}) {
         EXPECT_EQ(load("x.tga", tgaBytes(c.w, c.h, c.depth, garbage(4096, 1))), c.boxes) << c.w << " " << int(c.depth);
     }
     std::filesystem::create_directory(dir.path("folder.tga"));
