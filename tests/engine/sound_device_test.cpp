@@ -53,7 +53,6 @@ TEST(SoundDevice, WavAndOggAreHeardAtTheTablesLevelAndUnplayableFilesRefused) {
     ASSERT_TRUE(writeToneOgg(folder, "silent.ogg", 0, 1, 44100));  // decodes to nothing
     const std::pair<const char *, std::string> cases[] = {
         {"no-fmt.wav", riff(chunk("data", pcm))},
-        {"empty-data.wav", riff(chunk("fmt ", fmt) + chunk("data", ""))},
         {"one-byte.wav", riff(chunk("fmt ", fmt) + chunk("data", "\5"))},
         {"24-bit.wav", riff(chunk("fmt ", pcmFormat(1, 44100, 24)) + chunk("data", pcm))},
         {"3-channels.wav", riff(chunk("fmt ", pcmFormat(3, 44100, 16)) + chunk("data", pcm))},
