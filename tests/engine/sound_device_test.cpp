@@ -36,8 +36,7 @@ TEST(SoundDevice, WavAndOggAreHeardAtTheTablesLevelAndUnplayableFilesRefused) {
         int master, channel;
         double seconds, db;
     };
-    for (Case c : {Case{"tone.wav", 100, 100, 0.25, 0}, Case{"tone.wav", 85, 200, 0.25, 0},
-                   Case{"tone.wav", 25, 200, 0.25, -18.62},
+    for (Case c : {Case{"tone.wav", 100, 100, 0.25, 0}, Case{"tone.wav", 25, 200, 0.25, -18.62},
                    Case{"stereo.ogg", 100, 100, 12345 / 44100.0, 6.02},  // two channels summed
                    Case{"low.ogg", 100, 100, 0.5, 0}}) {  // half a second at its own rate, whatever the device's
         SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.master) + " x " + std::to_string(c.channel));
