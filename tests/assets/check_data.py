@@ -15,16 +15,18 @@ from PIL import Image
 
 DATA, GENERATED, GENERATOR = sys.argv[1:4]
 sys.path.insert(0, os.path.dirname(os.path.abspath(GENERATOR)))
-from tool import fonts, glyphs, imagefile, layout, overlays, words  # noqa: E402  the tables the game's regions and fonts come from
+from tool import fonts, glyphs, imagefile, layout, overlays, scene, words  # noqa: E402  the tables the game's regions and fonts come from
 
-SKIN_FILES = ['menu%d.tga', 'credits%d.tga', 'ingame%d.tga', 'gameover%d.tga', 'entername%d.tga',
-              'enternamer%d.bmp', 'select%d.tga', 'cursor%d.tga']
-FIXED = ['internet.tga', 'bomb.tga', 'horiz.tga', 'verti.tga', 'question.tga', 'xzap.tga', 'mouse.tga',
-         'loading.bmp', 'page1.jpg', 'timenmb.tga', 'numbers.tga', 'highscalp.tga', 'help/index.html']
+UNREAD_SKIN_FILES = ['credits%d.tga', 'gameover%d.tga', 'entername%d.tga', 'enternamer%d.bmp', 'select%d.tga']
+UNREAD_FIXED = ['internet.tga', 'bomb.tga', 'horiz.tga', 'verti.tga', 'question.tga', 'xzap.tga', 'mouse.tga',
+                'loading.bmp', 'page1.jpg']
 SOUNDS = ['click.wav', 'nohint.wav', 'good.ogg', 'gameover.ogg', 'swap.ogg', 'hint.ogg', 'thunder.ogg',
           'bomb.ogg', 'lifeup.ogg']
 VISIBLE = 24  # alpha that counts as seen
 GEM_SETS = sorted(d for d in os.listdir(os.path.join(DATA, 'gems')) if re.fullmatch(r'set\d+', d))
+DENSER = tuple(n for n in imagefile.DENSITIES if n > 1)
+BUDGET = 64 << 20  # the data folder as installed
+LANGUAGE_BUDGET = 3 << 19   # what one language may add
 
 
 def read_any(name):
@@ -37,11 +39,8 @@ def read_any(name):
     data = open(path, 'rb').read()
     w, h, depth, flags = struct.unpack_from('<HHBB', data, 12)
     assert data[:3] == b'\0\0\2' and depth in (24, 32) and not flags & 0x20, '%s: form %r' % (path, data[:3])
-    n = depth // 8
-    assert len(data) == 18 + w * h * n, '%s: %d bytes for %dx%d' % (path, len(data), w, h)
-    out = np.full((h, w, 4), 255, np.uint8)
-    out[..., :n] = np.frombuffer(data, np.uint8, w * h * n, 18).reshape(h, w, n)[::-1][..., [2, 1, 0, 3][:n]]
-    return out, ('TGA', 'RGBA' if n == 4 else 'RGB')
+    assert len(data) == 18 + w * h * depth // 8, '%s: %d bytes for %dx%d' % (path, len(data), w, h)
+    return imagefile.read_picture(path), ('TGA', 'RGBA' if depth == 32 else 'RGB')
 
 
 def pic(name):
@@ -52,9 +51,21 @@ def files_below(root):
     return sorted(os.path.relpath(os.path.join(b, f), root) for b, _, files in os.walk(root) for f in files)
 
 
+def one_x_pictures():
+    """The pictures the game loads at 1x (the help's are the browser's)."""
+    return [n for n in files_below(DATA) if n.endswith(('.tga', '.bmp', '.jpg')) and
+            not any(re.fullmatch(r'\d+x', f) or f in ('help', 'lang') for f in n.split(os.sep)[:-1])]
+
+
+def premultiplied(pixels):
+    out = pixels.astype(np.float32)
+    out[..., :3] *= out[..., 3:] / 255
+    return out
+
+
 class DataFolder(unittest.TestCase):
-    def test_every_file_is_there(self):
-        names = [f % s for f in SKIN_FILES for s in range(3)] + FIXED + ['audio/' + s for s in SOUNDS]
+    def test_files_no_other_check_reads_are_there(self):
+        names = [f % s for f in UNREAD_SKIN_FILES for s in range(3)] + UNREAD_FIXED
         self.assertEqual([n for n in names if not os.path.isfile(os.path.join(DATA, n))], [])
 
     def test_regions_the_game_draws_are_filled(self):
@@ -154,30 +165,6 @@ class DataFolder(unittest.TestCase):
             for fresh, built in ((digest(tmp + '/d'), digest(DATA)), (digest(tmp + '/g'), digest(GENERATED))):
                 self.assertEqual([n for n, h in fresh.items() if built.get(n) != h], [], 'stale or not reproducible')
 
-
-DENSER = tuple(n for n in imagefile.DENSITIES if n > 1)
-BUDGET = 64 << 20  # the data folder as installed
-
-
-def one_x_pictures():
-    """The pictures the game loads at 1x (the help's are the browser's)."""
-    return [n for n in files_below(DATA) if n.endswith(('.tga', '.bmp', '.jpg')) and
-            not any(re.fullmatch(r'\d+x', f) or f in ('help', 'lang') for f in n.split(os.sep)[:-1])]
-
-
-def sibling(name, n):
-    folder, file = os.path.split(name)
-    stem, ext = file.rsplit('.', 1)
-    return os.path.join(folder, '%dx' % n, '%s.%s' % (stem, 'jpg' if ext == 'jpg' else 'png'))
-
-
-def premultiplied(pixels):
-    out = pixels.astype(np.float32)
-    out[..., :3] *= out[..., 3:] / 255
-    return out
-
-
-class DenserPictures(unittest.TestCase):
     def test_every_picture_in_its_form_with_siblings_showing_what_it_shows(self):
         """Averaged down to 1x, a sibling matches its 1x picture in every 16-pixel square: a region
         misplaced at one density stands out far above finer edges and re-hinted text (below 26)."""
@@ -189,9 +176,9 @@ class DenserPictures(unittest.TestCase):
             one = premultiplied(one)
             h, w = one.shape[:2]
             for n in DENSER:
-                expected.add(sibling(name, n))
+                expected.add(scene.dense_path(name, n))
                 with self.subTest(name, density=n):
-                    dense, dense_form = read_any(sibling(name, n))
+                    dense, dense_form = read_any(scene.dense_path(name, n))
                     self.assertEqual(dense_form, ('JPEG', 'RGB') if name.endswith('.jpg') else ('PNG', form[1]))
                     down = premultiplied(dense).reshape(h, n, w, n, 4).mean(axis=(1, 3))
                     diff = np.zeros((-(-h // 16) * 16, -(-w // 16) * 16))
@@ -208,7 +195,7 @@ class DenserPictures(unittest.TestCase):
     def test_glyphs_fill_their_scaled_boxes_and_nothing_else(self):
         for name, (table, *_) in fonts.FONTS.items():
             for n in (1,) + DENSER:
-                font = read_any(name if n == 1 else sibling(name, n))[0]
+                font = read_any(name if n == 1 else scene.dense_path(name, n))[0]
                 inside = np.zeros(font.shape[:2], bool)
                 for ch, x1, y1, x2, y2, *_ in table:
                     inside[y1 * n:y2 * n, x1 * n:x2 * n] = True
@@ -218,11 +205,6 @@ class DenserPictures(unittest.TestCase):
                 with self.subTest(font=name, density=n):
                     self.assertFalse(((font[..., 3] > 0) & ~inside).any(), 'ink outside the glyphs')
 
-
-LANGUAGE_BUDGET = 3 << 19   # what one language may add
-
-
-class MenuFont(unittest.TestCase):
     def test_the_game_has_a_glyph_for_every_character_of_its_words(self):
         """The compiled tables (brolix_glyphs.h), not only the font picture, must hold them."""
         header = open(os.path.join(GENERATED, '..', 'layout', 'brolix_glyphs.h'), encoding='utf-8').read()
@@ -234,8 +216,6 @@ class MenuFont(unittest.TestCase):
                 with self.subTest(code=code, name=shown):
                     self.assertEqual(set(shown.lower()) - compiled, set(), 'no glyph')
 
-
-class LanguageOverlays(unittest.TestCase):
     def test_words_stay_inside_their_boxes_in_overlays_of_pictures_there_are(self):
         """Words clear of their box's outermost pixels: a word that overflows its box changes them."""
         sizes = {}

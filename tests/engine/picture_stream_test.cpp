@@ -10,13 +10,14 @@ namespace {
 // Grey of a `rows`-row top-to-bottom black-to-white gradient at row y.
 int gradient(int y, int rows = 1024) { return (y * 255 + (rows - 1) / 2) / (rows - 1); }
 
-// Rows [top, top + 400) of a sheet, a 4-pixel strip of each, drawn at (x, 20).
-size_t rowMisses(KGraphic &sheet, int top, int x, const std::function<Rgb(int)> &expected) {
-    sheet.blitRect(0, float(top), 4, float(top + 400), int16_t(x), 20);
-    const auto px = backRegion(x, 20, 4, 400);
+// The first and the last 400 rows of a sheet, a 4-pixel strip of each, drawn at (x, 20) and (x + 5, 20).
+size_t rowMisses(KGraphic &sheet, int x, const std::function<Rgb(int)> &expected) {
     size_t wrong = 0;
-    for (size_t i = 0; i < px.size(); ++i)
-        wrong += !px[i].near(expected(top + int(i) / 4), 2);
+    for (int top : {0, int(sheet.getHeight()) - 400}) {
+        sheet.blitRect(0, float(top), 4, float(top + 400), int16_t(x), 20);
+        wrong += misses(x, 20, 4, 400, [&](int, int y) { return expected(top + y - 20); }, 2);
+        x += 5;
+    }
     return wrong;
 }
 
@@ -34,14 +35,12 @@ TEST(PictureStream, SheetsLoadRowByRowReuseALetGoTextureAndBrokenFilesLoseNothin
     {
         KGraphic first;
         ASSERT_TRUE(first.loadPicture(dir.path("grey.png").c_str(), true, false, true));
-        EXPECT_EQ(rowMisses(first, 0, 10, grey), 0u);
-        EXPECT_EQ(rowMisses(first, 624, 20, grey), 0u);
+        EXPECT_EQ(rowMisses(first, 10, grey), 0u);
     }   // its texture is kept for the next sheet of its size
     for (const char *name : {"red.png", "laced.png"}) {   // the interlaced one is decoded whole
         KGraphic next;
         ASSERT_TRUE(next.loadPicture(dir.path(name).c_str(), true, false, true)) << name;
-        EXPECT_EQ(rowMisses(next, 0, 30, redToBlue), 0u) << name;
-        EXPECT_EQ(rowMisses(next, 624, 40, redToBlue), 0u) << name;
+        EXPECT_EQ(rowMisses(next, 30, redToBlue), 0u) << name;
     }
     std::string png = dir.read("grey.png");
     dir.write("short.png", png.substr(0, png.size() / 2));
@@ -50,12 +49,12 @@ TEST(PictureStream, SheetsLoadRowByRowReuseALetGoTextureAndBrokenFilesLoseNothin
     const auto halfGrey = [](int y) { return Rgb{gradient(y, 512), gradient(y, 512), gradient(y, 512)}; };
     KGraphic held;   // not of the let-go texture's size: a texture of its own
     ASSERT_TRUE(held.loadPicture(dir.path("half.png").c_str(), true, false, true));
-    EXPECT_EQ(rowMisses(held, 112, 50, halfGrey), 0u);
+    EXPECT_EQ(rowMisses(held, 50, halfGrey), 0u);
     for (const char *name : {"short.png", "flipped.png"}) {
         shownBoxes().clear();
         EXPECT_FALSE(held.loadPicture(dir.path(name).c_str(), true, false, true)) << name;
         EXPECT_EQ(shownBoxes(), (Boxes{{"Out of data to read", dir.path(name)}})) << name;
-        EXPECT_EQ(rowMisses(held, 112, 60, halfGrey), 0u) << name << ": the picture held stays";
+        EXPECT_EQ(rowMisses(held, 60, halfGrey), 0u) << name << ": the picture held stays";
     }
 }
 

@@ -1,10 +1,10 @@
 #pragma once
-// Picture files and message boxes for the picture tests; for GL tests one 640x480
-// window per binary whose BACK buffer is read before any swap (Xvfb's front
-// buffer reads back black).
+// Picture files and message boxes; one 640x480 GL window per binary, whose BACK buffer is
+// read before any swap (Xvfb's front buffer reads back black).
 #include <GL/gl.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -82,6 +82,15 @@ inline std::vector<Rgb> backRegion(int x, int y, int w, int h) {
 }
 
 inline Rgb backPixel(int x, int y) { return backRegion(x, y, 1, 1)[0]; }
+
+// Pixels of the back-buffer region that differ from expected(x, y) by more than the tolerance.
+inline size_t misses(int x0, int y0, int w, int h, const std::function<Rgb(int, int)> &expected, int tolerance = 0) {
+    const auto px = backRegion(x0, y0, w, h);
+    size_t wrong = 0;
+    for (size_t i = 0; i < px.size(); ++i)
+        wrong += !px[i].near(expected(x0 + int(i) % w, y0 + int(i) / w), tolerance);
+    return wrong;
+}
 
 // The whole frame about to be shown, recorded steps drawn: RGBA rows from the bottom.
 inline std::vector<unsigned char> backBuffer() {

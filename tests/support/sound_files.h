@@ -1,6 +1,5 @@
 #pragma once
-// Sound files made at test time, OpenAL Soft pointed at a device of the test's
-// choosing, and what its wave writer wrote.
+// Sound files made at test time, and OpenAL Soft on a device of the test's choosing.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>

@@ -1,7 +1,6 @@
 #!/bin/sh
-# Every language of po/LINGUAS is complete against the template: merged with
-# po/brolix.pot, msgfmt --check passes and counts no untranslated or fuzzy message,
-# and warns of no header left as the template had it. usage: check_complete.sh SOURCE_DIR
+# Every language of po/LINGUAS is complete against po/brolix.pot: no untranslated or fuzzy
+# message, no header left as the template had it. usage: check_complete.sh SOURCE_DIR
 set -u
 status=0
 for code in $(sed 's/#.*//' "$1/po/LINGUAS"); do

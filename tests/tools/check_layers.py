@@ -1,12 +1,10 @@
 #!/usr/bin/python3
 """Fails when a source file includes a header of a layer above or beside its own.
-
 usage: check_layers.py SOURCE_DIR
 
-The engine and the rules (game/rules/) are both at the bottom and see nothing of each
-other, so the rules run without a window or a device. The score server sees the rules
-alone (it replays records and shares their protocol header), never the game or engine. A header named *_local.h is for
-its own folder only; a header name in two layers is an error of its own.
+The rules (game/rules/) see nothing of the engine, so they run without a window or a device;
+the score server replays records, so it sees the rules alone. A header named *_local.h is
+for its own folder only; a header name in two layers is an error of its own.
 """
 import os
 import re
