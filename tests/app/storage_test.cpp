@@ -61,10 +61,6 @@ TEST(StoredFiles, PrefsFromEveryBadValue) {
     loadPrefs();
     EXPECT_EQ(image(prefs), image(cases[3].loaded));
     EXPECT_EQ(KSoundTestAccess::effectVolume(), 37);
-    std::filesystem::remove(home.path("prefs.raw"));
-    prefs = {0x01020304, 2, 0, 3, -1};
-    savePrefs();
-    EXPECT_EQ(home.read("prefs.raw"), std::string("\4\3\2\1\2\0\0\0\0\0\0\0\3\0\0\0\xff\xff\xff\xff", 20));
 }
 
 TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
