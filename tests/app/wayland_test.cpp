@@ -44,10 +44,12 @@ bool gone(pid_t pid) {
 }
 
 // SDL's Wayland driver would crash on a compositor without a seat: the game goes to X11 instead.
-TEST(Wayland, WithoutASeat) {
+// Weston's output is 800x600 at (0, 0) of the X screen, a 32-pixel panel on top. Partial presents
+// must survive a back buffer EGL gives back undefined after each swap.
+TEST(Wayland, WithoutASeatThenNativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
     GameFolder game;
-    Weston weston(game, "headless");
-    std::vector<std::string> env = weston.clientEnv();
+    Weston seatless(game, "headless");
+    std::vector<std::string> env = seatless.clientEnv();
     for (int signal : {SIGTERM, SIGKILL}) {
         GameRun run(game, env);
         pid_t dialog = 0;
@@ -69,28 +71,23 @@ TEST(Wayland, WithoutASeat) {
     GameRun nowhere(game, env);
     EXPECT_EQ(nowhere.waitExit(), 1);
     EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
-}
 
-// Weston's output is 800x600 at (0, 0) of the X screen, a 32-pixel panel on top. Partial presents
-// must survive a back buffer EGL gives back undefined after each swap.
-TEST(Wayland, NativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
-    GameFolder game;
     Weston weston(game);
     ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
     game.write("data/fullscreen.stt", "\1");
-    GameRun run(game, weston.clientEnv());   // DISPLAY stays set: Wayland is to be preferred, not the only choice
-    run.useArea(x11probe::geometryOf(weston.window));   // the game on weston's output, its keys going there
+    GameRun native(game, weston.clientEnv());   // DISPLAY stays set: Wayland is to be preferred, not the only choice
+    native.useArea(x11probe::geometryOf(weston.window));   // the game on weston's output, its keys going there
     xdotool("windowfocus --sync " + std::to_string(weston.window));
     pid_t dialog = 0;
-    EXPECT_TRUE(waitUntil([&] { return (dialog = childOf(run.pid())) != 0; })) << "no dialog process";
+    EXPECT_TRUE(waitUntil([&] { return (dialog = childOf(native.pid())) != 0; })) << "no dialog process";
     const Image page = game.picture("page1.jpg"), menu = game.picture("menu0.tga");
     // Return once weston gives the dialog the keyboard, until the game's window opens.
     const auto opened = [&] { return game.read("output.txt").find("brolix: video driver wayland\n") != std::string::npos; };
     ASSERT_TRUE(waitUntil([&] { return xdotool("key Return") && waitUntil(opened, 2000); }, 60000)) << "no game window";
-    const auto fullScreen = [&] { return run.shows(page, 0, 0, 0, 0, 640, 480); };
+    const auto fullScreen = [&] { return native.shows(page, 0, 0, 0, 0, 640, 480); };
     // The dark title bar reaches both edges under the panel: the window is maximized.
     const auto maximized = [&] {   // weston's whole output: row 32 is its screen row 40, 0 and 639 its edge pixels
-        const Image bar = run.capture(32, 1);
+        const Image bar = native.capture(32, 1);
         const auto dark = [&](int x) { return bar.at(x, 32)[0] + bar.at(x, 32)[1] + bar.at(x, 32)[2] < 100; };
         return dark(0) && dark(639);
     };
@@ -101,41 +98,41 @@ TEST(Wayland, NativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
     ASSERT_TRUE(waitUntil(fullScreen)) << "not full screen";
     xdotool("key F11");
     EXPECT_TRUE(waitUntil([&] { return !fullScreen() && maximized(); })) << "not maximized again";
-    ASSERT_TRUE(run.running()) << game.read("output.txt");
+    ASSERT_TRUE(native.running()) << game.read("output.txt");
 
     xdotool("key Return");   // the driver page, then the menu
-    run.useArea({0, 32 + 24, 800, 600 - 32 - 24});   // under the panel and the title bar
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100)) << "no menu";
+    native.useArea({0, 32 + 24, 800, 600 - 32 - 24});   // under the panel and the title bar
+    ASSERT_TRUE(native.waitShows(menu, 0, 0, 640, 100)) << "no menu";
     EXPECT_TRUE(dialog && gone(dialog));
     // weston's X11 back end follows the X pointer by its relative motion, and takes its place
     // only as it enters weston's window: aimed from inside, every click would land elsewhere.
     xdotool("mousemove 1000 750");
     const layout::Rect &quit = layout::MAIN_BUTTONS[5], &away = layout::MAIN_BUTTONS[0];
-    run.pointAt(away.x2 + 40, 470);
+    native.pointAt(away.x2 + 40, 470);
     xdotool("click 1");   // a click on nothing, as a player's first: the window has the pointer and the keys
-    Image before = run.capture(), after;
-    ASSERT_TRUE(run.waitStill(before));
+    Image before = native.capture(), after;
+    ASSERT_TRUE(native.waitStill(before));
     const auto lit = [&](const Image &now) {
         return difference(now, quit.x1, quit.y1, before, quit.x1, quit.y1, quit.x2 - quit.x1, quit.y2 - quit.y1);
     };
-    run.pointAt(quit);
+    native.pointAt(quit);
     Image hovered;
-    EXPECT_TRUE(waitUntil([&] { return lit(hovered = run.capture()) > 12; })) << "no hover shown";
+    EXPECT_TRUE(waitUntil([&] { return lit(hovered = native.capture()) > 12; })) << "no hover shown";
     const int px = away.x2 + 40, py = 470;
-    run.pointAt(px, py);
-    EXPECT_TRUE(waitUntil([&] { return lit(after = run.capture()) < 1; })) << "the lit button stayed";
-    ASSERT_TRUE(run.waitStill(after));
+    native.pointAt(px, py);
+    EXPECT_TRUE(waitUntil([&] { return lit(after = native.capture()) < 1; })) << "the lit button stayed";
+    ASSERT_TRUE(native.waitStill(after));
     EXPECT_LT(difference(after, 0, 0, before, 0, 0, 640, 480), 2) << "not the picture it was";
     // Off the game's window (onto weston's panel), the game's own pointer picture goes with the pointer.
     const auto pointerDrawn = [&](const Image &now) { return difference(now, px, py, hovered, px, py, 12, 8) > 1; };
     EXPECT_TRUE(pointerDrawn(after));
     xdotool("mousemove 400 10");
-    EXPECT_TRUE(waitUntil([&] { return !pointerDrawn(run.capture()); })) << "the pointer picture stayed";
-    run.click(layout::PLAY);
-    EXPECT_TRUE(run.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
+    EXPECT_TRUE(waitUntil([&] { return !pointerDrawn(native.capture()); })) << "the pointer picture stayed";
+    native.click(layout::PLAY);
+    EXPECT_TRUE(native.waitShows(game.picture("ingame0.tga"), 60, 432, 280, 36)) << "no game";
 
     kill(weston.run.pid(), SIGTERM);
-    EXPECT_EQ(run.waitExit(), 1) << game.read("output.txt");
+    EXPECT_EQ(native.waitExit(), 1) << game.read("output.txt");
     EXPECT_NE(game.read("output.txt").find("compositor ended its connection"), std::string::npos) << game.read("output.txt");
     EXPECT_EQ(game.read("data/window.stt").substr(8), placeBytes({0, 0, 640, 480}, true).substr(8)) << "not the windowed size kept maximized";
 }
