@@ -36,7 +36,7 @@ template <class T> std::string image(const T &record) {
 }
 
 // A short file replaces only the bytes it holds, as the score tables show from every length.
-TEST(StoredFiles, PrefsFromEveryBadValue) {
+TEST(StoredFiles, PrefsFromEveryBadValueScoreTablesFromEveryLengthAndAnUnterminatedName) {
     GameHome home;
     const struct { sPrefs stored, loaded; int effectVolume; } cases[] = {
         {{500, 7, -4, 9, -3}, {116, 3, 0, 9, -3}, 99},
@@ -61,10 +61,7 @@ TEST(StoredFiles, PrefsFromEveryBadValue) {
     loadPrefs();
     EXPECT_EQ(image(prefs), image(cases[3].loaded));
     EXPECT_EQ(KSoundTestAccess::effectVolume(), 37);
-}
 
-TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
-    GameHome home;
     sHighScores stored;
     for (int row = 0; row < 9; row++) {
         std::memset(stored.players[row].name, 'a' + row, 32);   // no NUL at all
@@ -83,8 +80,25 @@ TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
     for (int mode = 0; mode < 4; mode++) EXPECT_EQ(home.read(highScoreFileName(mode)), image(*highScoreTable(mode)));
 }
 
-// Savers killed at random moments: every file holds the old or the new content.
-TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
+// Root reads and writes anything; without these capabilities it meets permission bits as a player.
+class AsPlayer {
+public:
+    AsPlayer() {
+        syscall(SYS_capget, &header_, saved_);
+        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+        syscall(SYS_capset, &header_, lowered);
+    }
+    ~AsPlayer() { syscall(SYS_capset, &header_, saved_); }
+
+private:
+    __user_cap_header_struct header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved_[2] = {};
+};
+
+// Savers killed at random moments: every file holds the old or the new content. Unreadable, read-only
+// and linked files are kept as they are.
+TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNewUnreadableReadOnlyAndLinkedSaves) {
     GameHome home;
     const sPrefs first = {11, 1, 2, 3, 4}, second = {22, 2, 1, 0, 5};
     std::string tables[2];
@@ -117,26 +131,7 @@ TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
     EXPECT_TRUE(std::filesystem::exists(home.path("data/s60.tmp1")));
     EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(home.root()), {}), 2 + 5)
         << "prefs.raw, data and in it the four tables and s60.tmp1";
-}
 
-// Root reads and writes anything; without these capabilities it meets permission bits as a player.
-class AsPlayer {
-public:
-    AsPlayer() {
-        syscall(SYS_capget, &header_, saved_);
-        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
-        syscall(SYS_capset, &header_, lowered);
-    }
-    ~AsPlayer() { syscall(SYS_capset, &header_, saved_); }
-
-private:
-    __user_cap_header_struct header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2] = {};
-};
-
-TEST(StoredFiles, UnreadableReadOnlyAndLinkedSaves) {
-    GameHome home;
     AsPlayer player;
     const std::string settings = image(sPrefs{7, 2, 0, 3, 1});
     home.write("prefs.raw", settings);
@@ -311,26 +306,21 @@ TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
     setenv("LC_ALL", "fr_FR.UTF-8", 1), unsetenv("LANGUAGE");
     const std::string automatic = "Automatic (" + languageName("fr") + ")", german = languageName("de");
     welcomeDialogRunner = scriptedRun;
-    player = [&](FakeControls &c) {
-        EXPECT_EQ(c.caption, "Welcome to Brolix !");
-        EXPECT_EQ(c.texts[IDC_PLAY], "Play");
-        ASSERT_GE(c.items[IDC_LANGUAGELIST].size(), 16u);
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][0], automatic);
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][1], "English");
-        EXPECT_EQ(c.listSelection(IDC_LANGUAGELIST), 0) << "automatic";
-        EXPECT_EQ(currentLanguage(), "fr");
-        c.choose(2);
+    // The caption, Play, Quit, the language list's first two items and the one selected, and the skin selected.
+    const auto words = [](FakeControls &c) {
         const std::vector<std::string> &languages = c.items[IDC_LANGUAGELIST];
-        const auto listed = std::find(languages.begin(), languages.end(), german);
-        ASSERT_NE(listed, languages.end());
-        c.choose(int(listed - languages.begin()), IDC_LANGUAGELIST);
-        EXPECT_EQ(c.caption, "Willkommen bei Brolix!");
-        EXPECT_EQ(c.texts[IDC_PLAY], "Spielen");
-        EXPECT_EQ(c.texts[IDC_QUIT], "Quit") << "untranslated words stay English";
-        EXPECT_EQ(c.items[IDC_SKINLIST], (std::vector<std::string>{"Classic", "For Her", "Für ihn"}));
-        EXPECT_EQ(c.listSelection(IDC_SKINLIST), 2) << "the skin chosen stays chosen";
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][0], "Automatisch (" + languageName("fr") + ")");
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][c.listSelection(IDC_LANGUAGELIST)], german);
+        return std::vector<std::string>{c.caption, c.texts[IDC_PLAY], c.texts[IDC_QUIT], languages.at(0), languages.at(1),
+                                        languages.at(c.listSelection(IDC_LANGUAGELIST)), c.items[IDC_SKINLIST].at(c.listSelection(IDC_SKINLIST))};
+    };
+    player = [&](FakeControls &c) {
+        ASSERT_GE(c.items[IDC_LANGUAGELIST].size(), 16u);
+        c.choose(2);
+        EXPECT_EQ(words(c), (std::vector<std::string>{"Welcome to Brolix !", "Play", "Quit", automatic, "English", automatic, "For Him"}));
+        EXPECT_EQ(currentLanguage(), "fr");
+        const std::vector<std::string> &languages = c.items[IDC_LANGUAGELIST];
+        c.choose(int(std::find(languages.begin(), languages.end(), german) - languages.begin()), IDC_LANGUAGELIST);
+        EXPECT_EQ(words(c), (std::vector<std::string>{"Willkommen bei Brolix!", "Spielen", "Quit", "Automatisch (" + languageName("fr") + ")",
+                                                      "English", german, "Für ihn"})) << "untranslated words stay English; the skin chosen stays";
         c.click(IDC_QUIT);
     };
     EXPECT_FALSE(ShowWelcomeDialog());
