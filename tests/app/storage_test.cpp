@@ -11,6 +11,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -36,7 +37,7 @@ template <class T> std::string image(const T &record) {
 }
 
 // A short file replaces only the bytes it holds, as the score tables show from every length.
-TEST(StoredFiles, PrefsFromEveryBadValueScoreTablesFromEveryLengthAndAnUnterminatedName) {
+TEST(StoredFiles, PrefsScoreTablesAndSettingsFromEveryLengthAndBadValue) {
     GameHome home;
     const struct { sPrefs stored, loaded; int effectVolume; } cases[] = {
         {{500, 7, -4, 9, -3}, {116, 3, 0, 9, -3}, 99},
@@ -78,6 +79,41 @@ TEST(StoredFiles, PrefsFromEveryBadValueScoreTablesFromEveryLengthAndAnUntermina
         }
     saveHighScores();
     for (int mode = 0; mode < 4; mode++) EXPECT_EQ(home.read(highScoreFileName(mode)), image(*highScoreTable(mode)));
+
+    // The language file holds a shipped language's letters alone; anything else is automatic.
+    const std::optional<std::string> none, folder = "<folder>";
+    const int K = INT_MIN;   // what the variable held before
+    const struct {
+        std::optional<std::string> full, skin, pad, language;
+        int windowed, gSkin, gamePad;
+        std::string code;
+    } settings[] = {
+        {none, none, none, none, K, K, K, ""},
+        {none, std::string("\2\0\0\0", 4), "\1", "de", K, K, 1, "de"},   // no first file: no skin file either
+        {"", std::string("\2\0\0\0", 4), "", "xx", K, 2, K, ""},          // an empty first file still lets it be read
+        {"\7", std::string("\2\0", 2), "\2", "de" + std::string(14, '\0'), 1, K, 0, ""},   // a short skin is refused
+        {std::string("\0\1\1", 3), "\4\3\2\1\11", std::string("\1\0", 2), "ja", 0, 0x01020304, 1, "ja"},
+        {folder, std::string("\1\0\0\0", 4), folder, folder, K, K, K, ""},
+    };
+    for (const auto &c : settings)
+        for (int before : {0, 1}) {
+            const std::pair<const char *, std::optional<std::string>> files[] = {
+                {"data/fullscreen.stt", c.full}, {"data/skin.stt", c.skin}, {"data/gamepad.stt", c.pad},
+                {"data/language.stt", c.language}};
+            for (const auto &[name, bytes] : files) {
+                std::filesystem::remove_all(home.path(name));
+                if (bytes == folder) std::filesystem::create_directory(home.path(name));
+                else if (bytes) home.write(name, *bytes);
+            }
+            isWindowed = before, gSkin = before ? 77 : -77, isGamePad = before, gLanguage = before ? "fr" : "en";
+            loadFullScreenState();
+            loadGamePadState();
+            loadLanguageState();
+            EXPECT_EQ(isWindowed, c.windowed == K ? before : c.windowed) << "case " << &c - settings;
+            EXPECT_EQ(gSkin, c.gSkin == K ? (before ? 77 : -77) : c.gSkin) << "case " << &c - settings;
+            EXPECT_EQ(isGamePad, c.gamePad == K ? before : c.gamePad) << "case " << &c - settings;
+            EXPECT_EQ(gLanguage, c.code) << "case " << &c - settings;
+        }
 }
 
 // Root reads and writes anything; without these capabilities it meets permission bits as a player.
@@ -213,46 +249,8 @@ std::string stored(const GameHome &home) {
     return home.read("data/fullscreen.stt") + "|" + home.read("data/skin.stt") + "|" + home.read("data/gamepad.stt");
 }
 
-// The language file holds a shipped language's letters alone; anything else is automatic.
-TEST(Welcome, SettingsFilesFromEveryLengthAndBadValue) {
-    GameHome home;
-    const std::optional<std::string> none, folder = "<folder>";
-    const int K = INT_MIN;   // what the variable held before
-    const struct {
-        std::optional<std::string> full, skin, pad, language;
-        int windowed, gSkin, gamePad;
-        std::string code;
-    } cases[] = {
-        {none, none, none, none, K, K, K, ""},
-        {none, std::string("\2\0\0\0", 4), "\1", "de", K, K, 1, "de"},   // no first file: no skin file either
-        {"", std::string("\2\0\0\0", 4), "", "xx", K, 2, K, ""},          // an empty first file still lets it be read
-        {"\7", std::string("\2\0", 2), "\2", "de" + std::string(14, '\0'), 1, K, 0, ""},   // a short skin is refused
-        {std::string("\0\1\1", 3), "\4\3\2\1\11", std::string("\1\0", 2), "ja", 0, 0x01020304, 1, "ja"},
-        {folder, std::string("\1\0\0\0", 4), folder, folder, K, K, K, ""},
-    };
-    for (const auto &c : cases)
-        for (int before : {0, 1}) {
-            const std::pair<const char *, std::optional<std::string>> files[] = {
-                {"data/fullscreen.stt", c.full}, {"data/skin.stt", c.skin}, {"data/gamepad.stt", c.pad},
-                {"data/language.stt", c.language}};
-            for (const auto &[name, bytes] : files) {
-                std::filesystem::remove_all(home.path(name));
-                if (bytes == folder) std::filesystem::create_directory(home.path(name));
-                else if (bytes) home.write(name, *bytes);
-            }
-            isWindowed = before, gSkin = before ? 77 : -77, isGamePad = before, gLanguage = before ? "fr" : "en";
-            loadFullScreenState();
-            loadGamePadState();
-            loadLanguageState();
-            EXPECT_EQ(isWindowed, c.windowed == K ? before : c.windowed) << "case " << &c - cases;
-            EXPECT_EQ(gSkin, c.gSkin == K ? (before ? 77 : -77) : c.gSkin) << "case " << &c - cases;
-            EXPECT_EQ(isGamePad, c.gamePad == K ? before : c.gamePad) << "case " << &c - cases;
-            EXPECT_EQ(gLanguage, c.code) << "case " << &c - cases;
-        }
-}
-
 // A dialog that cannot be shown starts the game with the settings stored; a dialog process that dies counts as Quit.
-TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
+TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApartThenTheLanguagePicked) {
     GameHome home;
     home.write("data/fullscreen.stt", std::string(1, '\0'));
     home.write("data/skin.stt", std::string("\3\0\0\0", 4));   // no such skin: "For Her"
@@ -268,9 +266,8 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
         c.click(IDC_QUIT);
     };
     EXPECT_FALSE(ShowWelcomeDialog());
-    EXPECT_EQ(seen.listSelection(IDC_SKINLIST), 1);
-    EXPECT_EQ(seen.shown, std::set<int>{IDC_PREVIEW_HER});
-    EXPECT_TRUE(seen.isButtonChecked(IDC_FULLSCREEN) && seen.isButtonChecked(IDC_INTERNET));
+    EXPECT_EQ(std::make_tuple(seen.listSelection(IDC_SKINLIST), seen.shown, seen.checked),
+              std::make_tuple(1, std::set<int>{IDC_PREVIEW_HER}, std::set<int>{IDC_FULLSCREEN, IDC_INTERNET}));
     EXPECT_TRUE(!isWindowed && isGamePad && gOnlineScores) << "the boxes only count when the player plays";
     EXPECT_EQ(stored(home), std::string("\0|\2\0\0\0|\1", 8));
 
@@ -292,11 +289,9 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
     player = [](FakeControls &) { raise(SIGKILL); };
     EXPECT_FALSE(ShowWelcomeDialogApart(nullptr));
     EXPECT_EQ(stored(home), std::string("\1|\0\0\0\0|\0", 8));
-}
 
-// The language picked speaks at once and is kept, on Quit too; none stored is automatic, the desktop's.
-TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
-    GameHome home;   // with a catalog of its own: the dialog's words in "German"
+    // The language picked speaks at once and is kept, on Quit too; none stored is automatic, the desktop's.
+    // A catalog of the home's own: the dialog's words in "German".
     std::filesystem::create_directories(home.path("locale/de/LC_MESSAGES"));
     home.write("test.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n"
                           "msgid \"Welcome to Brolix !\"\nmsgstr \"Willkommen bei Brolix!\"\n"
