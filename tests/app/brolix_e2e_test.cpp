@@ -52,7 +52,6 @@ std::array<int, 4> findMove(const Image &screen, const GameFolder &game, int col
 // Let go 5 ms after the press, within a frame.
 void tap(const std::string &key) { xdotool("keydown --delay 0 " + key + " sleep 0.005 keyup --delay 0 " + key + " sleep 0.03"); }
 
-// Alt+Enter to full screen and back, each switch waited for.
 void switchTwiceByAltEnter(const GameRun &run) {
     for (const int width : {DisplayWidth(x11probe::display(), 0), x11probe::geometryOf(run.window()).width}) {
         xdotool("key alt+Return");
@@ -125,7 +124,6 @@ void playFromMenu(GameRun &run, int mode, bool start = true, const std::string &
     ASSERT_TRUE(run.waitShows(run.folder.picture("ingame" + skin + ".tga"), 60, 432, 280, 36)) << "no game";
 }
 
-// The pause panel over the board.
 bool pausedNow(const GameRun &run, const Image &inGame) {
     const layout::Rect &pause = layout::PAUSE_SRC;
     return run.shows(inGame, layout::PAUSE_AT.x, layout::PAUSE_AT.y, pause.x1, pause.y1, pause.x2 - pause.x1, 60);
@@ -272,7 +270,7 @@ void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed) {
 
 // Installed and started with a fresh home, every save lands in the player's folders: the install is
 // read-only to a player.
-TEST(Installed, KeysAloneThenKilledGamesComeBackAtTheNextPlay) {
+TEST(Installed, RecordsWatchedKeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     GameFolder game;   // the opener and the sound file
     const std::string stage = game.path("stage"), state = game.path("state/brolix/");
     ASSERT_EQ(std::system(("'" BROLIX_CMAKE_COMMAND "' --install '" BROLIX_BINARY_DIR "' --prefix '" + stage + "' >/dev/null").c_str()), 0);
@@ -289,6 +287,41 @@ TEST(Installed, KeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     const std::vector<std::string> env = {"XDG_DATA_HOME=" + game.path("xdg"), "XDG_STATE_HOME=" + game.path("state"), "BROLIX_TEST_SEED=25"};
     const std::vector<std::string> installed = {stage + "/games/brolix"};   // frames paced: a tap is one press, in the menu too
     const Image inGame = game.picture("ingame0.tga");
+    // Nothing is saved by watching; the faults a record may have are the record test's.
+    {
+        PlayedGame played(modeFiveMinutes, 0, 7, 7);
+        played.exchange();
+        played.frames(300);
+        played.clickButton(2);
+    }
+    const std::string record = writeRecord(gameRecord);
+    game.write("game.brxr", record);
+    game.write("cut.brxr", record.substr(0, record.size() - 4));
+    for (bool escape : {false, true}) {
+        GameRun run(game, env, {installed[0], "--replay", game.path("game.brxr")});
+        ASSERT_TRUE(run.waitWindow("Brolix"));
+        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
+        tap(escape ? "Escape" : "p");
+        if (!escape) {
+            waitUntil([&] { return !run.running() || pausedNow(run, inGame); });   // the record's end bounds the wait
+            EXPECT_TRUE(run.running() && pausedNow(run, inGame)) << "P did not pause";
+            tap("p");
+        }
+        EXPECT_EQ(run.waitExit(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(game.path("xdg/brolix/prefs.raw")) || std::filesystem::exists(game.path("xdg/brolix/s5mn")));
+    for (const auto &[file, fault] : std::vector<std::pair<std::string, std::string>>{
+             {"cut.brxr", "truncated"}, {"none.brxr", "cannot be opened"}}) {
+        GameRun run(game, env, {installed[0], game.path(file)});   // as a file manager opens a record: said in a box too
+        std::string box;   // whose name xdotool cannot read: found in the window tree
+        EXPECT_TRUE(waitUntil([&] {
+            box = commandOutput("xwininfo -root -children | grep '\"Brolix: game record\"' | grep -o '0x[0-9a-f]*'");
+            return !box.empty();
+        })) << "no box";
+        xdotool("windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
+        EXPECT_EQ(run.waitExit(), 1) << file;
+        EXPECT_NE(game.read("output.txt").find("brolix: " + game.path(file) + ": " + fault), std::string::npos) << file;
+    }
     Killed killed;
     {
         GameRun run(game, env, installed);
@@ -334,47 +367,6 @@ TEST(Installed, KeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     std::memcpy(&relax, table.data(), std::min(table.size(), sizeof relax));
     const auto kept = [](const sHighEntry &e) { return e.name == std::string("keys") && e.score > 0; };
     EXPECT_TRUE(std::any_of(std::begin(relax.players), std::end(relax.players), kept)) << "the relax result was lost with the killed game";
-}
-
-// Nothing is saved by watching; the faults a record may have are the record test's.
-TEST(Replay, ARecordIsShownThenEndsAndBadFilesAreRefused) {
-    GameFolder game;
-    {
-        PlayedGame played(modeFiveMinutes, 0, 7, 7);
-        played.exchange();
-        played.frames(300);
-        played.clickButton(2);
-    }
-    const std::string record = writeRecord(gameRecord);
-    game.write("game.brxr", record);
-    game.write("cut.brxr", record.substr(0, record.size() - 4));
-    const std::string watch = game.path("brolix");
-    const Image inGame = game.picture("ingame0.tga");
-    for (bool escape : {false, true}) {
-        GameRun run(game, {}, {watch, "--replay", game.path("game.brxr")});
-        ASSERT_TRUE(run.waitWindow("Brolix"));
-        ASSERT_TRUE(run.waitShows(inGame, 60, 432, 280, 36)) << "no game";
-        tap(escape ? "Escape" : "p");
-        if (!escape) {
-            waitUntil([&] { return !run.running() || pausedNow(run, inGame); });   // the record's end bounds the wait
-            EXPECT_TRUE(run.running() && pausedNow(run, inGame)) << "P did not pause";
-            tap("p");
-        }
-        EXPECT_EQ(run.waitExit(), 0);
-    }
-    EXPECT_FALSE(std::filesystem::exists(game.path("prefs.raw")) || std::filesystem::exists(game.path("data/s5mn")));
-    for (const auto &[file, fault] : std::vector<std::pair<std::string, std::string>>{
-             {"cut.brxr", "truncated"}, {"none.brxr", "cannot be opened"}}) {
-        GameRun run(game, {}, {watch, game.path(file)});   // as a file manager opens a record: said in a box too
-        std::string box;   // whose name xdotool cannot read: found in the window tree
-        EXPECT_TRUE(waitUntil([&] {
-            box = commandOutput("xwininfo -root -children | grep '\"Brolix: game record\"' | grep -o '0x[0-9a-f]*'");
-            return !box.empty();
-        })) << "no box";
-        xdotool("windowfocus --sync " + box.substr(0, box.find('\n')) + " key Return");
-        EXPECT_EQ(run.waitExit(), 1) << file;
-        EXPECT_NE(game.read("output.txt").find("brolix: " + game.path(file) + ": " + fault), std::string::npos) << file;
-    }
 }
 
 // Covered by another window, then (unless that one keeps the focus) hidden and shown: the game

@@ -44,8 +44,7 @@ bool gone(pid_t pid) {
 }
 
 // SDL's Wayland driver would crash on a compositor without a seat: the game goes to X11 instead.
-// Weston's output is 800x600 at (0, 0) of the X screen, a 32-pixel panel on top. Partial presents
-// must survive a back buffer EGL gives back undefined after each swap.
+// Natively, partial presents must survive a back buffer EGL gives back undefined after each swap.
 TEST(Wayland, WithoutASeatThenNativeMaximizedFullScreenAndBackThenTheCompositorGoes) {
     GameFolder game;
     Weston seatless(game, "headless");
@@ -72,7 +71,7 @@ TEST(Wayland, WithoutASeatThenNativeMaximizedFullScreenAndBackThenTheCompositorG
     EXPECT_EQ(nowhere.waitExit(), 1);
     EXPECT_NE(game.read("output.txt").find("neither the wayland nor the x11 video driver could start"), std::string::npos);
 
-    Weston weston(game);
+    Weston weston(game);   // its output 800x600 at (0, 0) of the X screen, a 32-pixel panel on top
     ASSERT_NE(weston.window, 0u) << game.read("output.txt") << weston.runtime.read("weston.log");
     game.write("data/fullscreen.stt", "\1");
     GameRun native(game, weston.clientEnv());   // DISPLAY stays set: Wayland is to be preferred, not the only choice
