@@ -1,7 +1,6 @@
 // The driver page (shown where GL has no hardware) in a real window, answered by every hand.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <SDL.h>
 
 #include <functional>
@@ -10,6 +9,7 @@
 
 #include "../game/input_script.h"
 #include "game_window.h"
+#include "gl_window.h"
 #include "brolix_layout.h"
 #include "shell.h"
 #include "KFrame.h"
@@ -39,11 +39,8 @@ std::function<void(int)> press(EKeyboardLayout key, int from = 3, int to = 5) {
 }
 
 bool ringAt(const layout::Rect &r) {   // the white focus ring round a button
-    unsigned char pixel[4];
     KFrame::drawPending();
-    glReadBuffer(GL_BACK);
-    glReadPixels(r.x1 - 3, 479 - (r.y1 - 3), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-    return pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255;
+    return backPixel(r.x1 - 3, r.y1 - 3) == Rgb{255, 255, 255};
 }
 
 // The first Right or Tab only shows the focus; a Return still held from the dialog is no answer.
