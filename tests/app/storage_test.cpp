@@ -116,22 +116,6 @@ TEST(StoredFiles, PrefsScoreTablesAndSettingsFromEveryLengthAndBadValue) {
         }
 }
 
-// Root reads and writes anything; without these capabilities it meets permission bits as a player.
-class AsPlayer {
-public:
-    AsPlayer() {
-        syscall(SYS_capget, &header_, saved_);
-        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
-        syscall(SYS_capset, &header_, lowered);
-    }
-    ~AsPlayer() { syscall(SYS_capset, &header_, saved_); }
-
-private:
-    __user_cap_header_struct header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2] = {};
-};
-
 // Savers killed at random moments: every file holds the old or the new content. Unreadable, read-only
 // and linked files are kept as they are.
 TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNewUnreadableReadOnlyAndLinkedSaves) {
@@ -168,7 +152,13 @@ TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNewUnreadableReadOnlyAndL
     EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(home.root()), {}), 2 + 5)
         << "prefs.raw, data and in it the four tables and s60.tmp1";
 
-    AsPlayer player;
+    // Root reads and writes anything; without these capabilities it meets permission bits as a player.
+    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct root[2] = {}, player[2];
+    syscall(SYS_capget, &header, root);
+    std::copy(root, root + 2, player);
+    player[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+    syscall(SYS_capset, &header, player);
     const std::string settings = image(sPrefs{7, 2, 0, 3, 1});
     home.write("prefs.raw", settings);
     chmod(home.path("prefs.raw").c_str(), 0);
@@ -193,6 +183,7 @@ TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNewUnreadableReadOnlyAndL
     savePrefs();
     EXPECT_TRUE(std::filesystem::is_symlink(home.path("prefs.raw")));
     EXPECT_EQ(home.read("mine"), image(prefs));
+    syscall(SYS_capset, &header, root);
 }
 
 
