@@ -21,16 +21,15 @@ namespace {
 std::string opened;
 
 // The flips the page took to answer the hand; one that never answers is clicked through at flip 300.
-int answer(const std::function<void(int)> &hand, bool *download = nullptr) {
+int answer(const std::function<void(int)> &hand, bool &download) {
     int flips = 0;
     inputScript::onFlip([&] {
         hand(++flips);
         if (flips == 300) inputScript::pointAt(400, 420), inputScript::setButton(true);
     });
-    const bool chose = NoAcceleration();
+    download = NoAcceleration();
     inputScript::onFlip(nullptr), inputScript::setButton(false);
     for (int key = 0; key < K_VK_COUNT; key++) inputScript::setKey(EKeyboardLayout(key), false);
-    if (download) *download = chose;
     return flips;
 }
 
@@ -52,7 +51,7 @@ TEST(DriverPage, KeysAndAPadAnswerIt) {
     KPlatform::calls.launchURL = [](const char *url, bool) { opened += url, opened += "\n"; };
     bool download = true;
     for (EKeyboardLayout key : {K_VK_RETURN, K_VK_SPACE, K_VK_ESCAPE}) {
-        EXPECT_LT(answer(press(key), &download), 10) << "key " << int(key);
+        EXPECT_LT(answer(press(key), download), 10) << "key " << int(key);
         EXPECT_FALSE(download);
     }
     EXPECT_TRUE(opened.empty());
@@ -63,7 +62,7 @@ TEST(DriverPage, KeysAndAPadAnswerIt) {
         if (flip == 5) continueRing = ringAt(layout::DRIVER_CONTINUE), downloadRing = ringAt(layout::DRIVER_DOWNLOAD);
         inputScript::setKey(K_VK_RETURN, flip == 9);
     };
-    EXPECT_LT(answer(steer, &download), 15);
+    EXPECT_LT(answer(steer, download), 15);
     EXPECT_TRUE(continueRing && !downloadRing) << "the first key shows the focus where it starts";
     EXPECT_TRUE(download);
     EXPECT_NE(opened.find("driver"), std::string::npos) << opened;
@@ -72,11 +71,11 @@ TEST(DriverPage, KeysAndAPadAnswerIt) {
         inputScript::setKey(K_VK_TAB, flip == 3 || flip == 5 || flip == 7);
         inputScript::setKey(K_VK_SPACE, flip == 9);
     };
-    EXPECT_LT(answer(tabTwice, &download), 15);
+    EXPECT_LT(answer(tabTwice, download), 15);
     EXPECT_FALSE(download) << "Tab three times: shown, moved, moved back";
 
     inputScript::setKey(K_VK_RETURN, true);   // from the start-up dialog
-    const int flips = answer(press(K_VK_RETURN, 20, 22), &download);
+    const int flips = answer(press(K_VK_RETURN, 20, 22), download);
     EXPECT_GE(flips, 20) << "a held Return answered";
     EXPECT_LT(flips, 30);
 
@@ -101,7 +100,7 @@ TEST(DriverPage, KeysAndAPadAnswerIt) {
         {{{a, K_VK_RETURN}}, false}, {{{b, K_VK_ESCAPE}}, false}, {{{right, K_VK_RIGHT}, {right, K_VK_RIGHT}, {a, K_VK_RETURN}}, true}};
     for (const auto &hand : hands) {
         download = !hand.download;
-        EXPECT_LT(answer(buttons(hand.presses), &download), 200) << "answered by the click at flip 300";
+        EXPECT_LT(answer(buttons(hand.presses), download), 200) << "answered by the click at flip 300";
         EXPECT_EQ(download, hand.download);
         for (int button : {a, b, right}) SDL_JoystickSetVirtualButton(pad, button, 0);   // answered as it went down
     }
