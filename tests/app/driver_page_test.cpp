@@ -1,7 +1,6 @@
 // The driver page (shown where GL has no hardware) in a real window, answered by every hand.
 #include <gtest/gtest.h>
 
-#include <GL/gl.h>
 #include <SDL.h>
 
 #include <functional>
@@ -10,6 +9,7 @@
 
 #include "../game/input_script.h"
 #include "game_window.h"
+#include "gl_window.h"
 #include "brolix_layout.h"
 #include "shell.h"
 #include "KFrame.h"
@@ -20,45 +20,38 @@ namespace {
 
 std::string opened;
 
-class DriverPage : public ::testing::Test {
-protected:
-    GameWindow window;
-    KPlatform::Scope platform;
-    void SetUp() override {
-        inputScript::reset();
-        opened.clear();
-        KPlatform::calls.launchURL = [](const char *url, bool) { opened += url, opened += "\n"; };
-    }
-    // The flips the page took to answer the hand; one that never answers is clicked through at flip 300.
-    static int answer(const std::function<void(int)> &hand, bool *download = nullptr) {
-        int flips = 0;
-        inputScript::onFlip([&] {
-            hand(++flips);
-            if (flips == 300) inputScript::pointAt(400, 420), inputScript::setButton(true);
-        });
-        const bool chose = NoAcceleration();
-        inputScript::onFlip(nullptr), inputScript::setButton(false);
-        for (int key = 0; key < K_VK_COUNT; key++) inputScript::setKey(EKeyboardLayout(key), false);
-        if (download) *download = chose;
-        return flips;
-    }
-    static std::function<void(int)> press(EKeyboardLayout key, int from = 3, int to = 5) {
-        return [=](int flip) { inputScript::setKey(key, flip >= from && flip < to); };
-    }
-    static bool ringAt(const layout::Rect &r) {   // the white focus ring round a button
-        unsigned char pixel[4];
-        KFrame::drawPending();
-        glReadBuffer(GL_BACK);
-        glReadPixels(r.x1 - 3, 479 - (r.y1 - 3), 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
-        return pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255;
-    }
-};
+// The flips the page took to answer the hand; one that never answers is clicked through at flip 300.
+int answer(const std::function<void(int)> &hand, bool &download) {
+    int flips = 0;
+    inputScript::onFlip([&] {
+        hand(++flips);
+        if (flips == 300) inputScript::pointAt(400, 420), inputScript::setButton(true);
+    });
+    download = NoAcceleration();
+    inputScript::onFlip(nullptr), inputScript::setButton(false);
+    for (int key = 0; key < K_VK_COUNT; key++) inputScript::setKey(EKeyboardLayout(key), false);
+    return flips;
+}
+
+std::function<void(int)> press(EKeyboardLayout key, int from = 3, int to = 5) {
+    return [=](int flip) { inputScript::setKey(key, flip >= from && flip < to); };
+}
+
+bool ringAt(const layout::Rect &r) {   // the white focus ring round a button
+    KFrame::drawPending();
+    return backPixel(r.x1 - 3, r.y1 - 3) == Rgb{255, 255, 255};
+}
 
 // The first Right or Tab only shows the focus; a Return still held from the dialog is no answer.
-TEST_F(DriverPage, KeysAnswerIt) {
+// A pad's A and B read as Return and Escape; its d-pad steers as the arrows do.
+TEST(DriverPage, KeysAndAPadAnswerIt) {
+    GameWindow window;
+    KPlatform::Scope platform;
+    inputScript::reset();
+    KPlatform::calls.launchURL = [](const char *url, bool) { opened += url, opened += "\n"; };
     bool download = true;
     for (EKeyboardLayout key : {K_VK_RETURN, K_VK_SPACE, K_VK_ESCAPE}) {
-        EXPECT_LT(answer(press(key), &download), 10) << "key " << int(key);
+        EXPECT_LT(answer(press(key), download), 10) << "key " << int(key);
         EXPECT_FALSE(download);
     }
     EXPECT_TRUE(opened.empty());
@@ -69,7 +62,7 @@ TEST_F(DriverPage, KeysAnswerIt) {
         if (flip == 5) continueRing = ringAt(layout::DRIVER_CONTINUE), downloadRing = ringAt(layout::DRIVER_DOWNLOAD);
         inputScript::setKey(K_VK_RETURN, flip == 9);
     };
-    EXPECT_LT(answer(steer, &download), 15);
+    EXPECT_LT(answer(steer, download), 15);
     EXPECT_TRUE(continueRing && !downloadRing) << "the first key shows the focus where it starts";
     EXPECT_TRUE(download);
     EXPECT_NE(opened.find("driver"), std::string::npos) << opened;
@@ -78,17 +71,14 @@ TEST_F(DriverPage, KeysAnswerIt) {
         inputScript::setKey(K_VK_TAB, flip == 3 || flip == 5 || flip == 7);
         inputScript::setKey(K_VK_SPACE, flip == 9);
     };
-    EXPECT_LT(answer(tabTwice, &download), 15);
+    EXPECT_LT(answer(tabTwice, download), 15);
     EXPECT_FALSE(download) << "Tab three times: shown, moved, moved back";
 
     inputScript::setKey(K_VK_RETURN, true);   // from the start-up dialog
-    const int flips = answer(press(K_VK_RETURN, 20, 22), &download);
+    const int flips = answer(press(K_VK_RETURN, 20, 22), download);
     EXPECT_GE(flips, 20) << "a held Return answered";
     EXPECT_LT(flips, 30);
-}
 
-// A pad's A and B read as Return and Escape; its d-pad steers as the arrows do.
-TEST_F(DriverPage, APadAnswersIt) {
     KPlatform::calls.isPressed = KPlatform::native.isPressed;
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");   // the test's window need not have the focus
     const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
@@ -109,8 +99,8 @@ TEST_F(DriverPage, APadAnswersIt) {
     const struct { std::vector<std::pair<int, EKeyboardLayout>> presses; bool download; } hands[] = {
         {{{a, K_VK_RETURN}}, false}, {{{b, K_VK_ESCAPE}}, false}, {{{right, K_VK_RIGHT}, {right, K_VK_RIGHT}, {a, K_VK_RETURN}}, true}};
     for (const auto &hand : hands) {
-        bool download = !hand.download;
-        EXPECT_LT(answer(buttons(hand.presses), &download), 200) << "answered by the click at flip 300";
+        download = !hand.download;
+        EXPECT_LT(answer(buttons(hand.presses), download), 200) << "answered by the click at flip 300";
         EXPECT_EQ(download, hand.download);
         for (int button : {a, b, right}) SDL_JoystickSetVirtualButton(pad, button, 0);   // answered as it went down
     }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -36,7 +37,7 @@ template <class T> std::string image(const T &record) {
 }
 
 // A short file replaces only the bytes it holds, as the score tables show from every length.
-TEST(StoredFiles, PrefsFromEveryBadValue) {
+TEST(StoredFiles, PrefsScoreTablesAndSettingsFromEveryLengthAndBadValue) {
     GameHome home;
     const struct { sPrefs stored, loaded; int effectVolume; } cases[] = {
         {{500, 7, -4, 9, -3}, {116, 3, 0, 9, -3}, 99},
@@ -61,14 +62,7 @@ TEST(StoredFiles, PrefsFromEveryBadValue) {
     loadPrefs();
     EXPECT_EQ(image(prefs), image(cases[3].loaded));
     EXPECT_EQ(KSoundTestAccess::effectVolume(), 37);
-    std::filesystem::remove(home.path("prefs.raw"));
-    prefs = {0x01020304, 2, 0, 3, -1};
-    savePrefs();
-    EXPECT_EQ(home.read("prefs.raw"), std::string("\4\3\2\1\2\0\0\0\0\0\0\0\3\0\0\0\xff\xff\xff\xff", 20));
-}
 
-TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
-    GameHome home;
     sHighScores stored;
     for (int row = 0; row < 9; row++) {
         std::memset(stored.players[row].name, 'a' + row, 32);   // no NUL at all
@@ -85,10 +79,46 @@ TEST(StoredFiles, ScoreTablesFromEveryLengthAndAnUnterminatedName) {
         }
     saveHighScores();
     for (int mode = 0; mode < 4; mode++) EXPECT_EQ(home.read(highScoreFileName(mode)), image(*highScoreTable(mode)));
+
+    // The language file holds a shipped language's letters alone; anything else is automatic.
+    const std::optional<std::string> none, folder = "<folder>";
+    const int K = INT_MIN;   // what the variable held before
+    const struct {
+        std::optional<std::string> full, skin, pad, language;
+        int windowed, gSkin, gamePad;
+        std::string code;
+    } settings[] = {
+        {none, none, none, none, K, K, K, ""},
+        {none, std::string("\2\0\0\0", 4), "\1", "de", K, K, 1, "de"},   // no first file: no skin file either
+        {"", std::string("\2\0\0\0", 4), "", "xx", K, 2, K, ""},          // an empty first file still lets it be read
+        {"\7", std::string("\2\0", 2), "\2", "de" + std::string(14, '\0'), 1, K, 0, ""},   // a short skin is refused
+        {std::string("\0\1\1", 3), "\4\3\2\1\11", std::string("\1\0", 2), "ja", 0, 0x01020304, 1, "ja"},
+        {folder, std::string("\1\0\0\0", 4), folder, folder, K, K, K, ""},
+    };
+    for (const auto &c : settings)
+        for (int before : {0, 1}) {
+            const std::pair<const char *, std::optional<std::string>> files[] = {
+                {"data/fullscreen.stt", c.full}, {"data/skin.stt", c.skin}, {"data/gamepad.stt", c.pad},
+                {"data/language.stt", c.language}};
+            for (const auto &[name, bytes] : files) {
+                std::filesystem::remove_all(home.path(name));
+                if (bytes == folder) std::filesystem::create_directory(home.path(name));
+                else if (bytes) home.write(name, *bytes);
+            }
+            isWindowed = before, gSkin = before ? 77 : -77, isGamePad = before, gLanguage = before ? "fr" : "en";
+            loadFullScreenState();
+            loadGamePadState();
+            loadLanguageState();
+            EXPECT_EQ(isWindowed, c.windowed == K ? before : c.windowed) << "case " << &c - settings;
+            EXPECT_EQ(gSkin, c.gSkin == K ? (before ? 77 : -77) : c.gSkin) << "case " << &c - settings;
+            EXPECT_EQ(isGamePad, c.gamePad == K ? before : c.gamePad) << "case " << &c - settings;
+            EXPECT_EQ(gLanguage, c.code) << "case " << &c - settings;
+        }
 }
 
-// Savers killed at random moments: every file holds the old or the new content.
-TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
+// Savers killed at random moments: every file holds the old or the new content. Unreadable, read-only
+// and linked files are kept as they are.
+TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNewUnreadableReadOnlyAndLinkedSaves) {
     GameHome home;
     const sPrefs first = {11, 1, 2, 3, 4}, second = {22, 2, 1, 0, 5};
     std::string tables[2];
@@ -121,27 +151,14 @@ TEST(StoredFiles, KilledWhileSavingLeavesEveryFileOldOrNew) {
     EXPECT_TRUE(std::filesystem::exists(home.path("data/s60.tmp1")));
     EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(home.root()), {}), 2 + 5)
         << "prefs.raw, data and in it the four tables and s60.tmp1";
-}
 
-// Root reads and writes anything; without these capabilities it meets permission bits as a player.
-class AsPlayer {
-public:
-    AsPlayer() {
-        syscall(SYS_capget, &header_, saved_);
-        __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
-        lowered[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
-        syscall(SYS_capset, &header_, lowered);
-    }
-    ~AsPlayer() { syscall(SYS_capset, &header_, saved_); }
-
-private:
-    __user_cap_header_struct header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved_[2] = {};
-};
-
-TEST(StoredFiles, UnreadableReadOnlyAndLinkedSaves) {
-    GameHome home;
-    AsPlayer player;
+    // Root reads and writes anything; without these capabilities it meets permission bits as a player.
+    __user_cap_header_struct header = {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct root[2] = {}, player[2];
+    syscall(SYS_capget, &header, root);
+    std::copy(root, root + 2, player);
+    player[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH);
+    syscall(SYS_capset, &header, player);
     const std::string settings = image(sPrefs{7, 2, 0, 3, 1});
     home.write("prefs.raw", settings);
     chmod(home.path("prefs.raw").c_str(), 0);
@@ -166,6 +183,7 @@ TEST(StoredFiles, UnreadableReadOnlyAndLinkedSaves) {
     savePrefs();
     EXPECT_TRUE(std::filesystem::is_symlink(home.path("prefs.raw")));
     EXPECT_EQ(home.read("mine"), image(prefs));
+    syscall(SYS_capset, &header, root);
 }
 
 
@@ -222,46 +240,8 @@ std::string stored(const GameHome &home) {
     return home.read("data/fullscreen.stt") + "|" + home.read("data/skin.stt") + "|" + home.read("data/gamepad.stt");
 }
 
-// The language file holds a shipped language's letters alone; anything else is automatic.
-TEST(Welcome, SettingsFilesFromEveryLengthAndBadValue) {
-    GameHome home;
-    const std::optional<std::string> none, folder = "<folder>";
-    const int K = INT_MIN;   // what the variable held before
-    const struct {
-        std::optional<std::string> full, skin, pad, language;
-        int windowed, gSkin, gamePad;
-        std::string code;
-    } cases[] = {
-        {none, none, none, none, K, K, K, ""},
-        {none, std::string("\2\0\0\0", 4), "\1", "de", K, K, 1, "de"},   // no first file: no skin file either
-        {"", std::string("\2\0\0\0", 4), "", "xx", K, 2, K, ""},          // an empty first file still lets it be read
-        {"\7", std::string("\2\0", 2), "\2", "de" + std::string(14, '\0'), 1, K, 0, ""},   // a short skin is refused
-        {std::string("\0\1\1", 3), "\4\3\2\1\11", std::string("\1\0", 2), "ja", 0, 0x01020304, 1, "ja"},
-        {folder, std::string("\1\0\0\0", 4), folder, folder, K, K, K, ""},
-    };
-    for (const auto &c : cases)
-        for (int before : {0, 1}) {
-            const std::pair<const char *, std::optional<std::string>> files[] = {
-                {"data/fullscreen.stt", c.full}, {"data/skin.stt", c.skin}, {"data/gamepad.stt", c.pad},
-                {"data/language.stt", c.language}};
-            for (const auto &[name, bytes] : files) {
-                std::filesystem::remove_all(home.path(name));
-                if (bytes == folder) std::filesystem::create_directory(home.path(name));
-                else if (bytes) home.write(name, *bytes);
-            }
-            isWindowed = before, gSkin = before ? 77 : -77, isGamePad = before, gLanguage = before ? "fr" : "en";
-            loadFullScreenState();
-            loadGamePadState();
-            loadLanguageState();
-            EXPECT_EQ(isWindowed, c.windowed == K ? before : c.windowed) << "case " << &c - cases;
-            EXPECT_EQ(gSkin, c.gSkin == K ? (before ? 77 : -77) : c.gSkin) << "case " << &c - cases;
-            EXPECT_EQ(isGamePad, c.gamePad == K ? before : c.gamePad) << "case " << &c - cases;
-            EXPECT_EQ(gLanguage, c.code) << "case " << &c - cases;
-        }
-}
-
 // A dialog that cannot be shown starts the game with the settings stored; a dialog process that dies counts as Quit.
-TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
+TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApartThenTheLanguagePicked) {
     GameHome home;
     home.write("data/fullscreen.stt", std::string(1, '\0'));
     home.write("data/skin.stt", std::string("\3\0\0\0", 4));   // no such skin: "For Her"
@@ -277,9 +257,8 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
         c.click(IDC_QUIT);
     };
     EXPECT_FALSE(ShowWelcomeDialog());
-    EXPECT_EQ(seen.listSelection(IDC_SKINLIST), 1);
-    EXPECT_EQ(seen.shown, std::set<int>{IDC_PREVIEW_HER});
-    EXPECT_TRUE(seen.isButtonChecked(IDC_FULLSCREEN) && seen.isButtonChecked(IDC_INTERNET));
+    EXPECT_EQ(std::make_tuple(seen.listSelection(IDC_SKINLIST), seen.shown, seen.checked),
+              std::make_tuple(1, std::set<int>{IDC_PREVIEW_HER}, std::set<int>{IDC_FULLSCREEN, IDC_INTERNET}));
     EXPECT_TRUE(!isWindowed && isGamePad && gOnlineScores) << "the boxes only count when the player plays";
     EXPECT_EQ(stored(home), std::string("\0|\2\0\0\0|\1", 8));
 
@@ -301,11 +280,9 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApart) {
     player = [](FakeControls &) { raise(SIGKILL); };
     EXPECT_FALSE(ShowWelcomeDialogApart(nullptr));
     EXPECT_EQ(stored(home), std::string("\1|\0\0\0\0|\0", 8));
-}
 
-// The language picked speaks at once and is kept, on Quit too; none stored is automatic, the desktop's.
-TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
-    GameHome home;   // with a catalog of its own: the dialog's words in "German"
+    // The language picked speaks at once and is kept, on Quit too; none stored is automatic, the desktop's.
+    // A catalog of the home's own: the dialog's words in "German".
     std::filesystem::create_directories(home.path("locale/de/LC_MESSAGES"));
     home.write("test.po", "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n"
                           "msgid \"Welcome to Brolix !\"\nmsgstr \"Willkommen bei Brolix!\"\n"
@@ -315,26 +292,21 @@ TEST(Welcome, LanguagePickedSpeaksAtOnceAndIsKept) {
     setenv("LC_ALL", "fr_FR.UTF-8", 1), unsetenv("LANGUAGE");
     const std::string automatic = "Automatic (" + languageName("fr") + ")", german = languageName("de");
     welcomeDialogRunner = scriptedRun;
-    player = [&](FakeControls &c) {
-        EXPECT_EQ(c.caption, "Welcome to Brolix !");
-        EXPECT_EQ(c.texts[IDC_PLAY], "Play");
-        ASSERT_GE(c.items[IDC_LANGUAGELIST].size(), 16u);
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][0], automatic);
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][1], "English");
-        EXPECT_EQ(c.listSelection(IDC_LANGUAGELIST), 0) << "automatic";
-        EXPECT_EQ(currentLanguage(), "fr");
-        c.choose(2);
+    // The caption, Play, Quit, the language list's first two items and the one selected, and the skin selected.
+    const auto words = [](FakeControls &c) {
         const std::vector<std::string> &languages = c.items[IDC_LANGUAGELIST];
-        const auto listed = std::find(languages.begin(), languages.end(), german);
-        ASSERT_NE(listed, languages.end());
-        c.choose(int(listed - languages.begin()), IDC_LANGUAGELIST);
-        EXPECT_EQ(c.caption, "Willkommen bei Brolix!");
-        EXPECT_EQ(c.texts[IDC_PLAY], "Spielen");
-        EXPECT_EQ(c.texts[IDC_QUIT], "Quit") << "untranslated words stay English";
-        EXPECT_EQ(c.items[IDC_SKINLIST], (std::vector<std::string>{"Classic", "For Her", "Für ihn"}));
-        EXPECT_EQ(c.listSelection(IDC_SKINLIST), 2) << "the skin chosen stays chosen";
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][0], "Automatisch (" + languageName("fr") + ")");
-        EXPECT_EQ(c.items[IDC_LANGUAGELIST][c.listSelection(IDC_LANGUAGELIST)], german);
+        return std::vector<std::string>{c.caption, c.texts[IDC_PLAY], c.texts[IDC_QUIT], languages.at(0), languages.at(1),
+                                        languages.at(c.listSelection(IDC_LANGUAGELIST)), c.items[IDC_SKINLIST].at(c.listSelection(IDC_SKINLIST))};
+    };
+    player = [&](FakeControls &c) {
+        ASSERT_GE(c.items[IDC_LANGUAGELIST].size(), 16u);
+        c.choose(2);
+        EXPECT_EQ(words(c), (std::vector<std::string>{"Welcome to Brolix !", "Play", "Quit", automatic, "English", automatic, "For Him"}));
+        EXPECT_EQ(currentLanguage(), "fr");
+        const std::vector<std::string> &languages = c.items[IDC_LANGUAGELIST];
+        c.choose(int(std::find(languages.begin(), languages.end(), german) - languages.begin()), IDC_LANGUAGELIST);
+        EXPECT_EQ(words(c), (std::vector<std::string>{"Willkommen bei Brolix!", "Spielen", "Quit", "Automatisch (" + languageName("fr") + ")",
+                                                      "English", german, "Für ihn"})) << "untranslated words stay English; the skin chosen stays";
         c.click(IDC_QUIT);
     };
     EXPECT_FALSE(ShowWelcomeDialog());
