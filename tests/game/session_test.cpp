@@ -47,10 +47,11 @@ void dealScenarioBoard() {
 int cellX(long x) { return int(boardLeft + cellPitch * x + 20); }
 int cellY(long y) { return int(boardTop + cellPitch * y + 20); }
 
-const KDrawStep *zapLabel() {
-    for (const KDrawStep &s : KFrame::recorded())
-        if (s.kind == KDrawStep::fxBlit && s.x1 == 671 && s.y1 == 231 && s.x2 == 1011 && s.y2 == 277) return &s;
-    return nullptr;
+// Whether this frame drew a step so.
+template <class Which> bool drawn(Which which) { return std::any_of(KFrame::recorded().begin(), KFrame::recorded().end(), which); }
+
+bool zapLabelDrawn() {
+    return drawn([](const KDrawStep &s) { return s.kind == KDrawStep::fxBlit && s.x1 == 671 && s.y1 == 231 && s.x2 == 1011 && s.y2 == 277; });
 }
 
 class Session : public ::testing::Test {
@@ -136,7 +137,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     on(404, [] { EXPECT_EQ(spies::plays({snd_nohint, snd_zapattack}), (std::vector<int>{1, 1})); });
     int labelFrames = 0;
     for (int g = 404; g < 700; g++)
-        on(g, [&] { labelFrames += zapLabel() != nullptr; });
+        on(g, [&] { labelFrames += zapLabelDrawn(); });
     // Over: a stuck board stays, the panel fades in and takes the name.
     // An arrow and Enter held from the board into the entry type and accept nothing.
     tap(lastFrame - 5, K_VK_UP, K_VK_RETURN, 64);
@@ -235,13 +236,11 @@ TEST_F(Session, PlaySpinsIntoAGameWhoseLastFrameSoundsBeforeTheServerIsAsked) {
     EXPECT_EQ(heardWhenAsked, std::vector<int>{1}) << "the click of the last frame, heard before the question";
 }
 
-// The cursor's frame as drawn at cell (x, y), if it is.
 bool cursorDrawnAt(long x, long y) {
-    for (const KDrawStep &s : KFrame::recorded())
-        if (s.x2 - s.x1 == layout::CURSOR_SIZE.w && s.dx == cellX(x) - 20 + layout::CURSOR_AT.x &&
-            s.dy == 480 - (cellY(y) - 20 + layout::CURSOR_AT.y))
-            return true;
-    return false;
+    return drawn([=](const KDrawStep &s) {
+        return s.x2 - s.x1 == layout::CURSOR_SIZE.w && s.dx == cellX(x) - 20 + layout::CURSOR_AT.x &&
+               s.dy == 480 - (cellY(y) - 20 + layout::CURSOR_AT.y);
+    });
 }
 
 // Keys play as a mouse's clicks; a hint pulsing when the game ends runs out on the ended board.
@@ -294,9 +293,7 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
     });
     on(820, [&] {
         EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
-        EXPECT_TRUE(std::none_of(KFrame::recorded().begin(), KFrame::recorded().end(), [](const KDrawStep &s) {
-            return s.kind == KDrawStep::fxBlit && s.zoom != 1;
-        })) << "a gem drawn enlarged";
+        EXPECT_FALSE(drawn([](const KDrawStep &s) { return s.kind == KDrawStep::fxBlit && s.zoom != 1; })) << "a gem drawn enlarged";
     });
     click(830, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
     play(modeRelax);
