@@ -32,11 +32,7 @@ protected:
 };
 
 Submission unrecorded(const Game &game, const std::string &name, int32_t score) {
-    Submission s;
-    s.game = game;
-    s.name = name;
-    s.score = score;
-    return s;
+    return {game, name, score, false, "", "", false, 0, ""};
 }
 // The name stands for the record's digest, one per record.
 Submission verified(const Game &game, const std::string &name, int32_t score, const std::string &record,
