@@ -32,8 +32,7 @@ private:
 
 // Plain HTTP/1.1 to the server, byte for byte as a client sends it.
 struct Reply { int status = 0; std::string body, head; }; // status 0: no answer
-// A connection from this loopback address. Its reads wait for the server's answer, which
-// comes within the server's own deadlines; the bound only turns a hang into a failure.
+// A connection from this loopback address; its reads give up only past the server's own deadlines.
 int connectFrom(uint32_t from, int port);
 // Sends the bytes exactly as written and reads until the server closes.
 Reply sendRaw(int port, const std::string &bytes, uint32_t from = INADDR_LOOPBACK);
