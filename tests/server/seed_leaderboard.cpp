@@ -19,8 +19,11 @@ scored::Submission rankedGame(const scored::Game &game, uint32_t seed) {
 
 // A score sent without a record, as older games do; from the widest result a board shows down to ordinary ones.
 scored::Submission sentAlone(const scored::Game &game, int row) {
-    const int32_t score = game.fewerIsBetter() ? (row == 9 ? 359999 : 75 + row * 61) : (row == 0 ? 2147483647 : 900000 - row * 77777);
-    return {game, kNames[row % 12], score, false, "", "", false, 0, ""};
+    scored::Submission alone;
+    alone.game = game;
+    alone.name = kNames[row % 12];
+    alone.score = game.fewerIsBetter() ? (row == 9 ? 359999 : 75 + row * 61) : (row == 0 ? 2147483647 : 900000 - row * 77777);
+    return alone;
 }
 
 } // namespace
