@@ -32,7 +32,11 @@ protected:
 };
 
 Submission unrecorded(const Game &game, const std::string &name, int32_t score) {
-    return {game, name, score, false, "", "", false, 0, ""};
+    Submission s;
+    s.game = game;
+    s.name = name;
+    s.score = score;
+    return s;
 }
 // The name stands for the record's digest, one per record.
 Submission verified(const Game &game, const std::string &name, int32_t score, const std::string &record,
