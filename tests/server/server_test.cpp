@@ -285,7 +285,10 @@ TEST(VerifiedScores, OnlyAnHonestGameOnATicketOfOursRanksAndAnAddressGetsItsShar
         EXPECT_EQ(r.body.find('\n'), r.body.size() - 1) << "one line: " << r.body;
     }
     // Past its processor bound a replay is no game the caps allow: refused for good, not "try again".
-    const scored::Submission slow{{2, 0}, "", 5, false, idleMillion(), "", false, 0, ""};
+    scored::Submission slow;
+    slow.game = {2, 0};
+    slow.score = 5;
+    slow.record = idleMillion();
     const scored::Verdict verdict = scored::verifyRecord(slow, std::chrono::nanoseconds(1));
     EXPECT_EQ(verdict.status, 422);
     EXPECT_NE(verdict.reason.find("takes longer than any game"), std::string::npos) << verdict.reason;
