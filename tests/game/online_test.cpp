@@ -73,17 +73,15 @@ protected:
 
 // The million mode asks its own paths; a server that takes no records gets the score alone.
 TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicken) {
-    const struct {
-        std::string reply;
-        bool ranks;
-    } cases[] = {{"yes", true}, {"yes\n", true}, {"oh yes\n", false}, {"yes, but", false}, {"YES", false},
-                 {"no", false}, {"", false}, {std::string("\xff\0yes", 5), false}};
-    for (const auto &c : cases) {
-        reply = c.reply;
+    const std::pair<std::string, bool> cases[] = {{"yes", true},      {"yes\n", true}, {"oh yes\n", false},
+                                                  {"yes, but", false}, {"YES", false},   {"no", false},
+                                                  {"", false},         {std::string("\xff\0yes", 5), false}};
+    for (const auto &[answer, ranks] : cases) {
+        reply = answer;
         endGame(0, 100);
-        EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << '"' << c.reply << '"';
-        reply = c.ranks ? "no" : "yes";
-        EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << "the first answer holds for the game";
+        EXPECT_EQ(isOnlineScore(gameDescription), ranks) << '"' << answer << '"';
+        reply = ranks ? "no" : "yes";
+        EXPECT_EQ(isOnlineScore(gameDescription), ranks) << "the first answer holds for the game";
     }
     EXPECT_EQ(asked.size(), 8u);
     asked.clear();
