@@ -47,7 +47,6 @@ void dealScenarioBoard() {
 int cellX(long x) { return int(boardLeft + cellPitch * x + 20); }
 int cellY(long y) { return int(boardTop + cellPitch * y + 20); }
 
-// Whether this frame drew a step so.
 template <class Which> bool drawn(Which which) { return std::any_of(KFrame::recorded().begin(), KFrame::recorded().end(), which); }
 
 bool zapLabelDrawn() {
@@ -287,8 +286,7 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
     });
     click(830, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
     play(modeRelax);
-    EXPECT_EQ(spies::plays(snd_hint), 6);
-    EXPECT_TRUE(endPlay);
+    EXPECT_EQ(std::pair(spies::plays(snd_hint), endPlay), std::pair(6, true));
 }
 
 }  // namespace

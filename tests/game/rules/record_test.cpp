@@ -96,7 +96,6 @@ std::string faultOf(const std::string &bytes) {
     return rewriteFault(bytes);
 }
 
-// Ways to spell a game otherwise.
 template <class Change> std::string respelt(GameRecord record, Change change) {
     change(record);
     return writeRecord(record);
