@@ -93,7 +93,6 @@ double edgeEnergy(const Pixels &p, int width) {
 // The screen drawn whole at this scale, then changed in places, against the 1x frames.
 void expectScaled(const char *screen, const std::array<Pixels, 2> &oneX, int scale,
                   const std::function<void(bool)> &draw) {
-    SDL_SetWindowSize(KWindow::getWindow(), 640 * scale, 480 * scale);
     for (bool changed : {false, true})
         EXPECT_LE(worstTile(oneX[changed], drawnFrame(draw, changed, 640 * scale), scale), 12)
             << screen << (changed ? " changed" : "") << " at " << scale << "x";
