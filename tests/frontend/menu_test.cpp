@@ -248,10 +248,7 @@ TEST_F(Menu, TheFocusStaysWhereItWasAcrossAFullScreenSwitch) {
             KWindow::setFullScreen(full);   // waited for until it reaches the pointer's place
             ASSERT_TRUE(waitUntil([&] { return focusOn({}), KInput::getMouseX() != x || KInput::getMouseY() != y; }));
             EXPECT_TRUE(focusOn(layout::MODE_ROWS[row])) << "round trip " << trip << (full ? ", full screen" : "");
-            if (trip == 1) {   // keys go on after the switch
-                EXPECT_TRUE(tab(layout::MODE_ROWS[row + 1]));
-                row++;
-            }
+            if (trip == 1) { EXPECT_TRUE(tab(layout::MODE_ROWS[++row])) << "keys go on after the switch"; }
         }
     warp(310, 200);
     EXPECT_TRUE(waitUntil([&] { return !focusOn(layout::MODE_ROWS[3]); })) << "the mouse moved: no focus";
