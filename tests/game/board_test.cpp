@@ -16,21 +16,17 @@
 
 namespace {
 
-class Board : public ::testing::Test {
-protected:
+// Marks in mid-board, the edges of the board, the one free hint of a fresh deal, the million
+// mode's end and what each reset renews, in one game.
+TEST(Board, MarksEdgesTheFreeHintTheMillionsEndAndTheResets) {
     KPlatform::Scope platform;
-    void SetUp() override {
-        gameDifficulty = 2;
-        _gameMode = modeSixtySeconds;
-        _unitScore = 1;
-        score = 0;
-        gameOver = false;
-        dealStill();
-    }
-};
-
-// What marks score and clear in mid-board the scripted games of every mode pin.
-TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
+    gameDifficulty = 2;
+    _gameMode = modeSixtySeconds;
+    _unitScore = 1;
+    score = 0;
+    gameOver = false;
+    dealStill();
+    // What marks score and clear in mid-board the scripted games of every mode pin.
     for (long y = 0; y < 7; y++) tokenAt(9, y).color = 6;
     rules::checkForMatches();
     EXPECT_EQ(score, 640u) << "four windows and more";
@@ -39,12 +35,19 @@ TEST_F(Board, FiveWindowsScoreAsFourAndMarksReachOnlyTheBoard) {
     rules::fadeOut(11, 7);
     EXPECT_EQ(score, 640u + 109);
     EXPECT_EQ(tokensWhere([](const sToken &t) { return t.fadeSpeed < 0; }), 4) << "a bomb in a corner clears what lies on the board";
-}
 
-TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
+    // One hint, not more: lines and colours of a deal already change the record test's pinned replays.
+    for (int seed = 1; seed <= 100; seed++) {
+        seedRandom(seed);
+        resetTokenTable(true);
+        const long pulsing = tokensWhere([](const sToken &t) { return t.sinusSpeed > 0; });
+        ASSERT_EQ(pulsing, isThereAPossibilityLeft() ? 1 : 0) << "one free hint when a move exists, seed " << seed;
+    }
+
     for (auto [x, y, in] : {std::tuple{71, 90, true}, {112, 131, true}, {113, 100, false}, {80, 132, false}})
         EXPECT_EQ(isPointInCell(0, 0, x, y), in) << x << "," << y;
     // Diagonal neighbours never exchange, even to make a line.
+    dealStill();
     for (auto [x, y] : {std::pair{0L, 0L}, {1L, 0L}, {3L, 1L}}) tokenAt(x, y).color = 6;
     tokenAt(3, 1).selected = tokenAt(2, 0).selected = true;
     rules::MoveSelection();
@@ -54,9 +57,7 @@ TEST_F(Board, EdgesOfCellsAndOfTheBoard) {
     tokenAt(5, 5).selected = tokenAt(5, 6).selected = true;
     rules::MoveSelection();
     EXPECT_TRUE(tokenAt(5, 5).beingSwapped && tokenAt(5, 6).beingSwapped);
-}
 
-TEST_F(Board, TheMillionModeEndsAboveAMillionWithItsTime) {
     resetTimer(modeMillion);
     score = 1000000;
     for (int frame = 0; frame < 75 * 200; frame++) ShowTimer(modeMillion, true);
@@ -65,24 +66,17 @@ TEST_F(Board, TheMillionModeEndsAboveAMillionWithItsTime) {
     for (int frame = 1; frame < 75; frame++) ShowTimer(modeMillion, true);
     EXPECT_FALSE(gameOver) << "only at the next tick";
     ShowTimer(modeMillion, true);
-    EXPECT_TRUE(gameOver);
-    EXPECT_EQ(_realScore, 200);
-}
+    EXPECT_EQ(std::pair(gameOver, _realScore), std::pair(true, 200));
 
-// A new game lets the label run; only a session clears it and takes a new mode.
-TEST_F(Board, EachResetRenewsItsOwnPartOfTheGame) {
-    auto dirty = [] {
-        score = 500, gameTimer = 7, gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = true;
-        startZapAttack();
-    };
-    _gameMode = modeFiveMinutes;
-    dirty();
+    // A new game lets the label run (the rest it renews, the old record's replay pins); a session clears
+    // it too and takes a new mode.
+    startZapAttack();
     resetTokenTable(true);
-    EXPECT_TRUE(score == 0 && gameTimer == 300 && !gameOver && !_onlineProcessed && !ghighscoreProcessed);
     EXPECT_GT(zapAttack, 0);
-    dirty();
+    score = 500, gameTimer = 7, gameOver = endPlay = ghighscoreProcessed = _onlineProcessed = true;
     resetGameState(GameReset::session, modeMillion);
-    EXPECT_TRUE(score == 0 && gameTimer == 0 && _gameMode == modeMillion && _unitScore == 100 && zapAttack < 0);
+    EXPECT_TRUE(score == 0 && gameTimer == 0 && !gameOver && !endPlay && !ghighscoreProcessed && !_onlineProcessed &&
+                _gameMode == modeMillion && _unitScore == 100 && zapAttack < 0);
     EXPECT_STREQ(gameDescription, "brolix2dif2");
 }
 
@@ -108,16 +102,6 @@ TEST(HighScores, ResultsRankInTheirBlockAndAreSavedAtOnce) {
     loadChosenBubbleSet(), loadChosenBubbleSet();
     EXPECT_EQ(prefs.bubbleset, 0);
     EXPECT_EQ(shownBoxes(), (Boxes{{"Could not open file", folder.path("data/gems/set0/name.txt")}}));
-}
-
-// One hint, not more: lines and colours of a deal already change the record test's pinned replays.
-TEST_F(Board, FreshBoardsPulseOneFreeHint) {
-    for (int seed = 1; seed <= 100; seed++) {
-        seedRandom(seed);
-        resetTokenTable(true);
-        const long pulsing = tokensWhere([](const sToken &t) { return t.sinusSpeed > 0; });
-        ASSERT_EQ(pulsing, isThereAPossibilityLeft() ? 1 : 0) << "one free hint when a move exists, seed " << seed;
-    }
 }
 
 }  // namespace

@@ -9,11 +9,6 @@ struct Hand {
     std::function<void()> flipHook;
 };
 Hand hand;
-
-void flip(bool waitForBackWindow) {
-    if (hand.flipHook) hand.flipHook();
-    KPlatform::native.flipBackBuffer(waitForBackWindow);
-}
 }  // namespace
 
 namespace inputScript {
@@ -27,7 +22,10 @@ void reset() {
     calls.waitForKeyRelease = [](EKeyboardLayout key) {   // the player lets go as soon as the game waits for it
         if (key < K_VK_COUNT) hand.keys[key] = false;
     };
-    calls.flipBackBuffer = flip;
+    calls.flipBackBuffer = [](bool waitForBackWindow) {
+        if (hand.flipHook) hand.flipHook();
+        KPlatform::native.flipBackBuffer(waitForBackWindow);
+    };
 }
 void pointAt(int x, int y) {
     hand.x = x;

@@ -20,7 +20,6 @@ namespace {
 TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnceAndAResumedGameKeepsItsTicket) {
     GameHome home;
     const std::string path = journalPath(modeFiveMinutes, 0), folder = path.substr(0, path.find_last_of('/'));
-    makeFolders(folder);
     RecordHeader header;
     header.mode = modeFiveMinutes;
     // The journal that made PLAY spin for hours: one input stamped at frame 0xFFFFFFFE.
@@ -32,6 +31,8 @@ TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnceAndAResumedGameKeepsItsTick
         {[&] { mkfifo(path.c_str(), 0600); }, "is not a regular file"},
         {[&] { std::filesystem::create_directory(path); }, "is not a regular file"}};
     for (const auto &[make, fault] : files) {
+        std::filesystem::remove_all(folder);   // what the last one set aside
+        makeFolders(folder);
         make();
         GameRecord record;
         std::string watched;
@@ -42,8 +43,6 @@ TEST(Journal, AFileTheGameCannotBoundIsSetAsideAtOnceAndAResumedGameKeepsItsTick
         const std::string said = testing::internal::GetCapturedStderr();
         EXPECT_NE(said.find(path + ": " + fault + "; set aside as "), std::string::npos) << said;
         EXPECT_FALSE(std::filesystem::exists(path));
-        std::filesystem::remove_all(folder);
-        makeFolders(folder);
     }
     // A game killed on a seed ticket goes on with it, so its score still ranks; not on another seed's.
     const std::string resumed = journalPath(modeFiveMinutes, 1), ticketPath = resumed + ".ticket";

@@ -36,7 +36,6 @@ TEST(Language, FromTheVariablesAsGettextReadsThem) {
     EXPECT_EQ(chosen({{"LC_ALL", "ja_JP.UTF-8"}, {"LC_MESSAGES", "de_DE.UTF-8"}, {"LANG", "fr_FR.UTF-8"}}), "ja");
     EXPECT_EQ(chosen({{"LC_ALL", ""}, {"LC_MESSAGES", "sv_SE.ISO-8859-1"}, {"LANG", "fr_FR.UTF-8"}}), "sv");
     EXPECT_EQ(chosen({{"LANGUAGE", ""}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "pt_BR.UTF-8"}}), "pt_BR");
-    EXPECT_EQ(chosen({}), "en");
     // Codesets, modifiers, territories.
     EXPECT_EQ(chosen({{"LANG", "de_AT.UTF-8@euro"}}), "de");
     EXPECT_EQ(chosen({{"LANG", "pt_PT.UTF-8"}}), "en") << "European Portuguese is not the Brazilian catalog";

@@ -73,17 +73,15 @@ protected:
 
 // The million mode asks its own paths; a server that takes no records gets the score alone.
 TEST_F(Online, EachGameAsksOnceOnlyALowerCaseYesRanksAndANamelessPlayerIsAChicken) {
-    const struct {
-        std::string reply;
-        bool ranks;
-    } cases[] = {{"yes", true}, {"yes\n", true}, {"oh yes\n", false}, {"yes, but", false}, {"YES", false},
-                 {"no", false}, {"", false}, {std::string("\xff\0yes", 5), false}};
-    for (const auto &c : cases) {
-        reply = c.reply;
+    const std::pair<std::string, bool> cases[] = {{"yes", true},      {"yes\n", true}, {"oh yes\n", false},
+                                                  {"yes, but", false}, {"YES", false},   {"no", false},
+                                                  {"", false},         {std::string("\xff\0yes", 5), false}};
+    for (const auto &[answer, ranks] : cases) {
+        reply = answer;
         endGame(0, 100);
-        EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << '"' << c.reply << '"';
-        reply = c.ranks ? "no" : "yes";
-        EXPECT_EQ(isOnlineScore(gameDescription), c.ranks) << "the first answer holds for the game";
+        EXPECT_EQ(isOnlineScore(gameDescription), ranks) << '"' << answer << '"';
+        reply = ranks ? "no" : "yes";
+        EXPECT_EQ(isOnlineScore(gameDescription), ranks) << "the first answer holds for the game";
     }
     EXPECT_EQ(asked.size(), 8u);
     asked.clear();
@@ -137,8 +135,7 @@ TEST_F(Online, TicketsAreFetchedAheadSentWithTheirGameAndABusyServersRecordWaits
     EXPECT_EQ(asked, std::vector<std::string>{"/scoring/ticket.php?gamename=brolix0dif1"});
     EXPECT_FALSE(takeTicket(0, 2, seed)) << "another game's ticket";
     ASSERT_TRUE(takeTicket(0, 1, seed));
-    EXPECT_EQ(seed, 4242u);
-    EXPECT_EQ(gameTicket(), ticketReply);
+    EXPECT_EQ(std::pair(seed, gameTicket()), std::pair(4242u, ticketReply));
     startGame(modeSixtySeconds, 1, seed);
     endGame(0, 120);
     asked.clear();

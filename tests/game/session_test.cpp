@@ -47,7 +47,6 @@ void dealScenarioBoard() {
 int cellX(long x) { return int(boardLeft + cellPitch * x + 20); }
 int cellY(long y) { return int(boardTop + cellPitch * y + 20); }
 
-// Whether this frame drew a step so.
 template <class Which> bool drawn(Which which) { return std::any_of(KFrame::recorded().begin(), KFrame::recorded().end(), which); }
 
 bool zapLabelDrawn() {
@@ -121,16 +120,12 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
         });
     // Line 5, bomb 100 + 9, row 100 + 12, column 100 + 8, all in the frame the exchange ends.
     on(11, [] {
-        EXPECT_EQ(score, 334u);
-        EXPECT_EQ(spies::plays({snd_good, snd_bomb, snd_zap}), (std::vector<int>{1, 1, 2}));
+        EXPECT_EQ(std::pair(score, spies::plays({snd_good, snd_bomb, snd_zap})), std::pair(334u, std::vector<int>{1, 1, 2}));
     });
     // Exactly the cost is enough for a hint; below it the hint is refused.
     on(400, [] { score = 50; });
     click(400, 220, 450);
-    on(401, [] {
-        EXPECT_EQ(score, 0u);
-        EXPECT_EQ(spies::plays(snd_hint), 1);
-    });
+    on(401, [] { EXPECT_EQ(std::pair(score, spies::plays(snd_hint)), std::pair(0u, 1)); });
     click(402, 220, 450);
     on(403, [] { dealStill(); });
     // A board without a move is dealt again with a bonus and the label spins in.
@@ -142,9 +137,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
     // An arrow and Enter held from the board into the entry type and accept nothing.
     tap(lastFrame - 5, K_VK_UP, K_VK_RETURN, 64);
     on(lastFrame + 59, [] {
-        EXPECT_EQ(gameOverFade, 1.0f);
-        EXPECT_STREQ(buffer, "");
-        EXPECT_FALSE(ghighscoreProcessed);
+        EXPECT_EQ(std::tuple(gameOverFade, std::string(buffer), ghighscoreProcessed), std::tuple(1.0f, "", false));
     });
     on(lastFrame + 60, [] { inputScript::setKey(K_VK_BACK, true); });
     for (int i = 0; i < 21; i++)   // a to u: 19 kept, each past the 19th replacing it
@@ -172,8 +165,7 @@ TEST_F(Session, SixtySecondsFromTheFirstMoveToTheNameEntry) {
 
     EXPECT_EQ(labelFrames, 193) << "the 194th step of the label is transparent";
     const sHighEntry &third = score60sec.players[scoreTable + 2];
-    EXPECT_STREQ(third.name, "abcdefghijklmnopqtz");
-    EXPECT_EQ(third.score, 1000u);
+    EXPECT_EQ(std::tuple(std::string(third.name), third.score), std::tuple("abcdefghijklmnopqtz", 1000u));
 }
 
 using Pixels = std::vector<unsigned char>;
@@ -279,26 +271,19 @@ TEST_F(Session, KeysPlayTheBoardAsTheMouseDoesAndHAndNActAtEveryPress) {
         on(g, [&] { games += frameCount < lastCount, lastCount = frameCount; });
     for (int i = 0; i < 2; i++) tap(310 + 30 * i, K_VK_H), tap(400 + 30 * i, K_VK_N);
     tap(370, K_VK_H, K_VK_COUNT, 20), tap(460, K_VK_N, K_VK_COUNT, 20);   // held for 20 frames: one press
-    on(490, [&] {
-        EXPECT_EQ(spies::plays(snd_hint), 5);
-        EXPECT_EQ(games, 4) << "N deals a new game at each press";
-    });
+    on(490, [&] { EXPECT_EQ(std::pair(spies::plays(snd_hint), games), std::pair(5, 4)) << "N deals a new game at each press"; });
     const auto pulsing = [] { return tokensWhere([](const sToken &t) { return t.sinus != 0; }); };
     tap(550, K_VK_H);
     const layout::Rect &menu = layout::GAME_BUTTONS[2];
     click(560, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
-    on(562, [&] {
-        EXPECT_TRUE(gameOver) << "the relax game ends at the menu button";
-        EXPECT_GT(pulsing(), 0);
-    });
+    on(562, [&] { EXPECT_TRUE(gameOver && pulsing() > 0) << "the relax game ends at the menu button, its hint pulsing"; });
     on(820, [&] {
         EXPECT_EQ(pulsing(), 0) << "a hint lasts 252 frames";
         EXPECT_FALSE(drawn([](const KDrawStep &s) { return s.kind == KDrawStep::fxBlit && s.zoom != 1; })) << "a gem drawn enlarged";
     });
     click(830, (menu.x1 + menu.x2) / 2, menu.y1 + 5);
     play(modeRelax);
-    EXPECT_EQ(spies::plays(snd_hint), 6);
-    EXPECT_TRUE(endPlay);
+    EXPECT_EQ(std::pair(spies::plays(snd_hint), endPlay), std::pair(6, true));
 }
 
 }  // namespace

@@ -8,11 +8,6 @@ namespace {
 std::vector<std::string> urls;
 int lastEffectVolume = -1;
 std::map<KSound *, int> playCounts;
-
-void setVolumes(int music, int effects) {
-    if (effects >= 0) lastEffectVolume = effects;
-    KPlatform::native.setGlobalVolumes(music, effects);
-}
 }  // namespace
 
 namespace spies {
@@ -22,7 +17,10 @@ void reset() {
     playCounts.clear();
     KPlatform &calls = KPlatform::calls;
     calls.launchURL = [](const char *url, bool) { urls.push_back(url); };
-    calls.setGlobalVolumes = setVolumes;
+    calls.setGlobalVolumes = [](int music, int effects) {
+        if (effects >= 0) lastEffectVolume = effects;
+        KPlatform::native.setGlobalVolumes(music, effects);
+    };
     calls.playSample = [](KSound *sound) { playCounts[sound]++; };
     calls.isPlaying = [](KSound *sound) { return playCounts[sound] > 0; };   // once played, for good
 }

@@ -51,8 +51,7 @@ void playTheEnd(PlayedGame &g, GameMode mode) {
     g.exchange();
     if (gameOver) g.clickButton(mode == modeRelax ? 0 : 2);
     EXPECT_TRUE(mode == modeFiveMinutes || mode == modeSixtySeconds ? endPlay : newGameAsked) << mode;
-    EXPECT_EQ(writeRecord(gameRecord), ended);
-    EXPECT_EQ(score, points);
+    EXPECT_EQ(std::pair(writeRecord(gameRecord), score), std::pair(ended, points)) << "nothing more played or recorded";
 }
 
 GameRecord readBytes(const std::string &bytes) {
@@ -97,7 +96,6 @@ std::string faultOf(const std::string &bytes) {
     return rewriteFault(bytes);
 }
 
-// Ways to spell a game otherwise.
 template <class Change> std::string respelt(GameRecord record, Change change) {
     change(record);
     return writeRecord(record);
