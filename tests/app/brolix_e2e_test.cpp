@@ -379,6 +379,9 @@ void expectRepaintedAfterCover(GameRun &run, const char *when, bool hide = true)
     const x11probe::Geometry at = x11probe::geometryOf(run.window());
     const Image before = run.capture();
     const Window cover = XCreateSimpleWindow(d, DefaultRootWindow(d), at.x, at.y, at.width, at.height, 0, 0, WhitePixel(d, 0));
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    XChangeWindowAttributes(d, cover, CWOverrideRedirect, &attributes);
     XMapRaised(d, cover);
     XSync(d, False);
     EXPECT_TRUE(waitUntil([&] { return run.capture().rgb[1000] == 255; })) << when << ": not covered";
