@@ -88,24 +88,19 @@ bool cursorAt(GameRun &run, const Image &mouse, int px, int py) {
     return true;
 }
 
-// True once a frame has read the pointer and button since the call: the cursor moved aside and back.
-bool frameSince(GameRun &run, const Image &mouse, const layout::Rect &r) {
-    const int x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
-    for (int dx : {4, 0}) {
-        run.pointAt(x + dx, y);
-        if (!waitUntil([&] { return cursorAt(run, mouse, x + dx, y); })) return false;
-    }
-    return true;
-}
-
 // A board click whose press and release each reach the game: a release and the next press
-// that fall between two of its frames would be one held press.
+// that fall between two of its frames would be one held press. A frame has read the pointer and
+// button once the cursor moved aside and back.
 void clickSeen(GameRun &run, const Image &mouse, const layout::Rect &r) {
-    run.pointAt(r);
-    xdotool("mousedown 1");
-    ASSERT_TRUE(frameSince(run, mouse, r)) << "press not seen";
-    xdotool("mouseup 1");
-    ASSERT_TRUE(frameSince(run, mouse, r)) << "release not seen";
+    const int x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+    run.pointAt(x, y);
+    for (const char *button : {"mousedown 1", "mouseup 1"}) {
+        xdotool(button);
+        for (int dx : {4, 0}) {
+            run.pointAt(x + dx, y);
+            ASSERT_TRUE(waitUntil([&] { return cursorAt(run, mouse, x + dx, y); })) << button << " not seen";
+        }
+    }
 }
 
 // The press waits for the button lit under the pointer (its left end: no cursor there), so a frame reads it.
