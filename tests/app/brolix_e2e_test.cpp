@@ -266,8 +266,7 @@ void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed) {
     EXPECT_EQ(readBoard(board, game, 5), readBoard(killed.screen, game, 5)) << "another board";
 }
 
-// Installed and started with a fresh home, every save lands in the player's folders: the install is
-// read-only to a player.
+// Installed and started with a fresh home: every save lands in the player's folders, the install is read-only.
 TEST(Installed, RecordsWatchedKeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     GameFolder game;   // the opener and the sound file
     const std::string stage = game.path("stage"), state = game.path("state/brolix/");
@@ -500,8 +499,6 @@ TEST(WindowManager, PlaceKeptAcrossSwitchesRestartsAndMaximize) {
     }
 }
 
-// The game in the desktop's language on a machine whose only locale is C.UTF-8, as many containers
-// and fresh installs are, read off the screen against that language's art; the dialog's pick wins.
 // The picture as the game shows it in that language: its overlay's rectangles laid over it.
 Image inLanguage(const GameFolder &game, const std::string &name, const std::string &code) {
     Image picture = game.picture(name);
@@ -553,6 +550,7 @@ std::string pick(const std::string &code) {
     return keys + " Tab Return";
 }
 
+// The desktop's language with only C.UTF-8 generated (as in many containers), then the dialog's pick over it.
 TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
     GameFolder game;
     std::filesystem::copy(BROLIX_RUNTIME_DIR "/locale", game.path("locale"), std::filesystem::copy_options::recursive);
@@ -585,9 +583,8 @@ TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
     }
 }
 
-// The game natively on Wayland: weston's X11 back end on this test's Xvfb gives a seat without a GPU,
-// and passes xdotool's input on to its clients.
-// A private compositor: its own runtime folder (0700, as mkdtemp makes it); "headless" has no seat.
+// A private compositor in its own runtime folder (0700): its X11 back end on the test's Xvfb gives a
+// seat without a GPU and passes xdotool's input on; "headless" has no seat.
 struct Weston {
     TempDir runtime{"brolix-wayland"};
     std::string socket = "brolix-" + std::to_string(getpid());
