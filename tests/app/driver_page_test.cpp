@@ -33,10 +33,6 @@ int answer(const std::function<void(int)> &hand, bool &download) {
     return flips;
 }
 
-std::function<void(int)> press(EKeyboardLayout key, int from = 3, int to = 5) {
-    return [=](int flip) { inputScript::setKey(key, flip >= from && flip < to); };
-}
-
 bool ringAt(const layout::Rect &r) {   // the white focus ring round a button
     KFrame::drawPending();
     return backPixel(r.x1 - 3, r.y1 - 3) == Rgb{255, 255, 255};
@@ -63,7 +59,7 @@ TEST(DriverPage, KeysAndAPadAnswerIt) {
     opened.clear();
 
     inputScript::setKey(K_VK_RETURN, true);   // from the start-up dialog
-    const int flips = answer(press(K_VK_RETURN, 20, 22), download);
+    const int flips = answer([](int flip) { inputScript::setKey(K_VK_RETURN, flip >= 20 && flip < 22); }, download);
     EXPECT_GE(flips, 20) << "a held Return answered";
     EXPECT_LT(flips, 30);
 
