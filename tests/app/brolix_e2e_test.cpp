@@ -103,13 +103,14 @@ void clickSeen(GameRun &run, const Image &mouse, const layout::Rect &r) {
     }
 }
 
-// The press waits for the button lit under the pointer (its left end: no cursor there), so a frame reads it.
-void clickGameButton(GameRun &run, const Image &inGame, int id) {
-    const layout::Rect &b = layout::GAME_BUTTONS[id];
+// By the game's menu button, pressed once lit under the pointer (its left end: no cursor there), so a frame reads it.
+void backToMenu(GameRun &run, const Image &inGame, const Image &menu) {
+    const layout::Rect &b = layout::GAME_BUTTONS[2];
     run.pointAt(b);
     ASSERT_TRUE(waitUntil([&] { return run.shows(inGame, b.x1, b.y1, b.x1, b.y1 + layout::LIT, 24, b.y2 - b.y1); }))
-        << "button " << id << " not lit";
+        << "menu button not lit";
     run.click(b);
+    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
 }
 
 // The press on PLAY ends during the spin.
@@ -152,15 +153,13 @@ TEST(Evening, ServerDownThenUpFirstGameUnrankedNextRankedOnce) {
     const std::string db = game.path("scores.db"), scores = "SELECT printf('%s %d %d', name, verified, ranked) FROM scores ORDER BY id";
     ASSERT_TRUE(waitUntil([&] { return !rows(db, scores).empty(); })) << "not on the server";
     EXPECT_EQ(rows(db, scores), std::vector<std::string>{"bob 1 0"});
-    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+    ASSERT_NO_FATAL_FAILURE(backToMenu(run, inGame, menu));
     EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(game.path("next.ticket")); })) << "no ticket fetched";
     run.click(layout::PLAY);
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace", "bob", false, gameMs));
     EXPECT_TRUE(waitUntil([&] { return rows(db, scores).size() == 2; })) << "not on the server; the game said: " << game.read("output.txt");
     EXPECT_EQ(rows(db, scores), (std::vector<std::string>{"bob 1 0", "ada lovelace 1 1"})) << "verified by its record, ranked on its ticket";
-    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+    ASSERT_NO_FATAL_FAILURE(backToMenu(run, inGame, menu));
     run.key("Escape");
     ASSERT_EQ(run.waitExit(), 0);
     prefs[4] = 0;
