@@ -88,33 +88,29 @@ bool cursorAt(GameRun &run, const Image &mouse, int px, int py) {
     return true;
 }
 
-// True once a frame has read the pointer and button since the call: the cursor moved aside and back.
-bool frameSince(GameRun &run, const Image &mouse, const layout::Rect &r) {
-    const int x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
-    for (int dx : {4, 0}) {
-        run.pointAt(x + dx, y);
-        if (!waitUntil([&] { return cursorAt(run, mouse, x + dx, y); })) return false;
-    }
-    return true;
-}
-
 // A board click whose press and release each reach the game: a release and the next press
-// that fall between two of its frames would be one held press.
+// that fall between two of its frames would be one held press. A frame has read the pointer and
+// button once the cursor moved aside and back.
 void clickSeen(GameRun &run, const Image &mouse, const layout::Rect &r) {
-    run.pointAt(r);
-    xdotool("mousedown 1");
-    ASSERT_TRUE(frameSince(run, mouse, r)) << "press not seen";
-    xdotool("mouseup 1");
-    ASSERT_TRUE(frameSince(run, mouse, r)) << "release not seen";
+    const int x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+    run.pointAt(x, y);
+    for (const char *button : {"mousedown 1", "mouseup 1"}) {
+        xdotool(button);
+        for (int dx : {4, 0}) {
+            run.pointAt(x + dx, y);
+            ASSERT_TRUE(waitUntil([&] { return cursorAt(run, mouse, x + dx, y); })) << button << " not seen";
+        }
+    }
 }
 
-// The press waits for the button lit under the pointer (its left end: no cursor there), so a frame reads it.
-void clickGameButton(GameRun &run, const Image &inGame, int id) {
-    const layout::Rect &b = layout::GAME_BUTTONS[id];
+// By the game's menu button, pressed once lit under the pointer (its left end: no cursor there), so a frame reads it.
+void backToMenu(GameRun &run, const Image &inGame, const Image &menu) {
+    const layout::Rect &b = layout::GAME_BUTTONS[2];
     run.pointAt(b);
     ASSERT_TRUE(waitUntil([&] { return run.shows(inGame, b.x1, b.y1, b.x1, b.y1 + layout::LIT, 24, b.y2 - b.y1); }))
-        << "button " << id << " not lit";
+        << "menu button not lit";
     run.click(b);
+    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
 }
 
 // The press on PLAY ends during the spin.
@@ -157,15 +153,13 @@ TEST(Evening, ServerDownThenUpFirstGameUnrankedNextRankedOnce) {
     const std::string db = game.path("scores.db"), scores = "SELECT printf('%s %d %d', name, verified, ranked) FROM scores ORDER BY id";
     ASSERT_TRUE(waitUntil([&] { return !rows(db, scores).empty(); })) << "not on the server";
     EXPECT_EQ(rows(db, scores), std::vector<std::string>{"bob 1 0"});
-    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+    ASSERT_NO_FATAL_FAILURE(backToMenu(run, inGame, menu));
     EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(game.path("next.ticket")); })) << "no ticket fetched";
     run.click(layout::PLAY);
     ASSERT_NO_FATAL_FAILURE(enterName(run, entry, "ada lovelace", "bob", false, gameMs));
     EXPECT_TRUE(waitUntil([&] { return rows(db, scores).size() == 2; })) << "not on the server; the game said: " << game.read("output.txt");
     EXPECT_EQ(rows(db, scores), (std::vector<std::string>{"bob 1 0", "ada lovelace 1 1"})) << "verified by its record, ranked on its ticket";
-    ASSERT_NO_FATAL_FAILURE(clickGameButton(run, inGame, 2));   // menu
-    ASSERT_TRUE(run.waitShows(menu, 0, 0, 640, 100));
+    ASSERT_NO_FATAL_FAILURE(backToMenu(run, inGame, menu));
     run.key("Escape");
     ASSERT_EQ(run.waitExit(), 0);
     prefs[4] = 0;
@@ -271,8 +265,7 @@ void expectResumed(GameRun &run, const GameFolder &game, const Killed &killed) {
     EXPECT_EQ(readBoard(board, game, 5), readBoard(killed.screen, game, 5)) << "another board";
 }
 
-// Installed and started with a fresh home, every save lands in the player's folders: the install is
-// read-only to a player.
+// Installed and started with a fresh home: every save lands in the player's folders, the install is read-only.
 TEST(Installed, RecordsWatchedKeysAloneThenKilledGamesComeBackAtTheNextPlay) {
     GameFolder game;   // the opener and the sound file
     const std::string stage = game.path("stage"), state = game.path("state/brolix/");
@@ -508,8 +501,6 @@ TEST(WindowManager, PlaceKeptAcrossSwitchesRestartsAndMaximize) {
     }
 }
 
-// The game in the desktop's language on a machine whose only locale is C.UTF-8, as many containers
-// and fresh installs are, read off the screen against that language's art; the dialog's pick wins.
 // The picture as the game shows it in that language: its overlay's rectangles laid over it.
 Image inLanguage(const GameFolder &game, const std::string &name, const std::string &code) {
     Image picture = game.picture(name);
@@ -561,6 +552,7 @@ std::string pick(const std::string &code) {
     return keys + " Tab Return";
 }
 
+// The desktop's language with only C.UTF-8 generated (as in many containers), then the dialog's pick over it.
 TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
     GameFolder game;
     std::filesystem::copy(BROLIX_RUNTIME_DIR "/locale", game.path("locale"), std::filesystem::copy_options::recursive);
@@ -593,9 +585,8 @@ TEST(Languages, DesktopLocaleWithoutTheLocaleGeneratedThenTheDialogsChoice) {
     }
 }
 
-// The game natively on Wayland: weston's X11 back end on this test's Xvfb gives a seat without a GPU,
-// and passes xdotool's input on to its clients.
-// A private compositor: its own runtime folder (0700, as mkdtemp makes it); "headless" has no seat.
+// A private compositor in its own runtime folder (0700): its X11 back end on the test's Xvfb gives a
+// seat without a GPU and passes xdotool's input on; "headless" has no seat.
 struct Weston {
     TempDir runtime{"brolix-wayland"};
     std::string socket = "brolix-" + std::to_string(getpid());

@@ -109,10 +109,9 @@ TEST(StoredFiles, PrefsScoreTablesAndSettingsFromEveryLengthAndBadValue) {
             loadFullScreenState();
             loadGamePadState();
             loadLanguageState();
-            EXPECT_EQ(isWindowed, c.windowed == K ? before : c.windowed) << "case " << &c - settings;
-            EXPECT_EQ(gSkin, c.gSkin == K ? (before ? 77 : -77) : c.gSkin) << "case " << &c - settings;
-            EXPECT_EQ(isGamePad, c.gamePad == K ? before : c.gamePad) << "case " << &c - settings;
-            EXPECT_EQ(gLanguage, c.code) << "case " << &c - settings;
+            EXPECT_EQ(std::make_tuple(isWindowed, gSkin, isGamePad, gLanguage),
+                      std::make_tuple(c.windowed == K ? before : c.windowed, c.gSkin == K ? (before ? 77 : -77) : c.gSkin,
+                                      c.gamePad == K ? before : c.gamePad, c.code)) << "case " << &c - settings;
         }
 }
 
@@ -310,8 +309,7 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApartThenTheLan
         c.click(IDC_QUIT);
     };
     EXPECT_FALSE(ShowWelcomeDialog());
-    EXPECT_EQ(home.read("data/language.stt"), "de");
-    EXPECT_EQ(currentLanguage(), "de");
+    EXPECT_EQ(home.read("data/language.stt") + "|" + currentLanguage(), "de|de");
 
     player = [&](FakeControls &c) {
         EXPECT_EQ(c.caption, "Willkommen bei Brolix!") << "opens in the language kept";
@@ -320,9 +318,7 @@ TEST(Welcome, StoredChoicesShownChangedQuitThenWithoutADisplayAndApartThenTheLan
         c.click(IDC_PLAY);
     };
     EXPECT_TRUE(ShowWelcomeDialog());
-    EXPECT_EQ(gLanguage, "");
-    EXPECT_EQ(currentLanguage(), "fr");
-    EXPECT_EQ(home.read("data/language.stt"), "");
+    EXPECT_EQ(gLanguage + "|" + currentLanguage() + "|" + home.read("data/language.stt"), "|fr|");
     unsetenv("LC_ALL");
 }
 
