@@ -285,6 +285,7 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     KGraphic::drawRect(0, 0, 640, 480, 0, 0, 0, 1);   // the game's last frame, as far as the spin knows
     ScrollTheMenu();
     KPlatform::calls.flipBackBuffer = flip;
+    ASSERT_EQ(spinEnd.size(), menuFrames[1].size()) << "the spin showed no frame";
     EXPECT_LT(rightmostChange(spinEnd, menuFrames[1]), 0);
 
     // As before a transition: the frame is still pending when its pictures are freed.
