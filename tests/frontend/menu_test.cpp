@@ -279,12 +279,11 @@ TEST_F(Menu, RecordedScreensShowAsDrawnAndAnUnchangedOneIsSkipped) {
     auto menu = [](bool changed) { frame(changed ? 450 : 600, changed ? 205 : 470, false); };   // a button lit
     const auto menuFrames = check("menu", menu);
     // Back from a game, the spin ends on the menu as it is drawn (its button lit), not on its bare picture.
-    static Pixels spinEnd;
-    const auto flip = KPlatform::calls.flipBackBuffer;
-    KPlatform::calls.flipBackBuffer = [](bool wait) { spinEnd = backBuffer(), KPlatform::native.flipBackBuffer(wait); };
+    Pixels spinEnd;
+    inputScript::onFlip([&] { spinEnd = backBuffer(); });
     KGraphic::drawRect(0, 0, 640, 480, 0, 0, 0, 1);   // the game's last frame, as far as the spin knows
     ScrollTheMenu();
-    KPlatform::calls.flipBackBuffer = flip;
+    inputScript::onFlip(nullptr);
     ASSERT_EQ(spinEnd.size(), menuFrames[1].size()) << "the spin showed no frame";
     EXPECT_LT(rightmostChange(spinEnd, menuFrames[1]), 0);
 
